@@ -1,0 +1,43 @@
+# sonacap_add_test(<name> SOURCES ... [LIBS ...] [LABELS ...] [PULSE] [GUI] [TIMEOUT s])
+#
+# One GoogleTest executable; every case becomes its own ctest test.
+# PULSE attaches the private sound-server fixture and points the test at it.
+# GUI runs the test under the offscreen Qt platform.
+set(SONACAP_PULSE_DIR ${CMAKE_BINARY_DIR}/pulse-run)
+
+function(sonacap_add_test name)
+  cmake_parse_arguments(T "PULSE;GUI" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
+  target_compile_definitions(${name} PRIVATE
+    SONACAP_TEST_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
+    SONACAP_TEST_BINARY_DIR="${CMAKE_BINARY_DIR}"
+    SONACAP_TEST_OUTPUT_DIR="${SONACAP_OUTPUT_DIR}")
+  set(env "LC_ALL=C" "ASAN_OPTIONS=detect_leaks=0" "UBSAN_OPTIONS=print_stacktrace=1")
+  set(labels ${T_LABELS})
+  if(T_PULSE)
+    list(APPEND env
+      "PULSE_SERVER=unix:${SONACAP_PULSE_DIR}/native"
+      "PULSE_RUNTIME_PATH=${SONACAP_PULSE_DIR}"
+      "SONACAP_PULSE_DIR=${SONACAP_PULSE_DIR}")
+    list(APPEND labels pulse)
+  endif()
+  if(T_GUI)
+    list(APPEND env "QT_QPA_PLATFORM=offscreen")
+    list(APPEND labels gui)
+  endif()
+  if(NOT labels)
+    set(labels unit)
+  endif()
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 120)
+  endif()
+  set(props ENVIRONMENT "${env}" LABELS "${labels}" TIMEOUT ${T_TIMEOUT})
+  if(T_PULSE)
+    list(APPEND props FIXTURES_REQUIRED pulse_server RESOURCE_LOCK pulse_server)
+  endif()
+  gtest_discover_tests(${name}
+    DISCOVERY_MODE PRE_TEST
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES ${props})
+endfunction()

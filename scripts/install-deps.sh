@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# The one list of Debian packages needed to build, test and run Sonacap.
+# Idempotent: installs only what is missing, and stays quiet when nothing is.
+set -euo pipefail
+
+PACKAGES=(
+  # toolchain
+  build-essential cmake ninja-build ccache pkg-config
+  # test and benchmark frameworks
+  libgtest-dev libgmock-dev libbenchmark-dev
+  # Qt 5
+  qtbase5-dev qtbase5-dev-tools qttools5-dev-tools qttranslations5-l10n libqt5svg5-dev
+  # engine
+  libsndfile1-dev libmp3lame-dev libpulse-dev
+  # program
+  libsqlite3-dev libcurl4-openssl-dev libtinyxml2-dev libtag1-dev libchromaprint-dev
+  # child programs the system runs
+  ffmpeg p7zip-full
+  # sound server for tests and for running without a desktop
+  pulseaudio pulseaudio-utils
+  # test and benchmark helpers
+  sox lame libfftw3-dev xvfb xauth dbus python3-dbusmock
+  # font shipped beside the program
+  fonts-dejavu-core fonts-noto-core
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+echo "Installing: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

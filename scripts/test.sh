@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Builds the test configuration (AddressSanitizer + UndefinedBehaviorSanitizer)
+# and runs every test; then builds the engine under ThreadSanitizer and runs its
+# thread tests. Installs whatever packages are missing first.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+
+JOBS=$(nproc)
+export CCACHE_DIR=${CCACHE_DIR:-$HOME/.cache/sonacap-ccache}
+
+cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+  -DBUILD_TESTING=ON -DSONACAP_SANITIZE=ON >/dev/null
+cmake --build build/test -j "$JOBS"
+(cd build/test && ctest --output-on-failure -j "$JOBS" --timeout 300)
+
+cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+  -DBUILD_TESTING=ON -DSONACAP_TSAN=ON >/dev/null
+cmake --build build/tsan -j "$JOBS"
+(cd build/tsan && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+  ctest --output-on-failure -j "$JOBS" -L threads --timeout 300)
