@@ -9,7 +9,7 @@ PACKAGES=(
   # test and benchmark frameworks
   libgtest-dev libgmock-dev libbenchmark-dev
   # Qt 5
-  qtbase5-dev qtbase5-dev-tools qttools5-dev-tools qttranslations5-l10n libqt5svg5-dev
+  qtbase5-dev qtbase5-dev-tools qttools5-dev qttools5-dev-tools qttranslations5-l10n libqt5svg5-dev
   # engine
   libsndfile1-dev libmp3lame-dev libpulse-dev
   # program

@@ -1,0 +1,41 @@
+#pragma once
+
+// The log library, compiled into the engine (SONACAP_LOG_ENGINE_BUILD) and into
+// the program (SONACAP_LOG_PROGRAM_BUILD). Log calls are safe from any thread.
+
+class CLogManager;
+
+// outputType: 1 debugger and console, 2 file, other: nothing.
+// level: 0 everything, 1 drops DEBUG, 2 also INFO, 3 also Warning, 4 only TRACK.
+CLogManager* InitLogSystem(const char* name, const char* dir, int keepDays, int outputType, int level);
+void ReleaseLogSystem();
+
+void LogTrack(const char* file, const char* function, int line, const char* format, ...) __attribute__((format(printf, 4, 5)));
+void LogInfo(const char* file, const char* function, int line, const char* format, ...) __attribute__((format(printf, 4, 5)));
+void LogWarning(const char* file, const char* function, int line, const char* format, ...) __attribute__((format(printf, 4, 5)));
+void LogError(const char* file, const char* function, int line, const char* format, ...) __attribute__((format(printf, 4, 5)));
+void LogDebug(const char* file, const char* function, int line, const char* format, ...) __attribute__((format(printf, 4, 5)));
+
+#if defined(SONACAP_LOG_PROGRAM_BUILD)
+void SetLogThreadName(const char* name);
+#endif
+
+// Logs "<name> in" on construction and "<name> out" on destruction (TRACK).
+class LogScope {
+public:
+    explicit LogScope(const char* name);
+    ~LogScope();
+    LogScope(const LogScope&) = delete;
+    LogScope& operator=(const LogScope&) = delete;
+
+private:
+    char* name;
+};
+
+// src: the caller's source file without folder and extension (e.g. "SonacapImpl");
+// func: "Class::Operation" as the log shows it.
+#define SC_LOG_TRACK(src, func, ...) LogTrack(src, func, __LINE__, __VA_ARGS__)
+#define SC_LOG_INFO(src, func, ...) LogInfo(src, func, __LINE__, __VA_ARGS__)
+#define SC_LOG_WARNING(src, func, ...) LogWarning(src, func, __LINE__, __VA_ARGS__)
+#define SC_LOG_ERROR(src, func, ...) LogError(src, func, __LINE__, __VA_ARGS__)
+#define SC_LOG_DEBUG(src, func, ...) LogDebug(src, func, __LINE__, __VA_ARGS__)
