@@ -1,0 +1,51 @@
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "CPcmsink.h"
+#include "IMusicFile.h"
+
+struct lame_global_struct;
+
+// MP3 song writer: constant bit rate, mono for one channel, stereo otherwise,
+// starting with LAME's empty ID3v2 tag. More than two channels are written as a
+// WAV at the song's path and mixed down to a stereo MP3 by ffmpeg on Close.
+// Used by the processing thread only.
+class CMp3File : public IMusicFile {
+public:
+    CMp3File();
+    ~CMp3File() override;
+
+    // kbit/s; 320 until set.
+    void SetRatio(unsigned kbps);
+    // The down-mix program (default "ffmpeg", found through PATH) and its
+    // time-out in seconds; a seam for tests.
+    void SetConverter(const std::string& program, unsigned timeoutSeconds);
+
+    void Open(const char* path, const AudioParam* format) override;
+    void WriteData(const void* data, unsigned size) override;
+    bool WriteTags(const char* path, const char* title, const char* artist) override;
+    void Close() override;
+
+private:
+    void InitializeLameStream(const AudioParam* format);
+    void ReleaseEncoder();
+    void CloseMultiChannel();
+
+    bool multiChannel;
+    CPcmsink wav;
+    std::string path;
+    int sampleRate;
+    unsigned bitRate;
+    FILE* file;
+    lame_global_struct* lame;
+    AudioParam format;
+    std::string converter;
+    unsigned converterTimeout;
+    // Work buffers reused from clip to clip.
+    std::vector<short> pcm16;
+    std::vector<unsigned char> mp3Buffer;
+};

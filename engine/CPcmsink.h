@@ -1,0 +1,15 @@
+#pragma once
+
+#include "IMusicFile.h"
+
+// WAV song writer over the pcmsink layer, which holds the one open WAV file of
+// the process. Open throws CError(kErrOpenFile) when the file cannot be created.
+class CPcmsink : public IMusicFile {
+public:
+    CPcmsink();
+    ~CPcmsink() override;
+    void Open(const char* path, const AudioParam* format) override;
+    void WriteData(const void* data, unsigned size) override;
+    bool WriteTags(const char* path, const char* title, const char* artist) override;
+    void Close() override;
+};

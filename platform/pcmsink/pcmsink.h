@@ -1,0 +1,20 @@
+#pragma once
+
+// pcmsink: writes one WAV file at a time (the functions take no handle).
+// The header is derived from the format's rate, channels and bits per sample
+// (8 unsigned, 16 and 24 signed integer PCM, 32 IEEE float); the other fields
+// of the format are not used. While a file is open its header is brought up to
+// date at least once a second, so a file whose writer is killed stays a valid
+// WAV holding everything but its last second.
+// The calls are serialised by an internal lock.
+
+struct AudioParam;
+
+// 0 on success; a negative value when the format is unusable or the file
+// cannot be created. A file still open is closed first.
+int WAV_Open(const char* path, const AudioParam* format);
+// Appends size bytes of PCM in the opened format. 0 on success, negative when
+// no file is open or the write failed.
+int WAV_WriteData(const void* data, unsigned size);
+// Completes the header and closes the file. Harmless when nothing is open.
+int WAV_Close();
