@@ -1,0 +1,29 @@
+#pragma once
+
+// File-name and duration helpers shared by the program's windows.
+
+#include <QByteArray>
+#include <QString>
+
+// Replaces a leading "." and every * / \ : ? " < > | by "_". Nothing else changes.
+QString MakeValidFileName(QString text);
+
+// The full path of a name in `folder` that no ".m4a", ".mp3" or ".wav" file
+// holds yet: baseName, then "baseName 1", "baseName 2", ... The name is
+// reserved by creating an empty file of that path with `extension` (no dot).
+// Safe from any thread: choice and reservation happen under one lock.
+QString GetUniqueOutputFileName(QString baseName, QString folder, QString extension);
+
+// Renames the file at `path` after `musicName` (made valid, unique in the same
+// folder, same extension) unless its base name already contains that name;
+// `path` then holds the new path when the renamed file exists.
+void SaveLoadMuiscName(QString musicName, QString& path);
+
+// 65 -> "01:05", 3725 -> "1:02:05".
+QString SecondToTimeText(unsigned int seconds);
+// The inverse of SecondToTimeText; parts that do not convert count as 0.
+int TimeTextToSecond(QString text);
+
+// Little-endian byte images, for the in-memory WAV header.
+QByteArray IntToLittleEndianBytes(qint32 value);
+QByteArray ShortToLittleEndianBytes(qint16 value);

@@ -1,0 +1,78 @@
+#pragma once
+
+// The music library: free functions over one process-wide SQLite connection to
+// "music.db" in the per-user data folder.
+//
+// Results are SQLite result codes (0 success) unless stated. When the database
+// is not open (never opened, failed to open, or closed) no SQLite call is made:
+// functions return SQLITE_MISUSE (21), row counts are -1 and key allocators -1.
+//
+// Thread contract: every function may be called from any thread; the
+// connection, the item-id cache and its cursor are guarded by one non-recursive
+// process-wide mutex, which no function holds while calling another.
+
+#include "MusicRecords.h"
+
+#include <QList>
+#include <QMap>
+#include <QString>
+
+// Key limits of the callers' allocations.
+constexpr int kMaxMusicInfoRows = 100000;
+constexpr int kMaxCoverInfoRows = 500000;
+constexpr int kMaxMusicListRows = 999;
+constexpr int kMaxItemIds = 2000000000;
+
+// Opens (creating when missing) GetLogPath() + "/music.db"; a new file gets the
+// four tables and the default lists 1..4. A file that is not a database is
+// left untouched and not kept open. 0 or the SQLite error code.
+int DB_OpenDatabase();
+// The same for an explicit file (tests and tools).
+int DB_OpenDatabaseFile(const QString& path);
+int DB_CloseDatabase();
+bool DB_IsOpen();
+
+int DB_CreateTransaction();   // "begin transaction"
+int DB_CommitTransaction();   // "commit transaction"
+
+// Rows found (0 or 1); -1 when the database is not open.
+int DB_GetMusicInfo(int musicId, MusicInfoRow* row);
+// One new row per MusicInfo row, keyed by MusicId; the caller owns them.
+// Returns the number of rows, -1 when the database is not open.
+int DB_GetAllMusicInfo(QMap<int, MusicInfoRow*>& out);
+// Fills row's cover candidates from CoverInfo (at most five; a sixth row met
+// is deleted, one per call).
+int DB_GetImageInfo(MusicInfoRow* row);
+// Appends the MusicItem rows whose `column` ("ListId" or "MusicId") equals
+// `value`, ordered by MusicId.
+int DB_GetMusicItem(QList<MusicItemLink>& out, int value, const QString& column);
+// Appends every list with its item count; nothing appended on failure.
+int DB_GetMusicList(QList<MusicListRow>& out);
+// Leaves `name` unchanged when the query fails or no such list exists.
+int DB_GetMusicListName(int listId, QString& name);
+
+int DB_DeleteMusicinfo(int musicId);
+int DB_DeleteMusicList(int listId);
+// Also removes the id from the item-id cache.
+int DB_DeleteMusicItem(int itemId);
+int DB_DeleteImage(int coverId);
+
+// Insert returns SQLITE_CONSTRAINT for a MusicId already present.
+int DB_SetMusicInfo(const MusicInfoRow* row);
+// `unused` is kept for callers that pass 0 or 1.
+int DB_UpdateMusicInfo(const MusicInfoRow* row, int unused = 0);
+int DB_SetMusicItem(int itemId, int listId, int musicId);
+// A null QString on success, otherwise "Save List info to DB failed!".
+QString DB_SetMusicList(int listId, const QString& name);
+int DB_UpdateMusicList(int listId, const QString& name);
+int DB_SetImageInfo(int coverId, int musicId, const char* path);
+// 1 when some CoverInfo row names `path`, else 0.
+int DB_GetImageId(const QString& path);
+
+// The lowest free key of table.column from `start` (see the key rules), or -1
+// when the table holds `max` rows or more, or the database is not open.
+int CreatePrimaryKey(const QString& table, const QString& column, int start, int max);
+// A free MusicItem.ItemId from the in-memory cache, or -1.
+int DB_CreateItemId();
+// "PlayList n" (translated "PlayList") with the lowest n no list is named yet.
+void DB_GetNewListName(QString& out);

@@ -1,0 +1,53 @@
+#pragma once
+
+// The records the music database, recognition and tag editing exchange.
+
+#include <QByteArray>
+#include <QString>
+#include <cstddef>
+#include <cstdint>
+
+// Recognised or edited song data: fixed-width, zero-terminated UTF-8 fields.
+// Clear it as a whole (memset 0) before filling; a field of width w carries at
+// most w - 1 bytes of text.
+struct RecordMusicInfo {
+    char AlbumTUI[128];
+    char MusicName[128];
+    char Artist[128];
+    char Album[128];
+    char Year[32];
+    char Genre[128];          // several genres separated by ";"
+    char AlbumMusicList[1024];
+    int32_t CoverCount;       // cover candidates held below, 0..5
+    int32_t CoverIds[5];      // CoverInfo.CoverId of each candidate (0: not stored yet)
+    char CoverPaths[5][512];  // picture path of each candidate
+};
+
+// One MusicInfo row in memory. The library views allocate and own them.
+struct MusicInfoRow {
+    int32_t MusicId = 0;
+    RecordMusicInfo Info{};
+    QString TimeRecorded;     // length as "MM:SS" or "H:MM:SS"
+    QString DateAdded;        // "MM/dd/yyyy hh:mm" [";" date of last play]
+    int32_t ImageId = 0;      // index of the chosen cover candidate
+    QString MusicPath;
+};
+
+// One MusicItem row: a song's membership of a list.
+struct MusicItemLink {
+    int32_t ItemId = 0;
+    int32_t ListId = 0;
+    int32_t MusicId = 0;
+};
+
+// One MusicList row with the number of its MusicItem rows.
+struct MusicListRow {
+    int32_t ListId = 0;
+    int32_t ItemCount = 0;
+    QString ListName;
+};
+
+// Copies `text` into a fixed field of `size` bytes, cut on a UTF-8 character
+// boundary and always zero-terminated.
+void CopyUtf8Field(char* field, size_t size, const QByteArray& text);
+void CopyUtf8Field(char* field, size_t size, const char* text, size_t length);
