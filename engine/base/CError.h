@@ -34,5 +34,10 @@ private:
     std::string message;
 };
 
+// The message every coded failure carries: "error" for any code (the detail is
+// logged where the failure is detected). The exported MmCodeMsg returns it too;
+// it lives here so the base library does not depend on the engine's objects.
+const char* ErrorCodeText(int code);
+
 // Throws CError(code, MmCodeMsg(code)).
 [[noreturn]] void ThrowCodedError(int code);

@@ -5,10 +5,23 @@
 
 class CLogManager;
 
-// outputType: 1 debugger and console, 2 file, other: nothing.
+// Starts the library on the first call; later calls only count and return the
+// same manager. name: null means "APP". dir: null means the program's folder
+// followed by "log/"; missing levels are created. keepDays: the program build
+// deletes files of the folder older than that many days (0 means 15) before it
+// opens its file; the engine build ignores it.
+// outputType: 1 console (standard output), 2 file, other: nothing.
 // level: 0 everything, 1 drops DEBUG, 2 also INFO, 3 also Warning, 4 only TRACK.
+// Files: "<dir>/<name>.log" emptied at start (engine build),
+// "<dir>/YYYY_MM_DD_<name>.log" appended to (program build). A folder or file
+// that cannot be made is reported on standard error; entries are then dropped.
 CLogManager* InitLogSystem(const char* name, const char* dir, int keepDays, int outputType, int level);
+// Undoes one InitLogSystem; the last one closes the file.
 void ReleaseLogSystem();
+
+// Each call formats its text into its own buffer (texts over the build's limit
+// of 5,119 or 10,239 characters are cut) and writes one whole line. Before the
+// library starts and after its last release, entries are dropped.
 
 void LogTrack(const char* file, const char* function, int line, const char* format, ...) __attribute__((format(printf, 4, 5)));
 void LogInfo(const char* file, const char* function, int line, const char* format, ...) __attribute__((format(printf, 4, 5)));
@@ -17,6 +30,7 @@ void LogError(const char* file, const char* function, int line, const char* form
 void LogDebug(const char* file, const char* function, int line, const char* format, ...) __attribute__((format(printf, 4, 5)));
 
 #if defined(SONACAP_LOG_PROGRAM_BUILD)
+// Shows the calling thread by this name instead of its id; null or "" removes it.
 void SetLogThreadName(const char* name);
 #endif
 

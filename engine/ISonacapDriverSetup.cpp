@@ -1,0 +1,10 @@
+#include "Sonacap.h"
+
+ISonacapDriverSetup::ISonacapDriverSetup() = default;
+
+ISonacapDriverSetup::~ISonacapDriverSetup() = default;
+
+void ISonacapDriverSetup::Release(ISonacapDriverSetup* setup)
+{
+    delete setup;
+}

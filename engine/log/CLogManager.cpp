@@ -1,0 +1,3 @@
+#include "CLogManager.h"
+
+CLogManager::~CLogManager() = default;

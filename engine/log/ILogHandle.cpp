@@ -1,0 +1,3 @@
+#include "ILogHandle.h"
+
+ILogHandle::~ILogHandle() = default;
