@@ -1,0 +1,162 @@
+#pragma once
+
+#include "MusicRecords.h"
+
+#include <QHash>
+#include <QList>
+#include <QString>
+#include <QWidget>
+
+class CCreateFactoryThread;
+class CFilterEdit;
+class CGraphicsView;
+class CListTreeItem;
+class CMusicInfoTreeWidget;
+class CTreeWidgetItem;
+class IRecordStateSource;
+class QAction;
+class QHBoxLayout;
+class QMenu;
+class QSplitter;
+class QToolButton;
+class QTreeWidgetItem;
+class QVBoxLayout;
+
+// The library page: the songs of one list at a time in the track list, with
+// the cover flow above it and the filter box in the tool row. It owns one row
+// per song (through the track list) and, per list, a table of the rows that
+// belong to it: lists 1 to 3 keyed by MusicId, play lists (4 and up) by the
+// ItemId of the song's MusicItem row. The tables of lists 1, 2 and 3 always
+// exist, also when loading failed.
+// Thread contract: GUI thread only (the database functions lock themselves).
+class CShowListWidget : public QWidget
+{
+    Q_OBJECT
+public:
+    using ListTable = QHash<int, CTreeWidgetItem*>;
+
+    CShowListWidget(const QList<CListTreeItem*>& lists, IRecordStateSource* recordState,
+                    QWidget* parent);
+    ~CShowListWidget() override;
+
+    // The ListId on show; 0 before the first ShowList. Written only by ShowList.
+    static int GetShownListId();
+
+    // Non-zero when the shown list changed.
+    int ShowList(int listId);
+
+    void AddList(CListTreeItem* entry);
+    void RenameListAction(int listId, const QString& name);
+    int GetActionListId(QAction* action) const;
+    QAction* GetListAction(int listId) const;
+    bool HasListAction(int listId) const;
+
+    int GetListItemCount(int listId) const;
+    // Null for a list without a table.
+    const ListTable* GetListTable(int listId) const;
+    bool IsItemInList(int listId, CTreeWidgetItem* row) const;
+    QList<CTreeWidgetItem*> GetItemsByMusicId(const QList<int>& ids) const;
+    int GetVisibleCount() const;
+    QList<CTreeWidgetItem*> GetVisibleItems() const;
+    CTreeWidgetItem* GetCurrentItem() const;
+    QList<CTreeWidgetItem*> GetSelectedOrAllItems(bool wanted) const;
+
+    // Recording rows.
+    // 0, or -1 when no MusicId is free (after telling the user). path may be null.
+    int CreateNewRecord(const char* path);
+    void SaveNewRecord();
+    void StartAutoDownload(const char* path);
+    // Does not take ownership of info (null: nothing was recognised).
+    void SetNewRecordMusicInfo(RecordMusicInfo* info);
+    void FinishNewRecord(int unused);
+    void WriteMusicTags(MusicInfoRow* row);
+
+    void RetranslateUi();
+
+    // Widgets the main window connects to.
+    CMusicInfoTreeWidget* TrackList() const { return m_trackList; }
+    CGraphicsView* CoverFlow() const { return m_coverFlow; }
+    CFilterEdit* FilterBox() const { return m_filter; }
+    QMenu* ContextMenu() const { return m_menu; }
+    QMenu* PlayListMenu() const { return m_playListMenu; }
+    QAction* PlayAction() const { return m_playAction; }
+    QAction* EditTagsAction() const { return m_editAction; }
+    QAction* ITunesAction() const { return m_iTunesAction; }
+    QAction* SelectAllAction() const { return m_selectAllAction; }
+    QAction* UnselectAllAction() const { return m_unselectAllAction; }
+    QAction* ShowInFolderAction() const { return m_showFolderAction; }
+    QAction* DeleteAction() const { return m_deleteAction; }
+    QToolButton* ListButton() const { return m_listButton; }
+    QToolButton* CoverFlowButton() const { return m_coverButton; }
+
+    // The row of the song being recorded (null when none); the main window
+    // clears it after completing the song and deletes it on quit.
+    CTreeWidgetItem* NewRecordItem = nullptr;
+    // MusicId of the song being recorded.
+    int NewRecordMusicId = 0;
+    // The file a replacement recording leaves behind (empty when none).
+    QString OldFilePath;
+    // Rows the main window's Copy and Cut commands hold for Paste.
+    QList<CTreeWidgetItem*> Clipboard;
+
+signals:
+    void FilterListToNull(bool empty);
+    void MusicInOtherListDeleted(int listId, int count);
+    void MusicItemInfoChanged(CTreeWidgetItem* item);
+    void MusicItemDeleted(CTreeWidgetItem* item);
+    void MusicInfoToUiSignal(const RecordMusicInfo* info);
+    void AutoDownloadFinished(CTreeWidgetItem* item);
+
+public slots:
+    void customContextMenuRequested(const QPoint& pos);
+    void AddView();
+    void RemoveView();
+    void selectAll();
+    void clearSelection();
+    void sectionClick(int column);
+    void Filter(int pType, QString pText);
+    void UpdataPicView(bool playing, bool scroll = false);
+    void TreeSectionResize(int column, int oldSize, int newSize);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    // Sets up the context menu for the rows at pos; false when no row is there.
+    bool PrepareContextMenu(const QPoint& pos);
+    virtual void PopupMenu(const QPoint& globalPos);
+    // Asks the user; the returned value is the clicked standard button. Tests
+    // replace it so no modal dialog runs.
+    virtual int AskQuestion(const QString& text, int buttons);
+
+private:
+    void BuildContextMenu();
+    void LoadLists();
+    ListTable* TableOf(int listId) const;
+    void CenterCurrentRow();
+    void ResetCoverFlowIfShown();
+    void DeleteCoverFileIfUnused(const QString& path);
+    void MergeCovers(MusicInfoRow* record, const RecordMusicInfo* info);
+
+    QWidget* m_tool = nullptr;
+    QHBoxLayout* m_toolLayout = nullptr;
+    QToolButton* m_listButton = nullptr;
+    QToolButton* m_coverButton = nullptr;
+    CFilterEdit* m_filter = nullptr;
+    QSplitter* m_splitter = nullptr;
+    CGraphicsView* m_coverFlow = nullptr;
+    QHash<int, ListTable*> m_tables;
+    CMusicInfoTreeWidget* m_trackList = nullptr;
+    QVBoxLayout* m_layout = nullptr;
+    QMenu* m_menu = nullptr;
+    QAction* m_playAction = nullptr;
+    QAction* m_editAction = nullptr;
+    QMenu* m_playListMenu = nullptr;
+    QList<QPair<int, QAction*>> m_listActions;
+    QAction* m_iTunesAction = nullptr;
+    QAction* m_selectAllAction = nullptr;
+    QAction* m_unselectAllAction = nullptr;
+    QAction* m_showFolderAction = nullptr;
+    QAction* m_deleteAction = nullptr;
+    CCreateFactoryThread* m_picturesThread = nullptr;
+    QList<CListTreeItem*> m_lists;
+    IRecordStateSource* m_recordState = nullptr;
+};
