@@ -1,0 +1,733 @@
+#include "MusicDatabase.h"
+
+#include "CAppSettings.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QMutex>
+#include <QMutexLocker>
+#include <QRegularExpression>
+
+#include <sqlite3.h>
+
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+// Thread contract: g_db, g_itemIds and g_itemCursor are read and written only
+// while g_dbLock is held. No function holds it while calling another function
+// of this file that takes it (the mutex is not recursive).
+QMutex g_dbLock;
+sqlite3* g_db = nullptr;
+std::vector<int> g_itemIds;  // ordered ItemIds of MusicItem, loaded on first use
+int g_itemCursor = 0;
+
+const char* const kCreateMusicList = "create table MusicList (ListId int primary key, ListName varchar(512))";
+const char* const kCreateMusicItem = "create table MusicItem (ItemId int primary key, ListId int, MusicId int )";
+const char* const kCreateMusicInfo =
+    "create table MusicInfo (MusicId int primary key, MusicPath varchar(512), MusicName varchar(128), "
+    "TimeRecorded varchar(10), Artist varchar(128), Album varchar(128), Genre varchar(128), DateAdded varchar(20), "
+    "ImageId int, AlbumTUI varchar(128),AlbumMusicList varchar(512),Year varchar(32) )";
+const char* const kCreateCoverInfo =
+    "create table CoverInfo (CoverId int primary key,MusicId int, ImagePath varchar(512))";
+
+// Explicit columns in table order, so rows written by other tools with a
+// different column order still read correctly.
+const char* const kMusicInfoColumns =
+    "MusicId, MusicPath, MusicName, TimeRecorded, Artist, Album, Genre, DateAdded, ImageId, AlbumTUI, "
+    "AlbumMusicList, Year";
+
+const int kNotOpen = SQLITE_MISUSE;
+
+bool IsIdentifier(const QString& text)
+{
+    static const QRegularExpression re(QStringLiteral("^[A-Za-z_][A-Za-z0-9_]*$"));
+    return re.match(text).hasMatch();
+}
+
+// The text of a column up to its first zero byte; NULL reads as empty.
+QByteArray ColumnBytes(sqlite3_stmt* stmt, int column)
+{
+    const char* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
+    if (!text)
+        return QByteArray();
+    const int bytes = sqlite3_column_bytes(stmt, column);
+    return QByteArray(text, static_cast<int>(strnlen(text, static_cast<size_t>(bytes))));
+}
+
+void ColumnToField(sqlite3_stmt* stmt, int column, char* field, size_t size)
+{
+    const char* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
+    const size_t bytes = text ? static_cast<size_t>(sqlite3_column_bytes(stmt, column)) : 0;
+    CopyUtf8Field(field, size, text, text ? strnlen(text, bytes) : 0);
+}
+
+QString ColumnString(sqlite3_stmt* stmt, int column)
+{
+    const char* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
+    if (!text)
+        return QString();
+    const int bytes = sqlite3_column_bytes(stmt, column);
+    return QString::fromUtf8(text, static_cast<int>(strnlen(text, static_cast<size_t>(bytes))));
+}
+
+// Reads one MusicInfo row (columns as kMusicInfoColumns) into `row`.
+void ReadMusicInfoRow(sqlite3_stmt* stmt, MusicInfoRow* row)
+{
+    memset(&row->Info, 0, sizeof(row->Info));
+    row->MusicId = sqlite3_column_int(stmt, 0);
+    row->MusicPath = ColumnString(stmt, 1);
+    ColumnToField(stmt, 2, row->Info.MusicName, sizeof(row->Info.MusicName));
+    row->TimeRecorded = ColumnString(stmt, 3);
+    ColumnToField(stmt, 4, row->Info.Artist, sizeof(row->Info.Artist));
+    ColumnToField(stmt, 5, row->Info.Album, sizeof(row->Info.Album));
+    ColumnToField(stmt, 6, row->Info.Genre, sizeof(row->Info.Genre));
+    row->DateAdded = ColumnString(stmt, 7);
+    row->ImageId = sqlite3_column_int(stmt, 8);
+    ColumnToField(stmt, 9, row->Info.AlbumTUI, sizeof(row->Info.AlbumTUI));
+    ColumnToField(stmt, 10, row->Info.AlbumMusicList, sizeof(row->Info.AlbumMusicList));
+    ColumnToField(stmt, 11, row->Info.Year, sizeof(row->Info.Year));
+}
+
+int BindField(sqlite3_stmt* stmt, int index, const char* field, size_t size)
+{
+    return sqlite3_bind_text(stmt, index, field, static_cast<int>(strnlen(field, size)), SQLITE_STATIC);
+}
+
+int BindBytes(sqlite3_stmt* stmt, int index, const QByteArray& bytes)
+{
+    return sqlite3_bind_text(stmt, index, bytes.constData(), bytes.size(), SQLITE_STATIC);
+}
+
+// Runs a statement without rows; logs `message` with the error text on failure.
+int ExecLocked(const QByteArray& sql, const char* message, bool critical = true)
+{
+    char* error = nullptr;
+    const int rc = sqlite3_exec(g_db, sql.constData(), nullptr, nullptr, &error);
+    if (error) {
+        if (critical)
+            qCritical(message, error);
+        else
+            qDebug() << message << error;
+        sqlite3_free(error);
+    }
+    return rc;
+}
+
+// The four default lists of a new library. The translated names are bound,
+// never pasted into the statement, so any character is safe.
+void InsertDefaultListsLocked()
+{
+    static const char* const kNames[] = {
+        QT_TRANSLATE_NOOP("QObject", "All Recordings"),
+        QT_TRANSLATE_NOOP("QObject", "New Recordings"),
+        QT_TRANSLATE_NOOP("QObject", "Recently Played"),
+        QT_TRANSLATE_NOOP("QObject", "PlayList 1"),
+    };
+    for (int i = 0; i < 4; ++i) {
+        sqlite3_stmt* stmt = nullptr;
+        if (sqlite3_prepare_v2(g_db, "insert into MusicList values(?, ?)", -1, &stmt, nullptr) != SQLITE_OK) {
+            sqlite3_finalize(stmt);
+            continue;
+        }
+        const QByteArray name = QCoreApplication::translate("QObject", kNames[i]).toUtf8();
+        sqlite3_bind_int(stmt, 1, i + 1);
+        BindBytes(stmt, 2, name);
+        sqlite3_step(stmt);
+        sqlite3_finalize(stmt);
+    }
+}
+
+// Loads the ordered ItemIds; g_dbLock must be held.
+int LoadItemIdsLocked()
+{
+    g_itemIds.clear();
+    sqlite3_stmt* stmt = nullptr;
+    int rc = sqlite3_prepare_v2(g_db, "select ItemId from MusicItem order by ItemId", -1, &stmt, nullptr);
+    while (rc == SQLITE_OK && (rc = sqlite3_step(stmt)) == SQLITE_ROW)
+        g_itemIds.push_back(sqlite3_column_int(stmt, 0));
+    if (rc != SQLITE_DONE)
+        qCritical("CreatePrimaryKey, Err: %s", sqlite3_errmsg(g_db));
+    sqlite3_finalize(stmt);
+    g_itemCursor = g_itemIds.empty() ? 0 : static_cast<int>(g_itemIds.size()) - 1;
+    return static_cast<int>(g_itemIds.size());
+}
+
+// Prepare, bind (by `bind`), step once, finalize. Returns the prepare's code
+// when it failed (after logging `prepareMessage`), else the finalize code.
+template <typename Bind>
+int RunPrepared(const char* sql, const char* prepareMessage, Bind bind)
+{
+    QMutexLocker guard(&g_dbLock);
+    if (!g_db)
+        return kNotOpen;
+    sqlite3_stmt* stmt = nullptr;
+    const int rc = sqlite3_prepare_v2(g_db, sql, -1, &stmt, nullptr);
+    if (rc != SQLITE_OK) {
+        sqlite3_finalize(stmt);
+        guard.unlock();
+        qCritical(prepareMessage, rc);
+        return rc;
+    }
+    bind(stmt);
+    sqlite3_step(stmt);
+    return sqlite3_finalize(stmt);
+}
+
+}  // namespace
+
+int DB_OpenDatabase()
+{
+    const QString folder = CAppSettings::GetInstance()->GetLogPath();
+    return DB_OpenDatabaseFile(folder + "/music.db");
+}
+
+int DB_OpenDatabaseFile(const QString& path)
+{
+    const QByteArray utf8Path = path.toUtf8();
+    QMutexLocker guard(&g_dbLock);
+    if (g_db) {
+        sqlite3_close(g_db);
+        g_db = nullptr;
+    }
+    g_itemIds.clear();
+    g_itemCursor = 0;
+
+    sqlite3* db = nullptr;
+    int rc = sqlite3_open(utf8Path.constData(), &db);
+    if (rc == SQLITE_OK) {
+        // sqlite3_open reads nothing yet: make sure the file is a database
+        // before a single statement could write to it.
+        rc = sqlite3_exec(db, "select count(*) from sqlite_master", nullptr, nullptr, nullptr);
+    }
+    if (rc != SQLITE_OK) {
+        printf("sqlite3_open err %d,%s\n", rc, utf8Path.constData());
+        fflush(stdout);
+        qDebug().noquote() << "----Error:sqlite3_open err:" << rc << sqlite3_errstr(rc) << "\n----DBPath=" + path;
+        sqlite3_close(db);
+        return rc;
+    }
+    g_db = db;
+    if (sqlite3_db_readonly(g_db, "main") == 1)
+        qWarning().noquote() << "DB_OpenDatabase: the library is read-only, changes will fail:" << path;
+
+    if (sqlite3_exec(g_db, kCreateMusicList, nullptr, nullptr, nullptr) == SQLITE_OK)
+        InsertDefaultListsLocked();
+    sqlite3_exec(g_db, kCreateMusicItem, nullptr, nullptr, nullptr);
+    sqlite3_exec(g_db, kCreateMusicInfo, nullptr, nullptr, nullptr);
+    sqlite3_exec(g_db, kCreateCoverInfo, nullptr, nullptr, nullptr);
+    return SQLITE_OK;
+}
+
+int DB_CloseDatabase()
+{
+    QMutexLocker guard(&g_dbLock);
+    if (!g_db)
+        return kNotOpen;
+    const int rc = sqlite3_close(g_db);
+    if (rc == SQLITE_OK)
+        g_db = nullptr;
+    else
+        qCritical("DB_CloseDatabase, Err: %s", sqlite3_errmsg(g_db));
+    return rc;
+}
+
+bool DB_IsOpen()
+{
+    QMutexLocker guard(&g_dbLock);
+    return g_db != nullptr;
+}
+
+int DB_CreateTransaction()
+{
+    QMutexLocker guard(&g_dbLock);
+    if (!g_db)
+        return kNotOpen;
+    return ExecLocked("begin transaction", "DB_CreateTransaction failed : ", false);
+}
+
+int DB_CommitTransaction()
+{
+    QMutexLocker guard(&g_dbLock);
+    if (!g_db)
+        return kNotOpen;
+    return ExecLocked("commit transaction", "DB_CommitTransaction failed : ", false);
+}
+
+int DB_GetMusicInfo(int musicId, MusicInfoRow* row)
+{
+    if (!row)
+        return 0;
+    QMutexLocker guard(&g_dbLock);
+    if (!g_db)
+        return -1;
+    const QByteArray sql = QByteArray("SELECT ") + kMusicInfoColumns + " FROM MusicInfo WHERE MusicId = ?";
+    sqlite3_stmt* stmt = nullptr;
+    int rows = 0;
+    int rc = sqlite3_prepare_v2(g_db, sql.constData(), -1, &stmt, nullptr);
+    if (rc == SQLITE_OK) {
+        sqlite3_bind_int(stmt, 1, musicId);
+        rc = sqlite3_step(stmt);
+        if (rc == SQLITE_ROW) {
+            ReadMusicInfoRow(stmt, row);
+            rows = 1;
+            rc = SQLITE_DONE;
+        }
+    }
+    if (rc != SQLITE_DONE)
+        qCritical("DB_GetMusicInfo, Err: %s", sqlite3_errmsg(g_db));
+    sqlite3_finalize(stmt);
+    return rows;
+}
+
+int DB_GetAllMusicInfo(QMap<int, MusicInfoRow*>& out)
+{
+    QMutexLocker guard(&g_dbLock);
+    if (!g_db)
+        return -1;
+    const QByteArray sql = QByteArray("SELECT ") + kMusicInfoColumns + " FROM MusicInfo";
+    sqlite3_stmt* stmt = nullptr;
+    int rows = 0;
+    int rc = sqlite3_prepare_v2(g_db, sql.constData(), -1, &stmt, nullptr);
+    while (rc == SQLITE_OK && (rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+        MusicInfoRow* row = new MusicInfoRow;
+        ReadMusicInfoRow(stmt, row);
+        auto it = out.find(row->MusicId);
+        if (it != out.end()) {
+            delete it.value();  // a repeated key (no constraint in an edited file)
+            it.value() = row;
+        } else {
+            out.insert(row->MusicId, row);
+        }
+        ++rows;
+        rc = SQLITE_OK;
+    }
+    if (rc != SQLITE_DONE)
+        qCritical("DB_GetAllMusicInfo, Err: %s", sqlite3_errmsg(g_db));
+    sqlite3_finalize(stmt);
+    return rows;
+}
+
+int DB_GetImageInfo(MusicInfoRow* row)
+{
+    if (!row)
+        return SQLITE_MISUSE;
+    struct Cover {
+        int id;
+        QByteArray path;
+    };
+    std::vector<Cover> covers;
+    int rc;
+    {
+        QMutexLocker guard(&g_dbLock);
+        if (!g_db)
+            return kNotOpen;
+        sqlite3_stmt* stmt = nullptr;
+        rc = sqlite3_prepare_v2(g_db, "SELECT CoverId, ImagePath FROM CoverInfo WHERE  MusicId = ?", -1, &stmt,
+                                nullptr);
+        if (rc == SQLITE_OK)
+            sqlite3_bind_int(stmt, 1, row->MusicId);
+        // A sixth row is all that is needed to know one must go.
+        while (rc == SQLITE_OK && covers.size() < 6 && (rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+            covers.push_back({sqlite3_column_int(stmt, 0), ColumnBytes(stmt, 1)});
+            rc = SQLITE_OK;
+        }
+        if (rc != SQLITE_OK && rc != SQLITE_DONE)
+            qCritical("DB_GetImageInfo, Err: %s", sqlite3_errmsg(g_db));
+        else
+            rc = SQLITE_OK;
+        sqlite3_finalize(stmt);
+    }
+    const int filled = covers.size() < 5 ? static_cast<int>(covers.size()) : 5;
+    for (int i = 0; i < filled; ++i) {
+        row->Info.CoverIds[i] = covers[i].id;
+        CopyUtf8Field(row->Info.CoverPaths[i], sizeof(row->Info.CoverPaths[i]), covers[i].path);
+    }
+    row->Info.CoverCount = filled;
+    if (covers.size() > 5)
+        DB_DeleteImage(covers[5].id);
+    return rc;
+}
+
+int DB_GetMusicItem(QList<MusicItemLink>& out, int value, const QString& column)
+{
+    if (!IsIdentifier(column)) {
+        qCritical("DB_GetMusicItem, Err: %s", "bad column name");
+        return SQLITE_ERROR;
+    }
+    QMutexLocker guard(&g_dbLock);
+    if (!g_db)
+        return kNotOpen;
+    const QByteArray sql =
+        "SELECT ItemId, ListId, MusicId FROM MusicItem WHERE " + column.toUtf8() + " = ? order by MusicId";
+    sqlite3_stmt* stmt = nullptr;
+    int rc = sqlite3_prepare_v2(g_db, sql.constData(), -1, &stmt, nullptr);
+    if (rc == SQLITE_OK)
+        sqlite3_bind_int(stmt, 1, value);
+    while (rc == SQLITE_OK && (rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+        out.append({sqlite3_column_int(stmt, 0), sqlite3_column_int(stmt, 1), sqlite3_column_int(stmt, 2)});
+        rc = SQLITE_OK;
+    }
+    if (rc == SQLITE_DONE) {
+        rc = SQLITE_OK;
+    } else {
+        qCritical("DB_GetMusicItem, Err: %s", sqlite3_errmsg(g_db));
+    }
+    sqlite3_finalize(stmt);
+    return rc;
+}
+
+int DB_GetMusicList(QList<MusicListRow>& out)
+{
+    QList<MusicListRow> lists;
+    {
+        QMutexLocker guard(&g_dbLock);
+        if (!g_db)
+            return kNotOpen;
+        sqlite3_stmt* stmt = nullptr;
+        int rc = sqlite3_prepare_v2(g_db, "SELECT ListId, ListName FROM MusicList", -1, &stmt, nullptr);
+        while (rc == SQLITE_OK && (rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+            MusicListRow row;
+            row.ListId = sqlite3_column_int(stmt, 0);
+            row.ListName = ColumnString(stmt, 1);
+            lists.append(row);
+            rc = SQLITE_OK;
+        }
+        if (rc != SQLITE_DONE) {
+            qCritical("DB_GetMusicList, Err: %s", sqlite3_errmsg(g_db));
+            sqlite3_finalize(stmt);
+            return rc;
+        }
+        sqlite3_finalize(stmt);
+    }
+    // One count per list, each under its own hold of the mutex so a long
+    // library does not block other callers for the whole walk.
+    for (MusicListRow& row : lists) {
+        QMutexLocker guard(&g_dbLock);
+        if (!g_db)
+            break;
+        sqlite3_stmt* stmt = nullptr;
+        if (sqlite3_prepare_v2(g_db, "SELECT count(*) FROM MusicItem WHERE ListId = ?", -1, &stmt, nullptr)
+            == SQLITE_OK) {
+            sqlite3_bind_int(stmt, 1, row.ListId);
+            if (sqlite3_step(stmt) == SQLITE_ROW)
+                row.ItemCount = sqlite3_column_int(stmt, 0);
+        }
+        sqlite3_finalize(stmt);
+    }
+    out.append(lists);
+    return SQLITE_OK;
+}
+
+int DB_GetMusicListName(int listId, QString& name)
+{
+    QMutexLocker guard(&g_dbLock);
+    if (!g_db)
+        return kNotOpen;
+    sqlite3_stmt* stmt = nullptr;
+    int rc = sqlite3_prepare_v2(g_db, "SELECT ListName FROM MusicList WHERE ListId = ?", -1, &stmt, nullptr);
+    if (rc == SQLITE_OK) {
+        sqlite3_bind_int(stmt, 1, listId);
+        rc = sqlite3_step(stmt);
+        if (rc == SQLITE_ROW)
+            name = ColumnString(stmt, 0);
+        if (rc == SQLITE_ROW || rc == SQLITE_DONE)
+            rc = SQLITE_OK;
+    }
+    if (rc != SQLITE_OK)
+        qCritical("DB_GetMusicListName, Err: %s", sqlite3_errmsg(g_db));
+    sqlite3_finalize(stmt);
+    return rc;
+}
+
+int DB_DeleteMusicinfo(int musicId)
+{
+    QMutexLocker guard(&g_dbLock);
+    if (!g_db)
+        return kNotOpen;
+    return ExecLocked("delete from MusicInfo where MusicId = " + QByteArray::number(musicId),
+                      "DB_DeleteMusicinfo, Err: %s");
+}
+
+int DB_DeleteMusicList(int listId)
+{
+    qDebug() << "DB_DeleteMusicList, ListId: " << listId;
+    QMutexLocker guard(&g_dbLock);
+    if (!g_db)
+        return kNotOpen;
+    return ExecLocked("delete from MusicList where ListId = " + QByteArray::number(listId),
+                      "DB_DeleteMusicList, Err: %s");
+}
+
+int DB_DeleteMusicItem(int itemId)
+{
+    QMutexLocker guard(&g_dbLock);
+    if (!g_db)
+        return kNotOpen;
+    if (g_itemIds.empty())
+        LoadItemIdsLocked();
+    if (!g_itemIds.empty()) {
+        // Bisection over the ordered cache.
+        int lo = 0;
+        int hi = static_cast<int>(g_itemIds.size()) - 1;
+        while (lo != hi) {
+            const int mid = (lo + hi) / 2;
+            if (g_itemIds[mid] == itemId) {
+                lo = hi = mid;
+                break;
+            }
+            if (itemId > g_itemIds[mid])
+                lo = mid + 1;
+            else
+                hi = mid;
+        }
+        if (g_itemIds[lo] == itemId)
+            g_itemIds.erase(g_itemIds.begin() + lo);
+    }
+    return ExecLocked("delete from MusicItem where ItemId = " + QByteArray::number(itemId) + " ",
+                      "DB_DeleteMusicItem, Err: %s");
+}
+
+int DB_DeleteImage(int coverId)
+{
+    QMutexLocker guard(&g_dbLock);
+    if (!g_db)
+        return kNotOpen;
+    return ExecLocked("delete from CoverInfo where CoverId = " + QByteArray::number(coverId),
+                      "DB_DeleteImage, Err: %s");
+}
+
+int DB_SetMusicInfo(const MusicInfoRow* row)
+{
+    if (!row)
+        return SQLITE_MISUSE;
+    const QByteArray path = row->MusicPath.toUtf8();
+    const QByteArray timeRecorded = row->TimeRecorded.toUtf8();
+    const QByteArray dateAdded = row->DateAdded.toUtf8();
+    const RecordMusicInfo& info = row->Info;
+    return RunPrepared(
+        "INSERT INTO MusicInfo (MusicId, MusicPath, MusicName ,TimeRecorded ,Artist ,Album,Genre, DateAdded, ImageId, "
+        "AlbumTUI, AlbumMusicList, Year) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
+        "DB_SetMusicInfo failed, ErrCode: %d", [&](sqlite3_stmt* stmt) {
+            sqlite3_bind_int(stmt, 1, row->MusicId);
+            BindBytes(stmt, 2, path);
+            BindField(stmt, 3, info.MusicName, sizeof(info.MusicName));
+            BindBytes(stmt, 4, timeRecorded);
+            BindField(stmt, 5, info.Artist, sizeof(info.Artist));
+            BindField(stmt, 6, info.Album, sizeof(info.Album));
+            BindField(stmt, 7, info.Genre, sizeof(info.Genre));
+            BindBytes(stmt, 8, dateAdded);
+            sqlite3_bind_int(stmt, 9, row->ImageId);
+            BindField(stmt, 10, info.AlbumTUI, sizeof(info.AlbumTUI));
+            BindField(stmt, 11, info.AlbumMusicList, sizeof(info.AlbumMusicList));
+            sqlite3_bind_text(stmt, 12, info.Year, sizeof(info.Year), SQLITE_STATIC);
+        });
+}
+
+int DB_UpdateMusicInfo(const MusicInfoRow* row, int /*unused*/)
+{
+    if (!row)
+        return SQLITE_MISUSE;
+    const QByteArray path = row->MusicPath.toUtf8();
+    const QByteArray timeRecorded = row->TimeRecorded.toUtf8();
+    const QByteArray dateAdded = row->DateAdded.toUtf8();
+    const RecordMusicInfo& info = row->Info;
+    return RunPrepared(
+        "update MusicInfo set MusicPath = ?, MusicName = ?, TimeRecorded = ?, Artist = ?, Album = ?, Genre = "
+        "?,DateAdded = ?, ImageId = ?, AlbumTUI = ?, AlbumMusicList = ?, Year = ? WHERE MusicId = ?",
+        "DB_UpdateMusicInfo failed, ErrCode: %d", [&](sqlite3_stmt* stmt) {
+            BindBytes(stmt, 1, path);
+            BindField(stmt, 2, info.MusicName, sizeof(info.MusicName));
+            BindBytes(stmt, 3, timeRecorded);
+            BindField(stmt, 4, info.Artist, sizeof(info.Artist));
+            BindField(stmt, 5, info.Album, sizeof(info.Album));
+            BindField(stmt, 6, info.Genre, sizeof(info.Genre));
+            BindBytes(stmt, 7, dateAdded);
+            sqlite3_bind_int(stmt, 8, row->ImageId);
+            BindField(stmt, 9, info.AlbumTUI, sizeof(info.AlbumTUI));
+            BindField(stmt, 10, info.AlbumMusicList, sizeof(info.AlbumMusicList));
+            sqlite3_bind_text(stmt, 11, info.Year, sizeof(info.Year), SQLITE_STATIC);
+            sqlite3_bind_int(stmt, 12, row->MusicId);
+        });
+}
+
+int DB_SetMusicItem(int itemId, int listId, int musicId)
+{
+    return RunPrepared("INSERT INTO MusicItem (ItemId, ListId, MusicId) VALUES (?, ?, ?)",
+                       "DB_SetMusicItem failed, ErrCode: %d", [&](sqlite3_stmt* stmt) {
+                           sqlite3_bind_int(stmt, 1, itemId);
+                           sqlite3_bind_int(stmt, 2, listId);
+                           sqlite3_bind_int(stmt, 3, musicId);
+                       });
+}
+
+QString DB_SetMusicList(int listId, const QString& name)
+{
+    const QByteArray utf8 = name.toUtf8();
+    const int rc = RunPrepared("INSERT INTO MusicList (ListId, ListName) VALUES (?, ?)",
+                               "DB_SetMusicList failed, ErrCode: %d", [&](sqlite3_stmt* stmt) {
+                                   sqlite3_bind_int(stmt, 1, listId);
+                                   BindBytes(stmt, 2, utf8);
+                               });
+    if (rc == SQLITE_OK)
+        return QString();
+    qCritical("DB_SetMusicList failed, ErrCode: %d", rc);
+    return QStringLiteral("Save List info to DB failed!");
+}
+
+int DB_UpdateMusicList(int listId, const QString& name)
+{
+    const QByteArray utf8 = name.toUtf8();
+    return RunPrepared("UPDATE MusicList SET ListName = ? WHERE ListId = ?", "DB_UpdateMusicList failed, ErrCode: %d",
+                       [&](sqlite3_stmt* stmt) {
+                           BindBytes(stmt, 1, utf8);
+                           sqlite3_bind_int(stmt, 2, listId);
+                       });
+}
+
+int DB_SetImageInfo(int coverId, int musicId, const char* path)
+{
+    const QByteArray utf8(path ? path : "");
+    return RunPrepared("INSERT INTO CoverInfo (CoverId, MusicId, ImagePath) VALUES (?, ?, ?)",
+                       "DB_SetImageInfo failed, ErrCode: %d", [&](sqlite3_stmt* stmt) {
+                           sqlite3_bind_int(stmt, 1, coverId);
+                           sqlite3_bind_int(stmt, 2, musicId);
+                           BindBytes(stmt, 3, utf8);
+                       });
+}
+
+int DB_GetImageId(const QString& path)
+{
+    const QByteArray utf8 = path.toUtf8();
+    QMutexLocker guard(&g_dbLock);
+    if (!g_db)
+        return 0;
+    sqlite3_stmt* stmt = nullptr;
+    int found = 0;
+    if (sqlite3_prepare_v2(g_db, "SELECT CoverId FROM CoverInfo WHERE ImagePath = ?", -1, &stmt, nullptr)
+        == SQLITE_OK) {
+        BindBytes(stmt, 1, utf8);
+        if (sqlite3_step(stmt) == SQLITE_ROW)
+            found = sqlite3_data_count(stmt) > 0 ? 1 : 0;
+    }
+    sqlite3_finalize(stmt);
+    return found;
+}
+
+int CreatePrimaryKey(const QString& table, const QString& column, int start, int max)
+{
+    if (!IsIdentifier(table) || !IsIdentifier(column)) {
+        qCritical("CreatePrimaryKey, Err: %s", "bad table or column name");
+        return -1;
+    }
+    std::vector<int> keys;
+    {
+        QMutexLocker guard(&g_dbLock);
+        if (!g_db)
+            return -1;
+        const QByteArray sql = QStringLiteral("select %2 from %1 order by %2").arg(table, column).toUtf8();
+        sqlite3_stmt* stmt = nullptr;
+        int rc = sqlite3_prepare_v2(g_db, sql.constData(), -1, &stmt, nullptr);
+        while (rc == SQLITE_OK && (rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+            keys.push_back(sqlite3_column_int(stmt, 0));
+            rc = SQLITE_OK;
+        }
+        if (rc != SQLITE_DONE) {
+            qCritical("CreatePrimaryKey, Err: %s", sqlite3_errmsg(g_db));
+            keys.clear();  // a failed query has no rows
+        }
+        sqlite3_finalize(stmt);
+    }
+    const size_t n = keys.size();
+    if (n == 0)
+        return start;
+    if (max >= 0 && n >= static_cast<size_t>(max))
+        return -1;  // full
+    if (n == 1)
+        return keys[0] + 1;
+    if (keys[0] != start)
+        return start;
+    for (size_t i = 0; i + 1 < n; ++i) {
+        if (keys[i + 1] > keys[i] + 1)
+            return keys[i] + 1;
+    }
+    return keys.back() + 1;
+}
+
+int DB_CreateItemId()
+{
+    QMutexLocker guard(&g_dbLock);
+    if (!g_db)
+        return -1;
+    if (g_itemIds.empty()) {
+        LoadItemIdsLocked();
+        if (g_itemIds.empty()) {
+            g_itemIds.push_back(1);
+            return 1;
+        }
+    }
+    std::vector<int>& cache = g_itemIds;
+    const int size = static_cast<int>(cache.size());
+    if (size >= kMaxItemIds)
+        return -1;
+    if (size == 1) {
+        const long long next = static_cast<long long>(cache[0]) + 1;
+        const int id = next > kMaxItemIds ? 1 : static_cast<int>(next);
+        if (id < cache[0])
+            cache.insert(cache.begin(), id);
+        else
+            cache.push_back(id);
+        g_itemCursor = 1;
+        return id;
+    }
+    if (g_itemCursor < 0)
+        g_itemCursor = 0;
+    if (g_itemCursor > size - 1)
+        g_itemCursor = size - 1;
+    if (cache[g_itemCursor] == kMaxItemIds)
+        g_itemCursor = 0;
+    if (g_itemCursor == size - 1) {
+        const int id = cache.back() + 1;
+        cache.push_back(id);
+        g_itemCursor = size;
+        return id;
+    }
+    for (int i = g_itemCursor; i < size - 1; ++i) {
+        const int candidate = cache[i] + 1;
+        g_itemCursor = i + 1;
+        if (cache[i + 1] > candidate) {
+            cache.insert(cache.begin() + i + 1, candidate);
+            return candidate;
+        }
+    }
+    const int id = cache.back() + 1;
+    cache.push_back(id);
+    return id;
+}
+
+void DB_GetNewListName(QString& out)
+{
+    const QString base = QCoreApplication::translate("QObject", "PlayList");
+    QMutexLocker guard(&g_dbLock);
+    for (int n = 1;; ++n) {
+        const QString candidate = base + QLatin1Char(' ') + QString::number(n);
+        bool taken = false;
+        if (g_db) {
+            // The candidate is bound: a translation holding a quote is safe.
+            sqlite3_stmt* stmt = nullptr;
+            if (sqlite3_prepare_v2(g_db, "SELECT 1 FROM musiclist WHERE listname = ?", -1, &stmt, nullptr)
+                == SQLITE_OK) {
+                const QByteArray utf8 = candidate.toUtf8();
+                BindBytes(stmt, 1, utf8);
+                taken = sqlite3_step(stmt) == SQLITE_ROW;
+            }
+            sqlite3_finalize(stmt);
+        }
+        if (!taken) {
+            out = candidate;
+            return;
+        }
+    }
+}
