@@ -1,0 +1,291 @@
+#include "CPulseAudioRecorder.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+#include "CError.h"
+#include "CWinVolume.h"
+#include "Log.h"
+#include "PulseSession.h"
+
+namespace {
+
+const char* const kSource = "PulseAudioRecorder";
+// Small server blocks keep the engine's 20 ms clips fed evenly.
+constexpr pa_usec_t kFragmentUsec = 20 * PA_USEC_PER_MSEC;
+
+struct CorkResult {
+    bool done = false;
+    bool ok = false;
+    PulseSession* session = nullptr;
+};
+
+void CorkDone(pa_stream*, int success, void* userdata)
+{
+    auto* r = static_cast<CorkResult*>(userdata);
+    r->ok = success != 0;
+    r->done = true;
+    r->session->Signal();
+}
+
+} // namespace
+
+IAudioRecorder::IAudioRecorder() : callback(nullptr), user(nullptr) {}
+
+IAudioRecorder::~IAudioRecorder() = default;
+
+CPulseAudioRecorder::CPulseAudioRecorder()
+    : stream(nullptr), spec{}, format{}, inputVolume(nullptr), previewVolume(nullptr)
+{
+}
+
+CPulseAudioRecorder::~CPulseAudioRecorder()
+{
+    Uninit();
+}
+
+void CPulseAudioRecorder::Uninit()
+{
+    try {
+        Stop();
+    } catch (...) {
+    }
+    session.reset();
+    delete inputVolume;
+    inputVolume = nullptr;
+    delete previewVolume;
+    previewVolume = nullptr;
+}
+
+void CPulseAudioRecorder::Init(AudioParam param, AudioRecorderCallback cb, void* userPointer,
+                               const AudioDeviceInfo* input, const AudioDeviceInfo* preview)
+{
+    callback = cb;
+    user = userPointer;
+    Uninit();
+
+    auto s = std::make_unique<PulseSession>("Sonacap input");
+    if (!s->Connect()) {
+        SC_LOG_ERROR(kSource, "CPulseAudioRecorder::Init", "sound server connect failed:%s", s->LastError().c_str());
+        ThrowCodedError(kErrSystem);
+    }
+    std::vector<PulseDevice> sources;
+    if (!s->ListSources(&sources)) {
+        SC_LOG_ERROR(kSource, "CPulseAudioRecorder::Init", "list sources failed:%s", s->LastError().c_str());
+        ThrowCodedError(kErrSystem);
+    }
+    const PulseDevice* source = nullptr;
+    for (const PulseDevice& d : sources) {
+        if (!d.isMonitor && input && DeviceNameMatches(d.description.c_str(), input->name)) {
+            source = &d;
+            break;
+        }
+    }
+    if (!source) {
+        SC_LOG_ERROR(kSource, "CPulseAudioRecorder::CreateDeviceFilter", "Not find device");
+        ThrowCodedError(kErrInvalidDevice);
+    }
+    session = std::move(s);
+
+    InitAudioRecorderParam(param);
+
+    // A muted recording device would give a song of silence.
+    inputVolume = new CWinVolume();
+    inputVolume->SetRange(0, 100);
+    inputVolume->Open(input, 1);
+    if (inputVolume->GetMute())
+        inputVolume->SetMute(false);
+
+    if (preview) {
+        // No audio is routed to a preview device; its volume is still served.
+        previewVolume = new CWinVolume();
+        previewVolume->SetRange(0, 100);
+        previewVolume->Open(preview, 0);
+    }
+
+    ConnectStream(source->name);
+    if (callback)
+        callback(0, &format, sizeof format, user);
+    SC_LOG_INFO(kSource, "CPulseAudioRecorder::Init", "Init success");
+}
+
+void CPulseAudioRecorder::InitAudioRecorderParam(const AudioParam& param)
+{
+    int channels = param.channels, rate = param.samplesPerSec, bits = param.bitsPerSample;
+    SC_LOG_DEBUG(kSource, "CPulseAudioRecorder::InitAudioRecorderParam",
+                 "Channels=%d,SamplesPerSec=%d,BitsPerSample = %d,FormatTag=%d", channels, rate, bits, 1);
+    bool supported = (bits == 8 || bits == 16) && channels >= 1 && channels <= static_cast<int>(PA_CHANNELS_MAX) && rate > 0 &&
+                     static_cast<uint32_t>(rate) <= PA_RATE_MAX;
+    if (!supported) {
+        SC_LOG_ERROR(kSource, "CPulseAudioRecorder::InitAudioRecorderParam",
+                     "device not support record param [nChannels=%d,nSamplesPerSec=%d,wBitsPerSample=%d]", channels,
+                     rate, bits);
+        ThrowCodedError(kErrFormatUnsupported);
+    }
+    spec.format = bits == 8 ? PA_SAMPLE_U8 : PA_SAMPLE_S16LE;
+    spec.rate = static_cast<uint32_t>(rate);
+    spec.channels = static_cast<uint8_t>(channels);
+    format.formatTag = 1;
+    format.channels = static_cast<uint16_t>(channels);
+    format.samplesPerSec = static_cast<uint32_t>(rate);
+    format.blockAlign = static_cast<uint16_t>(channels * bits / 8);
+    format.avgBytesPerSec = format.samplesPerSec * format.blockAlign;
+    format.bitsPerSample = static_cast<uint16_t>(bits);
+    format.extraSize = 0;
+    // Silence of unsigned 8-bit samples is the middle value.
+    silence.assign(pa_usec_to_bytes(100 * PA_USEC_PER_MSEC, &spec), bits == 8 ? 0x80 : 0);
+    SC_LOG_INFO(kSource, "CPulseAudioRecorder::InitAudioRecorderParam",
+                "Set record param success[nChannels=%d,nSamplesPerSec=%d,wBitsPerSample=%d]", channels, rate, bits);
+}
+
+void CPulseAudioRecorder::ConnectStream(const std::string& sourceName)
+{
+    PulseLockGuard guard(session.get());
+    stream = pa_stream_new(session->Context(), "Sonacap input", &spec, nullptr);
+    if (!stream) {
+        SC_LOG_ERROR(kSource, "CPulseAudioRecorder::ConnectStream", "create stream failed:%s",
+                     pa_strerror(pa_context_errno(session->Context())));
+        ThrowCodedError(kErrSystem);
+    }
+    pa_stream_set_state_callback(stream, StateCallback, this);
+    pa_stream_set_read_callback(stream, ReadCallback, this);
+    pa_buffer_attr attr;
+    attr.maxlength = attr.tlength = attr.prebuf = attr.minreq = static_cast<uint32_t>(-1);
+    attr.fragsize = static_cast<uint32_t>(pa_usec_to_bytes(kFragmentUsec, &spec));
+    auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_START_CORKED | PA_STREAM_ADJUST_LATENCY | PA_STREAM_DONT_MOVE);
+    bool ok = pa_stream_connect_record(stream, sourceName.c_str(), &attr, flags) == 0 &&
+              session->WaitFor([this] {
+                  pa_stream_state_t st = pa_stream_get_state(stream);
+                  return st == PA_STREAM_READY || !PA_STREAM_IS_GOOD(st);
+              }) &&
+              pa_stream_get_state(stream) == PA_STREAM_READY;
+    if (!ok) {
+        SC_LOG_ERROR(kSource, "CPulseAudioRecorder::ConnectStream", "connect record stream failed:%s",
+                     pa_strerror(pa_context_errno(session->Context())));
+        pa_stream_set_read_callback(stream, nullptr, nullptr);
+        pa_stream_set_state_callback(stream, nullptr, nullptr);
+        pa_stream_disconnect(stream);
+        pa_stream_unref(stream);
+        stream = nullptr;
+        ThrowCodedError(kErrSystem);
+    }
+}
+
+void CPulseAudioRecorder::StateCallback(pa_stream*, void* userdata)
+{
+    auto* self = static_cast<CPulseAudioRecorder*>(userdata);
+    self->session->Signal();
+}
+
+void CPulseAudioRecorder::ReadCallback(pa_stream* s, size_t, void* userdata)
+{
+    auto* self = static_cast<CPulseAudioRecorder*>(userdata);
+    while (pa_stream_readable_size(s) > 0) {
+        const void* data = nullptr;
+        size_t n = 0;
+        if (pa_stream_peek(s, &data, &n) < 0 || n == 0)
+            break;
+        if (self->callback) {
+            if (data) {
+                self->callback(1, const_cast<void*>(data), static_cast<int>(n), self->user);
+            } else {
+                for (size_t left = n; left > 0;) {
+                    size_t part = std::min(left, self->silence.size());
+                    self->callback(1, self->silence.data(), static_cast<int>(part), self->user);
+                    left -= part;
+                }
+            }
+        }
+        pa_stream_drop(s);
+    }
+}
+
+bool CPulseAudioRecorder::Cork(bool cork)
+{
+    PulseLockGuard guard(session.get());
+    CorkResult result;
+    result.session = session.get();
+    pa_operation* op = pa_stream_cork(stream, cork ? 1 : 0, CorkDone, &result);
+    if (!op)
+        return false;
+    bool finished = session->WaitFor([&result] { return result.done; });
+    if (!finished)
+        pa_operation_cancel(op);
+    pa_operation_unref(op);
+    return finished && result.ok;
+}
+
+void CPulseAudioRecorder::Start()
+{
+    SC_LOG_INFO(kSource, "CPulseAudioRecorder::Start", "Start()");
+    if (!stream) {
+        SC_LOG_WARNING(kSource, "CPulseAudioRecorder::Start", "Not init");
+        return;
+    }
+    if (!Cork(false)) {
+        SC_LOG_ERROR(kSource, "CPulseAudioRecorder::Start", "Run error:%s",
+                     pa_strerror(pa_context_errno(session->Context())));
+        ThrowCodedError(kErrSystem);
+    }
+}
+
+void CPulseAudioRecorder::Pause()
+{
+    SC_LOG_INFO(kSource, "CPulseAudioRecorder::Pause", "Pause()");
+    if (!stream) {
+        SC_LOG_WARNING(kSource, "CPulseAudioRecorder::Pause", "Not init");
+        return;
+    }
+    Cork(true);
+}
+
+void CPulseAudioRecorder::Continue()
+{
+    SC_LOG_INFO(kSource, "CPulseAudioRecorder::Continue", "Continue()");
+    if (!stream) {
+        SC_LOG_WARNING(kSource, "CPulseAudioRecorder::Continue", "Not init");
+        return;
+    }
+    Cork(false);
+}
+
+void CPulseAudioRecorder::Stop()
+{
+    SC_LOG_INFO(kSource, "CPulseAudioRecorder::Stop", "Stop()");
+    if (!stream) {
+        SC_LOG_WARNING(kSource, "CPulseAudioRecorder::Stop", "Not init");
+        return;
+    }
+    // Under the main-loop lock no read callback is running, and once the
+    // stream is gone none can start.
+    PulseLockGuard guard(session.get());
+    pa_stream_set_read_callback(stream, nullptr, nullptr);
+    pa_stream_set_state_callback(stream, nullptr, nullptr);
+    if (pa_stream_disconnect(stream) < 0 && PA_STREAM_IS_GOOD(pa_stream_get_state(stream)))
+        SC_LOG_ERROR(kSource, "CPulseAudioRecorder::Stop", "stop failed,hr=%d", pa_context_errno(session->Context()));
+    pa_stream_unref(stream);
+    stream = nullptr;
+}
+
+int CPulseAudioRecorder::GetPreviewVolume()
+{
+    return previewVolume ? previewVolume->GetVolume() : 0;
+}
+
+void CPulseAudioRecorder::SetPreviewVolume(int volume)
+{
+    if (previewVolume)
+        previewVolume->SetVolume(volume);
+}
+
+void CPulseAudioRecorder::SetInputVolume(int volume)
+{
+    if (inputVolume)
+        inputVolume->SetVolume(volume);
+}
+
+int CPulseAudioRecorder::GetInputVolume()
+{
+    return inputVolume ? inputVolume->GetVolume() : 0;
+}

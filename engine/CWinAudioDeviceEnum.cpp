@@ -1,0 +1,157 @@
+#include "CWinAudioDeviceEnum.h"
+
+#include <cstring>
+#include <vector>
+
+#include "CError.h"
+#include "EngineUtils.h"
+#include "Log.h"
+#include "PulseSession.h"
+
+namespace {
+const char* const kSource = "WinAudioDeviceEnum";
+}
+
+CWinAudioDeviceEnum::CWinAudioDeviceEnum() = default;
+
+CWinAudioDeviceEnum::~CWinAudioDeviceEnum() = default;
+
+void CWinAudioDeviceEnum::Connect(PulseSession* session)
+{
+    if (!session->Connect()) {
+        SC_LOG_ERROR(kSource, "CWinAudioDeviceEnum::Connect", "sound server connect failed:%s",
+                     session->LastError().c_str());
+        ThrowCodedError(kErrSystem);
+    }
+}
+
+void CWinAudioDeviceEnum::EnumInputDevice()
+{
+    inputs.clear();
+    PulseSession session;
+    Connect(&session);
+    std::vector<PulseDevice> sources;
+    if (!session.ListSources(&sources)) {
+        SC_LOG_ERROR(kSource, "CWinAudioDeviceEnum::EnumInputDevice", "list sources failed:%s",
+                     session.LastError().c_str());
+        ThrowCodedError(kErrSystem);
+    }
+    for (const PulseDevice& d : sources) {
+        if (d.isMonitor)
+            continue;
+        AudioDeviceInfo info;
+        SetAudioDeviceInfo(&info, std::to_string(inputs.size()), d.description);
+        SC_LOG_DEBUG(kSource, "CWinAudioDeviceEnum::EnumInputDevice", "InputDevName:%s,InputDevId:%s", info.name, info.id);
+        inputs.push_back(info);
+    }
+}
+
+void CWinAudioDeviceEnum::EnumOutputDevice()
+{
+    outputs.clear();
+    PulseSession session;
+    Connect(&session);
+    std::vector<PulseDevice> sinks;
+    if (!session.ListSinks(&sinks)) {
+        SC_LOG_ERROR(kSource, "CWinAudioDeviceEnum::EnumOutputDevice", "list sinks failed:%s",
+                     session.LastError().c_str());
+        ThrowCodedError(kErrSystem);
+    }
+    for (const PulseDevice& d : sinks) {
+        AudioDeviceInfo info;
+        SetAudioDeviceInfo(&info, std::to_string(outputs.size()), d.description);
+        SC_LOG_DEBUG(kSource, "CWinAudioDeviceEnum::EnumOutputDevice", "OutputDevName:%s,OutputDevId:%s", info.name, info.id);
+        outputs.push_back(info);
+    }
+}
+
+int CWinAudioDeviceEnum::InputDeviceCount()
+{
+    return static_cast<int>(inputs.size());
+}
+
+int CWinAudioDeviceEnum::OutputDeviceCount()
+{
+    return static_cast<int>(outputs.size());
+}
+
+void CWinAudioDeviceEnum::GetDefaultDevice(bool output, AudioDeviceInfo* out)
+{
+    PulseSession session;
+    Connect(&session);
+    std::string sinkName, sourceName;
+    std::vector<PulseDevice> devices;
+    bool ok = session.GetDefaults(&sinkName, &sourceName) &&
+              (output ? session.ListSinks(&devices) : session.ListSources(&devices));
+    if (!ok) {
+        SC_LOG_ERROR(kSource, "CWinAudioDeviceEnum::GetDefaultDevice", "server query failed:%s",
+                     session.LastError().c_str());
+        ThrowCodedError(kErrSystem);
+    }
+    const std::string& wanted = output ? sinkName : sourceName;
+    for (const PulseDevice& d : devices) {
+        if (!wanted.empty() && d.name == wanted) {
+            SetAudioDeviceInfo(out, d.name, d.description);
+            return;
+        }
+    }
+    SC_LOG_ERROR(kSource, "CWinAudioDeviceEnum::GetDefaultDevice", "Not exist audio  device");
+    ThrowCodedError(kErrNoDevice);
+}
+
+void CWinAudioDeviceEnum::GetDefaultInputDevice(AudioDeviceInfo* out)
+{
+    GetDefaultDevice(false, out);
+}
+
+void CWinAudioDeviceEnum::GetDefaultOutputDevice(AudioDeviceInfo* out)
+{
+    GetDefaultDevice(true, out);
+}
+
+bool CWinAudioDeviceEnum::SetDefaultInputDevice(const AudioDeviceInfo*)
+{
+    SC_LOG_ERROR(kSource, "CWinAudioDeviceEnum::SetDefaultInputDevice", "Not support");
+    return false;
+}
+
+bool CWinAudioDeviceEnum::ChangePlaybackDevice(const AudioDeviceInfo* device)
+{
+    PulseSession session;
+    Connect(&session);
+    std::vector<PulseDevice> sinks;
+    if (!session.ListSinks(&sinks)) {
+        SC_LOG_ERROR(kSource, "CWinAudioDeviceEnum::ChangePlaybackDevice", "list sinks failed:%s",
+                     session.LastError().c_str());
+        ThrowCodedError(kErrSystem);
+    }
+    const PulseDevice* match = nullptr;
+    // An exact server name picks exactly that sink even when descriptions repeat.
+    for (const PulseDevice& d : sinks) {
+        if (device->id[0] != '\0' && d.name == device->id) {
+            match = &d;
+            break;
+        }
+    }
+    for (size_t i = 0; !match && i < sinks.size(); ++i) {
+        if (DeviceNameMatches(sinks[i].description.c_str(), device->name))
+            match = &sinks[i];
+    }
+    if (!match)
+        ThrowCodedError(kErrInvalidDevice);
+    if (!session.SetDefaultSink(match->name)) {
+        SC_LOG_ERROR(kSource, "CWinAudioDeviceEnum::ChangePlaybackDevice", "set default sink failed:%s",
+                     session.LastError().c_str());
+        return false;
+    }
+    return true;
+}
+
+bool CWinAudioDeviceEnum::SetDefaultOutputDevice(const AudioDeviceInfo* device)
+{
+    if (!device)
+        ThrowCodedError(kErrInvalidDevice);
+    if (ChangePlaybackDevice(device))
+        return true;
+    return ChangePlaybackDevice(device);
+}

@@ -1,0 +1,245 @@
+#include "LoopGrab.h"
+
+#include "PulseSession.h"
+#include "Sonacap.h"
+
+#include <algorithm>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+namespace {
+
+constexpr int kErrSystem = -4093;
+constexpr int kErrNoDevice = -4094;
+constexpr int kErrOrder = -4096;
+// Blocks the server hands over: small enough that the engine's 20 ms clips
+// see fresh data, large enough to keep wake-ups few.
+constexpr pa_usec_t kFragmentUsec = 20 * PA_USEC_PER_MSEC;
+// A gap this long without data from the server is filled with silence.
+constexpr pa_usec_t kGapUsec = 200 * PA_USEC_PER_MSEC;
+constexpr pa_usec_t kFillerPeriodUsec = 100 * PA_USEC_PER_MSEC;
+constexpr pa_usec_t kMaxFillUsec = PA_USEC_PER_SEC;
+
+struct Grabber {
+    // Serialises the WAS_* calls (the caller's thread).
+    std::mutex apiLock;
+    std::unique_ptr<PulseSession> session;
+    WAS_Callback callback = nullptr;
+    void* user = nullptr;
+    std::string monitor;  // monitor source of the output being captured
+
+    // Touched by the WAS_* calls and by the main-loop callbacks, always with
+    // the main-loop lock held.
+    pa_stream* stream = nullptr;
+    pa_time_event* filler = nullptr;
+    pa_sample_spec spec{};
+    AudioParam format{};
+    bool formatSent = false;
+    bool failureSent = false;
+    pa_usec_t lastData = 0;  // when data was last handed on (rtclock)
+    std::vector<unsigned char> zeros;
+};
+
+Grabber& Instance()
+{
+    static Grabber g;
+    return g;
+}
+
+void Deliver(Grabber& g, int event, const void* data, size_t size)
+{
+    if (g.callback)
+        g.callback(event, const_cast<void*>(data), static_cast<int>(size), g.user);
+}
+
+void DeliverSilence(Grabber& g, size_t bytes)
+{
+    while (bytes > 0) {
+        size_t n = std::min(bytes, g.zeros.size());
+        Deliver(g, 2, g.zeros.data(), n);
+        bytes -= n;
+    }
+}
+
+void ReadCallback(pa_stream* s, size_t, void* userdata)
+{
+    Grabber& g = *static_cast<Grabber*>(userdata);
+    while (pa_stream_readable_size(s) > 0) {
+        const void* data = nullptr;
+        size_t n = 0;
+        if (pa_stream_peek(s, &data, &n) < 0 || n == 0)
+            break;
+        if (g.formatSent) {
+            if (data)
+                Deliver(g, 2, data, n);
+            else
+                DeliverSilence(g, n);  // a hole in the stream
+            g.lastData = pa_rtclock_now();
+        }
+        pa_stream_drop(s);
+    }
+}
+
+void StreamStateCallback(pa_stream* s, void* userdata)
+{
+    Grabber& g = *static_cast<Grabber*>(userdata);
+    pa_stream_state_t state = pa_stream_get_state(s);
+    if (state == PA_STREAM_READY && !g.formatSent) {
+        const pa_sample_spec* ss = pa_stream_get_sample_spec(s);
+        if (ss)
+            g.spec = *ss;
+        g.format = AudioParam{static_cast<int32_t>(g.spec.rate), g.spec.channels, 16, 0,
+                              static_cast<int32_t>(g.spec.channels * 2), 1, 0};
+        g.zeros.assign(pa_usec_to_bytes(kMaxFillUsec, &g.spec), 0);
+        Deliver(g, 0, &g.format, sizeof g.format);
+        g.formatSent = true;
+        g.lastData = pa_rtclock_now();
+    } else if (state == PA_STREAM_FAILED && g.formatSent && !g.failureSent) {
+        g.failureSent = true;
+        Deliver(g, 4, nullptr, 0);
+    }
+    if (g.session)
+        g.session->Signal();
+}
+
+void FillerCallback(pa_mainloop_api*, pa_time_event* e, const struct timeval*, void* userdata)
+{
+    Grabber& g = *static_cast<Grabber*>(userdata);
+    pa_usec_t now = pa_rtclock_now();
+    if (g.formatSent && now - g.lastData >= kGapUsec) {
+        size_t bytes = pa_usec_to_bytes(std::min(now - g.lastData, kMaxFillUsec), &g.spec);
+        DeliverSilence(g, bytes);
+        g.lastData = now;
+    }
+    pa_context_rttime_restart(g.session->Context(), e, now + kFillerPeriodUsec);
+}
+
+void StopLocked(Grabber& g)
+{
+    if (!g.session)
+        return;
+    PulseLockGuard guard(g.session.get());
+    if (g.filler) {
+        pa_threaded_mainloop_get_api(g.session->Mainloop())->time_free(g.filler);
+        g.filler = nullptr;
+    }
+    if (g.stream) {
+        pa_stream_set_read_callback(g.stream, nullptr, nullptr);
+        pa_stream_set_state_callback(g.stream, nullptr, nullptr);
+        pa_stream_disconnect(g.stream);
+        pa_stream_unref(g.stream);
+        g.stream = nullptr;
+    }
+    g.formatSent = false;
+    g.failureSent = false;
+}
+
+void ResetLocked(Grabber& g)
+{
+    StopLocked(g);
+    g.session.reset();
+    g.callback = nullptr;
+    g.user = nullptr;
+    g.monitor.clear();
+}
+
+// Finds the default output, its monitor and its format.
+int ReadDefaultOutput(Grabber& g)
+{
+    std::string sinkName;
+    if (!g.session->GetDefaults(&sinkName, nullptr))
+        return kErrSystem;
+    if (sinkName.empty())
+        return kErrNoDevice;
+    std::vector<PulseDevice> sinks;
+    if (!g.session->ListSinks(&sinks))
+        return kErrSystem;
+    auto it = std::find_if(sinks.begin(), sinks.end(), [&](const PulseDevice& d) { return d.name == sinkName; });
+    if (it == sinks.end() || it->monitorSource.empty())
+        return kErrNoDevice;
+    g.monitor = it->monitorSource;
+    g.spec = it->spec;
+    g.spec.format = PA_SAMPLE_S16LE;
+    return 0;
+}
+
+} // namespace
+
+int WAS_Init(WAS_Callback callback, void* user, const char* /*logDir*/)
+{
+    Grabber& g = Instance();
+    std::lock_guard<std::mutex> api(g.apiLock);
+    ResetLocked(g);
+    auto session = std::make_unique<PulseSession>("Sonacap loopback");
+    if (!session->Connect())
+        return kErrSystem;
+    g.session = std::move(session);
+    int result = ReadDefaultOutput(g);
+    if (result != 0) {
+        g.session.reset();
+        return result;
+    }
+    g.callback = callback;
+    g.user = user;
+    return 0;
+}
+
+int WAS_Start()
+{
+    Grabber& g = Instance();
+    std::lock_guard<std::mutex> api(g.apiLock);
+    if (!g.session)
+        return kErrOrder;
+    if (g.stream)
+        return 0;
+    // The default output may have changed since WAS_Init.
+    int result = ReadDefaultOutput(g);
+    if (result != 0)
+        return result;
+
+    PulseSession& s = *g.session;
+    PulseLockGuard guard(&s);
+    g.formatSent = g.failureSent = false;
+    g.stream = pa_stream_new(s.Context(), "Sonacap loopback", &g.spec, nullptr);
+    if (!g.stream)
+        return kErrSystem;
+    pa_stream_set_state_callback(g.stream, StreamStateCallback, &g);
+    pa_stream_set_read_callback(g.stream, ReadCallback, &g);
+    pa_buffer_attr attr;
+    attr.maxlength = static_cast<uint32_t>(-1);
+    attr.tlength = attr.prebuf = attr.minreq = static_cast<uint32_t>(-1);
+    attr.fragsize = static_cast<uint32_t>(pa_usec_to_bytes(kFragmentUsec, &g.spec));
+    bool ok = pa_stream_connect_record(g.stream, g.monitor.c_str(), &attr, PA_STREAM_ADJUST_LATENCY) == 0 &&
+              s.WaitFor([&g] {
+                  pa_stream_state_t st = pa_stream_get_state(g.stream);
+                  return st == PA_STREAM_READY || !PA_STREAM_IS_GOOD(st);
+              }) &&
+              pa_stream_get_state(g.stream) == PA_STREAM_READY;
+    if (!ok) {
+        pa_stream_set_read_callback(g.stream, nullptr, nullptr);
+        pa_stream_set_state_callback(g.stream, nullptr, nullptr);
+        pa_stream_disconnect(g.stream);
+        pa_stream_unref(g.stream);
+        g.stream = nullptr;
+        return kErrSystem;
+    }
+    g.filler = pa_context_rttime_new(s.Context(), pa_rtclock_now() + kFillerPeriodUsec, FillerCallback, &g);
+    return 0;
+}
+
+int WAS_Stop()
+{
+    Grabber& g = Instance();
+    std::lock_guard<std::mutex> api(g.apiLock);
+    StopLocked(g);
+    return 0;
+}
+
+int WAS_Reset()
+{
+    Grabber& g = Instance();
+    std::lock_guard<std::mutex> api(g.apiLock);
+    ResetLocked(g);
+    return 0;
+}

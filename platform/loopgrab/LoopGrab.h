@@ -1,0 +1,25 @@
+#pragma once
+
+// Loopback capture of the default output.
+//
+// Events handed to the callback, all on the capture thread:
+//   0  data is an AudioParam (Sonacap.h) describing every block that follows;
+//      always the first event after WAS_Start
+//   2  data holds size bytes of interleaved PCM in that format
+//   4  the capture stream failed (data null); silent blocks keep coming
+// The format is 16-bit integer PCM at the output's own rate and channel count.
+// While the output is suspended or idle, blocks of silence keep arriving
+// (event 2, zeros), so a listener always sees time pass.
+//
+// Results: 0 success; -4093 no sound server or a server call failed;
+// -4094 no default output; -4096 called out of order (WAS_Start before WAS_Init).
+// Only one capture exists per process; the calls are serialised.
+
+typedef void (*WAS_Callback)(int event, void* data, int size, void* user);
+
+int WAS_Init(WAS_Callback callback, void* user, const char* logDir);
+int WAS_Start();
+// After it returns no callback runs and none is running.
+int WAS_Stop();
+// Stops and disconnects; WAS_Init is needed again.
+int WAS_Reset();

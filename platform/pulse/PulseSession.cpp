@@ -1,0 +1,412 @@
+#include "PulseSession.h"
+
+#include <cstring>
+
+namespace {
+
+bool ContextGood(pa_context* c)
+{
+    return c && PA_CONTEXT_IS_GOOD(pa_context_get_state(c));
+}
+
+void ContextStateCallback(pa_context*, void* user)
+{
+    static_cast<PulseSession*>(user)->Signal();
+}
+
+struct Deadline {
+    bool passed = false;
+    PulseSession* session = nullptr;
+};
+
+void DeadlineCallback(pa_mainloop_api*, pa_time_event*, const struct timeval*, void* user)
+{
+    auto* d = static_cast<Deadline*>(user);
+    d->passed = true;
+    d->session->Signal();
+}
+
+} // namespace
+
+// State of one synchronous operation. Lives on the caller's stack; the
+// operation is cancelled before it goes out of scope, so no callback sees it
+// afterwards.
+struct PulseSession::Pending {
+    PulseSession* session = nullptr;
+    bool done = false;
+    bool ok = false;
+    std::vector<PulseDevice> devices;
+    std::vector<PulseModule> modules;
+    std::string defaultSink, defaultSource;
+    uint32_t index = PA_INVALID_INDEX;
+    pa_cvolume volume{};
+    bool muted = false;
+
+    void Finish(bool success)
+    {
+        ok = success;
+        done = true;
+        session->Signal();
+    }
+};
+
+namespace {
+
+std::string Text(const char* s) { return s ? s : ""; }
+
+void SuccessCallback(pa_context*, int success, void* user)
+{
+    static_cast<PulseSession::Pending*>(user)->Finish(success != 0);
+}
+
+void ServerInfoCallback(pa_context*, const pa_server_info* info, void* user)
+{
+    auto* p = static_cast<PulseSession::Pending*>(user);
+    if (info) {
+        p->defaultSink = Text(info->default_sink_name);
+        p->defaultSource = Text(info->default_source_name);
+    }
+    p->Finish(info != nullptr);
+}
+
+void SinkInfoCallback(pa_context*, const pa_sink_info* info, int eol, void* user)
+{
+    auto* p = static_cast<PulseSession::Pending*>(user);
+    if (eol) {
+        p->Finish(eol > 0);
+        return;
+    }
+    PulseDevice d;
+    d.index = info->index;
+    d.name = Text(info->name);
+    d.description = Text(info->description);
+    d.monitorSource = Text(info->monitor_source_name);
+    d.spec = info->sample_spec;
+    d.map = info->channel_map;
+    p->devices.push_back(d);
+    p->volume = info->volume;
+    p->muted = info->mute != 0;
+}
+
+void SourceInfoCallback(pa_context*, const pa_source_info* info, int eol, void* user)
+{
+    auto* p = static_cast<PulseSession::Pending*>(user);
+    if (eol) {
+        p->Finish(eol > 0);
+        return;
+    }
+    PulseDevice d;
+    d.index = info->index;
+    d.name = Text(info->name);
+    d.description = Text(info->description);
+    d.isMonitor = info->monitor_of_sink != PA_INVALID_INDEX;
+    d.spec = info->sample_spec;
+    d.map = info->channel_map;
+    p->devices.push_back(d);
+    p->volume = info->volume;
+    p->muted = info->mute != 0;
+}
+
+void ModuleInfoCallback(pa_context*, const pa_module_info* info, int eol, void* user)
+{
+    auto* p = static_cast<PulseSession::Pending*>(user);
+    if (eol) {
+        p->Finish(eol > 0);
+        return;
+    }
+    p->modules.push_back(PulseModule{info->index, Text(info->name), Text(info->argument)});
+}
+
+void IndexCallback(pa_context*, uint32_t index, void* user)
+{
+    auto* p = static_cast<PulseSession::Pending*>(user);
+    p->index = index;
+    p->Finish(index != PA_INVALID_INDEX);
+}
+
+} // namespace
+
+PulseSession::PulseSession(const char* name) : clientName(name ? name : "Sonacap") {}
+
+PulseSession::~PulseSession()
+{
+    Disconnect();
+}
+
+void PulseSession::SetError(const std::string& text)
+{
+    lastError = text;
+}
+
+std::string PulseSession::LastError() const
+{
+    return lastError;
+}
+
+bool PulseSession::Connect(int timeoutMs)
+{
+    Disconnect();
+    loop = pa_threaded_mainloop_new();
+    if (!loop) {
+        SetError("cannot create the main loop");
+        return false;
+    }
+    pa_threaded_mainloop_set_name(loop, "pulse-session");
+    context = pa_context_new(pa_threaded_mainloop_get_api(loop), clientName.c_str());
+    if (!context) {
+        SetError("cannot create the context");
+        pa_threaded_mainloop_free(loop);
+        loop = nullptr;
+        return false;
+    }
+    pa_context_set_state_callback(context, ContextStateCallback, this);
+    if (pa_threaded_mainloop_start(loop) < 0) {
+        SetError("cannot start the main loop");
+        pa_context_unref(context);
+        context = nullptr;
+        pa_threaded_mainloop_free(loop);
+        loop = nullptr;
+        return false;
+    }
+    bool ready = false;
+    {
+        PulseLockGuard guard(this);
+        // A null server lets the library read PULSE_SERVER and the client
+        // configuration; no autospawn so a missing server stays missing.
+        if (pa_context_connect(context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) {
+            SetError(pa_strerror(pa_context_errno(context)));
+        } else {
+            ready = WaitFor([this] { return pa_context_get_state(context) == PA_CONTEXT_READY; }, timeoutMs);
+            if (!ready) {
+                int err = pa_context_errno(context);
+                SetError(err ? pa_strerror(err) : "time-out connecting to the sound server");
+            }
+        }
+    }
+    if (!ready)
+        Disconnect();
+    return ready;
+}
+
+void PulseSession::Disconnect()
+{
+    if (!loop)
+        return;
+    if (context) {
+        Lock();
+        pa_context_set_state_callback(context, nullptr, nullptr);
+        pa_context_disconnect(context);
+        pa_context_unref(context);
+        context = nullptr;
+        Unlock();
+    }
+    pa_threaded_mainloop_stop(loop);
+    pa_threaded_mainloop_free(loop);
+    loop = nullptr;
+}
+
+bool PulseSession::IsConnected()
+{
+    if (!loop || !context)
+        return false;
+    PulseLockGuard guard(this);
+    return pa_context_get_state(context) == PA_CONTEXT_READY;
+}
+
+void PulseSession::Lock()
+{
+    pa_threaded_mainloop_lock(loop);
+}
+
+void PulseSession::Unlock()
+{
+    pa_threaded_mainloop_unlock(loop);
+}
+
+void PulseSession::Signal()
+{
+    if (loop)
+        pa_threaded_mainloop_signal(loop, 0);
+}
+
+bool PulseSession::InLoopThread()
+{
+    return loop && pa_threaded_mainloop_in_thread(loop);
+}
+
+bool PulseSession::WaitFor(const std::function<bool()>& done, int timeoutMs)
+{
+    if (done())
+        return true;
+    Deadline deadline;
+    deadline.session = this;
+    pa_time_event* timer = pa_context_rttime_new(context, pa_rtclock_now() + (pa_usec_t)timeoutMs * PA_USEC_PER_MSEC,
+                                                 DeadlineCallback, &deadline);
+    bool connecting = pa_context_get_state(context) != PA_CONTEXT_READY;
+    while (!done() && !deadline.passed) {
+        pa_context_state_t state = pa_context_get_state(context);
+        if (!PA_CONTEXT_IS_GOOD(state) && !(connecting && state == PA_CONTEXT_UNCONNECTED))
+            break;
+        pa_threaded_mainloop_wait(loop);
+    }
+    if (timer)
+        pa_threaded_mainloop_get_api(loop)->time_free(timer);
+    return done();
+}
+
+bool PulseSession::RunOperation(pa_operation* op, Pending* pending)
+{
+    // Lock held by the caller.
+    if (!op) {
+        SetError(pa_strerror(pa_context_errno(context)));
+        return false;
+    }
+    bool finished = WaitFor([pending] { return pending->done; });
+    if (!finished) {
+        pa_operation_cancel(op);
+        SetError(ContextGood(context) ? "time-out waiting for the sound server" : "connection to the sound server lost");
+    } else if (!pending->ok) {
+        SetError(pa_strerror(pa_context_errno(context)));
+    }
+    pa_operation_unref(op);
+    return finished && pending->ok;
+}
+
+bool PulseSession::GetDefaults(std::string* defaultSink, std::string* defaultSource)
+{
+    if (!context)
+        return false;
+    Pending p;
+    p.session = this;
+    PulseLockGuard guard(this);
+    if (!RunOperation(pa_context_get_server_info(context, ServerInfoCallback, &p), &p))
+        return false;
+    if (defaultSink)
+        *defaultSink = p.defaultSink;
+    if (defaultSource)
+        *defaultSource = p.defaultSource;
+    return true;
+}
+
+bool PulseSession::ListSinks(std::vector<PulseDevice>* out)
+{
+    if (!context)
+        return false;
+    Pending p;
+    p.session = this;
+    PulseLockGuard guard(this);
+    if (!RunOperation(pa_context_get_sink_info_list(context, SinkInfoCallback, &p), &p))
+        return false;
+    *out = std::move(p.devices);
+    return true;
+}
+
+bool PulseSession::ListSources(std::vector<PulseDevice>* out)
+{
+    if (!context)
+        return false;
+    Pending p;
+    p.session = this;
+    PulseLockGuard guard(this);
+    if (!RunOperation(pa_context_get_source_info_list(context, SourceInfoCallback, &p), &p))
+        return false;
+    *out = std::move(p.devices);
+    return true;
+}
+
+bool PulseSession::GetVolume(bool source, const std::string& name, pa_volume_t* volume, bool* muted)
+{
+    if (!context)
+        return false;
+    Pending p;
+    p.session = this;
+    PulseLockGuard guard(this);
+    pa_operation* op = source ? pa_context_get_source_info_by_name(context, name.c_str(), SourceInfoCallback, &p)
+                              : pa_context_get_sink_info_by_name(context, name.c_str(), SinkInfoCallback, &p);
+    if (!RunOperation(op, &p) || p.devices.empty())
+        return false;
+    if (volume)
+        *volume = pa_cvolume_max(&p.volume);
+    if (muted)
+        *muted = p.muted;
+    return true;
+}
+
+bool PulseSession::SetVolume(bool source, const std::string& name, pa_volume_t volume)
+{
+    if (!context)
+        return false;
+    Pending info;
+    info.session = this;
+    PulseLockGuard guard(this);
+    pa_operation* op = source ? pa_context_get_source_info_by_name(context, name.c_str(), SourceInfoCallback, &info)
+                              : pa_context_get_sink_info_by_name(context, name.c_str(), SinkInfoCallback, &info);
+    if (!RunOperation(op, &info) || info.devices.empty())
+        return false;
+    pa_cvolume cv;
+    pa_cvolume_set(&cv, info.devices.front().spec.channels, volume);
+    Pending p;
+    p.session = this;
+    op = source ? pa_context_set_source_volume_by_name(context, name.c_str(), &cv, SuccessCallback, &p)
+                : pa_context_set_sink_volume_by_name(context, name.c_str(), &cv, SuccessCallback, &p);
+    return RunOperation(op, &p);
+}
+
+bool PulseSession::SetMute(bool source, const std::string& name, bool mute)
+{
+    if (!context)
+        return false;
+    Pending p;
+    p.session = this;
+    PulseLockGuard guard(this);
+    pa_operation* op = source ? pa_context_set_source_mute_by_name(context, name.c_str(), mute, SuccessCallback, &p)
+                              : pa_context_set_sink_mute_by_name(context, name.c_str(), mute, SuccessCallback, &p);
+    return RunOperation(op, &p);
+}
+
+bool PulseSession::SetDefaultSink(const std::string& name)
+{
+    if (!context)
+        return false;
+    Pending p;
+    p.session = this;
+    PulseLockGuard guard(this);
+    return RunOperation(pa_context_set_default_sink(context, name.c_str(), SuccessCallback, &p), &p);
+}
+
+bool PulseSession::LoadModule(const std::string& name, const std::string& argument, uint32_t* index)
+{
+    if (!context)
+        return false;
+    Pending p;
+    p.session = this;
+    PulseLockGuard guard(this);
+    if (!RunOperation(pa_context_load_module(context, name.c_str(), argument.c_str(), IndexCallback, &p), &p))
+        return false;
+    if (index)
+        *index = p.index;
+    return true;
+}
+
+bool PulseSession::UnloadModule(uint32_t index)
+{
+    if (!context)
+        return false;
+    Pending p;
+    p.session = this;
+    PulseLockGuard guard(this);
+    return RunOperation(pa_context_unload_module(context, index, SuccessCallback, &p), &p);
+}
+
+bool PulseSession::ListModules(std::vector<PulseModule>* out)
+{
+    if (!context)
+        return false;
+    Pending p;
+    p.session = this;
+    PulseLockGuard guard(this);
+    if (!RunOperation(pa_context_get_module_info_list(context, ModuleInfoCallback, &p), &p))
+        return false;
+    *out = std::move(p.modules);
+    return true;
+}

@@ -1,0 +1,106 @@
+#pragma once
+
+// One connection to the sound server: a threaded main loop and a context, with
+// synchronous queries that each wait at most a time-out.
+//
+// The server is the one PULSE_SERVER names (or the user's default); the client
+// never spawns a server of its own. An unreachable server is a failed Connect,
+// never a hang.
+//
+// Thread contract: every public query takes the main-loop lock itself and must
+// not be called from a callback that runs on the main-loop thread. Stream code
+// that needs the raw loop and context takes the lock with Lock()/Unlock() (or
+// PulseLockGuard) and waits with WaitFor().
+
+#include <pulse/pulseaudio.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+// A sink or a source as the server lists it.
+struct PulseDevice {
+    uint32_t index = PA_INVALID_INDEX;
+    std::string name;           // the server's unique name
+    std::string description;    // what users see
+    bool isMonitor = false;     // a source that mirrors a sink
+    std::string monitorSource;  // sinks: the name of their monitor source
+    pa_sample_spec spec{};
+    pa_channel_map map{};
+};
+
+struct PulseModule {
+    uint32_t index = PA_INVALID_INDEX;
+    std::string name;
+    std::string argument;
+};
+
+class PulseSession {
+public:
+    static constexpr int kDefaultTimeoutMs = 3000;
+
+    explicit PulseSession(const char* clientName = "Sonacap");
+    ~PulseSession();
+    PulseSession(const PulseSession&) = delete;
+    PulseSession& operator=(const PulseSession&) = delete;
+
+    // false when no server answers within the time-out; LastError() tells why.
+    bool Connect(int timeoutMs = kDefaultTimeoutMs);
+    // Safe to call more than once; streams made on the context must be gone.
+    void Disconnect();
+    bool IsConnected();
+    std::string LastError() const;
+
+    // Synchronous queries. false on a failed operation, a time-out or a lost
+    // connection. An empty default name means the server has none.
+    bool GetDefaults(std::string* defaultSink, std::string* defaultSource);
+    bool ListSinks(std::vector<PulseDevice>* out);
+    bool ListSources(std::vector<PulseDevice>* out);
+    // source: true for a source, false for a sink. volume is the loudest channel.
+    bool GetVolume(bool source, const std::string& name, pa_volume_t* volume, bool* muted);
+    // Sets every channel to the same level.
+    bool SetVolume(bool source, const std::string& name, pa_volume_t volume);
+    bool SetMute(bool source, const std::string& name, bool mute);
+    bool SetDefaultSink(const std::string& name);
+    bool LoadModule(const std::string& name, const std::string& argument, uint32_t* index);
+    bool UnloadModule(uint32_t index);
+    bool ListModules(std::vector<PulseModule>* out);
+
+    // For stream owners.
+    pa_threaded_mainloop* Mainloop() { return loop; }
+    pa_context* Context() { return context; }
+    void Lock();
+    void Unlock();
+    // Wakes a WaitFor; callable from main-loop callbacks.
+    void Signal();
+    // With the lock held: waits until done() is true, the context fails or the
+    // time-out passes. Returns done().
+    bool WaitFor(const std::function<bool()>& done, int timeoutMs = kDefaultTimeoutMs);
+    // Whether the calling thread is the main-loop thread.
+    bool InLoopThread();
+
+    // State of one synchronous operation (used by the session's callbacks).
+    struct Pending;
+
+private:
+    bool RunOperation(pa_operation* op, Pending* pending);
+    void SetError(const std::string& text);
+
+    std::string clientName;
+    pa_threaded_mainloop* loop = nullptr;
+    pa_context* context = nullptr;
+    std::string lastError;
+};
+
+// Scoped main-loop lock.
+class PulseLockGuard {
+public:
+    explicit PulseLockGuard(PulseSession* session) : session(session) { session->Lock(); }
+    ~PulseLockGuard() { session->Unlock(); }
+    PulseLockGuard(const PulseLockGuard&) = delete;
+    PulseLockGuard& operator=(const PulseLockGuard&) = delete;
+
+private:
+    PulseSession* session;
+};
