@@ -1,0 +1,140 @@
+#include "CPlayInfoGroup.h"
+
+#include "CSlider.h"
+#include "FileTimeHelpers.h"
+#include "InterfaceScale.h"
+#include "trackhold.h"
+
+#include <QGridLayout>
+#include <QLabel>
+#include <QTimer>
+
+namespace {
+
+QString BoldLabelStyle(int designPixels)
+{
+    const QString tabs(10, QLatin1Char('\t'));
+    return QStringLiteral("QLabel{font-size: %1px;").arg(QString::number(GetInterfaceScale() * designPixels, 'g', 6))
+           + tabs + QStringLiteral("font-weight: bold;}");
+}
+
+}  // namespace
+
+CPlayInfoGroup::CPlayInfoGroup(QWidget* parent)
+    : QFrame(parent)
+{
+    m_seekValue = 0;
+    m_statusLabel = new QLabel(this);
+    m_statusLabel->setFixedWidth(ScaledPixels(77));
+    m_playSlider = new CSlider(QStringLiteral(":/prefix/res/playslider.png"), this);
+
+    connect(m_playSlider, &CSlider::sliderPressed, this, &CPlayInfoGroup::PlaySliderPressed);
+    connect(m_playSlider, &CSlider::valueChanged, this, &CPlayInfoGroup::PlaySliderMoved);
+    connect(m_playSlider, &CSlider::sliderReleased, this, &CPlayInfoGroup::PlaySliderReleased);
+    connect(this, &CPlayInfoGroup::PlaySeekChange, this, &CPlayInfoGroup::ReflashPlaySlider);
+
+    m_titleLabel = new QLabel(this);
+    m_titleLabel->setStyleSheet(BoldLabelStyle(12));
+    m_artistLabel = new QLabel(this);
+    m_artistLabel->setStyleSheet(BoldLabelStyle(11));
+    m_elapsedLabel = new QLabel(this);
+    m_elapsedLabel->setStyleSheet(BoldLabelStyle(9));
+    m_remainingLabel = new QLabel(this);
+    m_remainingLabel->setStyleSheet(BoldLabelStyle(9));
+
+    m_layout = new QGridLayout(this);
+    m_layout->setVerticalSpacing(1);
+    m_layout->setHorizontalSpacing(1);
+    m_layout->addWidget(m_titleLabel, 0, 2, Qt::AlignHCenter);
+    m_layout->addWidget(m_statusLabel, 1, 0);
+    m_layout->addWidget(m_artistLabel, 1, 2, Qt::AlignHCenter);
+    m_layout->addWidget(m_elapsedLabel, 2, 1);
+    m_layout->addWidget(m_playSlider, 2, 2);
+    m_layout->addWidget(m_remainingLabel, 2, 3);
+    const int side = ScaledPixels(5);
+    const int topBottom = ScaledPixels(2);
+    m_layout->setContentsMargins(side, topBottom, side, topBottom);
+
+    m_seekTimer = new QTimer(this);
+    m_seekTimer->setSingleShot(true);
+    m_seekTimer->setInterval(kSeekDelayMs);
+    connect(m_seekTimer, &QTimer::timeout, this, &CPlayInfoGroup::SetPlaySeek);
+
+    m_context.position = 0;
+    m_context.sliderPressed = false;
+    m_context.owner = this;
+    m_context.state = 0;
+    m_context.fileId = -1;
+
+    WM_Create("Sonacap");
+}
+
+CPlayInfoGroup::~CPlayInfoGroup()
+{
+    if (m_context.fileId > -1) {
+        WM_DestroyPlay();
+        WM_DeleteFile(m_context.fileId);
+        m_context.fileId = -1;
+    }
+    WM_Destroy();
+}
+
+int CPlayInfoGroup::PlayCallback(int position, int state, void* context)
+{
+    auto* ctx = static_cast<PlayContext*>(context);
+    if (!ctx)
+        return state;
+    ctx->position.store(position);
+    ctx->state.store(state);
+    CPlayInfoGroup* owner = ctx->owner;
+    const int stored = ctx->state.load();
+    if (!owner)
+        return state;
+    if (stored == 3 || stored == 4)
+        emit owner->PlayFinished();
+    else if (stored > 0)
+        emit owner->PlaySeekChange();
+    return state;
+}
+
+void CPlayInfoGroup::PlaySliderPressed()
+{
+    m_context.sliderPressed = true;
+    m_seekTimer->start();
+}
+
+void CPlayInfoGroup::PlaySliderMoved(int pValue)
+{
+    m_seekValue = pValue;
+    m_seekTimer->start();
+}
+
+void CPlayInfoGroup::PlaySliderReleased()
+{
+    m_context.sliderPressed = false;
+}
+
+void CPlayInfoGroup::SetPlaySeek()
+{
+    WM_SeekTo(m_seekValue);
+}
+
+void CPlayInfoGroup::ReflashPlaySlider()
+{
+    // A report outside 0..10000 would turn into a huge unsigned time.
+    const int p = qBound(0, m_context.position.load(), 10000);
+    const float fraction = static_cast<float>(static_cast<unsigned>(p) / 10000.0);
+    const float duration = static_cast<float>(static_cast<double>(m_context.durationMs));
+    const unsigned elapsedMs = static_cast<unsigned>(duration * fraction);
+    m_elapsedSeconds = static_cast<int>(elapsedMs / 1000);
+    m_remainingSeconds = static_cast<int>(qMax<int64_t>(0, (m_context.durationMs - static_cast<int64_t>(elapsedMs)) / 1000));
+    m_elapsedLabel->setText(SecondToTimeText(static_cast<unsigned>(m_elapsedSeconds)));
+    m_remainingLabel->setText(QStringLiteral("-") + SecondToTimeText(static_cast<unsigned>(m_remainingSeconds)));
+    if (!m_context.sliderPressed)
+        m_playSlider->SetValue(p);
+}
+
+void CPlayInfoGroup::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+}

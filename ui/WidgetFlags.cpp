@@ -1,0 +1,4 @@
+#include "WidgetFlags.h"
+
+bool EditFocusFlag = false;
+bool ListNameEditing = false;
