@@ -32,12 +32,20 @@ function(sonacap_add_test name)
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 120)
   endif()
-  set(props ENVIRONMENT "${env}" LABELS "${labels}" TIMEOUT ${T_TIMEOUT})
+  # gtest_discover_tests flattens its PROPERTIES into one key/value list, so a
+  # list value (the environment, several labels) would shift every pair after
+  # it. The properties are instead applied by a script of our own that ctest
+  # reads after the discovered tests, with each list written out quoted.
+  set(props "ENVIRONMENT \"${env}\" LABELS \"${labels}\" TIMEOUT ${T_TIMEOUT}")
   if(T_PULSE)
-    list(APPEND props FIXTURES_REQUIRED pulse_server RESOURCE_LOCK pulse_server)
+    string(APPEND props " FIXTURES_REQUIRED pulse_server RESOURCE_LOCK pulse_server")
   endif()
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
-    PROPERTIES ${props})
+    TEST_LIST ${name}_TESTS)
+  set(props_file ${CMAKE_CURRENT_BINARY_DIR}/${name}_props.cmake)
+  file(WRITE ${props_file}
+    "if(${name}_TESTS)\n  set_tests_properties(\${${name}_TESTS} PROPERTIES ${props})\nendif()\n")
+  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${props_file})
 endfunction()

@@ -1,0 +1,121 @@
+#!/usr/bin/env bash
+# A private PulseAudio daemon for the tests labelled "pulse".
+#   pulse-fixture.sh start <dir>   start it (socket <dir>/native) and wait until it answers
+#   pulse-fixture.sh stop <dir>    stop it
+# The daemon has its own HOME, XDG_RUNTIME_DIR and runtime folder under <dir>,
+# loads no default script (so no D-Bus, no hardware, no autospawn), and offers:
+#   test_out  a null sink, the default output; test_out.monitor is the loopback
+#   test_in   a pipe source fed through <dir>/test_in.fifo ("Test_Microphone")
+set -euo pipefail
+
+action=${1:-}
+dir=${2:-}
+if [ -z "$action" ] || [ -z "$dir" ]; then
+  echo "usage: $0 start|stop <dir>" >&2
+  exit 2
+fi
+mkdir -p "$dir"
+dir=$(cd "$dir" && pwd)
+socket="$dir/native"
+pidfile="$dir/daemon.pid"
+log="$dir/daemon.log"
+
+export HOME="$dir/home"
+export XDG_RUNTIME_DIR="$dir/xdg"
+export XDG_CONFIG_HOME="$dir/home/.config"
+export PULSE_RUNTIME_PATH="$dir"
+export PULSE_STATE_PATH="$dir/state"
+export PULSE_SERVER="unix:$socket"
+export PULSE_CLIENTCONFIG="$dir/client.conf"
+unset PULSE_SINK PULSE_SOURCE DBUS_SESSION_BUS_ADDRESS
+
+# Every daemon serving our socket: the one in the pid file and any left by an
+# earlier run that lost its pid file.
+daemon_pids() {
+  local pid
+  if [ -f "$pidfile" ]; then
+    pid=$(cat "$pidfile")
+    if [ -n "$pid" ] && [ -d "/proc/$pid" ] && grep -q pulseaudio "/proc/$pid/comm" 2>/dev/null; then
+      echo "$pid"
+    fi
+  fi
+  for p in /proc/[0-9]*; do
+    pid=${p#/proc/}
+    if tr '\0' ' ' <"$p/cmdline" 2>/dev/null | grep -qF "socket=$socket "; then
+      echo "$pid"
+    fi
+  done | sort -u
+}
+
+stop_daemon() {
+  local pids pid i
+  pids=$(daemon_pids | sort -u)
+  for pid in $pids; do kill -TERM "$pid" 2>/dev/null || true; done
+  for pid in $pids; do
+    for i in $(seq 1 50); do
+      [ -d "/proc/$pid" ] || break
+      sleep 0.1
+    done
+    if [ -d "/proc/$pid" ]; then kill -KILL "$pid" 2>/dev/null || true; fi
+  done
+  rm -f "$pidfile" "$socket"
+}
+
+answers() {
+  timeout 3 pactl info >/dev/null 2>&1
+}
+
+case "$action" in
+start)
+  stop_daemon
+  rm -rf "$HOME" "$XDG_RUNTIME_DIR" "$PULSE_STATE_PATH" "$dir/test_in.fifo"
+  mkdir -p "$HOME" "$XDG_RUNTIME_DIR" "$PULSE_STATE_PATH" "$XDG_CONFIG_HOME"
+  chmod 700 "$XDG_RUNTIME_DIR"
+  printf 'autospawn = no\n' >"$PULSE_CLIENTCONFIG"
+  # module-pipe-source makes the FIFO itself and refuses one that exists.
+
+  # As root the daemon warns that it is not meant to run so, and runs.
+  setsid pulseaudio -n --daemonize=no --exit-idle-time=-1 --disallow-exit \
+      --use-pid-file=no --system=no --realtime=no --high-priority=no \
+      --log-target=stderr --log-level=notice \
+      --load="module-native-protocol-unix auth-anonymous=1 socket=$socket" \
+      --load="module-null-sink sink_name=test_out sink_properties=device.description=Test_Output" \
+      --load="module-pipe-source source_name=test_in file=$dir/test_in.fifo format=s16le rate=44100 channels=2 source_properties=device.description=Test_Microphone" \
+      </dev/null >"$log" 2>&1 &
+  echo $! >"$pidfile"
+
+  for i in $(seq 1 100); do
+    if answers; then break; fi
+    if ! [ -d "/proc/$(cat "$pidfile")" ]; then
+      echo "pulseaudio ended at start:" >&2
+      cat "$log" >&2
+      exit 1
+    fi
+    sleep 0.1
+  done
+  if ! answers; then
+    echo "pulseaudio does not answer on $socket:" >&2
+    cat "$log" >&2
+    stop_daemon
+    exit 1
+  fi
+  if ! pactl list short sinks | grep -q $'^[0-9]*\ttest_out\t' ||
+     ! pactl list short sources | grep -q $'^[0-9]*\ttest_in\t'; then
+    echo "pulseaudio is missing test_out or test_in:" >&2
+    cat "$log" >&2
+    stop_daemon
+    exit 1
+  fi
+  pactl set-default-sink test_out
+  pactl set-default-source test_in
+  echo "pulseaudio $(cat "$pidfile") serves $PULSE_SERVER"
+  ;;
+stop)
+  stop_daemon
+  echo "pulseaudio stopped"
+  ;;
+*)
+  echo "usage: $0 start|stop <dir>" >&2
+  exit 2
+  ;;
+esac
