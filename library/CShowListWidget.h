@@ -8,6 +8,7 @@
 #include <QWidget>
 
 class CCreateFactoryThread;
+struct DialogButtonInfo;
 class CFilterEdit;
 class CGraphicsView;
 class CListTreeItem;
@@ -123,9 +124,11 @@ protected:
     // Sets up the context menu for the rows at pos; false when no row is there.
     bool PrepareContextMenu(const QPoint& pos);
     virtual void PopupMenu(const QPoint& globalPos);
-    // Asks the user; the returned value is the clicked standard button. Tests
-    // replace it so no modal dialog runs.
-    virtual int AskQuestion(const QString& text, int buttons);
+    // Asks the user with the question dialog; returns the clicked standard
+    // button and, when checked is given, the "Do not show this again" box.
+    // Tests replace it so no modal dialog runs.
+    virtual int AskQuestion(const QString& text, const QList<DialogButtonInfo>& buttons,
+                            bool checkBox = false, bool* checked = nullptr);
 
 private:
     void BuildContextMenu();
@@ -133,8 +136,13 @@ private:
     ListTable* TableOf(int listId) const;
     void CenterCurrentRow();
     void ResetCoverFlowIfShown();
-    void DeleteCoverFileIfUnused(const QString& path);
     void MergeCovers(MusicInfoRow* record, const RecordMusicInfo* info);
+
+public:
+    // Deletes a cover picture only when no CoverInfo row names it any more and
+    // it lies directly in the program's pictures folder (never a user's own
+    // picture). True when the file was removed.
+    static bool DeleteCoverFileIfUnused(const QString& path);
 
     QWidget* m_tool = nullptr;
     QHBoxLayout* m_toolLayout = nullptr;

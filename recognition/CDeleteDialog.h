@@ -23,8 +23,8 @@ struct DialogButtonInfo {
 // The program's one message and confirmation box. exec() returns the
 // StandardButton of the pressed button, 0 for Escape or closing.
 // With the countdown, the computer is powered off (ShutdownComputer) when it
-// reaches 0 unless the user answered first; any answer ends the dialog and
-// with it the countdown.
+// reaches 0 unless the user answered first; any answer ends the countdown,
+// and Escape or closing then counts as the Cancel button when there is one.
 class CDeleteDialog : public CMyDialogFrame
 {
     Q_OBJECT
@@ -41,6 +41,9 @@ public:
     QGridLayout* Grid() const { return m_grid; }
     QCheckBox* CheckBox() const { return m_checkBox; }
     QTimer* CountdownTimer() const { return m_timer; }
+
+    void done(int result) override;
+    void reject() override;
 
 public slots:
     void ButClick0(bool);

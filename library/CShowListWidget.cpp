@@ -1,0 +1,634 @@
+#include "CShowListWidget.h"
+
+#include "CCreateFactoryThread.h"
+#include "CDeleteDialog.h"
+#include "CFilterEdit.h"
+#include "CGraphicsView.h"
+#include "CListTreeItem.h"
+#include "CMusicInfoTreeWidget.h"
+#include "CTreeWidgetItem.h"
+#include "InterfaceScale.h"
+#include "LibraryServices.h"
+#include "MusicDatabase.h"
+#include "SkinButtonStyle.h"
+
+#include <QDate>
+#include <QDebug>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QMenu>
+#include <QPainter>
+#include <QScrollBar>
+#include <QSet>
+#include <QSplitter>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <memory>
+
+namespace {
+int g_shownListId = 0;
+
+constexpr int kAllList = 1;
+constexpr int kNewList = 2;
+constexpr int kPlayedList = 3;
+constexpr int kDateLength = 16;
+constexpr int kPlayedDays = 2;
+
+// "MM/dd/yyyy..." read without the cost of a format parser (the library is
+// loaded with up to 100,000 of these); an invalid text gives an invalid date.
+QDate ReadDate(const QString& text, int offset)
+{
+    if (text.size() < offset + 10)
+        return QDate();
+    auto num = [&](int at, int len) {
+        int v = 0;
+        for (int i = 0; i < len; ++i) {
+            const QChar c = text.at(offset + at + i);
+            if (!c.isDigit())
+                return -1;
+            v = v * 10 + c.digitValue();
+        }
+        return v;
+    };
+    const int month = num(0, 2), day = num(3, 2), year = num(6, 4);
+    if (month < 0 || day < 0 || year < 0)
+        return QDate();
+    return QDate(year, month, day);
+}
+} // namespace
+
+int CShowListWidget::GetShownListId()
+{
+    return g_shownListId;
+}
+
+CShowListWidget::CShowListWidget(const QList<CListTreeItem*>& lists, IRecordStateSource* recordState,
+                                 QWidget* parent)
+    : QWidget(parent)
+    , m_lists(lists)
+    , m_recordState(recordState)
+{
+    setFocusPolicy(Qt::ClickFocus);
+    m_layout = new QVBoxLayout(this);
+    m_layout->setSpacing(0);
+    m_layout->setContentsMargins(0, 0, 0, 0);
+
+    m_tool = new QWidget(this);
+    m_tool->setObjectName(QStringLiteral("ListTool"));
+    m_toolLayout = new QHBoxLayout(m_tool);
+    m_toolLayout->setContentsMargins(10, 3, 10, 3);
+    auto* buttons = new QHBoxLayout;
+    buttons->setSpacing(0);
+    m_listButton = new QToolButton(m_tool);
+    m_coverButton = new QToolButton(m_tool);
+    for (QToolButton* b : {m_listButton, m_coverButton}) {
+        b->setCheckable(true);
+        b->setFixedSize(ScaledPixels(26), ScaledPixels(22));
+    }
+    m_listButton->setStyleSheet(MakeSkinButtonStyle(QStringLiteral("button_tablist"), 26, 22));
+    m_coverButton->setStyleSheet(MakeSkinButtonStyle(QStringLiteral("button_coverflow"), 26, 22));
+    m_listButton->setChecked(true);
+    buttons->addWidget(m_listButton);
+    buttons->addWidget(m_coverButton);
+    m_toolLayout->addLayout(buttons);
+    m_toolLayout->addStretch();
+    m_filter = new CFilterEdit(tr("Filter"), m_tool);
+    m_filter->ResetFilter(tr("Filter"));
+    m_filter->AddFilterType(tr("All"), 0);
+    m_filter->AddFilterType(tr("Name"), CTreeWidgetItem::ColName);
+    m_filter->AddFilterType(tr("Artist"), CTreeWidgetItem::ColArtist);
+    m_filter->AddFilterType(tr("Album"), CTreeWidgetItem::ColAlbum);
+    m_toolLayout->addWidget(m_filter);
+
+    m_splitter = new QSplitter(Qt::Vertical, this);
+    m_splitter->setStyleSheet(QStringLiteral("background-color: transparent;"));
+    m_splitter->setHandleWidth(1);
+    m_trackList = new CMusicInfoTreeWidget(m_splitter);
+    m_coverFlow = new CGraphicsView(m_trackList, m_splitter);
+    m_coverFlow->hide();
+    m_splitter->addWidget(m_coverFlow);
+    m_splitter->addWidget(m_trackList);
+    m_splitter->setCollapsible(0, false);
+    m_splitter->setCollapsible(1, false);
+    m_layout->addWidget(m_tool);
+    m_layout->addWidget(m_splitter);
+
+    BuildContextMenu();
+
+    connect(m_listButton, &QToolButton::clicked, this, &CShowListWidget::RemoveView);
+    connect(m_coverButton, &QToolButton::clicked, this, &CShowListWidget::AddView);
+    connect(m_filter, &CFilterEdit::filter, this, &CShowListWidget::Filter);
+    connect(m_trackList->header(), &QHeaderView::sectionClicked, this, &CShowListWidget::sectionClick);
+    connect(m_trackList, &QWidget::customContextMenuRequested, this, &CShowListWidget::customContextMenuRequested);
+    connect(m_trackList->header(), &QHeaderView::sectionResized, this, &CShowListWidget::TreeSectionResize);
+    connect(m_selectAllAction, &QAction::triggered, this, &CShowListWidget::selectAll);
+    connect(m_unselectAllAction, &QAction::triggered, this, &CShowListWidget::clearSelection);
+
+    m_picturesThread = new CCreateFactoryThread(this);
+    m_picturesThread->start();
+
+    LoadLists();
+}
+
+CShowListWidget::~CShowListWidget()
+{
+    DB_CloseDatabase();
+    qDeleteAll(m_tables);
+    m_tables.clear();
+    // The rows die with the track list (a child widget); the row of a song
+    // still being recorded belongs to the main window.
+}
+
+CShowListWidget::ListTable* CShowListWidget::TableOf(int listId) const
+{
+    return m_tables.value(listId, nullptr);
+}
+
+const CShowListWidget::ListTable* CShowListWidget::GetListTable(int listId) const
+{
+    return TableOf(listId);
+}
+
+void CShowListWidget::LoadLists()
+{
+    DB_CreateTransaction();
+    QMap<int, MusicInfoRow*> records;
+    if (DB_GetAllMusicInfo(records) < 0)
+        qWarning() << "CShowListWidget::LoadLists DB_GetAllMusicInfo failed";
+    for (MusicInfoRow* record : records)
+        DB_GetImageInfo(record);
+
+    const QDate today = QDate::currentDate();
+    for (CListTreeItem* entry : m_lists) {
+        const int listId = entry->GetListType();
+        if (m_tables.contains(listId))
+            continue;
+        auto* table = new ListTable;
+        m_tables.insert(listId, table);
+        if (listId == kAllList) {
+            QList<QTreeWidgetItem*> rows;
+            rows.reserve(records.size());
+            table->reserve(records.size());
+            for (MusicInfoRow* record : records) {
+                auto* row = new CTreeWidgetItem(record->MusicId, record, nullptr);
+                rows.append(row);
+                table->insert(record->MusicId, row);
+            }
+            // One insertion of every row: row by row would resort and relayout
+            // the list 100,000 times.
+            m_trackList->addTopLevelItems(rows);
+        } else if (listId == kNewList || listId == kPlayedList) {
+            const ListTable* all = TableOf(kAllList);
+            for (MusicInfoRow* record : records) {
+                CTreeWidgetItem* row = all ? all->value(record->MusicId, nullptr) : nullptr;
+                if (!row)
+                    continue;
+                if (listId == kNewList) {
+                    const QDate added = ReadDate(record->DateAdded, 0);
+                    if (added.isValid() && added.daysTo(today) <= 0)
+                        table->insert(record->MusicId, row);
+                    continue;
+                }
+                if (record->DateAdded.size() <= kDateLength)
+                    continue;
+                const QDate played = ReadDate(record->DateAdded, record->DateAdded.size() - kDateLength);
+                if (!played.isValid())
+                    continue;   // unreadable: neither shown nor rewritten
+                if (played.daysTo(today) <= kPlayedDays) {
+                    table->insert(record->MusicId, row);
+                } else {
+                    record->DateAdded.truncate(kDateLength);
+                    DB_UpdateMusicInfo(record);
+                    row->SetDateText(QString());
+                }
+            }
+        } else {
+            QList<MusicItemLink> links;
+            DB_GetMusicItem(links, listId, QStringLiteral("ListId"));
+            const ListTable* all = TableOf(kAllList);
+            for (const MusicItemLink& link : links) {
+                CTreeWidgetItem* row = all ? all->value(link.MusicId, nullptr) : nullptr;
+                if (row)
+                    table->insert(link.ItemId, row);
+                else
+                    DB_DeleteMusicItem(link.ItemId);
+            }
+        }
+        entry->SetQuantity(table->size());
+    }
+    // Lists 1 to 3 exist whatever the database gave, so every later lookup
+    // finds their tables.
+    for (int listId = kAllList; listId <= kPlayedList; ++listId) {
+        if (!m_tables.contains(listId))
+            m_tables.insert(listId, new ListTable);
+    }
+    qDeleteAll(records);
+    DB_CommitTransaction();
+}
+
+void CShowListWidget::BuildContextMenu()
+{
+    const QString style = QStringLiteral("background-color: #5B2949;");
+    m_menu = new QMenu(this);
+    m_menu->setStyleSheet(style);
+    m_playAction = m_menu->addAction(tr("Play"));
+    m_editAction = m_menu->addAction(tr("Edit Music Tags"));
+    m_menu->addSeparator();
+    m_playListMenu = m_menu->addMenu(tr("Add to playlist"));
+    m_playListMenu->setStyleSheet(style);
+    m_iTunesAction = m_menu->addAction(tr("Add to iTunes"));
+    m_selectAllAction = m_menu->addAction(tr("Select All"));
+    m_unselectAllAction = m_menu->addAction(tr("Unselect All"));
+    m_menu->addSeparator();
+    m_showFolderAction = m_menu->addAction(tr("Show in Folder"));
+    m_deleteAction = m_menu->addAction(tr("Delete"));
+    for (int i = 3; i < m_lists.size(); ++i) {
+        CListTreeItem* entry = m_lists.at(i);
+        auto* action = new QAction(entry->GetListName(), m_playListMenu);
+        m_listActions.append(qMakePair(entry->GetListType(), action));
+        m_playListMenu->addAction(action);
+    }
+}
+
+int CShowListWidget::ShowList(int listId)
+{
+    if (listId == g_shownListId)
+        return 0;
+    QHeaderView* header = m_trackList->header();
+    if (!header->isSortIndicatorShown()) {
+        header->setSortIndicator(CTreeWidgetItem::ColDate, Qt::DescendingOrder);
+        header->setSortIndicatorShown(true);
+    }
+    m_trackList->headerItem()->setText(CTreeWidgetItem::ColDate,
+                                       listId == kPlayedList ? tr("Date Played") : tr("Date Added"));
+
+    QSet<QTreeWidgetItem*> members;
+    if (const ListTable* table = TableOf(listId)) {
+        members.reserve(table->size());
+        for (CTreeWidgetItem* row : *table) {
+            row->SetDateColumn(listId);
+            members.insert(row);
+        }
+    }
+    // Only rows whose state changes are touched: hiding and showing a row is
+    // the expensive part with 100,000 rows.
+    const int count = m_trackList->topLevelItemCount();
+    for (int i = 0; i < count; ++i) {
+        QTreeWidgetItem* row = m_trackList->topLevelItem(i);
+        const bool hide = !members.contains(row);
+        if (row->isHidden() != hide)
+            row->setHidden(hide);
+    }
+
+    g_shownListId = listId;
+    m_coverFlow->DisconnectSignal();
+    m_trackList->SetCurrentVisibleIndex(m_trackList->GetVisibleItemCount() / 2);
+    m_trackList->clearSelection();
+    m_coverFlow->ConnectSignal();
+    ResetCoverFlowIfShown();
+
+    m_filter->ResetFilter(tr("Filter"));
+    m_filter->AddFilterType(tr("All"), 0);
+    m_filter->AddFilterType(tr("Name"), CTreeWidgetItem::ColName);
+    m_filter->AddFilterType(tr("Artist"), CTreeWidgetItem::ColArtist);
+    m_filter->AddFilterType(tr("Album"), CTreeWidgetItem::ColAlbum);
+    m_filter->UpdateClearButton();
+    return 1;
+}
+
+void CShowListWidget::ResetCoverFlowIfShown()
+{
+    if (!m_coverFlow->isHidden())
+        m_coverFlow->ResetView();
+}
+
+void CShowListWidget::CenterCurrentRow()
+{
+    m_coverFlow->DisconnectSignal();
+    m_trackList->SetCurrentVisibleIndex(m_trackList->GetVisibleItemCount() / 2);
+    m_coverFlow->ConnectSignal();
+}
+
+void CShowListWidget::Filter(int pType, QString pText)
+{
+    const bool noneBefore = m_trackList->GetVisibleItemCount() == 0;
+    const ListTable* table = TableOf(g_shownListId);
+    if (pText.isEmpty()) {
+        if (table) {
+            for (CTreeWidgetItem* row : *table) {
+                if (row->isHidden())
+                    row->setHidden(false);
+            }
+        }
+        if (table && !table->isEmpty() && noneBefore)
+            emit FilterListToNull(false);
+        ResetCoverFlowIfShown();
+        return;
+    }
+    // Contains-match ignoring case, on Name, Artist and Album for type 0 or on
+    // the one column asked for (what QTreeWidget::findItems would match, but
+    // over the shown list's rows only).
+    static const int kAllColumns[] = {CTreeWidgetItem::ColName, CTreeWidgetItem::ColArtist,
+                                      CTreeWidgetItem::ColAlbum};
+    if (table) {
+        for (CTreeWidgetItem* row : *table) {
+            bool match = false;
+            if (pType == 0) {
+                for (int c : kAllColumns) {
+                    if (row->text(c).contains(pText, Qt::CaseInsensitive)) {
+                        match = true;
+                        break;
+                    }
+                }
+            } else {
+                match = row->text(pType).contains(pText, Qt::CaseInsensitive);
+            }
+            if (row->isHidden() == match)
+                row->setHidden(!match);
+        }
+    }
+    CenterCurrentRow();
+    const bool noneNow = m_trackList->GetVisibleItemCount() == 0;
+    if (!noneNow && noneBefore)
+        emit FilterListToNull(false);
+    else if (noneNow && !noneBefore)
+        emit FilterListToNull(true);
+    ResetCoverFlowIfShown();
+}
+
+void CShowListWidget::AddList(CListTreeItem* entry)
+{
+    if (!entry)
+        return;
+    const int listId = entry->GetListType();
+    if (!m_tables.contains(listId))
+        m_tables.insert(listId, new ListTable);
+    auto* action = new QAction(entry->GetListName(), m_playListMenu);
+    m_listActions.append(qMakePair(listId, action));
+    m_playListMenu->addAction(action);
+}
+
+void CShowListWidget::RenameListAction(int listId, const QString& name)
+{
+    if (QAction* action = GetListAction(listId))
+        action->setText(name);
+}
+
+int CShowListWidget::GetActionListId(QAction* action) const
+{
+    for (const auto& entry : m_listActions) {
+        if (entry.second == action)
+            return entry.first;
+    }
+    return 0;
+}
+
+QAction* CShowListWidget::GetListAction(int listId) const
+{
+    for (const auto& entry : m_listActions) {
+        if (entry.first == listId)
+            return entry.second;
+    }
+    return nullptr;
+}
+
+bool CShowListWidget::HasListAction(int listId) const
+{
+    return GetListAction(listId) != nullptr;
+}
+
+int CShowListWidget::GetListItemCount(int listId) const
+{
+    const ListTable* table = TableOf(listId);
+    return table ? table->size() : 0;
+}
+
+bool CShowListWidget::IsItemInList(int listId, CTreeWidgetItem* row) const
+{
+    const ListTable* table = TableOf(listId);
+    if (!table || !row)
+        return false;
+    if (listId == kAllList || listId == kNewList)
+        return true;
+    if (listId == kPlayedList) {
+        std::unique_ptr<MusicInfoRow> record(row->GetMusicInfo());
+        return record && record->DateAdded.size() > kDateLength;
+    }
+    for (CTreeWidgetItem* member : *table) {
+        if (member == row)
+            return true;
+    }
+    return false;
+}
+
+QList<CTreeWidgetItem*> CShowListWidget::GetItemsByMusicId(const QList<int>& ids) const
+{
+    QList<CTreeWidgetItem*> rows;
+    const ListTable* all = TableOf(kAllList);
+    if (!all)
+        return rows;
+    for (int id : ids) {
+        if (CTreeWidgetItem* row = all->value(id, nullptr))
+            rows.append(row);
+    }
+    return rows;
+}
+
+int CShowListWidget::GetVisibleCount() const
+{
+    return m_trackList->GetVisibleItemCount();
+}
+
+QList<CTreeWidgetItem*> CShowListWidget::GetVisibleItems() const
+{
+    QList<CTreeWidgetItem*> rows;
+    const int count = m_trackList->topLevelItemCount();
+    for (int i = 0; i < count; ++i) {
+        QTreeWidgetItem* item = m_trackList->topLevelItem(i);
+        if (!item->isHidden())
+            if (auto* row = dynamic_cast<CTreeWidgetItem*>(item))
+                rows.append(row);
+    }
+    return rows;
+}
+
+CTreeWidgetItem* CShowListWidget::GetCurrentItem() const
+{
+    return m_trackList->GetCurrentVisibleItem();
+}
+
+QList<CTreeWidgetItem*> CShowListWidget::GetSelectedOrAllItems(bool wanted) const
+{
+    if (!wanted)
+        return {};
+    QList<CTreeWidgetItem*> rows = m_trackList->GetSelectedItems();
+    return rows.isEmpty() ? GetVisibleItems() : rows;
+}
+
+bool CShowListWidget::PrepareContextMenu(const QPoint& pos)
+{
+    if (!m_trackList->itemAt(pos))
+        return false;
+    for (const auto& entry : m_listActions) {
+        m_playListMenu->removeAction(entry.second);
+        m_playListMenu->addAction(entry.second);
+        entry.second->setEnabled(true);
+    }
+    const QList<CTreeWidgetItem*> selected = m_trackList->GetSelectedItems();
+    bool found = false;
+    for (CTreeWidgetItem* row : selected) {
+        if (QFileInfo::exists(row->GetMusicPath())) {
+            if (row != GetPlayingItem())
+                row->SetNoticeIcon(false);
+            found = true;
+            break;
+        }
+        row->SetNoticeIcon(true);
+    }
+    m_playAction->setEnabled(!IsRecordingBusy(m_recordState) && found);
+    m_playListMenu->setEnabled(found);
+    m_iTunesAction->setEnabled(found);
+    m_editAction->setEnabled(found && selected.size() == 1);
+    m_showFolderAction->setEnabled(found && selected.size() == 1);
+    if (found && g_shownListId > kPlayedList) {
+        if (QAction* own = GetListAction(g_shownListId))
+            own->setEnabled(false);
+    }
+    return true;
+}
+
+void CShowListWidget::PopupMenu(const QPoint& globalPos)
+{
+    m_menu->exec(globalPos);
+}
+
+void CShowListWidget::customContextMenuRequested(const QPoint& pos)
+{
+    if (PrepareContextMenu(pos))
+        PopupMenu(m_trackList->viewport()->mapToGlobal(pos) + QPoint(5, 0));
+}
+
+int CShowListWidget::AskQuestion(const QString& text, const QList<DialogButtonInfo>& buttons, bool checkBox,
+                                 bool* checked)
+{
+    CDeleteDialog dialog(text, buttons, this, checkBox, false);
+    dialog.setModal(true);
+    const int result = dialog.exec();
+    if (checked)
+        *checked = dialog.IsChecked();
+    return result;
+}
+
+void CShowListWidget::AddView()
+{
+    m_listButton->setChecked(false);
+    m_coverButton->setChecked(true);
+    m_coverFlow->show();
+    ResetCoverFlowIfShown();
+}
+
+void CShowListWidget::RemoveView()
+{
+    m_listButton->setChecked(true);
+    m_coverButton->setChecked(false);
+    m_coverFlow->hide();
+}
+
+void CShowListWidget::selectAll()
+{
+    m_trackList->selectAll();
+}
+
+void CShowListWidget::clearSelection()
+{
+    m_trackList->clearSelection();
+}
+
+void CShowListWidget::sectionClick(int column)
+{
+    m_trackList->header()->setSortIndicatorShown(column != CTreeWidgetItem::ColNotice);
+}
+
+void CShowListWidget::TreeSectionResize(int column, int, int newSize)
+{
+    int minimum = 0;
+    switch (column) {
+    case CTreeWidgetItem::ColName:
+    case CTreeWidgetItem::ColArtist:
+    case CTreeWidgetItem::ColAlbum: minimum = 80; break;
+    case CTreeWidgetItem::ColTime: minimum = 47; break;
+    case CTreeWidgetItem::ColGenre: minimum = 75; break;
+    case CTreeWidgetItem::ColDate: minimum = 95; break;
+    default: return;
+    }
+    if (newSize < minimum)
+        m_trackList->header()->resizeSection(column, minimum);
+}
+
+void CShowListWidget::UpdataPicView(bool playing, bool scroll)
+{
+    CTreeWidgetItem* row = playing ? GetPlayingItem() : nullptr;
+    if (!row) {
+        ResetCoverFlowIfShown();
+        return;
+    }
+    if (scroll) {
+        const int index = m_trackList->GetVisibleIndex(row);
+        if (index >= 0) {
+            QScrollBar* bar = m_trackList->verticalScrollBar();
+            bar->setValue(qMin(index, bar->maximum()));
+        }
+    }
+    if (!m_coverFlow->isHidden())
+        m_coverFlow->TreeCurrentChange(row, row);
+}
+
+void CShowListWidget::RetranslateUi()
+{
+    m_filter->ResetFilter(tr("Filter"));
+    m_filter->AddFilterType(tr("All"), 0);
+    m_filter->AddFilterType(tr("Name"), CTreeWidgetItem::ColName);
+    m_filter->AddFilterType(tr("Artist"), CTreeWidgetItem::ColArtist);
+    m_filter->AddFilterType(tr("Album"), CTreeWidgetItem::ColAlbum);
+    m_playAction->setText(tr("Play"));
+    m_editAction->setText(tr("Edit Music Tags"));
+    m_playListMenu->setTitle(tr("Add to playlist"));
+    m_iTunesAction->setText(tr("Add to iTunes"));
+    m_selectAllAction->setText(tr("Select All"));
+    m_unselectAllAction->setText(tr("Unselect All"));
+    m_showFolderAction->setText(tr("Show in Folder"));
+    m_deleteAction->setText(tr("Delete"));
+    m_trackList->RetranslateHeader();
+    const int count = m_trackList->topLevelItemCount();
+    for (int i = 0; i < count; ++i) {
+        auto* row = dynamic_cast<CTreeWidgetItem*>(m_trackList->topLevelItem(i));
+        if (!row)
+            continue;
+        std::unique_ptr<MusicInfoRow> record(row->GetMusicInfo());
+        if (!record)
+            continue;
+        if (record->Info.Artist[0] == 0)
+            row->setText(CTreeWidgetItem::ColArtist, tr("Unknown Artist"));
+        if (record->Info.Album[0] == 0)
+            row->setText(CTreeWidgetItem::ColAlbum, tr("Unknown Album"));
+    }
+}
+
+void CShowListWidget::paintEvent(QPaintEvent* event)
+{
+    QWidget::paintEvent(event);
+    QPainter painter(this);
+    const QRect listRect = m_trackList->geometry().translated(m_splitter->pos());
+    QPixmap background(QStringLiteral(":/prefix/res/main background/recording_lbg_h.png"));
+    if (!background.isNull()) {
+        painter.setOpacity(0.7);
+        painter.drawPixmap(listRect, background.scaled(listRect.size()));
+    }
+    QPixmap search(QStringLiteral(":/prefix/res/searchbg.png"));
+    if (!search.isNull()) {
+        painter.setOpacity(0.5);
+        painter.drawPixmap(m_tool->geometry(), search);
+    }
+}

@@ -1,0 +1,313 @@
+// The recording half of the library page: the row made when a song starts,
+// recognised song data and covers merged into it, the row shown when the song
+// ends, and the tags written into the song's file.
+#include "CShowListWidget.h"
+
+#include "CDeleteDialog.h"
+#include "CFilterEdit.h"
+#include "CMusicInfoTreeWidget.h"
+#include "CTreeWidgetItem.h"
+#include "FileTimeHelpers.h"
+#include "MusicDatabase.h"
+#include "SystemHelpers.h"
+#include "capdev.h"
+
+#include <QDateTime>
+#include <QDebug>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cstring>
+#include <memory>
+#include <vector>
+
+namespace {
+constexpr int kMaxCovers = 5;
+
+QString Field(const char* field, size_t size)
+{
+    return QString::fromUtf8(field, static_cast<int>(qstrnlen(field, static_cast<uint>(size))));
+}
+
+template <size_t N>
+void ReplaceIfGiven(char (&target)[N], const char (&source)[N])
+{
+    if (source[0] == 0)
+        return;
+    std::memset(target, 0, N);
+    const size_t len = qstrnlen(source, static_cast<uint>(N - 1));
+    CopyUtf8Field(target, N, source, len);
+}
+
+// Removes candidate `slot`, moving the later ones down.
+void RemoveCandidate(RecordMusicInfo& info, int slot)
+{
+    for (int i = slot; i + 1 < info.CoverCount; ++i) {
+        info.CoverIds[i] = info.CoverIds[i + 1];
+        std::memcpy(info.CoverPaths[i], info.CoverPaths[i + 1], sizeof info.CoverPaths[i]);
+    }
+    --info.CoverCount;
+    info.CoverIds[info.CoverCount] = 0;
+    std::memset(info.CoverPaths[info.CoverCount], 0, sizeof info.CoverPaths[info.CoverCount]);
+}
+
+// A zero-filled array of CAPDEV_PATH_UNITS UTF-16 units; false when the path
+// does not fit.
+bool ToPathUnits(const QString& path, std::vector<char16_t>& out)
+{
+    out.assign(CAPDEV_PATH_UNITS, 0);
+    if (path.isEmpty() || path.size() >= CAPDEV_PATH_UNITS)
+        return false;
+    std::memcpy(out.data(), path.utf16(), static_cast<size_t>(path.size()) * sizeof(char16_t));
+    return true;
+}
+
+void DeleteInfoCovers(const RecordMusicInfo* info)
+{
+    if (!info)
+        return;
+    const int count = qBound(0, static_cast<int>(info->CoverCount), kMaxCovers);
+    for (int i = 0; i < count; ++i) {
+        const QString path = Field(info->CoverPaths[i], sizeof info->CoverPaths[i]);
+        if (!path.isEmpty())
+            CShowListWidget::DeleteCoverFileIfUnused(path);
+    }
+}
+} // namespace
+
+bool CShowListWidget::DeleteCoverFileIfUnused(const QString& path)
+{
+    if (path.isEmpty() || DB_GetImageId(path) != 0)
+        return false;
+    QString pictures;
+    if (GetSpecialFolderPath(pictures, kFolderPictures) != 0)
+        return false;
+    const QFileInfo file(path);
+    const QString folder = QFileInfo(file.absolutePath()).canonicalFilePath();
+    const QString expected = QFileInfo(pictures).canonicalFilePath();
+    if (folder.isEmpty() || folder != expected || !file.isFile())
+        return false;
+    return QFile::remove(path);
+}
+
+int CShowListWidget::CreateNewRecord(const char* path)
+{
+    std::unique_ptr<MusicInfoRow> record(new MusicInfoRow());
+    std::memset(&record->Info, 0, sizeof record->Info);
+    record->ImageId = 0;
+    record->MusicPath = path ? QString::fromUtf8(path) : QString();
+    record->DateAdded = QDateTime::currentDateTime().toString(QStringLiteral("MM/dd/yyyy hh:mm"));
+
+    const int musicId = CreatePrimaryKey(QStringLiteral("MusicInfo"), QStringLiteral("MusicId"), 1, kMaxMusicInfoRows);
+    if (musicId == -1) {
+        // No row this time: later song data must not land in an older song.
+        NewRecordItem = nullptr;
+        NewRecordMusicId = 0;
+        QList<DialogButtonInfo> buttons;
+        buttons.append({QDialogButtonBox::Cancel, tr("Cancel"), true});
+        AskQuestion(tr("The number of songs in this playlist has reached the maximum.\nNote: the maximum songs in a playlist are 100,000."),
+                    buttons);
+        return -1;
+    }
+    record->MusicId = musicId;
+    // Built outside the track list: the row stays invisible until the song ends.
+    NewRecordItem = new CTreeWidgetItem(musicId, record.get(), nullptr);
+    NewRecordMusicId = musicId;
+    qDebug() << "CShowListWidget::CreateNewRecord item: " << static_cast<void*>(NewRecordItem)
+             << " musicId: " << musicId << " file: " << record->MusicPath;
+    const int rc = DB_SetMusicInfo(record.get());
+    if (rc != 0)
+        qWarning() << "CShowListWidget::CreateNewRecord DB_SetMusicInfo failed, rc:" << rc;
+    return 0;
+}
+
+void CShowListWidget::SaveNewRecord()
+{
+    if (!NewRecordItem)
+        return;
+    std::unique_ptr<MusicInfoRow> record(NewRecordItem->GetMusicInfo());
+    if (record)
+        DB_UpdateMusicInfo(record.get());
+    NewRecordMusicId = NewRecordItem->GetMusicId();
+}
+
+void CShowListWidget::StartAutoDownload(const char* path)
+{
+    OldFilePath = path ? QString::fromUtf8(path) : QString();
+    if (!NewRecordItem) {
+        if (!OldFilePath.isEmpty())
+            QFile::remove(OldFilePath);
+        qDebug() << "CShowListWidget::StartAutoDownload no new record, remove file: " << OldFilePath;
+        OldFilePath.clear();
+        return;
+    }
+    std::unique_ptr<MusicInfoRow> record(NewRecordItem->GetMusicInfo());
+    qDebug() << "CShowListWidget::StartAutoDownload item " << static_cast<void*>(NewRecordItem)
+             << " musicId: " << NewRecordItem->GetMusicId() << "temp file: " << OldFilePath;
+    if (!record)
+        return;
+    const QString replacement = OldFilePath;
+    OldFilePath = record->MusicPath;
+    record->MusicPath = replacement;
+    DB_UpdateMusicInfo(record.get());
+}
+
+void CShowListWidget::SetNewRecordMusicInfo(RecordMusicInfo* info)
+{
+    emit MusicInfoToUiSignal(info);
+    if (!NewRecordItem) {
+        // Nothing is being recorded (e.g. the song limit refused the row):
+        // the data belongs to no song, and its downloaded covers go.
+        qWarning() << "CShowListWidget::SetNewRecordMusicInfo no new record";
+        DeleteInfoCovers(info);
+        return;
+    }
+    NewRecordItem->SetDownloadStatus(TWM_DOWNLOAD_FAILED);
+    if (!info)
+        return;
+    NewRecordItem->SetDownloadStatus(TWM_DOWNLOAD_SUCCEEDED);
+
+    std::unique_ptr<MusicInfoRow> record(new MusicInfoRow());
+    if (DB_GetMusicInfo(NewRecordItem->GetMusicId(), record.get()) < 1) {
+        DeleteInfoCovers(info);
+        return;
+    }
+    DB_GetImageInfo(record.get());
+    MergeCovers(record.get(), info);
+
+    RecordMusicInfo& data = record->Info;
+    ReplaceIfGiven(data.MusicName, info->MusicName);
+    ReplaceIfGiven(data.Artist, info->Artist);
+    ReplaceIfGiven(data.AlbumTUI, info->AlbumTUI);
+    ReplaceIfGiven(data.Album, info->Album);
+    ReplaceIfGiven(data.Year, info->Year);
+    ReplaceIfGiven(data.Genre, info->Genre);
+    ReplaceIfGiven(data.AlbumMusicList, info->AlbumMusicList);
+    DB_UpdateMusicInfo(record.get());
+}
+
+void CShowListWidget::MergeCovers(MusicInfoRow* record, const RecordMusicInfo* info)
+{
+    const int m = qBound(0, static_cast<int>(info->CoverCount), kMaxCovers);
+    if (m <= 0)
+        return;
+    RecordMusicInfo& data = record->Info;
+    data.CoverCount = qBound(0, static_cast<int>(data.CoverCount), kMaxCovers);
+    const QString first = Field(info->CoverPaths[0], sizeof info->CoverPaths[0]);
+    for (int i = 0; i < data.CoverCount; ++i) {
+        if (Field(data.CoverPaths[i], sizeof data.CoverPaths[i]) == first)
+            return;
+    }
+    const int lastBefore = data.CoverCount - 1;
+    for (int k = m - 1; k >= 0; --k) {
+        if (data.CoverCount < kMaxCovers) {
+            const int slot = data.CoverCount++;
+            data.CoverIds[slot] = 0;
+            std::memcpy(data.CoverPaths[slot], info->CoverPaths[k], sizeof data.CoverPaths[slot]);
+            data.CoverPaths[slot][sizeof data.CoverPaths[slot] - 1] = 0;
+            continue;
+        }
+        // Full: evict the oldest candidate that is not the chosen one.
+        const int drop = record->ImageId == 0 ? 1 : 0;
+        if (record->ImageId != 0)
+            --record->ImageId;
+        const QString dropped = Field(data.CoverPaths[drop], sizeof data.CoverPaths[drop]);
+        if (data.CoverIds[drop] != 0)
+            DB_DeleteImage(data.CoverIds[drop]);
+        DeleteCoverFileIfUnused(dropped);
+        for (int i = drop; i < lastBefore; ++i) {
+            data.CoverIds[i] = data.CoverIds[i + 1];
+            std::memcpy(data.CoverPaths[i], data.CoverPaths[i + 1], sizeof data.CoverPaths[i]);
+        }
+        data.CoverIds[lastBefore] = 0;
+        std::memcpy(data.CoverPaths[lastBefore], info->CoverPaths[k], sizeof data.CoverPaths[lastBefore]);
+        data.CoverPaths[lastBefore][sizeof data.CoverPaths[lastBefore] - 1] = 0;
+    }
+    for (int i = 0; i < data.CoverCount;) {
+        if (data.CoverIds[i] != 0) {
+            ++i;
+            continue;
+        }
+        const int coverId = CreatePrimaryKey(QStringLiteral("CoverInfo"), QStringLiteral("CoverId"), 1, kMaxCoverInfoRows);
+        if (coverId == -1) {
+            // No key left: the candidate is dropped rather than stored under -1.
+            const QString path = Field(data.CoverPaths[i], sizeof data.CoverPaths[i]);
+            qWarning() << "CShowListWidget::MergeCovers no free CoverId, cover dropped:" << path;
+            RemoveCandidate(data, i);
+            if (record->ImageId > i || record->ImageId >= data.CoverCount)
+                record->ImageId = qMax(0, record->ImageId - 1);
+            DeleteCoverFileIfUnused(path);
+            continue;
+        }
+        data.CoverIds[i] = coverId;
+        DB_SetImageInfo(coverId, record->MusicId, data.CoverPaths[i]);
+        ++i;
+    }
+}
+
+void CShowListWidget::FinishNewRecord(int)
+{
+    CTreeWidgetItem* row = NewRecordItem;
+    if (!row)
+        return;
+    std::unique_ptr<MusicInfoRow> record(row->GetMusicInfo());
+    if (!record)
+        return;
+    if (row->GetDownloadStatus() != TWM_DOWNLOAD_SUCCEEDED) {
+        QString path = record->MusicPath;
+        SaveLoadMuiscName(tr("Track"), path);
+        record->MusicPath = path;
+        DB_UpdateMusicInfo(record.get());
+    }
+    const int musicId = row->GetMusicId();
+    for (int listId : {1, 2}) {
+        if (!m_tables.contains(listId))
+            m_tables.insert(listId, new ListTable);
+        m_tables.value(listId)->insert(musicId, row);
+    }
+    row->SetItemData(1, record.get());
+    if (!row->treeWidget())
+        m_trackList->insertTopLevelItem(0, row);
+    const int shown = GetShownListId();
+    if (shown == 1 || shown == 2) {
+        m_trackList->setCurrentItem(row);
+        m_filter->emtiFilterChanged();
+    } else {
+        row->setHidden(true);
+    }
+}
+
+void CShowListWidget::WriteMusicTags(MusicInfoRow* row)
+{
+    if (!row || !row->MusicPath.endsWith(QLatin1String("mp3")))
+        return;
+    const RecordMusicInfo& info = row->Info;
+    const QByteArray title(info.MusicName, static_cast<int>(qstrnlen(info.MusicName, sizeof info.MusicName)));
+    const QByteArray artist(info.Artist, static_cast<int>(qstrnlen(info.Artist, sizeof info.Artist)));
+    const QByteArray album(info.Album, static_cast<int>(qstrnlen(info.Album, sizeof info.Album)));
+    const QByteArray year(info.Year, static_cast<int>(qstrnlen(info.Year, sizeof info.Year)));
+    const QByteArray genre(info.Genre, static_cast<int>(qstrnlen(info.Genre, sizeof info.Genre)));
+    QByteArray cover;
+    const int count = qBound(0, static_cast<int>(info.CoverCount), kMaxCovers);
+    if (count > 0) {
+        int chosen = row->ImageId;
+        if (chosen < 0 || chosen >= count)
+            chosen = 0;
+        cover = QByteArray(info.CoverPaths[chosen],
+                           static_cast<int>(qstrnlen(info.CoverPaths[chosen], sizeof info.CoverPaths[chosen])));
+    }
+    MusicTagsInfo tags{title.constData(), artist.constData(), album.constData(),
+                       year.constData(), genre.constData(), count > 0 ? cover.constData() : nullptr};
+
+    // The tag layer writes a uniquely named copy beside the song and renames
+    // it over the song in one step, so no other file is ever overwritten and
+    // a failure leaves the song as it was.
+    std::vector<char16_t> path;
+    int rc = CAPDEV_ERR_ARGUMENT;
+    if (ToPathUnits(row->MusicPath, path))
+        rc = SetMusicTagsInfo(&tags, path.data(), path.data());
+    if (rc != CAPDEV_OK)
+        qWarning() << "SetMusicTagsInfo failed, musicId: " << row->MusicId << " Err: " << rc;
+}
