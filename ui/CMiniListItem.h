@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QFrame>
+
+class QLabel;
+
+// One row of the pop-up play list: cover, title, artist and length.
+class CMiniListItem : public QFrame
+{
+    Q_OBJECT
+public:
+    explicit CMiniListItem(QWidget* parent);
+    ~CMiniListItem() override;
+
+    // Fills the row from the song's database record (cover, title, artist,
+    // recorded length).
+    void SetMusicId(int musicId);
+    void SetSelected(bool selected);
+    bool IsSelected() const { return m_selected; }
+
+    // The text shown in a label whose width limit is `limit` unscaled pixels:
+    // whole when it fits, else its longest fitting start (at least four
+    // characters) followed by "...".
+    static QString ElideForLabel(const QString& text, const QFont& font, int limit = 92);
+
+    QLabel* CoverLabel() const { return m_cover; }
+    QLabel* TitleLabel() const { return m_title; }
+    QLabel* ArtistLabel() const { return m_artist; }
+    QLabel* LengthLabel() const { return m_length; }
+
+signals:
+    void itemClicked(CMiniListItem* item);
+    void itemDoubleClicked(CMiniListItem* item);
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+private:
+    QLabel* m_cover;
+    QLabel* m_title;
+    QLabel* m_artist;
+    QLabel* m_length;
+    bool m_selected = false;
+};
