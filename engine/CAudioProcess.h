@@ -80,6 +80,7 @@ private:
     void FileFinish();
     void WriteClip(const unsigned char* data, unsigned size);
     void ResetConverter(int inRate, int outRate, int channels, unsigned clipBytes);
+    void Convert(const int16_t* in, unsigned frames);
     bool SongOpen() const { return !songPath.empty(); }
 
     std::atomic<bool> pause;
@@ -104,6 +105,9 @@ private:
 
     // The open song's path; empty while no song is open.
     std::string songPath;
+    // Clip geometry of the running thread (processing thread only).
+    uint64_t bytesPerSecond;
+    unsigned clipBytes;
 
     // Linear rate conversion of the open song, continuous across clips: the
     // input position of the next output frame in 32.32 fixed point, counted

@@ -1,0 +1,342 @@
+#include "CMp3File.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <lame/lame.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdarg>
+#include <cstring>
+
+#include "CError.h"
+#include "Log.h"
+
+extern char** environ;
+
+namespace {
+
+constexpr const char* kSrc = "Mp3File";
+// An hour-long six-channel song takes well under a minute to mix down; the
+// limit only guards against a converter that hangs.
+constexpr unsigned kDefaultConverterTimeout = 1800;
+
+void LameError(const char* format, va_list args)
+{
+    char text[1024];
+    vsnprintf(text, sizeof(text), format, args);
+    SC_LOG_ERROR(kSrc, "LameError", "%s", text);
+}
+
+void LameDebug(const char* format, va_list args)
+{
+    char text[1024];
+    vsnprintf(text, sizeof(text), format, args);
+    SC_LOG_DEBUG(kSrc, "LameDebug", "%s", text);
+}
+
+void LameInfo(const char* format, va_list args)
+{
+    char text[1024];
+    vsnprintf(text, sizeof(text), format, args);
+    SC_LOG_INFO(kSrc, "LameInfo", "%s", text);
+}
+
+// Runs argv[0] (found through PATH) with its output discarded, waiting at
+// most timeoutSeconds; a program still running then is killed. True when the
+// program ran to its end; its exit status is stored then.
+bool RunConverter(const std::vector<std::string>& args, unsigned timeoutSeconds, int* exitStatus)
+{
+    std::vector<char*> argv;
+    for (const std::string& arg : args)
+        argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    pid_t pid = -1;
+    const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) {
+        SC_LOG_ERROR(kSrc, "CMp3File::Close", "cannot start [%s]: %s", argv[0], strerror(spawned));
+        return false;
+    }
+
+    const unsigned stepMs = 20;
+    const unsigned long long limitMs = static_cast<unsigned long long>(timeoutSeconds) * 1000;
+    unsigned long long waitedMs = 0;
+    int status = 0;
+    for (;;) {
+        const pid_t done = waitpid(pid, &status, WNOHANG);
+        if (done == pid)
+            break;
+        if (done < 0 && errno != EINTR) {
+            SC_LOG_ERROR(kSrc, "CMp3File::Close", "waitpid failed: %s", strerror(errno));
+            return false;
+        }
+        if (waitedMs >= limitMs) {
+            SC_LOG_ERROR(kSrc, "CMp3File::Close", "[%s] still running after %u s, killed", argv[0],
+                         timeoutSeconds);
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+            return false;
+        }
+        usleep(stepMs * 1000);
+        waitedMs += stepMs;
+    }
+    if (!WIFEXITED(status)) {
+        SC_LOG_ERROR(kSrc, "CMp3File::Close", "[%s] ended abnormally", argv[0]);
+        return false;
+    }
+    *exitStatus = WEXITSTATUS(status);
+    return true;
+}
+
+}  // namespace
+
+CMp3File::CMp3File()
+    : multiChannel(false),
+      sampleRate(0),
+      bitRate(320),
+      file(nullptr),
+      lame(nullptr),
+      converter("ffmpeg"),
+      converterTimeout(kDefaultConverterTimeout)
+{
+    std::memset(&format, 0, sizeof(format));
+}
+
+CMp3File::~CMp3File()
+{
+    Close();
+    ReleaseEncoder();
+    SC_LOG_INFO(kSrc, "CMp3File::~CMp3File", "[MP3]close");
+}
+
+void CMp3File::SetRatio(unsigned kbps)
+{
+    bitRate = kbps;
+    SC_LOG_INFO(kSrc, "CMp3File::SetRatio", "[MP3]Ratio = %u", kbps);
+}
+
+void CMp3File::SetConverter(const std::string& program, unsigned timeoutSeconds)
+{
+    converter = program;
+    converterTimeout = timeoutSeconds;
+}
+
+void CMp3File::ReleaseEncoder()
+{
+    if (file) {
+        fclose(file);
+        file = nullptr;
+    }
+    if (lame) {
+        lame_close(lame);
+        lame = nullptr;
+    }
+}
+
+void CMp3File::Open(const char* songPath, const AudioParam* songFormat)
+{
+    // A writer reused for the next song starts clean.
+    Close();
+    ReleaseEncoder();
+    if (!songPath || !songFormat) {
+        SC_LOG_ERROR(kSrc, "CMp3File::Open", "Open file[%s] failed", songPath ? songPath : "");
+        ThrowCodedError(kErrOpenFile);
+    }
+    multiChannel = songFormat->channels > 2;
+    if (multiChannel) {
+        wav.Open(songPath, songFormat);
+        path = songPath;
+        sampleRate = songFormat->samplesPerSec;
+        format = *songFormat;
+        return;
+    }
+    try {
+        file = fopen(songPath, "wb+");
+        if (!file) {
+            SC_LOG_ERROR(kSrc, "CMp3File::Open", "Open file[%s] failed", songPath);
+            ThrowCodedError(kErrOpenFile);
+        }
+        lame = lame_init();
+        if (!lame) {
+            SC_LOG_ERROR(kSrc, "CMp3File::Open", "init lame failed");
+            ThrowCodedError(kErrEncoderInit);
+        }
+        lame_set_errorf(lame, LameError);
+        lame_set_debugf(lame, LameDebug);
+        lame_set_msgf(lame, LameInfo);
+        format = *songFormat;
+        InitializeLameStream(songFormat);
+    } catch (...) {
+        SC_LOG_INFO(kSrc, "CMp3File::Open", "[MP3]err = catch(Open)");
+        ReleaseEncoder();
+        throw;
+    }
+}
+
+void CMp3File::InitializeLameStream(const AudioParam* songFormat)
+{
+    const int bits = songFormat->bitsPerSample;
+    if ((bits != 8 && bits != 16 && bits != 24 && bits != 32) || songFormat->channels < 1 ||
+        songFormat->samplesPerSec < 1) {
+        SC_LOG_ERROR(kSrc, "CMp3File::InitializeLameStream", "unsupported format: %d Hz, %d channels, %d bits",
+                     songFormat->samplesPerSec, songFormat->channels, bits);
+        ThrowCodedError(kErrEncoderInit);
+    }
+    lame_set_VBR(lame, vbr_off);
+    lame_set_num_channels(lame, songFormat->channels);
+    lame_set_in_samplerate(lame, songFormat->samplesPerSec);
+    lame_set_out_samplerate(lame, songFormat->samplesPerSec);
+    // No Xing/Info frame: it would be written at the head and never patched.
+    lame_set_bWriteVbrTag(lame, 0);
+    lame_set_original(lame, 1);
+    lame_set_disable_reservoir(lame, 0);
+    lame_set_brate(lame, static_cast<int>(bitRate));
+    lame_set_mode(lame, songFormat->channels < 2 ? MONO : STEREO);
+    id3tag_init(lame);
+    id3tag_add_v2(lame);
+    // The tag is written here, at the head, not by the encoder on its own.
+    lame_set_write_id3tag_automatic(lame, 0);
+    if (lame_init_params(lame) < 0) {
+        SC_LOG_ERROR(kSrc, "CMp3File::InitializeLameStream", "lame_init_params error");
+        ThrowCodedError(kErrEncoderInit);
+    }
+    const size_t tagSize = lame_get_id3v2_tag(lame, nullptr, 0);
+    if (tagSize > 0) {
+        std::vector<unsigned char> tag(tagSize, 0);
+        const size_t written = lame_get_id3v2_tag(lame, tag.data(), tag.size());
+        if (written > tag.size())
+            ThrowCodedError(kErrTagTooLarge);
+        fwrite(tag.data(), 1, written, file);
+    }
+}
+
+void CMp3File::WriteData(const void* data, unsigned size)
+{
+    if (multiChannel) {
+        wav.WriteData(data, size);
+        SC_LOG_DEBUG(kSrc, "CMp3File::WriteData", "Write mp3 fix data OK");
+        return;
+    }
+    if (!lame || !file || !data || size == 0)
+        return;
+    const int channels = format.channels;
+    const int bytesPerSample = format.bitsPerSample / 8;
+    const unsigned samples = size / static_cast<unsigned>(bytesPerSample);
+    const unsigned frames = samples / static_cast<unsigned>(channels);
+    if (frames == 0)
+        return;
+
+    // LAME takes 16-bit samples; every other depth is converted first.
+    const short* pcm = nullptr;
+    if (bytesPerSample == 2 && reinterpret_cast<uintptr_t>(data) % alignof(short) == 0) {
+        pcm = static_cast<const short*>(data);
+    } else if (bytesPerSample == 2) {
+        pcm16.resize(frames * channels);
+        std::memcpy(pcm16.data(), data, frames * channels * sizeof(short));
+        pcm = pcm16.data();
+    } else {
+        pcm16.resize(frames * channels);
+        const unsigned char* in = static_cast<const unsigned char*>(data);
+        for (unsigned i = 0; i < frames * channels; ++i) {
+            int value = 0;
+            if (bytesPerSample == 1) {
+                value = (static_cast<int>(in[i]) - 128) * 256;
+            } else if (bytesPerSample == 3) {
+                const unsigned char* s = in + i * 3;
+                value = static_cast<int16_t>(static_cast<uint16_t>(s[1] | (s[2] << 8)));
+            } else {
+                float f;
+                std::memcpy(&f, in + i * 4, sizeof(f));
+                if (!(f == f))
+                    f = 0.0f;
+                f = std::max(-1.0f, std::min(1.0f, f));
+                value = static_cast<int>(std::lround(f * 32767.0f));
+            }
+            pcm16[i] = static_cast<short>(value);
+        }
+        pcm = pcm16.data();
+    }
+
+    const size_t outSize = static_cast<size_t>(frames * 1.25 + 7200);
+    if (mp3Buffer.size() < outSize)
+        mp3Buffer.resize(outSize);
+    int encoded;
+    short* samplesPtr = const_cast<short*>(pcm);
+    if (channels == 1) {
+        // The interleaved entry point always steps over two channels.
+        encoded = lame_encode_buffer(lame, samplesPtr, samplesPtr, static_cast<int>(frames), mp3Buffer.data(),
+                                     static_cast<int>(mp3Buffer.size()));
+    } else {
+        encoded = lame_encode_buffer_interleaved(lame, samplesPtr, static_cast<int>(frames), mp3Buffer.data(),
+                                                 static_cast<int>(mp3Buffer.size()));
+    }
+    if (encoded < 0) {
+        SC_LOG_ERROR(kSrc, "CMp3File::WriteData", "encode error");
+        return;
+    }
+    if (encoded > 0)
+        fwrite(mp3Buffer.data(), 1, static_cast<size_t>(encoded), file);
+}
+
+bool CMp3File::WriteTags(const char*, const char*, const char*)
+{
+    return false;
+}
+
+void CMp3File::CloseMultiChannel()
+{
+    SC_LOG_INFO(kSrc, "CMp3File::Close", "close mp3 fix data ...");
+    wav.Close();
+    multiChannel = false;
+    const std::string target = path + ".mp3";
+    const std::vector<std::string> args = {converter, "-nostdin", "-y", "-loglevel", "error",
+                                           "-i", path, "-vn", "-ar", std::to_string(sampleRate),
+                                           "-ac", "2", "-ab", std::to_string(bitRate) + "k",
+                                           "-f", "mp3", target};
+    int exitStatus = -1;
+    const bool ran = RunConverter(args, converterTimeout, &exitStatus);
+    struct stat info;
+    const bool produced = stat(target.c_str(), &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0;
+    if (ran && exitStatus == 0 && produced) {
+        // rename replaces the WAV in one step: the song's path always holds a file.
+        if (rename(target.c_str(), path.c_str()) == 0) {
+            SC_LOG_INFO(kSrc, "CMp3File::Close", "close mp3 fix data [%s -> %s][%d]OK", target.c_str(),
+                        path.c_str(), exitStatus);
+            return;
+        }
+        SC_LOG_ERROR(kSrc, "CMp3File::Close", "cannot move [%s] to [%s]: %s", target.c_str(), path.c_str(),
+                     strerror(errno));
+    } else {
+        SC_LOG_ERROR(kSrc, "CMp3File::Close", "mix-down of [%s] failed (started %d, exit %d, output %d); the song stays WAV",
+                     path.c_str(), ran ? 1 : 0, exitStatus, produced ? 1 : 0);
+    }
+    remove(target.c_str());
+}
+
+void CMp3File::Close()
+{
+    if (multiChannel) {
+        CloseMultiChannel();
+        return;
+    }
+    if (!lame)
+        return;
+    unsigned char tail[7200];
+    const int flushed = lame_encode_flush(lame, tail, sizeof(tail));
+    if (flushed > 0 && file)
+        fwrite(tail, 1, static_cast<size_t>(flushed), file);
+    ReleaseEncoder();
+}

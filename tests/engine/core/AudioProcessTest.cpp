@@ -1,0 +1,726 @@
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <mutex>
+
+#include "CAudioDataManager.h"
+#include "CAudioProcess.h"
+#include "CError.h"
+#include "CMp3File.h"
+#include "CPcmsink.h"
+#include "CoreTestSupport.h"
+
+using namespace coretest;
+
+namespace {
+
+// 8 kHz mono 16-bit: 16,000 bytes a second, 320 bytes a 20 ms clip.
+const AudioParam kSmall = Format(8000, 1, 16);
+constexpr unsigned kClip = 320;
+// 2024-03-09 14:05:07 in the local time zone.
+time_t FixedTime()
+{
+    struct tm t = {};
+    t.tm_year = 124;
+    t.tm_mon = 2;
+    t.tm_mday = 9;
+    t.tm_hour = 14;
+    t.tm_min = 5;
+    t.tm_sec = 7;
+    t.tm_isdst = -1;
+    return mktime(&t);
+}
+
+struct Event {
+    int code = -1;
+    int type = 0;
+    int size = 0;
+    int seconds = 0;
+    bool reached20 = false;
+    std::string name;
+    std::string path;
+    bool nullParam = false;
+    uint64_t freeBytes = 0;
+    AudioParam format = {};
+};
+
+// Records every notification and lets the test wait for a condition on them.
+class Recorder {
+public:
+    static void Callback(void* user, tagSonacapNotify code, void* param)
+    {
+        static_cast<Recorder*>(user)->Add(code, param);
+    }
+
+    void Add(tagSonacapNotify code, void* param)
+    {
+        Event e;
+        e.code = code;
+        e.nullParam = param == nullptr;
+        switch (code) {
+        case kSonacapNotifyProcessStart:
+            e.format = *static_cast<AudioParam*>(param);
+            break;
+        case kSonacapNotifyAudioClip:
+        case kSonacapNotifyMusicStart:
+        case kSonacapNotifyMusicData: {
+            const AudioClip* clip = static_cast<AudioClip*>(param);
+            e.type = clip->type;
+            e.size = clip->size;
+            e.seconds = clip->seconds;
+            e.reached20 = clip->reached20;
+            e.name = clip->name;
+            break;
+        }
+        case kSonacapNotifyMusicEnd:
+            if (param)
+                e.path = static_cast<const char*>(param);
+            break;
+        case kSonacapNotifyDiskFull:
+            e.freeBytes = *static_cast<uint64_t*>(param);
+            break;
+        default:
+            break;
+        }
+        std::function<void(const Event&)> hookCopy;
+        {
+            std::lock_guard<std::mutex> guard(mutex);
+            events.push_back(e);
+            hookCopy = hook;
+        }
+        changed.notify_all();
+        if (hookCopy)
+            hookCopy(e);
+    }
+
+    std::vector<Event> Events()
+    {
+        std::lock_guard<std::mutex> guard(mutex);
+        return events;
+    }
+
+    size_t Count(int code)
+    {
+        std::lock_guard<std::mutex> guard(mutex);
+        size_t n = 0;
+        for (const Event& e : events)
+            n += e.code == code;
+        return n;
+    }
+
+    // Waits for the condition; the limit only keeps a broken engine from
+    // hanging the test run.
+    bool WaitFor(const std::function<bool(const std::vector<Event>&)>& condition)
+    {
+        std::unique_lock<std::mutex> guard(mutex);
+        return changed.wait_for(guard, std::chrono::seconds(60), [&] { return condition(events); });
+    }
+
+    bool WaitCount(int code, size_t n)
+    {
+        return WaitFor([&](const std::vector<Event>& list) {
+            size_t c = 0;
+            for (const Event& e : list)
+                c += e.code == code;
+            return c >= n;
+        });
+    }
+
+    // Clips that went into songs: notifications 2 and 3.
+    bool WaitSongClips(size_t n)
+    {
+        return WaitFor([&](const std::vector<Event>& list) {
+            size_t c = 0;
+            for (const Event& e : list)
+                c += e.code == kSonacapNotifyMusicStart || e.code == kSonacapNotifyMusicData;
+            return c >= n;
+        });
+    }
+
+    void SetHook(std::function<void(const Event&)> h)
+    {
+        std::lock_guard<std::mutex> guard(mutex);
+        hook = std::move(h);
+    }
+
+private:
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::vector<Event> events;
+    std::function<void(const Event&)> hook;
+};
+
+// A writer that records what it is asked to do, and can refuse to open.
+class FakeWriter : public IMusicFile {
+public:
+    explicit FakeWriter(bool failOpen = false) : failOpen(failOpen) {}
+    ~FakeWriter() override { destroyed = true; }
+    void Open(const char* path, const AudioParam*) override
+    {
+        EXPECT_FALSE(destroyed);
+        if (failOpen)
+            ThrowCodedError(kErrOpenFile);
+        opened.push_back(path);
+        open = true;
+    }
+    void WriteData(const void*, unsigned size) override
+    {
+        EXPECT_FALSE(destroyed);
+        EXPECT_TRUE(open);
+        bytes += size;
+    }
+    bool WriteTags(const char*, const char*, const char*) override { return false; }
+    void Close() override
+    {
+        EXPECT_FALSE(destroyed);
+        open = false;
+        ++closes;
+    }
+
+    bool failOpen;
+    bool destroyed = false;
+    bool open = false;
+    std::vector<std::string> opened;
+    size_t bytes = 0;
+    int closes = 0;
+};
+
+std::vector<unsigned char> Music(const AudioParam& f, unsigned ms)
+{
+    return Tone(f, ms, 440, 0.3);
+}
+
+std::vector<unsigned char> Silence(const AudioParam& f, unsigned ms)
+{
+    return Tone(f, ms, 440, 0.0);
+}
+
+std::vector<unsigned char> Join(std::initializer_list<std::vector<unsigned char>> parts)
+{
+    std::vector<unsigned char> all;
+    for (const auto& p : parts)
+        all.insert(all.end(), p.begin(), p.end());
+    return all;
+}
+
+std::vector<std::string> SongPaths(const std::vector<Event>& events)
+{
+    std::vector<std::string> paths;
+    for (const Event& e : events)
+        if (e.code == kSonacapNotifyMusicStart)
+            paths.push_back(e.name);
+    return paths;
+}
+
+// The processing thread fed straight through its block queue.
+class ProcessTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        process.SetCallback(&Recorder::Callback, &recorder);
+        process.SetOutputFolder(dir.Path().c_str());
+        process.SetMusicFile(&wav, "wav");
+        process.SetMinimum(0);
+        process.SetClock(FixedTime);
+        process.SetDiskFreeFunction([this](const std::string&) { return freeBytes.load(); });
+    }
+
+    void TearDown() override { process.Terminate(); }
+
+    // Starts the thread on `format` and switches it to recording.
+    void Begin(const AudioParam& format, int state = 2)
+    {
+        queue.SetAudioParam(&format);
+        process.Restart();
+        ASSERT_TRUE(recorder.WaitCount(kSonacapNotifyProcessStart, 1));
+        process.SetState(state);
+    }
+
+    void Push(const std::vector<unsigned char>& pcm) { queue.PushData(pcm.data(), static_cast<unsigned>(pcm.size())); }
+
+    // Stop: the open song ends at the thread's next clip.
+    void StopAndWaitEnd(size_t ends)
+    {
+        process.SetState(1);
+        ASSERT_TRUE(recorder.WaitCount(kSonacapNotifyMusicEnd, ends));
+    }
+
+    TempDir dir;
+    Recorder recorder;
+    CPcmsink wav;
+    std::atomic<uint64_t> freeBytes{uint64_t(1) << 40};
+    CAudioDataManager queue;
+    CAudioProcess process{&queue};
+};
+
+}  // namespace
+
+struct ClassCase {
+    const char* label;
+    int bits;
+    std::function<std::vector<unsigned char>()> clip;
+    int expected;
+};
+
+std::vector<unsigned char> Int16Clip(std::initializer_list<std::pair<int, int16_t>> set)
+{
+    std::vector<int16_t> s(kClip / 2, 0);
+    for (auto& p : set)
+        s[static_cast<size_t>(p.first)] = p.second;
+    std::vector<unsigned char> out(kClip);
+    std::memcpy(out.data(), s.data(), kClip);
+    return out;
+}
+
+std::vector<unsigned char> FloatClip(float first)
+{
+    std::vector<float> s(160, 0.0f);
+    s[0] = first;
+    std::vector<unsigned char> out(s.size() * 4);
+    std::memcpy(out.data(), s.data(), out.size());
+    return out;
+}
+
+class Classifier : public ProcessTest, public ::testing::WithParamInterface<ClassCase> {};
+
+// Idle clips (state 1) come back with the type the classifier gave them.
+TEST_P(Classifier, Table)
+{
+    const ClassCase& c = GetParam();
+    const AudioParam format = Format(8000, 1, c.bits);
+    Begin(format, 1);
+    Push(c.clip());
+    ASSERT_TRUE(recorder.WaitCount(kSonacapNotifyAudioClip, 1));
+    const Event e = recorder.Events().back();
+    EXPECT_EQ(e.type, c.expected) << c.label;
+    EXPECT_TRUE(ListFolder(dir.Path()).empty()) << "state 1 never writes a song";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Bounds, Classifier,
+    ::testing::Values(ClassCase{"zeros", 16, [] { return Int16Clip({}); }, 1},
+                      ClassCase{"first plus 10", 16, [] { return Int16Clip({{0, 10}}); }, 1},
+                      ClassCase{"first minus 10", 16, [] { return Int16Clip({{0, -10}}); }, 1},
+                      ClassCase{"first plus 11", 16, [] { return Int16Clip({{0, 11}}); }, 3},
+                      ClassCase{"first minus 11", 16, [] { return Int16Clip({{0, -11}}); }, 3},
+                      ClassCase{"16th loud", 16, [] { return Int16Clip({{15, 20000}}); }, 3},
+                      ClassCase{"17th loud", 16, [] { return Int16Clip({{16, 32767}, {100, -32768}}); }, 1},
+                      ClassCase{"float 0.001", 32, [] { return FloatClip(0.001f); }, 1},
+                      ClassCase{"float minus 0.001", 32, [] { return FloatClip(-0.001f); }, 1},
+                      ClassCase{"float 0.0011", 32, [] { return FloatClip(0.0011f); }, 3},
+                      ClassCase{"float minus 0.0011", 32, [] { return FloatClip(-0.0011f); }, 3},
+                      ClassCase{"8-bit silence", 8, [] { return std::vector<unsigned char>(160, 128); }, 3},
+                      ClassCase{"24-bit zeros", 24, [] { return std::vector<unsigned char>(480, 0); }, 3}),
+    [](const ::testing::TestParamInfo<ClassCase>& info) { return NamePart(info.param.label); });
+
+struct SplitCase {
+    unsigned silentClips;
+    size_t songs;
+};
+
+class SilenceSplit : public ProcessTest, public ::testing::WithParamInterface<SplitCase> {};
+
+// Ten silent clips (200 ms) end a song and stay in it; nine do not.
+TEST_P(SilenceSplit, AtTheLimit)
+{
+    const SplitCase c = GetParam();
+    const auto first = Music(kSmall, 1000);
+    const auto gap = Silence(kSmall, 20 * c.silentClips);
+    const auto second = Music(kSmall, 1000);
+    Begin(kSmall);
+    Push(Join({first, gap, second}));
+    ASSERT_TRUE(recorder.WaitSongClips(50 + c.silentClips + 50));
+    StopAndWaitEnd(c.songs);
+
+    const auto events = recorder.Events();
+    const auto paths = SongPaths(events);
+    ASSERT_EQ(paths.size(), c.songs);
+    if (c.songs == 1) {
+        EXPECT_TRUE(WavData(paths[0]) == Join({first, gap, second}));
+    } else {
+        EXPECT_TRUE(WavData(paths[0]) == Join({first, gap}));
+        EXPECT_TRUE(WavData(paths[1]) == second);
+        EXPECT_NE(paths[0], paths[1]);
+    }
+    // Every end carries the path of the song that ended.
+    std::vector<std::string> ends;
+    for (const Event& e : events)
+        if (e.code == kSonacapNotifyMusicEnd)
+            ends.push_back(e.path);
+    EXPECT_EQ(ends, paths);
+}
+
+INSTANTIATE_TEST_SUITE_P(Limit, SilenceSplit, ::testing::Values(SplitCase{9, 1}, SplitCase{10, 2}),
+                         [](const ::testing::TestParamInfo<SplitCase>& info) {
+                             return "silent_clips_" + std::to_string(info.param.silentClips);
+                         });
+
+struct MinimumCase {
+    unsigned ms;
+    bool kept;
+};
+
+class MinimumLength : public ProcessTest, public ::testing::WithParamInterface<MinimumCase> {};
+
+TEST_P(MinimumLength, ShortSongsAreDeleted)
+{
+    const MinimumCase c = GetParam();
+    process.SetMinimum(3000);
+    Begin(kSmall);
+    // One push, so the last (short) clip is taken whole: 2,999 ms ends in a 19 ms clip.
+    Push(Music(kSmall, c.ms));
+    ASSERT_TRUE(recorder.WaitSongClips((c.ms + 19) / 20));
+    StopAndWaitEnd(1);
+    const auto events = recorder.Events();
+    const std::string path = SongPaths(events).at(0);
+    EXPECT_EQ(FileExists(path), c.kept);
+    const Event end = events.back();
+    ASSERT_EQ(end.code, kSonacapNotifyMusicEnd);
+    EXPECT_EQ(end.nullParam, !c.kept);
+    if (c.kept) {
+        EXPECT_EQ(end.path, path);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Edge, MinimumLength, ::testing::Values(MinimumCase{2999, false}, MinimumCase{3000, true}),
+                         [](const ::testing::TestParamInfo<MinimumCase>& info) {
+                             return "ms_" + std::to_string(info.param.ms);
+                         });
+
+TEST_F(ProcessTest, NotificationsInOrderWithSecondsAndName)
+{
+    Begin(kSmall);
+    Push(Join({Silence(kSmall, 100), Music(kSmall, 21000)}));
+    ASSERT_TRUE(recorder.WaitSongClips(1050));
+    StopAndWaitEnd(1);
+    const auto events = recorder.Events();
+    ASSERT_GE(events.size(), 3u);
+    EXPECT_EQ(events[0].code, kSonacapNotifyProcessStart);
+    EXPECT_EQ(events[0].format.samplesPerSec, 8000);
+    // Silence before the song is neither a song nor reported in state 2.
+    EXPECT_EQ(events[1].code, kSonacapNotifyMusicStart);
+    EXPECT_EQ(events[1].name, dir.Folder() + "2024_03_09_14_05_07.wav");
+    EXPECT_EQ(events[1].size, static_cast<int>(kClip));
+    EXPECT_EQ(events[1].type, 3);
+    int reached = 0;
+    for (size_t i = 2; i + 1 < events.size(); ++i) {
+        ASSERT_EQ(events[i].code, kSonacapNotifyMusicData);
+        EXPECT_EQ(events[i].seconds, static_cast<int>((i) * 20 / 1000));
+        reached += events[i].reached20;
+        EXPECT_EQ(events[i].reached20, events[i].seconds == 20);
+    }
+    EXPECT_EQ(reached, 50);
+    EXPECT_EQ(events.back().code, kSonacapNotifyMusicEnd);
+    EXPECT_EQ(events.back().path, events[1].name);
+}
+
+TEST_F(ProcessTest, StopWithNoSongProducesNothing)
+{
+    Begin(kSmall);
+    Push(Silence(kSmall, 200));
+    process.SetState(1);
+    Push(Music(kSmall, 40));
+    ASSERT_TRUE(recorder.WaitCount(kSonacapNotifyAudioClip, 2));
+    EXPECT_EQ(recorder.Count(kSonacapNotifyMusicEnd), 0u);
+    EXPECT_TRUE(ListFolder(dir.Path()).empty());
+}
+
+TEST_F(ProcessTest, TerminateFinishesTheOpenSong)
+{
+    Begin(kSmall);
+    Push(Music(kSmall, 500));
+    ASSERT_TRUE(recorder.WaitSongClips(25));
+    process.Terminate();  // as Reset does
+    const auto events = recorder.Events();
+    ASSERT_EQ(events.back().code, kSonacapNotifyMusicEnd);
+    EXPECT_EQ(events.back().path, SongPaths(events).at(0));
+    EXPECT_EQ(WavData(events.back().path).size(), 500u * 16);
+}
+
+TEST_F(ProcessTest, TerminateBeforeAnyFormat)
+{
+    process.Restart();
+    process.Terminate();
+    const auto events = recorder.Events();
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].code, kSonacapNotifyProcessStart);
+    EXPECT_EQ(events[0].format.samplesPerSec, 0);
+}
+
+struct DiskCase {
+    uint64_t free;
+    bool recorded;
+};
+
+class DiskSpace : public ProcessTest, public ::testing::WithParamInterface<DiskCase> {};
+
+TEST_P(DiskSpace, FiftyMebibytes)
+{
+    freeBytes = GetParam().free;
+    Begin(kSmall);
+    Push(Music(kSmall, 100));
+    if (GetParam().recorded) {
+        ASSERT_TRUE(recorder.WaitSongClips(5));
+        EXPECT_EQ(ListFolder(dir.Path()).size(), 1u);
+        return;
+    }
+    ASSERT_TRUE(recorder.WaitCount(kSonacapNotifyDiskFull, 1));
+    for (const Event& e : recorder.Events()) {
+        if (e.code == kSonacapNotifyDiskFull) {
+            EXPECT_EQ(e.freeBytes, GetParam().free);
+        }
+    }
+    EXPECT_EQ(process.GetState(), 1);
+    // Recording does not resume by itself: later music is only reported.
+    Push(Music(kSmall, 20));
+    ASSERT_TRUE(recorder.WaitCount(kSonacapNotifyAudioClip, 1));
+    EXPECT_TRUE(ListFolder(dir.Path()).empty());
+    EXPECT_EQ(recorder.Count(kSonacapNotifyMusicStart), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Edge, DiskSpace,
+                         ::testing::Values(DiskCase{49ull << 20, false}, DiskCase{(50ull << 20) - 1, false},
+                                           DiskCase{50ull << 20, true}),
+                         [](const ::testing::TestParamInfo<DiskCase>& info) {
+                             return "free_" + std::to_string(info.param.free);
+                         });
+
+// Two songs of the same second never share a file, so deleting the second
+// (too short) one leaves the first intact.
+TEST_F(ProcessTest, SameSecondSongsGetDistinctNames)
+{
+    process.SetMinimum(1000);
+    const auto song = Music(kSmall, 1500);
+    const auto gap = Silence(kSmall, 200);
+    const auto blip = Music(kSmall, 200);
+    Begin(kSmall);
+    Push(Join({song, gap, blip, gap}));
+    ASSERT_TRUE(recorder.WaitCount(kSonacapNotifyMusicEnd, 2));
+    const auto events = recorder.Events();
+    const auto paths = SongPaths(events);
+    ASSERT_EQ(paths.size(), 2u);
+    EXPECT_EQ(paths[0], dir.Folder() + "2024_03_09_14_05_07.wav");
+    EXPECT_EQ(paths[1], dir.Folder() + "2024_03_09_14_05_07 1.wav");
+    EXPECT_TRUE(WavData(paths[0]) == Join({song, gap}));
+    EXPECT_FALSE(FileExists(paths[1]));
+}
+
+TEST_F(ProcessTest, ExistingFileIsNeverOverwritten)
+{
+    const std::string taken = dir.Folder() + "2024_03_09_14_05_07.wav";
+    FILE* f = fopen(taken.c_str(), "w");
+    ASSERT_NE(f, nullptr);
+    fputs("keep", f);
+    fclose(f);
+    Begin(kSmall);
+    Push(Music(kSmall, 100));
+    ASSERT_TRUE(recorder.WaitSongClips(5));
+    EXPECT_EQ(SongPaths(recorder.Events()).at(0), dir.Folder() + "2024_03_09_14_05_07 1.wav");
+    const auto kept = ReadFile(taken);
+    EXPECT_EQ(std::string(kept.begin(), kept.end()), "keep");
+}
+
+// Paths beyond the old 512-byte name buffer work; a path the system refuses
+// is handled like an output folder that cannot be written.
+TEST_F(ProcessTest, LongPaths)
+{
+    std::string folder = dir.Path();
+    for (int i = 0; i < 4; ++i) {
+        folder += "/" + std::string(200, static_cast<char>('a' + i));
+        ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+    }
+    process.SetOutputFolder(folder.c_str());
+    Begin(kSmall);
+    Push(Music(kSmall, 100));
+    ASSERT_TRUE(recorder.WaitSongClips(5));
+    StopAndWaitEnd(1);
+    const std::string path = SongPaths(recorder.Events()).at(0);
+    EXPECT_GT(path.size(), 800u);
+    EXPECT_EQ(path, folder + "/2024_03_09_14_05_07.wav");
+    EXPECT_EQ(recorder.Events().back().path, path);
+    EXPECT_EQ(WavData(path).size(), 100u * 16);
+}
+
+struct OpenFailureCase {
+    const char* label;
+    std::function<std::string(const std::string& tempFolder)> folder;
+    bool writerFails;
+};
+
+class OpenFailure : public ProcessTest, public ::testing::WithParamInterface<OpenFailureCase> {};
+
+// No song can be opened: ERROR, state 1, notification 6, no 2 or 4, and the
+// thread keeps serving Stop, Start and Terminate.
+TEST_P(OpenFailure, ReportedAndRecoverable)
+{
+    const OpenFailureCase& c = GetParam();
+    FakeWriter failing(true);
+    if (c.writerFails)
+        process.SetMusicFile(&failing, "wav");
+    process.SetOutputFolder(c.folder(dir.Path()).c_str());
+    Begin(kSmall);
+    Push(Music(kSmall, 100));
+    ASSERT_TRUE(recorder.WaitCount(kSonacapNotifyDiskFull, 1));
+    EXPECT_EQ(process.GetState(), 1);
+    EXPECT_EQ(recorder.Count(kSonacapNotifyMusicStart), 0u);
+    EXPECT_EQ(recorder.Count(kSonacapNotifyMusicEnd), 0u);
+    EXPECT_TRUE(ListFolder(dir.Path()).empty()) << "no placeholder is left behind";
+
+    // The thread is alive and its lock free: it records again once it can.
+    process.SetMusicFile(&wav, "wav");
+    process.SetOutputFolder(dir.Path().c_str());
+    process.SetState(2);
+    Push(Music(kSmall, 100));
+    ASSERT_TRUE(recorder.WaitSongClips(5));
+    StopAndWaitEnd(1);
+    process.Terminate();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, OpenFailure,
+    ::testing::Values(OpenFailureCase{"vanished folder", [](const std::string& t) { return t + "/gone"; }, false},
+                      OpenFailureCase{"writer refuses", [](const std::string& t) { return t; }, true},
+                      OpenFailureCase{"path too long",
+                                      [](const std::string& t) { return t + "/" + std::string(5000, 'x'); }, false}),
+    [](const ::testing::TestParamInfo<OpenFailureCase>& info) { return NamePart(info.param.label); });
+
+TEST_F(ProcessTest, UnsupportedWavDepthIsAnOpenFailure)
+{
+    Begin(Format(8000, 1, 12));
+    Push(std::vector<unsigned char>(240, 0x55));
+    ASSERT_TRUE(recorder.WaitCount(kSonacapNotifyDiskFull, 1));
+    EXPECT_TRUE(ListFolder(dir.Path()).empty());
+}
+
+// Start right after Stop, before the thread's next clip: the writer in use is
+// swapped only after its song was finished and reported, so the caller may
+// delete it at once. Done from the callback, where the timing is exact (and
+// the recursive processing lock is already held).
+TEST_F(ProcessTest, WriterSwapAfterStopFinishesTheSongFirst)
+{
+    auto first = std::make_unique<FakeWriter>();
+    FakeWriter second;
+    process.SetMusicFile(first.get(), "wav");
+    FakeWriter* firstRaw = first.get();
+    bool swapped = false;
+    size_t endsSeenAtSwap = 0;
+    recorder.SetHook([&](const Event& e) {
+        if (e.code == kSonacapNotifyMusicData && e.seconds == 0 && !swapped && recorder.Count(kSonacapNotifyMusicData) == 10) {
+            swapped = true;
+            process.SetState(1);                    // Stop
+            process.SetMusicFile(&second, "mp3");   // Start
+            endsSeenAtSwap = recorder.Count(kSonacapNotifyMusicEnd);
+            EXPECT_EQ(firstRaw->closes, 1);
+            EXPECT_FALSE(firstRaw->open);
+            first.reset();
+            process.SetState(2);
+        }
+    });
+    Begin(kSmall);
+    Push(Music(kSmall, 400));
+    ASSERT_TRUE(recorder.WaitCount(kSonacapNotifyMusicEnd, 1));
+    ASSERT_TRUE(recorder.WaitSongClips(20));
+    process.SetState(1);
+    ASSERT_TRUE(recorder.WaitCount(kSonacapNotifyMusicEnd, 2));
+    EXPECT_TRUE(swapped);
+    EXPECT_EQ(endsSeenAtSwap, 1u);
+    ASSERT_EQ(second.opened.size(), 1u);
+    EXPECT_EQ(second.opened[0].substr(second.opened[0].size() - 4), ".mp3");
+    EXPECT_EQ(second.closes, 1);
+    recorder.SetHook(nullptr);
+}
+
+// While paused, clips are reported but not written; the first clip of a
+// song is written even so.
+TEST_F(ProcessTest, PauseReportsWithoutWriting)
+{
+    Begin(kSmall);
+    process.SetPause(true);
+    Push(Music(kSmall, 200));
+    ASSERT_TRUE(recorder.WaitSongClips(10));
+    StopAndWaitEnd(1);
+    EXPECT_EQ(WavData(recorder.Events().back().path).size(), kClip);
+}
+
+// The selected rate differs from the captured one: the song is written at the
+// selected rate by one continuous resampler, with no seam at clip edges.
+TEST_F(ProcessTest, RateConversionIsContinuous)
+{
+    const AudioParam captured = Format(48000, 2, 16);
+    process.SetSelectedParam(Format(44100, 2, 16));
+    Begin(captured);
+    Push(Tone(captured, 2000, 1000, 0.5));
+    ASSERT_TRUE(recorder.WaitSongClips(100));
+    StopAndWaitEnd(1);
+    int rate = 0;
+    const auto data = WavData(recorder.Events().back().path, &rate);
+    EXPECT_EQ(rate, 44100);
+    const size_t frames = data.size() / 4;
+    EXPECT_NEAR(static_cast<double>(frames), 88200.0, 2.0);
+    // A 1 kHz tone at half scale moves at most 2*pi*1000/44100*16384 ~ 2335 per
+    // frame; a dropped or repeated frame at a clip edge would jump further.
+    std::vector<int16_t> s(data.size() / 2);
+    std::memcpy(s.data(), data.data(), s.size() * 2);
+    int worst = 0;
+    for (size_t i = 2; i < s.size(); i += 2)
+        worst = std::max(worst, std::abs(s[i] - s[i - 2]));
+    EXPECT_LT(worst, 2400);
+    EXPECT_GT(worst, 2000);
+}
+
+// Only 16-bit input is converted; other depths keep their true rate.
+TEST_F(ProcessTest, RateConversionOnlyFor16Bit)
+{
+    const AudioParam captured = Format(48000, 2, 24);
+    process.SetSelectedParam(Format(44100, 2, 16));
+    Begin(captured);
+    const auto pcm = Tone(captured, 500, 1000, 0.5);
+    Push(pcm);
+    ASSERT_TRUE(recorder.WaitSongClips(25));
+    StopAndWaitEnd(1);
+    int rate = 0;
+    EXPECT_TRUE(WavData(recorder.Events().back().path, &rate) == pcm);
+    EXPECT_EQ(rate, 48000);
+}
+
+// The callback may call back into the engine on the processing thread.
+TEST_F(ProcessTest, CallbackMayReenter)
+{
+    recorder.SetHook([&](const Event& e) {
+        if (e.code == kSonacapNotifyMusicStart) {
+            EXPECT_EQ(process.GetState(), 2);
+        }
+    });
+    Begin(kSmall);
+    Push(Music(kSmall, 100));
+    ASSERT_TRUE(recorder.WaitSongClips(5));
+    recorder.SetHook(nullptr);
+}
+
+// A six-channel capture through the whole path: a stereo MP3 at the song's path.
+TEST_F(ProcessTest, SixChannelSongBecomesStereoMp3)
+{
+    CMp3File mp3;
+    mp3.SetRatio(192);
+    process.SetMusicFile(&mp3, "mp3");
+    const AudioParam six = Format(48000, 6, 16);
+    Begin(six);
+    Push(Tone(six, 1000, 440, 0.4));
+    ASSERT_TRUE(recorder.WaitSongClips(50));
+    StopAndWaitEnd(1);
+    const std::string path = recorder.Events().back().path;
+    EXPECT_EQ(path, dir.Folder() + "2024_03_09_14_05_07.mp3");
+    EXPECT_EQ(ListFolder(dir.Path()), std::vector<std::string>{"2024_03_09_14_05_07.mp3"});
+    const ProbeResult probe = Probe(path);
+    EXPECT_EQ(probe.codec, "mp3");
+    EXPECT_EQ(probe.channels, 2);
+    EXPECT_NEAR(probe.duration, 1.0, 0.1);
+    process.Terminate();
+    process.SetMusicFile(nullptr, "dat");
+}

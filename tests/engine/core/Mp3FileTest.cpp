@@ -1,0 +1,163 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+
+#include "CError.h"
+#include "CMp3File.h"
+#include "CoreTestSupport.h"
+
+using namespace coretest;
+
+namespace {
+
+// Writes `pcm` the way the processing thread does, in 20 ms clips.
+void WriteSong(CMp3File& mp3, const std::string& path, const AudioParam& format,
+               const std::vector<unsigned char>& pcm)
+{
+    mp3.Open(path.c_str(), &format);
+    const size_t clip = static_cast<size_t>(format.samplesPerSec) * format.channels * format.bitsPerSample / 8 / 50;
+    for (size_t at = 0; at < pcm.size(); at += clip)
+        mp3.WriteData(pcm.data() + at, static_cast<unsigned>(std::min(clip, pcm.size() - at)));
+    mp3.Close();
+}
+
+bool Contains(const std::vector<unsigned char>& bytes, size_t limit, const char* text)
+{
+    const size_t n = std::strlen(text);
+    for (size_t i = 0; i + n <= std::min(limit, bytes.size()); ++i)
+        if (std::memcmp(bytes.data() + i, text, n) == 0)
+            return true;
+    return false;
+}
+
+}  // namespace
+
+struct BitRateCase {
+    unsigned kbps;
+    int channels;
+};
+
+class Mp3BitRates : public ::testing::TestWithParam<BitRateCase> {};
+
+TEST_P(Mp3BitRates, ConstantRateWithTagAtTheHead)
+{
+    const BitRateCase c = GetParam();
+    TempDir dir;
+    const std::string path = dir.Folder() + "song.mp3";
+    const AudioParam format = Format(44100, c.channels, 16);
+    CMp3File mp3;
+    mp3.SetRatio(c.kbps);
+    WriteSong(mp3, path, format, Tone(format, 3000, 440, 0.5));
+
+    const std::vector<unsigned char> bytes = ReadFile(path);
+    ASSERT_GT(bytes.size(), 10u);
+    EXPECT_EQ(0, std::memcmp(bytes.data(), "ID3", 3));
+    // No Xing/Info frame: it would announce a length that is never filled in.
+    EXPECT_FALSE(Contains(bytes, 4096, "Xing"));
+    EXPECT_FALSE(Contains(bytes, 4096, "Info"));
+
+    const ProbeResult probe = Probe(path);
+    EXPECT_EQ(probe.codec, "mp3");
+    EXPECT_EQ(probe.sampleRate, 44100);
+    EXPECT_EQ(probe.channels, c.channels);
+    EXPECT_EQ(probe.bitRate, static_cast<long>(c.kbps) * 1000);
+    EXPECT_NEAR(probe.duration, 3.0, 0.1);
+    // A mono song must hold the whole tone at its pitch, not half of it.
+    EXPECT_NEAR(Rms(DecodeMono(path)), 0.5 / std::sqrt(2.0) * 32767, 1500);
+}
+
+INSTANTIATE_TEST_SUITE_P(Qualities, Mp3BitRates,
+                         ::testing::Values(BitRateCase{128, 2}, BitRateCase{192, 2}, BitRateCase{224, 2},
+                                           BitRateCase{256, 2}, BitRateCase{320, 2}, BitRateCase{128, 1}),
+                         [](const ::testing::TestParamInfo<BitRateCase>& info) {
+                             return std::to_string(info.param.kbps) + "k_" + std::to_string(info.param.channels) + "ch";
+                         });
+
+// Non-16-bit captures are converted before encoding: the MP3 carries the tone.
+class Mp3Depths : public ::testing::TestWithParam<int> {};
+
+TEST_P(Mp3Depths, ConvertedTo16Bit)
+{
+    TempDir dir;
+    const std::string path = dir.Folder() + "song.mp3";
+    const AudioParam format = Format(48000, 2, GetParam());
+    CMp3File mp3;
+    mp3.SetRatio(192);
+    WriteSong(mp3, path, format, Tone(format, 2000, 440, 0.5));
+    const ProbeResult probe = Probe(path);
+    EXPECT_NEAR(probe.duration, 2.0, 0.1);
+    EXPECT_EQ(probe.channels, 2);
+    EXPECT_NEAR(Rms(DecodeMono(path)), 0.5 / std::sqrt(2.0) * 32767, 1500);
+}
+
+INSTANTIATE_TEST_SUITE_P(Bits, Mp3Depths, ::testing::Values(8, 24, 32),
+                         [](const ::testing::TestParamInfo<int>& info) { return std::to_string(info.param) + "bit"; });
+
+TEST(Mp3File, OpenFailures)
+{
+    TempDir dir;
+    CMp3File mp3;
+    const AudioParam good = Format(44100, 2, 16);
+    try {
+        mp3.Open((dir.Folder() + "missing/song.mp3").c_str(), &good);
+        FAIL() << "opened a file in a missing folder";
+    } catch (const CError& error) {
+        EXPECT_EQ(error.Code(), kErrOpenFile);
+    }
+    const AudioParam oddBits = Format(44100, 2, 12);
+    try {
+        mp3.Open((dir.Folder() + "odd.mp3").c_str(), &oddBits);
+        FAIL() << "accepted 12-bit samples";
+    } catch (const CError& error) {
+        EXPECT_EQ(error.Code(), kErrEncoderInit);
+    }
+    // Nothing is open: writing and closing do nothing.
+    const unsigned char bytes[8] = {};
+    mp3.WriteData(bytes, sizeof(bytes));
+    mp3.Close();
+    mp3.Close();
+}
+
+// Six channels become a stereo MP3 at the song's own path.
+TEST(Mp3File, MultiChannelMixedDown)
+{
+    TempDir dir;
+    const std::string path = dir.Folder() + "six channels.mp3";
+    const AudioParam format = Format(48000, 6, 16);
+    CMp3File mp3;
+    mp3.SetRatio(256);
+    WriteSong(mp3, path, format, Tone(format, 2000, 440, 0.5));
+
+    EXPECT_EQ(ListFolder(dir.Path()), std::vector<std::string>{"six channels.mp3"});
+    const ProbeResult probe = Probe(path);
+    EXPECT_EQ(probe.codec, "mp3");
+    EXPECT_EQ(probe.channels, 2);
+    EXPECT_EQ(probe.sampleRate, 48000);
+    EXPECT_EQ(probe.bitRate, 256000);
+    EXPECT_NEAR(probe.duration, 2.0, 0.1);
+}
+
+// A converter that fails, is missing or produces nothing never costs the
+// recording: the song's path keeps the WAV data and no partial output stays.
+class Mp3BadConverter : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(Mp3BadConverter, KeepsTheWav)
+{
+    TempDir dir;
+    const std::string path = dir.Folder() + "song.mp3";
+    const AudioParam format = Format(48000, 6, 16);
+    const std::vector<unsigned char> pcm = Tone(format, 500, 440, 0.5);
+    CMp3File mp3;
+    mp3.SetConverter(GetParam(), 60);
+    WriteSong(mp3, path, format, pcm);
+
+    EXPECT_EQ(ListFolder(dir.Path()), std::vector<std::string>{"song.mp3"});
+    int channels = 0;
+    EXPECT_TRUE(WavData(path, nullptr, &channels) == pcm);
+    EXPECT_EQ(channels, 6);
+}
+
+INSTANTIATE_TEST_SUITE_P(Converters, Mp3BadConverter,
+                         ::testing::Values("false", "true", "/nonexistent/ffmpeg"),
+                         [](const ::testing::TestParamInfo<const char*>& info) { return NamePart(info.param); });
