@@ -8,7 +8,12 @@ bash scripts/install-deps.sh
 
 JOBS=$(nproc)
 export CCACHE_DIR=${CCACHE_DIR:-$HOME/.cache/sonacap-ccache}
+# Let a fresh clone in another folder reuse the cache of an earlier one.
+export CCACHE_BASEDIR=$PWD
+export CCACHE_NOHASHDIR=true
+export CCACHE_MAXSIZE=${CCACHE_MAXSIZE:-5G}
 
+start=$(date +%s)
 cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=Debug \
   -DBUILD_TESTING=ON -DSONACAP_SANITIZE=ON >/dev/null
 cmake --build build/test -j "$JOBS"
@@ -19,3 +24,4 @@ cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug \
 cmake --build build/tsan -j "$JOBS"
 (cd build/tsan && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
   ctest --output-on-failure -j "$JOBS" -L threads --timeout 300)
+echo "All tests passed in $(( $(date +%s) - start )) s."
