@@ -40,6 +40,11 @@ function(sonacap_add_test name)
   if(T_PULSE)
     string(APPEND props " FIXTURES_REQUIRED pulse_server RESOURCE_LOCK pulse_server")
   endif()
+  # The environment also wraps the executable itself, so that listing the cases
+  # (which runs the test program before any test property applies) sees it too:
+  # a GUI test program needs the offscreen platform just to start.
+  set_target_properties(${name} PROPERTIES
+    CROSSCOMPILING_EMULATOR "${CMAKE_COMMAND};-E;env;${env}")
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
