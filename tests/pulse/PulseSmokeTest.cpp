@@ -94,8 +94,13 @@ std::vector<int16_t> RecordWhile(const char* device, double seconds, Feed feed)
 {
     pa_sample_spec spec{PA_SAMPLE_S16LE, kRate, kChannels};
     int error = 0;
+    // Small fragments: the default ones would hold the read back for seconds.
+    pa_buffer_attr attr;
+    attr.maxlength = static_cast<uint32_t>(-1);
+    attr.tlength = attr.prebuf = attr.minreq = static_cast<uint32_t>(-1);
+    attr.fragsize = static_cast<uint32_t>(pa_usec_to_bytes(20000, &spec));
     pa_simple* rec = pa_simple_new(nullptr, "sonacap-smoke", PA_STREAM_RECORD, device, "record", &spec,
-                                   nullptr, nullptr, &error);
+                                   nullptr, &attr, &error);
     EXPECT_NE(rec, nullptr) << pa_strerror(error);
     if (!rec)
         return {};

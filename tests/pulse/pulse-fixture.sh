@@ -41,10 +41,15 @@ daemon_pids() {
   fi
   for p in /proc/[0-9]*; do
     pid=${p#/proc/}
-    if tr '\0' ' ' <"$p/cmdline" 2>/dev/null | grep -qF "socket=$socket "; then
+    if tr '\0' ' ' 2>/dev/null <"$p/cmdline" | grep -qF "socket=$socket "; then
       echo "$pid"
     fi
   done | sort -u
+}
+
+# True while the process runs (a zombie waiting for its reaper has ended).
+running() {
+  [ -r "/proc/$1/stat" ] && ! awk '{ exit ($3 == "Z") ? 0 : 1 }' "/proc/$1/stat" 2>/dev/null
 }
 
 stop_daemon() {
@@ -53,10 +58,10 @@ stop_daemon() {
   for pid in $pids; do kill -TERM "$pid" 2>/dev/null || true; done
   for pid in $pids; do
     for i in $(seq 1 50); do
-      [ -d "/proc/$pid" ] || break
+      running "$pid" || break
       sleep 0.1
     done
-    if [ -d "/proc/$pid" ]; then kill -KILL "$pid" 2>/dev/null || true; fi
+    if running "$pid"; then kill -KILL "$pid" 2>/dev/null || true; fi
   done
   rm -f "$pidfile" "$socket"
 }
@@ -86,7 +91,7 @@ start)
 
   for i in $(seq 1 100); do
     if answers; then break; fi
-    if ! [ -d "/proc/$(cat "$pidfile")" ]; then
+    if ! running "$(cat "$pidfile")"; then
       echo "pulseaudio ended at start:" >&2
       cat "$log" >&2
       exit 1
