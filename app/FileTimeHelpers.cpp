@@ -62,7 +62,10 @@ void SaveLoadMuiscName(QString musicName, QString& path)
         qDebug() << "don't need to changed";
         return;
     }
-    const QString newPath = GetUniqueOutputFileName(safe, info.canonicalPath(), path.right(3));
+    // A file that is gone has no canonical folder; its own folder still is the
+    // place to look (never the current or the root folder).
+    const QString folder = info.exists() ? info.canonicalPath() : info.absolutePath();
+    const QString newPath = GetUniqueOutputFileName(safe, folder, path.right(3));
     qDebug() << "SaveLoadMuiscName MusicName: " + newPath;
 
     QFile::remove(newPath);

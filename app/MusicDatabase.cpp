@@ -146,8 +146,10 @@ int LoadItemIdsLocked()
     g_itemIds.clear();
     sqlite3_stmt* stmt = nullptr;
     int rc = sqlite3_prepare_v2(g_db, "select ItemId from MusicItem order by ItemId", -1, &stmt, nullptr);
-    while (rc == SQLITE_OK && (rc = sqlite3_step(stmt)) == SQLITE_ROW)
+    while (rc == SQLITE_OK && (rc = sqlite3_step(stmt)) == SQLITE_ROW) {
         g_itemIds.push_back(sqlite3_column_int(stmt, 0));
+        rc = SQLITE_OK;
+    }
     if (rc != SQLITE_DONE)
         qCritical("CreatePrimaryKey, Err: %s", sqlite3_errmsg(g_db));
     sqlite3_finalize(stmt);

@@ -119,7 +119,8 @@ int CreateDirectoryTree(const char* utf8Path)
 {
     if (!utf8Path || !*utf8Path)
         return EINVAL;
-    const QByteArray path = QFile::encodeName(QString::fromUtf8(utf8Path));
+    // File names on this platform are UTF-8 bytes: use the path as given.
+    const QByteArray path(utf8Path);
     // Walk from the root, creating each missing component; an existing
     // component must be a folder.
     int from = 1;

@@ -1,0 +1,11 @@
+// gtest entry for the program core's tests: a QCoreApplication exists for the
+// whole run, as it does in the program.
+#include <QCoreApplication>
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv)
+{
+    ::testing::InitGoogleTest(&argc, argv);
+    QCoreApplication app(argc, argv);
+    return RUN_ALL_TESTS();
+}

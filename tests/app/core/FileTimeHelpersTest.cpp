@@ -1,0 +1,123 @@
+#include "FileTimeHelpers.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+void Touch(const QString& path, const QByteArray& content = QByteArray())
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << path.toStdString();
+    f.write(content);
+}
+
+QByteArray Content(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+}  // namespace
+
+TEST(FileTimeHelpers, MakeValidFileName)
+{
+    const struct {
+        const char* in;
+        const char* out;
+    } cases[] = {
+        {".Hello: World?", "_Hello_ World_"},
+        {"a*b/c\\d:e?f\"g<h>i|j", "a_b_c_d_e_f_g_h_i_j"},
+        {"..hidden", "_.hidden"},
+        {"  spaced  ", "  spaced  "},
+        {"", ""},
+        {"Caf\xc3\xa9 \xe9\x9f\xb3", "Caf\xc3\xa9 \xe9\x9f\xb3"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(QString::fromUtf8(c.out), MakeValidFileName(QString::fromUtf8(c.in))) << c.in;
+}
+
+TEST(FileTimeHelpers, UniqueOutputNameSkipsEveryTakenExtension)
+{
+    QTemporaryDir dir;
+    Touch(dir.filePath("Song.mp3"));
+    Touch(dir.filePath("Song 1.wav"));
+    Touch(dir.filePath("Song 3.m4a"));
+
+    const QString path = GetUniqueOutputFileName("Song", dir.path(), "mp3");
+    EXPECT_EQ(dir.path() + "/Song 2.mp3", path);
+    EXPECT_TRUE(QFileInfo(path).isFile());
+    EXPECT_EQ(0, QFileInfo(path).size());
+
+    // The reservation itself now takes "Song 2"; "Song 3" is taken by .m4a.
+    EXPECT_EQ(dir.path() + "/Song 4.wav", GetUniqueOutputFileName("Song", dir.path() + "/", "wav"))
+        << "a folder ending in / gets no second /";
+    // Untaken names, wildcard characters in the base name included.
+    EXPECT_EQ(dir.path() + "/Other.mp3", GetUniqueOutputFileName("Other", dir.path(), "mp3"));
+    Touch(dir.filePath("Mix [live].mp3"));
+    EXPECT_EQ(dir.path() + "/Mix [live] 1.mp3", GetUniqueOutputFileName("Mix [live]", dir.path(), "mp3"));
+    Touch(dir.filePath("Sx.mp3"));
+    EXPECT_EQ(dir.path() + "/S*.mp3", GetUniqueOutputFileName("S*", dir.path(), "mp3"))
+        << "a * in the base name matches itself only";
+}
+
+TEST(FileTimeHelpers, SaveLoadMuiscNameRenamesAfterTheTitle)
+{
+    QTemporaryDir dir;
+    const QString first = dir.filePath("2024-05-01 10-00-00.mp3");
+    Touch(first, "first");
+    QString path = first;
+    SaveLoadMuiscName("Hello", path);
+    EXPECT_EQ(dir.path() + "/Hello.mp3", path);
+    EXPECT_EQ(QByteArray("first"), Content(path));
+    EXPECT_FALSE(QFile::exists(first));
+
+    const QString second = dir.filePath("2024-05-01 10-05-00.mp3");
+    Touch(second, "second");
+    path = second;
+    SaveLoadMuiscName("Hello", path);
+    EXPECT_EQ(dir.path() + "/Hello 1.mp3", path);
+    EXPECT_EQ(QByteArray("second"), Content(path));
+    EXPECT_EQ(QByteArray("first"), Content(dir.path() + "/Hello.mp3"));
+
+    // A base name that already holds the sanitised title stays.
+    const QString third = dir.filePath("What_ Now.wav");
+    Touch(third, "third");
+    path = third;
+    SaveLoadMuiscName("What? Now", path);
+    EXPECT_EQ(third, path);
+
+    // A missing file: path stays, and no stray reservation is left behind.
+    path = dir.filePath("gone.mp3");
+    SaveLoadMuiscName("Ghost", path);
+    EXPECT_EQ(dir.filePath("gone.mp3"), path);
+    EXPECT_FALSE(QFile::exists(dir.filePath("Ghost.mp3")));
+}
+
+TEST(FileTimeHelpers, TimeTextBothWays)
+{
+    const struct {
+        unsigned seconds;
+        const char* text;
+    } cases[] = {
+        {0, "00:00"}, {59, "00:59"}, {65, "01:05"}, {3599, "59:59"}, {3600, "1:00:00"},
+        {3725, "1:02:05"}, {36000, "10:00:00"}, {360000, "100:00:00"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(QString(c.text), SecondToTimeText(c.seconds)) << c.seconds;
+        EXPECT_EQ(int(c.seconds), TimeTextToSecond(c.text)) << c.text;
+    }
+    // Parts that do not convert count as 0.
+    EXPECT_EQ(5, TimeTextToSecond("xx:05"));
+    EXPECT_EQ(0, TimeTextToSecond(""));
+    EXPECT_EQ(65, TimeTextToSecond("ab:01:05"));
+}
+
+TEST(FileTimeHelpers, LittleEndianBytes)
+{
+    EXPECT_EQ(QByteArray("\x78\x56\x34\x12", 4), IntToLittleEndianBytes(0x12345678));
+    EXPECT_EQ(QByteArray("\xff\xff\xff\xff", 4), IntToLittleEndianBytes(-1));
+    EXPECT_EQ(QByteArray("\x34\x12", 2), ShortToLittleEndianBytes(0x1234));
+    EXPECT_EQ(QByteArray("\x00\x80", 2), ShortToLittleEndianBytes(qint16(-32768)));
+}
