@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 
@@ -171,7 +172,11 @@ int CAudioProcess::GetState()
 void CAudioProcess::Terminate()
 {
     LogScope scope("CAudioProcess::Terminate");
-    terminate = true;
+    {
+        std::lock_guard<std::mutex> guard(wakeLock);
+        terminate = true;
+    }
+    wake.notify_all();
     Join();
 }
 
@@ -290,8 +295,10 @@ int CAudioProcess::Routine()
         carry = total - size;
         if (carry > 0)
             std::memmove(data.data(), data.data() + size, carry);
-        if (popped == 0)
-            usleep(100 * 1000);
+        if (popped == 0) {
+            std::unique_lock<std::mutex> guard(wakeLock);
+            wake.wait_for(guard, std::chrono::milliseconds(100), [this] { return terminate.load(); });
+        }
     }
 
     {

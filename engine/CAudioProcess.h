@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <ctime>
 #include <functional>
@@ -121,6 +122,10 @@ private:
     std::vector<int16_t> convertBuffer;
     uint64_t convertedIn;
     uint64_t convertedOut;
+
+    // Wakes the thread from its idle wait when it is told to end.
+    std::mutex wakeLock;
+    std::condition_variable wake;
 
     DiskFreeFunction diskFree;
     ClockFunction clock;

@@ -5,7 +5,7 @@
 
 #include "Log.h"
 
-CBuffer::CBuffer() : head(nullptr) {}
+CBuffer::CBuffer() : head(nullptr), unread(0) {}
 
 CBuffer::~CBuffer()
 {
@@ -17,6 +17,7 @@ void CBuffer::AddBuffer(const void* data, unsigned size)
     if (!data || size == 0)
         return;
     const unsigned char* bytes = static_cast<const unsigned char*>(data);
+    unread += size;
 
     Node* last = head;
     while (last && last->next)
@@ -71,6 +72,7 @@ unsigned CBuffer::GetBuffer(void* out, unsigned size)
             copied += wanted;
         }
     }
+    unread -= copied;
     return copied;
 }
 
@@ -82,6 +84,7 @@ void CBuffer::Clear()
         delete head;
         head = next;
     }
+    unread = 0;
 }
 
 size_t CBuffer::NodeCount() const
@@ -108,8 +111,5 @@ bool CBuffer::NodeAt(size_t index, unsigned* filled, unsigned* read) const
 
 size_t CBuffer::Size() const
 {
-    size_t bytes = 0;
-    for (const Node* node = head; node; node = node->next)
-        bytes += node->filled - node->read;
-    return bytes;
+    return unread;
 }

@@ -34,4 +34,6 @@ private:
     };
 
     Node* head;
+    // Unread bytes over all nodes, kept up to date by every operation.
+    size_t unread;
 };

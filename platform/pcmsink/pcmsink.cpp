@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 #include <mutex>
+#include <vector>
 
 #include "Sonacap.h"
 
@@ -15,8 +16,15 @@ namespace {
 // writer leaves at most this much audio outside the header's sizes.
 constexpr std::chrono::milliseconds kHeaderRefresh(500);
 
+// PCM is collected into blocks of this size before it reaches the file: one
+// write call per block instead of one per 20 ms clip.
+constexpr size_t kBlockBytes = 64 * 1024;
+
 struct Sink {
     SNDFILE* file = nullptr;
+    // Whole frames not yet handed to libsndfile; flushed when full and at
+    // every header refresh, so the refresh covers them.
+    std::vector<unsigned char> pending;
     unsigned frameBytes = 0;
     // Bytes of an incomplete frame held back until the rest arrives: libsndfile
     // writes whole frames only.
@@ -39,20 +47,36 @@ int SubFormat(int bits)
     }
 }
 
+bool Flush()
+{
+    if (sink.pending.empty())
+        return true;
+    const sf_count_t size = static_cast<sf_count_t>(sink.pending.size());
+    const bool ok = sf_write_raw(sink.file, sink.pending.data(), size) == size;
+    sink.pending.clear();
+    return ok;
+}
+
 void CloseLocked()
 {
     if (sink.file) {
+        Flush();
         // A trailing incomplete frame cannot be stored; everything else is.
         sf_close(sink.file);
     }
     sink = Sink();
 }
 
+// Appends whole frames to the pending block, writing the block out when full.
 bool WriteFrames(const unsigned char* data, unsigned size)
 {
-    if (size == 0)
-        return true;
-    return sf_write_raw(sink.file, data, size) == static_cast<sf_count_t>(size);
+    bool ok = true;
+    if (sink.pending.size() + size > kBlockBytes)
+        ok = Flush();
+    if (size >= kBlockBytes)
+        return sf_write_raw(sink.file, data, size) == static_cast<sf_count_t>(size) && ok;
+    sink.pending.insert(sink.pending.end(), data, data + size);
+    return ok;
 }
 
 }  // namespace
@@ -78,6 +102,7 @@ int WAV_Open(const char* path, const AudioParam* format)
     sink.file = file;
     sink.frameBytes = static_cast<unsigned>(format->channels * format->bitsPerSample / 8);
     sink.lastRefresh = std::chrono::steady_clock::now();
+    sink.pending.reserve(kBlockBytes);
     return 0;
 }
 
@@ -109,6 +134,7 @@ int WAV_WriteData(const void* data, unsigned size)
 
     const auto now = std::chrono::steady_clock::now();
     if (now - sink.lastRefresh >= kHeaderRefresh) {
+        ok = Flush() && ok;
         sf_command(sink.file, SFC_UPDATE_HEADER_NOW, nullptr, 0);
         sink.lastRefresh = now;
     }
