@@ -13,7 +13,8 @@ function(sonacap_add_test name)
     SONACAP_TEST_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
     SONACAP_TEST_BINARY_DIR="${CMAKE_BINARY_DIR}"
     SONACAP_TEST_OUTPUT_DIR="${SONACAP_OUTPUT_DIR}")
-  set(env "LC_ALL=C" "ASAN_OPTIONS=detect_leaks=0" "UBSAN_OPTIONS=print_stacktrace=1")
+  set(env "LC_ALL=C" "ASAN_OPTIONS=detect_leaks=0" "UBSAN_OPTIONS=print_stacktrace=1"
+    "TSAN_OPTIONS=halt_on_error=1 second_deadlock_stack=1 suppressions=${CMAKE_SOURCE_DIR}/tests/tsan.supp")
   set(labels ${T_LABELS})
   if(T_PULSE)
     list(APPEND env
