@@ -1,0 +1,358 @@
+#include "CDeleteDialog.h"
+#include "CListTreeItem.h"
+#include "CMusicInfoTreeWidget.h"
+#include "CShowListWidget.h"
+#include "CTreeWidgetItem.h"
+#include "MusicDatabase.h"
+#include "ViewsTestSupport.h"
+
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFile>
+#include <QHeaderView>
+#include <QSignalSpy>
+
+#include <lame/lame.h>
+#include <taglib/attachedpictureframe.h>
+#include <taglib/id3v2tag.h>
+#include <taglib/mpegfile.h>
+
+#include <cmath>
+#include <cstring>
+#include <memory>
+
+namespace {
+class TestPage : public CShowListWidget {
+public:
+    using CShowListWidget::CShowListWidget;
+    int questions = 0;
+protected:
+    int AskQuestion(const QString&, const QList<DialogButtonInfo>&, bool, bool*) override
+    {
+        ++questions;
+        return QDialogButtonBox::Cancel;
+    }
+};
+
+QByteArray Mp3Bytes()
+{
+    const int rate = 44100, frames = rate / 2;
+    std::vector<short> pcm(frames * 2);
+    for (int i = 0; i < frames; ++i)
+        pcm[2 * i] = pcm[2 * i + 1] = static_cast<short>(6000 * std::sin(i * 0.05));
+    lame_t lame = lame_init();
+    lame_set_in_samplerate(lame, rate);
+    lame_set_num_channels(lame, 2);
+    lame_set_write_id3tag_automatic(lame, 0);
+    lame_init_params(lame);
+    QByteArray out(frames * 2 + 20000, 0);
+    auto* buf = reinterpret_cast<unsigned char*>(out.data());
+    int n = lame_encode_buffer_interleaved(lame, pcm.data(), frames, buf, out.size());
+    n += lame_encode_flush(lame, buf + n, out.size() - n);
+    lame_close(lame);
+    out.resize(n);
+    return out;
+}
+
+void WriteFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+RecordMusicInfo Recognised(const QString& title, const QStringList& covers)
+{
+    RecordMusicInfo info;
+    std::memset(&info, 0, sizeof info);
+    SET_FIELD(info.MusicName, title);
+    SET_FIELD(info.Artist, "Singer");
+    SET_FIELD(info.Album, "Album");
+    SET_FIELD(info.Year, "2001");
+    SET_FIELD(info.Genre, "Pop;Dance");
+    info.CoverCount = covers.size();
+    for (int i = 0; i < covers.size(); ++i)
+        SET_FIELD(info.CoverPaths[i], covers[i]);
+    return info;
+}
+} // namespace
+
+class ShowListTest : public LibraryDbTest {
+protected:
+    void TearDown() override
+    {
+        delete page;
+        page = nullptr;
+        qDeleteAll(entries);
+        LibraryDbTest::TearDown();
+    }
+    void Build()
+    {
+        QList<MusicListRow> lists;
+        DB_GetMusicList(lists);
+        for (const MusicListRow& r : lists)
+            entries.append(new CListTreeItem(r, nullptr));
+        page = new TestPage(entries, nullptr, nullptr);
+        page->resize(800, 500);
+    }
+    QSet<int> Visible() const
+    {
+        QSet<int> ids;
+        for (CTreeWidgetItem* row : page->GetVisibleItems())
+            ids.insert(row->GetMusicId());
+        return ids;
+    }
+    std::unique_ptr<MusicInfoRow> Stored(int id)
+    {
+        std::unique_ptr<MusicInfoRow> row(new MusicInfoRow());
+        if (DB_GetMusicInfo(id, row.get()) < 1)
+            return nullptr;
+        DB_GetImageInfo(row.get());
+        return row;
+    }
+    QList<CListTreeItem*> entries;
+    TestPage* page = nullptr;
+};
+
+TEST_F(ShowListTest, LoadRulesForTheFixedAndUserLists)
+{
+    AddSong(1, "Today", "A", "X", "Rock", DateText(0));
+    AddSong(2, "Yesterday", "B", "Y", "Pop", DateText(-1));
+    AddSong(3, "PlayedYesterday", "C", "Z", "Jazz", DateText(-10) + ";" + DateText(-1));
+    AddSong(4, "PlayedLongAgo", "D", "W", "Folk", DateText(-10) + ";" + DateText(-3));
+    ASSERT_EQ(DB_SetMusicItem(100, 4, 2), 0);
+    ASSERT_EQ(DB_SetMusicItem(101, 4, 77), 0);   // its song is gone
+    Build();
+    EXPECT_EQ(page->GetListItemCount(1), 4);
+    EXPECT_EQ(page->GetListItemCount(2), 1);
+    EXPECT_EQ(page->GetListItemCount(3), 1);
+    EXPECT_EQ(page->GetListItemCount(4), 1);
+    EXPECT_EQ(page->GetListItemCount(42), 0);
+    EXPECT_EQ(entries[0]->GetQuantity(), 4);
+    EXPECT_EQ(entries[3]->GetQuantity(), 1);
+    EXPECT_EQ(Stored(4)->DateAdded, DateText(-10));   // play date cut back
+    EXPECT_EQ(Stored(3)->DateAdded.size(), 33);
+    QList<MusicItemLink> links;
+    DB_GetMusicItem(links, 4, "ListId");
+    ASSERT_EQ(links.size(), 1);
+    EXPECT_EQ(links.front().ItemId, 100);
+    EXPECT_EQ(page->GetItemsByMusicId({4, 99, 1}).size(), 2);
+}
+
+TEST_F(ShowListTest, ShowListAndFilter)
+{
+    AddSong(1, "Morning Song", "Alice", "Dawn", "Rock", DateText(0, "08:00"));
+    AddSong(2, "Evening", "Bob", "Dusk", "Morning", DateText(0, "20:00"));
+    AddSong(3, "Night", "Carol", "MORNING glory", "Jazz", DateText(-5) + ";" + DateText(0));
+    AddSong(4, "Noon", "Dave", "Sun", "Pop", DateText(-5));
+    Build();
+    EXPECT_EQ(CShowListWidget::GetShownListId(), 0);
+    EXPECT_EQ(page->ShowList(1), 1);
+    EXPECT_EQ(Visible(), (QSet<int>{1, 2, 3, 4}));
+    EXPECT_EQ(page->ShowList(1), 0);
+    EXPECT_EQ(page->ShowList(2), 1);
+    EXPECT_EQ(Visible(), (QSet<int>{1, 2}));
+    EXPECT_EQ(page->ShowList(3), 1);
+    EXPECT_EQ(Visible(), QSet<int>{3});
+    EXPECT_EQ(page->TrackList()->headerItem()->text(CTreeWidgetItem::ColDate), "Date Played");
+    EXPECT_EQ(page->GetItemsByMusicId({3}).front()->text(CTreeWidgetItem::ColDate), DateText(0));
+    page->ShowList(1);
+    EXPECT_EQ(page->TrackList()->headerItem()->text(CTreeWidgetItem::ColDate), "Date Added");
+    EXPECT_EQ(page->GetItemsByMusicId({3}).front()->text(CTreeWidgetItem::ColDate), DateText(-5));
+
+    QSignalSpy nulls(page, &CShowListWidget::FilterListToNull);
+    page->Filter(0, "morning");   // Name, Artist, Album; not Genre
+    EXPECT_EQ(Visible(), (QSet<int>{1, 3}));
+    page->Filter(CTreeWidgetItem::ColArtist, "BOB");
+    EXPECT_EQ(Visible(), QSet<int>{2});
+    EXPECT_EQ(nulls.count(), 0);
+    page->Filter(0, "nothing matches");
+    EXPECT_TRUE(Visible().isEmpty());
+    page->Filter(0, "still nothing");
+    ASSERT_EQ(nulls.count(), 1);
+    EXPECT_TRUE(nulls.front().front().toBool());
+    page->Filter(0, "");
+    EXPECT_EQ(Visible(), (QSet<int>{1, 2, 3, 4}));
+    ASSERT_EQ(nulls.count(), 2);
+    EXPECT_FALSE(nulls.back().front().toBool());
+}
+
+TEST_F(ShowListTest, ListsExistEvenWhenLoadingFailed)
+{
+    DB_CloseDatabase();
+    Build();   // no entries at all
+    EXPECT_TRUE(entries.isEmpty());
+    for (int id : {1, 2, 3})
+        EXPECT_NE(page->GetListTable(id), nullptr) << id;
+    EXPECT_EQ(page->ShowList(3), 1);
+    page->Filter(0, "x");
+    EXPECT_EQ(page->GetListItemCount(7), 0);
+    EXPECT_FALSE(page->IsItemInList(7, nullptr));
+}
+
+TEST_F(ShowListTest, RecordingRowWithoutSongDataBecomesTrack)
+{
+    Build();
+    page->ShowList(1);
+    ASSERT_EQ(page->CreateNewRecord(nullptr), 0);
+    CTreeWidgetItem* row = page->NewRecordItem;
+    ASSERT_NE(row, nullptr);
+    EXPECT_EQ(row->treeWidget(), nullptr);   // invisible until the song ends
+    const QString file = Path("2024-01-01 10.00.00.mp3");
+    WriteFile(file, "x");
+    auto record = Stored(row->GetMusicId());
+    ASSERT_TRUE(record);
+    EXPECT_EQ(record->DateAdded.size(), 16);
+    record->MusicPath = file;
+    DB_UpdateMusicInfo(record.get());
+    page->SaveNewRecord();
+    page->SetNewRecordMusicInfo(nullptr);
+    EXPECT_EQ(row->GetDownloadStatus(), TWM_DOWNLOAD_FAILED);
+    page->FinishNewRecord(0);
+    record = Stored(row->GetMusicId());
+    EXPECT_EQ(QFileInfo(record->MusicPath).fileName(), "2024-01-01 10.00.00 Track.mp3");
+    EXPECT_TRUE(QFile::exists(record->MusicPath));
+    EXPECT_EQ(row->treeWidget(), page->TrackList());
+    EXPECT_EQ(page->TrackList()->currentItem(), row);
+    EXPECT_TRUE(page->IsItemInList(1, row));
+    EXPECT_EQ(page->GetListItemCount(2), 1);
+    page->NewRecordItem = nullptr;
+}
+
+TEST_F(ShowListTest, RecognisedDataAndCoversMerge)
+{
+    Build();
+    page->ShowList(4);
+    ASSERT_EQ(page->CreateNewRecord("/music/new.mp3"), 0);
+    CTreeWidgetItem* row = page->NewRecordItem;
+    const int id = row->GetMusicId();
+    QSignalSpy toUi(page, &CShowListWidget::MusicInfoToUiSignal);
+
+    // Five stored covers, the first chosen; a sixth evicts the second.
+    QStringList covers;
+    for (int i = 0; i < 6; ++i) {
+        covers << PicturesFolder() + QString("/c%1.jpg").arg(i);
+        WriteImage(covers.back(), Qt::green);
+    }
+    for (int i = 0; i < 5; ++i) {
+        RecordMusicInfo info = Recognised(i == 0 ? "Title" : "", {covers[i]});
+        page->SetNewRecordMusicInfo(&info);
+    }
+    auto record = Stored(id);
+    ASSERT_EQ(record->Info.CoverCount, 5);
+    EXPECT_STREQ(record->Info.MusicName, "Title");   // later empty titles keep it
+    EXPECT_STREQ(record->Info.Genre, "Pop;Dance");
+    RecordMusicInfo sixth = Recognised("Final", {covers[5]});
+    page->SetNewRecordMusicInfo(&sixth);
+    record = Stored(id);
+    ASSERT_EQ(record->Info.CoverCount, 5);
+    QStringList stored;
+    for (int i = 0; i < 5; ++i)
+        stored << QString::fromUtf8(record->Info.CoverPaths[i]);
+    stored.sort();
+    EXPECT_EQ(stored, (QStringList{covers[0], covers[2], covers[3], covers[4], covers[5]}));
+    EXPECT_FALSE(QFile::exists(covers[1]));   // unused and in the pictures folder
+    EXPECT_EQ(row->GetDownloadStatus(), TWM_DOWNLOAD_SUCCEEDED);
+    EXPECT_EQ(toUi.count(), 6);
+
+    // The same cover again adds nothing.
+    RecordMusicInfo again = Recognised("Final", {covers[5]});
+    page->SetNewRecordMusicInfo(&again);
+    EXPECT_EQ(Stored(id)->Info.CoverCount, 5);
+
+    page->FinishNewRecord(0);
+    EXPECT_TRUE(row->isHidden());   // list 4 is shown
+    EXPECT_EQ(Stored(id)->MusicPath, "/music/new.mp3");   // recognised: not renamed
+    page->NewRecordItem = nullptr;
+}
+
+TEST_F(ShowListTest, DataWithoutARowNeverReachesAnotherSong)
+{
+    Build();
+    ASSERT_EQ(page->CreateNewRecord("/music/first.mp3"), 0);
+    const int first = page->NewRecordItem->GetMusicId();
+    page->FinishNewRecord(0);
+    page->NewRecordItem = nullptr;
+
+    const QString ours = PicturesFolder() + "/late.jpg";
+    const QString users = Path("my own picture.jpg");
+    WriteImage(ours, Qt::red);
+    WriteImage(users, Qt::red);
+    RecordMusicInfo info = Recognised("Late", {ours, users});
+    page->SetNewRecordMusicInfo(&info);
+    EXPECT_STREQ(Stored(first)->Info.MusicName, "");
+    EXPECT_EQ(Stored(first)->Info.CoverCount, 0);
+    EXPECT_FALSE(QFile::exists(ours));
+    EXPECT_TRUE(QFile::exists(users));   // never a user's own picture
+}
+
+TEST_F(ShowListTest, SongLimitRefusesTheRowAndDropsLaterData)
+{
+    Build();
+    ASSERT_EQ(page->CreateNewRecord("/music/a.mp3"), 0);
+    page->FinishNewRecord(0);
+    DB_CreateTransaction();
+    for (int id = 2; id <= kMaxMusicInfoRows; ++id)
+        AddSong(id, "", "", "", "", "01/01/2020 10:00", "/m/x.mp3");
+    DB_CommitTransaction();
+    EXPECT_EQ(page->CreateNewRecord(nullptr), -1);
+    EXPECT_EQ(page->questions, 1);
+    EXPECT_EQ(page->NewRecordItem, nullptr);
+    RecordMusicInfo info = Recognised("Nobody's", {});
+    page->SetNewRecordMusicInfo(&info);   // no crash, nothing merged
+    EXPECT_STREQ(Stored(1)->Info.MusicName, "");
+}
+
+TEST_F(ShowListTest, TagsAreWrittenIntoMp3FilesOnly)
+{
+    Build();
+    const QByteArray audio = Mp3Bytes();
+    const QString cover = PicturesFolder() + "/cover.png";
+    WriteImage(cover, Qt::yellow);
+    struct Case {
+        QString name;
+        bool tagged;
+    };
+    for (const Case& c : {Case{"song.mp3", true}, Case{"SONG.MP3", false}, Case{"song.wav", false}}) {
+        const QString file = Path(c.name);
+        WriteFile(file, audio);
+        WriteFile(Path("temp.mp3"), "user data");
+        MusicInfoRow row;
+        std::memset(&row.Info, 0, sizeof row.Info);
+        row.MusicId = 9;
+        SET_FIELD(row.Info.MusicName, "Tagged Title");
+        SET_FIELD(row.Info.Artist, "Tag Artist");
+        SET_FIELD(row.Info.Year, "1999");
+        row.Info.CoverCount = 1;
+        row.ImageId = 4;   // out of range: the first candidate
+        SET_FIELD(row.Info.CoverPaths[0], cover);
+        row.MusicPath = file;
+        page->WriteMusicTags(&row);
+        QFile f(Path("temp.mp3"));
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_EQ(f.readAll(), QByteArray("user data"));
+        QFile song(file);
+        ASSERT_TRUE(song.open(QIODevice::ReadOnly));
+        const QByteArray now = song.readAll();
+        EXPECT_EQ(now != audio, c.tagged) << c.name.toStdString();
+        if (c.tagged) {
+            TagLib::MPEG::File mp3(file.toUtf8().constData());
+            ASSERT_TRUE(mp3.hasID3v2Tag());
+            EXPECT_EQ(mp3.ID3v2Tag()->title().to8Bit(true), "Tagged Title");
+            EXPECT_EQ(mp3.ID3v2Tag()->artist().to8Bit(true), "Tag Artist");
+            EXPECT_EQ(mp3.ID3v2Tag()->frameListMap()["APIC"].size(), 1u);
+        }
+    }
+    // A broken "MP3" stays as it was.
+    const QString broken = Path("broken.mp3");
+    WriteFile(broken, QByteArray(5000, 'z'));
+    MusicInfoRow row;
+    std::memset(&row.Info, 0, sizeof row.Info);
+    SET_FIELD(row.Info.MusicName, "T");
+    row.MusicPath = broken;
+    page->WriteMusicTags(&row);
+    QFile f(broken);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), QByteArray(5000, 'z'));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).filter(".capdev").size(), 0);
+}

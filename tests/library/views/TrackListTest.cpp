@@ -1,0 +1,244 @@
+#include "CMusicInfoTreeWidget.h"
+#include "CTreeWidgetItem.h"
+#include "MusicDatabase.h"
+#include "ViewsTestSupport.h"
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QUrl>
+
+#include <cstring>
+#include <memory>
+
+namespace {
+MusicInfoRow MakeRow(int id, const QString& title, const QString& artist, const QString& album,
+                     const QString& genre, const QString& date, const QString& path)
+{
+    MusicInfoRow row;
+    std::memset(&row.Info, 0, sizeof row.Info);
+    row.MusicId = id;
+    SET_FIELD(row.Info.MusicName, title);
+    SET_FIELD(row.Info.Artist, artist);
+    SET_FIELD(row.Info.Album, album);
+    SET_FIELD(row.Info.Genre, genre);
+    row.DateAdded = date;
+    row.TimeRecorded = "03:00";
+    row.MusicPath = path;
+    return row;
+}
+
+class DragCatcher : public CMusicInfoTreeWidget {
+public:
+    using CMusicInfoTreeWidget::CMusicInfoTreeWidget;
+    std::unique_ptr<QMimeData> data;
+    QPixmap picture;
+    int drags = 0;
+
+protected:
+    void RunDrag(QMimeData* d, const QPixmap& p) override
+    {
+        data.reset(d);
+        picture = p;
+        ++drags;
+    }
+};
+
+void Send(QWidget* w, QEvent::Type type, QPoint pos, Qt::MouseButton button, Qt::KeyboardModifiers mods = Qt::NoModifier)
+{
+    QMouseEvent ev(type, pos, w->mapToGlobal(pos), button,
+                   type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(button), mods);
+    QApplication::sendEvent(w, &ev);
+}
+} // namespace
+
+TEST(TrackRow, CellsFromTheRecord)
+{
+    struct Case {
+        QString title, artist, album, genre, path;
+        QString name, artistCell, albumCell, genreCell;
+    };
+    const std::vector<Case> cases = {
+        {"Song", "Band", "Disc", "Rock;Pop", "/m/a.mp3", "Song", "Band", "Disc", "Rock"},
+        {"", "", "", "Jazz", "/m/2020-01-01 10.00.00.mp3", "2020-01-01 10", "Unknown Artist", "Unknown Album", "Jazz"},
+        {"", "A", "B", "", "/m/noext", "noext", "A", "B", "Other"},
+    };
+    for (const Case& c : cases) {
+        MusicInfoRow row = MakeRow(7, c.title, c.artist, c.album, c.genre, "12/31/2019 23:59", c.path);
+        CTreeWidgetItem item(7, &row, nullptr);
+        EXPECT_EQ(item.text(CTreeWidgetItem::ColName), c.name);
+        EXPECT_EQ(item.text(CTreeWidgetItem::ColTime), "03:00");
+        EXPECT_EQ(item.text(CTreeWidgetItem::ColArtist), c.artistCell);
+        EXPECT_EQ(item.text(CTreeWidgetItem::ColAlbum), c.albumCell);
+        EXPECT_EQ(item.text(CTreeWidgetItem::ColGenre), c.genreCell);
+        EXPECT_EQ(item.text(CTreeWidgetItem::ColDate), "12/31/2019 23:59");
+        EXPECT_EQ(item.GetMusicPath(), c.path);
+        EXPECT_EQ(item.GetCoverPath(), CTreeWidgetItem::DefaultCoverPath());
+        EXPECT_EQ(item.GetDownloadStatus(), 0);
+        EXPECT_FALSE(item.IsConverting());
+        EXPECT_TRUE(item.GetDateText().isEmpty());
+    }
+}
+
+TEST(TrackRow, ChosenCoverIsClamped)
+{
+    MusicInfoRow row = MakeRow(1, "t", "a", "b", "g", "01/01/2020 10:00", "/m/x.mp3");
+    row.Info.CoverCount = 2;
+    SET_FIELD(row.Info.CoverPaths[0], "/p/first.jpg");
+    SET_FIELD(row.Info.CoverPaths[1], "/p/second.jpg");
+    for (auto [imageId, expected] : std::vector<std::pair<int, QString>>{{1, "/p/second.jpg"}, {-3, "/p/first.jpg"}, {2, "/p/first.jpg"}}) {
+        row.ImageId = imageId;
+        CTreeWidgetItem item(1, &row, nullptr);
+        EXPECT_EQ(item.GetCoverPath(), expected) << imageId;
+    }
+}
+
+TEST(TrackRow, DateColumnShowsPlayDateInRecentlyPlayedOnly)
+{
+    const QString played = "01/02/2020 08:00;03/04/2021 09:30";
+    MusicInfoRow row = MakeRow(1, "t", "a", "b", "g", played, "/m/x.mp3");
+    CTreeWidgetItem item(1, &row, nullptr);
+    EXPECT_EQ(item.GetDateText(), played);
+    EXPECT_EQ(item.text(CTreeWidgetItem::ColDate), "01/02/2020 08:00");
+    item.SetDateColumn(3);
+    EXPECT_EQ(item.text(CTreeWidgetItem::ColDate), "03/04/2021 09:30");
+    item.SetDateColumn(4);
+    EXPECT_EQ(item.text(CTreeWidgetItem::ColDate), "01/02/2020 08:00");
+    item.SetItemData(3, &row);
+    EXPECT_EQ(item.text(CTreeWidgetItem::ColDate), "03/04/2021 09:30");
+    // Without a date text the column stays.
+    MusicInfoRow plain = MakeRow(2, "t", "a", "b", "g", "05/05/2020 05:05", "/m/y.mp3");
+    CTreeWidgetItem other(2, &plain, nullptr);
+    other.SetDateColumn(3);
+    EXPECT_EQ(other.text(CTreeWidgetItem::ColDate), "05/05/2020 05:05");
+}
+
+TEST(TrackList, SortRules)
+{
+    CMusicInfoTreeWidget list;
+    EXPECT_EQ(list.columnCount(), 10);
+    EXPECT_EQ(list.header()->sortIndicatorSection(), CTreeWidgetItem::ColDate);
+    EXPECT_EQ(list.header()->sortIndicatorOrder(), Qt::DescendingOrder);
+    EXPECT_EQ(list.headerItem()->text(CTreeWidgetItem::ColDate), "Date Added");
+
+    struct Case {
+        int column;
+        QString less, more;
+    };
+    const std::vector<Case> cases = {
+        {CTreeWidgetItem::ColDate, "12/31/2019 23:59", "01/01/2020 00:00"},
+        {CTreeWidgetItem::ColDate, "01/01/2020 09:59", "01/01/2020 10:00"},
+        {CTreeWidgetItem::ColName, "apple", "Banana"},
+        {CTreeWidgetItem::ColName, "Zeta", "zetb"},
+        {CTreeWidgetItem::ColTime, "10:00", "9:00"},   // text, not time
+    };
+    for (const Case& c : cases) {
+        MusicInfoRow a = MakeRow(1, "x", "x", "x", "x", "01/01/2020 00:00", "/m/a.mp3");
+        MusicInfoRow b = a;
+        auto* ra = new CTreeWidgetItem(1, &a, &list);
+        auto* rb = new CTreeWidgetItem(2, &b, &list);
+        ra->setText(c.column, c.less);
+        rb->setText(c.column, c.more);
+        list.sortItems(c.column, Qt::AscendingOrder);
+        EXPECT_TRUE(*ra < *rb) << c.less.toStdString();
+        EXPECT_FALSE(*rb < *ra) << c.more.toStdString();
+        list.clear();
+    }
+    MusicInfoRow lone = MakeRow(1, "x", "x", "x", "x", "01/01/2020 00:00", "/m/a.mp3");
+    CTreeWidgetItem free1(1, &lone, nullptr), free2(2, &lone, nullptr);
+    EXPECT_FALSE(free1 < free2);   // no tree, no sort column
+}
+
+class TrackListFixture : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        list.resize(600, 400);
+        list.setSortingEnabled(false);
+        for (int i = 0; i < 6; ++i) {
+            MusicInfoRow r = MakeRow(i + 1, QString("Song %1").arg(i), "a", "b", "g", "01/01/2020 00:00",
+                                     QString("/music/song %1.mp3").arg(i));
+            rows.append(new CTreeWidgetItem(i + 1, &r, &list));
+        }
+        list.show();
+    }
+    DragCatcher list;
+    QList<CTreeWidgetItem*> rows;
+};
+
+TEST_F(TrackListFixture, HiddenRowsNeverCountAsSelectedOrVisible)
+{
+    rows[1]->setHidden(true);
+    rows[2]->setHidden(true);
+    rows[4]->setHidden(true);
+    list.selectAll();
+    EXPECT_EQ(list.GetSelectedItems(), (QList<CTreeWidgetItem*>{rows[0], rows[3], rows[5]}));
+    EXPECT_EQ(list.GetVisibleItemCount(), 3);
+    EXPECT_EQ(list.GetVisibleIndex(rows[3]), 1);
+    EXPECT_EQ(list.GetVisibleIndex(rows[2]), -1);
+    EXPECT_EQ(list.GetVisibleItem(2), rows[5]);
+    EXPECT_EQ(list.GetVisibleItem(3), nullptr);
+    list.setCurrentItem(rows[1]);
+    EXPECT_EQ(list.GetCurrentVisibleItem(), rows[3]);   // the next visible one
+    list.setCurrentItem(rows[4]);
+    rows[5]->setHidden(true);
+    EXPECT_EQ(list.GetCurrentVisibleItem(), rows[3]);   // else the one before
+    list.SetCurrentVisibleIndex(0);
+    EXPECT_EQ(list.currentItem(), rows[0]);
+}
+
+TEST_F(TrackListFixture, PressRulesAndDragPayload)
+{
+    QWidget* vp = list.viewport();
+    const QPoint on1 = list.visualItemRect(rows[1]).center();
+    const QPoint on4 = list.visualItemRect(rows[4]).center();
+    list.clearSelection();
+    rows[1]->setSelected(true);
+    rows[4]->setSelected(true);
+    rows[2]->setSelected(true);
+    rows[2]->setHidden(true);   // a hidden selected row is never dragged
+
+    // A press on a selected row keeps the whole selection for the drag.
+    Send(vp, QEvent::MouseButtonPress, on4, Qt::LeftButton);
+    Send(vp, QEvent::MouseMove, on4 + QPoint(0, 2), Qt::LeftButton);
+    ASSERT_EQ(list.drags, 1);
+    const QByteArray payload = list.data->data(CMusicInfoTreeWidget::MimeType);
+    EXPECT_EQ(payload, QByteArray("2 5 "));
+    EXPECT_EQ(list.data->urls(), (QList<QUrl>{QUrl::fromLocalFile("/music/song 1.mp3"),
+                                              QUrl::fromLocalFile("/music/song 4.mp3")}));
+    Send(vp, QEvent::MouseButtonRelease, on4, Qt::LeftButton);
+
+    // A press on an unselected row selects it alone; a move without a press drags nothing.
+    Send(vp, QEvent::MouseButtonPress, list.visualItemRect(rows[0]).center(), Qt::LeftButton);
+    EXPECT_EQ(list.GetSelectedItems(), QList<CTreeWidgetItem*>{rows[0]});
+    Send(vp, QEvent::MouseButtonRelease, on1, Qt::LeftButton);
+    Send(vp, QEvent::MouseMove, on1, Qt::NoButton);
+    EXPECT_EQ(list.drags, 1);
+
+    // A press on empty space keeps the selection.
+    Send(vp, QEvent::MouseButtonPress, QPoint(10, vp->height() - 3), Qt::LeftButton);
+    EXPECT_EQ(list.GetSelectedItems(), QList<CTreeWidgetItem*>{rows[0]});
+}
+
+TEST_F(TrackListFixture, BorderPressOnlySignals)
+{
+    int borders = 0;
+    QObject::connect(&list, &CMusicInfoTreeWidget::borderPressed, [&] { ++borders; });
+    list.clearSelection();
+    const QPoint p(list.width() - 2, list.visualItemRect(rows[0]).center().y());
+    QMouseEvent ev(QEvent::MouseButtonPress, p, list.mapToGlobal(p), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&list, &ev);
+    EXPECT_EQ(borders, 1);
+    EXPECT_TRUE(list.selectedItems().isEmpty());
+}
+
+TEST(TrackList, DragPictureBadge)
+{
+    const QPixmap one = CMusicInfoTreeWidget::DragPixmap(1);
+    const QPixmap twelve = CMusicInfoTreeWidget::DragPixmap(12);
+    EXPECT_EQ(one.size(), QSize(50, 50));
+    EXPECT_EQ(twelve.size(), QSize(50, 50));
+    EXPECT_NE(one.toImage(), twelve.toImage());
+    EXPECT_EQ(one.toImage(), CMusicInfoTreeWidget::DragPixmap(1).toImage());
+}

@@ -1,0 +1,185 @@
+#include "CListTreeItem.h"
+#include "CMusicInfoTreeWidget.h"
+#include "CTreeLib.h"
+#include "LibraryServices.h"
+#include "MusicDatabase.h"
+#include "ViewsTestSupport.h"
+#include "WidgetFlags.h"
+
+#include <QApplication>
+#include <QDragMoveEvent>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QAction>
+#include <QSignalSpy>
+#include <QTimer>
+
+namespace {
+class FakeRecordState : public IRecordStateSource {
+public:
+    int state = 0;
+    int GetRecordState() const override { return state; }
+};
+
+class MenuLessTreeLib : public CTreeLib {
+public:
+    using CTreeLib::CTreeLib;
+    using CTreeLib::PrepareContextMenu;
+protected:
+    void PopupMenu(const QPoint&) override {}
+};
+} // namespace
+
+class TreeLibTest : public LibraryDbTest {
+protected:
+    void SetUp() override
+    {
+        LibraryDbTest::SetUp();
+        lib = new MenuLessTreeLib(&record, nullptr);
+        lib->resize(250, 400);
+        lib->show();
+        QApplication::processEvents();
+    }
+    void TearDown() override
+    {
+        delete lib;
+        LibraryDbTest::TearDown();
+    }
+    QStringList PlayListNames() const
+    {
+        QStringList names;
+        for (int i = 0; i < lib->PlayListTree()->topLevelItemCount(); ++i)
+            names << lib->PlayListTree()->topLevelItem(i)->text(CListTreeItem::ColName);
+        return names;
+    }
+    FakeRecordState record;
+    MenuLessTreeLib* lib = nullptr;
+};
+
+TEST_F(TreeLibTest, FreshDatabaseLayout)
+{
+    ASSERT_EQ(lib->LibraryTree()->topLevelItemCount(), 2);
+    EXPECT_EQ(lib->LibraryTree()->topLevelItem(0)->text(3), "All Recordings");
+    EXPECT_EQ(lib->LibraryTree()->topLevelItem(1)->text(3), "New Recordings");
+    EXPECT_EQ(PlayListNames(), (QStringList{"Recently Played", "PlayList 1"}));
+    EXPECT_EQ(lib->GetListItems().size(), 4);
+    EXPECT_EQ(lib->PlayListTreeHeight(), 55);
+    EXPECT_EQ(lib->ContentFrame()->height(), 180);
+    EXPECT_TRUE(lib->DeleteKeyTimer()->isSingleShot());
+    EXPECT_EQ(lib->DeleteKeyTimer()->interval(), 200);
+    // Flags: fixed lists are not editable.
+    EXPECT_FALSE(lib->FindList(3)->flags() & Qt::ItemIsEditable);
+    EXPECT_TRUE(lib->FindList(4)->flags() & Qt::ItemIsEditable);
+    lib->resize(100, 400);   // narrower than 205 keeps the content 205 wide
+    QApplication::processEvents();
+    EXPECT_EQ(lib->ContentFrame()->width(), 205);
+}
+
+TEST_F(TreeLibTest, NewListsReuseKeysAndStopAt999)
+{
+    QSignalSpy selected(lib, &CTreeLib::SelectChanged);
+    CListTreeItem* second = lib->AddNewList();
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(second->GetListType(), 5);
+    EXPECT_EQ(second->GetListName(), "PlayList 2");
+    EXPECT_TRUE(ListNameEditing);   // the editor opened on it
+    EXPECT_EQ(selected.back().front().toInt(), 5);
+    EXPECT_EQ(lib->PlayListTreeHeight(), 80);
+    CListTreeItem* third = lib->AddNewList();
+    ASSERT_NE(third, nullptr);
+    EXPECT_EQ(third->GetListType(), 6);
+
+    // Deleting frees the key, which the next list takes; it still goes last.
+    lib->PlayListTree()->setCurrentItem(second);
+    EXPECT_EQ(lib->GetNextListId(), 6);
+    EXPECT_EQ(lib->DeleteItem(), 5);
+    QString name;
+    EXPECT_NE(DB_GetMusicListName(5, name), 0);
+    CListTreeItem* again = lib->AddNewList();
+    ASSERT_NE(again, nullptr);
+    EXPECT_EQ(again->GetListType(), 5);
+    EXPECT_EQ(lib->PlayListTree()->indexOfTopLevelItem(again), lib->PlayListTree()->topLevelItemCount() - 1);
+
+    // Fixed lists refuse deletion.
+    lib->PlayListTree()->setCurrentItem(lib->FindList(3));
+    EXPECT_EQ(lib->DeleteItem(), -1);
+
+    // Fill up to 998 lists; the 999th can still be made, the next cannot.
+    DB_CreateTransaction();
+    for (int id = 7; id <= 998; ++id)
+        ASSERT_TRUE(DB_SetMusicList(id, QString("L%1").arg(id)).isNull());
+    DB_CommitTransaction();
+    CListTreeItem* last = lib->AddNewList();
+    ASSERT_NE(last, nullptr);
+    EXPECT_EQ(last->GetListType(), 999);
+    CloseNextModal();
+    EXPECT_EQ(lib->AddNewList(), nullptr);
+    ListNameEditing = false;
+}
+
+TEST_F(TreeLibTest, RenameTrimsAndBlankRestores)
+{
+    CListTreeItem* list4 = lib->FindList(4);
+    QSignalSpy renamed(lib, &CTreeLib::listNameChanged);
+    CMItemDelegate delegate;
+    QLineEdit editor;
+    QAbstractItemModel* model = lib->PlayListTree()->model();
+    const QModelIndex index = model->index(lib->PlayListTree()->indexOfTopLevelItem(list4), CListTreeItem::ColName);
+    editor.setText("  Road trip  ");
+    delegate.setModelData(&editor, model, index);
+    EXPECT_EQ(list4->GetListName(), "Road trip");
+    EXPECT_EQ(renamed.count(), 1);
+    editor.setText("    ");
+    delegate.setModelData(&editor, model, index);
+    EXPECT_EQ(list4->GetListName(), "Road trip");
+    // A blank name arriving another way is replaced by the stored one, silently.
+    list4->setText(CListTreeItem::ColName, "   ");
+    EXPECT_EQ(list4->GetListName(), "PlayList 1");
+    EXPECT_EQ(renamed.count(), 1);
+}
+
+TEST_F(TreeLibTest, DropsOnlyOnOtherPlayLists)
+{
+    CAcDopTreeWidget* tree = lib->PlayListTree();
+    QSignalSpy dropped(tree, &CAcDopTreeWidget::DragItemToList);
+    auto* data = new QMimeData;
+    data->setData(CMusicInfoTreeWidget::MimeType, "3 9 ");
+    auto moveOver = [&](int listId) {
+        QTreeWidgetItem* item = lib->FindList(listId);
+        const QPoint at = tree->visualItemRect(item).center();
+        QDragMoveEvent ev(at, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(tree->viewport(), &ev);
+        return ev.isAccepted();
+    };
+    EXPECT_FALSE(moveOver(3));
+    EXPECT_EQ(tree->HighlightedRow(), -1);
+    EXPECT_TRUE(moveOver(4));
+    EXPECT_EQ(tree->HighlightedRow(), 1);
+    EXPECT_FALSE(lib->FindList(4)->isDisabled() == false);
+    const QPoint at = tree->visualItemRect(lib->FindList(4)).center();
+    QDropEvent drop(at, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(tree->viewport(), &drop);
+    ASSERT_EQ(dropped.count(), 1);
+    EXPECT_EQ(dropped.front().at(0).toString(), "3 9 ");
+    EXPECT_EQ(dropped.front().at(1).toInt(), 4);
+    EXPECT_FALSE(lib->FindList(4)->isDisabled());
+    delete data;
+}
+
+TEST_F(TreeLibTest, ContextMenuFollowsRecordingStateAndCounts)
+{
+    lib->SetListItemNum(4, 3);
+    EXPECT_EQ(lib->FindList(4)->GetQuantity(), 3);
+    struct Case {
+        int listId, state;
+        bool play, rename;
+    };
+    for (const Case& c : {Case{4, 0, true, true}, Case{4, 1, false, true}, Case{4, 2, false, true},
+                          Case{1, 0, false, false}}) {
+        record.state = c.state;
+        lib->PrepareContextMenu(lib->FindList(c.listId));
+        EXPECT_EQ(lib->PlayAction()->isEnabled(), c.play) << c.listId << c.state;
+        EXPECT_EQ(lib->RenameAction()->isEnabled(), c.rename);
+        EXPECT_EQ(lib->DeleteAction()->isEnabled(), c.rename);
+    }
+}

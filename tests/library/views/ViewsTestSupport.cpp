@@ -1,0 +1,109 @@
+#include "ViewsTestSupport.h"
+
+#include "MusicDatabase.h"
+#include "SystemHelpers.h"
+
+#include <QApplication>
+#include <QDate>
+#include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QStandardPaths>
+#include <QTimer>
+
+#include <cstring>
+
+namespace {
+class QtEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override
+    {
+        static int argc = 1;
+        static char name[] = "library_views_test";
+        static char* argv[] = {name, nullptr};
+        app = new QApplication(argc, argv);
+    }
+    void TearDown() override
+    {
+        delete app;
+        app = nullptr;
+    }
+    QApplication* app = nullptr;
+};
+::testing::Environment* const g_env = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+} // namespace
+
+void LibraryDbTest::SetUp()
+{
+    ASSERT_TRUE(dir.isValid());
+    const QString home = dir.path() + "/home";
+    QDir().mkpath(home + "/.config");
+    QDir().mkpath(home + "/Pictures");
+    QFile dirs(home + "/.config/user-dirs.dirs");
+    ASSERT_TRUE(dirs.open(QIODevice::WriteOnly));
+    dirs.write("XDG_PICTURES_DIR=\"$HOME/Pictures\"\nXDG_MUSIC_DIR=\"$HOME/Music\"\n");
+    dirs.close();
+    qputenv("HOME", home.toUtf8());
+    qputenv("XDG_CONFIG_HOME", (home + "/.config").toUtf8());
+    qputenv("XDG_DATA_HOME", (home + "/.local/share").toUtf8());
+    QDir().mkpath(PicturesFolder());
+    ASSERT_EQ(DB_OpenDatabaseFile(dir.path() + "/music.db"), 0);
+}
+
+void LibraryDbTest::TearDown()
+{
+    DB_CloseDatabase();
+}
+
+QString LibraryDbTest::PicturesFolder() const
+{
+    QString folder;
+    GetSpecialFolderPath(folder, kFolderPictures);
+    return folder;
+}
+
+int LibraryDbTest::AddSong(int musicId, const QString& title, const QString& artist, const QString& album,
+                           const QString& genre, const QString& dateAdded, const QString& path)
+{
+    MusicInfoRow row;
+    std::memset(&row.Info, 0, sizeof row.Info);
+    row.MusicId = musicId;
+    SET_FIELD(row.Info.MusicName, title);
+    SET_FIELD(row.Info.Artist, artist);
+    SET_FIELD(row.Info.Album, album);
+    SET_FIELD(row.Info.Genre, genre);
+    row.DateAdded = dateAdded;
+    row.TimeRecorded = QStringLiteral("03:10");
+    row.MusicPath = path.isEmpty() ? Path(QStringLiteral("song%1.mp3").arg(musicId)) : path;
+    EXPECT_EQ(DB_SetMusicInfo(&row), 0);
+    return musicId;
+}
+
+QString DateText(int daysFromToday, const QString& time)
+{
+    return QDate::currentDate().addDays(daysFromToday).toString(QStringLiteral("MM/dd/yyyy")) + " " + time;
+}
+
+void SetField(char* field, size_t size, const QString& text)
+{
+    std::memset(field, 0, size);
+    CopyUtf8Field(field, size, text.toUtf8());
+}
+
+void WriteImage(const QString& path, Qt::GlobalColor color, int side)
+{
+    QImage image(side, side, QImage::Format_ARGB32);
+    image.fill(color);
+    ASSERT_TRUE(image.save(path, "PNG"));
+}
+
+void CloseNextModal()
+{
+    QTimer::singleShot(0, [] {
+        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+            dialog->reject();
+        else
+            CloseNextModal();
+    });
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "MusicRecords.h"
+
+#include <QString>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+// Each test gets its own HOME (with a pictures folder known to the XDG user
+// dirs) and its own music database file.
+class LibraryDbTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Inserts a song; returns its MusicId.
+    int AddSong(int musicId, const QString& title, const QString& artist, const QString& album,
+                const QString& genre, const QString& dateAdded, const QString& path = QString());
+    QString PicturesFolder() const;
+    QString Path(const QString& name) const { return dir.path() + "/" + name; }
+
+    QTemporaryDir dir;
+};
+
+// Text "MM/dd/yyyy hh:mm" of now plus days.
+QString DateText(int daysFromToday, const QString& time = QStringLiteral("10:00"));
+void SetField(char* field, size_t size, const QString& text);
+#define SET_FIELD(f, text) SetField((f), sizeof(f), (text))
+// Writes a small PNG of one colour.
+void WriteImage(const QString& path, Qt::GlobalColor color, int side = 40);
+// Closes the next modal dialog that opens (answering it with Escape).
+void CloseNextModal();
