@@ -11,6 +11,7 @@
 #include <cstring>
 #include <set>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -398,6 +399,34 @@ TEST(MusicDatabaseRobustness, NotADatabase)
 
     EXPECT_NE(0, DB_OpenDatabaseFile(dir.filePath("no/such/folder/music.db")));
     EXPECT_FALSE(DB_IsOpen());
+}
+
+// A library the user may not write: it reads, and every change fails with a code.
+TEST(MusicDatabaseRobustness, ReadOnlyFile)
+{
+    if (geteuid() == 0)
+        GTEST_SKIP() << "file permissions do not bind the super-user";
+    QTemporaryDir dir;
+    const QString path = dir.filePath("music.db");
+    ASSERT_EQ(0, DB_OpenDatabaseFile(path));
+    MusicInfoRow song;
+    song.MusicId = 1;
+    strcpy(song.Info.MusicName, "Kept");
+    ASSERT_EQ(0, DB_SetMusicInfo(&song));
+    ASSERT_EQ(0, DB_CloseDatabase());
+    ASSERT_TRUE(QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+
+    ASSERT_EQ(0, DB_OpenDatabaseFile(path));
+    MusicInfoRow back;
+    EXPECT_EQ(1, DB_GetMusicInfo(1, &back));
+    EXPECT_STREQ("Kept", back.Info.MusicName);
+    song.MusicId = 2;
+    EXPECT_EQ(SQLITE_READONLY, DB_SetMusicInfo(&song));
+    EXPECT_FALSE(DB_SetMusicList(9, "x").isNull());
+    QList<MusicListRow> lists;
+    EXPECT_EQ(0, DB_GetMusicList(lists));
+    EXPECT_EQ(4, lists.size());
+    DB_CloseDatabase();
 }
 
 // With no open database every function reports an error and touches nothing.
