@@ -155,13 +155,23 @@ void CMp3File::Open(const char* songPath, const AudioParam* songFormat)
         SC_LOG_ERROR(kSrc, "CMp3File::Open", "Open file[%s] failed", songPath ? songPath : "");
         ThrowCodedError(kErrOpenFile);
     }
-    multiChannel = songFormat->channels > 2;
-    if (multiChannel) {
+    if (songFormat->channels > 2) {
+        // Set only once the WAV exists, so a failed open never leads Close to
+        // convert a file that is not there.
         wav.Open(songPath, songFormat);
+        multiChannel = true;
         path = songPath;
         sampleRate = songFormat->samplesPerSec;
         format = *songFormat;
         return;
+    }
+    // Only depths that can be turned into 16-bit samples are encoded.
+    const int bits = songFormat->bitsPerSample;
+    if ((bits != 8 && bits != 16 && bits != 24 && bits != 32) || songFormat->channels < 1 ||
+        songFormat->samplesPerSec < 1) {
+        SC_LOG_ERROR(kSrc, "CMp3File::Open", "unsupported format: %d Hz, %d channels, %d bits",
+                     songFormat->samplesPerSec, songFormat->channels, bits);
+        ThrowCodedError(kErrEncoderInit);
     }
     try {
         file = fopen(songPath, "wb+");
@@ -188,13 +198,6 @@ void CMp3File::Open(const char* songPath, const AudioParam* songFormat)
 
 void CMp3File::InitializeLameStream(const AudioParam* songFormat)
 {
-    const int bits = songFormat->bitsPerSample;
-    if ((bits != 8 && bits != 16 && bits != 24 && bits != 32) || songFormat->channels < 1 ||
-        songFormat->samplesPerSec < 1) {
-        SC_LOG_ERROR(kSrc, "CMp3File::InitializeLameStream", "unsupported format: %d Hz, %d channels, %d bits",
-                     songFormat->samplesPerSec, songFormat->channels, bits);
-        ThrowCodedError(kErrEncoderInit);
-    }
     lame_set_VBR(lame, vbr_off);
     lame_set_num_channels(lame, songFormat->channels);
     lame_set_in_samplerate(lame, songFormat->samplesPerSec);

@@ -112,11 +112,19 @@ TEST(Mp3File, OpenFailures)
     } catch (const CError& error) {
         EXPECT_EQ(error.Code(), kErrEncoderInit);
     }
-    // Nothing is open: writing and closing do nothing.
+    const AudioParam six = Format(48000, 6, 16);
+    try {
+        mp3.Open((dir.Folder() + "missing/six.mp3").c_str(), &six);
+        FAIL() << "opened a six-channel song in a missing folder";
+    } catch (const CError& error) {
+        EXPECT_EQ(error.Code(), kErrOpenFile);
+    }
+    // Nothing is open: writing and closing do nothing (and convert nothing).
     const unsigned char bytes[8] = {};
     mp3.WriteData(bytes, sizeof(bytes));
     mp3.Close();
     mp3.Close();
+    EXPECT_TRUE(ListFolder(dir.Path()).empty());
 }
 
 // Six channels become a stereo MP3 at the song's own path.
