@@ -374,6 +374,16 @@ bool PulseSession::SetDefaultSink(const std::string& name)
     return RunOperation(pa_context_set_default_sink(context, name.c_str(), SuccessCallback, &p), &p);
 }
 
+bool PulseSession::SuspendSink(const std::string& name, bool suspend)
+{
+    if (!context)
+        return false;
+    Pending p;
+    p.session = this;
+    PulseLockGuard guard(this);
+    return RunOperation(pa_context_suspend_sink_by_name(context, name.c_str(), suspend, SuccessCallback, &p), &p);
+}
+
 bool PulseSession::LoadModule(const std::string& name, const std::string& argument, uint32_t* index)
 {
     if (!context)

@@ -63,6 +63,7 @@ public:
     bool SetVolume(bool source, const std::string& name, pa_volume_t volume);
     bool SetMute(bool source, const std::string& name, bool mute);
     bool SetDefaultSink(const std::string& name);
+    bool SuspendSink(const std::string& name, bool suspend);
     bool LoadModule(const std::string& name, const std::string& argument, uint32_t* index);
     bool UnloadModule(uint32_t index);
     bool ListModules(std::vector<PulseModule>* out);

@@ -1,0 +1,280 @@
+#include "CaptureTestSupport.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include <pulse/simple.h>
+
+#include "PulseSession.h"
+
+std::vector<int16_t> RenderProgram(const std::vector<Segment>& program, int rate, int channels)
+{
+    std::vector<int16_t> pcm;
+    double phase = 0;
+    for (const Segment& s : program) {
+        auto frames = static_cast<long>(s.seconds * rate);
+        for (long i = 0; i < frames; ++i) {
+            int16_t v = 0;
+            if (s.frequency > 0) {
+                v = static_cast<int16_t>(std::lrint(9000.0 * std::sin(phase)));
+                phase += 2 * M_PI * s.frequency / rate;
+            }
+            for (int c = 0; c < channels; ++c)
+                pcm.push_back(v);
+        }
+    }
+    return pcm;
+}
+
+Player::Player(const std::string& sink, int rate, int channels, std::vector<int16_t> pcm)
+{
+    thread = std::thread([this, sink, rate, channels, pcm = std::move(pcm)] {
+        pa_sample_spec spec{PA_SAMPLE_S16LE, static_cast<uint32_t>(rate), static_cast<uint8_t>(channels)};
+        int error = 0;
+        pa_simple* s = pa_simple_new(nullptr, "capture test", PA_STREAM_PLAYBACK, sink.c_str(), "tone", &spec,
+                                     nullptr, nullptr, &error);
+        if (!s) {
+            ok = false;
+            return;
+        }
+        if (pa_simple_write(s, pcm.data(), pcm.size() * sizeof(int16_t), &error) < 0 ||
+            pa_simple_drain(s, &error) < 0)
+            ok = false;
+        pa_simple_free(s);
+    });
+}
+
+Player::~Player()
+{
+    Join();
+}
+
+void Player::Join()
+{
+    if (thread.joinable())
+        thread.join();
+}
+
+FifoFeeder::FifoFeeder(std::vector<int16_t> pcm)
+{
+    thread = std::thread([this, pcm = std::move(pcm)] {
+        const char* dir = std::getenv("SONACAP_PULSE_DIR");
+        std::string path = std::string(dir ? dir : "") + "/test_in.fifo";
+        int fd = ::open(path.c_str(), O_WRONLY);
+        if (fd < 0) {
+            ok = false;
+            return;
+        }
+        const auto* bytes = reinterpret_cast<const char*>(pcm.data());
+        size_t left = pcm.size() * sizeof(int16_t);
+        while (left > 0) {
+            ssize_t n = ::write(fd, bytes, std::min<size_t>(left, 16384));
+            if (n <= 0) {
+                ok = false;
+                break;
+            }
+            bytes += n;
+            left -= static_cast<size_t>(n);
+        }
+        ::close(fd);
+    });
+}
+
+FifoFeeder::~FifoFeeder()
+{
+    Join();
+}
+
+void FifoFeeder::Join()
+{
+    if (thread.joinable())
+        thread.join();
+}
+
+bool ServerCommand(const std::function<bool(PulseSession&)>& command)
+{
+    PulseSession session("capture test");
+    return session.Connect() && command(session);
+}
+
+Output48::Output48()
+{
+    ServerCommand([this](PulseSession& s) {
+        std::string args = std::string("sink_name=") + kSink + " rate=48000 channels=2 sink_properties=device.description=" +
+                           kDescription;
+        return s.LoadModule("module-null-sink", args, &index) && s.SetDefaultSink(kSink);
+    });
+}
+
+Output48::~Output48()
+{
+    ServerCommand([this](PulseSession& s) {
+        s.SetDefaultSink("test_out");
+        return index == UINT32_MAX || s.UnloadModule(index);
+    });
+}
+
+void NotificationLog::Callback(void* user, tagSonacapNotify code, void* param)
+{
+    auto* self = static_cast<NotificationLog*>(user);
+    Entry e{static_cast<int>(code), std::string(), false, AudioParam{}, 0};
+    if (code == kSonacapNotifyProcessStart && param)
+        e.format = *static_cast<AudioParam*>(param);
+    if (code == kSonacapNotifyMusicStart && param)
+        e.path = static_cast<AudioClip*>(param)->name;
+    if ((code == kSonacapNotifyMusicStart || code == kSonacapNotifyMusicData) && param)
+        e.seconds = static_cast<AudioClip*>(param)->seconds;
+    if (code == kSonacapNotifyMusicEnd) {
+        e.isNull = param == nullptr;
+        if (param)
+            e.path = static_cast<const char*>(param);
+    }
+    std::lock_guard<std::mutex> guard(self->lock);
+    self->entries.push_back(e);
+    self->changed.notify_all();
+}
+
+std::vector<NotificationLog::Entry> NotificationLog::Entries()
+{
+    std::lock_guard<std::mutex> guard(lock);
+    return entries;
+}
+
+bool NotificationLog::WaitFor(const std::function<bool(const std::vector<Entry>&)>& predicate,
+                              std::chrono::milliseconds timeout)
+{
+    std::unique_lock<std::mutex> guard(lock);
+    return changed.wait_for(guard, timeout, [&] { return predicate(entries); });
+}
+
+int NotificationLog::Count(int code)
+{
+    std::lock_guard<std::mutex> guard(lock);
+    return static_cast<int>(std::count_if(entries.begin(), entries.end(), [code](const Entry& e) { return e.code == code; }));
+}
+
+void NotificationLog::Clear()
+{
+    std::lock_guard<std::mutex> guard(lock);
+    entries.clear();
+}
+
+std::string NotificationLog::Sequence()
+{
+    std::lock_guard<std::mutex> guard(lock);
+    std::string out;
+    int last = -1;
+    for (const Entry& e : entries) {
+        if ((e.code == 1 || e.code == 3) && e.code == last)
+            continue;
+        last = e.code;
+        if (!out.empty())
+            out += ' ';
+        if (e.code == 4)
+            out += e.isNull ? "4n" : "4p";
+        else
+            out += std::to_string(e.code);
+    }
+    return out;
+}
+
+TempFolder::TempFolder()
+{
+    char pattern[] = "/tmp/sonacap-capture-XXXXXX";
+    const char* made = ::mkdtemp(pattern);
+    path = made ? std::string(made) + "/" : std::string();
+}
+
+TempFolder::~TempFolder()
+{
+    if (path.empty())
+        return;
+    for (const std::string& f : Files())
+        ::unlink((path + f).c_str());
+    ::rmdir(path.c_str());
+}
+
+std::vector<std::string> TempFolder::Files() const
+{
+    std::vector<std::string> files;
+    DIR* d = ::opendir(path.c_str());
+    if (!d)
+        return files;
+    while (dirent* e = ::readdir(d)) {
+        struct stat st;
+        if (::stat((path + e->d_name).c_str(), &st) == 0 && S_ISREG(st.st_mode))
+            files.push_back(e->d_name);
+    }
+    ::closedir(d);
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+std::string ReadText(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+int Mp3BitRate(const std::string& path)
+{
+    std::string data = ReadText(path);
+    size_t pos = 0;
+    if (data.size() >= 10 && data.compare(0, 3, "ID3") == 0) {
+        auto b = [&](size_t i) { return static_cast<unsigned>(static_cast<unsigned char>(data[i])); };
+        pos = 10 + ((b(6) << 21) | (b(7) << 14) | (b(8) << 7) | b(9));
+    }
+    static const int kMpeg1Layer3[16] = {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 0};
+    for (; pos + 4 <= data.size(); ++pos) {
+        auto h0 = static_cast<unsigned char>(data[pos]);
+        auto h1 = static_cast<unsigned char>(data[pos + 1]);
+        auto h2 = static_cast<unsigned char>(data[pos + 2]);
+        // MPEG-1 Layer III frame sync.
+        if (h0 == 0xFF && (h1 & 0xFE) == 0xFA)
+            return kMpeg1Layer3[h2 >> 4];
+    }
+    return 0;
+}
+
+// libpulse is not built with ThreadSanitizer. It hands its lazily created
+// main-loop lock and its recycled packet and ring buffers between threads
+// through atomics the sanitizer cannot see, so those libpulse-internal accesses
+// look like races. Only reports that pass through these libpulse functions are
+// silenced; the locks stay visible, so races in the engine's own callbacks are
+// still reported.
+extern "C" const char* __tsan_default_suppressions()
+{
+    return "race:pa_mutex_lock\n"
+           "race:pa_srbchannel_read\n"
+           "race:pa_srbchannel_write\n"
+           "race:pa_iochannel_read_with_ancil_data\n"
+           "race:pa_packet_new_data\n";
+}
+
+ScopedServer::ScopedServer(const char* server)
+{
+    const char* old = std::getenv("PULSE_SERVER");
+    hadOld = old != nullptr;
+    if (old)
+        previous = old;
+    setenv("PULSE_SERVER", server, 1);
+}
+
+ScopedServer::~ScopedServer()
+{
+    if (hadOld)
+        setenv("PULSE_SERVER", previous.c_str(), 1);
+    else
+        unsetenv("PULSE_SERVER");
+}

@@ -1,0 +1,129 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+
+#include "CaptureTestSupport.h"
+#include "LoopGrab.h"
+#include "PulseSession.h"
+
+namespace {
+
+// What the capture handed over. Written on the capture thread, read by the test.
+struct Capture {
+    std::mutex lock;
+    std::condition_variable changed;
+    std::vector<int> events;
+    AudioParam format{};
+    size_t bytes = 0;
+    size_t loudBytes = 0;  // bytes of blocks that hold a sample beyond +-1000
+    std::atomic<bool> stopped{false};
+    std::atomic<int> lateCalls{0};
+
+    static void Callback(int event, void* data, int size, void* user)
+    {
+        auto* self = static_cast<Capture*>(user);
+        if (self->stopped)
+            ++self->lateCalls;
+        std::lock_guard<std::mutex> guard(self->lock);
+        self->events.push_back(event);
+        if (event == 0)
+            self->format = *static_cast<AudioParam*>(data);
+        if (event == 2) {
+            self->bytes += static_cast<size_t>(size);
+            const auto* s = static_cast<const int16_t*>(data);
+            for (int i = 0; i < size / 2; ++i) {
+                if (std::abs(s[i]) > 1000) {
+                    self->loudBytes += static_cast<size_t>(size);
+                    break;
+                }
+            }
+        }
+        self->changed.notify_all();
+    }
+
+    bool WaitFor(const std::function<bool()>& done)
+    {
+        std::unique_lock<std::mutex> guard(lock);
+        return changed.wait_for(guard, std::chrono::seconds(10), done);
+    }
+};
+
+class LoopGrabTest : public ::testing::Test {
+protected:
+    void TearDown() override { WAS_Reset(); }
+    Capture capture;
+};
+
+TEST_F(LoopGrabTest, StartBeforeInitFails)
+{
+    EXPECT_NE(WAS_Start(), 0);
+}
+
+TEST_F(LoopGrabTest, FormatFirstThenTheToneThatPlays)
+{
+    Output48 output;
+    ASSERT_TRUE(output.Ok());
+    ASSERT_EQ(WAS_Init(Capture::Callback, &capture, "/tmp"), 0);
+    ASSERT_EQ(WAS_Start(), 0);
+    ASSERT_TRUE(capture.WaitFor([&] { return !capture.events.empty(); }));
+    {
+        std::lock_guard<std::mutex> guard(capture.lock);
+        EXPECT_EQ(capture.events.front(), 0);
+        // The output's own rate and channels, in 16-bit.
+        EXPECT_EQ(capture.format.samplesPerSec, 48000);
+        EXPECT_EQ(capture.format.channels, 2);
+        EXPECT_EQ(capture.format.bitsPerSample, 16);
+        EXPECT_EQ(capture.format.blockAlign, 4);
+        EXPECT_EQ(capture.format.formatTag, 1);
+    }
+    Player player(Output48::kSink, 48000, 2, RenderProgram({{1.0, 440}}, 48000, 2));
+    // Half a second of the tone arrives as loud blocks.
+    EXPECT_TRUE(capture.WaitFor([&] { return capture.loudBytes >= 48000 * 4 / 2; }));
+    player.Join();
+    EXPECT_TRUE(player.Ok());
+    {
+        std::lock_guard<std::mutex> guard(capture.lock);
+        EXPECT_EQ(std::count(capture.events.begin(), capture.events.end(), 0), 1);
+    }
+
+    EXPECT_EQ(WAS_Stop(), 0);
+    capture.stopped = true;
+    // A short tone after the stop reaches nobody.
+    Player after(Output48::kSink, 48000, 2, RenderProgram({{0.3, 440}}, 48000, 2));
+    after.Join();
+    EXPECT_EQ(capture.lateCalls.load(), 0);
+}
+
+TEST_F(LoopGrabTest, SilenceKeepsComingWhileNothingPlaysOrTheOutputIsSuspended)
+{
+    ASSERT_EQ(WAS_Init(Capture::Callback, &capture, "/tmp"), 0);
+    ASSERT_EQ(WAS_Start(), 0);
+    const AudioParam* f = &capture.format;
+    ASSERT_TRUE(capture.WaitFor([&] { return !capture.events.empty(); }));
+    size_t second = static_cast<size_t>(f->samplesPerSec) * static_cast<size_t>(f->blockAlign);
+    ASSERT_GT(second, 0u);
+    EXPECT_TRUE(capture.WaitFor([&] { return capture.bytes >= second / 2; }));
+
+    ASSERT_TRUE(ServerCommand([](PulseSession& s) { return s.SuspendSink("test_out", true); }));
+    size_t before;
+    {
+        std::lock_guard<std::mutex> guard(capture.lock);
+        before = capture.bytes;
+    }
+    EXPECT_TRUE(capture.WaitFor([&] { return capture.bytes >= before + second / 2; }));
+    ServerCommand([](PulseSession& s) { return s.SuspendSink("test_out", false); });
+    std::lock_guard<std::mutex> guard(capture.lock);
+    EXPECT_EQ(capture.loudBytes, 0u);
+    EXPECT_EQ(std::count(capture.events.begin(), capture.events.end(), 0), 1);
+}
+
+TEST_F(LoopGrabTest, UnreachableServerIsAnErrorNotAHang)
+{
+    ScopedServer nowhere("unix:/nonexistent/sonacap/native");
+    EXPECT_EQ(WAS_Init(Capture::Callback, &capture, "/tmp"), -4093);
+    EXPECT_NE(WAS_Start(), 0);
+}
+
+} // namespace
