@@ -49,6 +49,9 @@ CMusicInfoTreeWidget::CMusicInfoTreeWidget(QWidget* parent)
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setContextMenuPolicy(Qt::CustomContextMenu);
     setAutoScroll(true);
+    // Lets a press on a row of a multiple selection keep the selection for
+    // the drag; the drag itself is ours (mouseMoveEvent), never Qt's.
+    setDragEnabled(true);
 
     setColumnCount(CTreeWidgetItem::ColumnCount);
     for (int c = 0; c < CTreeWidgetItem::ColumnCount; ++c) {

@@ -191,13 +191,13 @@ TEST_F(TrackListFixture, HiddenRowsNeverCountAsSelectedOrVisible)
 TEST_F(TrackListFixture, PressRulesAndDragPayload)
 {
     QWidget* vp = list.viewport();
-    const QPoint on1 = list.visualItemRect(rows[1]).center();
-    const QPoint on4 = list.visualItemRect(rows[4]).center();
     list.clearSelection();
     rows[1]->setSelected(true);
     rows[4]->setSelected(true);
     rows[2]->setSelected(true);
     rows[2]->setHidden(true);   // a hidden selected row is never dragged
+    const QPoint on1 = list.visualItemRect(rows[1]).center();
+    const QPoint on4 = list.visualItemRect(rows[4]).center();
 
     // A press on a selected row keeps the whole selection for the drag.
     Send(vp, QEvent::MouseButtonPress, on4, Qt::LeftButton);
@@ -227,8 +227,7 @@ TEST_F(TrackListFixture, BorderPressOnlySignals)
     QObject::connect(&list, &CMusicInfoTreeWidget::borderPressed, [&] { ++borders; });
     list.clearSelection();
     const QPoint p(list.width() - 2, list.visualItemRect(rows[0]).center().y());
-    QMouseEvent ev(QEvent::MouseButtonPress, p, list.mapToGlobal(p), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(&list, &ev);
+    Send(list.viewport(), QEvent::MouseButtonPress, p, Qt::LeftButton);
     EXPECT_EQ(borders, 1);
     EXPECT_TRUE(list.selectedItems().isEmpty());
 }
