@@ -555,7 +555,8 @@ bool Generator::Slider(const QString& base, QSize handle, QSize groove, int play
   // The played centre is drawn from the played-left piece's top; its bar sits
   // at the same height as the groove's even if the piece is taller.
   const qreal grooveTop = (groove.height() - bh) / 2;
-  const QColor grooveColor = Alpha(QColor("#FFFFFF"), 0.22);
+  // Opaque: the pieces overlap by a pixel where the centre meets the ends.
+  const QColor grooveColor("#454E63");
   bool ok = true;
   ok = ok && piece("_bl", groove, [&](QPainter& p, QRectF r) {
     QPainterPath path;
