@@ -268,6 +268,8 @@ struct ClassCase {
     int expected;
 };
 
+void PrintTo(const ClassCase& c, std::ostream* os) { *os << c.label; }
+
 std::vector<unsigned char> Int16Clip(std::initializer_list<std::pair<int, int16_t>> set)
 {
     std::vector<int16_t> s(kClip / 2, 0);
@@ -324,6 +326,8 @@ struct SplitCase {
     size_t songs;
 };
 
+void PrintTo(const SplitCase& c, std::ostream* os) { *os << c.silentClips << " silent clips"; }
+
 class SilenceSplit : public ProcessTest, public ::testing::WithParamInterface<SplitCase> {};
 
 // Ten silent clips (200 ms) end a song and stay in it; nine do not.
@@ -365,6 +369,8 @@ struct MinimumCase {
     unsigned ms;
     bool kept;
 };
+
+void PrintTo(const MinimumCase& c, std::ostream* os) { *os << c.ms << " ms"; }
 
 class MinimumLength : public ProcessTest, public ::testing::WithParamInterface<MinimumCase> {};
 
@@ -457,6 +463,8 @@ struct DiskCase {
     uint64_t free;
     bool recorded;
 };
+
+void PrintTo(const DiskCase& c, std::ostream* os) { *os << c.free << " bytes free"; }
 
 class DiskSpace : public ProcessTest, public ::testing::WithParamInterface<DiskCase> {};
 
@@ -552,6 +560,8 @@ struct OpenFailureCase {
     std::function<std::string(const std::string& tempFolder)> folder;
     bool writerFails;
 };
+
+void PrintTo(const OpenFailureCase& c, std::ostream* os) { *os << c.label; }
 
 class OpenFailure : public ProcessTest, public ::testing::WithParamInterface<OpenFailureCase> {};
 

@@ -38,6 +38,8 @@ struct BitRateCase {
     int channels;
 };
 
+void PrintTo(const BitRateCase& c, std::ostream* os) { *os << c.kbps << " kbit/s " << c.channels << " ch"; }
+
 class Mp3BitRates : public ::testing::TestWithParam<BitRateCase> {};
 
 TEST_P(Mp3BitRates, ConstantRateWithTagAtTheHead)

@@ -35,6 +35,8 @@ struct WavCase {
     int subFormat;
 };
 
+void PrintTo(const WavCase& c, std::ostream* os) { *os << c.rate << " Hz " << c.channels << " ch " << c.bits << " bit"; }
+
 class PcmsinkFormats : public ::testing::TestWithParam<WavCase> {};
 
 // Every depth comes back byte for byte, under the header its rate, channels
