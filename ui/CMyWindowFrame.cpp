@@ -190,7 +190,11 @@ void CMyWindowFrame::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     style()->drawPrimitive(QStyle::PE_Widget, &option, &painter, this);
   }
-  // Cut the window to rounded corners; rebuilt on every paint so it follows resizes.
+  // Cut the window to rounded corners. Checked on every paint so the mask
+  // follows resizes; rebuilt only when the size changed, since setting a mask
+  // can itself schedule another paint.
+  if (m_maskSize == size()) return;
+  m_maskSize = size();
   QBitmap mask(size());
   mask.fill(Qt::white);
   {

@@ -71,5 +71,6 @@ private:
   bool m_resizing = false;
   bool m_mini = false;
   QRect m_normalGeometry;  // geometry before entering the mini state
+  QSize m_maskSize;        // size the window mask was last built for
   Qt::WindowFlags m_titleFlags;
 };

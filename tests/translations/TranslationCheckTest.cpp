@@ -14,6 +14,7 @@ struct Language {
   const char* qtCode;  // the .ts target language
 };
 const Language kLanguages[] = {{"de", "de"}, {"jp", "ja"}, {"rus", "ru"}};
+void PrintTo(const Language& lang, std::ostream* os) { *os << lang.code; }
 const char* const kSourceDirs[] = {"app", "ui", "library", "recognition", "support"};
 
 // "context: source" of every message without a finished, non-empty translation.
