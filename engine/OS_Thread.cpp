@@ -51,6 +51,10 @@ void OS_Thread::Join()
 {
     if (!record)
         return;
+    // The thread cannot wait for itself (a callback that resets the engine on
+    // its own thread); it ends on its own once told to.
+    if (pthread_equal(record->handle, pthread_self()))
+        return;
     pthread_join(record->handle, nullptr);
     delete record;
     record = nullptr;

@@ -14,7 +14,8 @@ public:
 
     // 0 when the thread was started, -1 otherwise.
     int Start();
-    // Waits for the thread, when there is one, and forgets it.
+    // Waits for the thread, when there is one, and forgets it. Called on the
+    // thread itself it returns at once.
     void Join();
     bool IsStarted() const;
 

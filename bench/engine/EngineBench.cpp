@@ -141,10 +141,10 @@ EngineRun RunEngine(const std::string& input, const std::string& folder, IMusicF
     process.SetState(2);
     size_t got;
     while ((got = fread(chunk.data(), 1, chunk.size(), in)) > 0) {
-        // Keep about ten seconds queued: enough that the thread never finds the
+        // Keep about a minute queued: enough that the thread never finds the
         // queue empty (and takes its idle pause), little enough that the
         // high-water mark shows whether it keeps up.
-        while (queue.QueuedBytes() > 10 * kBytesPerSecond)
+        while (queue.QueuedBytes() > 60 * kBytesPerSecond)
             usleep(100);
         queue.PushData(chunk.data(), static_cast<unsigned>(got));
         run.maxQueued = std::max(run.maxQueued, queue.QueuedBytes());

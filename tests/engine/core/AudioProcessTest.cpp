@@ -713,6 +713,22 @@ TEST_F(ProcessTest, CallbackMayReenter)
     recorder.SetHook(nullptr);
 }
 
+// Ending the thread from its own callback neither deadlocks nor loses the song.
+TEST_F(ProcessTest, TerminateFromTheCallback)
+{
+    recorder.SetHook([&](const Event& e) {
+        if (e.code == kSonacapNotifyMusicStart)
+            process.Terminate();
+    });
+    Begin(kSmall);
+    Push(Music(kSmall, 100));
+    ASSERT_TRUE(recorder.WaitCount(kSonacapNotifyMusicEnd, 1));
+    process.Terminate();
+    recorder.SetHook(nullptr);
+    const auto events = recorder.Events();
+    EXPECT_EQ(events.back().path, SongPaths(events).at(0));
+}
+
 // A six-channel capture through the whole path: a stereo MP3 at the song's path.
 TEST_F(ProcessTest, SixChannelSongBecomesStereoMp3)
 {
