@@ -112,14 +112,12 @@ CTreeWidgetItem* CMusicInfoTreeWidget::GetCurrentVisibleItem() const
     const int at = indexOfTopLevelItem(current);
     const int count = topLevelItemCount();
     for (int i = at + 1; i < count; ++i) {
-        QTreeWidgetItem* item = topLevelItem(i);
-        if (!item->isHidden())
-            return dynamic_cast<CTreeWidgetItem*>(item);
+        if (!IsRowHiddenAt(i))
+            return dynamic_cast<CTreeWidgetItem*>(topLevelItem(i));
     }
     for (int i = at - 1; i >= 0; --i) {
-        QTreeWidgetItem* item = topLevelItem(i);
-        if (!item->isHidden())
-            return dynamic_cast<CTreeWidgetItem*>(item);
+        if (!IsRowHiddenAt(i))
+            return dynamic_cast<CTreeWidgetItem*>(topLevelItem(i));
     }
     return nullptr;
 }
@@ -133,7 +131,7 @@ int CMusicInfoTreeWidget::GetVisibleIndex(QTreeWidgetItem* item) const
         return -1;
     int n = 0;
     for (int i = 0; i < at; ++i) {
-        if (!topLevelItem(i)->isHidden())
+        if (!IsRowHiddenAt(i))
             ++n;
     }
     return n;
@@ -145,11 +143,10 @@ CTreeWidgetItem* CMusicInfoTreeWidget::GetVisibleItem(int n) const
         return nullptr;
     const int count = topLevelItemCount();
     for (int i = 0; i < count; ++i) {
-        QTreeWidgetItem* item = topLevelItem(i);
-        if (item->isHidden())
+        if (IsRowHiddenAt(i))
             continue;
         if (n-- == 0)
-            return dynamic_cast<CTreeWidgetItem*>(item);
+            return dynamic_cast<CTreeWidgetItem*>(topLevelItem(i));
     }
     return nullptr;
 }
@@ -159,10 +156,21 @@ int CMusicInfoTreeWidget::GetVisibleItemCount() const
     int n = 0;
     const int count = topLevelItemCount();
     for (int i = 0; i < count; ++i) {
-        if (!topLevelItem(i)->isHidden())
+        if (!IsRowHiddenAt(i))
             ++n;
     }
     return n;
+}
+
+bool CMusicInfoTreeWidget::IsRowHiddenAt(int row) const
+{
+    return isRowHidden(row, QModelIndex());
+}
+
+void CMusicInfoTreeWidget::SetRowHiddenAt(int row, bool hide)
+{
+    if (isRowHidden(row, QModelIndex()) != hide)
+        setRowHidden(row, QModelIndex(), hide);
 }
 
 void CMusicInfoTreeWidget::SetCurrentVisibleIndex(int n)

@@ -30,6 +30,11 @@ public:
     CTreeWidgetItem* GetVisibleItem(int n) const;
     int GetVisibleItemCount() const;
     void SetCurrentVisibleIndex(int n);
+    // Hidden state by top-level row number. With many rows these are the
+    // cheap forms: QTreeWidgetItem::isHidden/setHidden find the item's row
+    // first, a linear search each time the rows were sorted since.
+    bool IsRowHiddenAt(int row) const;
+    void SetRowHiddenAt(int row, bool hide);
     // The main window forwards its key releases so a Shift/Control let go
     // outside the list is noticed.
     void ReleaseModifierKey(QKeyEvent* event);

@@ -275,12 +275,8 @@ int CShowListWidget::ShowList(int listId)
     // Only rows whose state changes are touched: hiding and showing a row is
     // the expensive part with 100,000 rows.
     const int count = m_trackList->topLevelItemCount();
-    for (int i = 0; i < count; ++i) {
-        QTreeWidgetItem* row = m_trackList->topLevelItem(i);
-        const bool hide = !members.contains(row);
-        if (row->isHidden() != hide)
-            row->setHidden(hide);
-    }
+    for (int i = 0; i < count; ++i)
+        m_trackList->SetRowHiddenAt(i, !members.contains(m_trackList->topLevelItem(i)));
 
     g_shownListId = listId;
     m_coverFlow->DisconnectSignal();
@@ -304,53 +300,64 @@ void CShowListWidget::ResetCoverFlowIfShown()
         m_coverFlow->ResetView();
 }
 
-void CShowListWidget::CenterCurrentRow()
-{
-    m_coverFlow->DisconnectSignal();
-    m_trackList->SetCurrentVisibleIndex(m_trackList->GetVisibleItemCount() / 2);
-    m_coverFlow->ConnectSignal();
-}
 
 void CShowListWidget::Filter(int pType, QString pText)
 {
-    const bool noneBefore = m_trackList->GetVisibleItemCount() == 0;
     const ListTable* table = TableOf(g_shownListId);
-    if (pText.isEmpty()) {
-        if (table) {
-            for (CTreeWidgetItem* row : *table) {
-                if (row->isHidden())
-                    row->setHidden(false);
-            }
+    QSet<QTreeWidgetItem*> members;
+    if (table) {
+        members.reserve(table->size());
+        for (CTreeWidgetItem* row : *table)
+            members.insert(row);
+    }
+    // Contains-match ignoring case, on Name, Artist and Album for type 0 or on
+    // the one column asked for (what QTreeWidget::findItems would match). Rows
+    // outside the shown list keep their state. One pass over the rows by
+    // number counts what was visible before and what is visible now, so a
+    // keystroke stays fast with 100,000 rows.
+    static const int kAllColumns[] = {CTreeWidgetItem::ColName, CTreeWidgetItem::ColArtist,
+                                      CTreeWidgetItem::ColAlbum};
+    int visibleBefore = 0;
+    QVector<int> visibleNow;
+    const int count = m_trackList->topLevelItemCount();
+    for (int i = 0; i < count; ++i) {
+        const bool wasHidden = m_trackList->IsRowHiddenAt(i);
+        if (!wasHidden)
+            ++visibleBefore;
+        QTreeWidgetItem* row = m_trackList->topLevelItem(i);
+        if (!members.contains(row)) {
+            if (!wasHidden)
+                visibleNow.append(i);
+            continue;
         }
+        bool match = pText.isEmpty();
+        if (!match && pType == 0) {
+            for (int c : kAllColumns) {
+                if (row->text(c).contains(pText, Qt::CaseInsensitive)) {
+                    match = true;
+                    break;
+                }
+            }
+        } else if (!match) {
+            match = row->text(pType).contains(pText, Qt::CaseInsensitive);
+        }
+        if (wasHidden == match)
+            m_trackList->setRowHidden(i, QModelIndex(), !match);
+        if (match)
+            visibleNow.append(i);
+    }
+    const bool noneBefore = visibleBefore == 0;
+    if (pText.isEmpty()) {
         if (table && !table->isEmpty() && noneBefore)
             emit FilterListToNull(false);
         ResetCoverFlowIfShown();
         return;
     }
-    // Contains-match ignoring case, on Name, Artist and Album for type 0 or on
-    // the one column asked for (what QTreeWidget::findItems would match, but
-    // over the shown list's rows only).
-    static const int kAllColumns[] = {CTreeWidgetItem::ColName, CTreeWidgetItem::ColArtist,
-                                      CTreeWidgetItem::ColAlbum};
-    if (table) {
-        for (CTreeWidgetItem* row : *table) {
-            bool match = false;
-            if (pType == 0) {
-                for (int c : kAllColumns) {
-                    if (row->text(c).contains(pText, Qt::CaseInsensitive)) {
-                        match = true;
-                        break;
-                    }
-                }
-            } else {
-                match = row->text(pType).contains(pText, Qt::CaseInsensitive);
-            }
-            if (row->isHidden() == match)
-                row->setHidden(!match);
-        }
-    }
-    CenterCurrentRow();
-    const bool noneNow = m_trackList->GetVisibleItemCount() == 0;
+    m_coverFlow->DisconnectSignal();
+    if (!visibleNow.isEmpty())
+        m_trackList->setCurrentItem(m_trackList->topLevelItem(visibleNow.at(visibleNow.size() / 2)));
+    m_coverFlow->ConnectSignal();
+    const bool noneNow = visibleNow.isEmpty();
     if (!noneNow && noneBefore)
         emit FilterListToNull(false);
     else if (noneNow && !noneBefore)
@@ -446,9 +453,8 @@ QList<CTreeWidgetItem*> CShowListWidget::GetVisibleItems() const
     QList<CTreeWidgetItem*> rows;
     const int count = m_trackList->topLevelItemCount();
     for (int i = 0; i < count; ++i) {
-        QTreeWidgetItem* item = m_trackList->topLevelItem(i);
-        if (!item->isHidden())
-            if (auto* row = dynamic_cast<CTreeWidgetItem*>(item))
+        if (!m_trackList->IsRowHiddenAt(i))
+            if (auto* row = dynamic_cast<CTreeWidgetItem*>(m_trackList->topLevelItem(i)))
                 rows.append(row);
     }
     return rows;

@@ -134,7 +134,6 @@ private:
     void BuildContextMenu();
     void LoadLists();
     ListTable* TableOf(int listId) const;
-    void CenterCurrentRow();
     void ResetCoverFlowIfShown();
     void MergeCovers(MusicInfoRow* record, const RecordMusicInfo* info);
 
