@@ -1,0 +1,156 @@
+#pragma once
+
+#include "MusicRecords.h"
+
+#include <QList>
+#include <QPixmap>
+#include <QPoint>
+#include <QWidget>
+
+class CSelecetCoverWidget;
+class CShowCoverWidget;
+class CShowDownloadingView;
+class CTreeWidgetItem;
+class QLabel;
+class QParallelAnimationGroup;
+class QScrollBar;
+class QTimer;
+
+// One card of the recording strip: a finished song and how it was recorded.
+struct AnimItem {
+    // 1: recorded with recognition on and long enough for song data to be
+    // still arriving; 2: any other song.
+    int kind = 2;
+    // The song's library row, borrowed from the library page (never owned);
+    // dropped through RemoveItem when the page deletes the row.
+    CTreeWidgetItem* item = nullptr;
+};
+
+// The recording page: the looping "recording" picture with the artwork view
+// inside it, and a strip of cover cards, one per song finished since start-up,
+// newest at the right. Only as many card widgets exist as there are slots;
+// scrolling, dragging and the wheel change which cards the slots show.
+//
+// Slot-to-card mapping: while m_curIndex >= m_maxCoverNum slot k shows card
+// k + (m_curIndex - m_maxCoverNum + 1), otherwise card k. Every action of a
+// slot (play, edit, delete, show in folder, cover choice) goes through it.
+//
+// Thread contract: GUI thread only.
+class CRecordingWidget : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit CRecordingWidget(QWidget* parent = nullptr);
+    ~CRecordingWidget() override;
+
+    // Appends a card of kind 1 (recognised) or 2 for a finished recording and
+    // animates it in.
+    void AddAnimItem(int kind, CTreeWidgetItem* item);
+    // The rows of all cards in strip order (oldest first).
+    QList<CTreeWidgetItem*> GetAllItems() const;
+    // The 100 ms "recording" picture loop; stopping also resets the artwork view.
+    void StartRecordingAnimation();
+    void StopRecordingAnimation();
+    void RetranslateUi();
+
+    CShowDownloadingView* DownloadingView() const { return m_downloadingView; }
+
+    // Read-only views of the strip (tests and the main window's checks).
+    int CurrentIndex() const { return m_curIndex; }
+    int SlotCount() const { return m_maxCoverNum; }
+    int CardCount() const { return m_cards.size(); }
+    const QList<CShowCoverWidget*>& SlotWidgets() const { return m_pCoverList; }
+    // Index into the card list of the card slot k shows, or -1.
+    int CardIndexOfSlot(int slot) const;
+    // The row slot k's actions reach, or null.
+    CTreeWidgetItem* ItemOfSlot(int slot) const;
+    bool IsAnimating() const { return m_animGroup != nullptr; }
+    // Ends a running card animation at once (widgets at their targets).
+    void FinishAnimation();
+    QScrollBar* ScrollBar() const { return m_scrollBar; }
+    CSelecetCoverWidget* CoverChooser() const { return m_chooser; }
+    int FrameNumber() const { return m_frameNumber; }
+    bool IsRecordingAnimationRunning() const;
+    int SlotMargin() const { return m_slotMargin; }
+    int CardWidth() const { return m_cardWidth; }
+    // Empty when every shown card shows the song its actions reach and the
+    // strip's bookkeeping agrees; otherwise a description of the first fault.
+    QString CheckInvariant() const;
+
+signals:
+    void PlayMusic(CTreeWidgetItem* item);
+    void DeleteMusic(CTreeWidgetItem* item);
+    void EditMusic(CTreeWidgetItem* item);
+
+public slots:
+    void AnimFinshed();
+    void ChangeSelected(CShowCoverWidget* card);
+    void ShowSelecetWidget(CShowCoverWidget* card);
+    void CoverSelecetChange(int imageIndex, int pWidgetId);
+    void ReflashItem(CTreeWidgetItem* pItem);
+    void RemoveItem(CTreeWidgetItem* pItem);
+    void CoverListPressed(CShowCoverWidget* pressedWidget);
+    void DoubleClickPlay(CShowCoverWidget* pCover);
+    void DeleteCoverWidget(CShowCoverWidget* card);
+    void ShowMusicFileInFinder(CShowCoverWidget* card);
+    void EditCoverWidget(CShowCoverWidget* card);
+    void ScrollValueChange(int value);
+    void MouseRelease();
+    void RecordingAnimation();
+    void MusicInfoToUiSlot(const RecordMusicInfo* musicinfo);
+    // Song data arrived for a finished song (the library page's
+    // AutoDownloadFinished): refreshes its card like ReflashItem.
+    void AutoDownloadFinish(CTreeWidgetItem* pItem);
+
+protected:
+    bool event(QEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+    void paintEvent(QPaintEvent* e) override;
+    void enterEvent(QEvent* e) override;
+    void leaveEvent(QEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
+    void wheelEvent(QWheelEvent* e) override;
+    void keyReleaseEvent(QKeyEvent* e) override;
+
+private:
+    int FirstShownCard() const;
+    int SlotOfWidget(const CShowCoverWidget* card) const;
+    CShowCoverWidget* MakeCard(int cardIndex, int cornerOverlay);
+    void FillCard(CShowCoverWidget* card, CTreeWidgetItem* item);
+    void PlaceSlots();
+    QRect SlotRect(int slot) const;
+    int CardHeight() const;
+    void AnimateNewCard(int targetSlot);
+    void AnimateRemoval(int cardIndex);
+    void StopCardAnimation();
+    QParallelAnimationGroup* NewGroup();
+    void SyncScrollBar();
+    void UpdateScrollRange();
+    void DragCards(int step);
+    void SnapCards(int distance);
+    void LayoutFrom(int anchor, int anchorX, int direction, int spacing);
+    void WriteCardTags(MusicInfoRow* row);
+
+    QParallelAnimationGroup* m_animGroup = nullptr;
+    QPoint m_pressPoint;
+    QPoint m_dragPoint;
+    int m_cardWidth = 0;
+    int m_slotMargin = 0;
+    QPixmap m_framePixmap;
+    QTimer* m_recordTimer = nullptr;
+    int m_frameNumber = 1;
+    CShowCoverWidget* m_discarded = nullptr;
+    int m_curIndex = -1;
+    int m_maxCoverNum = 0;
+    int m_targetSlot = -1;
+    int m_pressedCard = 0;
+    QScrollBar* m_scrollBar = nullptr;
+    QList<AnimItem*> m_cards;
+    CSelecetCoverWidget* m_chooser = nullptr;
+    QList<CShowCoverWidget*> m_pCoverList;
+    CShowDownloadingView* m_downloadingView = nullptr;
+    QLabel* m_recordLabel = nullptr;
+    bool m_dragAccepted = false;
+};

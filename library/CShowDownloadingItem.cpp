@@ -1,0 +1,121 @@
+#include "CShowDownloadingItem.h"
+
+#include "InterfaceScale.h"
+
+#include <QApplication>
+#include <QFontMetrics>
+#include <QImage>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPixmap>
+
+CShowDownloadingItem::CShowDownloadingItem(bool mini, QGraphicsItem* parent)
+    : QGraphicsWidget(parent),
+      m_mini(mini),
+      m_sleevePicture(mini ? QStringLiteral(":/prefix/res/mini/aritwork.png")
+                           : QStringLiteral(":/prefix/res/recording_artwork.png")),
+      m_fillPicture(mini ? QStringLiteral(":/prefix/res/mini/aritwork_on.png")
+                         : QStringLiteral(":/prefix/res/recording_artwork_up.png")),
+      m_framePicture(mini ? QStringLiteral(":/prefix/res/miniradius.png")
+                          : QStringLiteral(":/prefix/res/recordingradius.png"))
+{
+}
+
+void CShowDownloadingItem::SetTexts(const QString& title, const QString& artist)
+{
+    m_title = title;
+    m_artist = artist;
+}
+
+QString CShowDownloadingItem::Elide(const QString& text, const QFontMetrics& metrics, int maxWidth)
+{
+    if (metrics.horizontalAdvance(text) <= maxWidth)
+        return text;
+    QString body = text;
+    while (!body.isEmpty() && metrics.horizontalAdvance(body + QStringLiteral("...")) > maxWidth)
+        body.chop(1);
+    return body + QStringLiteral("...");
+}
+
+void CShowDownloadingItem::paint(QPainter* painter, const QStyleOptionGraphicsItem*, QWidget*)
+{
+    painter->save();
+    painter->setRenderHint(QPainter::Antialiasing, true);
+    painter->setRenderHint(QPainter::SmoothPixmapTransform, true);
+
+    const int w = ScaledPixels(m_mini ? 50 : 128);
+    const int h = ScaledPixels(m_mini ? 50 : 182);
+    const float p = m_progress;
+
+    if (m_coverPath.isEmpty()) {
+        const QPixmap sleeve = QPixmap(m_sleevePicture).scaled(w, h, Qt::IgnoreAspectRatio,
+                                                               Qt::SmoothTransformation);
+        if (p < 1.0f) {
+            painter->drawPixmap(QRect(-1, 0, w, h), sleeve);
+            if (p > 0.0f) {
+                const QPixmap fill = QPixmap(m_fillPicture).scaled(w, h, Qt::IgnoreAspectRatio,
+                                                                   Qt::SmoothTransformation);
+                // The filled part rises from the bottom of the sleeve.
+                QRectF band;
+                if (m_mini) {
+                    const qreal top = ScaledPixels(40) - 30.0 * p;
+                    band = QRectF(-1, top, 70 - 1, ScaledPixels(10) + 30.0 * p);
+                } else {
+                    const qreal top = (105.0 - 85.0 * p) * GetInterfaceScale();
+                    band = QRectF(-1, top, w - 1, h - top);
+                }
+                painter->save();
+                painter->setClipRect(band);
+                painter->drawPixmap(QRect(-1, 0, w, h), fill);
+                painter->restore();
+            }
+        } else {
+            painter->drawPixmap(QRect(1, 0, w, h), sleeve);
+        }
+    } else {
+        const QPixmap sleeve = QPixmap(m_sleevePicture).scaled(w, h, Qt::IgnoreAspectRatio,
+                                                               Qt::SmoothTransformation);
+        painter->drawPixmap(QRect(0, 0, w, h), sleeve);
+        QImage cover(m_coverPath);
+        // The back half of the flip shows the cover mirrored, so it reads
+        // the right way round once the turn is complete.
+        if (p > 1.0f && p < 2.0f)
+            cover = cover.mirrored(true, false);
+        if (m_mini) {
+            const QRect r(0, 0, w - 1, h - 1);
+            if (!cover.isNull())
+                painter->drawImage(r, cover);
+            painter->drawPixmap(r, QPixmap(m_framePicture));
+        } else {
+            const int side = ScaledPixels(128);
+            painter->drawPixmap(QRect(0, 0, w - 1, h - 1), QPixmap(m_framePicture));
+            if (!cover.isNull()) {
+                const QImage scaled = cover.scaled(side, side, Qt::IgnoreAspectRatio,
+                                                   Qt::SmoothTransformation);
+                QPainterPath path;
+                path.addRoundedRect(QRectF(0, 0, side - 1, side - 1), 13, 13);
+                painter->setPen(Qt::NoPen);
+                painter->setBrush(QBrush(scaled));
+                painter->drawPath(path);
+            }
+        }
+    }
+
+    if (p == 2.0f && !m_title.isEmpty()) {
+        painter->resetTransform();
+        QFont font = QApplication::font();
+        font.setPixelSize(ScaledPixels(12));
+        font.setWeight(75);
+        painter->setFont(font);
+        painter->setPen(QColor(255, 255, 255, 255));
+        const int maxWidth = ScaledPixels(125);
+        painter->drawText(QRect(ScaledPixels(1), ScaledPixels(135), ScaledPixels(128), ScaledPixels(20)),
+                          Qt::AlignCenter, Elide(m_title, QFontMetrics(font), maxWidth));
+        font.setPixelSize(ScaledPixels(11));
+        font.setWeight(50);
+        painter->setFont(font);
+        painter->drawText(QRect(ScaledPixels(1), ScaledPixels(155), ScaledPixels(128), ScaledPixels(20)),
+                          Qt::AlignCenter, Elide(m_artist, QFontMetrics(font), maxWidth));
+    }
+    painter->restore();
+}
