@@ -125,6 +125,8 @@ CShowListWidget::CShowListWidget(const QList<CListTreeItem*>& lists, IRecordStat
     connect(m_trackList->header(), &QHeaderView::sectionResized, this, &CShowListWidget::TreeSectionResize);
     connect(m_selectAllAction, &QAction::triggered, this, &CShowListWidget::selectAll);
     connect(m_unselectAllAction, &QAction::triggered, this, &CShowListWidget::clearSelection);
+    connect(m_editAction, &QAction::triggered, this, qOverload<>(&CShowListWidget::EditTagsMusic));
+    connect(m_showFolderAction, &QAction::triggered, this, &CShowListWidget::ShowMusicFileInFinder);
 
     m_picturesThread = new CCreateFactoryThread(this);
     m_picturesThread->start();

@@ -70,7 +70,26 @@ public:
     // Does not take ownership of info (null: nothing was recognised).
     void SetNewRecordMusicInfo(RecordMusicInfo* info);
     void FinishNewRecord(int unused);
-    void WriteMusicTags(MusicInfoRow* row);
+    // Uses no page state: the recording page writes a card's tags with it too.
+    static void WriteMusicTags(MusicInfoRow* row);
+
+    // Song and list operations. Each int result is 1 when the playing entry
+    // of the play queue was among the removed rows, else 0.
+    // Deletes one song from the library (every list, the play queue, the
+    // clipboard, its file, record and covers); the row is destroyed.
+    int DeleteMusic(CTreeWidgetItem* row);
+    // Asks first while Delete_Type is 0 (0 when declined). Lists 1 and 2
+    // delete the songs themselves, other lists only their entries.
+    int DeleteSelectedMusic(const QList<CTreeWidgetItem*>& rows, int listId);
+    int DeleteSelectedMusic(const QList<QTreeWidgetItem*>& rows, int listId);
+    int RemoveItemFromList(CTreeWidgetItem* row, int listId);
+    // -1 when the user declined; the list's table is gone afterwards.
+    int ClearMusicList(int listId);
+    // List 3 marks the song played now; play lists get a MusicItem row.
+    // The row added, or null when nothing was added.
+    CTreeWidgetItem* AddItemToList(CTreeWidgetItem* row, int listId);
+    // Drops the list's "Add to playlist" action.
+    void DeleteAction(int listId);
 
     void RetranslateUi();
 
@@ -118,6 +137,9 @@ public slots:
     void Filter(int pType, QString pText);
     void UpdataPicView(bool playing, bool scroll = false);
     void TreeSectionResize(int column, int oldSize, int newSize);
+    void EditTagsMusic();
+    void EditTagsMusic(CTreeWidgetItem* row);
+    void ShowMusicFileInFinder();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -136,6 +158,12 @@ private:
     ListTable* TableOf(int listId) const;
     void ResetCoverFlowIfShown();
     void MergeCovers(MusicInfoRow* record, const RecordMusicInfo* info);
+    // Takes row out of the play queue wherever it stands; true when it was
+    // the current entry.
+    static bool RemoveFromPlayQueue(CTreeWidgetItem* row);
+    // Drops every pointer to row from the tables, emitting the new counts.
+    void ForgetRow(CTreeWidgetItem* row);
+    bool ConfirmDelete(const QString& text);
 
 public:
     // Deletes a cover picture only when no CoverInfo row names it any more and

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+class QWidget;
+struct MusicInfoRow;
+
+// Runs the tag and cover editor modally on record (edited in place: texts,
+// cover candidates, chosen cover and file path); true when the user saved.
+// The library page and the recording page open the editor only through this,
+// so the editor dialog plugs in when it exists and tests script the edit.
+using TagEditorRunner = std::function<bool(MusicInfoRow* record, QWidget* parent)>;
+void SetTagEditorRunner(TagEditorRunner runner);
+// Without an installed editor nothing is edited (false, logged).
+bool RunTagEditor(MusicInfoRow* record, QWidget* parent);
+
+// Shows a song's file in the desktop's file manager. The default asks the
+// file manager over D-Bus (org.freedesktop.FileManager1.ShowItems) to select
+// the file and falls back to opening its folder. True when one of them was
+// accepted; a failure is logged by the callers. Tests install their own.
+using FileRevealer = std::function<bool(const QString& path)>;
+void SetFileRevealer(FileRevealer revealer);
+bool RevealFileInFileManager(const QString& path);
+bool DefaultRevealFile(const QString& path);
