@@ -3,7 +3,9 @@
 #include "CMyDialogFrame.h"
 
 #include <QList>
+#include <QPointer>
 
+#include "CToiTunesThread.h"
 #include "MusicRecords.h"
 
 class CToiTunesThread;
@@ -25,7 +27,7 @@ public:
     QLabel* TextLabel() const { return m_text; }
     QProgressBar* ProgressBar() const { return m_progress; }
     QDialogButtonBox* ButtonBox() const { return m_buttons; }
-    CToiTunesThread* Worker() const { return m_worker; }
+    CToiTunesThread* Worker() const { return m_worker.data(); }
 
 public slots:
     void ProgressBarValueChange(int value);
@@ -42,5 +44,6 @@ private:
     QDialogButtonBox* m_buttons = nullptr;
     QGridLayout* m_grid = nullptr;
     QList<MusicInfoRow> m_rows;
-    CToiTunesThread* m_worker = nullptr;
+    // Frees itself when it ends; the dialog neither waits for it nor owns it.
+    QPointer<CToiTunesThread> m_worker;
 };

@@ -1,9 +1,10 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 
 class QWidget;
-class WhatsNew;
+#include "WhatsNew.h"
 
 // Holds the update dialog and shows the result of each update check. The
 // main window creates it at start-up and deletes it when it closes.
@@ -19,11 +20,12 @@ public:
     void CheckForUpdates(bool showDialog, QWidget* parent);
 
     // The dialog shown or filled last (null when none).
-    WhatsNew* Dialog() const { return m_dialog; }
+    WhatsNew* Dialog() const { return m_dialog.data(); }
 
 public slots:
     void UpdateDone();
 
 private:
-    WhatsNew* m_dialog = nullptr;
+    // Owned; a parent window may also delete it first.
+    QPointer<WhatsNew> m_dialog;
 };
