@@ -118,7 +118,15 @@ private:
     int FirstShownCard() const;
     int SlotOfWidget(const CShowCoverWidget* card) const;
     CShowCoverWidget* MakeCard(int cardIndex, int cornerOverlay);
-    void FillCard(CShowCoverWidget* card, CTreeWidgetItem* item);
+    void FillCard(CShowCoverWidget* card, const AnimItem* anim);
+    void MakePlaceholder(CShowCoverWidget* card);
+    // Fills every slot in place from the slot-to-card mapping.
+    void RefillSlots();
+    // Ends a drag or animation so the strip holds one widget per slot again.
+    void EndDrag();
+    void HideChooser();
+    void Discard(CShowCoverWidget* card);
+    const AnimItem* CardOfSlot(int slot) const;
     void PlaceSlots();
     QRect SlotRect(int slot) const;
     int CardHeight() const;
@@ -153,4 +161,5 @@ private:
     CShowDownloadingView* m_downloadingView = nullptr;
     QLabel* m_recordLabel = nullptr;
     bool m_dragAccepted = false;
+    int m_lastStep = 0;
 };

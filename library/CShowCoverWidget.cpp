@@ -1,0 +1,250 @@
+#include "CShowCoverWidget.h"
+
+#include "CCoverWidget.h"
+#include "InterfaceScale.h"
+
+#include <QDebug>
+#include <QFileInfo>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QMenu>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <cstring>
+
+namespace {
+constexpr int kMaxCovers = 5;
+// Card texts are fitted to the unscaled card width.
+constexpr int kTextWidth = 128;
+
+QString Field(const char* field, size_t size)
+{
+    return QString::fromUtf8(field, static_cast<int>(qstrnlen(field, static_cast<uint>(size))));
+}
+} // namespace
+
+CShowCoverWidget::CShowCoverWidget(QWidget* parent, int cornerOverlay)
+    : QWidget(parent)
+{
+    std::memset(&m_info, 0, sizeof m_info);
+    setFixedSize(ScaledPixels(128), ScaledPixels(168));
+    setFocusPolicy(Qt::ClickFocus);
+
+    m_tile = new CCoverWidget(ScaledPixels(128), ScaledPixels(128), cornerOverlay != 0, this);
+    m_tile->setContextMenuPolicy(Qt::CustomContextMenu);
+
+    const QString tabs10(10, QLatin1Char('\t'));
+    m_titleLabel = new QLabel(this);
+    m_titleLabel->setFixedSize(ScaledPixels(128), ScaledPixels(18));
+    m_titleLabel->setAlignment(Qt::AlignCenter);
+    m_titleLabel->setStyleSheet(QStringLiteral("QLabel{color: #ffffff;%1font-size: %2px;%1font-weight: bold;}")
+                                    .arg(tabs10, QString::number(ScaledPixels(12))));
+    m_artistLabel = new QLabel(this);
+    m_artistLabel->setFixedSize(ScaledPixels(128), ScaledPixels(18));
+    m_artistLabel->setAlignment(Qt::AlignCenter);
+    m_artistLabel->setStyleSheet(QStringLiteral("QLabel{color: #664e66;%1 font-size: %2px;}")
+                                     .arg(QString(8, QLatin1Char('\t')), QString::number(ScaledPixels(11))));
+
+    m_layout = new QVBoxLayout(this);
+    m_layout->setContentsMargins(0, 0, 0, 0);
+    m_layout->setSpacing(0);
+    m_layout->addWidget(m_tile);
+    m_layout->addStretch();
+    m_layout->addSpacing(2);
+    m_layout->addWidget(m_titleLabel);
+    m_layout->addWidget(m_artistLabel);
+
+    m_ellipsisWidth = QFontMetrics(m_titleLabel->font()).horizontalAdvance(QStringLiteral("...")) + 5;
+
+    m_menu = new QMenu(this);
+    m_playAction = m_menu->addAction(tr("Play"));
+    m_editAction = m_menu->addAction(tr("Edit"));
+    m_deleteAction = m_menu->addAction(tr("Delete"));
+    m_finderAction = m_menu->addAction(tr("Show in Folder"));
+    connect(m_playAction, &QAction::triggered, this, &CShowCoverWidget::Play);
+    connect(m_editAction, &QAction::triggered, this, &CShowCoverWidget::Edit);
+    connect(m_deleteAction, &QAction::triggered, this, &CShowCoverWidget::Delete);
+    connect(m_finderAction, &QAction::triggered, this, &CShowCoverWidget::Finder);
+
+    connect(m_tile, &CCoverWidget::DoubleClicked, this, &CShowCoverWidget::CoverDoubleClick);
+    connect(m_tile, &CCoverWidget::Selected, this, &CShowCoverWidget::Select);
+    connect(m_tile->ExpandButton(), &QToolButton::clicked, this, &CShowCoverWidget::ButClik);
+    connect(m_tile, &CCoverWidget::MousePressed, this, &CShowCoverWidget::MousePressed);
+    connect(m_tile, &QWidget::customContextMenuRequested, this, &CShowCoverWidget::customContextMenuRequested);
+
+    RecordMusicInfo empty;
+    std::memset(&empty, 0, sizeof empty);
+    SetMusicInfo(empty, -1, QString());
+}
+
+QString CShowCoverWidget::ShortenText(const QString& text) const
+{
+    const QFontMetrics metrics(m_titleLabel->font());
+    if (metrics.horizontalAdvance(text) <= kTextWidth)
+        return text;
+    int n = qMin(5, text.size());
+    while (n < text.size() && metrics.horizontalAdvance(text.left(n)) < kTextWidth - m_ellipsisWidth)
+        ++n;
+    return text.left(qMax(0, n - 1)) + QStringLiteral("...");
+}
+
+void CShowCoverWidget::ShowTitle(const RecordMusicInfo& info, const QString& musicPath)
+{
+    QString title = Field(info.MusicName, sizeof info.MusicName);
+    if (title.isEmpty() && !musicPath.isEmpty())
+        title = QFileInfo(musicPath).baseName();
+    m_titleLabel->setText(title.isEmpty() ? tr("Title") : ShortenText(title));
+    const QString artist = Field(info.Artist, sizeof info.Artist);
+    m_artistLabel->setText(artist.isEmpty() ? tr("Artist") : ShortenText(artist));
+}
+
+void CShowCoverWidget::SetMusicInfo(const RecordMusicInfo& info, int imageIndex, const QString& musicPath)
+{
+    m_info = info;
+    m_imageIndex = imageIndex;
+    const int count = qBound(0, static_cast<int>(info.CoverCount), kMaxCovers);
+    m_info.CoverCount = count;
+    QString cover;
+    if (!m_hasData) {
+        m_tile->SetButtonVisible(false);
+        cover = QStringLiteral(":/prefix/res/default_download_artwork.png");
+    } else if (count > 0) {
+        const int shown = (imageIndex < 0 || imageIndex >= count) ? 0 : imageIndex;
+        cover = Field(info.CoverPaths[shown], sizeof info.CoverPaths[shown]);
+        if (count == 1) {
+            m_tile->SetButtonVisible(false);
+        } else {
+            m_tile->SetButtonVisible(true);
+            m_tile->SetButtonNumber(count);
+        }
+    } else {
+        m_tile->SetButtonVisible(false);
+        cover = QStringLiteral(":/prefix/res/default_artwork.png");
+    }
+    m_tile->SetText(QString());
+    m_coverPath = cover;
+    m_tile->SetImagePath(cover);
+    ShowTitle(info, musicPath);
+}
+
+void CShowCoverWidget::RetranslateUi(const RecordMusicInfo& info, const QString& musicPath)
+{
+    ShowTitle(info, musicPath);
+    m_playAction->setText(tr("Play"));
+    m_editAction->setText(tr("Edit"));
+    m_deleteAction->setText(tr("Delete"));
+    m_finderAction->setText(tr("Show in Folder"));
+}
+
+void CShowCoverWidget::ResetTexts()
+{
+    m_titleLabel->setText(tr("Title"));
+    m_artistLabel->setText(tr("Artist"));
+}
+
+void CShowCoverWidget::SetImageIndex(int index)
+{
+    if (index < 0 || index >= m_info.CoverCount)
+        return;
+    m_imageIndex = index;
+    m_coverPath = Field(m_info.CoverPaths[index], sizeof m_info.CoverPaths[index]);
+    m_tile->SetImagePath(m_coverPath);
+}
+
+void CShowCoverWidget::SetHasData(bool hasData)
+{
+    m_hasData = hasData;
+    m_tile->SetSelectable(hasData);
+}
+
+void CShowCoverWidget::SetSelected(bool selected)
+{
+    m_tile->SetSelected(selected);
+}
+
+bool CShowCoverWidget::IsSelected() const
+{
+    return m_tile->IsSelected();
+}
+
+bool CShowCoverWidget::FileExists() const
+{
+    return !m_musicPath.isEmpty() && QFileInfo::exists(m_musicPath);
+}
+
+QString CShowCoverWidget::TitleText() const
+{
+    return m_titleLabel->text();
+}
+
+QString CShowCoverWidget::ArtistText() const
+{
+    return m_artistLabel->text();
+}
+
+void CShowCoverWidget::Select()
+{
+    setFocus();
+    if (m_hasData)
+        emit Selected(this);
+}
+
+void CShowCoverWidget::ButClik()
+{
+    emit ButCliked(this);
+}
+
+void CShowCoverWidget::MousePressed()
+{
+    emit CoverPressed(this);
+}
+
+bool CShowCoverWidget::PrepareMenu()
+{
+    if (!m_tile->IsSelectable())
+        return false;
+    // Once the file is gone the actions stay off: the card shows a song that
+    // can only be deleted any more.
+    if (!FileExists()) {
+        m_playAction->setEnabled(false);
+        m_editAction->setEnabled(false);
+        m_finderAction->setEnabled(false);
+    }
+    return true;
+}
+
+void CShowCoverWidget::customContextMenuRequested(const QPoint pos)
+{
+    if (!PrepareMenu())
+        return;
+    qDebug() << "CShowCoverWidget::customContextMenuRequested" << pos.x() << pos.y();
+    emit ContextMenuRequested();
+    m_menu->popup(m_tile->mapToGlobal(pos) + QPoint(5, 0));
+}
+
+void CShowCoverWidget::Delete()
+{
+    emit DeleteActionTriggered(this);
+}
+
+void CShowCoverWidget::Play()
+{
+    emit PlayActionTriggered(this);
+}
+
+void CShowCoverWidget::Edit()
+{
+    emit EditActionTriggered(this);
+}
+
+void CShowCoverWidget::Finder()
+{
+    emit FinderActionTriggered(this);
+}
+
+void CShowCoverWidget::CoverDoubleClick()
+{
+    if (FileExists())
+        emit PlayActionTriggered(this);
+}
