@@ -1,0 +1,362 @@
+// The main window's construction, wiring, start-up engine configuration and
+// teardown.
+#include "CMainUI.h"
+
+#include "CACRrecognize.h"
+#include "CAppSettings.h"
+#include "CBugReport.h"
+#include "CGUITavrelRegister.h"
+#include "CGraphicsView.h"
+#include "CMToolButton.h"
+#include "CMusicInfoTreeWidget.h"
+#include "CPlayInfoGroup.h"
+#include "CPopupPlayList.h"
+#include "CReadyWidget.h"
+#include "CRecordingWidget.h"
+#include "CShowListWidget.h"
+#include "CSkinMainWidget.h"
+#include "CSplitter.h"
+#include "CStatusBar.h"
+#include "CToolBar.h"
+#include "CTreeLib.h"
+#include "CTreeWidgetItem.h"
+#include "EngineFactory.h"
+#include "InterfaceScale.h"
+#include "LibraryServices.h"
+#include "MusicDatabase.h"
+#include "PlayQueue.h"
+#include "ProductUpdateInfo.h"
+#include "SystemHelpers.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QDebug>
+#include <QDir>
+#include <QFile>
+#include <QHBoxLayout>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMutexLocker>
+#include <QPixmap>
+#include <QStackedWidget>
+#include <QTimer>
+#include <QTranslator>
+
+#include <memory>
+
+namespace {
+QTranslator* g_appTranslator = nullptr;
+QTranslator* g_qtTranslator = nullptr;
+} // namespace
+
+void CMainUI::SetTranslators(QTranslator* application, QTranslator* qt)
+{
+    g_appTranslator = application;
+    g_qtTranslator = qt;
+}
+
+void RecorderNotifyCallback(void* user, tagSonacapNotify code, void* param)
+{
+    if (user)
+        static_cast<CMainUI*>(user)->OnRecorderNotify(static_cast<int>(code), param);
+}
+
+CMainUI::CMainUI(QWidget* parent) : CMyWindowFrame(parent, Qt::WindowFlags(1))
+{
+    m_clock = [] { return QTime::currentTime(); };
+    PlayQueue::Instance().Clear();
+    SetPlayingItemSource([] { return PlayQueue::Instance().Current(); });
+
+    setContextMenuPolicy(Qt::NoContextMenu);
+    m_recognizer = new CACRrecognize;
+    setFocusPolicy(Qt::ClickFocus);
+    if (g_appTranslator)
+        QCoreApplication::installTranslator(g_appTranslator);
+
+    InitMainWindow();
+    CreateMainWidgets();
+
+    const int w = ScaledPixels(924);
+    const int h = ScaledPixels(610);
+    setMinimumSize(w, h);
+    resize(w, h);
+    setSizePolicy(QSizePolicy(QSizePolicy::Minimum, QSizePolicy::Minimum));
+
+    ConnectSignals();
+}
+
+void CMainUI::InitMainWindow()
+{
+    m_settings = CAppSettings::GetInstance();
+    m_audioDevice = AudioDevCreate();
+    if (!m_audioDevice)
+        qWarning() << "AudioDevCreate failed!";
+
+    m_taskStartTimer = new QTimer(this);
+    m_taskStopTimer = new QTimer(this);
+    connect(m_taskStartTimer, &QTimer::timeout, this, &CMainUI::StartRecordTask);
+    connect(m_taskStopTimer, &QTimer::timeout, this, &CMainUI::StopRecordTask);
+
+    const QString title = m_settings->GetDisplayName();
+    CGUITavrelRegister::GetInstance()->InitUpdateCheck();
+    m_updateInfo = new ProductUpdateInfo;
+
+    SetWindowTitle(title);
+    const int side = ScaledPixels(128);
+    SetWindowIcon(QIcon(QPixmap(QStringLiteral(":/prefix/res/about_icon.png"))
+                            .scaled(side, side, Qt::IgnoreAspectRatio, Qt::FastTransformation)));
+
+    InitRecorderModule();
+}
+
+void CMainUI::InitRecorderModule()
+{
+    QString appData;
+    GetSpecialFolderPath(appData, kFolderAppData);
+    const QString recorder = appData + QDir::separator() + QStringLiteral("recorder") + QDir::separator();
+    const QByteArray work = (recorder + QStringLiteral("work")).toUtf8();
+    const QByteArray log = (recorder + QStringLiteral("log")).toUtf8();
+    CreateDirectoryTree(work.constData());
+    CreateDirectoryTree(log.constData());
+
+    IEngineFactory* factory = GetEngineFactory();
+    factory->InitModule(work.constData(), log.constData());
+    m_engine = factory->CreateEngine();
+    if (m_engine)
+        m_engine->RegCallback(RecorderNotifyCallback, this);
+    m_driverSetup = factory->CreateDriverSetup();
+}
+
+void CMainUI::CreateMainWidgets()
+{
+    setObjectName(QStringLiteral("mainWindow"));
+
+    m_toolBar = new CToolBar(m_audioDevice, m_engine, this);
+    AddToolBar(m_toolBar);
+
+    m_centerWidget = new QStackedWidget(this);
+    m_centerWidget->setObjectName(QStringLiteral("centerWidget"));
+    m_centerWidget->setStyleSheet(
+        QStringLiteral("QStackedWidget#centerWidget{border-right-width: %1px;border-right-color: #FFFFFF;}")
+            .arg(20.0 * GetInterfaceScale()));
+
+    m_readyWidget = new CReadyWidget(m_audioDevice, m_centerWidget);
+    m_recordingWidget = new CRecordingWidget(m_centerWidget);
+    m_libraryPanel = new CSkinMainWidget(m_centerWidget);
+
+    m_splitter = new CSplitter(m_libraryPanel);
+    m_splitter->setHandleWidth(1);
+    m_treeLib = new CTreeLib(m_toolBar, m_splitter);
+    m_showList = new CShowListWidget(m_treeLib->GetListItems(), m_toolBar, m_splitter);
+    m_treeLib->setMinimumWidth(ScaledPixels(230));
+    m_showList->setMinimumWidth(ScaledPixels(400));
+    m_splitter->addWidget(m_treeLib);
+    m_splitter->addWidget(m_showList);
+    m_splitter->setCollapsible(0, false);
+    m_splitter->setCollapsible(1, false);
+
+    auto* layout = new QHBoxLayout;
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_splitter);
+    m_libraryPanel->setLayout(layout);
+
+    m_centerWidget->addWidget(m_readyWidget);
+    m_centerWidget->addWidget(m_recordingWidget);
+    m_centerWidget->addWidget(m_libraryPanel);
+    m_centerWidget->setCurrentIndex(0);
+    SetCentralWidget(m_centerWidget);
+
+    m_statusBar = new CStatusBar(m_audioDevice, this);
+    SetStatusBar(m_statusBar);
+
+    CreateMenuBar();
+    m_bugReport = nullptr;
+}
+
+void CMainUI::CreateMenuBar()
+{
+    QMenu* menu = MenuBar()->addMenu(QStringLiteral(" "));
+    m_menu = menu->menuAction();
+    m_settingsAction = menu->addAction(tr("Settings"));
+    m_settingsAction->setMenuRole(QAction::PreferencesRole);
+    menu->addSeparator();
+    m_helpAction = menu->addAction(tr("Online Help"));
+    m_homePageAction = menu->addAction(tr("Home Page"));
+    m_supportAction = menu->addAction(tr("Support"));
+    menu->addSeparator();
+    m_updateAction = menu->addAction(tr("Check for Updates"));
+    connect(m_updateAction, &QAction::triggered, this, [this] { UpdataSoft(); });
+    m_bugReportAction = menu->addAction(tr("Bug Report"));
+    menu->addSeparator();
+    m_aboutAction = menu->addAction(tr("About"));
+    m_aboutAction->setMenuRole(QAction::AboutQtRole);
+    menu->addSeparator();
+    m_translateAction = menu->addAction(tr("Translate Sonacap for us"));
+}
+
+QList<QAction*> CMainUI::MenuActions() const
+{
+    return {m_settingsAction, m_helpAction,      m_homePageAction, m_supportAction,
+            m_updateAction,   m_bugReportAction, m_aboutAction,    m_translateAction};
+}
+
+void CMainUI::ConnectSignals()
+{
+    connect(m_settingsAction, &QAction::triggered, this, &CMainUI::RecordingSetting);
+    connect(m_homePageAction, &QAction::triggered, this, &CMainUI::HomePage);
+    connect(m_supportAction, &QAction::triggered, this, &CMainUI::Support);
+    connect(m_helpAction, &QAction::triggered, this, &CMainUI::OnlineHelp);
+    connect(m_aboutAction, &QAction::triggered, this, &CMainUI::About);
+    connect(this, &CMainUI::NewFileCreated, this, &CMainUI::CreateNewFile);
+    connect(this, &CMyWindowFrame::MiniStateChanged, m_toolBar, &CToolBar::ChangeMiniState);
+    connect(this, &CMainUI::RecorderModuleMusicStartSignal, this, &CMainUI::RecorderModuleMusicStartSlot);
+    connect(this, &CMainUI::RecorderModuleCompleteSignal, this, &CMainUI::RecorderModuleCompleteSlot);
+    connect(this, &CMainUI::RecorderModuleGNCompleteSignal, this, &CMainUI::RecorderModuleGNCompleteSlot);
+    connect(this, &CMainUI::DiskNoEnoughSignal, this, &CMainUI::DiskNoEnoughSlot);
+    connect(m_toolBar->RecordStartButton(), &QToolButton::clicked, this, &CMainUI::RecorderModuleStart);
+    connect(m_toolBar->RecordStopButton(), &QToolButton::clicked, this, &CMainUI::RecorderModuleStop);
+    connect(m_toolBar->RecordAction(), &QAction::triggered, this, &CMainUI::RecorderModuleStart);
+    connect(m_toolBar->StopAction(), &QAction::triggered, this, &CMainUI::RecorderModuleStop);
+    connect(m_toolBar->LibraryAction(), &QAction::triggered, this, &CMainUI::ShowLibrary);
+    connect(m_toolBar->PreviousButton(), &QToolButton::clicked, this, &CMainUI::PlayLast);
+    connect(m_toolBar->PlayButton(), &QToolButton::clicked, this, &CMainUI::StartLastPlay);
+    connect(m_toolBar->NextButton(), &QToolButton::clicked, this, &CMainUI::PlayNext);
+    connect(m_toolBar->PlayInfo(), &CPlayInfoGroup::PlayFinished, this, &CMainUI::PlayNext);
+    connect(m_toolBar->SettingsAction(), &QAction::triggered, this, &CMainUI::RecordingSetting);
+    connect(m_recognizer, &CACRrecognize::signalGetResult, this, &CMainUI::IdentificationCompletedSlot);
+    connect(m_toolBar->QuitAction(), &QAction::triggered, this, &QWidget::close);
+    connect(m_toolBar->PlayListButton(), &QToolButton::clicked, this, &CMainUI::ShowPopPlayList);
+    connect(m_treeLib, &CTreeLib::SelectChanged, this, &CMainUI::ChangeShowWidget);
+    connect(m_treeLib->PlayAction(), &QAction::triggered, this, &CMainUI::StartPlayAllList);
+    connect(m_treeLib->DeleteAction(), &QAction::triggered, this, &CMainUI::DeleteMusicList);
+    connect(m_treeLib, &CTreeLib::listNameChanged, this, &CMainUI::itemChanged);
+    connect(m_treeLib->ITunesAction(), &QAction::triggered, this, &CMainUI::AddAllMusicToiTunes);
+    connect(m_treeLib->PlayListTree(), &CAcDopTreeWidget::DragItemToList, this, &CMainUI::DragItemToList);
+    connect(m_readyWidget->RecordButton(), &QToolButton::clicked, this, &CMainUI::RecorderModuleStart);
+    connect(m_readyWidget->SourcesButton(), &QToolButton::clicked, this, &CMainUI::RecordingSourceSetting);
+    connect(m_showList->PlayAction(), &QAction::triggered, this, [this] { StartNewPlay(-1); });
+    connect(m_showList->DeleteAction(), &QAction::triggered, this, [this] { DeleteMusic(); });
+    connect(m_showList->PlayListMenu(), &QMenu::triggered, this, &CMainUI::triggered);
+    connect(m_showList->TrackList(), &QTreeWidget::itemSelectionChanged, this, &CMainUI::MusicSelectionChanged);
+    connect(m_showList->TrackList(), &CMusicInfoTreeWidget::itemLeftButtonDoubleClicked, this,
+            [this](QTreeWidgetItem*) { StartNewPlay(-1); });
+    connect(m_showList->CoverFlow(), &CGraphicsView::DoubleClickItem, this,
+            [this](int index) { StartNewPlay(index); });
+    connect(m_showList->ITunesAction(), &QAction::triggered, this, &CMainUI::AddToiTunes);
+    connect(m_showList, &CShowListWidget::MusicInOtherListDeleted, m_treeLib, &CTreeLib::SetListItemNum);
+    connect(m_showList->TrackList(), &CMusicInfoTreeWidget::itemDragReleased, m_treeLib->PlayListTree(),
+            &CAcDopTreeWidget::dragRelease);
+    connect(m_showList->TrackList(), &CMusicInfoTreeWidget::borderPressed, this, &CMyWindowFrame::mousePressed);
+    connect(m_showList->TrackList(), &CMusicInfoTreeWidget::mouseRelease, this, &CMyWindowFrame::mouseReleased);
+    connect(m_recordingWidget, &CRecordingWidget::PlayMusic, this, &CMainUI::PlayRecordingList);
+    connect(m_recordingWidget, &CRecordingWidget::DeleteMusic, this,
+            static_cast<void (CMainUI::*)(CTreeWidgetItem*)>(&CMainUI::DeleteMusic));
+    connect(m_recordingWidget, &CRecordingWidget::EditMusic, this, &CMainUI::EditMusic);
+    connect(m_showList, &CShowListWidget::FilterListToNull, m_toolBar, &CToolBar::DisablePlayBut);
+    connect(m_showList, &CShowListWidget::MusicItemInfoChanged, m_toolBar, &CToolBar::RefreshPlayInfo);
+    connect(m_showList, &CShowListWidget::AutoDownloadFinished, m_toolBar, &CToolBar::AutoDownloadFinish);
+    connect(m_showList, &CShowListWidget::MusicItemDeleted, m_recordingWidget, &CRecordingWidget::RemoveItem);
+    connect(m_showList, &CShowListWidget::MusicItemInfoChanged, m_recordingWidget, &CRecordingWidget::ReflashItem);
+    connect(m_showList, &CShowListWidget::AutoDownloadFinished, m_recordingWidget,
+            &CRecordingWidget::AutoDownloadFinish);
+    connect(m_showList, &CShowListWidget::MusicInfoToUiSignal, m_recordingWidget,
+            &CRecordingWidget::MusicInfoToUiSlot);
+    connect(m_showList, &CShowListWidget::MusicInfoToUiSignal, m_toolBar, &CToolBar::MusicInfoToUiSlot);
+    connect(m_statusBar->SourcesButton(), &QToolButton::clicked, this, &CMainUI::RecordingSourceSetting);
+    connect(m_statusBar->AddButton(), &QToolButton::clicked, this, &CMainUI::AddPlayList);
+    connect(m_statusBar->SchedulerButton(), &QToolButton::clicked, this, &CMainUI::RecordingTaskSetting);
+    connect(m_statusBar->RecordingButton(), &QToolButton::pressed, this, &CMainUI::ShowRecording);
+    connect(m_statusBar->MediaButton(), &QToolButton::pressed, this, &CMainUI::ShowMedia);
+    connect(m_statusBar->ITunesButton(), &QToolButton::clicked, this, &CMainUI::AddToiTunes);
+    connect(m_statusBar->FacebookButton(), &QToolButton::clicked, this, &CMainUI::OpenFaceBook);
+    connect(m_statusBar->TwitterButton(), &QToolButton::clicked, this, &CMainUI::OpenTwiiter);
+    connect(m_bugReportAction, &QAction::triggered, this, &CMainUI::BugReport);
+    connect(m_translateAction, &QAction::triggered, this, &CMainUI::TranslateForUs);
+    connect(m_treeLib, &CTreeLib::ResizeChanged, m_splitter, &CSplitter::setRect);
+    connect(this, &CMainUI::SigShowMultiChannelTips, this, &CMainUI::ShowMultiChannelTips);
+
+    ConfigureEngineAtStart();
+}
+
+void CMainUI::ConfigureEngineAtStart()
+{
+    const int playState = m_toolBar->GetPlayState();
+    if (playState == CToolBar::Playing || playState == CToolBar::Paused) {
+        m_toolBar->StopPlay();
+        PlayQueue::Instance().Clear();
+    }
+
+    const int recordMode = m_settings->GetRecordMode();
+    const int sampleRate = m_settings->GetSampleRate();
+    const AudioParam format{sampleRate, 2, 16, 0, 0, 0, 0};
+    const int minimumLength = m_settings->GetFilterMode() == 1 ? m_settings->GetFilterTime() : 1;
+    const int splitValue = m_settings->GetSplitMode() != 0 ? m_settings->GetSplitTime() : 194967295;
+
+    if (m_engine) {
+        m_engine->Reset();
+        m_engine->SetIntParam(1, splitValue);
+        m_engine->SetIntParam(2, minimumLength);
+        const QStringList output = m_settings->GetOutputPath();
+        m_engine->SetTextParam(3, output.value(0).toUtf8().constData());
+        if (recordMode == -1) {
+            m_engine->SelectMode(1, format, nullptr);
+        } else {
+            const QString device = m_settings->GetDeviceId();
+            if (!device.isEmpty())
+                m_engine->SelectMode(2, format, device.toUtf8().constData());
+        }
+    }
+    m_lastSetup = {recordMode, sampleRate, splitValue, minimumLength};
+}
+
+void CMainUI::CheckUpdateOnStart()
+{
+    CGUITavrelRegister::GetInstance()->OnUpdateResult(1);
+}
+
+QTime CMainUI::Now() const
+{
+    return m_clock ? m_clock() : QTime::currentTime();
+}
+
+QString CMainUI::OpenSongPath()
+{
+    QMutexLocker guard(&m_songPathLock);
+    return m_openSongPath;
+}
+
+CMainUI::~CMainUI()
+{
+    CGUITavrelRegister::ReleaseInstance();
+
+    // From here on a song the engine finishes while it shuts down is not a
+    // finished recording but the remains of one the user quit.
+    m_closing = true;
+    IEngineFactory* factory = GetEngineFactory();
+    factory->ReleaseEngine(m_engine);
+    m_engine = nullptr;
+    factory->ReleaseDriverSetup(m_driverSetup);
+    m_driverSetup = nullptr;
+    AudioDevDestroy(m_audioDevice);
+    m_audioDevice = nullptr;
+
+    // The engine closed the half-recorded song on release; only now is its
+    // file complete on disk and safe to remove.
+    const QString unfinished = OpenSongPath();
+    if (!unfinished.isEmpty()) {
+        qDebug() << "CMainUI::~CMainUI remove unfinished recording" << unfinished;
+        QFile::remove(unfinished);
+    }
+    DiscardRecordingRow(true);
+
+    delete m_bugReport;
+    m_bugReport = nullptr;
+    delete m_recognizer;
+    m_recognizer = nullptr;
+    delete m_popPlayList;
+    m_popPlayList = nullptr;
+    delete m_updateInfo;
+    m_updateInfo = nullptr;
+    SetPlayingItemSource(nullptr);
+    PlayQueue::Instance().Clear();
+}

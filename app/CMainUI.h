@@ -1,0 +1,298 @@
+#pragma once
+
+// The program's main window and the owner of the recording engine: hosts the
+// start page, the recording view and the library, drives the engine, turns its
+// notifications into library rows, runs the play queue, the scheduled task,
+// the menu, the Edit commands and the closing questions.
+//
+// Thread contract: everything runs on the GUI thread except OnRecorderNotify,
+// which the engine calls on its processing thread. That side touches only
+//   - m_capture (engine thread only),
+//   - the spectrum's ring buffer (guarded by its own mutex),
+//   - the atomic flags m_recordingStopped, m_songIdentified, m_closing,
+//   - m_openSongPath (guarded by m_songPathLock),
+//   - the settings getter (locks itself), the recognizer's recognition calls,
+// and emits signals that reach this window's slots queued on the GUI thread.
+
+#include "CMyWindowFrame.h"
+#include "CPreferencesDialog.h"
+#include "CRecognitionCapture.h"
+#include "CRecordWavWriter.h"
+#include "MusicRecords.h"
+#include "Sonacap.h"
+#include "capdev.h"
+
+#include <QList>
+#include <QMap>
+#include <QMutex>
+#include <QString>
+#include <QTime>
+#include <QVariant>
+
+#include <atomic>
+#include <functional>
+
+class CACRrecognize;
+class CAppSettings;
+class CBugReport;
+class CPopupPlayList;
+class CReadyWidget;
+class CRecordingWidget;
+class CShowListWidget;
+class CSkinMainWidget;
+class CSplitter;
+class CStatusBar;
+class CToolBar;
+class CTreeLib;
+class CTreeWidgetItem;
+class ProductUpdateInfo;
+class QAction;
+class QDialog;
+class QStackedWidget;
+class QTimer;
+class QTreeWidgetItem;
+class QUrl;
+
+// The engine's notification callback (engine thread); `user` is the CMainUI.
+void RecorderNotifyCallback(void* user, tagSonacapNotify code, void* param);
+
+class CMainUI : public CMyWindowFrame {
+    Q_OBJECT
+public:
+    // The process-wide translators main() loaded; the application's is
+    // installed once more at construction, Qt's is replaced by LoadLanguage.
+    static void SetTranslators(class QTranslator* application, class QTranslator* qt);
+
+    explicit CMainUI(QWidget* parent = nullptr);
+    ~CMainUI() override;
+
+    // The update check's start-up result (main() calls it after show()).
+    void CheckUpdateOnStart();
+
+    // The engine thread's entry (RecorderNotifyCallback calls it).
+    void OnRecorderNotify(int code, void* param);
+
+    // 1 microphone access denied, -1 failure, 0 otherwise.
+    virtual int CheckMixFormat();
+
+    // Seams: the time of day for the scheduled task.
+    using Clock = std::function<QTime()>;
+    void SetClock(Clock clock) { m_clock = std::move(clock); }
+    QTime Now() const;
+    // Seam for the recognition capture's monotonic clock (engine thread).
+    CRecognitionCapture& Capture() { return m_capture; }
+
+    // Parts the tests and the program's own pieces look at.
+    CToolBar* ControlBar() const { return m_toolBar; }
+    CStatusBar* StatusBar() const { return m_statusBar; }
+    CTreeLib* TreeLib() const { return m_treeLib; }
+    CReadyWidget* ReadyPage() const { return m_readyWidget; }
+    CShowListWidget* LibraryPage() const { return m_showList; }
+    CRecordingWidget* RecordingPage() const { return m_recordingWidget; }
+    QStackedWidget* CentreStack() const { return m_centerWidget; }
+    CSplitter* Splitter() const { return m_splitter; }
+    CSkinMainWidget* LibraryPanel() const { return m_libraryPanel; }
+    QTimer* TaskStartTimer() const { return m_taskStartTimer; }
+    QTimer* TaskStopTimer() const { return m_taskStopTimer; }
+    CSonacapBase* Engine() const { return m_engine; }
+    CACRrecognize* Recognizer() const { return m_recognizer; }
+    CPopupPlayList* PopupPlayList() const { return m_popPlayList; }
+    CBugReport* BugReportDialog() const { return m_bugReport; }
+    HCAPDEV Device() const { return m_audioDevice; }
+    QList<QAction*> MenuActions() const;
+    int CutSource() const { return m_cutSource; }
+    bool IsRecordingStopped() const { return m_recordingStopped.load(); }
+    bool IsSongIdentified() const { return m_songIdentified.load(); }
+    QString OpenSongPath();
+
+    struct EngineSetup {
+        int recordMode = 0;
+        int sampleRate = 0;
+        int splitValue = 0;
+        int minimumLength = 0;
+    };
+    EngineSetup LastEngineSetup() const { return m_lastSetup; }
+
+    // The held-Delete counter (every sixth auto-repeat passes).
+    static int DeleteRepeatCounter();
+    static void ResetDeleteRepeatCounter();
+
+signals:
+    void NewFileCreated(int created);
+    void RecorderModuleMusicStartSignal();
+    void RecorderModuleCompleteSignal(QString path);
+    void RecorderModuleGNCompleteSignal(RecordMusicInfo* info);
+    void DiskNoEnoughSignal();
+    void SigShowMultiChannelTips();
+
+public slots:
+    // Recording control.
+    void RecorderModuleStart();
+    void RecorderModuleStop();
+    bool IsNeedReset();
+    void CreateNewFile(int created);
+    void DiskNoEnoughSlot();
+    void ShowMultiChannelTips();
+
+    // Song completion and recognition.
+    void IdentificationCompletedSlot(QMap<QString, QVariant> result);
+    void RecorderModuleMusicStartSlot();
+    void RecorderModuleCompleteSlot(QString path);
+    void RecorderModuleGNCompleteSlot(RecordMusicInfo* info);
+
+    // Play queue and playback.
+    void StartPlay(QList<CTreeWidgetItem*> items, int index = -1);
+    void StartNewPlay(int index);
+    void StartNewPlay() { StartNewPlay(-1); }
+    void StartLastPlay();
+    void PlayNext();
+    void PlayLast();
+    void PlayMusic(CTreeWidgetItem* item);
+    void PlayRecordingList(CTreeWidgetItem* item);
+    void StartPlayAllList();
+    void ShowPopPlayList();
+    void PopItemDoubleClick(CTreeWidgetItem* item);
+    void PopWidgetHide();
+    void StartPalyRecord();
+    void SetVolume(int volume);
+
+    // Scheduled task.
+    void SetTask();
+    void StartRecordTask();
+    void StopRecordTask();
+
+    // Pages, dialogs, links.
+    void ChangeShowWidget(int listId);
+    void ShowLibrary();
+    void ShowMedia();
+    void ShowRecording();
+    void RecordingSetting();
+    void RecordingSourceSetting();
+    void RecordingTaskSetting();
+    void SetPreferences(CPreferencesDialog::CPfType page);
+    void SetPreferences() { SetPreferences(0); }
+    void About();
+    void BugReport();
+    void UpdataSoft(bool show);
+    void UpdataSoft() { UpdataSoft(true); }
+    void OnlineHelp();
+    void HomePage();
+    void Support();
+    void OpenFaceBook();
+    void OpenTwiiter();
+    void TranslateForUs();
+    void LoadLanguage();
+
+    // Edit operations and lists.
+    void MenuBarCopy();
+    void MenuBarCut();
+    void MenuBarPaste();
+    void MenuBarSelectAll();
+    void MenuBarClearSelect();
+    void AddPlayList();
+    void triggered(QAction* action);
+    void DragItemToList(QString ids, int listId);
+    void itemChanged(QTreeWidgetItem* item);
+    void DeleteMusic();
+    void DeleteMusic(CTreeWidgetItem* item);
+    void DeleteMusic(QList<QTreeWidgetItem*> rows, int listId);
+    void DeleteMusicList();
+    void AddToiTunes();
+    void AddAllMusicToiTunes();
+    void EditMusic(CTreeWidgetItem* item);
+    void MusicSelectionChanged() {}
+
+protected:
+    // Seams for the tests: every modal dialog and message box goes through
+    // ExecDialog, every web page through OpenUrl, the conflicting-tool check
+    // through IsConflictingToolRunning.
+    virtual int ExecDialog(QDialog* dialog);
+    virtual bool OpenUrl(const QUrl& url);
+    virtual bool IsConflictingToolRunning();
+
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    void InitMainWindow();
+    void InitRecorderModule();
+    void CreateMainWidgets();
+    void CreateMenuBar();
+    void ConnectSignals();
+    void ConfigureEngineAtStart();
+
+    // Engine thread: the 22-second hand-off to recognition.
+    void HandCaptureToRecognition(const AudioClip& clip);
+
+    // Song completion (GUI thread).
+    qint64 IfDeleteRecord();
+    void DealWithMusicInfo();
+
+    // Play queue helpers.
+    int PlayCurrentItem();
+    bool ConfirmStopRecording();
+    QList<CTreeWidgetItem*> GetPlayableItems();
+    int RemoveMissingItems(QList<CTreeWidgetItem*>& items);
+    void AfterDeletePlayingMusic(int isPlaying);
+    void AddFinishedRecording(int flag);
+    void EnablePlayButtonIfPlayable();
+    bool IsRecordingBusy() const;
+
+    QList<CTreeWidgetItem*> AddItemsToList(QList<CTreeWidgetItem*> rows, int listId);
+    bool IsLibraryPageShown() const;
+    void OpenLink(const QString& link, bool raiseAfter);
+    // Removes a song being recorded: its row, covers, database record and,
+    // once the engine no longer writes it, its file.
+    void DiscardRecordingRow(bool removeFile);
+    // A simple question or notice through the program's dialog.
+    int Ask(const QString& text, const QList<QPair<int, QString>>& buttons, int defaultIndex);
+
+    CRecordWavWriter m_wavWriter;
+    std::atomic<bool> m_recordingStopped{false};
+    QAction* m_aboutAction = nullptr;
+    QAction* m_settingsAction = nullptr;
+    QAction* m_menu = nullptr;
+    QAction* m_helpAction = nullptr;
+    QAction* m_homePageAction = nullptr;
+    QAction* m_supportAction = nullptr;
+    QAction* m_bugReportAction = nullptr;
+    QAction* m_translateAction = nullptr;
+    QAction* m_updateAction = nullptr;
+    std::atomic<bool> m_songIdentified{false};
+    CToolBar* m_toolBar = nullptr;
+    CStatusBar* m_statusBar = nullptr;
+    CTreeLib* m_treeLib = nullptr;
+    CReadyWidget* m_readyWidget = nullptr;
+    CShowListWidget* m_showList = nullptr;
+    CRecordingWidget* m_recordingWidget = nullptr;
+    int m_Mode = -1;
+    CSplitter* m_splitter = nullptr;
+    CSkinMainWidget* m_libraryPanel = nullptr;
+    QStackedWidget* m_centerWidget = nullptr;
+    QTimer* m_taskStartTimer = nullptr;
+    QTimer* m_taskStopTimer = nullptr;
+    CACRrecognize* m_recognizer = nullptr;
+    CAppSettings* m_settings = nullptr;
+    EngineSetup m_lastSetup;
+    CBugReport* m_bugReport = nullptr;
+    HCAPDEV m_audioDevice = nullptr;
+    CPopupPlayList* m_popPlayList = nullptr;
+    ProductUpdateInfo* m_updateInfo = nullptr;
+    CSonacapBase* m_engine = nullptr;
+    ISonacapDriverSetup* m_driverSetup = nullptr;
+    CPreferencesDialog* m_preferences = nullptr;
+    int m_cutSource = -1;
+    int m_bodyHeight = 0;
+    Clock m_clock;
+
+    // Engine-thread state of the song being recorded (see the contract above).
+    CRecognitionCapture m_capture;
+    AudioParam m_captureFormat{};
+    QMutex m_songPathLock;
+    QString m_openSongPath;       // the song file open in the engine, empty between songs
+    std::atomic<bool> m_closing{false};
+};

@@ -1,0 +1,585 @@
+// Pages, dialogs, web links, the Edit commands, list commands, keys and
+// closing of the main window.
+#include "CMainUI.h"
+
+#include "CAbout.h"
+#include "CAddToiTunesDialog.h"
+#include "CAppSettings.h"
+#include "CBugReport.h"
+#include "CDeleteDialog.h"
+#include "CFilterEdit.h"
+#include "CListTreeItem.h"
+#include "CMToolButton.h"
+#include "CMusicInfoTreeWidget.h"
+#include "CReadyWidget.h"
+#include "CRecordingWidget.h"
+#include "CShowListWidget.h"
+#include "CStatusBar.h"
+#include "CToolBar.h"
+#include "CTreeLib.h"
+#include "CTreeWidgetItem.h"
+#include "InterfaceScale.h"
+#include "LibraryServices.h"
+#include "MusicDatabase.h"
+#include "PlayQueue.h"
+#include "ProductUpdateInfo.h"
+#include "WidgetFlags.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDebug>
+#include <QDesktopServices>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFile>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMenuBar>
+#include <QStackedWidget>
+#include <QTimer>
+#include <QTranslator>
+#include <QUrl>
+
+#include <memory>
+
+namespace {
+int g_deleteRepeatCounter = 5;
+bool g_firstResize = true;
+
+// The maker's pages; the home page and the help and support links come from
+// the settings.
+const char* const kFacebookPage = "https://www.facebook.com/tavrelsoftware";
+const char* const kTwitterPage = "https://twitter.com/tavrelsoftware";
+const char* const kTranslationPage = "https://www.tavrel.com/translation/";
+const char* const kHomePageHost = "https://www.tavrel.com";
+} // namespace
+
+int CMainUI::DeleteRepeatCounter()
+{
+    return g_deleteRepeatCounter;
+}
+
+void CMainUI::ResetDeleteRepeatCounter()
+{
+    g_deleteRepeatCounter = 5;
+}
+
+// ---------------------------------------------------------------- seams
+
+int CMainUI::ExecDialog(QDialog* dialog)
+{
+    return dialog->exec();
+}
+
+bool CMainUI::OpenUrl(const QUrl& url)
+{
+    return QDesktopServices::openUrl(url);
+}
+
+int CMainUI::Ask(const QString& text, const QList<QPair<int, QString>>& buttons, int defaultIndex)
+{
+    QList<DialogButtonInfo> infos;
+    for (int i = 0; i < buttons.size(); ++i)
+        infos.append({buttons.at(i).first, buttons.at(i).second, i == defaultIndex});
+    CDeleteDialog dialog(text, infos, this);
+    dialog.setModal(true);
+    return ExecDialog(&dialog);
+}
+
+// ---------------------------------------------------------------- pages
+
+bool CMainUI::IsLibraryPageShown() const
+{
+    return m_centerWidget->currentIndex() == 2;
+}
+
+void CMainUI::ChangeShowWidget(int listId)
+{
+    if (listId == 0)
+        return;
+    m_centerWidget->setCurrentIndex(2);
+    m_showList->ShowList(listId);
+    const int n = m_showList->GetVisibleCount();
+    if (!IsRecordingBusy()) {
+        if (n > 0)
+            m_toolBar->PlayPauseStack()->setEnabled(true);
+        else if (PlayQueue::Instance().IsEmpty())
+            m_toolBar->PlayPauseStack()->setEnabled(false);
+    }
+    m_statusBar->ITunesButton()->setEnabled(n > 0);
+}
+
+void CMainUI::ShowMedia()
+{
+    if (CShowListWidget::GetShownListId() > 0) {
+        m_centerWidget->setCurrentIndex(2);
+        if (!m_showList->GetSelectedOrAllItems(true).isEmpty())
+            m_statusBar->ITunesButton()->setEnabled(true);
+    } else {
+        m_treeLib->SelectList(2);
+    }
+    m_statusBar->AddButton()->setEnabled(true);
+    m_statusBar->RecordingButton()->setChecked(false);
+    m_statusBar->MediaButton()->setChecked(true);
+}
+
+void CMainUI::ShowRecording()
+{
+    m_centerWidget->setCurrentIndex(1);
+    m_statusBar->ITunesButton()->setEnabled(false);
+    m_statusBar->AddButton()->setEnabled(false);
+    m_statusBar->MediaButton()->setChecked(false);
+    m_statusBar->RecordingButton()->setChecked(true);
+}
+
+void CMainUI::ShowLibrary()
+{
+    ShowMedia();
+    if (m_toolBar->IsMiniState())
+        ToggleMiniState();
+    showNormal();
+    raise();
+}
+
+// ---------------------------------------------------------------- dialogs
+
+void CMainUI::RecordingSetting()
+{
+    SetPreferences(m_settings->GetPreferenceIndex());
+}
+
+void CMainUI::RecordingSourceSetting()
+{
+    SetPreferences(CPreferencesDialog::kPageSource);
+}
+
+void CMainUI::RecordingTaskSetting()
+{
+    SetPreferences(CPreferencesDialog::kPageScheduler);
+}
+
+void CMainUI::SetPreferences(CPreferencesDialog::CPfType page)
+{
+    if (m_preferences) {
+        m_preferences->raise();
+        return;
+    }
+    m_preferences = new CPreferencesDialog(m_audioDevice, m_engine, m_driverSetup, this, page);
+    m_preferences->setModal(true);
+    connect(m_preferences, &CPreferencesDialog::sLanguageChange, this, &CMainUI::LoadLanguage);
+    if (ExecDialog(m_preferences) == 1)
+        SetTask();
+    delete m_preferences;
+    m_preferences = nullptr;
+}
+
+void CMainUI::About()
+{
+    showNormal();
+    CAbout about(this, 0xC003);
+    ExecDialog(&about);
+}
+
+void CMainUI::BugReport()
+{
+    if (!m_bugReport)
+        m_bugReport = new CBugReport(nullptr);
+    m_bugReport->show();
+}
+
+void CMainUI::UpdataSoft(bool show)
+{
+    if (m_updateInfo)
+        m_updateInfo->CheckForUpdates(show, this);
+}
+
+void CMainUI::LoadLanguage()
+{
+    const QString language = m_settings->GetLanguage();
+    auto* translator = new QTranslator;
+    if (translator->load(QStringLiteral("qt_") + language + QStringLiteral(".qm"),
+                         QCoreApplication::applicationDirPath() + QStringLiteral("/language")))
+        QCoreApplication::installTranslator(translator);
+    // The previous translator stays installed; the newest one is asked first.
+    SetTranslators(nullptr, translator);
+
+    m_settingsAction->setText(tr("Settings"));
+    m_helpAction->setText(tr("Online Help"));
+    m_homePageAction->setText(tr("Home Page"));
+    m_supportAction->setText(tr("Support"));
+    m_updateAction->setText(tr("Check for Updates"));
+    m_bugReportAction->setText(tr("Bug Report"));
+    m_aboutAction->setText(tr("About"));
+    m_translateAction->setText(tr("Translate Sonacap for us"));
+
+    m_toolBar->Retranslate();
+    m_readyWidget->Retranslate();
+    m_statusBar->Retranslate();
+    m_treeLib->RetranslateUi();
+    m_showList->RetranslateUi();
+    m_recordingWidget->RetranslateUi();
+    if (m_bugReport)
+        m_bugReport->RetranslateUi();
+}
+
+// ---------------------------------------------------------------- web links
+
+void CMainUI::OpenLink(const QString& link, bool raiseAfter)
+{
+    if (!link.isEmpty())
+        OpenUrl(QUrl::fromEncoded(link.toLocal8Bit()));
+    if (raiseAfter)
+        raise();
+}
+
+void CMainUI::OnlineHelp()
+{
+    OpenLink(m_settings->GetUserGuideLink(), false);
+}
+
+void CMainUI::Support()
+{
+    OpenLink(m_settings->GetSupportLink(), false);
+}
+
+void CMainUI::HomePage()
+{
+    const QString language = m_settings->GetLanguage();
+    QString path = QStringLiteral("/sonacap/");
+    if (language == QLatin1String("de"))
+        path = QStringLiteral("/de/sonacap/");
+    else if (language == QLatin1String("jp"))
+        path = QStringLiteral("/jp/sonacap/");
+    OpenUrl(QUrl(QLatin1String(kHomePageHost) + path));
+}
+
+void CMainUI::OpenFaceBook()
+{
+    OpenLink(QLatin1String(kFacebookPage), true);
+}
+
+void CMainUI::OpenTwiiter()
+{
+    OpenLink(QLatin1String(kTwitterPage), true);
+}
+
+void CMainUI::TranslateForUs()
+{
+    OpenLink(QLatin1String(kTranslationPage), false);
+}
+
+// ---------------------------------------------------------------- Edit operations
+
+void CMainUI::MenuBarCopy()
+{
+    if (!IsLibraryPageShown())
+        return;
+    m_showList->Clipboard = m_showList->GetSelectedOrAllItems(true);
+    m_cutSource = -1;
+}
+
+void CMainUI::MenuBarCut()
+{
+    if (!IsLibraryPageShown())
+        return;
+    m_showList->Clipboard = m_showList->GetSelectedOrAllItems(true);
+    m_cutSource = CShowListWidget::GetShownListId();
+}
+
+void CMainUI::MenuBarPaste()
+{
+    const int target = CShowListWidget::GetShownListId();
+    if (!IsLibraryPageShown() || m_showList->Clipboard.isEmpty() || target <= 3)
+        return;
+    const QList<CTreeWidgetItem*> added = AddItemsToList(m_showList->Clipboard, target);
+    if (!added.isEmpty()) {
+        m_showList->FilterBox()->emtiFilterChanged();
+        if (m_showList->GetListItemCount(target) > 0)
+            m_toolBar->DisablePlayBut(false);
+        m_treeLib->SetListItemNum(target, m_showList->GetListItemCount(target));
+        m_showList->UpdataPicView(false, true);
+    }
+    if (m_cutSource > 3 && m_cutSource != target) {
+        PlayQueue& queue = PlayQueue::Instance();
+        const int before = queue.Count();
+        int last = 0;
+        DB_CreateTransaction();
+        // RemoveItemFromList drops the row from the clipboard as well; a row
+        // it could not take out is dropped here so the loop always ends.
+        while (!m_showList->Clipboard.isEmpty()) {
+            CTreeWidgetItem* row = m_showList->Clipboard.first();
+            const int size = m_showList->Clipboard.size();
+            last = m_showList->RemoveItemFromList(row, m_cutSource);
+            if (m_showList->Clipboard.size() == size)
+                m_showList->Clipboard.removeFirst();
+        }
+        DB_CommitTransaction();
+        if (queue.Count() < before)
+            AfterDeletePlayingMusic(last);
+        m_treeLib->SetListItemNum(m_cutSource, m_showList->GetListItemCount(m_cutSource));
+        m_cutSource = -1;
+    }
+}
+
+void CMainUI::MenuBarSelectAll()
+{
+    m_showList->selectAll();
+}
+
+void CMainUI::MenuBarClearSelect()
+{
+    m_showList->clearSelection();
+}
+
+QList<CTreeWidgetItem*> CMainUI::AddItemsToList(QList<CTreeWidgetItem*> rows, int listId)
+{
+    QList<CTreeWidgetItem*> added;
+    DB_CreateTransaction();
+    for (CTreeWidgetItem* row : rows) {
+        if (CTreeWidgetItem* listRow = m_showList->AddItemToList(row, listId))
+            added.append(listRow);
+    }
+    DB_CommitTransaction();
+    return added;
+}
+
+// ---------------------------------------------------------------- lists
+
+void CMainUI::AddPlayList()
+{
+    if (CListTreeItem* entry = m_treeLib->AddNewList())
+        m_showList->AddList(entry);
+}
+
+void CMainUI::triggered(QAction* action)
+{
+    const int listId = m_showList->GetActionListId(action);
+    if (listId == 0)
+        return;
+    AddItemsToList(m_showList->GetSelectedOrAllItems(true), listId);
+    m_treeLib->SetListItemNum(listId, m_showList->GetListItemCount(listId));
+}
+
+void CMainUI::DragItemToList(QString ids, int listId)
+{
+    QList<int> musicIds;
+    for (const QString& part : ids.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        bool ok = false;
+        const int id = part.toInt(&ok, 10);
+        if (ok)
+            musicIds.append(id);
+    }
+    const QList<CTreeWidgetItem*> rows = m_showList->GetItemsByMusicId(musicIds);
+    if (AddItemsToList(rows, listId).isEmpty())
+        return;
+    if (m_showList->GetListItemCount(listId) > 0)
+        m_toolBar->DisablePlayBut(false);
+    m_treeLib->SetListItemNum(listId, m_showList->GetListItemCount(listId));
+}
+
+void CMainUI::itemChanged(QTreeWidgetItem* item)
+{
+    auto* entry = dynamic_cast<CListTreeItem*>(item);
+    if (!entry)
+        return;
+    m_showList->RenameListAction(entry->GetListType(), entry->GetListName());
+    DB_UpdateMusicList(entry->GetListType(), entry->GetListName());
+}
+
+void CMainUI::DeleteMusic()
+{
+    const QList<CTreeWidgetItem*> selected = m_showList->TrackList()->GetSelectedItems();
+    if (selected.isEmpty()) {
+        DeleteMusicList();
+        return;
+    }
+    QList<QTreeWidgetItem*> rows;
+    for (CTreeWidgetItem* row : selected)
+        rows.append(row);
+    DeleteMusic(rows, CShowListWidget::GetShownListId());
+}
+
+void CMainUI::DeleteMusic(CTreeWidgetItem* item)
+{
+    if (item)
+        DeleteMusic(QList<QTreeWidgetItem*>{item}, 2);
+}
+
+void CMainUI::DeleteMusic(QList<QTreeWidgetItem*> rows, int listId)
+{
+    PlayQueue& queue = PlayQueue::Instance();
+    const int before = queue.Count();
+    QStringList paths;
+    for (QTreeWidgetItem* item : rows) {
+        if (auto* row = dynamic_cast<CTreeWidgetItem*>(item))
+            paths.append(row->GetMusicPath());
+    }
+    const int playing = m_showList->DeleteSelectedMusic(rows, listId);
+    const int state = m_toolBar->GetPlayState();
+    if (queue.Count() < before && (state == CToolBar::Playing || state == CToolBar::Paused)) {
+        AfterDeletePlayingMusic(playing);
+        // The player may have held a deleted song open. Only songs deleted
+        // from the library lose their files; a play list's entries never do.
+        if (listId == 1 || listId == 2) {
+            for (const QString& path : paths) {
+                if (!path.isEmpty())
+                    QFile::remove(path);
+            }
+        }
+    }
+    if (m_showList->GetVisibleCount() == 0 && m_toolBar->GetPlayState() == CToolBar::Stopped)
+        m_toolBar->PlayPauseStack()->setEnabled(false);
+    m_treeLib->SetListItemNum(listId, m_showList->GetListItemCount(listId));
+    m_showList->UpdataPicView(false, true);
+}
+
+void CMainUI::DeleteMusicList()
+{
+    const int current = CShowListWidget::GetShownListId();
+    if (current < 4)
+        return;
+    const int removed = m_showList->ClearMusicList(current);
+    if (removed < 0)
+        return;
+    if (removed > 0) {
+        m_toolBar->StopPlay();
+        m_toolBar->PreviousButton()->setEnabled(false);
+        m_toolBar->NextButton()->setEnabled(false);
+        m_toolBar->PlayPauseStack()->setCurrentIndex(0);
+    }
+    const int id = m_treeLib->GetCurrentListId();
+    m_showList->DeleteAction(id);
+    qDebug() << "CMainUI::DeleteMusicList ListId: " << id;
+    ChangeShowWidget(m_treeLib->GetNextListId());
+    m_treeLib->DeleteItem();
+}
+
+void CMainUI::EditMusic(CTreeWidgetItem* item)
+{
+    m_showList->EditTagsMusic(item);
+}
+
+void CMainUI::AddToiTunes()
+{
+    QList<CTreeWidgetItem*> rows = m_showList->GetSelectedOrAllItems(true);
+    RemoveMissingItems(rows);
+    QList<MusicInfoRow> records;
+    for (CTreeWidgetItem* row : rows) {
+        std::unique_ptr<MusicInfoRow> record(row->GetMusicInfo());
+        if (record)
+            records.append(*record);
+    }
+    CAddToiTunesDialog dialog(records, this);
+    ExecDialog(&dialog);
+}
+
+void CMainUI::AddAllMusicToiTunes()
+{
+    QList<CTreeWidgetItem*> rows = m_showList->GetVisibleItems();
+    RemoveMissingItems(rows);
+    QList<MusicInfoRow> records;
+    for (CTreeWidgetItem* row : rows) {
+        std::unique_ptr<MusicInfoRow> record(row->GetMusicInfo());
+        if (record)
+            records.append(*record);
+    }
+    CAddToiTunesDialog dialog(records, this);
+    ExecDialog(&dialog);
+}
+
+// ---------------------------------------------------------------- keys
+
+void CMainUI::keyPressEvent(QKeyEvent* event)
+{
+    CMyWindowFrame::keyPressEvent(event);
+    if (event->isAutoRepeat() || !m_showList->isVisible() || EditFocusFlag
+        || event->modifiers() != Qt::ControlModifier)
+        return;
+    switch (event->key()) {
+    case Qt::Key_X: MenuBarCut(); break;
+    case Qt::Key_C: MenuBarCopy(); break;
+    case Qt::Key_V: MenuBarPaste(); break;
+    default: break;
+    }
+}
+
+void CMainUI::keyReleaseEvent(QKeyEvent* event)
+{
+    CMyWindowFrame::keyReleaseEvent(event);
+    const bool plainDelete = event->key() == Qt::Key_Delete && event->modifiers() == Qt::NoModifier;
+    if (event->isAutoRepeat()) {
+        if (plainDelete)
+            m_treeLib->DeleteKeyTimer()->start(200);
+        if (g_deleteRepeatCounter > 0) {
+            --g_deleteRepeatCounter;
+            return;
+        }
+        g_deleteRepeatCounter = 5;
+    } else {
+        if (event->key() == Qt::Key_Delete)
+            m_treeLib->DeleteKeyTimer()->stop();
+        m_showList->TrackList()->ReleaseModifierKey(event);
+    }
+    if (m_showList->isVisible() && !EditFocusFlag && plainDelete)
+        DeleteMusic();
+}
+
+// ---------------------------------------------------------------- window events
+
+void CMainUI::closeEvent(QCloseEvent* event)
+{
+    const int recordState = m_toolBar->GetRecordState();
+    if (recordState == IRecordStateSource::RecordingSong) {
+        const int answer = Ask(tr("Are you sure to quit the programme?\nUnfinished recording will be lost if you "
+                                  "quit now!"),
+                               {{QDialogButtonBox::Cancel, tr("No")}, {QDialogButtonBox::Ok, tr("Quit")}}, 0);
+        if (answer != QDialogButtonBox::Ok) {
+            event->ignore();
+            return;
+        }
+        AudioDevStopRecord(m_audioDevice);
+        // The row and its record go now; the file itself is removed once the
+        // engine has let go of it (the destructor, after the engine's release).
+        DiscardRecordingRow(false);
+        m_toolBar->RecordStopped();
+    } else if (recordState == IRecordStateSource::WaitingForSong) {
+        AudioDevStopRecord(m_audioDevice);
+    }
+    if (m_bugReport && m_bugReport->IsBusy()) {
+        const int answer = Ask(tr("Are you sure to quit the programme?\nIt is sending bug report mail!"),
+                               {{QDialogButtonBox::Cancel, tr("No")}, {QDialogButtonBox::Ok, tr("Quit")}}, 0);
+        if (answer == QDialogButtonBox::Cancel || answer == 0) {
+            event->ignore();
+            return;
+        }
+    }
+    qDebug() << "CMainUI::closeEvent event->accept()";
+    // From now on the engine's songs are leftovers of a quit, not recordings.
+    m_closing = true;
+    event->accept();
+    delete m_updateInfo;
+    m_updateInfo = nullptr;
+}
+
+void CMainUI::resizeEvent(QResizeEvent* event)
+{
+    CMyWindowFrame::resizeEvent(event);
+    if (g_firstResize) {
+        g_firstResize = false;
+        m_bodyHeight = GetBodyWidget() ? GetBodyWidget()->height() : 0;
+        m_treeLib->resize(ScaledPixels(200), m_bodyHeight);
+        m_showList->resize(ScaledPixels(724), m_bodyHeight);
+    }
+    m_toolBar->setFixedWidth(width());
+}
+
+void CMainUI::showEvent(QShowEvent* event)
+{
+    CMyWindowFrame::showEvent(event);
+}
+
+void CMainUI::hideEvent(QHideEvent* event)
+{
+    CMyWindowFrame::hideEvent(event);
+}

@@ -1,0 +1,503 @@
+// The main window's side of the engine: the notification dispatcher (engine
+// thread), recording start and stop, the recognition capture and the
+// completion of each recorded song.
+#include "CMainUI.h"
+
+#include "CACRrecognize.h"
+#include "CAppSettings.h"
+#include "CDeleteDialog.h"
+#include "CRecordingWidget.h"
+#include "CShowDownloadingView.h"
+#include "CShowListWidget.h"
+#include "CSetTaskDialog.h"
+#include "CStatusBar.h"
+#include "CMToolButton.h"
+#include "CToolBar.h"
+#include "CTreeLib.h"
+#include "CTreeWidgetItem.h"
+#include "DiskNoEnoughDialog.h"
+#include "FileTimeHelpers.h"
+#include "MusicDatabase.h"
+#include "PlayQueue.h"
+#include "RecordingProbes.h"
+#include "SystemHelpers.h"
+#include "guidialogExpire.h"
+#include "guidialogMicrophone.h"
+#include "pcmsink_widget.h"
+#include "trackhold.h"
+
+#include <QDebug>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QMessageBox>
+#include <QMutexLocker>
+#include <QStackedWidget>
+#include <QTimer>
+
+#include <cstring>
+#include <memory>
+
+namespace {
+// The multi-channel notice comes at most once per program run.
+std::atomic<bool> g_multiChannelNotice{true};
+
+QString FieldText(const char* field, size_t size)
+{
+    return QString::fromUtf8(field, static_cast<int>(qstrnlen(field, static_cast<uint>(size))));
+}
+} // namespace
+
+// ---------------------------------------------------------------- dispatcher (engine thread)
+
+void CMainUI::OnRecorderNotify(int code, void* param)
+{
+    switch (code) {
+    case kSonacapNotifyAudioClip: {
+        const auto* clip = static_cast<const AudioClip*>(param);
+        if (clip && clip->data && clip->size > 0)
+            m_toolBar->Spectrum()->WriteWaveData(clip->size, reinterpret_cast<const char*>(clip->data));
+        break;
+    }
+    case kSonacapNotifyMusicStart: {
+        const auto* clip = static_cast<const AudioClip*>(param);
+        // The path buffer is the engine's and valid only during this call.
+        const QString path = clip && clip->name ? QString::fromLocal8Bit(clip->name) : QString();
+        {
+            QMutexLocker guard(&m_songPathLock);
+            m_openSongPath = path;
+        }
+        m_capture.BeginSong();
+        m_songIdentified = false;
+        if (m_closing)
+            break;
+        emit RecorderModuleMusicStartSignal();
+        emit NewFileCreated(1);
+        break;
+    }
+    case kSonacapNotifyMusicData: {
+        const auto* clip = static_cast<const AudioClip*>(param);
+        if (!clip)
+            break;
+        m_capture.Append(*clip);
+        if (!m_recordingStopped && clip->data && clip->size > 0)
+            m_toolBar->Spectrum()->WriteWaveData(clip->size, reinterpret_cast<const char*>(clip->data));
+        if (clip->param.channels > 2 && g_multiChannelNotice.exchange(false) && !m_closing)
+            emit SigShowMultiChannelTips();
+        if (m_settings->GetIdMode() == 1 && m_capture.TakeMark()) {
+            m_songIdentified = true;
+            HandCaptureToRecognition(*clip);
+        }
+        break;
+    }
+    case kSonacapNotifyMusicEnd: {
+        qDebug() << "--------------------------------kSonacapNotifyMusicEnd begin";
+        m_songIdentified = false;
+        const QString path = param ? QString::fromUtf8(static_cast<const char*>(param)) : QString();
+        if (!m_closing) {
+            {
+                QMutexLocker guard(&m_songPathLock);
+                m_openSongPath.clear();
+            }
+            emit RecorderModuleCompleteSignal(path);
+            emit NewFileCreated(0);
+        }
+        qDebug() << "--------------------------------kSonacapNotifyMusicEnd end";
+        break;
+    }
+    case kSonacapNotifyDiskFull:
+        if (!m_closing)
+            emit DiskNoEnoughSignal();
+        break;
+    default:
+        break;
+    }
+}
+
+void CMainUI::HandCaptureToRecognition(const AudioClip& clip)
+{
+    const QByteArray& pcm = m_capture.Buffer();
+    if (clip.param.channels > 2) {
+        const QString songPath = clip.name ? QString::fromUtf8(clip.name) : QString();
+        if (songPath.isEmpty())
+            return;
+        const QString temporary = CRecognitionCapture::TemporaryWavName(songPath);
+        const QByteArray localName = temporary.toLocal8Bit();
+        if (m_wavWriter.Open(localName.constData(), &clip.param)) {
+            m_wavWriter.Write(pcm.constData(), static_cast<uint32_t>(pcm.size()));
+            m_wavWriter.Close();
+            m_recognizer->RecognizeFile(temporary, 1);
+        }
+        QFile::remove(QString::fromLocal8Bit(localName));
+        return;
+    }
+    const QByteArray image = CRecognitionCapture::BuildWavImage(pcm, clip.param);
+    qDebug() << "riff len " << (pcm.size() + 36) << "fmt len: " << 16 << "sample rate: " << clip.param.samplesPerSec
+             << "fileBuffer size: " << image.size() << "tempBuffer size: " << pcm.size();
+    m_recognizer->RecognizeBuffer(image, 1);
+}
+
+// ---------------------------------------------------------------- recording control (GUI thread)
+
+int CMainUI::CheckMixFormat()
+{
+    return ProbeMicrophoneAccess();
+}
+
+bool CMainUI::IsConflictingToolRunning()
+{
+    return IsProcessRunning(QStringLiteral("Nahimic"));
+}
+
+bool CMainUI::IsNeedReset()
+{
+    const int recordMode = m_settings->GetRecordMode();
+    const int sampleRate = m_settings->GetSampleRate();
+    const int minimumLength = m_settings->GetFilterMode() == 1 ? m_settings->GetFilterTime() : 0;
+    const int splitValue = m_settings->GetSplitMode() != 0 ? m_settings->GetSplitTime() : 0;
+    if (recordMode != m_lastSetup.recordMode || sampleRate != m_lastSetup.sampleRate
+        || minimumLength != m_lastSetup.minimumLength || splitValue != m_lastSetup.splitValue) {
+        qDebug() << "IsNeedReset = true";
+        return true;
+    }
+    if (CheckMixFormat() == 0) {
+        qDebug() << "IsNeedReset = true";
+        return true;
+    }
+    qDebug() << "IsNeedReset = false";
+    return false;
+}
+
+void CMainUI::RecorderModuleStart()
+{
+    m_Mode = m_settings->GetRecordMode();
+    qDebug() << "m_Mode =" << m_Mode;
+
+    if (CheckMixFormat() == 1 && m_Mode == 0) {
+        guidialogMicrophone notice(this);
+        ExecDialog(&notice);
+        return;
+    }
+    if (IsConflictingToolRunning()) {
+        QMessageBox box(QMessageBox::Warning, m_settings->GetDisplayName(),
+                        tr("Please shut down Nahimic and restart computer to start recording normally!"),
+                        QMessageBox::Ok, this);
+        ExecDialog(&box);
+        return;
+    }
+
+    m_recordingStopped = false;
+    const int playState = m_toolBar->GetPlayState();
+    if (playState == CToolBar::Playing || playState == CToolBar::Paused) {
+        m_toolBar->StopPlay();
+        PlayQueue::Instance().Clear();
+        m_toolBar->DownloadingView()->StopAnimation();
+    }
+
+    const int format = m_settings->GetOutputFileType() == 1 ? 1 : 2;
+    qDebug() << "----CMainUI::RecorderModuleStart-5";
+    int quality = 0;
+    switch (m_settings->GetBitRate()) {
+    case 128: quality = 0; break;
+    case 192: quality = 1; break;
+    case 224: quality = 2; break;
+    case 256: quality = 3; break;
+    case 320: quality = 4; break;
+    default:
+        m_settings->SetBitRate(128);
+        quality = 0;
+        break;
+    }
+    const int identify = m_settings->GetIdMode() == 1 ? 1 : 0;
+
+    if (IsNeedReset() && m_engine) {
+        const int recordMode = m_settings->GetRecordMode();
+        const int sampleRate = m_settings->GetSampleRate();
+        const AudioParam formatRecord{sampleRate, 2, 16, 0, 0, 0, 0};
+        const int minimumLength = m_settings->GetFilterMode() == 1 ? m_settings->GetFilterTime() : 1;
+        const int splitValue = m_settings->GetSplitMode() != 0 ? m_settings->GetSplitTime() : 194967295;
+        m_engine->Reset();
+        m_engine->SetIntParam(1, splitValue);
+        m_engine->SetIntParam(2, minimumLength);
+        if (recordMode == -1)
+            m_engine->SelectMode(1, formatRecord, nullptr);
+        else
+            m_engine->SelectMode(2, formatRecord, m_settings->GetDeviceId().toUtf8().constData());
+        m_lastSetup = {recordMode, sampleRate, splitValue, minimumLength};
+    }
+
+    int started = -1;
+    if (m_engine) {
+        m_engine->SetTextParam(3, m_settings->GetOutputPath().value(0).toUtf8().constData());
+        started = m_engine->Start(identify, format, quality);
+    }
+    if (started != 0) {
+        // The window stays out of the recording state: nothing would arrive.
+        m_recordingStopped = true;
+        qWarning() << "CMainUI::RecorderModuleStart engine Start failed:" << started;
+        const QString reason = m_engine ? QString::fromUtf8(MmCodeMsg(started)) : QString();
+        QString text = tr("Recording could not start.");
+        if (!reason.isEmpty())
+            text += QStringLiteral("\n") + reason;
+        Ask(text, {{QDialogButtonBox::Ok, tr("Ok")}}, 0);
+        return;
+    }
+
+    // An input device is recorded as it is; the preview volume only follows
+    // the control bar for what the computer plays.
+    if (m_Mode == -1)
+        m_toolBar->SetVolume(m_engine->GetPreviewVolume());
+    ShowRecording();
+    m_toolBar->Spectrum()->SetWaveStep(m_settings->GetSampleRate() * 4 / 20);
+    m_toolBar->RecordStarted();
+    m_recordingWidget->StartRecordingAnimation();
+    pcmsink_widget::SetRecordingFlag(true);
+}
+
+void CMainUI::RecorderModuleStop()
+{
+    m_recordingStopped = true;
+    if (m_engine)
+        m_engine->Stop();
+    m_toolBar->RecordStopped();
+    m_recordingWidget->StopRecordingAnimation();
+
+    EnablePlayButtonIfPlayable();
+
+    if (m_taskStopTimer->isActive()) {
+        m_statusBar->SchedulerButton()->setToolTip(tr("Recording task scheduler"));
+        CSetTaskDialog::SetTaskDisabled();
+        m_taskStopTimer->stop();
+    }
+    pcmsink_widget::SetRecordingFlag(false);
+
+    guidialogExpire notice(this);
+    if (notice.GetState() == 0)
+        ExecDialog(&notice);
+}
+
+void CMainUI::CreateNewFile(int created)
+{
+    qDebug() << "--------------CMainUI::CreateNewFile begin";
+    if (created)
+        m_toolBar->SongRecordStarted();
+    else
+        m_toolBar->Spectrum()->ResetWaveData();
+    qDebug() << "--------------CMainUI::CreateNewFile end";
+}
+
+void CMainUI::DiskNoEnoughSlot()
+{
+    DiskNoEnoughDialog notice(this);
+    ExecDialog(&notice);
+    RecorderModuleStop();
+}
+
+void CMainUI::ShowMultiChannelTips()
+{
+    Ask(tr("Please change the audio channel output settings to stereo,or you'll need to wait for a while when "
+           "you stop recording."),
+        {{QDialogButtonBox::Ok, tr("Ok")}}, 0);
+}
+
+// ---------------------------------------------------------------- recognition result (GUI thread)
+
+void CMainUI::IdentificationCompletedSlot(QMap<QString, QVariant> result)
+{
+    if (!m_songIdentified)
+        return;
+    qDebug() << "title=" << result.value("title").toString() << "album=" << result.value("album").toString()
+             << "artist=" << result.value("artist").toString()
+             << "releaseDate=" << result.value("releaseDate").toString()
+             << "genre=" << result.value("genre").toString() << "duration=" << result.value("duration").toInt()
+             << "message=" << result.value("message").toString()
+             << "networkError=" << result.value("networkError").toInt();
+
+    RecordMusicInfo* info = nullptr;
+    if (result.value("message").toString() == QLatin1String("Success")) {
+        info = new RecordMusicInfo;
+        std::memset(info, 0, sizeof *info);
+        auto copy = [&](char* field, size_t size, const char* key) {
+            const QString value = result.value(QLatin1String(key)).toString();
+            if (!value.isEmpty())
+                CopyUtf8Field(field, size, value.toUtf8());
+        };
+        copy(info->MusicName, sizeof info->MusicName, "title");
+        copy(info->Artist, sizeof info->Artist, "artist");
+        copy(info->Album, sizeof info->Album, "album");
+        copy(info->Year, sizeof info->Year, "releaseDate");
+        copy(info->Genre, sizeof info->Genre, "genre");
+
+        const QByteArray cover = result.value("imageBuffer").toByteArray();
+        QString pictures;
+        if (!cover.isEmpty() && GetSpecialFolderPath(pictures, kFolderPictures) == 0) {
+            // The title came over the network: it becomes a valid file name
+            // that stays inside the pictures folder.
+            QString name = MakeValidFileName(FieldText(info->MusicName, sizeof info->MusicName)).trimmed();
+            if (name.isEmpty() || name == QLatin1String("_") || name.startsWith(QLatin1String("..")))
+                name = QStringLiteral("cover");
+            const QString path = QDir(pictures).filePath(name + QStringLiteral(".jpg"));
+            if (QFileInfo(path).absolutePath() == QFileInfo(pictures).absoluteFilePath()) {
+                CreateDirectoryTree(pictures.toUtf8().constData());
+                QImage image;
+                image.loadFromData(cover, "JPG");
+                image.save(path);
+                info->CoverCount = 1;
+                CopyUtf8Field(info->CoverPaths[0], sizeof info->CoverPaths[0], path.toUtf8());
+            } else {
+                qWarning() << "CMainUI::IdentificationCompletedSlot cover name refused:" << path;
+            }
+        }
+    } else {
+        qDebug() << "recognition message:" << result.value("message").toString();
+    }
+    if (m_songIdentified)
+        emit RecorderModuleGNCompleteSignal(info);
+    else
+        delete info;
+}
+
+void CMainUI::RecorderModuleGNCompleteSlot(RecordMusicInfo* info)
+{
+    m_showList->SetNewRecordMusicInfo(info);
+    delete info;
+}
+
+// ---------------------------------------------------------------- song completion (GUI thread)
+
+void CMainUI::RecorderModuleMusicStartSlot()
+{
+    m_recordingWidget->DownloadingView()->StopAnimation();
+    const QByteArray path = OpenSongPath().toUtf8();
+    const int created = m_showList->CreateNewRecord(path.isEmpty() ? nullptr : path.constData());
+    if (created >= 0 && m_settings->GetIdMode() == 1) {
+        m_recordingWidget->DownloadingView()->StartAnimation();
+        m_toolBar->StartDownloadAnimation();
+        m_showList->SaveNewRecord();
+    }
+}
+
+void CMainUI::RecorderModuleCompleteSlot(QString path)
+{
+    qDebug() << "-------------------CMainUI::RecorderModuleCompleteSlot begin";
+    m_toolBar->SongRecordFinished();
+
+    CTreeWidgetItem* row = m_showList->NewRecordItem;
+    if (!row) {
+        if (!path.isEmpty())
+            QFile::remove(path);
+        qDebug() << "-------------------CMainUI::RecorderModuleCompleteSlot end 1";
+        return;
+    }
+
+    std::unique_ptr<MusicInfoRow> record(row->GetMusicInfo());
+    if (record) {
+        record->MusicPath = path;
+        if (row->GetDownloadStatus() < TWM_DOWNLOAD_WAITING && !m_showList->OldFilePath.isEmpty()) {
+            qDebug() << "CMainUI::EndNewRecord item " << static_cast<void*>(row) << " musicId: " << record->MusicId
+                     << "remove file: " << m_showList->OldFilePath;
+            QFile::remove(m_showList->OldFilePath);
+            m_showList->OldFilePath.clear();
+        }
+        if (row->GetDownloadStatus() == TWM_DOWNLOAD_SUCCEEDED) {
+            m_showList->WriteMusicTags(record.get());
+            SaveLoadMuiscName(FieldText(record->Info.MusicName, sizeof record->Info.MusicName), record->MusicPath);
+        }
+        DB_UpdateMusicInfo(record.get());
+    }
+    DealWithMusicInfo();
+
+    if (m_toolBar->GetRecordState() == IRecordStateSource::NotRecording)
+        EnablePlayButtonIfPlayable();
+    qDebug() << "-------------------CMainUI::RecorderModuleCompleteSlot end 2";
+}
+
+qint64 CMainUI::IfDeleteRecord()
+{
+    CTreeWidgetItem* row = m_showList->NewRecordItem;
+    if (!row)
+        return 0;
+    std::unique_ptr<MusicInfoRow> record(row->GetMusicInfo());
+    if (!record) {
+        qDebug() << "CMainUI::IfDeleteRecord can not found record, delete item, item: " << static_cast<void*>(row);
+        delete row;
+        m_showList->NewRecordItem = nullptr;
+        return 0;
+    }
+
+    bool measured = false;
+    qint64 seconds = 0;
+    const int fileId = WM_AddFile(record->MusicPath.toUtf8().constData());
+    if (fileId >= 0) {
+        int64_t ms = 0;
+        measured = WM_GetMediaDuration(fileId, &ms) == 0 && ms >= 0;
+        seconds = ms / 1000;
+        WM_DeleteFile(fileId);
+    }
+    if (!measured) {
+        // A length we cannot read is no reason to throw a recording away.
+        qWarning() << "CMainUI::IfDeleteRecord, music " << record->MusicPath << " duration unknown, kept";
+        record->TimeRecorded = SecondToTimeText(0);
+        DB_UpdateMusicInfo(record.get());
+        return -1;
+    }
+    qDebug() << "CMainUI::IfDeleteRecord, music " << record->MusicPath << " duration: " << seconds;
+
+    bool drop = seconds == 0;
+    if (m_settings->GetFilterMode() == 1) {
+        qDebug() << "CMainUI::IfDeleteRecord, AUTO_FILTER FilterTime: " << m_settings->GetFilterTime();
+        if (seconds <= m_settings->GetFilterTime())
+            drop = true;
+    }
+    if (drop) {
+        QFile::remove(record->MusicPath);
+        DB_DeleteMusicinfo(record->MusicId);
+        qDebug() << "CMainUI::IfDeleteRecord don't need save, delete item, item: " << static_cast<void*>(row)
+                 << " ,remove file " << record->MusicPath;
+        delete row;
+        m_showList->NewRecordItem = nullptr;
+        return 0;
+    }
+    record->TimeRecorded = SecondToTimeText(static_cast<unsigned>(seconds));
+    DB_UpdateMusicInfo(record.get());
+    return seconds;
+}
+
+void CMainUI::DealWithMusicInfo()
+{
+    const qint64 seconds = IfDeleteRecord();
+    if (seconds == 0)
+        return;
+    const bool recognised = m_settings->GetIdMode() == 1 && seconds > 15;
+    CTreeWidgetItem* row = m_showList->NewRecordItem;
+    AddFinishedRecording(recognised ? 1 : 0);
+    m_recordingWidget->AddAnimItem(recognised ? 1 : 2, row);
+    qDebug() << "CMainUI::DealWithMusicInfo new record is saved and reset, item: " << static_cast<void*>(row);
+    m_showList->NewRecordItem = nullptr;
+}
+
+void CMainUI::DiscardRecordingRow(bool removeFile)
+{
+    CTreeWidgetItem* row = m_showList ? m_showList->NewRecordItem : nullptr;
+    if (!row)
+        return;
+    std::unique_ptr<MusicInfoRow> record(row->GetMusicInfo());
+    if (record) {
+        DB_DeleteMusicinfo(record->MusicId);
+        const int count = qBound(0, static_cast<int>(record->Info.CoverCount), 5);
+        for (int i = 0; i < count; ++i) {
+            if (record->Info.CoverIds[i] != 0)
+                DB_DeleteImage(record->Info.CoverIds[i]);
+            const QString cover = FieldText(record->Info.CoverPaths[i], sizeof record->Info.CoverPaths[i]);
+            CShowListWidget::DeleteCoverFileIfUnused(cover);
+        }
+        if (removeFile && !record->MusicPath.isEmpty())
+            QFile::remove(record->MusicPath);
+    } else {
+        DB_DeleteMusicinfo(row->GetMusicId());
+    }
+    delete row;
+    m_showList->NewRecordItem = nullptr;
+}
