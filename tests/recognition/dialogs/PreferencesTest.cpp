@@ -1,0 +1,429 @@
+// The preferences dialog and its pages over the real settings store.
+#include "CAppSettings.h"
+#include "CNetWidget.h"
+#include "CNoContextMenuEdit.h"
+#include "CPreferencesDialog.h"
+#include "CSetSourceDialog.h"
+#include "CSetTaskDialog.h"
+#include "Sonacap.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QSpinBox>
+#include <QStackedWidget>
+#include <QTemporaryDir>
+#include <QTimeEdit>
+#include <QToolBar>
+#include <QTranslator>
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace {
+class FakeEngine : public CSonacapBase {
+public:
+    explicit FakeEngine(QStringList names) : m_names(std::move(names)) {}
+    int EnumInputDevice() override { ++enumerations; return 0; }
+    int InputDeviceCount() override { return m_names.size(); }
+    int GetInputDevice(unsigned index, char* buf, int size) override
+    {
+        if (index >= static_cast<unsigned>(m_names.size()))
+            return -4095;
+        const QByteArray name = m_names.at(static_cast<int>(index)).toUtf8();
+        if (name.size() + 1 > size)
+            return -4091;
+        std::memcpy(buf, name.constData(), static_cast<size_t>(name.size()) + 1);
+        return 0;
+    }
+    int SelectMode(int, AudioParam, const char*) override { return 0; }
+    int Start(int, int, int) override { return 0; }
+    void Pause(bool) override {}
+    void Stop() override {}
+    void Reset() override {}
+    void SetPreviewVolume(int) override {}
+    int GetPreviewVolume() override { return 0; }
+    void SetTextParam(int, const char*) override {}
+    void SetIntParam(int, int) override {}
+
+    int enumerations = 0;
+
+private:
+    QStringList m_names;
+};
+
+CAppSettings* Settings() { return CAppSettings::GetInstance(); }
+
+void StoreDefaults()
+{
+    CAppSettings* s = Settings();
+    s->SetSplitMode(1);
+    s->SetSplitTime(200);
+    s->SetFilterMode(1);
+    s->SetFilterTime(1);
+    s->SetOutputFileType(0);
+    s->SetBitRate(192);
+    s->SetSampleRate(44100);
+    s->SetRecordMode(-1);
+    s->SetDeviceId(QString());
+    s->SetLanguage(QStringLiteral("en"));
+    s->SetProxyEnabled(0);
+    s->SetProxyType(0);
+    s->SetPreferenceIndex(0);
+    CSetTaskDialog::SetTaskDisabled();
+}
+
+// The checked page actions' indexes.
+QList<int> CheckedPages(const CPreferencesDialog& dialog)
+{
+    QList<int> checked;
+    const QList<QAction*> actions = dialog.PageActions();
+    for (int i = 0; i < actions.size(); ++i)
+        if (actions.at(i)->isChecked())
+            checked << i;
+    return checked;
+}
+} // namespace
+
+TEST(PreferencesTest, NavigationKeepsExactlyOnePageCheckedAndStoresTheLastPage)
+{
+    StoreDefaults();
+    {
+        CPreferencesDialog dialog(nullptr, nullptr, nullptr, nullptr, 1);
+        EXPECT_EQ(dialog.Stack()->currentIndex(), 1);
+        EXPECT_EQ(CheckedPages(dialog), QList<int>{1});
+        dialog.PageActions().at(1)->trigger();   // the page already shown
+        EXPECT_EQ(CheckedPages(dialog), QList<int>{1});
+        dialog.PageActions().at(4)->trigger();
+        EXPECT_EQ(dialog.Stack()->currentIndex(), 4);
+        EXPECT_EQ(CheckedPages(dialog), QList<int>{4});
+        QAction foreign(nullptr);
+        dialog.toolBarActionTrig(&foreign);
+        EXPECT_EQ(dialog.PageIndex(), 4);
+        dialog.reject();
+    }
+    EXPECT_EQ(Settings()->GetPreferenceIndex(), 4);
+
+    // A stored page outside the table opens the first page.
+    CPreferencesDialog bad(nullptr, nullptr, nullptr, nullptr, 17);
+    EXPECT_EQ(bad.Stack()->currentIndex(), 0);
+    EXPECT_EQ(CheckedPages(bad), QList<int>{0});
+}
+
+TEST(PreferencesTest, CancelStoresNothingOfThePages)
+{
+    StoreDefaults();
+    Settings()->SetOutputPath({"/tmp/a", "/tmp/b"});
+    {
+        CPreferencesDialog dialog(nullptr, nullptr, nullptr, nullptr, 0);
+        dialog.ChooseFolder("/tmp/new");
+        dialog.SplitCheck()->setChecked(false);
+        dialog.FormatBox()->setCurrentIndex(1);
+        dialog.SampleRateBox()->setCurrentIndex(1);
+        dialog.NetPage()->ProxyCheck()->setChecked(true);
+        dialog.TaskPage()->TaskCheckBox()->setChecked(true);
+        dialog.LanguageBox()->setCurrentIndex(2);
+        dialog.CancelButton()->click();
+        EXPECT_EQ(dialog.result(), 0);
+    }
+    EXPECT_EQ(Settings()->GetOutputPath().first(), QStringLiteral("/tmp/a"));
+    EXPECT_EQ(Settings()->GetSplitMode(), 1);
+    EXPECT_EQ(Settings()->GetOutputFileType(), 0);
+    EXPECT_EQ(Settings()->GetSampleRate(), 44100);
+    EXPECT_EQ(Settings()->GetProxyEnabled(), 0);
+    EXPECT_TRUE(CSetTaskDialog::IsTaskDisabled());
+    EXPECT_EQ(Settings()->GetLanguage(), QStringLiteral("en"));
+}
+
+TEST(PreferencesTest, SplitChoiceRaisesTheFilterMinimumAtOnce)
+{
+    StoreDefaults();
+    Settings()->SetSplitTime(5000);
+    Settings()->SetFilterTime(3);
+    {
+        CPreferencesDialog dialog(nullptr, nullptr, nullptr, nullptr, 3);
+        EXPECT_EQ(Settings()->GetFilterTime(), 6);
+        EXPECT_EQ(dialog.FilterSpin()->value(), 6);
+        EXPECT_EQ(dialog.FilterSpin()->minimum(), 6);
+        EXPECT_EQ(dialog.FilterSpin()->maximum(), 1000);
+
+        dialog.SplitBox()->setCurrentIndex(10);   // "10.0"
+        EXPECT_EQ(Settings()->GetFilterTime(), 11);
+        EXPECT_EQ(dialog.FilterSpin()->value(), 11);
+        EXPECT_EQ(dialog.FilterSpin()->minimum(), 11);
+        dialog.reject();
+    }
+    EXPECT_EQ(Settings()->GetFilterTime(), 11);   // stays written after Cancel
+
+    // A stored split that is no choice shows and saves the first choice.
+    Settings()->SetSplitTime(700);
+    CPreferencesDialog dialog(nullptr, nullptr, nullptr, nullptr, 3);
+    EXPECT_EQ(dialog.SplitBox()->currentIndex(), 0);
+    dialog.Save();
+    EXPECT_EQ(Settings()->GetSplitTime(), 200);
+}
+
+TEST(PreferencesTest, SaveStoresThePagesByTheirRules)
+{
+    struct Case {
+        const char* name;
+        bool split;
+        int format;        // 0 MP3, 1 WAV
+        int bitRateIndex;  // MP3 only
+        int sampleIndex;
+    };
+    const Case cases[] = {
+        {"mp3 320 at 48000", true, 0, 4, 1},
+        {"wav keeps the bit rate", true, 1, -1, 1},
+        {"split off keeps the split time", false, 0, 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        StoreDefaults();
+        Settings()->SetSplitTime(1000);
+        Settings()->SetBitRate(224);
+        CPreferencesDialog dialog(nullptr, nullptr, nullptr, nullptr, 4);
+        dialog.SplitBox()->setCurrentIndex(7);   // "3.0"
+        dialog.SplitCheck()->setChecked(c.split);
+        dialog.FormatBox()->setCurrentIndex(c.format);
+        dialog.SampleRateBox()->setCurrentIndex(c.sampleIndex);
+        if (c.format == 1) {
+            ASSERT_EQ(dialog.BitRateBox()->count(), 1);
+            EXPECT_EQ(dialog.BitRateBox()->currentText(),
+                      c.sampleIndex == 1 ? QStringLiteral("1536") : QStringLiteral("1411"));
+        } else {
+            ASSERT_EQ(dialog.BitRateBox()->count(), 5);
+            EXPECT_EQ(dialog.BitRateBox()->currentText(), QStringLiteral("224"));
+            dialog.BitRateBox()->setCurrentIndex(c.bitRateIndex);
+        }
+        dialog.OkButton()->click();
+        EXPECT_EQ(dialog.result(), 1);
+        EXPECT_EQ(Settings()->GetSplitMode(), c.split ? 1 : 0);
+        EXPECT_EQ(Settings()->GetSplitTime(), c.split ? 3000 : 1000);
+        EXPECT_EQ(Settings()->GetOutputFileType(), c.format);
+        const int rates[] = {128, 192, 224, 256, 320};
+        EXPECT_EQ(Settings()->GetBitRate(), c.format == 1 ? 224 : rates[c.bitRateIndex]);
+        EXPECT_EQ(Settings()->GetSampleRate(), c.sampleIndex == 1 ? 48000 : 44100);
+    }
+}
+
+TEST(PreferencesTest, ChosenFoldersGoFirstAndTheListStaysAtFive)
+{
+    StoreDefaults();
+    const QStringList five{"/m/1", "/m/2", "/m/3", "/m/4", "/m/5"};
+    Settings()->SetOutputPath(five);
+    {
+        CPreferencesDialog dialog(nullptr, nullptr, nullptr, nullptr, 0);
+        dialog.ChooseFolder("C:\\new\\folder");   // backslashes become "/"
+        EXPECT_EQ(dialog.ChosenFolders(),
+                  QStringList({"C:/new/folder", "/m/1", "/m/2", "/m/3", "/m/4"}));
+        EXPECT_EQ(dialog.FolderBox()->count(), 5);
+        EXPECT_EQ(dialog.FolderBox()->currentText(), QStringLiteral("C:/new/folder"));
+        dialog.Save();
+    }
+    EXPECT_EQ(Settings()->GetOutputPath().mid(0, 5),
+              QStringList({"C:/new/folder", "/m/1", "/m/2", "/m/3", "/m/4"}));
+
+    Settings()->SetOutputPath(five);
+    CPreferencesDialog dialog(nullptr, nullptr, nullptr, nullptr, 0);
+    dialog.ChooseFolder("/m/4");   // already listed: moves to the front, nothing dropped
+    EXPECT_EQ(dialog.ChosenFolders(), QStringList({"/m/4", "/m/1", "/m/2", "/m/3", "/m/5"}));
+    dialog.ChooseFolder(QString());   // cancelled folder dialog
+    EXPECT_EQ(dialog.FolderBox()->count(), 5);
+    dialog.Save();
+    EXPECT_EQ(Settings()->GetOutputPath(), QStringList({"/m/4", "/m/1", "/m/2", "/m/3", "/m/5"}));
+
+    // One folder stored twice is listed once.
+    Settings()->SetOutputPath({"/x", "/y", "/x"});
+    CPreferencesDialog twice(nullptr, nullptr, nullptr, nullptr, 0);
+    EXPECT_EQ(twice.FolderBox()->count(), 2);
+}
+
+TEST(PreferencesTest, LanguageSwitchOnOk)
+{
+    StoreDefaults();
+    QTemporaryDir folder;
+    // A compiled translation file with no messages still loads.
+    const QString built = QCoreApplication::applicationDirPath() + "/language/sonacap_de.qm";
+    const bool haveGerman = QFile::exists(built);
+    if (haveGerman)
+        QFile::copy(built, folder.path() + "/sonacap_de.qm");
+
+    struct Case {
+        const char* name;
+        const char* stored;
+        int choose;          // -2: leave the box as it is
+        bool switches;
+        const char* after;
+    };
+    const Case cases[] = {
+        {"unknown stored language", "xx", -2, false, "xx"},
+        {"german", "en", 2, true, "de"},
+        {"unchanged german still reloads", "de", -2, true, "de"},
+        {"back to english without a file", "de", 0, true, "en"},
+        {"missing japanese file", "en", 1, false, "en"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (!haveGerman && QByteArray(c.after) == "de") {
+            continue;
+        }
+        Settings()->SetLanguage(QString::fromLatin1(c.stored));
+        CPreferencesDialog dialog(nullptr, nullptr, nullptr, nullptr, 0);
+        dialog.SetTranslationFolder(folder.path());
+        if (QByteArray(c.stored) == "xx") {
+            EXPECT_EQ(dialog.LanguageBox()->currentIndex(), -1);
+        }
+        if (c.choose != -2)
+            dialog.LanguageBox()->setCurrentIndex(c.choose);
+        QSignalSpy changed(&dialog, &CPreferencesDialog::sLanguageChange);
+        dialog.Save();
+        EXPECT_EQ(dialog.result(), 1);
+        EXPECT_EQ(changed.count(), c.switches ? 1 : 0);
+        EXPECT_EQ(Settings()->GetLanguage(), QString::fromLatin1(c.after));
+    }
+    Settings()->SetLanguage(QStringLiteral("en"));
+}
+
+TEST(SetTaskDialogTest, ArmsAndDisarmsTheTask)
+{
+    StoreDefaults();
+    Settings()->SetTaskStart(QTime(0, 0, 0));
+    Settings()->SetTaskDuration(QTime(0, 0, 15));
+    Settings()->SetAfterRecord(1);
+    {
+        CSetTaskDialog page(nullptr);
+        EXPECT_FALSE(page.TaskCheckBox()->isChecked());
+        EXPECT_FALSE(page.GroupBox()->isEnabled());
+        EXPECT_EQ(page.StartTimeEdit()->time(), QTime(0, 0, 0));
+        EXPECT_EQ(page.DurationEdit()->time(), QTime(0, 0, 15));
+        page.TaskCheckBox()->setChecked(true);
+        EXPECT_TRUE(page.GroupBox()->isEnabled());
+        page.ShutdownCheckBox()->setChecked(true);
+        page.StartTimeEdit()->setTime(QTime(23, 59, 30));
+        page.Save();
+    }
+    EXPECT_FALSE(CSetTaskDialog::IsTaskDisabled());
+    EXPECT_EQ(Settings()->GetAfterRecord(), 0);
+    QTime start;
+    Settings()->GetTaskStart(&start);
+    EXPECT_EQ(start, QTime(23, 59, 30));
+
+    {
+        // Reopened while armed: box checked, group enabled; unchecking disarms
+        // and stores nothing.
+        CSetTaskDialog page(nullptr);
+        EXPECT_TRUE(page.TaskCheckBox()->isChecked());
+        EXPECT_TRUE(page.GroupBox()->isEnabled());
+        EXPECT_TRUE(page.ShutdownCheckBox()->isChecked());
+        page.ShutdownCheckBox()->setChecked(false);
+        page.TaskCheckBox()->setChecked(false);
+        EXPECT_FALSE(page.GroupBox()->isEnabled());
+        page.Save();
+    }
+    EXPECT_TRUE(CSetTaskDialog::IsTaskDisabled());
+    EXPECT_EQ(Settings()->GetAfterRecord(), 0);
+
+    // The duration never goes below the filter time.
+    Settings()->SetFilterTime(90);
+    CSetTaskDialog page(nullptr);
+    EXPECT_EQ(page.DurationEdit()->time(), QTime(0, 1, 30));
+    page.TaskCheckBox()->setChecked(true);
+    page.Save();
+    QTime duration;
+    Settings()->GetTaskDuration(&duration);
+    EXPECT_EQ(duration, QTime(0, 1, 30));
+    CSetTaskDialog::SetTaskDisabled();
+    EXPECT_TRUE(CSetTaskDialog::IsTaskDisabled());
+}
+
+TEST(SetSourceDialogTest, ListsTheEngineDevicesWithoutTheOwnOne)
+{
+    StoreDefaults();
+    FakeEngine engine({"Built-in Mic", "Tavrel Audio Device", "USB Headset"});
+
+    {
+        CSetSourceDialog page(nullptr, &engine, nullptr, nullptr);
+        EXPECT_EQ(engine.enumerations, 1);
+        ASSERT_EQ(page.DeviceBox()->count(), 2);
+        EXPECT_EQ(page.DeviceBox()->itemText(0), QStringLiteral("Built-in Mic"));
+        EXPECT_EQ(page.DeviceBox()->itemText(1), QStringLiteral("USB Headset"));
+        EXPECT_TRUE(page.ComputerButton()->isChecked());
+        EXPECT_FALSE(page.DeviceBox()->isEnabled());
+        page.InputButton()->click();
+        EXPECT_TRUE(page.DeviceBox()->isEnabled());
+        page.DeviceBox()->setCurrentIndex(1);
+        page.Save();
+    }
+    EXPECT_EQ(Settings()->GetRecordMode(), 0);
+    EXPECT_EQ(Settings()->GetDeviceId(), QStringLiteral("USB Headset"));
+
+    {
+        CSetSourceDialog page(nullptr, &engine, nullptr, nullptr);
+        EXPECT_TRUE(page.InputButton()->isChecked());
+        EXPECT_EQ(page.DeviceBox()->currentText(), QStringLiteral("USB Headset"));
+        page.ComputerButton()->click();
+        page.Save();
+    }
+    EXPECT_EQ(Settings()->GetRecordMode(), -1);
+    EXPECT_EQ(Settings()->GetDeviceId(), QStringLiteral("USB Headset"));
+
+    // Japanese texts are wider: a smaller right margin after a retranslation.
+    Settings()->SetLanguage(QStringLiteral("jp"));
+    CSetSourceDialog page(nullptr, &engine, nullptr, nullptr);
+    page.RetranslateUi();
+    EXPECT_EQ(page.Grid()->contentsMargins().right(), 60);
+    Settings()->SetLanguage(QStringLiteral("en"));
+}
+
+TEST(NetWidgetTest, StoresTheProxyOnlyWhenSwitchedOn)
+{
+    StoreDefaults();
+    Settings()->SetProxyEnabled(1);
+    {
+        CNetWidget page(nullptr);
+        EXPECT_TRUE(page.ProxyCheck()->isChecked());
+        page.HostEdit()->setText("proxy.local");
+        page.PortEdit()->setText("8080");
+        page.UserEdit()->setText("me");
+        page.PasswordEdit()->setText("secret");
+        page.SetNetworkProxy();
+        EXPECT_EQ(page.PasswordEdit()->echoMode(), QLineEdit::Password);
+        EXPECT_EQ(page.PasswordEdit()->maxLength(), 15);
+    }
+    ProxyInfo info;
+    Settings()->GetProxyInfo(&info);
+    EXPECT_EQ(info.type, 0);
+    EXPECT_STREQ(info.host, "proxy.local");
+    EXPECT_EQ(info.port, 8080);
+
+    Settings()->SetProxyEnabled(0);
+    {
+        CNetWidget page(nullptr);
+        EXPECT_FALSE(page.ProxyCheck()->isChecked());
+        EXPECT_FALSE(page.GroupBox()->isEnabled());
+        page.UserProxyChange(true);
+        EXPECT_TRUE(page.GroupBox()->isEnabled());
+        page.SetNetworkProxy();
+    }
+    Settings()->GetProxyInfo(&info);
+    EXPECT_EQ(info.type, -1);
+    EXPECT_STREQ(info.host, "");   // kept in the file, not handed out while off
+
+    // The port field takes 1 to 100000 only.
+    CNetWidget page(nullptr);
+    int pos = 0;
+    QString text = "100000";
+    EXPECT_EQ(page.PortEdit()->validator()->validate(text, pos), QValidator::Acceptable);
+    text = "0";
+    EXPECT_NE(page.PortEdit()->validator()->validate(text, pos), QValidator::Acceptable);
+    text = "ab";
+    EXPECT_EQ(page.PortEdit()->validator()->validate(text, pos), QValidator::Invalid);
+}
