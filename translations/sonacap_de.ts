@@ -68,4 +68,519 @@
         <translation>Medien</translation>
     </message>
 </context>
+<context>
+    <name>CAbout</name>
+    <message>
+        <source>&lt;p&gt;Records what your computer plays, song by song.&lt;/p&gt;</source>
+        <translation>&lt;p&gt;Nimmt auf, was Ihr Computer abspielt – Titel für Titel.&lt;/p&gt;</translation>
+    </message>
+    <message>
+        <source>Version:</source>
+        <translation>Version:</translation>
+    </message>
+    <message>
+        <source>Support:</source>
+        <translation>Support:</translation>
+    </message>
+    <message>
+        <source>Home Page:</source>
+        <translation>Homepage:</translation>
+    </message>
+</context>
+<context>
+    <name>CAddToiTunesDialog</name>
+    <message>
+        <source>
+Add Music To iTunes 
+</source>
+        <translation>
+Musik zu iTunes hinzufügen 
+</translation>
+    </message>
+    <message>
+        <source>Abort</source>
+        <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <source>Add To iTunes</source>
+        <translation>Zu iTunes hinzufügen</translation>
+    </message>
+    <message>
+        <source>Adding...
+
+Current File:%1</source>
+        <translation>Wird hinzugefügt...
+
+Aktuelle Datei: %1</translation>
+    </message>
+    <message>
+        <source>
+Do not find iTunes
+Please try after install iTunes
+</source>
+        <translation>
+iTunes wurde nicht gefunden.
+Bitte installieren Sie iTunes und versuchen Sie es erneut.
+</translation>
+    </message>
+</context>
+<context>
+    <name>CBugReport</name>
+    <message>
+        <source>Mail Adress</source>
+        <translation>E-Mail-Adresse</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>Please describe your problem here.</source>
+        <translation>Bitte beschreiben Sie hier Ihr Problem.</translation>
+    </message>
+    <message>
+        <source>Bug Report</source>
+        <translation>Fehlerbericht</translation>
+    </message>
+    <message>
+        <source>Your Name:</source>
+        <translation>Ihr Name:</translation>
+    </message>
+    <message>
+        <source>E-mail:</source>
+        <translation>E-Mail:</translation>
+    </message>
+    <message>
+        <source>Report</source>
+        <translation>Senden</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <source>Please report your bug with filling your email.
+(Will not be published).</source>
+        <translation>Bitte geben Sie für den Fehlerbericht Ihre E-Mail-Adresse an.
+(Sie wird nicht veröffentlicht.)</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>E-mail address is incorrect, 
+please refill in a correct email.</source>
+        <translation>Die E-Mail-Adresse ist ungültig.
+Bitte geben Sie eine gültige Adresse ein.</translation>
+    </message>
+    <message>
+        <source>Send bug report mail success!</source>
+        <translation>Der Fehlerbericht wurde gesendet.</translation>
+    </message>
+    <message>
+        <source>Send bug report mail failed!</source>
+        <translation>Der Fehlerbericht konnte nicht gesendet werden.</translation>
+    </message>
+    <message>
+        <source>Send bug report mail failed, Err: %1</source>
+        <translation>Der Fehlerbericht konnte nicht gesendet werden, Fehler: %1</translation>
+    </message>
+</context>
+<context>
+    <name>CGUITavrelRegister</name>
+    <message>
+        <source>You are using the newest version</source>
+        <translation>Sie verwenden die neueste Version.</translation>
+    </message>
+    <message>
+        <source>A new version of %1 found! 
+Current version: %2
+New version: %3
+
+Would you like to update the product?</source>
+        <translation>Eine neue Version von %1 ist verfügbar.
+Installierte Version: %2
+Neue Version: %3
+
+Möchten Sie jetzt aktualisieren?</translation>
+    </message>
+</context>
+<context>
+    <name>CInstallExtrasDialog</name>
+    <message>
+        <source>Tavrel Audio Device is not currently installed.
+</source>
+        <translation>Tavrel Audio Device ist derzeit nicht installiert.
+</translation>
+    </message>
+    <message>
+        <source>Tavrel Audio Device enables you to record audio from any source 
+instantly,with no need to quit and relaunch open applications.
+</source>
+        <translation>Mit Tavrel Audio Device nehmen Sie Audio aus jeder Quelle sofort auf,
+ohne geöffnete Programme beenden und neu starten zu müssen.
+</translation>
+    </message>
+    <message>
+        <source>Now,install Tavrel Audio Device for the easiest audio recording.</source>
+        <translation>Installieren Sie jetzt Tavrel Audio Device für die einfachste Audioaufnahme.</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <source>Install</source>
+        <translation>Installieren</translation>
+    </message>
+    <message>
+        <source>Install Tavrel Audio Device</source>
+        <translation>Tavrel Audio Device installieren</translation>
+    </message>
+</context>
+<context>
+    <name>CNetWidget</name>
+    <message>
+        <source>Enable Proxy</source>
+        <translation>Proxy verwenden</translation>
+    </message>
+    <message>
+        <source>Proxy type:</source>
+        <translation>Proxy-Typ:</translation>
+    </message>
+    <message>
+        <source>Proxy host:</source>
+        <translation>Proxy-Server:</translation>
+    </message>
+    <message>
+        <source>Proxy port:</source>
+        <translation>Proxy-Port:</translation>
+    </message>
+    <message>
+        <source>Proxy name:</source>
+        <translation>Benutzername:</translation>
+    </message>
+    <message>
+        <source>Proxy password:</source>
+        <translation>Kennwort:</translation>
+    </message>
+</context>
+<context>
+    <name>CPasswordDialog</name>
+    <message>
+        <source>Trying to install kext. Please enter admin account and password.</source>
+        <translation>Für die Installation des Treibers geben Sie bitte ein Administratorkonto und dessen Kennwort ein.</translation>
+    </message>
+    <message>
+        <source>Admin account</source>
+        <translation>Administratorkonto</translation>
+    </message>
+    <message>
+        <source>Password</source>
+        <translation>Kennwort</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <source>Install</source>
+        <translation>Installieren</translation>
+    </message>
+</context>
+<context>
+    <name>CPreferencesDialog</name>
+    <message>
+        <source>0.2</source>
+        <translation>0,2</translation>
+    </message>
+    <message>
+        <source>0.4</source>
+        <translation>0,4</translation>
+    </message>
+    <message>
+        <source>0.6</source>
+        <translation>0,6</translation>
+    </message>
+    <message>
+        <source>0.8</source>
+        <translation>0,8</translation>
+    </message>
+    <message>
+        <source>1.0</source>
+        <translation>1,0</translation>
+    </message>
+    <message>
+        <source>1.5</source>
+        <translation>1,5</translation>
+    </message>
+    <message>
+        <source>2.0</source>
+        <translation>2,0</translation>
+    </message>
+    <message>
+        <source>3.0</source>
+        <translation>3,0</translation>
+    </message>
+    <message>
+        <source>4.0</source>
+        <translation>4,0</translation>
+    </message>
+    <message>
+        <source>5.0</source>
+        <translation>5,0</translation>
+    </message>
+    <message>
+        <source>10.0</source>
+        <translation>10,0</translation>
+    </message>
+    <message>
+        <source>General</source>
+        <translation>Allgemein</translation>
+    </message>
+    <message>
+        <source>Audio Source</source>
+        <translation>Audioquelle</translation>
+    </message>
+    <message>
+        <source>Scheduler</source>
+        <translation>Zeitplan</translation>
+    </message>
+    <message>
+        <source>Control</source>
+        <translation>Steuerung</translation>
+    </message>
+    <message>
+        <source>Format</source>
+        <translation>Format</translation>
+    </message>
+    <message>
+        <source>Connection</source>
+        <translation>Verbindung</translation>
+    </message>
+    <message>
+        <source>Skin</source>
+        <translation>Design</translation>
+    </message>
+    <message>
+        <source>English</source>
+        <translation>Englisch</translation>
+    </message>
+    <message>
+        <source>Japanese</source>
+        <translation>Japanisch</translation>
+    </message>
+    <message>
+        <source>German</source>
+        <translation>Deutsch</translation>
+    </message>
+    <message>
+        <source>Russian</source>
+        <translation>Russisch</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <source>Output:</source>
+        <translation>Ausgabe:</translation>
+    </message>
+    <message>
+        <source>Language:</source>
+        <translation>Sprache:</translation>
+    </message>
+    <message>
+        <source>Choose your language:</source>
+        <translation>Sprache auswählen:</translation>
+    </message>
+    <message>
+        <source>Translate for us</source>
+        <translation>Helfen Sie beim Übersetzen</translation>
+    </message>
+    <message>
+        <source>Automatically split when the silence is more than</source>
+        <translation>Automatisch trennen, wenn die Stille länger ist als</translation>
+    </message>
+    <message>
+        <source>Automatically filter,only save tracks longer than</source>
+        <translation>Automatisch filtern, nur Titel speichern, die länger sind als</translation>
+    </message>
+    <message>
+        <source>seconds</source>
+        <translation>Sekunden</translation>
+    </message>
+    <message>
+        <source>Output Format:</source>
+        <translation>Ausgabeformat:</translation>
+    </message>
+    <message>
+        <source>mp3 Audio(*.mp3)</source>
+        <translation>MP3-Audio (*.mp3)</translation>
+    </message>
+    <message>
+        <source>wav Audio(*.wav)</source>
+        <translation>WAV-Audio (*.wav)</translation>
+    </message>
+    <message>
+        <source>Audio Setting:</source>
+        <translation>Audioeinstellungen:</translation>
+    </message>
+    <message>
+        <source>Audio Codec:</source>
+        <translation>Audiocodec:</translation>
+    </message>
+    <message>
+        <source>Bit Rate(Kbps):</source>
+        <translation>Bitrate (kbit/s):</translation>
+    </message>
+    <message>
+        <source>Sample Rate(HZ):</source>
+        <translation>Abtastrate (Hz):</translation>
+    </message>
+</context>
+<context>
+    <name>CSetSourceDialog</name>
+    <message>
+        <source>Record Audio Input </source>
+        <translation>Audioeingang aufnehmen </translation>
+    </message>
+    <message>
+        <source>Record Mic or other built-in input audio stream</source>
+        <translation>Mikrofon oder einen anderen eingebauten Audioeingang aufnehmen</translation>
+    </message>
+    <message>
+        <source>Record Computer Audio</source>
+        <translation>Computer-Audio aufnehmen</translation>
+    </message>
+    <message>
+        <source>Record computer audio stream or online music</source>
+        <translation>Audio des Computers oder Online-Musik aufnehmen</translation>
+    </message>
+</context>
+<context>
+    <name>CSetTaskDialog</name>
+    <message>
+        <source>shut down after recording finished</source>
+        <translation>Computer nach der Aufnahme herunterfahren</translation>
+    </message>
+    <message>
+        <source>Start time:</source>
+        <translation>Startzeit:</translation>
+    </message>
+    <message>
+        <source>Recording Duration:</source>
+        <translation>Aufnahmedauer:</translation>
+    </message>
+    <message>
+        <source>Task Scheduler:</source>
+        <translation>Geplante Aufnahme:</translation>
+    </message>
+</context>
+<context>
+    <name>DiskNoEnoughDialog</name>
+    <message>
+        <source>The current path is invalid!</source>
+        <translation>Der aktuelle Pfad ist ungültig!</translation>
+    </message>
+</context>
+<context>
+    <name>ProductUpdateInfo</name>
+    <message>
+        <source>Check for updates...</source>
+        <translation>Suche nach Updates...</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Yes</source>
+        <translation>Ja</translation>
+    </message>
+    <message>
+        <source>No</source>
+        <translation>Nein</translation>
+    </message>
+</context>
+<context>
+    <name>WhatsNew</name>
+    <message>
+        <source>Yes</source>
+        <translation>Ja</translation>
+    </message>
+    <message>
+        <source>No</source>
+        <translation>Nein</translation>
+    </message>
+</context>
+<context>
+    <name>guidialogExpire</name>
+    <message>
+        <source>Sorry, Tavrel Sonacap cant get music info automatically while recording now.</source>
+        <translation>Tavrel Sonacap kann während der Aufnahme leider keine Titelinformationen automatisch abrufen.</translation>
+    </message>
+    <message>
+        <source>Please go Media, right click the file, click Edit Music Tags to add music tags.</source>
+        <translation>Öffnen Sie „Medien“, klicken Sie mit der rechten Maustaste auf die Datei und wählen Sie „Musik-Tags bearbeiten“.</translation>
+    </message>
+    <message>
+        <source>Do not show this again</source>
+        <translation>Nicht mehr anzeigen</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+</context>
+<context>
+    <name>guidialogMicrophone</name>
+    <message>
+        <source>System prevents program from accessing microphone, please turn on Allow 
+apps to access your microphone:</source>
+        <translation>Das System verweigert dem Programm den Zugriff auf das Mikrofon. Bitte aktivieren Sie
+„Apps den Zugriff auf das Mikrofon erlauben“:</translation>
+    </message>
+    <message>
+        <source>In Win 10, go to Start  &gt; Settings  &gt; Privacy  &gt; Microphone.</source>
+        <translation>Windows 10: Start &gt; Einstellungen &gt; Datenschutz &gt; Mikrofon.</translation>
+    </message>
+    <message>
+        <source>In Win 11, go to Start  &gt; Settings  &gt; Privacy &amp; security &gt; Microphone.</source>
+        <translation>Windows 11: Start &gt; Einstellungen &gt; Datenschutz und Sicherheit &gt; Mikrofon.</translation>
+    </message>
+    <message>
+        <source>After enabling the authorization, please retry.</source>
+        <translation>Versuchen Sie es nach dem Erlauben erneut.</translation>
+    </message>
+    <message>
+        <source>If the problem still persists, please</source>
+        <translation>Wenn das Problem weiterhin besteht, bitte</translation>
+    </message>
+    <message>
+        <source>Open Privacy under system Settings</source>
+        <translation>Datenschutzeinstellungen öffnen</translation>
+    </message>
+    <message>
+        <source>More information</source>
+        <translation>Weitere Informationen</translation>
+    </message>
+    <message>
+        <source>contact us.</source>
+        <translation>kontaktieren Sie uns.</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+</context>
 </TS>

@@ -68,4 +68,519 @@
         <translation>メディア</translation>
     </message>
 </context>
+<context>
+    <name>CAbout</name>
+    <message>
+        <source>&lt;p&gt;Records what your computer plays, song by song.&lt;/p&gt;</source>
+        <translation>&lt;p&gt;パソコンで再生中の音楽を曲ごとに録音します。&lt;/p&gt;</translation>
+    </message>
+    <message>
+        <source>Version:</source>
+        <translation>バージョン:</translation>
+    </message>
+    <message>
+        <source>Support:</source>
+        <translation>サポート:</translation>
+    </message>
+    <message>
+        <source>Home Page:</source>
+        <translation>ホームページ:</translation>
+    </message>
+</context>
+<context>
+    <name>CAddToiTunesDialog</name>
+    <message>
+        <source>
+Add Music To iTunes 
+</source>
+        <translation>
+iTunes に音楽を追加 
+</translation>
+    </message>
+    <message>
+        <source>Abort</source>
+        <translation>中止</translation>
+    </message>
+    <message>
+        <source>Add To iTunes</source>
+        <translation>iTunes に追加</translation>
+    </message>
+    <message>
+        <source>Adding...
+
+Current File:%1</source>
+        <translation>追加しています...
+
+現在のファイル: %1</translation>
+    </message>
+    <message>
+        <source>
+Do not find iTunes
+Please try after install iTunes
+</source>
+        <translation>
+iTunes が見つかりません。
+iTunes をインストールしてからもう一度お試しください。
+</translation>
+    </message>
+</context>
+<context>
+    <name>CBugReport</name>
+    <message>
+        <source>Mail Adress</source>
+        <translation>メールアドレス</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>お名前</translation>
+    </message>
+    <message>
+        <source>Please describe your problem here.</source>
+        <translation>ここに問題の内容をご記入ください。</translation>
+    </message>
+    <message>
+        <source>Bug Report</source>
+        <translation>バグレポート</translation>
+    </message>
+    <message>
+        <source>Your Name:</source>
+        <translation>お名前:</translation>
+    </message>
+    <message>
+        <source>E-mail:</source>
+        <translation>メール:</translation>
+    </message>
+    <message>
+        <source>Report</source>
+        <translation>送信</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>キャンセル</translation>
+    </message>
+    <message>
+        <source>Please report your bug with filling your email.
+(Will not be published).</source>
+        <translation>バグを報告するにはメールアドレスを入力してください。
+(公開されることはありません)</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>E-mail address is incorrect, 
+please refill in a correct email.</source>
+        <translation>メールアドレスが正しくありません。
+正しいアドレスを入力し直してください。</translation>
+    </message>
+    <message>
+        <source>Send bug report mail success!</source>
+        <translation>バグレポートを送信しました。</translation>
+    </message>
+    <message>
+        <source>Send bug report mail failed!</source>
+        <translation>バグレポートを送信できませんでした。</translation>
+    </message>
+    <message>
+        <source>Send bug report mail failed, Err: %1</source>
+        <translation>バグレポートを送信できませんでした。エラー: %1</translation>
+    </message>
+</context>
+<context>
+    <name>CGUITavrelRegister</name>
+    <message>
+        <source>You are using the newest version</source>
+        <translation>最新バージョンをご利用中です。</translation>
+    </message>
+    <message>
+        <source>A new version of %1 found! 
+Current version: %2
+New version: %3
+
+Would you like to update the product?</source>
+        <translation>%1 の新しいバージョンがあります。
+現在のバージョン: %2
+新しいバージョン: %3
+
+今すぐアップデートしますか?</translation>
+    </message>
+</context>
+<context>
+    <name>CInstallExtrasDialog</name>
+    <message>
+        <source>Tavrel Audio Device is not currently installed.
+</source>
+        <translation>Tavrel Audio Device はインストールされていません。
+</translation>
+    </message>
+    <message>
+        <source>Tavrel Audio Device enables you to record audio from any source 
+instantly,with no need to quit and relaunch open applications.
+</source>
+        <translation>Tavrel Audio Device を使うと、開いているアプリを終了・再起動せずに
+あらゆるソースの音声をすぐに録音できます。
+</translation>
+    </message>
+    <message>
+        <source>Now,install Tavrel Audio Device for the easiest audio recording.</source>
+        <translation>今すぐ Tavrel Audio Device をインストールして、簡単に録音しましょう。</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>キャンセル</translation>
+    </message>
+    <message>
+        <source>Install</source>
+        <translation>インストール</translation>
+    </message>
+    <message>
+        <source>Install Tavrel Audio Device</source>
+        <translation>Tavrel Audio Device のインストール</translation>
+    </message>
+</context>
+<context>
+    <name>CNetWidget</name>
+    <message>
+        <source>Enable Proxy</source>
+        <translation>プロキシを使用する</translation>
+    </message>
+    <message>
+        <source>Proxy type:</source>
+        <translation>プロキシの種類:</translation>
+    </message>
+    <message>
+        <source>Proxy host:</source>
+        <translation>プロキシホスト:</translation>
+    </message>
+    <message>
+        <source>Proxy port:</source>
+        <translation>プロキシポート:</translation>
+    </message>
+    <message>
+        <source>Proxy name:</source>
+        <translation>ユーザー名:</translation>
+    </message>
+    <message>
+        <source>Proxy password:</source>
+        <translation>パスワード:</translation>
+    </message>
+</context>
+<context>
+    <name>CPasswordDialog</name>
+    <message>
+        <source>Trying to install kext. Please enter admin account and password.</source>
+        <translation>ドライバーをインストールします。管理者アカウントとパスワードを入力してください。</translation>
+    </message>
+    <message>
+        <source>Admin account</source>
+        <translation>管理者アカウント</translation>
+    </message>
+    <message>
+        <source>Password</source>
+        <translation>パスワード</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>キャンセル</translation>
+    </message>
+    <message>
+        <source>Install</source>
+        <translation>インストール</translation>
+    </message>
+</context>
+<context>
+    <name>CPreferencesDialog</name>
+    <message>
+        <source>0.2</source>
+        <translation>0.2</translation>
+    </message>
+    <message>
+        <source>0.4</source>
+        <translation>0.4</translation>
+    </message>
+    <message>
+        <source>0.6</source>
+        <translation>0.6</translation>
+    </message>
+    <message>
+        <source>0.8</source>
+        <translation>0.8</translation>
+    </message>
+    <message>
+        <source>1.0</source>
+        <translation>1.0</translation>
+    </message>
+    <message>
+        <source>1.5</source>
+        <translation>1.5</translation>
+    </message>
+    <message>
+        <source>2.0</source>
+        <translation>2.0</translation>
+    </message>
+    <message>
+        <source>3.0</source>
+        <translation>3.0</translation>
+    </message>
+    <message>
+        <source>4.0</source>
+        <translation>4.0</translation>
+    </message>
+    <message>
+        <source>5.0</source>
+        <translation>5.0</translation>
+    </message>
+    <message>
+        <source>10.0</source>
+        <translation>10.0</translation>
+    </message>
+    <message>
+        <source>General</source>
+        <translation>一般</translation>
+    </message>
+    <message>
+        <source>Audio Source</source>
+        <translation>オーディオソース</translation>
+    </message>
+    <message>
+        <source>Scheduler</source>
+        <translation>スケジュール</translation>
+    </message>
+    <message>
+        <source>Control</source>
+        <translation>コントロール</translation>
+    </message>
+    <message>
+        <source>Format</source>
+        <translation>フォーマット</translation>
+    </message>
+    <message>
+        <source>Connection</source>
+        <translation>接続</translation>
+    </message>
+    <message>
+        <source>Skin</source>
+        <translation>スキン</translation>
+    </message>
+    <message>
+        <source>English</source>
+        <translation>英語</translation>
+    </message>
+    <message>
+        <source>Japanese</source>
+        <translation>日本語</translation>
+    </message>
+    <message>
+        <source>German</source>
+        <translation>ドイツ語</translation>
+    </message>
+    <message>
+        <source>Russian</source>
+        <translation>ロシア語</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>キャンセル</translation>
+    </message>
+    <message>
+        <source>Output:</source>
+        <translation>出力先:</translation>
+    </message>
+    <message>
+        <source>Language:</source>
+        <translation>言語:</translation>
+    </message>
+    <message>
+        <source>Choose your language:</source>
+        <translation>言語を選択:</translation>
+    </message>
+    <message>
+        <source>Translate for us</source>
+        <translation>翻訳にご協力ください</translation>
+    </message>
+    <message>
+        <source>Automatically split when the silence is more than</source>
+        <translation>無音がこの長さを超えたら自動的に分割:</translation>
+    </message>
+    <message>
+        <source>Automatically filter,only save tracks longer than</source>
+        <translation>自動フィルター: この長さより長い曲だけを保存:</translation>
+    </message>
+    <message>
+        <source>seconds</source>
+        <translation>秒</translation>
+    </message>
+    <message>
+        <source>Output Format:</source>
+        <translation>出力フォーマット:</translation>
+    </message>
+    <message>
+        <source>mp3 Audio(*.mp3)</source>
+        <translation>MP3 オーディオ (*.mp3)</translation>
+    </message>
+    <message>
+        <source>wav Audio(*.wav)</source>
+        <translation>WAV オーディオ (*.wav)</translation>
+    </message>
+    <message>
+        <source>Audio Setting:</source>
+        <translation>オーディオ設定:</translation>
+    </message>
+    <message>
+        <source>Audio Codec:</source>
+        <translation>オーディオコーデック:</translation>
+    </message>
+    <message>
+        <source>Bit Rate(Kbps):</source>
+        <translation>ビットレート (kbps):</translation>
+    </message>
+    <message>
+        <source>Sample Rate(HZ):</source>
+        <translation>サンプルレート (Hz):</translation>
+    </message>
+</context>
+<context>
+    <name>CSetSourceDialog</name>
+    <message>
+        <source>Record Audio Input </source>
+        <translation>オーディオ入力を録音 </translation>
+    </message>
+    <message>
+        <source>Record Mic or other built-in input audio stream</source>
+        <translation>マイクやその他の内蔵入力の音声を録音します</translation>
+    </message>
+    <message>
+        <source>Record Computer Audio</source>
+        <translation>パソコンの音声を録音</translation>
+    </message>
+    <message>
+        <source>Record computer audio stream or online music</source>
+        <translation>パソコンで再生中の音声やオンライン音楽を録音します</translation>
+    </message>
+</context>
+<context>
+    <name>CSetTaskDialog</name>
+    <message>
+        <source>shut down after recording finished</source>
+        <translation>録音終了後にパソコンをシャットダウンする</translation>
+    </message>
+    <message>
+        <source>Start time:</source>
+        <translation>開始時刻:</translation>
+    </message>
+    <message>
+        <source>Recording Duration:</source>
+        <translation>録音時間:</translation>
+    </message>
+    <message>
+        <source>Task Scheduler:</source>
+        <translation>予約録音:</translation>
+    </message>
+</context>
+<context>
+    <name>DiskNoEnoughDialog</name>
+    <message>
+        <source>The current path is invalid!</source>
+        <translation>現在のパスは無効です。</translation>
+    </message>
+</context>
+<context>
+    <name>ProductUpdateInfo</name>
+    <message>
+        <source>Check for updates...</source>
+        <translation>アップデートを確認しています...</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>キャンセル</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Yes</source>
+        <translation>はい</translation>
+    </message>
+    <message>
+        <source>No</source>
+        <translation>いいえ</translation>
+    </message>
+</context>
+<context>
+    <name>WhatsNew</name>
+    <message>
+        <source>Yes</source>
+        <translation>はい</translation>
+    </message>
+    <message>
+        <source>No</source>
+        <translation>いいえ</translation>
+    </message>
+</context>
+<context>
+    <name>guidialogExpire</name>
+    <message>
+        <source>Sorry, Tavrel Sonacap cant get music info automatically while recording now.</source>
+        <translation>申し訳ありませんが、Tavrel Sonacap は録音中に曲情報を自動取得できません。</translation>
+    </message>
+    <message>
+        <source>Please go Media, right click the file, click Edit Music Tags to add music tags.</source>
+        <translation>「メディア」でファイルを右クリックし、「タグを編集」から曲情報を追加してください。</translation>
+    </message>
+    <message>
+        <source>Do not show this again</source>
+        <translation>今後表示しない</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+</context>
+<context>
+    <name>guidialogMicrophone</name>
+    <message>
+        <source>System prevents program from accessing microphone, please turn on Allow 
+apps to access your microphone:</source>
+        <translation>システムがこのプログラムのマイクへのアクセスをブロックしています。
+「アプリがマイクにアクセスできるようにする」をオンにしてください:</translation>
+    </message>
+    <message>
+        <source>In Win 10, go to Start  &gt; Settings  &gt; Privacy  &gt; Microphone.</source>
+        <translation>Windows 10: スタート &gt; 設定 &gt; プライバシー &gt; マイク。</translation>
+    </message>
+    <message>
+        <source>In Win 11, go to Start  &gt; Settings  &gt; Privacy &amp; security &gt; Microphone.</source>
+        <translation>Windows 11: スタート &gt; 設定 &gt; プライバシーとセキュリティ &gt; マイク。</translation>
+    </message>
+    <message>
+        <source>After enabling the authorization, please retry.</source>
+        <translation>許可した後、もう一度お試しください。</translation>
+    </message>
+    <message>
+        <source>If the problem still persists, please</source>
+        <translation>問題が解決しない場合は、</translation>
+    </message>
+    <message>
+        <source>Open Privacy under system Settings</source>
+        <translation>システムのプライバシー設定を開く</translation>
+    </message>
+    <message>
+        <source>More information</source>
+        <translation>詳細情報</translation>
+    </message>
+    <message>
+        <source>contact us.</source>
+        <translation>お問い合わせください。</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+</context>
 </TS>

@@ -68,4 +68,519 @@
         <translation>Медиа</translation>
     </message>
 </context>
+<context>
+    <name>CAbout</name>
+    <message>
+        <source>&lt;p&gt;Records what your computer plays, song by song.&lt;/p&gt;</source>
+        <translation>&lt;p&gt;Записывает всё, что играет компьютер, — песню за песней.&lt;/p&gt;</translation>
+    </message>
+    <message>
+        <source>Version:</source>
+        <translation>Версия:</translation>
+    </message>
+    <message>
+        <source>Support:</source>
+        <translation>Поддержка:</translation>
+    </message>
+    <message>
+        <source>Home Page:</source>
+        <translation>Домашняя страница:</translation>
+    </message>
+</context>
+<context>
+    <name>CAddToiTunesDialog</name>
+    <message>
+        <source>
+Add Music To iTunes 
+</source>
+        <translation>
+Добавление музыки в iTunes 
+</translation>
+    </message>
+    <message>
+        <source>Abort</source>
+        <translation>Прервать</translation>
+    </message>
+    <message>
+        <source>Add To iTunes</source>
+        <translation>Добавить в iTunes</translation>
+    </message>
+    <message>
+        <source>Adding...
+
+Current File:%1</source>
+        <translation>Добавление...
+
+Текущий файл: %1</translation>
+    </message>
+    <message>
+        <source>
+Do not find iTunes
+Please try after install iTunes
+</source>
+        <translation>
+iTunes не найден.
+Установите iTunes и повторите попытку.
+</translation>
+    </message>
+</context>
+<context>
+    <name>CBugReport</name>
+    <message>
+        <source>Mail Adress</source>
+        <translation>Адрес эл. почты</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>Имя</translation>
+    </message>
+    <message>
+        <source>Please describe your problem here.</source>
+        <translation>Опишите здесь вашу проблему.</translation>
+    </message>
+    <message>
+        <source>Bug Report</source>
+        <translation>Отчёт об ошибке</translation>
+    </message>
+    <message>
+        <source>Your Name:</source>
+        <translation>Ваше имя:</translation>
+    </message>
+    <message>
+        <source>E-mail:</source>
+        <translation>Эл. почта:</translation>
+    </message>
+    <message>
+        <source>Report</source>
+        <translation>Отправить</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Отмена</translation>
+    </message>
+    <message>
+        <source>Please report your bug with filling your email.
+(Will not be published).</source>
+        <translation>Чтобы отправить отчёт, укажите адрес эл. почты.
+(Он не будет опубликован.)</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>ОК</translation>
+    </message>
+    <message>
+        <source>E-mail address is incorrect, 
+please refill in a correct email.</source>
+        <translation>Неверный адрес эл. почты.
+Введите правильный адрес.</translation>
+    </message>
+    <message>
+        <source>Send bug report mail success!</source>
+        <translation>Отчёт об ошибке отправлен.</translation>
+    </message>
+    <message>
+        <source>Send bug report mail failed!</source>
+        <translation>Не удалось отправить отчёт об ошибке.</translation>
+    </message>
+    <message>
+        <source>Send bug report mail failed, Err: %1</source>
+        <translation>Не удалось отправить отчёт об ошибке, код: %1</translation>
+    </message>
+</context>
+<context>
+    <name>CGUITavrelRegister</name>
+    <message>
+        <source>You are using the newest version</source>
+        <translation>У вас установлена последняя версия.</translation>
+    </message>
+    <message>
+        <source>A new version of %1 found! 
+Current version: %2
+New version: %3
+
+Would you like to update the product?</source>
+        <translation>Доступна новая версия %1.
+Текущая версия: %2
+Новая версия: %3
+
+Обновить программу?</translation>
+    </message>
+</context>
+<context>
+    <name>CInstallExtrasDialog</name>
+    <message>
+        <source>Tavrel Audio Device is not currently installed.
+</source>
+        <translation>Tavrel Audio Device сейчас не установлено.
+</translation>
+    </message>
+    <message>
+        <source>Tavrel Audio Device enables you to record audio from any source 
+instantly,with no need to quit and relaunch open applications.
+</source>
+        <translation>Tavrel Audio Device позволяет сразу записывать звук из любого источника,
+не закрывая и не перезапуская открытые программы.
+</translation>
+    </message>
+    <message>
+        <source>Now,install Tavrel Audio Device for the easiest audio recording.</source>
+        <translation>Установите Tavrel Audio Device — это самый простой способ записи звука.</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Отмена</translation>
+    </message>
+    <message>
+        <source>Install</source>
+        <translation>Установить</translation>
+    </message>
+    <message>
+        <source>Install Tavrel Audio Device</source>
+        <translation>Установка Tavrel Audio Device</translation>
+    </message>
+</context>
+<context>
+    <name>CNetWidget</name>
+    <message>
+        <source>Enable Proxy</source>
+        <translation>Использовать прокси</translation>
+    </message>
+    <message>
+        <source>Proxy type:</source>
+        <translation>Тип прокси:</translation>
+    </message>
+    <message>
+        <source>Proxy host:</source>
+        <translation>Прокси-сервер:</translation>
+    </message>
+    <message>
+        <source>Proxy port:</source>
+        <translation>Порт прокси:</translation>
+    </message>
+    <message>
+        <source>Proxy name:</source>
+        <translation>Имя пользователя:</translation>
+    </message>
+    <message>
+        <source>Proxy password:</source>
+        <translation>Пароль:</translation>
+    </message>
+</context>
+<context>
+    <name>CPasswordDialog</name>
+    <message>
+        <source>Trying to install kext. Please enter admin account and password.</source>
+        <translation>Для установки драйвера введите учётную запись администратора и пароль.</translation>
+    </message>
+    <message>
+        <source>Admin account</source>
+        <translation>Учётная запись администратора</translation>
+    </message>
+    <message>
+        <source>Password</source>
+        <translation>Пароль</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Отмена</translation>
+    </message>
+    <message>
+        <source>Install</source>
+        <translation>Установить</translation>
+    </message>
+</context>
+<context>
+    <name>CPreferencesDialog</name>
+    <message>
+        <source>0.2</source>
+        <translation>0,2</translation>
+    </message>
+    <message>
+        <source>0.4</source>
+        <translation>0,4</translation>
+    </message>
+    <message>
+        <source>0.6</source>
+        <translation>0,6</translation>
+    </message>
+    <message>
+        <source>0.8</source>
+        <translation>0,8</translation>
+    </message>
+    <message>
+        <source>1.0</source>
+        <translation>1,0</translation>
+    </message>
+    <message>
+        <source>1.5</source>
+        <translation>1,5</translation>
+    </message>
+    <message>
+        <source>2.0</source>
+        <translation>2,0</translation>
+    </message>
+    <message>
+        <source>3.0</source>
+        <translation>3,0</translation>
+    </message>
+    <message>
+        <source>4.0</source>
+        <translation>4,0</translation>
+    </message>
+    <message>
+        <source>5.0</source>
+        <translation>5,0</translation>
+    </message>
+    <message>
+        <source>10.0</source>
+        <translation>10,0</translation>
+    </message>
+    <message>
+        <source>General</source>
+        <translation>Общие</translation>
+    </message>
+    <message>
+        <source>Audio Source</source>
+        <translation>Источник звука</translation>
+    </message>
+    <message>
+        <source>Scheduler</source>
+        <translation>Расписание</translation>
+    </message>
+    <message>
+        <source>Control</source>
+        <translation>Управление</translation>
+    </message>
+    <message>
+        <source>Format</source>
+        <translation>Формат</translation>
+    </message>
+    <message>
+        <source>Connection</source>
+        <translation>Подключение</translation>
+    </message>
+    <message>
+        <source>Skin</source>
+        <translation>Оформление</translation>
+    </message>
+    <message>
+        <source>English</source>
+        <translation>Английский</translation>
+    </message>
+    <message>
+        <source>Japanese</source>
+        <translation>Японский</translation>
+    </message>
+    <message>
+        <source>German</source>
+        <translation>Немецкий</translation>
+    </message>
+    <message>
+        <source>Russian</source>
+        <translation>Русский</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>ОК</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Отмена</translation>
+    </message>
+    <message>
+        <source>Output:</source>
+        <translation>Папка:</translation>
+    </message>
+    <message>
+        <source>Language:</source>
+        <translation>Язык:</translation>
+    </message>
+    <message>
+        <source>Choose your language:</source>
+        <translation>Выберите язык:</translation>
+    </message>
+    <message>
+        <source>Translate for us</source>
+        <translation>Помогите с переводом</translation>
+    </message>
+    <message>
+        <source>Automatically split when the silence is more than</source>
+        <translation>Автоматически разделять при тишине дольше</translation>
+    </message>
+    <message>
+        <source>Automatically filter,only save tracks longer than</source>
+        <translation>Автоматически отбрасывать: сохранять только треки длиннее</translation>
+    </message>
+    <message>
+        <source>seconds</source>
+        <translation>секунд</translation>
+    </message>
+    <message>
+        <source>Output Format:</source>
+        <translation>Формат файлов:</translation>
+    </message>
+    <message>
+        <source>mp3 Audio(*.mp3)</source>
+        <translation>Аудио MP3 (*.mp3)</translation>
+    </message>
+    <message>
+        <source>wav Audio(*.wav)</source>
+        <translation>Аудио WAV (*.wav)</translation>
+    </message>
+    <message>
+        <source>Audio Setting:</source>
+        <translation>Параметры звука:</translation>
+    </message>
+    <message>
+        <source>Audio Codec:</source>
+        <translation>Аудиокодек:</translation>
+    </message>
+    <message>
+        <source>Bit Rate(Kbps):</source>
+        <translation>Битрейт (кбит/с):</translation>
+    </message>
+    <message>
+        <source>Sample Rate(HZ):</source>
+        <translation>Частота дискретизации (Гц):</translation>
+    </message>
+</context>
+<context>
+    <name>CSetSourceDialog</name>
+    <message>
+        <source>Record Audio Input </source>
+        <translation>Записывать аудиовход </translation>
+    </message>
+    <message>
+        <source>Record Mic or other built-in input audio stream</source>
+        <translation>Запись с микрофона или другого встроенного входа</translation>
+    </message>
+    <message>
+        <source>Record Computer Audio</source>
+        <translation>Записывать звук компьютера</translation>
+    </message>
+    <message>
+        <source>Record computer audio stream or online music</source>
+        <translation>Запись звука компьютера или музыки из интернета</translation>
+    </message>
+</context>
+<context>
+    <name>CSetTaskDialog</name>
+    <message>
+        <source>shut down after recording finished</source>
+        <translation>Выключить компьютер после записи</translation>
+    </message>
+    <message>
+        <source>Start time:</source>
+        <translation>Время начала:</translation>
+    </message>
+    <message>
+        <source>Recording Duration:</source>
+        <translation>Длительность записи:</translation>
+    </message>
+    <message>
+        <source>Task Scheduler:</source>
+        <translation>Запись по расписанию:</translation>
+    </message>
+</context>
+<context>
+    <name>DiskNoEnoughDialog</name>
+    <message>
+        <source>The current path is invalid!</source>
+        <translation>Текущий путь недоступен!</translation>
+    </message>
+</context>
+<context>
+    <name>ProductUpdateInfo</name>
+    <message>
+        <source>Check for updates...</source>
+        <translation>Проверка обновлений...</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Отмена</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>ОК</translation>
+    </message>
+    <message>
+        <source>Yes</source>
+        <translation>Да</translation>
+    </message>
+    <message>
+        <source>No</source>
+        <translation>Нет</translation>
+    </message>
+</context>
+<context>
+    <name>WhatsNew</name>
+    <message>
+        <source>Yes</source>
+        <translation>Да</translation>
+    </message>
+    <message>
+        <source>No</source>
+        <translation>Нет</translation>
+    </message>
+</context>
+<context>
+    <name>guidialogExpire</name>
+    <message>
+        <source>Sorry, Tavrel Sonacap cant get music info automatically while recording now.</source>
+        <translation>К сожалению, во время записи Tavrel Sonacap не может автоматически получить сведения о песне.</translation>
+    </message>
+    <message>
+        <source>Please go Media, right click the file, click Edit Music Tags to add music tags.</source>
+        <translation>Откройте «Медиа», щёлкните файл правой кнопкой и выберите «Изменить теги», чтобы добавить сведения.</translation>
+    </message>
+    <message>
+        <source>Do not show this again</source>
+        <translation>Больше не показывать</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>ОК</translation>
+    </message>
+</context>
+<context>
+    <name>guidialogMicrophone</name>
+    <message>
+        <source>System prevents program from accessing microphone, please turn on Allow 
+apps to access your microphone:</source>
+        <translation>Система запрещает программе доступ к микрофону. Включите параметр
+«Разрешить приложениям доступ к микрофону»:</translation>
+    </message>
+    <message>
+        <source>In Win 10, go to Start  &gt; Settings  &gt; Privacy  &gt; Microphone.</source>
+        <translation>Windows 10: Пуск &gt; Параметры &gt; Конфиденциальность &gt; Микрофон.</translation>
+    </message>
+    <message>
+        <source>In Win 11, go to Start  &gt; Settings  &gt; Privacy &amp; security &gt; Microphone.</source>
+        <translation>Windows 11: Пуск &gt; Параметры &gt; Конфиденциальность и защита &gt; Микрофон.</translation>
+    </message>
+    <message>
+        <source>After enabling the authorization, please retry.</source>
+        <translation>После этого повторите попытку.</translation>
+    </message>
+    <message>
+        <source>If the problem still persists, please</source>
+        <translation>Если проблема не исчезла,</translation>
+    </message>
+    <message>
+        <source>Open Privacy under system Settings</source>
+        <translation>Открыть параметры конфиденциальности</translation>
+    </message>
+    <message>
+        <source>More information</source>
+        <translation>Подробнее</translation>
+    </message>
+    <message>
+        <source>contact us.</source>
+        <translation>свяжитесь с нами.</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>ОК</translation>
+    </message>
+</context>
 </TS>
