@@ -559,6 +559,7 @@ void CRecordingWidget::ScrollValueChange(int value)
     HideChooser();
     m_curIndex = qBound(-1, value - 1 + m_maxCoverNum, m_cards.size() - 1);
     RefillSlots();
+    SyncScrollBar();
 }
 
 void CRecordingWidget::CoverListPressed(CShowCoverWidget* pressedWidget)
