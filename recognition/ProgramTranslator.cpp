@@ -4,10 +4,22 @@
 #include <QPointer>
 #include <QTranslator>
 
-QTranslator* ProgramTranslator()
+namespace {
+QPointer<QTranslator>& Current()
 {
     static QPointer<QTranslator> translator;
-    if (!translator)
-        translator = new QTranslator(QCoreApplication::instance());
     return translator;
+}
+} // namespace
+
+QTranslator* ProgramTranslator()
+{
+    if (!Current())
+        Current() = new QTranslator(QCoreApplication::instance());
+    return Current();
+}
+
+void SetProgramTranslator(QTranslator* translator)
+{
+    Current() = translator;
 }

@@ -4,6 +4,9 @@ class QTranslator;
 
 // The program's one translator of its own texts: start-up loads the stored
 // language into it and installs it; the preferences dialog loads another
-// language into the same object and installs it again. Created on first use,
-// owned by the application object. GUI thread only.
+// language into the same object and installs it again. GUI thread only.
+//
+// Start-up hands its translator over with SetProgramTranslator; without one,
+// ProgramTranslator() creates it on first use, owned by the application.
 QTranslator* ProgramTranslator();
+void SetProgramTranslator(QTranslator* translator);
