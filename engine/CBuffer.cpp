@@ -5,7 +5,7 @@
 
 #include "Log.h"
 
-CBuffer::CBuffer() : head(nullptr), unread(0) {}
+CBuffer::CBuffer() : head(nullptr), tail(nullptr), unread(0) {}
 
 CBuffer::~CBuffer()
 {
@@ -19,9 +19,7 @@ void CBuffer::AddBuffer(const void* data, unsigned size)
     const unsigned char* bytes = static_cast<const unsigned char*>(data);
     unread += size;
 
-    Node* last = head;
-    while (last && last->next)
-        last = last->next;
+    Node* last = tail;
     if (last && last->filled < kNodeSize) {
         const unsigned take = std::min(size, kNodeSize - last->filled);
         std::memcpy(last->data + last->filled, bytes, take);
@@ -44,6 +42,7 @@ void CBuffer::AddBuffer(const void* data, unsigned size)
             head = node;
         last = node;
     }
+    tail = last;
 }
 
 unsigned CBuffer::GetBuffer(void* out, unsigned size)
@@ -66,6 +65,8 @@ unsigned CBuffer::GetBuffer(void* out, unsigned size)
             delete[] head->data;
             delete head;
             head = next;
+            if (!head)
+                tail = nullptr;
         } else {
             std::memcpy(dest + copied, head->data + head->read, wanted);
             head->read += wanted;
@@ -84,6 +85,7 @@ void CBuffer::Clear()
         delete head;
         head = next;
     }
+    tail = nullptr;
     unread = 0;
 }
 

@@ -34,6 +34,10 @@ private:
     };
 
     Node* head;
+    // The last node (null when empty), so an append never walks the list:
+    // the capture thread appends while holding the queue's lock, and a long
+    // backlog must not make each append slower.
+    Node* tail;
     // Unread bytes over all nodes, kept up to date by every operation.
     size_t unread;
 };

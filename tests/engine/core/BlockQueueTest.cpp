@@ -98,6 +98,11 @@ TEST(BlockQueue, IgnoresEmptyArguments)
     EXPECT_EQ(buffer.Size(), 1u);
     buffer.Clear();
     EXPECT_EQ(buffer.NodeCount(), 0u);
+    // A cleared queue starts over with a fresh node.
+    buffer.AddBuffer(&byte, 1);
+    EXPECT_EQ(buffer.NodeCount(), 1u);
+    EXPECT_EQ(buffer.GetBuffer(&byte, 1), 1u);
+    EXPECT_EQ(byte, 1);
 }
 
 TEST(BlockQueue, ClearZeroesTheFormat)
