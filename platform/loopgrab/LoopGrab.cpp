@@ -16,8 +16,14 @@ constexpr int kErrOrder = -4096;
 // Blocks the server hands over: small enough that the engine's 20 ms clips
 // see fresh data, large enough to keep wake-ups few.
 constexpr pa_usec_t kFragmentUsec = 20 * PA_USEC_PER_MSEC;
-// A gap this long without data from the server is filled with silence.
+// A gap this long without data from a suspended (or failed) output is filled
+// with silence, so an open song still ends on silence.
 constexpr pa_usec_t kGapUsec = 200 * PA_USEC_PER_MSEC;
+// While the output runs, the server delivers its own silence when nothing
+// plays; a short stall of the server or of this thread must then add nothing,
+// because the data it held back still arrives and silence put in front of it
+// would cut the song in two. Only a gap this long counts as an outage.
+constexpr pa_usec_t kStallUsec = PA_USEC_PER_SEC;
 constexpr pa_usec_t kFillerPeriodUsec = 100 * PA_USEC_PER_MSEC;
 constexpr pa_usec_t kMaxFillUsec = PA_USEC_PER_SEC;
 
@@ -107,7 +113,11 @@ void FillerCallback(pa_mainloop_api*, pa_time_event* e, const struct timeval*, v
 {
     Grabber& g = *static_cast<Grabber*>(userdata);
     pa_usec_t now = pa_rtclock_now();
-    if (g.formatSent && now - g.lastData >= kGapUsec) {
+    // pa_stream_is_suspended: 1 suspended, 0 running, negative when the stream failed.
+    const bool running = g.stream && pa_stream_get_state(g.stream) == PA_STREAM_READY &&
+                         pa_stream_is_suspended(g.stream) == 0;
+    const pa_usec_t gap = running ? kStallUsec : kGapUsec;
+    if (g.formatSent && now - g.lastData >= gap) {
         size_t bytes = pa_usec_to_bytes(std::min(now - g.lastData, kMaxFillUsec), &g.spec);
         DeliverSilence(g, bytes);
         g.lastData = now;
