@@ -2,73 +2,6 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="ja">
 <context>
-    <name>CFilterEdit</name>
-    <message>
-        <source>Filter</source>
-        <translation>フィルター</translation>
-    </message>
-    <message>
-        <source>Clear</source>
-        <translation>クリア</translation>
-    </message>
-</context>
-<context>
-    <name>CLabelPress</name>
-    <message>
-        <source>Translate for us</source>
-        <translation>翻訳にご協力ください</translation>
-    </message>
-</context>
-<context>
-    <name>CReadyWidget</name>
-    <message>
-        <source>Refresh Your Enjoyment!</source>
-        <translation>音楽をもっと楽しもう！</translation>
-    </message>
-    <message>
-        <source>1,Choose the audio source by clicking</source>
-        <translation>1. クリックしてオーディオソースを選択</translation>
-    </message>
-    <message>
-        <source>2,Start recording by clicking</source>
-        <translation>2. クリックして録音を開始</translation>
-    </message>
-</context>
-<context>
-    <name>CSkinWidget</name>
-    <message>
-        <source>Choose your favourite background:</source>
-        <translation>お好みの背景を選んでください：</translation>
-    </message>
-</context>
-<context>
-    <name>CStatusBar</name>
-    <message>
-        <source>Audio Source</source>
-        <translation>オーディオソース</translation>
-    </message>
-    <message>
-        <source>Recording task scheduler</source>
-        <translation>録音スケジューラー</translation>
-    </message>
-    <message>
-        <source>Add PlayList</source>
-        <translation>プレイリストを追加</translation>
-    </message>
-    <message>
-        <source>Add to iTunes</source>
-        <translation>iTunes に追加</translation>
-    </message>
-    <message>
-        <source>Recording</source>
-        <translation>録音</translation>
-    </message>
-    <message>
-        <source>Media</source>
-        <translation>メディア</translation>
-    </message>
-</context>
-<context>
     <name>CAbout</name>
     <message>
         <source>&lt;p&gt;Records what your computer plays, song by song.&lt;/p&gt;</source>
@@ -188,6 +121,28 @@ please refill in a correct email.</source>
     </message>
 </context>
 <context>
+    <name>CDeleteDialog</name>
+    <message>
+        <source>Do not show this again</source>
+        <translation type="unfinished">今後表示しない</translation>
+    </message>
+    <message>
+        <source>Your computer will be shutdown in %1 seconds</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>CFilterEdit</name>
+    <message>
+        <source>Filter</source>
+        <translation>フィルター</translation>
+    </message>
+    <message>
+        <source>Clear</source>
+        <translation>クリア</translation>
+    </message>
+</context>
+<context>
     <name>CGUITavrelRegister</name>
     <message>
         <source>You are using the newest version</source>
@@ -204,6 +159,13 @@ Would you like to update the product?</source>
 新しいバージョン: %3
 
 今すぐアップデートしますか?</translation>
+    </message>
+</context>
+<context>
+    <name>CGraphicsView</name>
+    <message>
+        <source>Unkown Artist</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 <context>
@@ -237,6 +199,160 @@ instantly,with no need to quit and relaunch open applications.
     <message>
         <source>Install Tavrel Audio Device</source>
         <translation>Tavrel Audio Device のインストール</translation>
+    </message>
+</context>
+<context>
+    <name>CLabelPress</name>
+    <message>
+        <source>Translate for us</source>
+        <translation>翻訳にご協力ください</translation>
+    </message>
+</context>
+<context>
+    <name>CMainUI</name>
+    <message>
+        <source>Settings</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Online Help</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Home Page</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Support</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Check for Updates</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Bug Report</source>
+        <translation type="unfinished">バグレポート</translation>
+    </message>
+    <message>
+        <source>About</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Translate Sonacap for us</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Are you sure to quit the programme?
+Unfinished recording will be lost if you quit now!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No</source>
+        <translation type="unfinished">いいえ</translation>
+    </message>
+    <message>
+        <source>Quit</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Are you sure to quit the programme?
+It is sending bug report mail!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Song playing unavailable, 
+original file could not be found.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation type="unfinished">キャンセル</translation>
+    </message>
+    <message>
+        <source>The programme is recording now.
+Do you want to stop it and start to play music?</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Yes</source>
+        <translation type="unfinished">はい</translation>
+    </message>
+    <message>
+        <source>Please shut down Nahimic and restart computer to start recording normally!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Recording could not start.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Ok</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Recording task scheduler</source>
+        <translation type="unfinished">録音スケジューラー</translation>
+    </message>
+    <message>
+        <source>Please change the audio channel output settings to stereo,or you&apos;ll need to wait for a while when you stop recording.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>   A recording task is running
+Tomorrow </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>A recording task is running
+     </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Shutdown</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Your computer will be shutdown in 60 seconds</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>CMiniListItem</name>
+    <message>
+        <source>Title</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Artist</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>CMusicInfoTreeWidget</name>
+    <message>
+        <source>Name</source>
+        <translation type="unfinished">お名前</translation>
+    </message>
+    <message>
+        <source>Time</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Artist</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Album</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Genre</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Date Added</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 <context>
@@ -445,6 +561,21 @@ instantly,with no need to quit and relaunch open applications.
     </message>
 </context>
 <context>
+    <name>CReadyWidget</name>
+    <message>
+        <source>Refresh Your Enjoyment!</source>
+        <translation>音楽をもっと楽しもう！</translation>
+    </message>
+    <message>
+        <source>1,Choose the audio source by clicking</source>
+        <translation>1. クリックしてオーディオソースを選択</translation>
+    </message>
+    <message>
+        <source>2,Start recording by clicking</source>
+        <translation>2. クリックして録音を開始</translation>
+    </message>
+</context>
+<context>
     <name>CSetSourceDialog</name>
     <message>
         <source>Record Audio Input </source>
@@ -483,6 +614,292 @@ instantly,with no need to quit and relaunch open applications.
     </message>
 </context>
 <context>
+    <name>CShowCoverWidget</name>
+    <message>
+        <source>Play</source>
+        <translation>再生</translation>
+    </message>
+    <message>
+        <source>Edit</source>
+        <translation>編集</translation>
+    </message>
+    <message>
+        <source>Delete</source>
+        <translation>削除</translation>
+    </message>
+    <message>
+        <source>Show in Folder</source>
+        <translation>フォルダーに表示</translation>
+    </message>
+    <message>
+        <source>Title</source>
+        <translation>タイトル</translation>
+    </message>
+    <message>
+        <source>Artist</source>
+        <translation>アーティスト</translation>
+    </message>
+</context>
+<context>
+    <name>CShowListWidget</name>
+    <message>
+        <source>Filter</source>
+        <translation>フィルター</translation>
+    </message>
+    <message>
+        <source>All</source>
+        <translation>すべて</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>名前</translation>
+    </message>
+    <message>
+        <source>Artist</source>
+        <translation>アーティスト</translation>
+    </message>
+    <message>
+        <source>Album</source>
+        <translation>アルバム</translation>
+    </message>
+    <message>
+        <source>Play</source>
+        <translation>再生</translation>
+    </message>
+    <message>
+        <source>Edit Music Tags</source>
+        <translation>タグを編集</translation>
+    </message>
+    <message>
+        <source>Add to playlist</source>
+        <translation>プレイリストに追加</translation>
+    </message>
+    <message>
+        <source>Add to iTunes</source>
+        <translation>iTunesに追加</translation>
+    </message>
+    <message>
+        <source>Select All</source>
+        <translation>すべて選択</translation>
+    </message>
+    <message>
+        <source>Unselect All</source>
+        <translation>選択を解除</translation>
+    </message>
+    <message>
+        <source>Show in Folder</source>
+        <translation>フォルダーに表示</translation>
+    </message>
+    <message>
+        <source>Delete</source>
+        <translation>削除</translation>
+    </message>
+    <message>
+        <source>Date Played</source>
+        <translation>再生日</translation>
+    </message>
+    <message>
+        <source>Date Added</source>
+        <translation>追加日</translation>
+    </message>
+    <message>
+        <source>Unknown Artist</source>
+        <translation>不明なアーティスト</translation>
+    </message>
+    <message>
+        <source>Unknown Album</source>
+        <translation>不明なアルバム</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>キャンセル</translation>
+    </message>
+    <message>
+        <source>Are you sure you want to delete the 
+selected file from Library?
+Its original file will also be deleted.
+ </source>
+        <translation>選択したファイルをライブラリから
+削除してもよろしいですか？
+元のファイルも削除されます。
+ </translation>
+    </message>
+    <message>
+        <source>Are you sure to delete the selected file?
+</source>
+        <translation>選択したファイルを削除してもよろしいですか？
+</translation>
+    </message>
+    <message>
+        <source>Are you sure to delete the selected file?</source>
+        <translation>選択したファイルを削除してもよろしいですか？</translation>
+    </message>
+    <message>
+        <source>The number of songs in this playlist has reached the maximum.
+Note: the maximum songs in a playlist are 100,000.</source>
+        <translation>このプレイリストの曲数が上限に達しました。
+注意：プレイリストの曲数の上限は100,000曲です。</translation>
+    </message>
+    <message>
+        <source>Track</source>
+        <translation>トラック</translation>
+    </message>
+</context>
+<context>
+    <name>CSkinWidget</name>
+    <message>
+        <source>Choose your favourite background:</source>
+        <translation>お好みの背景を選んでください：</translation>
+    </message>
+</context>
+<context>
+    <name>CStatusBar</name>
+    <message>
+        <source>Audio Source</source>
+        <translation>オーディオソース</translation>
+    </message>
+    <message>
+        <source>Recording task scheduler</source>
+        <translation>録音スケジューラー</translation>
+    </message>
+    <message>
+        <source>Add PlayList</source>
+        <translation>プレイリストを追加</translation>
+    </message>
+    <message>
+        <source>Add to iTunes</source>
+        <translation>iTunes に追加</translation>
+    </message>
+    <message>
+        <source>Recording</source>
+        <translation>録音</translation>
+    </message>
+    <message>
+        <source>Media</source>
+        <translation>メディア</translation>
+    </message>
+</context>
+<context>
+    <name>CToolBar</name>
+    <message>
+        <source>Playing</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Start</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Play</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Ready</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Record</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Stop</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Library</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Settings</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Exit</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Pause</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Paused</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Unknown Artist</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Recording</source>
+        <translation type="unfinished">録音</translation>
+    </message>
+</context>
+<context>
+    <name>CTreeLib</name>
+    <message>
+        <source>Library</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>PlayList</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Play</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Rename</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Add to iTunes Library</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Delete</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Create Library Failed!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Get Library info failed!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation type="unfinished">キャンセル</translation>
+    </message>
+    <message>
+        <source>Ok</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The number of playlists has reached the maximum.
+Note: the maximum playlists are 999.
+</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Create List Failed!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>All Recordings</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>New Recordings</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Recently Played</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>DiskNoEnoughDialog</name>
     <message>
         <source>The current path is invalid!</source>
@@ -510,6 +927,37 @@ instantly,with no need to quit and relaunch open applications.
     <message>
         <source>No</source>
         <translation>いいえ</translation>
+    </message>
+</context>
+<context>
+    <name>QObject</name>
+    <message>
+        <source>All Recordings</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>New Recordings</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Recently Played</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>PlayList 1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>PlayList</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Unknown Artist</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Unknown Album</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 <context>

@@ -2,73 +2,6 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="ru">
 <context>
-    <name>CFilterEdit</name>
-    <message>
-        <source>Filter</source>
-        <translation>Фильтр</translation>
-    </message>
-    <message>
-        <source>Clear</source>
-        <translation>Очистить</translation>
-    </message>
-</context>
-<context>
-    <name>CLabelPress</name>
-    <message>
-        <source>Translate for us</source>
-        <translation>Помогите с переводом</translation>
-    </message>
-</context>
-<context>
-    <name>CReadyWidget</name>
-    <message>
-        <source>Refresh Your Enjoyment!</source>
-        <translation>Откройте музыку заново!</translation>
-    </message>
-    <message>
-        <source>1,Choose the audio source by clicking</source>
-        <translation>1. Выберите источник звука, нажав</translation>
-    </message>
-    <message>
-        <source>2,Start recording by clicking</source>
-        <translation>2. Начните запись, нажав</translation>
-    </message>
-</context>
-<context>
-    <name>CSkinWidget</name>
-    <message>
-        <source>Choose your favourite background:</source>
-        <translation>Выберите понравившийся фон:</translation>
-    </message>
-</context>
-<context>
-    <name>CStatusBar</name>
-    <message>
-        <source>Audio Source</source>
-        <translation>Источник звука</translation>
-    </message>
-    <message>
-        <source>Recording task scheduler</source>
-        <translation>Планировщик записи</translation>
-    </message>
-    <message>
-        <source>Add PlayList</source>
-        <translation>Добавить плейлист</translation>
-    </message>
-    <message>
-        <source>Add to iTunes</source>
-        <translation>Добавить в iTunes</translation>
-    </message>
-    <message>
-        <source>Recording</source>
-        <translation>Запись</translation>
-    </message>
-    <message>
-        <source>Media</source>
-        <translation>Медиа</translation>
-    </message>
-</context>
-<context>
     <name>CAbout</name>
     <message>
         <source>&lt;p&gt;Records what your computer plays, song by song.&lt;/p&gt;</source>
@@ -188,6 +121,28 @@ please refill in a correct email.</source>
     </message>
 </context>
 <context>
+    <name>CDeleteDialog</name>
+    <message>
+        <source>Do not show this again</source>
+        <translation type="unfinished">Больше не показывать</translation>
+    </message>
+    <message>
+        <source>Your computer will be shutdown in %1 seconds</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>CFilterEdit</name>
+    <message>
+        <source>Filter</source>
+        <translation>Фильтр</translation>
+    </message>
+    <message>
+        <source>Clear</source>
+        <translation>Очистить</translation>
+    </message>
+</context>
+<context>
     <name>CGUITavrelRegister</name>
     <message>
         <source>You are using the newest version</source>
@@ -204,6 +159,13 @@ Would you like to update the product?</source>
 Новая версия: %3
 
 Обновить программу?</translation>
+    </message>
+</context>
+<context>
+    <name>CGraphicsView</name>
+    <message>
+        <source>Unkown Artist</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 <context>
@@ -237,6 +199,160 @@ instantly,with no need to quit and relaunch open applications.
     <message>
         <source>Install Tavrel Audio Device</source>
         <translation>Установка Tavrel Audio Device</translation>
+    </message>
+</context>
+<context>
+    <name>CLabelPress</name>
+    <message>
+        <source>Translate for us</source>
+        <translation>Помогите с переводом</translation>
+    </message>
+</context>
+<context>
+    <name>CMainUI</name>
+    <message>
+        <source>Settings</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Online Help</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Home Page</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Support</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Check for Updates</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Bug Report</source>
+        <translation type="unfinished">Отчёт об ошибке</translation>
+    </message>
+    <message>
+        <source>About</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Translate Sonacap for us</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Are you sure to quit the programme?
+Unfinished recording will be lost if you quit now!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No</source>
+        <translation type="unfinished">Нет</translation>
+    </message>
+    <message>
+        <source>Quit</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Are you sure to quit the programme?
+It is sending bug report mail!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Song playing unavailable, 
+original file could not be found.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation type="unfinished">Отмена</translation>
+    </message>
+    <message>
+        <source>The programme is recording now.
+Do you want to stop it and start to play music?</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Yes</source>
+        <translation type="unfinished">Да</translation>
+    </message>
+    <message>
+        <source>Please shut down Nahimic and restart computer to start recording normally!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Recording could not start.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Ok</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Recording task scheduler</source>
+        <translation type="unfinished">Планировщик записи</translation>
+    </message>
+    <message>
+        <source>Please change the audio channel output settings to stereo,or you&apos;ll need to wait for a while when you stop recording.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>   A recording task is running
+Tomorrow </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>A recording task is running
+     </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Shutdown</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Your computer will be shutdown in 60 seconds</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>CMiniListItem</name>
+    <message>
+        <source>Title</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Artist</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>CMusicInfoTreeWidget</name>
+    <message>
+        <source>Name</source>
+        <translation type="unfinished">Имя</translation>
+    </message>
+    <message>
+        <source>Time</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Artist</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Album</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Genre</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Date Added</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 <context>
@@ -445,6 +561,21 @@ instantly,with no need to quit and relaunch open applications.
     </message>
 </context>
 <context>
+    <name>CReadyWidget</name>
+    <message>
+        <source>Refresh Your Enjoyment!</source>
+        <translation>Откройте музыку заново!</translation>
+    </message>
+    <message>
+        <source>1,Choose the audio source by clicking</source>
+        <translation>1. Выберите источник звука, нажав</translation>
+    </message>
+    <message>
+        <source>2,Start recording by clicking</source>
+        <translation>2. Начните запись, нажав</translation>
+    </message>
+</context>
+<context>
     <name>CSetSourceDialog</name>
     <message>
         <source>Record Audio Input </source>
@@ -483,6 +614,292 @@ instantly,with no need to quit and relaunch open applications.
     </message>
 </context>
 <context>
+    <name>CShowCoverWidget</name>
+    <message>
+        <source>Play</source>
+        <translation>Воспроизвести</translation>
+    </message>
+    <message>
+        <source>Edit</source>
+        <translation>Изменить</translation>
+    </message>
+    <message>
+        <source>Delete</source>
+        <translation>Удалить</translation>
+    </message>
+    <message>
+        <source>Show in Folder</source>
+        <translation>Показать в папке</translation>
+    </message>
+    <message>
+        <source>Title</source>
+        <translation>Название</translation>
+    </message>
+    <message>
+        <source>Artist</source>
+        <translation>Исполнитель</translation>
+    </message>
+</context>
+<context>
+    <name>CShowListWidget</name>
+    <message>
+        <source>Filter</source>
+        <translation>Фильтр</translation>
+    </message>
+    <message>
+        <source>All</source>
+        <translation>Все</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>Название</translation>
+    </message>
+    <message>
+        <source>Artist</source>
+        <translation>Исполнитель</translation>
+    </message>
+    <message>
+        <source>Album</source>
+        <translation>Альбом</translation>
+    </message>
+    <message>
+        <source>Play</source>
+        <translation>Воспроизвести</translation>
+    </message>
+    <message>
+        <source>Edit Music Tags</source>
+        <translation>Изменить теги</translation>
+    </message>
+    <message>
+        <source>Add to playlist</source>
+        <translation>Добавить в плейлист</translation>
+    </message>
+    <message>
+        <source>Add to iTunes</source>
+        <translation>Добавить в iTunes</translation>
+    </message>
+    <message>
+        <source>Select All</source>
+        <translation>Выбрать все</translation>
+    </message>
+    <message>
+        <source>Unselect All</source>
+        <translation>Снять выделение</translation>
+    </message>
+    <message>
+        <source>Show in Folder</source>
+        <translation>Показать в папке</translation>
+    </message>
+    <message>
+        <source>Delete</source>
+        <translation>Удалить</translation>
+    </message>
+    <message>
+        <source>Date Played</source>
+        <translation>Дата воспроизведения</translation>
+    </message>
+    <message>
+        <source>Date Added</source>
+        <translation>Дата добавления</translation>
+    </message>
+    <message>
+        <source>Unknown Artist</source>
+        <translation>Неизвестный исполнитель</translation>
+    </message>
+    <message>
+        <source>Unknown Album</source>
+        <translation>Неизвестный альбом</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Отмена</translation>
+    </message>
+    <message>
+        <source>Are you sure you want to delete the 
+selected file from Library?
+Its original file will also be deleted.
+ </source>
+        <translation>Вы действительно хотите удалить 
+выбранный файл из библиотеки?
+Исходный файл также будет удалён.
+ </translation>
+    </message>
+    <message>
+        <source>Are you sure to delete the selected file?
+</source>
+        <translation>Вы действительно хотите удалить выбранный файл?
+</translation>
+    </message>
+    <message>
+        <source>Are you sure to delete the selected file?</source>
+        <translation>Вы действительно хотите удалить выбранный файл?</translation>
+    </message>
+    <message>
+        <source>The number of songs in this playlist has reached the maximum.
+Note: the maximum songs in a playlist are 100,000.</source>
+        <translation>Количество песен в этом плейлисте достигло максимума.
+Примечание: в плейлисте может быть не более 100 000 песен.</translation>
+    </message>
+    <message>
+        <source>Track</source>
+        <translation>Трек</translation>
+    </message>
+</context>
+<context>
+    <name>CSkinWidget</name>
+    <message>
+        <source>Choose your favourite background:</source>
+        <translation>Выберите понравившийся фон:</translation>
+    </message>
+</context>
+<context>
+    <name>CStatusBar</name>
+    <message>
+        <source>Audio Source</source>
+        <translation>Источник звука</translation>
+    </message>
+    <message>
+        <source>Recording task scheduler</source>
+        <translation>Планировщик записи</translation>
+    </message>
+    <message>
+        <source>Add PlayList</source>
+        <translation>Добавить плейлист</translation>
+    </message>
+    <message>
+        <source>Add to iTunes</source>
+        <translation>Добавить в iTunes</translation>
+    </message>
+    <message>
+        <source>Recording</source>
+        <translation>Запись</translation>
+    </message>
+    <message>
+        <source>Media</source>
+        <translation>Медиа</translation>
+    </message>
+</context>
+<context>
+    <name>CToolBar</name>
+    <message>
+        <source>Playing</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Start</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Play</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Ready</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Record</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Stop</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Library</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Settings</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Exit</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Pause</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Paused</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Unknown Artist</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Recording</source>
+        <translation type="unfinished">Запись</translation>
+    </message>
+</context>
+<context>
+    <name>CTreeLib</name>
+    <message>
+        <source>Library</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>PlayList</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Play</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Rename</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Add to iTunes Library</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Delete</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Create Library Failed!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Get Library info failed!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation type="unfinished">Отмена</translation>
+    </message>
+    <message>
+        <source>Ok</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The number of playlists has reached the maximum.
+Note: the maximum playlists are 999.
+</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Create List Failed!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>All Recordings</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>New Recordings</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Recently Played</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>DiskNoEnoughDialog</name>
     <message>
         <source>The current path is invalid!</source>
@@ -510,6 +927,37 @@ instantly,with no need to quit and relaunch open applications.
     <message>
         <source>No</source>
         <translation>Нет</translation>
+    </message>
+</context>
+<context>
+    <name>QObject</name>
+    <message>
+        <source>All Recordings</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>New Recordings</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Recently Played</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>PlayList 1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>PlayList</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Unknown Artist</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Unknown Album</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 <context>
