@@ -195,7 +195,8 @@ void CAudioProcess::Restart()
         captured.bitsPerSample = 0;
         clipMs = 20;
     }
-    Start();
+    if (Start() != 0)
+        SC_LOG_ERROR(kSrc, "CAudioProcess::Restart", "the processing thread cannot be started");
 }
 
 void CAudioProcess::SetDiskFreeFunction(DiskFreeFunction function)
@@ -240,12 +241,18 @@ int CAudioProcess::Routine()
     SC_LOG_INFO(kSrc, "CAudioProcess::Routine", "Audio Param:Channel=%d,SamplesPerSec=%d,BitsPerSample=%d",
                 format.channels, format.samplesPerSec, format.bitsPerSample);
 
-    const bool usable = FormatKnown(format);
+    // A format too thin to fill one byte a second cannot be timed; it is
+    // treated like no format at all rather than divided by.
+    const uint64_t formatBytesPerSecond =
+        FormatKnown(format)
+            ? static_cast<uint64_t>(format.samplesPerSec) * format.channels * format.bitsPerSample / 8
+            : 0;
+    const bool usable = formatBytesPerSecond > 0;
+    if (FormatKnown(format) && !usable)
+        SC_LOG_ERROR(kSrc, "CAudioProcess::Routine", "unusable capture format, nothing is processed");
     {
         CSectionGuard guard(&lock);
-        bytesPerSecond = usable ? static_cast<uint64_t>(format.samplesPerSec) * format.channels *
-                                      format.bitsPerSample / 8
-                                : 0;
+        bytesPerSecond = formatBytesPerSecond;
         // Whole frames only, so a clip never splits a sample.
         const uint64_t frameBytes =
             usable ? static_cast<uint64_t>(format.channels) * ((format.bitsPerSample + 7) / 8) : 1;

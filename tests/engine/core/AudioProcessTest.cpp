@@ -459,6 +459,18 @@ TEST_F(ProcessTest, TerminateBeforeAnyFormat)
     EXPECT_EQ(events[0].format.samplesPerSec, 0);
 }
 
+// A format that cannot fill one byte a second is reported and then ignored,
+// never divided by.
+TEST_F(ProcessTest, FormatTooThinToTimeIsIgnored)
+{
+    Begin(Format(1, 1, 4));
+    Push(std::vector<unsigned char>(64, 0x55));
+    process.Terminate();
+    const auto events = recorder.Events();
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].code, kSonacapNotifyProcessStart);
+}
+
 struct DiskCase {
     uint64_t free;
     bool recorded;
