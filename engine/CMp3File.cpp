@@ -110,7 +110,8 @@ CMp3File::CMp3File()
       file(nullptr),
       lame(nullptr),
       converter("ffmpeg"),
-      converterTimeout(kDefaultConverterTimeout)
+      converterTimeout(kDefaultConverterTimeout),
+      writeFailed(false)
 {
     std::memset(&format, 0, sizeof(format));
 }
@@ -151,6 +152,7 @@ void CMp3File::Open(const char* songPath, const AudioParam* songFormat)
     // A writer reused for the next song starts clean.
     Close();
     ReleaseEncoder();
+    writeFailed = false;
     if (!songPath || !songFormat) {
         SC_LOG_ERROR(kSrc, "CMp3File::Open", "Open file[%s] failed", songPath ? songPath : "");
         ThrowCodedError(kErrOpenFile);
@@ -179,6 +181,7 @@ void CMp3File::Open(const char* songPath, const AudioParam* songFormat)
             SC_LOG_ERROR(kSrc, "CMp3File::Open", "Open file[%s] failed", songPath);
             ThrowCodedError(kErrOpenFile);
         }
+        path = songPath;
         lame = lame_init();
         if (!lame) {
             SC_LOG_ERROR(kSrc, "CMp3File::Open", "init lame failed");
@@ -222,7 +225,7 @@ void CMp3File::InitializeLameStream(const AudioParam* songFormat)
         const size_t written = lame_get_id3v2_tag(lame, tag.data(), tag.size());
         if (written > tag.size())
             ThrowCodedError(kErrTagTooLarge);
-        fwrite(tag.data(), 1, written, file);
+        WriteFile(tag.data(), written);
     }
 }
 
@@ -291,7 +294,16 @@ void CMp3File::WriteData(const void* data, unsigned size)
         return;
     }
     if (encoded > 0)
-        fwrite(mp3Buffer.data(), 1, static_cast<size_t>(encoded), file);
+        WriteFile(mp3Buffer.data(), static_cast<size_t>(encoded));
+}
+
+void CMp3File::WriteFile(const unsigned char* bytes, size_t size)
+{
+    if (fwrite(bytes, 1, size, file) != size && !writeFailed) {
+        writeFailed = true;
+        SC_LOG_ERROR(kSrc, "CMp3File::WriteData", "write to [%s] failed: %s; the song is incomplete", path.c_str(),
+                     strerror(errno));
+    }
 }
 
 bool CMp3File::WriteTags(const char*, const char*, const char*)
@@ -340,6 +352,6 @@ void CMp3File::Close()
     unsigned char tail[7200];
     const int flushed = lame_encode_flush(lame, tail, sizeof(tail));
     if (flushed > 0 && file)
-        fwrite(tail, 1, static_cast<size_t>(flushed), file);
+        WriteFile(tail, static_cast<size_t>(flushed));
     ReleaseEncoder();
 }

@@ -34,6 +34,7 @@ private:
     void InitializeLameStream(const AudioParam* format);
     void ReleaseEncoder();
     void CloseMultiChannel();
+    void WriteFile(const unsigned char* bytes, size_t size);
 
     bool multiChannel;
     CPcmsink wav;
@@ -45,6 +46,8 @@ private:
     AudioParam format;
     std::string converter;
     unsigned converterTimeout;
+    // Set at the first failed write of the open song (logged once per song).
+    bool writeFailed;
     // Work buffers reused from clip to clip.
     std::vector<short> pcm16;
     std::vector<unsigned char> mp3Buffer;

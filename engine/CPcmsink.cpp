@@ -22,6 +22,7 @@ void CPcmsink::Open(const char* path, const AudioParam* format)
                 format->blockAlign, format->extraSize);
     // The engine must know when no song file exists, so a failed open is an
     // error like the MP3 writer's.
+    writeFailed = false;
     const int result = WAV_Open(path, format);
     if (result != 0) {
         SC_LOG_ERROR("Pcmsink", "CPcmsink::Open", "Open file[%s] failed:%d", path ? path : "", result);
@@ -31,7 +32,10 @@ void CPcmsink::Open(const char* path, const AudioParam* format)
 
 void CPcmsink::WriteData(const void* data, unsigned size)
 {
-    WAV_WriteData(data, size);
+    if (WAV_WriteData(data, size) != 0 && !writeFailed) {
+        writeFailed = true;
+        SC_LOG_ERROR("Pcmsink", "CPcmsink::WriteData", "write to the song file failed; the song is incomplete");
+    }
 }
 
 bool CPcmsink::WriteTags(const char*, const char*, const char*)

@@ -12,4 +12,9 @@ public:
     void WriteData(const void* data, unsigned size) override;
     bool WriteTags(const char* path, const char* title, const char* artist) override;
     void Close() override;
+
+private:
+    // Set at the first failed write of the open song, so a full disk is
+    // logged once per song rather than once per clip. Processing thread only.
+    bool writeFailed = false;
 };

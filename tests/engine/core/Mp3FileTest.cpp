@@ -1,11 +1,19 @@
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <csignal>
+
 #include <cmath>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 
 #include "CError.h"
 #include "CMp3File.h"
+#include "CPcmsink.h"
 #include "CoreTestSupport.h"
+#include "Log.h"
 
 using namespace coretest;
 
@@ -171,3 +179,46 @@ TEST_P(Mp3BadConverter, KeepsTheWav)
 INSTANTIATE_TEST_SUITE_P(Converters, Mp3BadConverter,
                          ::testing::Values("false", "true", "/nonexistent/ffmpeg"),
                          [](const ::testing::TestParamInfo<const char*>& info) { return NamePart(info.param); });
+
+// A song whose writes fail (here: past a file-size limit, as on a full disk)
+// is logged once, not once per clip.
+TEST(SongWriters, FailedWritesAreLoggedOncePerSong)
+{
+    TempDir dir;
+    ASSERT_NE(InitLogSystem("writers", dir.Path().c_str(), 5, 2, 0), nullptr);
+    // Writes past the limit fail with EFBIG instead of raising SIGXFSZ.
+    signal(SIGXFSZ, SIG_IGN);
+    rlimit saved;
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit limit = saved;
+    limit.rlim_cur = 64 * 1024;
+    const AudioParam format = Format(44100, 2, 16);
+    const std::vector<unsigned char> pcm = Tone(format, 3000, 440, 0.5);
+    const size_t clip = 3528;
+    CMp3File mp3;
+    CPcmsink wav;
+    IMusicFile* writers[] = {&mp3, &wav};
+    const std::string songs[] = {dir.Folder() + "a", dir.Folder() + "b"};
+    // The log file itself must stay below the limit: it is opened first and
+    // holds only a few lines.
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+    for (IMusicFile* writer : writers) {
+        for (const std::string& song : songs) {
+            writer->Open(song.c_str(), &format);
+            for (size_t at = 0; at + clip <= pcm.size(); at += clip)
+                writer->WriteData(pcm.data() + at, static_cast<unsigned>(clip));
+            writer->Close();
+        }
+    }
+    setrlimit(RLIMIT_FSIZE, &saved);
+    signal(SIGXFSZ, SIG_DFL);
+    ReleaseLogSystem();
+    std::ifstream in(dir.Folder() + "writers.log");
+    std::stringstream text;
+    text << in.rdbuf();
+    size_t count = 0;
+    for (size_t at = text.str().find("the song is incomplete"); at != std::string::npos;
+         at = text.str().find("the song is incomplete", at + 1))
+        ++count;
+    EXPECT_EQ(count, 4u) << text.str();
+}
