@@ -124,11 +124,11 @@ Bitte geben Sie eine gültige Adresse ein.</translation>
     <name>CDeleteDialog</name>
     <message>
         <source>Do not show this again</source>
-        <translation type="unfinished">Nicht mehr anzeigen</translation>
+        <translation>Nicht mehr anzeigen</translation>
     </message>
     <message>
         <source>Your computer will be shutdown in %1 seconds</source>
-        <translation type="unfinished"></translation>
+        <translation>Der Computer wird in %1 Sek. heruntergefahren.</translation>
     </message>
 </context>
 <context>
@@ -165,7 +165,7 @@ Möchten Sie jetzt aktualisieren?</translation>
     <name>CGraphicsView</name>
     <message>
         <source>Unkown Artist</source>
-        <translation type="unfinished"></translation>
+        <translation>Unbekannter Interpret</translation>
     </message>
 </context>
 <context>
@@ -212,147 +212,153 @@ ohne geöffnete Programme beenden und neu starten zu müssen.
     <name>CMainUI</name>
     <message>
         <source>Settings</source>
-        <translation type="unfinished"></translation>
+        <translation>Einstellungen</translation>
     </message>
     <message>
         <source>Online Help</source>
-        <translation type="unfinished"></translation>
+        <translation>Online-Hilfe</translation>
     </message>
     <message>
         <source>Home Page</source>
-        <translation type="unfinished"></translation>
+        <translation>Homepage</translation>
     </message>
     <message>
         <source>Support</source>
-        <translation type="unfinished"></translation>
+        <translation>Support</translation>
     </message>
     <message>
         <source>Check for Updates</source>
-        <translation type="unfinished"></translation>
+        <translation>Nach Updates suchen</translation>
     </message>
     <message>
         <source>Bug Report</source>
-        <translation type="unfinished">Fehlerbericht</translation>
+        <translation>Fehlerbericht</translation>
     </message>
     <message>
         <source>About</source>
-        <translation type="unfinished"></translation>
+        <translation>Über Sonacap</translation>
     </message>
     <message>
         <source>Translate Sonacap for us</source>
-        <translation type="unfinished"></translation>
+        <translation>Beim Übersetzen von Sonacap helfen</translation>
     </message>
     <message>
         <source>Are you sure to quit the programme?
 Unfinished recording will be lost if you quit now!</source>
-        <translation type="unfinished"></translation>
+        <translation>Möchten Sie das Programm wirklich beenden?
+Die laufende Aufnahme geht dabei verloren!</translation>
     </message>
     <message>
         <source>No</source>
-        <translation type="unfinished">Nein</translation>
+        <translation>Nein</translation>
     </message>
     <message>
         <source>Quit</source>
-        <translation type="unfinished"></translation>
+        <translation>Beenden</translation>
     </message>
     <message>
         <source>Are you sure to quit the programme?
 It is sending bug report mail!</source>
-        <translation type="unfinished"></translation>
+        <translation>Möchten Sie das Programm wirklich beenden?
+Der Fehlerbericht wird gerade gesendet!</translation>
     </message>
     <message>
         <source>Song playing unavailable, 
 original file could not be found.</source>
-        <translation type="unfinished"></translation>
+        <translation>Der Song kann nicht abgespielt werden,
+die Originaldatei wurde nicht gefunden.</translation>
     </message>
     <message>
         <source>Cancel</source>
-        <translation type="unfinished">Abbrechen</translation>
+        <translation>Abbrechen</translation>
     </message>
     <message>
         <source>The programme is recording now.
 Do you want to stop it and start to play music?</source>
-        <translation type="unfinished"></translation>
+        <translation>Gerade läuft eine Aufnahme.
+Möchten Sie sie beenden und die Wiedergabe starten?</translation>
     </message>
     <message>
         <source>Yes</source>
-        <translation type="unfinished">Ja</translation>
+        <translation>Ja</translation>
     </message>
     <message>
         <source>Please shut down Nahimic and restart computer to start recording normally!</source>
-        <translation type="unfinished"></translation>
+        <translation>Bitte beenden Sie Nahimic und starten Sie den Computer neu, damit die Aufnahme normal funktioniert.</translation>
     </message>
     <message>
         <source>Recording could not start.</source>
-        <translation type="unfinished"></translation>
+        <translation>Die Aufnahme konnte nicht gestartet werden.</translation>
     </message>
     <message>
         <source>Ok</source>
-        <translation type="unfinished"></translation>
+        <translation>OK</translation>
     </message>
     <message>
         <source>Recording task scheduler</source>
-        <translation type="unfinished">Aufnahmeplaner</translation>
+        <translation>Aufnahmeplaner</translation>
     </message>
     <message>
         <source>Please change the audio channel output settings to stereo,or you&apos;ll need to wait for a while when you stop recording.</source>
-        <translation type="unfinished"></translation>
+        <translation>Bitte stellen Sie die Audioausgabe auf Stereo um, sonst dauert das Beenden einer Aufnahme eine Weile.</translation>
     </message>
     <message>
         <source>   A recording task is running
 Tomorrow </source>
-        <translation type="unfinished"></translation>
+        <translation>   Eine geplante Aufnahme ist aktiv
+Morgen </translation>
     </message>
     <message>
         <source>A recording task is running
      </source>
-        <translation type="unfinished"></translation>
+        <translation>Eine geplante Aufnahme ist aktiv
+     </translation>
     </message>
     <message>
         <source>Shutdown</source>
-        <translation type="unfinished"></translation>
+        <translation>Herunterfahren</translation>
     </message>
     <message>
         <source>Your computer will be shutdown in 60 seconds</source>
-        <translation type="unfinished"></translation>
+        <translation>Der Computer wird in 60 Sek. heruntergefahren.</translation>
     </message>
 </context>
 <context>
     <name>CMiniListItem</name>
     <message>
         <source>Title</source>
-        <translation type="unfinished"></translation>
+        <translation>Titel</translation>
     </message>
     <message>
         <source>Artist</source>
-        <translation type="unfinished"></translation>
+        <translation>Interpret</translation>
     </message>
 </context>
 <context>
     <name>CMusicInfoTreeWidget</name>
     <message>
         <source>Name</source>
-        <translation type="unfinished">Name</translation>
+        <translation>Name</translation>
     </message>
     <message>
         <source>Time</source>
-        <translation type="unfinished"></translation>
+        <translation>Dauer</translation>
     </message>
     <message>
         <source>Artist</source>
-        <translation type="unfinished"></translation>
+        <translation>Interpret</translation>
     </message>
     <message>
         <source>Album</source>
-        <translation type="unfinished"></translation>
+        <translation>Album</translation>
     </message>
     <message>
         <source>Genre</source>
-        <translation type="unfinished"></translation>
+        <translation>Genre</translation>
     </message>
     <message>
         <source>Date Added</source>
-        <translation type="unfinished"></translation>
+        <translation>Hinzugefügt am</translation>
     </message>
 </context>
 <context>
@@ -783,120 +789,122 @@ Hinweis: Eine Wiedergabeliste fasst höchstens 100.000 Songs.</translation>
     <name>CToolBar</name>
     <message>
         <source>Playing</source>
-        <translation type="unfinished"></translation>
+        <translation>Wiedergabe</translation>
     </message>
     <message>
         <source>Start</source>
-        <translation type="unfinished"></translation>
+        <translation>Starten</translation>
     </message>
     <message>
         <source>Play</source>
-        <translation type="unfinished"></translation>
+        <translation>Abspielen</translation>
     </message>
     <message>
         <source>Ready</source>
-        <translation type="unfinished"></translation>
+        <translation>Bereit</translation>
     </message>
     <message>
         <source>Record</source>
-        <translation type="unfinished"></translation>
+        <translation>Aufnehmen</translation>
     </message>
     <message>
         <source>Stop</source>
-        <translation type="unfinished"></translation>
+        <translation>Stoppen</translation>
     </message>
     <message>
         <source>Library</source>
-        <translation type="unfinished"></translation>
+        <translation>Bibliothek</translation>
     </message>
     <message>
         <source>Settings</source>
-        <translation type="unfinished"></translation>
+        <translation>Einstellungen</translation>
     </message>
     <message>
         <source>Exit</source>
-        <translation type="unfinished"></translation>
+        <translation>Beenden</translation>
     </message>
     <message>
         <source>Pause</source>
-        <translation type="unfinished"></translation>
+        <translation>Pause</translation>
     </message>
     <message>
         <source>Paused</source>
-        <translation type="unfinished"></translation>
+        <translation>Pausiert</translation>
     </message>
     <message>
         <source>Unknown Artist</source>
-        <translation type="unfinished"></translation>
+        <translation>Unbekannter Interpret</translation>
     </message>
     <message>
         <source>Recording</source>
-        <translation type="unfinished">Aufnahme</translation>
+        <translation>Aufnahme</translation>
     </message>
 </context>
 <context>
     <name>CTreeLib</name>
     <message>
         <source>Library</source>
-        <translation type="unfinished"></translation>
+        <translation>Bibliothek</translation>
     </message>
     <message>
         <source>PlayList</source>
-        <translation type="unfinished"></translation>
+        <translation>Wiedergabelisten</translation>
     </message>
     <message>
         <source>Play</source>
-        <translation type="unfinished"></translation>
+        <translation>Abspielen</translation>
     </message>
     <message>
         <source>Rename</source>
-        <translation type="unfinished"></translation>
+        <translation>Umbenennen</translation>
     </message>
     <message>
         <source>Add to iTunes Library</source>
-        <translation type="unfinished"></translation>
+        <translation>Zur iTunes-Mediathek hinzufügen</translation>
     </message>
     <message>
         <source>Delete</source>
-        <translation type="unfinished"></translation>
+        <translation>Löschen</translation>
     </message>
     <message>
         <source>Create Library Failed!</source>
-        <translation type="unfinished"></translation>
+        <translation>Bibliothek konnte nicht erstellt werden</translation>
     </message>
     <message>
         <source>Get Library info failed!</source>
-        <translation type="unfinished"></translation>
+        <translation>Die Bibliotheksdaten konnten nicht gelesen werden.</translation>
     </message>
     <message>
         <source>Cancel</source>
-        <translation type="unfinished">Abbrechen</translation>
+        <translation>Abbrechen</translation>
     </message>
     <message>
         <source>Ok</source>
-        <translation type="unfinished"></translation>
+        <translation>OK</translation>
     </message>
     <message>
         <source>The number of playlists has reached the maximum.
 Note: the maximum playlists are 999.
 </source>
-        <translation type="unfinished"></translation>
+        <translation>Die Anzahl der Wiedergabelisten hat das Maximum erreicht.
+Hinweis: Es sind höchstens 999 Wiedergabelisten möglich.
+</translation>
     </message>
     <message>
         <source>Create List Failed!</source>
-        <translation type="unfinished"></translation>
+        <translation>Wiedergabeliste konnte nicht erstellt werden</translation>
     </message>
     <message>
         <source>All Recordings</source>
-        <translation type="unfinished"></translation>
+        <translation>Alle Aufnahmen</translation>
     </message>
     <message>
         <source>New Recordings</source>
-        <translation type="unfinished"></translation>
+        <translation>Neue Aufnahmen</translation>
     </message>
     <message>
         <source>Recently Played</source>
-        <translation type="unfinished"></translation>
+        <translation>Zuletzt gespielt</translation>
     </message>
 </context>
 <context>
@@ -933,31 +941,31 @@ Note: the maximum playlists are 999.
     <name>QObject</name>
     <message>
         <source>All Recordings</source>
-        <translation type="unfinished"></translation>
+        <translation>Alle Aufnahmen</translation>
     </message>
     <message>
         <source>New Recordings</source>
-        <translation type="unfinished"></translation>
+        <translation>Neue Aufnahmen</translation>
     </message>
     <message>
         <source>Recently Played</source>
-        <translation type="unfinished"></translation>
+        <translation>Zuletzt gespielt</translation>
     </message>
     <message>
         <source>PlayList 1</source>
-        <translation type="unfinished"></translation>
+        <translation>Wiedergabeliste 1</translation>
     </message>
     <message>
         <source>PlayList</source>
-        <translation type="unfinished"></translation>
+        <translation>Wiedergabeliste</translation>
     </message>
     <message>
         <source>Unknown Artist</source>
-        <translation type="unfinished"></translation>
+        <translation>Unbekannter Interpret</translation>
     </message>
     <message>
         <source>Unknown Album</source>
-        <translation type="unfinished"></translation>
+        <translation>Unbekanntes Album</translation>
     </message>
 </context>
 <context>

@@ -124,11 +124,11 @@ please refill in a correct email.</source>
     <name>CDeleteDialog</name>
     <message>
         <source>Do not show this again</source>
-        <translation type="unfinished">今後表示しない</translation>
+        <translation>今後表示しない</translation>
     </message>
     <message>
         <source>Your computer will be shutdown in %1 seconds</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 秒後にパソコンをシャットダウンします。</translation>
     </message>
 </context>
 <context>
@@ -165,7 +165,7 @@ Would you like to update the product?</source>
     <name>CGraphicsView</name>
     <message>
         <source>Unkown Artist</source>
-        <translation type="unfinished"></translation>
+        <translation>不明なアーティスト</translation>
     </message>
 </context>
 <context>
@@ -212,147 +212,153 @@ instantly,with no need to quit and relaunch open applications.
     <name>CMainUI</name>
     <message>
         <source>Settings</source>
-        <translation type="unfinished"></translation>
+        <translation>設定</translation>
     </message>
     <message>
         <source>Online Help</source>
-        <translation type="unfinished"></translation>
+        <translation>オンラインヘルプ</translation>
     </message>
     <message>
         <source>Home Page</source>
-        <translation type="unfinished"></translation>
+        <translation>ホームページ</translation>
     </message>
     <message>
         <source>Support</source>
-        <translation type="unfinished"></translation>
+        <translation>サポート</translation>
     </message>
     <message>
         <source>Check for Updates</source>
-        <translation type="unfinished"></translation>
+        <translation>アップデートを確認</translation>
     </message>
     <message>
         <source>Bug Report</source>
-        <translation type="unfinished">バグレポート</translation>
+        <translation>バグレポート</translation>
     </message>
     <message>
         <source>About</source>
-        <translation type="unfinished"></translation>
+        <translation>バージョン情報</translation>
     </message>
     <message>
         <source>Translate Sonacap for us</source>
-        <translation type="unfinished"></translation>
+        <translation>Sonacap の翻訳に協力する</translation>
     </message>
     <message>
         <source>Are you sure to quit the programme?
 Unfinished recording will be lost if you quit now!</source>
-        <translation type="unfinished"></translation>
+        <translation>プログラムを終了してもよろしいですか？
+今終了すると、録音中の曲は失われます。</translation>
     </message>
     <message>
         <source>No</source>
-        <translation type="unfinished">いいえ</translation>
+        <translation>いいえ</translation>
     </message>
     <message>
         <source>Quit</source>
-        <translation type="unfinished"></translation>
+        <translation>終了</translation>
     </message>
     <message>
         <source>Are you sure to quit the programme?
 It is sending bug report mail!</source>
-        <translation type="unfinished"></translation>
+        <translation>プログラムを終了してもよろしいですか？
+バグレポートを送信中です。</translation>
     </message>
     <message>
         <source>Song playing unavailable, 
 original file could not be found.</source>
-        <translation type="unfinished"></translation>
+        <translation>曲を再生できません。
+元のファイルが見つかりませんでした。</translation>
     </message>
     <message>
         <source>Cancel</source>
-        <translation type="unfinished">キャンセル</translation>
+        <translation>キャンセル</translation>
     </message>
     <message>
         <source>The programme is recording now.
 Do you want to stop it and start to play music?</source>
-        <translation type="unfinished"></translation>
+        <translation>現在録音中です。
+録音を停止して音楽を再生しますか？</translation>
     </message>
     <message>
         <source>Yes</source>
-        <translation type="unfinished">はい</translation>
+        <translation>はい</translation>
     </message>
     <message>
         <source>Please shut down Nahimic and restart computer to start recording normally!</source>
-        <translation type="unfinished"></translation>
+        <translation>正常に録音するには、Nahimic を終了してパソコンを再起動してください。</translation>
     </message>
     <message>
         <source>Recording could not start.</source>
-        <translation type="unfinished"></translation>
+        <translation>録音を開始できませんでした。</translation>
     </message>
     <message>
         <source>Ok</source>
-        <translation type="unfinished"></translation>
+        <translation>OK</translation>
     </message>
     <message>
         <source>Recording task scheduler</source>
-        <translation type="unfinished">録音スケジューラー</translation>
+        <translation>録音スケジューラー</translation>
     </message>
     <message>
         <source>Please change the audio channel output settings to stereo,or you&apos;ll need to wait for a while when you stop recording.</source>
-        <translation type="unfinished"></translation>
+        <translation>オーディオ出力をステレオに設定してください。そのままでは、録音を停止するときにしばらく待つ必要があります。</translation>
     </message>
     <message>
         <source>   A recording task is running
 Tomorrow </source>
-        <translation type="unfinished"></translation>
+        <translation>   予約録音が有効です
+明日 </translation>
     </message>
     <message>
         <source>A recording task is running
      </source>
-        <translation type="unfinished"></translation>
+        <translation>予約録音が有効です
+     </translation>
     </message>
     <message>
         <source>Shutdown</source>
-        <translation type="unfinished"></translation>
+        <translation>シャットダウン</translation>
     </message>
     <message>
         <source>Your computer will be shutdown in 60 seconds</source>
-        <translation type="unfinished"></translation>
+        <translation>60 秒後にパソコンをシャットダウンします。</translation>
     </message>
 </context>
 <context>
     <name>CMiniListItem</name>
     <message>
         <source>Title</source>
-        <translation type="unfinished"></translation>
+        <translation>タイトル</translation>
     </message>
     <message>
         <source>Artist</source>
-        <translation type="unfinished"></translation>
+        <translation>アーティスト</translation>
     </message>
 </context>
 <context>
     <name>CMusicInfoTreeWidget</name>
     <message>
         <source>Name</source>
-        <translation type="unfinished">お名前</translation>
+        <translation>名前</translation>
     </message>
     <message>
         <source>Time</source>
-        <translation type="unfinished"></translation>
+        <translation>時間</translation>
     </message>
     <message>
         <source>Artist</source>
-        <translation type="unfinished"></translation>
+        <translation>アーティスト</translation>
     </message>
     <message>
         <source>Album</source>
-        <translation type="unfinished"></translation>
+        <translation>アルバム</translation>
     </message>
     <message>
         <source>Genre</source>
-        <translation type="unfinished"></translation>
+        <translation>ジャンル</translation>
     </message>
     <message>
         <source>Date Added</source>
-        <translation type="unfinished"></translation>
+        <translation>追加日</translation>
     </message>
 </context>
 <context>
@@ -676,7 +682,7 @@ Tomorrow </source>
     </message>
     <message>
         <source>Add to iTunes</source>
-        <translation>iTunesに追加</translation>
+        <translation>iTunes に追加</translation>
     </message>
     <message>
         <source>Select All</source>
@@ -783,120 +789,122 @@ Note: the maximum songs in a playlist are 100,000.</source>
     <name>CToolBar</name>
     <message>
         <source>Playing</source>
-        <translation type="unfinished"></translation>
+        <translation>再生中</translation>
     </message>
     <message>
         <source>Start</source>
-        <translation type="unfinished"></translation>
+        <translation>開始</translation>
     </message>
     <message>
         <source>Play</source>
-        <translation type="unfinished"></translation>
+        <translation>再生</translation>
     </message>
     <message>
         <source>Ready</source>
-        <translation type="unfinished"></translation>
+        <translation>準備完了</translation>
     </message>
     <message>
         <source>Record</source>
-        <translation type="unfinished"></translation>
+        <translation>録音</translation>
     </message>
     <message>
         <source>Stop</source>
-        <translation type="unfinished"></translation>
+        <translation>停止</translation>
     </message>
     <message>
         <source>Library</source>
-        <translation type="unfinished"></translation>
+        <translation>ライブラリ</translation>
     </message>
     <message>
         <source>Settings</source>
-        <translation type="unfinished"></translation>
+        <translation>設定</translation>
     </message>
     <message>
         <source>Exit</source>
-        <translation type="unfinished"></translation>
+        <translation>終了</translation>
     </message>
     <message>
         <source>Pause</source>
-        <translation type="unfinished"></translation>
+        <translation>一時停止</translation>
     </message>
     <message>
         <source>Paused</source>
-        <translation type="unfinished"></translation>
+        <translation>一時停止中</translation>
     </message>
     <message>
         <source>Unknown Artist</source>
-        <translation type="unfinished"></translation>
+        <translation>不明なアーティスト</translation>
     </message>
     <message>
         <source>Recording</source>
-        <translation type="unfinished">録音</translation>
+        <translation>録音中</translation>
     </message>
 </context>
 <context>
     <name>CTreeLib</name>
     <message>
         <source>Library</source>
-        <translation type="unfinished"></translation>
+        <translation>ライブラリ</translation>
     </message>
     <message>
         <source>PlayList</source>
-        <translation type="unfinished"></translation>
+        <translation>プレイリスト</translation>
     </message>
     <message>
         <source>Play</source>
-        <translation type="unfinished"></translation>
+        <translation>再生</translation>
     </message>
     <message>
         <source>Rename</source>
-        <translation type="unfinished"></translation>
+        <translation>名前を変更</translation>
     </message>
     <message>
         <source>Add to iTunes Library</source>
-        <translation type="unfinished"></translation>
+        <translation>iTunes ライブラリに追加</translation>
     </message>
     <message>
         <source>Delete</source>
-        <translation type="unfinished"></translation>
+        <translation>削除</translation>
     </message>
     <message>
         <source>Create Library Failed!</source>
-        <translation type="unfinished"></translation>
+        <translation>ライブラリを作成できませんでした</translation>
     </message>
     <message>
         <source>Get Library info failed!</source>
-        <translation type="unfinished"></translation>
+        <translation>ライブラリの情報を取得できませんでした。</translation>
     </message>
     <message>
         <source>Cancel</source>
-        <translation type="unfinished">キャンセル</translation>
+        <translation>キャンセル</translation>
     </message>
     <message>
         <source>Ok</source>
-        <translation type="unfinished"></translation>
+        <translation>OK</translation>
     </message>
     <message>
         <source>The number of playlists has reached the maximum.
 Note: the maximum playlists are 999.
 </source>
-        <translation type="unfinished"></translation>
+        <translation>プレイリストの数が上限に達しました。
+注意：プレイリストは999個まで作成できます。
+</translation>
     </message>
     <message>
         <source>Create List Failed!</source>
-        <translation type="unfinished"></translation>
+        <translation>プレイリストを作成できませんでした</translation>
     </message>
     <message>
         <source>All Recordings</source>
-        <translation type="unfinished"></translation>
+        <translation>すべての録音</translation>
     </message>
     <message>
         <source>New Recordings</source>
-        <translation type="unfinished"></translation>
+        <translation>新しい録音</translation>
     </message>
     <message>
         <source>Recently Played</source>
-        <translation type="unfinished"></translation>
+        <translation>最近再生した曲</translation>
     </message>
 </context>
 <context>
@@ -933,31 +941,31 @@ Note: the maximum playlists are 999.
     <name>QObject</name>
     <message>
         <source>All Recordings</source>
-        <translation type="unfinished"></translation>
+        <translation>すべての録音</translation>
     </message>
     <message>
         <source>New Recordings</source>
-        <translation type="unfinished"></translation>
+        <translation>新しい録音</translation>
     </message>
     <message>
         <source>Recently Played</source>
-        <translation type="unfinished"></translation>
+        <translation>最近再生した曲</translation>
     </message>
     <message>
         <source>PlayList 1</source>
-        <translation type="unfinished"></translation>
+        <translation>プレイリスト 1</translation>
     </message>
     <message>
         <source>PlayList</source>
-        <translation type="unfinished"></translation>
+        <translation>プレイリスト</translation>
     </message>
     <message>
         <source>Unknown Artist</source>
-        <translation type="unfinished"></translation>
+        <translation>不明なアーティスト</translation>
     </message>
     <message>
         <source>Unknown Album</source>
-        <translation type="unfinished"></translation>
+        <translation>不明なアルバム</translation>
     </message>
 </context>
 <context>

@@ -124,11 +124,11 @@ please refill in a correct email.</source>
     <name>CDeleteDialog</name>
     <message>
         <source>Do not show this again</source>
-        <translation type="unfinished">Больше не показывать</translation>
+        <translation>Больше не показывать</translation>
     </message>
     <message>
         <source>Your computer will be shutdown in %1 seconds</source>
-        <translation type="unfinished"></translation>
+        <translation>Компьютер будет выключен через %1 сек.</translation>
     </message>
 </context>
 <context>
@@ -165,7 +165,7 @@ Would you like to update the product?</source>
     <name>CGraphicsView</name>
     <message>
         <source>Unkown Artist</source>
-        <translation type="unfinished"></translation>
+        <translation>Неизвестный исполнитель</translation>
     </message>
 </context>
 <context>
@@ -212,147 +212,153 @@ instantly,with no need to quit and relaunch open applications.
     <name>CMainUI</name>
     <message>
         <source>Settings</source>
-        <translation type="unfinished"></translation>
+        <translation>Настройки</translation>
     </message>
     <message>
         <source>Online Help</source>
-        <translation type="unfinished"></translation>
+        <translation>Онлайн-справка</translation>
     </message>
     <message>
         <source>Home Page</source>
-        <translation type="unfinished"></translation>
+        <translation>Домашняя страница</translation>
     </message>
     <message>
         <source>Support</source>
-        <translation type="unfinished"></translation>
+        <translation>Поддержка</translation>
     </message>
     <message>
         <source>Check for Updates</source>
-        <translation type="unfinished"></translation>
+        <translation>Проверить обновления</translation>
     </message>
     <message>
         <source>Bug Report</source>
-        <translation type="unfinished">Отчёт об ошибке</translation>
+        <translation>Отчёт об ошибке</translation>
     </message>
     <message>
         <source>About</source>
-        <translation type="unfinished"></translation>
+        <translation>О программе</translation>
     </message>
     <message>
         <source>Translate Sonacap for us</source>
-        <translation type="unfinished"></translation>
+        <translation>Помочь с переводом Sonacap</translation>
     </message>
     <message>
         <source>Are you sure to quit the programme?
 Unfinished recording will be lost if you quit now!</source>
-        <translation type="unfinished"></translation>
+        <translation>Вы действительно хотите выйти из программы?
+Незавершённая запись будет потеряна!</translation>
     </message>
     <message>
         <source>No</source>
-        <translation type="unfinished">Нет</translation>
+        <translation>Нет</translation>
     </message>
     <message>
         <source>Quit</source>
-        <translation type="unfinished"></translation>
+        <translation>Выйти</translation>
     </message>
     <message>
         <source>Are you sure to quit the programme?
 It is sending bug report mail!</source>
-        <translation type="unfinished"></translation>
+        <translation>Вы действительно хотите выйти из программы?
+Отчёт об ошибке ещё отправляется!</translation>
     </message>
     <message>
         <source>Song playing unavailable, 
 original file could not be found.</source>
-        <translation type="unfinished"></translation>
+        <translation>Не удаётся воспроизвести песню:
+исходный файл не найден.</translation>
     </message>
     <message>
         <source>Cancel</source>
-        <translation type="unfinished">Отмена</translation>
+        <translation>Отмена</translation>
     </message>
     <message>
         <source>The programme is recording now.
 Do you want to stop it and start to play music?</source>
-        <translation type="unfinished"></translation>
+        <translation>Сейчас идёт запись.
+Остановить её и начать воспроизведение?</translation>
     </message>
     <message>
         <source>Yes</source>
-        <translation type="unfinished">Да</translation>
+        <translation>Да</translation>
     </message>
     <message>
         <source>Please shut down Nahimic and restart computer to start recording normally!</source>
-        <translation type="unfinished"></translation>
+        <translation>Чтобы запись работала нормально, закройте Nahimic и перезагрузите компьютер.</translation>
     </message>
     <message>
         <source>Recording could not start.</source>
-        <translation type="unfinished"></translation>
+        <translation>Не удалось начать запись.</translation>
     </message>
     <message>
         <source>Ok</source>
-        <translation type="unfinished"></translation>
+        <translation>ОК</translation>
     </message>
     <message>
         <source>Recording task scheduler</source>
-        <translation type="unfinished">Планировщик записи</translation>
+        <translation>Планировщик записи</translation>
     </message>
     <message>
         <source>Please change the audio channel output settings to stereo,or you&apos;ll need to wait for a while when you stop recording.</source>
-        <translation type="unfinished"></translation>
+        <translation>Переключите вывод звука в режим стерео, иначе остановка записи займёт некоторое время.</translation>
     </message>
     <message>
         <source>   A recording task is running
 Tomorrow </source>
-        <translation type="unfinished"></translation>
+        <translation>   Запись по расписанию включена
+Завтра </translation>
     </message>
     <message>
         <source>A recording task is running
      </source>
-        <translation type="unfinished"></translation>
+        <translation>Запись по расписанию включена
+     </translation>
     </message>
     <message>
         <source>Shutdown</source>
-        <translation type="unfinished"></translation>
+        <translation>Выключить</translation>
     </message>
     <message>
         <source>Your computer will be shutdown in 60 seconds</source>
-        <translation type="unfinished"></translation>
+        <translation>Компьютер будет выключен через 60 сек.</translation>
     </message>
 </context>
 <context>
     <name>CMiniListItem</name>
     <message>
         <source>Title</source>
-        <translation type="unfinished"></translation>
+        <translation>Название</translation>
     </message>
     <message>
         <source>Artist</source>
-        <translation type="unfinished"></translation>
+        <translation>Исполнитель</translation>
     </message>
 </context>
 <context>
     <name>CMusicInfoTreeWidget</name>
     <message>
         <source>Name</source>
-        <translation type="unfinished">Имя</translation>
+        <translation>Название</translation>
     </message>
     <message>
         <source>Time</source>
-        <translation type="unfinished"></translation>
+        <translation>Длительность</translation>
     </message>
     <message>
         <source>Artist</source>
-        <translation type="unfinished"></translation>
+        <translation>Исполнитель</translation>
     </message>
     <message>
         <source>Album</source>
-        <translation type="unfinished"></translation>
+        <translation>Альбом</translation>
     </message>
     <message>
         <source>Genre</source>
-        <translation type="unfinished"></translation>
+        <translation>Жанр</translation>
     </message>
     <message>
         <source>Date Added</source>
-        <translation type="unfinished"></translation>
+        <translation>Дата добавления</translation>
     </message>
 </context>
 <context>
@@ -783,120 +789,122 @@ Note: the maximum songs in a playlist are 100,000.</source>
     <name>CToolBar</name>
     <message>
         <source>Playing</source>
-        <translation type="unfinished"></translation>
+        <translation>Воспроизведение</translation>
     </message>
     <message>
         <source>Start</source>
-        <translation type="unfinished"></translation>
+        <translation>Старт</translation>
     </message>
     <message>
         <source>Play</source>
-        <translation type="unfinished"></translation>
+        <translation>Воспроизвести</translation>
     </message>
     <message>
         <source>Ready</source>
-        <translation type="unfinished"></translation>
+        <translation>Готово</translation>
     </message>
     <message>
         <source>Record</source>
-        <translation type="unfinished"></translation>
+        <translation>Записать</translation>
     </message>
     <message>
         <source>Stop</source>
-        <translation type="unfinished"></translation>
+        <translation>Стоп</translation>
     </message>
     <message>
         <source>Library</source>
-        <translation type="unfinished"></translation>
+        <translation>Библиотека</translation>
     </message>
     <message>
         <source>Settings</source>
-        <translation type="unfinished"></translation>
+        <translation>Настройки</translation>
     </message>
     <message>
         <source>Exit</source>
-        <translation type="unfinished"></translation>
+        <translation>Выход</translation>
     </message>
     <message>
         <source>Pause</source>
-        <translation type="unfinished"></translation>
+        <translation>Пауза</translation>
     </message>
     <message>
         <source>Paused</source>
-        <translation type="unfinished"></translation>
+        <translation>На паузе</translation>
     </message>
     <message>
         <source>Unknown Artist</source>
-        <translation type="unfinished"></translation>
+        <translation>Неизвестный исполнитель</translation>
     </message>
     <message>
         <source>Recording</source>
-        <translation type="unfinished">Запись</translation>
+        <translation>Запись</translation>
     </message>
 </context>
 <context>
     <name>CTreeLib</name>
     <message>
         <source>Library</source>
-        <translation type="unfinished"></translation>
+        <translation>Библиотека</translation>
     </message>
     <message>
         <source>PlayList</source>
-        <translation type="unfinished"></translation>
+        <translation>Плейлисты</translation>
     </message>
     <message>
         <source>Play</source>
-        <translation type="unfinished"></translation>
+        <translation>Воспроизвести</translation>
     </message>
     <message>
         <source>Rename</source>
-        <translation type="unfinished"></translation>
+        <translation>Переименовать</translation>
     </message>
     <message>
         <source>Add to iTunes Library</source>
-        <translation type="unfinished"></translation>
+        <translation>Добавить в медиатеку iTunes</translation>
     </message>
     <message>
         <source>Delete</source>
-        <translation type="unfinished"></translation>
+        <translation>Удалить</translation>
     </message>
     <message>
         <source>Create Library Failed!</source>
-        <translation type="unfinished"></translation>
+        <translation>Не удалось создать библиотеку</translation>
     </message>
     <message>
         <source>Get Library info failed!</source>
-        <translation type="unfinished"></translation>
+        <translation>Не удалось получить сведения о библиотеке.</translation>
     </message>
     <message>
         <source>Cancel</source>
-        <translation type="unfinished">Отмена</translation>
+        <translation>Отмена</translation>
     </message>
     <message>
         <source>Ok</source>
-        <translation type="unfinished"></translation>
+        <translation>ОК</translation>
     </message>
     <message>
         <source>The number of playlists has reached the maximum.
 Note: the maximum playlists are 999.
 </source>
-        <translation type="unfinished"></translation>
+        <translation>Количество плейлистов достигло максимума.
+Примечание: можно создать не более 999 плейлистов.
+</translation>
     </message>
     <message>
         <source>Create List Failed!</source>
-        <translation type="unfinished"></translation>
+        <translation>Не удалось создать плейлист</translation>
     </message>
     <message>
         <source>All Recordings</source>
-        <translation type="unfinished"></translation>
+        <translation>Все записи</translation>
     </message>
     <message>
         <source>New Recordings</source>
-        <translation type="unfinished"></translation>
+        <translation>Новые записи</translation>
     </message>
     <message>
         <source>Recently Played</source>
-        <translation type="unfinished"></translation>
+        <translation>Недавно прослушанные</translation>
     </message>
 </context>
 <context>
@@ -933,31 +941,31 @@ Note: the maximum playlists are 999.
     <name>QObject</name>
     <message>
         <source>All Recordings</source>
-        <translation type="unfinished"></translation>
+        <translation>Все записи</translation>
     </message>
     <message>
         <source>New Recordings</source>
-        <translation type="unfinished"></translation>
+        <translation>Новые записи</translation>
     </message>
     <message>
         <source>Recently Played</source>
-        <translation type="unfinished"></translation>
+        <translation>Недавно прослушанные</translation>
     </message>
     <message>
         <source>PlayList 1</source>
-        <translation type="unfinished"></translation>
+        <translation>Плейлист 1</translation>
     </message>
     <message>
         <source>PlayList</source>
-        <translation type="unfinished"></translation>
+        <translation>Плейлист</translation>
     </message>
     <message>
         <source>Unknown Artist</source>
-        <translation type="unfinished"></translation>
+        <translation>Неизвестный исполнитель</translation>
     </message>
     <message>
         <source>Unknown Album</source>
-        <translation type="unfinished"></translation>
+        <translation>Неизвестный альбом</translation>
     </message>
 </context>
 <context>
