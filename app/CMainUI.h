@@ -101,6 +101,8 @@ public:
     HCAPDEV Device() const { return m_audioDevice; }
     QList<QAction*> MenuActions() const;
     int CutSource() const { return m_cutSource; }
+    // The card kind given to the last completed recording (0 before any).
+    int LastCardKind() const { return m_lastCardKind; }
     bool IsRecordingStopped() const { return m_recordingStopped.load(); }
     bool IsSongIdentified() const { return m_songIdentified.load(); }
     QString OpenSongPath();
@@ -286,6 +288,7 @@ private:
     ISonacapDriverSetup* m_driverSetup = nullptr;
     CPreferencesDialog* m_preferences = nullptr;
     int m_cutSource = -1;
+    int m_lastCardKind = 0;
     int m_bodyHeight = 0;
     Clock m_clock;
 

@@ -473,7 +473,8 @@ void CMainUI::DealWithMusicInfo()
     const bool recognised = m_settings->GetIdMode() == 1 && seconds > 15;
     CTreeWidgetItem* row = m_showList->NewRecordItem;
     AddFinishedRecording(recognised ? 1 : 0);
-    m_recordingWidget->AddAnimItem(recognised ? 1 : 2, row);
+    m_lastCardKind = recognised ? 1 : 2;
+    m_recordingWidget->AddAnimItem(m_lastCardKind, row);
     qDebug() << "CMainUI::DealWithMusicInfo new record is saved and reset, item: " << static_cast<void*>(row);
     m_showList->NewRecordItem = nullptr;
 }

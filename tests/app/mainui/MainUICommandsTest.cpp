@@ -1,0 +1,312 @@
+// The main window's play queue edges, the scheduled task, keys and the Edit
+// commands, against a fake engine.
+#include "MainUITestSupport.h"
+
+#include "CAppSettings.h"
+#include "CMToolButton.h"
+#include "CMusicInfoTreeWidget.h"
+#include "CSetTaskDialog.h"
+#include "CShowListWidget.h"
+#include "CStatusBar.h"
+#include "CToolBar.h"
+#include "CTreeLib.h"
+#include "CTreeWidgetItem.h"
+#include "MusicDatabase.h"
+#include "PlayQueue.h"
+#include "SystemHelpers.h"
+#include "WidgetFlags.h"
+
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QFile>
+#include <QKeyEvent>
+#include <QStackedWidget>
+#include <QTimeEdit>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+class MainUICommandsTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        settings = CAppSettings::GetInstance();
+        settings->SetRecordMode(-1);
+        settings->SetSplitMode(1);
+        settings->SetFilterMode(1);
+        settings->SetFilterTime(1);
+        settings->SetDeleteType(1);
+        ResetLibrary();
+        previous = SetEngineFactory(&factory);
+        window.reset(new TestMainUI);
+        window->show();
+    }
+    void TearDown() override
+    {
+        window.reset();
+        SetEngineFactory(previous);
+    }
+    CTreeWidgetItem* Record(const QString& name, double seconds = 2.5)
+    {
+        const QString path = OutputFolder() + "/" + name + ".wav";
+        WriteToneWav(path, seconds);
+        factory.engine->SongStart(path);
+        EXPECT_TRUE(WaitFor([&] { return window->LibraryPage()->NewRecordItem != nullptr; }));
+        CTreeWidgetItem* row = window->LibraryPage()->NewRecordItem;
+        factory.engine->SongEnd(path);
+        EXPECT_TRUE(WaitFor([&] { return window->LibraryPage()->NewRecordItem == nullptr; }));
+        return row;
+    }
+    void Release(Qt::Key key, bool autoRepeat)
+    {
+        QKeyEvent e(QEvent::KeyRelease, key, Qt::NoModifier, QString(), autoRepeat);
+        window->SendKeyRelease(&e);
+    }
+    void Press(Qt::Key key, Qt::KeyboardModifiers modifiers)
+    {
+        QKeyEvent e(QEvent::KeyPress, key, modifiers);
+        window->SendKeyPress(&e);
+    }
+    void SelectFirst()
+    {
+        CMusicInfoTreeWidget* list = window->LibraryPage()->TrackList();
+        list->clearSelection();
+        if (CTreeWidgetItem* row = window->LibraryPage()->GetVisibleItems().value(0))
+            row->setSelected(true);
+    }
+
+    CAppSettings* settings = nullptr;
+    FakeEngineFactory factory;
+    IEngineFactory* previous = nullptr;
+    std::unique_ptr<TestMainUI> window;
+};
+
+TEST_F(MainUICommandsTest, QueueOfMissingSongsStopsAfterOneRoundWithANotice)
+{
+    QList<CTreeWidgetItem*> rows;
+    for (int i = 0; i < 3; ++i)
+        rows.append(Record(QString("q%1").arg(i)));
+    PlayQueue& queue = PlayQueue::Instance();
+    ASSERT_EQ(queue.Count(), 3);
+    for (CTreeWidgetItem* row : rows) {
+        ASSERT_TRUE(QFile::remove(row->GetMusicPath())) << row->GetMusicPath().toStdString();
+    }
+
+    window->PlayNext();  // every entry missing: one round, one notice, no endless skipping
+    EXPECT_EQ(window->DialogCount("CDeleteDialog"), 1);
+    EXPECT_TRUE(window->SawText("Song playing unavailable"));
+    EXPECT_EQ(window->ControlBar()->GetPlayState(), CToolBar::Stopped);
+    for (CTreeWidgetItem* row : rows)
+        EXPECT_FALSE(row->icon(CTreeWidgetItem::ColNotice).isNull());
+
+    // The shown list holds only missing songs: the same notice, nothing plays.
+    window->ChangeShowWidget(2);
+    window->dialogs.clear();
+    window->StartNewPlay(-1);
+    EXPECT_TRUE(window->SawText("Song playing unavailable"));
+    EXPECT_EQ(window->ControlBar()->GetPlayState(), CToolBar::Stopped);
+
+    // Without a current entry the previous button does nothing at all.
+    queue.currentIndex = -1;
+    window->dialogs.clear();
+    window->PlayLast();
+    EXPECT_EQ(queue.currentIndex, -1);
+    EXPECT_TRUE(window->dialogs.isEmpty());
+}
+
+TEST_F(MainUICommandsTest, FinishedRecordingJoinsTheQueueOnlyWhileNothingPlays)
+{
+    Record("a");
+    Record("b");
+    PlayQueue& queue = PlayQueue::Instance();
+    EXPECT_EQ(queue.Count(), 2);
+    EXPECT_EQ(queue.currentIndex, 1);
+    EXPECT_EQ(queue.queueListId, 2);
+    window->ControlBar()->SetPlayState(CToolBar::Playing);
+    Record("c");
+    EXPECT_EQ(queue.Count(), 2);
+    window->ControlBar()->SetPlayState(CToolBar::Stopped);
+}
+
+TEST_F(MainUICommandsTest, TaskArmsTheStartTimerFromTheClock)
+{
+    struct Case {
+        const char* name;
+        QTime now;
+        QTime start;
+        QTime duration;
+        int delayMs;
+        const char* tooltip;
+    };
+    const Case cases[] = {
+        {"start passed: tomorrow", QTime(10, 0), QTime(9, 0), QTime(1, 30), 23 * 3600 * 1000,
+         "   A recording task is running\nTomorrow 09:00:00-10:30:00"},
+        {"start now", QTime(10, 0), QTime(10, 0), QTime(0, 0, 15), 0,
+         "A recording task is running\n     10:00:00-10:00:15"},
+        {"end past midnight", QTime(22, 0), QTime(23, 30), QTime(1, 0), 90 * 60 * 1000,
+         "A recording task is running\n     23:30:00-00:30:00"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CSetTaskDialog page(nullptr);
+        page.TaskCheckBox()->setChecked(true);
+        page.StartTimeEdit()->setTime(c.start);
+        page.DurationEdit()->setTime(c.duration);
+        page.ShutdownCheckBox()->setChecked(false);
+        page.Save();
+        window->SetClock([&] { return c.now; });
+        window->SetTask();
+        EXPECT_TRUE(window->TaskStartTimer()->isActive());
+        EXPECT_EQ(window->TaskStartTimer()->interval(), c.delayMs);
+        EXPECT_EQ(window->StatusBar()->SchedulerButton()->toolTip(), QString::fromUtf8(c.tooltip));
+    }
+
+    // The start records and arms the stop after the duration; the stop ends
+    // the task.
+    window->StartRecordTask();
+    EXPECT_FALSE(window->TaskStartTimer()->isActive());
+    EXPECT_EQ(window->TaskStopTimer()->interval(), 3600 * 1000);
+    EXPECT_EQ(window->ControlBar()->GetRecordState(), IRecordStateSource::WaitingForSong);
+    window->StopRecordTask();
+    EXPECT_FALSE(window->TaskStopTimer()->isActive());
+    EXPECT_TRUE(CSetTaskDialog::IsTaskDisabled());
+    EXPECT_EQ(window->StatusBar()->SchedulerButton()->toolTip(), QString("Recording task scheduler"));
+}
+
+TEST_F(MainUICommandsTest, PowerOffAfterTheTaskOnlyWhenNotCancelled)
+{
+    int powerOffs = 0;
+    const ShutdownHook old = SetShutdownHook([&] {
+        ++powerOffs;
+        return true;
+    });
+    settings->SetAfterRecord(0);
+    struct Case {
+        int answer;
+        int expected;
+    };
+    for (const Case c : {Case{QDialogButtonBox::Cancel, 0}, Case{QDialogButtonBox::Ok, 1}}) {
+        powerOffs = 0;
+        window->answers = {0, c.answer};  // the stop's notice, then the countdown
+        window->StopRecordTask();
+        EXPECT_EQ(powerOffs, c.expected);
+        EXPECT_TRUE(window->SawText("Your computer will be shutdown in 60 seconds"));
+    }
+    settings->SetAfterRecord(1);
+    SetShutdownHook(old);
+}
+
+TEST_F(MainUICommandsTest, HeldDeleteDeletesEverySixthRepeatAndOnRelease)
+{
+    for (int i = 0; i < 10; ++i)
+        Record(QString("d%1").arg(i));
+    window->ChangeShowWidget(2);
+    ASSERT_EQ(window->LibraryPage()->GetVisibleCount(), 10);
+    CMainUI::ResetDeleteRepeatCounter();
+    for (int i = 0; i < 5; ++i) {
+        SelectFirst();
+        Release(Qt::Key_Delete, true);
+    }
+    EXPECT_EQ(window->LibraryPage()->GetVisibleCount(), 10);
+    EXPECT_TRUE(window->TreeLib()->DeleteKeyTimer()->isActive());
+    SelectFirst();
+    Release(Qt::Key_Delete, true);
+    EXPECT_EQ(window->LibraryPage()->GetVisibleCount(), 9);
+    EXPECT_EQ(CMainUI::DeleteRepeatCounter(), 5);
+    SelectFirst();
+    Release(Qt::Key_Delete, false);
+    EXPECT_EQ(window->LibraryPage()->GetVisibleCount(), 8);
+    EXPECT_FALSE(window->TreeLib()->DeleteKeyTimer()->isActive());
+    EXPECT_EQ(MusicRowCount(), 8);
+
+    // In a fixed list Delete without a selection does nothing.
+    window->LibraryPage()->TrackList()->clearSelection();
+    Release(Qt::Key_Delete, false);
+    EXPECT_EQ(window->LibraryPage()->GetVisibleCount(), 8);
+}
+
+TEST_F(MainUICommandsTest, CutFromAFixedListCopiesAndFromAPlayListMoves)
+{
+    for (int i = 0; i < 3; ++i)
+        Record(QString("c%1").arg(i));
+    window->AddPlayList();
+    const int second = window->TreeLib()->GetCurrentListId();
+    ASSERT_GT(second, 4);
+    CShowListWidget* page = window->LibraryPage();
+
+    window->ChangeShowWidget(2);
+    page->selectAll();
+    EditFocusFlag = true;  // a line edit has the focus: no shortcut
+    Press(Qt::Key_X, Qt::ControlModifier);
+    EXPECT_TRUE(page->Clipboard.isEmpty());
+    EditFocusFlag = false;
+    Press(Qt::Key_X, Qt::ControlModifier);
+    EXPECT_EQ(page->Clipboard.size(), 3);
+    window->ChangeShowWidget(4);
+    Press(Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(page->GetListItemCount(4), 3);
+    EXPECT_EQ(page->GetListItemCount(2), 3);
+
+    // Pasting into a fixed list does nothing.
+    window->ChangeShowWidget(1);
+    window->MenuBarPaste();
+    EXPECT_EQ(page->GetListItemCount(1), 3);
+
+    window->ChangeShowWidget(4);
+    page->selectAll();
+    window->MenuBarCut();
+    EXPECT_EQ(window->CutSource(), 4);
+    window->ChangeShowWidget(second);
+    window->MenuBarPaste();
+    EXPECT_EQ(page->GetListItemCount(second), 3);
+    EXPECT_EQ(page->GetListItemCount(4), 0);
+    EXPECT_EQ(window->CutSource(), -1);
+    EXPECT_EQ(MusicRowCount(), 3);
+}
+
+TEST_F(MainUICommandsTest, DeletingFromAPlayListKeepsTheFiles)
+{
+    QList<CTreeWidgetItem*> rows;
+    for (int i = 0; i < 2; ++i)
+        rows.append(Record(QString("p%1").arg(i)));
+    window->ChangeShowWidget(2);
+    window->LibraryPage()->selectAll();
+    window->MenuBarCopy();
+    window->ChangeShowWidget(4);
+    window->MenuBarPaste();
+    ASSERT_EQ(window->LibraryPage()->GetListItemCount(4), 2);
+    // The player holds the first song while its list entry goes away.
+    PlayQueue& queue = PlayQueue::Instance();
+    queue.items = window->LibraryPage()->GetVisibleItems();
+    queue.currentIndex = 0;
+    window->ControlBar()->SetPlayState(CToolBar::Paused);
+    window->LibraryPage()->selectAll();
+    window->DeleteMusic();
+    EXPECT_EQ(window->LibraryPage()->GetListItemCount(4), 0);
+    for (CTreeWidgetItem* row : rows)
+        EXPECT_TRUE(QFile::exists(row->GetMusicPath())) << row->GetMusicPath().toStdString();
+    EXPECT_EQ(MusicRowCount(), 2);
+}
+
+TEST_F(MainUICommandsTest, PagesAndLinks)
+{
+    window->ShowRecording();
+    EXPECT_EQ(window->CentreStack()->currentIndex(), 1);
+    EXPECT_TRUE(window->StatusBar()->RecordingButton()->isChecked());
+    window->ShowMedia();
+    EXPECT_EQ(window->CentreStack()->currentIndex(), 2);
+    EXPECT_EQ(CShowListWidget::GetShownListId(), 2);
+    EXPECT_TRUE(window->StatusBar()->MediaButton()->isChecked());
+
+    settings->SetLanguage("de");
+    window->HomePage();
+    window->OpenFaceBook();
+    ASSERT_EQ(window->urls.size(), 2);
+    EXPECT_TRUE(window->urls.at(0).path().endsWith("/de/sonacap/"));
+    settings->SetLanguage("en");
+}
+
+} // namespace

@@ -1,0 +1,23 @@
+// The main window's tests run in a throw-away HOME with a private runtime
+// folder: no real settings, library, music folder or power-off are reachable.
+#include "../TestUserHome.h"
+#include "SystemHelpers.h"
+
+#include <QApplication>
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv)
+{
+    ::testing::InitGoogleTest(&argc, argv);
+    TestUserHome home;
+    qputenv("XDG_RUNTIME_DIR", (home.home + "/run").toUtf8());
+    QDir().mkpath(home.home + "/run");
+    QFile::setPermissions(home.home + "/run", QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    SetShutdownHook([] {
+        ADD_FAILURE() << "the real power-off was reached";
+        return false;
+    });
+    QApplication app(argc, argv);
+    app.setQuitOnLastWindowClosed(false);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,218 @@
+#include "MainUITestSupport.h"
+
+#include "CAppSettings.h"
+#include "CDeleteDialog.h"
+#include "MusicDatabase.h"
+#include "SystemHelpers.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QMutexLocker>
+#include <QThread>
+#include <QtEndian>
+
+#include <cmath>
+#include <cstring>
+#include <thread>
+
+int FakeEngine::SelectMode(int mode, AudioParam param, const char* device)
+{
+    Log("SelectMode " + std::to_string(mode) + " " + std::to_string(param.samplesPerSec) + " "
+        + std::to_string(param.channels) + " " + std::to_string(param.bitsPerSample)
+        + (device ? std::string(" ") + device : std::string()));
+    return 0;
+}
+
+int FakeEngine::Start(int identify, int format, int quality)
+{
+    Log("Start " + std::to_string(identify) + " " + std::to_string(format) + " " + std::to_string(quality));
+    return startResult;
+}
+
+void FakeEngine::Stop()
+{
+    Log("Stop");
+    if (!openSong.isEmpty())
+        SongEnd(openSong);
+}
+
+void FakeEngine::SetTextParam(int key, const char* value)
+{
+    Log("SetTextParam " + std::to_string(key) + " " + (value ? value : ""));
+}
+
+void FakeEngine::SetIntParam(int key, int value)
+{
+    Log("SetIntParam " + std::to_string(key) + " " + std::to_string(value));
+}
+
+void FakeEngine::Log(const std::string& line)
+{
+    QMutexLocker guard(&lock);
+    calls.push_back(line);
+}
+
+std::vector<std::string> FakeEngine::Calls()
+{
+    QMutexLocker guard(&lock);
+    return calls;
+}
+
+void FakeEngine::ClearCalls()
+{
+    QMutexLocker guard(&lock);
+    calls.clear();
+}
+
+void FakeEngine::Send(tagSonacapNotify code, void* param)
+{
+    std::thread worker([this, code, param] {
+        callbackThread = QThread::currentThread();
+        if (callback)
+            callback(user, code, param);
+    });
+    worker.join();
+}
+
+void FakeEngine::SongStart(const QString& path, int channels)
+{
+    openSong = path;
+    const QByteArray local = path.toLocal8Bit();
+    std::memset(nameBuffer, 0, sizeof nameBuffer);
+    std::memcpy(nameBuffer, local.constData(), qMin<size_t>(local.size(), sizeof nameBuffer - 1));
+    AudioClip clip{};
+    clip.type = 3;
+    clip.name = nameBuffer;
+    clip.param = {44100, channels, 16, 0, channels * 2, 1, 0};
+    Send(kSonacapNotifyMusicStart, &clip);
+    // The buffer is the engine's: it changes as soon as the call is over.
+    std::memset(nameBuffer, 'X', sizeof nameBuffer - 1);
+}
+
+void FakeEngine::SongData(int bytes, int channels)
+{
+    std::vector<unsigned char> pcm(static_cast<size_t>(bytes), 0);
+    AudioClip clip{};
+    clip.type = 3;
+    clip.size = bytes;
+    clip.data = pcm.data();
+    clip.name = nameBuffer;
+    clip.param = {44100, channels, 16, 0, channels * 2, 1, 0};
+    Send(kSonacapNotifyMusicData, &clip);
+}
+
+void FakeEngine::SongEnd(const QString& path)
+{
+    openSong.clear();
+    const QByteArray utf8 = path.toUtf8();
+    Send(kSonacapNotifyMusicEnd, path.isEmpty() ? nullptr : const_cast<char*>(utf8.constData()));
+}
+
+void FakeEngineFactory::ReleaseEngine(CSonacapBase* e)
+{
+    auto* fake = static_cast<FakeEngine*>(e);
+    if (!fake)
+        return;
+    // Like the real engine: a song still open is finished on release.
+    if (!fake->openSong.isEmpty())
+        fake->SongEnd(fake->openSong);
+    releasedCalls = fake->Calls();
+    if (fake == engine)
+        engine = nullptr;
+    delete fake;
+}
+
+int TestMainUI::ExecDialog(QDialog* dialog)
+{
+    Shown shown{QString::fromLatin1(dialog->metaObject()->className()), QString()};
+    if (auto* question = qobject_cast<CDeleteDialog*>(dialog))
+        shown.text = question->MessageLabel()->text();
+    dialogs.append(shown);
+    return answers.isEmpty() ? 0 : answers.takeFirst();
+}
+
+int TestMainUI::DialogCount(const QString& className) const
+{
+    int n = 0;
+    for (const Shown& s : dialogs)
+        n += s.className == className ? 1 : 0;
+    return n;
+}
+
+bool TestMainUI::SawText(const QString& part) const
+{
+    for (const Shown& s : dialogs) {
+        if (s.text.contains(part))
+            return true;
+    }
+    return false;
+}
+
+bool WaitFor(const std::function<bool()>& pred, int ms)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!pred()) {
+        if (timer.elapsed() > ms)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(2);
+    }
+    return true;
+}
+
+void WriteToneWav(const QString& path, double seconds)
+{
+    const int rate = 44100;
+    const int frames = static_cast<int>(seconds * rate);
+    QByteArray pcm(frames * 4, 0);
+    for (int i = 0; i < frames; ++i) {
+        const qint16 v = static_cast<qint16>(8000 * std::sin(2 * M_PI * 440.0 * i / rate));
+        qToLittleEndian<qint16>(v, pcm.data() + i * 4);
+        qToLittleEndian<qint16>(v, pcm.data() + i * 4 + 2);
+    }
+    const AudioParam format{rate, 2, 16, 0, 4, 1, 0};
+    QByteArray header(44, 0);
+    auto put32 = [&](int at, quint32 v) { qToLittleEndian<quint32>(v, header.data() + at); };
+    auto put16 = [&](int at, quint16 v) { qToLittleEndian<quint16>(v, header.data() + at); };
+    std::memcpy(header.data(), "RIFF", 4);
+    put32(4, pcm.size() + 36);
+    std::memcpy(header.data() + 8, "WAVEfmt ", 8);
+    put32(16, 16);
+    put16(20, 1);
+    put16(22, format.channels);
+    put32(24, rate);
+    put32(28, rate * 4);
+    put16(32, 4);
+    put16(34, 16);
+    std::memcpy(header.data() + 36, "data", 4);
+    put32(40, pcm.size());
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    f.write(header);
+    f.write(pcm);
+}
+
+void ResetLibrary()
+{
+    DB_CloseDatabase();
+    QFile::remove(CAppSettings::GetInstance()->GetLogPath() + "/music.db");
+    DB_OpenDatabase();
+    QDir(OutputFolder()).removeRecursively();
+    QDir().mkpath(OutputFolder());
+}
+
+QString OutputFolder()
+{
+    return CAppSettings::GetInstance()->GetOutputPath().value(0);
+}
+
+int MusicRowCount()
+{
+    QMap<int, MusicInfoRow*> rows;
+    const int n = DB_GetAllMusicInfo(rows);
+    qDeleteAll(rows);
+    return n;
+}

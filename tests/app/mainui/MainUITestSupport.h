@@ -1,0 +1,125 @@
+#pragma once
+
+// A fake engine that answers the main window from a thread of its own, the
+// main window with its dialogs, links and probes replaced, and small file
+// helpers. The tests run in a throw-away HOME (see MainUITestMain.cpp).
+
+#include "CMainUI.h"
+#include "EngineFactory.h"
+#include "Sonacap.h"
+
+#include <QCoreApplication>
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QList>
+#include <QMutex>
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+// Records every call; sends notifications through the registered callback on
+// a thread of its own (joined before Send returns, so the window must never
+// wait for the GUI thread inside the callback).
+class FakeEngine : public CSonacapBase {
+public:
+    int EnumInputDevice() override { return 0; }
+    int InputDeviceCount() override { return 0; }
+    int GetInputDevice(unsigned, char*, int) override { return -1; }
+    int SelectMode(int mode, AudioParam param, const char* device) override;
+    int Start(int identify, int format, int quality) override;
+    void Pause(bool) override {}
+    void Stop() override;
+    void Reset() override { Log("Reset"); }
+    void SetPreviewVolume(int volume) override { Log("SetPreviewVolume " + std::to_string(volume)); }
+    int GetPreviewVolume() override { return previewVolume; }
+    void SetTextParam(int key, const char* value) override;
+    void SetIntParam(int key, int value) override;
+
+    // Sends one notification from the engine's (a new) thread.
+    void Send(tagSonacapNotify code, void* param);
+    // A song file opened at `path`: code 2 with the path in the clip.
+    void SongStart(const QString& path, int channels = 2);
+    // Code 3 with `bytes` of PCM in the song's format.
+    void SongData(int bytes, int channels = 2);
+    // The song file finished (null path: deleted as too short).
+    void SongEnd(const QString& path);
+
+    std::vector<std::string> Calls();
+    void ClearCalls();
+    QThread* LastCallbackThread() const { return callbackThread; }
+
+    int startResult = 0;
+    int previewVolume = 37;
+    QString openSong;            // the song the engine "writes"
+    char nameBuffer[512] = {};   // the engine's path buffer handed with code 2
+    QString pathSeenAfterCall;   // what the window reported right after code 2
+
+private:
+    void Log(const std::string& line);
+    QMutex lock;
+    std::vector<std::string> calls;
+    QThread* callbackThread = nullptr;
+};
+
+class FakeEngineFactory : public IEngineFactory {
+public:
+    void InitModule(const char*, const char*) override {}
+    CSonacapBase* CreateEngine() override
+    {
+        engine = new FakeEngine;
+        return engine;
+    }
+    void ReleaseEngine(CSonacapBase* e) override;
+    ISonacapDriverSetup* CreateDriverSetup() override { return nullptr; }
+    void ReleaseDriverSetup(ISonacapDriverSetup*) override {}
+    FakeEngine* engine = nullptr;
+    // Calls the engine had when it was released.
+    std::vector<std::string> releasedCalls;
+};
+
+// The main window with every modal dialog answered by a script.
+class TestMainUI : public CMainUI {
+public:
+    TestMainUI() : CMainUI(nullptr) {}
+
+    struct Shown {
+        QString className;
+        QString text;
+    };
+    QList<Shown> dialogs;
+    QList<int> answers;          // taken in order; empty: 0
+    QList<QUrl> urls;
+    int mixFormat = 0;
+    bool conflictingTool = false;
+
+    int CheckMixFormat() override { return mixFormat; }
+    void SendKeyPress(QKeyEvent* e) { keyPressEvent(e); }
+    void SendKeyRelease(QKeyEvent* e) { keyReleaseEvent(e); }
+    int DialogCount(const QString& className) const;
+    bool SawText(const QString& part) const;
+
+protected:
+    int ExecDialog(QDialog* dialog) override;
+    bool OpenUrl(const QUrl& url) override
+    {
+        urls.append(url);
+        return true;
+    }
+    bool IsConflictingToolRunning() override { return conflictingTool; }
+};
+
+// Processes events until pred holds or the time runs out.
+bool WaitFor(const std::function<bool()>& pred, int ms = 5000);
+
+// A 16-bit stereo 44.1 kHz WAV file with a tone of `seconds` (fractions allowed).
+void WriteToneWav(const QString& path, double seconds);
+
+// A fresh empty library and the recordings folder the window records into.
+void ResetLibrary();
+QString OutputFolder();
+int MusicRowCount();
