@@ -11,7 +11,7 @@ PACKAGES=(
   # Qt 5
   qtbase5-dev qtbase5-dev-tools qttools5-dev qttools5-dev-tools qttranslations5-l10n libqt5svg5-dev
   # engine
-  libsndfile1-dev libmp3lame-dev libpulse-dev
+  libsndfile1-dev libmp3lame-dev libpulse-dev libmpg123-dev
   # program
   libsqlite3-dev libcurl4-openssl-dev libtinyxml2-dev libtag1-dev libchromaprint-dev
   # child programs the system runs

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -59,6 +60,54 @@ TEST_F(TrackholdFileTest, DurationOfGeneratedFiles)
         // The file itself stays where it was.
         std::ifstream still(path);
         EXPECT_TRUE(still.good());
+    }
+}
+
+// Frames the decoder delivers when it reads the whole file.
+int64_t DecodedFrames(const std::string& path, int* rate)
+{
+    SF_INFO info{};
+    SNDFILE* sf = sf_open(path.c_str(), SFM_READ, &info);
+    if (!sf)
+        return -1;
+    *rate = info.samplerate;
+    std::vector<float> buf(4096 * static_cast<size_t>(info.channels));
+    int64_t total = 0;
+    sf_count_t n;
+    while ((n = sf_readf_float(sf, buf.data(), 4096)) > 0)
+        total += n;
+    sf_close(sf);
+    return total;
+}
+
+// The recorder writes MP3s without a LAME/Xing tag, for which the stored
+// length is only an estimate from the file size; the duration must still be
+// what playing the file gives, to the sample.
+TEST_F(TrackholdFileTest, Mp3DurationIsWhatDecodingGives)
+{
+    const std::string wav = dir + "/tone.wav";
+    ASSERT_TRUE(trackhold_test::WriteTone(wav, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 7.3));
+    const std::string tagged = dir + "/tagged.mp3";
+    ASSERT_TRUE(trackhold_test::WriteTone(tagged, SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, 44100, 7.3));
+    const std::string untagged = dir + "/untagged.mp3";
+    const std::string lame = "lame --quiet -t -b 192 '" + wav + "' '" + untagged + "' 2>/dev/null";
+    std::vector<std::string> paths{tagged};
+    if (std::system(lame.c_str()) == 0)
+        paths.push_back(untagged);
+    else
+        ADD_FAILURE() << "lame is missing: the untagged case was not checked";
+
+    for (const std::string& path : paths) {
+        SCOPED_TRACE(path);
+        int rate = 0;
+        const int64_t frames = DecodedFrames(path, &rate);
+        ASSERT_GT(frames, 0);
+        const int id = WM_AddFile(path.c_str());
+        ASSERT_GE(id, 0);
+        int64_t ms = -1;
+        EXPECT_EQ(WM_GetMediaDuration(id, &ms), 0);
+        EXPECT_EQ(ms, frames * 1000 / rate);
+        WM_DeleteFile(id);
     }
 }
 
