@@ -1,13 +1,23 @@
 #pragma once
 
 #include <cstdio>
+#include <mutex>
+#include <string>
 
 #include "ILogHandle.h"
 
 // File output. The mode of the file ("w+" in the engine, "a+" in the program)
 // comes from the build.
+//
+// The file is bounded: the engine logs several lines per 20 ms clip for as
+// long as capture is selected, which left alone grows a file by about 100 MB
+// an hour. Once a file reaches the size limit it is moved to "<path>.1"
+// (replacing an older one) and a new file is started, so the log never holds
+// much more than twice the limit.
 class ILogFile : public ILogHandle {
 public:
+    static constexpr long kDefaultSizeLimit = 64L * 1024 * 1024;
+
     ILogFile();
     ~ILogFile() override;
     // Writes and flushes the line when a file is open; drops it otherwise.
@@ -15,9 +25,18 @@ public:
     // Closes any open file, then opens path. False (and no file) on failure.
     virtual bool Open(const char* path);
     virtual void Close();
+    // Bytes after which the file is moved aside; 0 means no limit.
+    void SetSizeLimit(long bytes);
 
 private:
-    // Set by Open and Close on the thread that starts or stops the log library,
-    // read by Write on every logging thread; the log library's lock orders them.
+    void Rotate();
+
+    // Guards every field: Open and Close come from the thread that starts or
+    // stops the log library, Write from every logging thread, and a rotation
+    // replaces `file` under the writers' feet.
+    std::mutex lock;
     FILE* file;
+    std::string path;
+    long written;  // size of the open file
+    long sizeLimit;
 };

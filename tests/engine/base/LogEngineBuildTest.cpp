@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "EngineUtils.h"
+#include "ILogFile.h"
 #include "Log.h"
 #include "LogTestSupport.h"
 
@@ -266,6 +267,38 @@ TEST_F(LogEngineTest, TwoThreadsNeverTearLines)
         countA += m[1] == "A";
     }
     EXPECT_EQ(countA, perThread);
+}
+
+// A file that reaches its limit is moved to "<name>.1" and started anew, so
+// a long recording session cannot fill the disk with its log; lines stay whole
+// while two threads write across the moves.
+TEST(LogFileTest, FullFileIsMovedAsideAndStartedAnew)
+{
+    TempFolder dir;
+    const std::string path = dir.File("bounded.log");
+    ILogFile file;
+    file.SetSizeLimit(4000);
+    ASSERT_TRUE(file.Open(path.c_str()));
+    auto work = [&](char tag) {
+        for (int i = 0; i < 500; ++i)
+            file.Write((std::string(99, tag) + "\n").c_str());
+    };
+    std::thread a(work, 'A');
+    std::thread b(work, 'B');
+    a.join();
+    b.join();
+    file.Write("last\n");
+    file.Close();
+    const std::vector<std::string> current = ReadLines(path);
+    const std::vector<std::string> previous = ReadLines(path + ".1");
+    EXPECT_LT(ReadFile(path).size(), 4000u);
+    EXPECT_EQ(ReadFile(path + ".1").size(), 4000u);
+    ASSERT_FALSE(current.empty());
+    EXPECT_EQ(current.back(), "last\n");
+    for (const auto* lines : {&current, &previous})
+        for (size_t i = 0; i + 1 < lines->size(); ++i)
+            EXPECT_TRUE((*lines)[i] == std::string(99, 'A') + "\n" || (*lines)[i] == std::string(99, 'B') + "\n")
+                << (*lines)[i];
 }
 
 } // namespace
