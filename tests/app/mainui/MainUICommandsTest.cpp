@@ -91,6 +91,7 @@ TEST_F(MainUICommandsTest, QueueOfMissingSongsStopsAfterOneRoundWithANotice)
         rows.append(Record(QString("q%1").arg(i)));
     PlayQueue& queue = PlayQueue::Instance();
     ASSERT_EQ(queue.Count(), 3);
+    window->RecorderModuleStop();  // the songs came in while recording
     for (CTreeWidgetItem* row : rows) {
         ASSERT_TRUE(QFile::remove(row->GetMusicPath())) << row->GetMusicPath().toStdString();
     }

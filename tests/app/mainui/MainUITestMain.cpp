@@ -4,6 +4,7 @@
 #include "SystemHelpers.h"
 
 #include <QApplication>
+#include <QResource>
 #include <gtest/gtest.h>
 
 int main(int argc, char** argv)
@@ -19,5 +20,7 @@ int main(int argc, char** argv)
     });
     QApplication app(argc, argv);
     app.setQuitOnLastWindowClosed(false);
+    // The skin's pictures (notice icons and the like) as the program has them.
+    QResource::registerResource(QString(SONACAP_TEST_OUTPUT_DIR) + "/skin.rcc");
     return RUN_ALL_TESTS();
 }
