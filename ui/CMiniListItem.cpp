@@ -15,7 +15,7 @@ QString LabelStyle(const QString& head, bool bold)
 {
     const QString tabs(8, QLatin1Char('\t'));
     QString style = head + tabs + QStringLiteral("  font-size: %1px;")
-                        .arg(QString::number(GetInterfaceScale() * 12, 'g', 6));
+                        .arg(ScaledStyleNumber(12));
     if (bold)
         style += tabs + QStringLiteral("  font-weight: bold;}");
     else
@@ -69,6 +69,9 @@ QString CMiniListItem::ElideForLabel(const QString& text, const QFont& font, int
 void CMiniListItem::SetMusicId(int musicId)
 {
     MusicInfoRow row;
+    // The covers are looked up by this id even when the song row is missing,
+    // never by the record's default id 0.
+    row.MusicId = musicId;
     DB_GetMusicInfo(musicId, &row);
     DB_GetImageInfo(&row);
 

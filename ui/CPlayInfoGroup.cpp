@@ -14,7 +14,7 @@ namespace {
 QString BoldLabelStyle(int designPixels)
 {
     const QString tabs(10, QLatin1Char('\t'));
-    return QStringLiteral("QLabel{font-size: %1px;").arg(QString::number(GetInterfaceScale() * designPixels, 'g', 6))
+    return QStringLiteral("QLabel{font-size: %1px;").arg(ScaledStyleNumber(designPixels))
            + tabs + QStringLiteral("font-weight: bold;}");
 }
 

@@ -35,9 +35,9 @@ namespace {
 const char* const kTimeStyleNormal = "QLabel{color: #522253}";
 const char* const kTimeStyleBlink = "QLabel{color: #FF0000}";
 
-int S(double designPixels)
+int S(int designPixels)
 {
-    return static_cast<int>(designPixels * GetInterfaceScale());
+    return ScaledPixels(designPixels);
 }
 
 QString ChosenCover(const MusicInfoRow& row)
@@ -74,7 +74,7 @@ CToolBar::CToolBar(HCAPDEV device, CSonacapBase* engine, QWidget* parent)
     setFocusPolicy(Qt::ClickFocus);
     setFixedHeight(S(75));
     const QString gap = QString(4, QLatin1Char('\t')) + QStringLiteral("  ");
-    setStyleSheet(QStringLiteral("QLabel{font-size: %1px;").arg(14 * GetInterfaceScale()) + gap
+    setStyleSheet(QStringLiteral("QLabel{font-size: %1px;").arg(ScaledStyleNumber(14)) + gap
                   + QStringLiteral("font-weight: bold;") + gap + QStringLiteral("color: #522253;}"));
 
     // Record stack.
@@ -275,6 +275,14 @@ int CToolBar::CreatePlay()
     const QByteArray path = row->MusicPath.toUtf8();
 
     PlayContext& ctx = m_playInfo->m_context;
+    // A file left open by a load whose player could not be created (nothing
+    // stops a player that never played) is released before the next one, so
+    // failed loads do not pile up in the library.
+    if (ctx.fileId > -1) {
+        WM_DestroyPlay();
+        WM_DeleteFile(ctx.fileId);
+        ctx.fileId = -1;
+    }
     ctx.state = 0;
     ctx.position = 0;
     ctx.sliderPressed = false;

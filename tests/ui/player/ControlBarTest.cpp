@@ -4,6 +4,7 @@
 #include "CMToolButton.h"
 #include "CShowDownloadingView.h"
 #include "CPlayInfoGroup.h"
+#include "CRecordWavWriter.h"
 #include "CSlider.h"
 #include "CToolBar.h"
 #include "ControlBarGallery.h"
@@ -15,6 +16,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFile>
 #include <QLabel>
 #include <QMenu>
 #include <QResizeEvent>
@@ -25,6 +27,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -209,6 +212,44 @@ TEST_F(ControlBarTest, CreatePlayFailuresLeaveStateAndRow)
 
     PlayQueue::Instance().currentIndex = 5;
     EXPECT_EQ(bar->CreatePlay(), 2) << "no entry, no record";
+}
+
+TEST_F(ControlBarTest, FailedPlayerCreationDoesNotKeepFilesOpen)
+{
+    // A sound server that is not there: the file opens, the player cannot be made.
+    const QByteArray oldServer = qgetenv("PULSE_SERVER");
+    qputenv("PULSE_SERVER", QByteArray("unix:") + QFile::encodeName(player_test::PrivateHome().path()) + "/no-server");
+    const QString wav = player_test::PrivateHome().path() + "/short.wav";
+    {
+        CRecordWavWriter writer;
+        AudioParam format{};
+        format.samplesPerSec = 8000;
+        format.channels = 2;
+        format.bitsPerSample = 16;
+        ASSERT_TRUE(writer.Open(QFile::encodeName(wav).constData(), &format));
+        const std::vector<char> silence(8000 * 4, 0);
+        writer.Write(silence.data(), static_cast<uint32_t>(silence.size()));
+        writer.Close();
+    }
+    rows.append(player_test::AddSong(3, "short", "x", "00:01", wav));
+    PlayQueue::Instance().items.append(rows.last());
+    PlayQueue::Instance().currentIndex = 0;
+
+    TraceScope trace;
+    EXPECT_EQ(bar->CreatePlay(), -2);
+    EXPECT_EQ(bar->GetPlayState(), 0);
+    EXPECT_EQ(CountCalls("WM_DeleteFile"), 0) << "the id stays until the next load or stop";
+    EXPECT_EQ(bar->CreatePlay(), -2);
+    EXPECT_EQ(CountCalls("WM_AddFile"), 2);
+    EXPECT_EQ(CountCalls("WM_DeleteFile"), 1) << "the second load released the first id";
+    bar->StopPlay();
+    EXPECT_EQ(CountCalls("WM_DeleteFile"), 2);
+    EXPECT_EQ(bar->PlayInfo()->m_context.fileId, -1);
+
+    if (oldServer.isNull())
+        qunsetenv("PULSE_SERVER");
+    else
+        qputenv("PULSE_SERVER", oldServer);
 }
 
 TEST_F(ControlBarTest, FullLayoutAtSeveralWidths)
