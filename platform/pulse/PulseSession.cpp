@@ -69,42 +69,36 @@ void ServerInfoCallback(pa_context*, const pa_server_info* info, void* user)
     p->Finish(info != nullptr);
 }
 
-void SinkInfoCallback(pa_context*, const pa_sink_info* info, int eol, void* user)
+// Adds what sinks and sources share; null at the end of the list.
+template <typename Info>
+PulseDevice* AddDevice(PulseSession::Pending* p, const Info* info, int eol)
 {
-    auto* p = static_cast<PulseSession::Pending*>(user);
     if (eol) {
         p->Finish(eol > 0);
-        return;
+        return nullptr;
     }
     PulseDevice d;
     d.index = info->index;
     d.name = Text(info->name);
     d.description = Text(info->description);
-    d.monitorSource = Text(info->monitor_source_name);
     d.spec = info->sample_spec;
     d.map = info->channel_map;
     p->devices.push_back(d);
     p->volume = info->volume;
     p->muted = info->mute != 0;
+    return &p->devices.back();
+}
+
+void SinkInfoCallback(pa_context*, const pa_sink_info* info, int eol, void* user)
+{
+    if (PulseDevice* d = AddDevice(static_cast<PulseSession::Pending*>(user), info, eol))
+        d->monitorSource = Text(info->monitor_source_name);
 }
 
 void SourceInfoCallback(pa_context*, const pa_source_info* info, int eol, void* user)
 {
-    auto* p = static_cast<PulseSession::Pending*>(user);
-    if (eol) {
-        p->Finish(eol > 0);
-        return;
-    }
-    PulseDevice d;
-    d.index = info->index;
-    d.name = Text(info->name);
-    d.description = Text(info->description);
-    d.isMonitor = info->monitor_of_sink != PA_INVALID_INDEX;
-    d.spec = info->sample_spec;
-    d.map = info->channel_map;
-    p->devices.push_back(d);
-    p->volume = info->volume;
-    p->muted = info->mute != 0;
+    if (PulseDevice* d = AddDevice(static_cast<PulseSession::Pending*>(user), info, eol))
+        d->isMonitor = info->monitor_of_sink != PA_INVALID_INDEX;
 }
 
 void ModuleInfoCallback(pa_context*, const pa_module_info* info, int eol, void* user)
@@ -272,14 +266,19 @@ bool PulseSession::RunOperation(pa_operation* op, Pending* pending)
     return finished && pending->ok;
 }
 
-bool PulseSession::GetDefaults(std::string* defaultSink, std::string* defaultSource)
+bool PulseSession::Run(Pending* pending, const std::function<pa_operation*(Pending*)>& begin)
 {
     if (!context)
         return false;
-    Pending p;
-    p.session = this;
+    pending->session = this;
     PulseLockGuard guard(this);
-    if (!RunOperation(pa_context_get_server_info(context, ServerInfoCallback, &p), &p))
+    return RunOperation(begin(pending), pending);
+}
+
+bool PulseSession::GetDefaults(std::string* defaultSink, std::string* defaultSource)
+{
+    Pending p;
+    if (!Run(&p, [this](Pending* q) { return pa_context_get_server_info(context, ServerInfoCallback, q); }))
         return false;
     if (defaultSink)
         *defaultSink = p.defaultSink;
@@ -290,12 +289,8 @@ bool PulseSession::GetDefaults(std::string* defaultSink, std::string* defaultSou
 
 bool PulseSession::ListSinks(std::vector<PulseDevice>* out)
 {
-    if (!context)
-        return false;
     Pending p;
-    p.session = this;
-    PulseLockGuard guard(this);
-    if (!RunOperation(pa_context_get_sink_info_list(context, SinkInfoCallback, &p), &p))
+    if (!Run(&p, [this](Pending* q) { return pa_context_get_sink_info_list(context, SinkInfoCallback, q); }))
         return false;
     *out = std::move(p.devices);
     return true;
@@ -303,27 +298,23 @@ bool PulseSession::ListSinks(std::vector<PulseDevice>* out)
 
 bool PulseSession::ListSources(std::vector<PulseDevice>* out)
 {
-    if (!context)
-        return false;
     Pending p;
-    p.session = this;
-    PulseLockGuard guard(this);
-    if (!RunOperation(pa_context_get_source_info_list(context, SourceInfoCallback, &p), &p))
+    if (!Run(&p, [this](Pending* q) { return pa_context_get_source_info_list(context, SourceInfoCallback, q); }))
         return false;
     *out = std::move(p.devices);
     return true;
 }
 
+pa_operation* PulseSession::QueryDevice(bool source, const std::string& name, Pending* pending)
+{
+    return source ? pa_context_get_source_info_by_name(context, name.c_str(), SourceInfoCallback, pending)
+                  : pa_context_get_sink_info_by_name(context, name.c_str(), SinkInfoCallback, pending);
+}
+
 bool PulseSession::GetVolume(bool source, const std::string& name, pa_volume_t* volume, bool* muted)
 {
-    if (!context)
-        return false;
     Pending p;
-    p.session = this;
-    PulseLockGuard guard(this);
-    pa_operation* op = source ? pa_context_get_source_info_by_name(context, name.c_str(), SourceInfoCallback, &p)
-                              : pa_context_get_sink_info_by_name(context, name.c_str(), SinkInfoCallback, &p);
-    if (!RunOperation(op, &p) || p.devices.empty())
+    if (!Run(&p, [&](Pending* q) { return QueryDevice(source, name, q); }) || p.devices.empty())
         return false;
     if (volume)
         *volume = pa_cvolume_max(&p.volume);
@@ -334,64 +325,48 @@ bool PulseSession::GetVolume(bool source, const std::string& name, pa_volume_t* 
 
 bool PulseSession::SetVolume(bool source, const std::string& name, pa_volume_t volume)
 {
-    if (!context)
-        return false;
+    // Every channel of the device gets the level, so its channel count comes first.
     Pending info;
-    info.session = this;
-    PulseLockGuard guard(this);
-    pa_operation* op = source ? pa_context_get_source_info_by_name(context, name.c_str(), SourceInfoCallback, &info)
-                              : pa_context_get_sink_info_by_name(context, name.c_str(), SinkInfoCallback, &info);
-    if (!RunOperation(op, &info) || info.devices.empty())
+    if (!Run(&info, [&](Pending* q) { return QueryDevice(source, name, q); }) || info.devices.empty())
         return false;
     pa_cvolume cv;
     pa_cvolume_set(&cv, info.devices.front().spec.channels, volume);
     Pending p;
-    p.session = this;
-    op = source ? pa_context_set_source_volume_by_name(context, name.c_str(), &cv, SuccessCallback, &p)
-                : pa_context_set_sink_volume_by_name(context, name.c_str(), &cv, SuccessCallback, &p);
-    return RunOperation(op, &p);
+    return Run(&p, [&](Pending* q) {
+        return source ? pa_context_set_source_volume_by_name(context, name.c_str(), &cv, SuccessCallback, q)
+                      : pa_context_set_sink_volume_by_name(context, name.c_str(), &cv, SuccessCallback, q);
+    });
 }
 
 bool PulseSession::SetMute(bool source, const std::string& name, bool mute)
 {
-    if (!context)
-        return false;
     Pending p;
-    p.session = this;
-    PulseLockGuard guard(this);
-    pa_operation* op = source ? pa_context_set_source_mute_by_name(context, name.c_str(), mute, SuccessCallback, &p)
-                              : pa_context_set_sink_mute_by_name(context, name.c_str(), mute, SuccessCallback, &p);
-    return RunOperation(op, &p);
+    return Run(&p, [&](Pending* q) {
+        return source ? pa_context_set_source_mute_by_name(context, name.c_str(), mute, SuccessCallback, q)
+                      : pa_context_set_sink_mute_by_name(context, name.c_str(), mute, SuccessCallback, q);
+    });
 }
 
 bool PulseSession::SetDefaultSink(const std::string& name)
 {
-    if (!context)
-        return false;
     Pending p;
-    p.session = this;
-    PulseLockGuard guard(this);
-    return RunOperation(pa_context_set_default_sink(context, name.c_str(), SuccessCallback, &p), &p);
+    return Run(&p, [&](Pending* q) { return pa_context_set_default_sink(context, name.c_str(), SuccessCallback, q); });
 }
 
 bool PulseSession::SuspendSink(const std::string& name, bool suspend)
 {
-    if (!context)
-        return false;
     Pending p;
-    p.session = this;
-    PulseLockGuard guard(this);
-    return RunOperation(pa_context_suspend_sink_by_name(context, name.c_str(), suspend, SuccessCallback, &p), &p);
+    return Run(&p, [&](Pending* q) {
+        return pa_context_suspend_sink_by_name(context, name.c_str(), suspend, SuccessCallback, q);
+    });
 }
 
 bool PulseSession::LoadModule(const std::string& name, const std::string& argument, uint32_t* index)
 {
-    if (!context)
-        return false;
     Pending p;
-    p.session = this;
-    PulseLockGuard guard(this);
-    if (!RunOperation(pa_context_load_module(context, name.c_str(), argument.c_str(), IndexCallback, &p), &p))
+    if (!Run(&p, [&](Pending* q) {
+            return pa_context_load_module(context, name.c_str(), argument.c_str(), IndexCallback, q);
+        }))
         return false;
     if (index)
         *index = p.index;
@@ -400,22 +375,14 @@ bool PulseSession::LoadModule(const std::string& name, const std::string& argume
 
 bool PulseSession::UnloadModule(uint32_t index)
 {
-    if (!context)
-        return false;
     Pending p;
-    p.session = this;
-    PulseLockGuard guard(this);
-    return RunOperation(pa_context_unload_module(context, index, SuccessCallback, &p), &p);
+    return Run(&p, [&](Pending* q) { return pa_context_unload_module(context, index, SuccessCallback, q); });
 }
 
 bool PulseSession::ListModules(std::vector<PulseModule>* out)
 {
-    if (!context)
-        return false;
     Pending p;
-    p.session = this;
-    PulseLockGuard guard(this);
-    if (!RunOperation(pa_context_get_module_info_list(context, ModuleInfoCallback, &p), &p))
+    if (!Run(&p, [this](Pending* q) { return pa_context_get_module_info_list(context, ModuleInfoCallback, q); }))
         return false;
     *out = std::move(p.modules);
     return true;

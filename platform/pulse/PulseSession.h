@@ -85,7 +85,12 @@ public:
     struct Pending;
 
 private:
+    // With the lock held: waits for op and reports whether it succeeded.
     bool RunOperation(pa_operation* op, Pending* pending);
+    // Takes the lock, lets begin start one operation on `pending` and waits for it.
+    bool Run(Pending* pending, const std::function<pa_operation*(Pending*)>& begin);
+    // Starts the query of the sink or source of that name (one entry in pending->devices).
+    pa_operation* QueryDevice(bool source, const std::string& name, Pending* pending);
     void SetError(const std::string& text);
 
     std::string clientName;
