@@ -182,32 +182,6 @@ void CAppSettings::WriteValue(const char* key, const QVariant& value)
     settings->setValue(QLatin1String(key), value);
 }
 
-#define SC_INT_SETTING(Name, field, key)          \
-    int CAppSettings::Get##Name()                 \
-    {                                             \
-        QMutexLocker guard(&lock);                \
-        return field;                             \
-    }                                             \
-    void CAppSettings::Set##Name(int value)       \
-    {                                             \
-        QMutexLocker guard(&lock);                \
-        field = value;                            \
-        WriteValue(key, value);                   \
-    }
-
-#define SC_TEXT_SETTING(Name, field, key)                \
-    QString CAppSettings::Get##Name()                    \
-    {                                                    \
-        QMutexLocker guard(&lock);                       \
-        return field;                                    \
-    }                                                    \
-    void CAppSettings::Set##Name(const QString& value)   \
-    {                                                    \
-        QMutexLocker guard(&lock);                       \
-        field = value;                                   \
-        WriteValue(key, value);                          \
-    }
-
 #define SC_INT_GETTER(Name, field)    \
     int CAppSettings::Get##Name()     \
     {                                 \
@@ -223,6 +197,13 @@ void CAppSettings::WriteValue(const char* key, const QVariant& value)
         WriteValue(key, value);              \
     }
 
+#define SC_TEXT_GETTER(Name, field)      \
+    QString CAppSettings::Get##Name()    \
+    {                                    \
+        QMutexLocker guard(&lock);       \
+        return field;                    \
+    }
+
 #define SC_TEXT_SETTER(Name, field, key)                 \
     void CAppSettings::Set##Name(const QString& value)   \
     {                                                    \
@@ -230,6 +211,9 @@ void CAppSettings::WriteValue(const char* key, const QVariant& value)
         field = value;                                   \
         WriteValue(key, value);                          \
     }
+
+#define SC_INT_SETTING(Name, field, key) SC_INT_GETTER(Name, field) SC_INT_SETTER(Name, field, key)
+#define SC_TEXT_SETTING(Name, field, key) SC_TEXT_GETTER(Name, field) SC_TEXT_SETTER(Name, field, key)
 
 SC_INT_SETTING(PreferenceIndex, preferenceIndex, "Preference_Index")
 SC_INT_SETTING(RecordMode, recordMode, "Record_Mode")
@@ -373,21 +357,14 @@ void CAppSettings::SetLinkColorIndex(int value)
     linkColorIndex = value;
 }
 
-#define SC_PLAIN_TEXT(Name, field)       \
-    QString CAppSettings::Get##Name()    \
-    {                                    \
-        QMutexLocker guard(&lock);       \
-        return field;                    \
-    }
-
-SC_PLAIN_TEXT(DisplayName, displayName)
-SC_PLAIN_TEXT(ProductName, productName)
-SC_PLAIN_TEXT(ProductShortName, productShortName)
-SC_PLAIN_TEXT(CurrentVersion, currentVersion)
-SC_PLAIN_TEXT(UserGuideLink, userGuideLink)
-SC_PLAIN_TEXT(HomePageLink, homePageLink)
-SC_PLAIN_TEXT(SupportLink, supportLink)
-SC_PLAIN_TEXT(SharedDataFolder, sharedDataFolder)
+SC_TEXT_GETTER(DisplayName, displayName)
+SC_TEXT_GETTER(ProductName, productName)
+SC_TEXT_GETTER(ProductShortName, productShortName)
+SC_TEXT_GETTER(CurrentVersion, currentVersion)
+SC_TEXT_GETTER(UserGuideLink, userGuideLink)
+SC_TEXT_GETTER(HomePageLink, homePageLink)
+SC_TEXT_GETTER(SupportLink, supportLink)
+SC_TEXT_GETTER(SharedDataFolder, sharedDataFolder)
 
 void CAppSettings::SetCurrentVersion(const QString& value)
 {

@@ -24,6 +24,15 @@ public:
     // Copies exactly `length` bytes: the newest data, topped up with older
     // bytes when too little is unread. 0 success, -1 empty, 1 length > capacity
     // (or no buffer / negative length).
+    //
+    // With a step set, the read position moves by the bytes copied but the
+    // fill count drops by the step. The write position (read position + fill
+    // count) therefore moves back by step - length when the step is the larger
+    // (the display's 8,820-byte step over its 8,192-byte window: the next
+    // write lands on the 628 newest unread bytes), or forward when it is the
+    // smaller. This is kept on purpose: the buffer only feeds the live
+    // spectrum, both sizes are whole 4-byte stereo frames so samples never
+    // shift out of alignment, and every index stays inside the buffer.
     virtual int Read(int length, unsigned char*& destination);
 
     int FillCount();
