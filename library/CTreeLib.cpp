@@ -106,6 +106,10 @@ CAcDopTreeWidget::CAcDopTreeWidget(QWidget* parent)
     setHeaderHidden(true);
     setContextMenuPolicy(Qt::CustomContextMenu);
     setColumnCount(5);
+    // The header is hidden but still holds every column to its minimum
+    // section size (about 36 pixels with the interface font), which would
+    // push the count badge out of the panel.
+    header()->setMinimumSectionSize(1);
     const int widths[5] = {1, 20, 30, 122, 30};
     for (int c = 0; c < 5; ++c)
         setColumnWidth(c, ScaledPixels(widths[c]));

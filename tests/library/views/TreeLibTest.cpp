@@ -70,6 +70,17 @@ TEST_F(TreeLibTest, FreshDatabaseLayout)
     // Flags: fixed lists are not editable.
     EXPECT_FALSE(lib->FindList(3)->flags() & Qt::ItemIsEditable);
     EXPECT_TRUE(lib->FindList(4)->flags() & Qt::ItemIsEditable);
+    // The narrow columns keep their widths, so every count badge lies inside
+    // the panel.
+    for (CAcDopTreeWidget* tree : {lib->LibraryTree(), lib->PlayListTree()}) {
+        EXPECT_EQ(tree->columnWidth(CListTreeItem::ColSpacer), 1);
+        EXPECT_EQ(tree->columnWidth(CListTreeItem::ColIcon), 30);
+        for (int i = 0; i < tree->topLevelItemCount(); ++i) {
+            QWidget* badge = tree->itemWidget(tree->topLevelItem(i), CListTreeItem::ColCount);
+            ASSERT_NE(badge, nullptr);
+            EXPECT_TRUE(tree->viewport()->rect().contains(badge->geometry())) << i;
+        }
+    }
     lib->resize(100, 400);   // narrower than 205 keeps the content 205 wide
     QApplication::processEvents();
     EXPECT_EQ(lib->ContentFrame()->width(), 205);
