@@ -204,13 +204,13 @@ bool CShowCoverWidget::PrepareMenu()
 {
     if (!m_tile->IsSelectable())
         return false;
-    // Once the file is gone the actions stay off: the card shows a song that
-    // can only be deleted any more.
-    if (!FileExists()) {
-        m_playAction->setEnabled(false);
-        m_editAction->setEnabled(false);
-        m_finderAction->setEnabled(false);
-    }
+    // Without its file the song can only be deleted. The state is set on
+    // every opening: the recording page fills one card widget with other
+    // songs as the strip scrolls, and each song's file decides for itself.
+    const bool exists = FileExists();
+    m_playAction->setEnabled(exists);
+    m_editAction->setEnabled(exists);
+    m_finderAction->setEnabled(exists);
     return true;
 }
 

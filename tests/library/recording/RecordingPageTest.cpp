@@ -413,6 +413,17 @@ TEST_F(RecordingPageTest, DeleteKeyAndMenuReachTheShownSong)
     EXPECT_FALSE(actions.at(1)->isEnabled());
     EXPECT_TRUE(actions.at(2)->isEnabled());
     EXPECT_FALSE(actions.at(3)->isEnabled());
+    // Scrolled one card back, the same widget shows song 5, whose file is
+    // there: its menu offers everything again; back on song 6, Delete only.
+    page->ScrollValueChange(page->ScrollBar()->value() - 1);
+    ASSERT_EQ(page->ItemOfSlot(3), rows.at(4));
+    ASSERT_TRUE(card->PrepareMenu());
+    for (QAction* action : actions)
+        EXPECT_TRUE(action->isEnabled()) << action->text().toStdString();
+    page->ScrollValueChange(page->ScrollBar()->value() + 1);
+    ASSERT_EQ(page->SlotWidgets().at(3), card);
+    ASSERT_TRUE(card->PrepareMenu());
+    EXPECT_FALSE(actions.at(0)->isEnabled());
     actions.at(2)->trigger();
     ASSERT_EQ(del.size(), 1);
     EXPECT_EQ(del.at(0), 6);
