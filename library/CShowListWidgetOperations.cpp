@@ -97,6 +97,14 @@ void CShowListWidget::ForgetRow(CTreeWidgetItem* row)
     for (auto it = m_tables.begin(); it != m_tables.end(); ++it) {
         ListTable* table = it.value();
         bool changed = false;
+        if (it.key() <= kPlayedList) {
+            // Keyed by MusicId: one look-up, not a walk over up to 100,000
+            // entries for every song of a large deletion.
+            changed = table->value(row->GetMusicId(), nullptr) == row && table->remove(row->GetMusicId()) > 0;
+            if (changed)
+                emit MusicInOtherListDeleted(it.key(), table->size());
+            continue;
+        }
         for (auto entry = table->begin(); entry != table->end();) {
             if (entry.value() == row) {
                 entry = table->erase(entry);
