@@ -142,32 +142,12 @@ void CPulseAudioRecorder::InitAudioRecorderParam(const AudioParam& param)
 void CPulseAudioRecorder::ConnectStream(const std::string& sourceName)
 {
     PulseLockGuard guard(session.get());
-    stream = pa_stream_new(session->Context(), "Sonacap input", &spec, nullptr);
-    if (!stream) {
-        SC_LOG_ERROR(kSource, "CPulseAudioRecorder::ConnectStream", "create stream failed:%s",
-                     pa_strerror(pa_context_errno(session->Context())));
-        ThrowCodedError(kErrSystem);
-    }
-    pa_stream_set_state_callback(stream, StateCallback, this);
-    pa_stream_set_read_callback(stream, ReadCallback, this);
-    pa_buffer_attr attr;
-    attr.maxlength = attr.tlength = attr.prebuf = attr.minreq = static_cast<uint32_t>(-1);
-    attr.fragsize = static_cast<uint32_t>(pa_usec_to_bytes(kFragmentUsec, &spec));
     auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_START_CORKED | PA_STREAM_ADJUST_LATENCY | PA_STREAM_DONT_MOVE);
-    bool ok = pa_stream_connect_record(stream, sourceName.c_str(), &attr, flags) == 0 &&
-              session->WaitFor([this] {
-                  pa_stream_state_t st = pa_stream_get_state(stream);
-                  return st == PA_STREAM_READY || !PA_STREAM_IS_GOOD(st);
-              }) &&
-              pa_stream_get_state(stream) == PA_STREAM_READY;
-    if (!ok) {
+    stream = session->ConnectRecordStream("Sonacap input", sourceName.c_str(), spec, kFragmentUsec, flags,
+                                          StateCallback, ReadCallback, this);
+    if (!stream) {
         SC_LOG_ERROR(kSource, "CPulseAudioRecorder::ConnectStream", "connect record stream failed:%s",
-                     pa_strerror(pa_context_errno(session->Context())));
-        pa_stream_set_read_callback(stream, nullptr, nullptr);
-        pa_stream_set_state_callback(stream, nullptr, nullptr);
-        pa_stream_disconnect(stream);
-        pa_stream_unref(stream);
-        stream = nullptr;
+                     session->LastError().c_str());
         ThrowCodedError(kErrSystem);
     }
 }
@@ -260,12 +240,8 @@ void CPulseAudioRecorder::Stop()
     // Under the main-loop lock no read callback is running, and once the
     // stream is gone none can start.
     PulseLockGuard guard(session.get());
-    pa_stream_set_read_callback(stream, nullptr, nullptr);
-    pa_stream_set_state_callback(stream, nullptr, nullptr);
-    if (pa_stream_disconnect(stream) < 0 && PA_STREAM_IS_GOOD(pa_stream_get_state(stream)))
+    if (!PulseSession::CloseStream(&stream))
         SC_LOG_ERROR(kSource, "CPulseAudioRecorder::Stop", "stop failed,hr=%d", pa_context_errno(session->Context()));
-    pa_stream_unref(stream);
-    stream = nullptr;
 }
 
 int CPulseAudioRecorder::GetPreviewVolume()

@@ -134,13 +134,7 @@ void StopLocked(Grabber& g)
         pa_threaded_mainloop_get_api(g.session->Mainloop())->time_free(g.filler);
         g.filler = nullptr;
     }
-    if (g.stream) {
-        pa_stream_set_read_callback(g.stream, nullptr, nullptr);
-        pa_stream_set_state_callback(g.stream, nullptr, nullptr);
-        pa_stream_disconnect(g.stream);
-        pa_stream_unref(g.stream);
-        g.stream = nullptr;
-    }
+    PulseSession::CloseStream(&g.stream);
     g.formatSent = false;
     g.failureSent = false;
 }
@@ -211,29 +205,10 @@ int WAS_Start()
     PulseSession& s = *g.session;
     PulseLockGuard guard(&s);
     g.formatSent = g.failureSent = false;
-    g.stream = pa_stream_new(s.Context(), "Sonacap loopback", &g.spec, nullptr);
+    g.stream = s.ConnectRecordStream("Sonacap loopback", g.monitor.c_str(), g.spec, kFragmentUsec,
+                                     PA_STREAM_ADJUST_LATENCY, StreamStateCallback, ReadCallback, &g);
     if (!g.stream)
         return kErrSystem;
-    pa_stream_set_state_callback(g.stream, StreamStateCallback, &g);
-    pa_stream_set_read_callback(g.stream, ReadCallback, &g);
-    pa_buffer_attr attr;
-    attr.maxlength = static_cast<uint32_t>(-1);
-    attr.tlength = attr.prebuf = attr.minreq = static_cast<uint32_t>(-1);
-    attr.fragsize = static_cast<uint32_t>(pa_usec_to_bytes(kFragmentUsec, &g.spec));
-    bool ok = pa_stream_connect_record(g.stream, g.monitor.c_str(), &attr, PA_STREAM_ADJUST_LATENCY) == 0 &&
-              s.WaitFor([&g] {
-                  pa_stream_state_t st = pa_stream_get_state(g.stream);
-                  return st == PA_STREAM_READY || !PA_STREAM_IS_GOOD(st);
-              }) &&
-              pa_stream_get_state(g.stream) == PA_STREAM_READY;
-    if (!ok) {
-        pa_stream_set_read_callback(g.stream, nullptr, nullptr);
-        pa_stream_set_state_callback(g.stream, nullptr, nullptr);
-        pa_stream_disconnect(g.stream);
-        pa_stream_unref(g.stream);
-        g.stream = nullptr;
-        return kErrSystem;
-    }
     g.filler = pa_context_rttime_new(s.Context(), pa_rtclock_now() + kFillerPeriodUsec, FillerCallback, &g);
     return 0;
 }

@@ -248,6 +248,45 @@ bool PulseSession::WaitFor(const std::function<bool()>& done, int timeoutMs)
     return done();
 }
 
+pa_stream* PulseSession::ConnectRecordStream(const char* streamName, const char* source, const pa_sample_spec& spec,
+                                             pa_usec_t fragmentUsec, pa_stream_flags_t flags,
+                                             pa_stream_notify_cb_t state, pa_stream_request_cb_t read, void* user)
+{
+    pa_stream* stream = pa_stream_new(context, streamName, &spec, nullptr);
+    if (!stream) {
+        SetError(pa_strerror(pa_context_errno(context)));
+        return nullptr;
+    }
+    pa_stream_set_state_callback(stream, state, user);
+    pa_stream_set_read_callback(stream, read, user);
+    pa_buffer_attr attr;
+    attr.maxlength = attr.tlength = attr.prebuf = attr.minreq = static_cast<uint32_t>(-1);
+    attr.fragsize = static_cast<uint32_t>(pa_usec_to_bytes(fragmentUsec, &spec));
+    const bool ok = pa_stream_connect_record(stream, source, &attr, flags) == 0 &&
+                    WaitFor([stream] {
+                        pa_stream_state_t st = pa_stream_get_state(stream);
+                        return st == PA_STREAM_READY || !PA_STREAM_IS_GOOD(st);
+                    }) &&
+                    pa_stream_get_state(stream) == PA_STREAM_READY;
+    if (!ok) {
+        SetError(pa_strerror(pa_context_errno(context)));
+        CloseStream(&stream);
+    }
+    return stream;
+}
+
+bool PulseSession::CloseStream(pa_stream** stream)
+{
+    if (!*stream)
+        return true;
+    pa_stream_set_read_callback(*stream, nullptr, nullptr);
+    pa_stream_set_state_callback(*stream, nullptr, nullptr);
+    const bool ok = pa_stream_disconnect(*stream) == 0 || !PA_STREAM_IS_GOOD(pa_stream_get_state(*stream));
+    pa_stream_unref(*stream);
+    *stream = nullptr;
+    return ok;
+}
+
 bool PulseSession::RunOperation(pa_operation* op, Pending* pending)
 {
     // Lock held by the caller.

@@ -81,6 +81,17 @@ public:
     // Whether the calling thread is the main-loop thread.
     bool InLoopThread();
 
+    // With the lock held: a record stream on `source` in `spec`, handing blocks
+    // of about `fragmentUsec` to `read`, connected and ready; null when the
+    // stream cannot be made or connected (LastError() tells why).
+    pa_stream* ConnectRecordStream(const char* streamName, const char* source, const pa_sample_spec& spec,
+                                   pa_usec_t fragmentUsec, pa_stream_flags_t flags, pa_stream_notify_cb_t state,
+                                   pa_stream_request_cb_t read, void* user);
+    // With the lock held: detaches the callbacks, disconnects and frees the
+    // stream and sets it to null. No callback of it runs afterwards. False
+    // when a live stream refused to disconnect (it is freed all the same).
+    static bool CloseStream(pa_stream** stream);
+
     // State of one synchronous operation (used by the session's callbacks).
     struct Pending;
 
