@@ -158,6 +158,19 @@ TEST_F(OperationsTest, DeletingFromTheLibraryListsRemovesTheSongEverywhere)
     }
 }
 
+TEST_F(OperationsTest, CoverStillNamedByAnotherSongStays)
+{
+    // Song 2 uses song 1's cover file too (its own CoverInfo row).
+    DB_SetImageInfo(21, 2, programCover.toUtf8().constData());
+    page->DeleteSelectedMusic(QList<CTreeWidgetItem*>{Row(1)}, 1);
+    EXPECT_EQ(Stored(1), nullptr);
+    EXPECT_TRUE(QFile::exists(programCover));
+    EXPECT_EQ(DB_GetImageId(programCover), 1);
+    page->DeleteSelectedMusic(QList<CTreeWidgetItem*>{Row(2)}, 1);
+    EXPECT_FALSE(QFile::exists(programCover));   // the last name gone, the file goes
+    EXPECT_TRUE(QFile::exists(userCover));
+}
+
 TEST_F(OperationsTest, DeletingFromOtherListsRemovesOnlyTheEntry)
 {
     page->ShowList(3);
@@ -312,16 +325,24 @@ TEST_F(OperationsTest, TagEditStoresWhatChanged)
         std::function<void(MusicInfoRow*)> edit;
         bool accepted;
         bool stored;
+        bool tagged;   // the song file was rewritten
     };
     const Case cases[] = {
-        {"new title", [](MusicInfoRow* r) { SET_FIELD(r->Info.MusicName, "Renamed"); }, true, true},
-        {"other cover", [](MusicInfoRow* r) { r->ImageId = 1; }, true, true},
-        {"file renamed only", [this](MusicInfoRow* r) { r->MusicPath = Path("moved.mp3"); }, true, true},
-        {"nothing changed", [](MusicInfoRow*) {}, true, false},
-        {"cancelled", [](MusicInfoRow* r) { SET_FIELD(r->Info.MusicName, "Nope"); }, false, false},
+        {"new title", [](MusicInfoRow* r) { SET_FIELD(r->Info.MusicName, "Renamed"); }, true, true, true},
+        {"other cover", [](MusicInfoRow* r) { r->ImageId = 1; }, true, true, true},
+        {"file renamed only", [this](MusicInfoRow* r) { r->MusicPath = Path("moved.mp3"); }, true, true, false},
+        {"nothing changed", [](MusicInfoRow*) {}, true, false, false},
+        {"cancelled", [](MusicInfoRow* r) { SET_FIELD(r->Info.MusicName, "Nope"); }, false, false, false},
+    };
+    const QString song = Path("song1.mp3");
+    WriteFile(song, Mp3Bytes());
+    auto fileBytes = [&] {
+        QFile f(song);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
+        const QByteArray bytesBefore = fileBytes();
         DB_UpdateMusicInfo(Stored(1).get());
         const auto before = Stored(1);
         SetTagEditorRunner([&](MusicInfoRow* r, QWidget*) {
@@ -338,6 +359,7 @@ TEST_F(OperationsTest, TagEditStoresWhatChanged)
             || qstrcmp(after->Info.MusicName, before->Info.MusicName) != 0;
         EXPECT_EQ(differs, c.stored);
         EXPECT_EQ(changed, c.accepted ? 1 : 0);
+        EXPECT_EQ(fileBytes() != bytesBefore, c.tagged);
         if (c.stored) {
             // Put the record back for the next case.
             after->MusicPath = before->MusicPath;

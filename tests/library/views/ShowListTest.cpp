@@ -12,12 +12,12 @@
 #include <QHeaderView>
 #include <QSignalSpy>
 
-#include <lame/lame.h>
+#include <sqlite3.h>
+
 #include <taglib/attachedpictureframe.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/mpegfile.h>
 
-#include <cmath>
 #include <cstring>
 #include <memory>
 
@@ -33,33 +33,6 @@ protected:
         return QDialogButtonBox::Cancel;
     }
 };
-
-QByteArray Mp3Bytes()
-{
-    const int rate = 44100, frames = rate / 2;
-    std::vector<short> pcm(frames * 2);
-    for (int i = 0; i < frames; ++i)
-        pcm[2 * i] = pcm[2 * i + 1] = static_cast<short>(6000 * std::sin(i * 0.05));
-    lame_t lame = lame_init();
-    lame_set_in_samplerate(lame, rate);
-    lame_set_num_channels(lame, 2);
-    lame_set_write_id3tag_automatic(lame, 0);
-    lame_init_params(lame);
-    QByteArray out(frames * 2 + 20000, 0);
-    auto* buf = reinterpret_cast<unsigned char*>(out.data());
-    int n = lame_encode_buffer_interleaved(lame, pcm.data(), frames, buf, out.size());
-    n += lame_encode_flush(lame, buf + n, out.size() - n);
-    lame_close(lame);
-    out.resize(n);
-    return out;
-}
-
-void WriteFile(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
 
 RecordMusicInfo Recognised(const QString& title, const QStringList& covers)
 {
@@ -302,6 +275,39 @@ TEST_F(ShowListTest, SongLimitRefusesTheRowAndDropsLaterData)
     RecordMusicInfo info = Recognised("Nobody's", {});
     page->SetNewRecordMusicInfo(&info);   // no crash, nothing merged
     EXPECT_STREQ(Stored(1)->Info.MusicName, "");
+}
+
+TEST_F(ShowListTest, CoverWithoutAFreeKeyIsDroppedNotStoredUnderMinusOne)
+{
+    Build();
+    ASSERT_EQ(page->CreateNewRecord("/music/full.mp3"), 0);
+    const int id = page->NewRecordItem->GetMusicId();
+    // Every CoverId from 1 to 500,000 taken (written straight into the file).
+    DB_CloseDatabase();
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(Path("music.db").toUtf8().constData(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db,
+                           "with recursive n(i) as (select 1 union all select i + 1 from n where i < 500000) "
+                           "insert into CoverInfo select i, 0, 'elsewhere' from n",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+    ASSERT_EQ(DB_OpenDatabaseFile(Path("music.db")), 0);
+
+    const QString cover = PicturesFolder() + "/no-key.jpg";
+    WriteImage(cover, Qt::blue);
+    RecordMusicInfo info = Recognised("Keyless", {cover});
+    page->SetNewRecordMusicInfo(&info);
+    auto record = Stored(id);
+    ASSERT_TRUE(record);
+    EXPECT_STREQ(record->Info.MusicName, "Keyless");   // the song data still goes in
+    EXPECT_EQ(record->Info.CoverCount, 0);
+    EXPECT_EQ(record->ImageId, 0);
+    EXPECT_EQ(DB_GetImageId(cover), 0);
+    EXPECT_FALSE(QFile::exists(cover));   // nothing names it: no orphan left in the pictures folder
+    page->FinishNewRecord(0);
+    EXPECT_EQ(page->NewRecordItem->GetCoverPath(), CTreeWidgetItem::DefaultCoverPath());
+    page->NewRecordItem = nullptr;
 }
 
 TEST_F(ShowListTest, TagsAreWrittenIntoMp3FilesOnly)

@@ -29,5 +29,8 @@ void SetField(char* field, size_t size, const QString& text);
 #define SET_FIELD(f, text) SetField((f), sizeof(f), (text))
 // Writes a small PNG of one colour.
 void WriteImage(const QString& path, Qt::GlobalColor color, int side = 40);
+// Half a second of a stereo tone as a plain MP3 (no tag).
+QByteArray Mp3Bytes();
+void WriteFile(const QString& path, const QByteArray& bytes);
 // Closes the next modal dialog that opens (answering it with Escape).
 void CloseNextModal();
