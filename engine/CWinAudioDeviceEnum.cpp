@@ -25,44 +25,41 @@ void CWinAudioDeviceEnum::Connect(PulseSession* session)
     }
 }
 
-void CWinAudioDeviceEnum::EnumInputDevice()
+void CWinAudioDeviceEnum::Enumerate(bool input)
 {
-    inputs.clear();
+    std::vector<AudioDeviceInfo>& list = input ? inputs : outputs;
+    const char* function = input ? "CWinAudioDeviceEnum::EnumInputDevice" : "CWinAudioDeviceEnum::EnumOutputDevice";
+    list.clear();
     PulseSession session;
     Connect(&session);
-    std::vector<PulseDevice> sources;
-    if (!session.ListSources(&sources)) {
-        SC_LOG_ERROR(kSource, "CWinAudioDeviceEnum::EnumInputDevice", "list sources failed:%s",
+    std::vector<PulseDevice> devices;
+    if (!(input ? session.ListSources(&devices) : session.ListSinks(&devices))) {
+        SC_LOG_ERROR(kSource, function, input ? "list sources failed:%s" : "list sinks failed:%s",
                      session.LastError().c_str());
         ThrowCodedError(kErrSystem);
     }
-    for (const PulseDevice& d : sources) {
+    for (const PulseDevice& d : devices) {
+        // Recording what plays is the loopback's job, not an input's.
         if (d.isMonitor)
             continue;
         AudioDeviceInfo info;
-        SetAudioDeviceInfo(&info, std::to_string(inputs.size()), d.description);
-        SC_LOG_DEBUG(kSource, "CWinAudioDeviceEnum::EnumInputDevice", "InputDevName:%s,InputDevId:%s", info.name, info.id);
-        inputs.push_back(info);
+        SetAudioDeviceInfo(&info, std::to_string(list.size()), d.description);
+        if (input)
+            SC_LOG_DEBUG(kSource, function, "InputDevName:%s,InputDevId:%s", info.name, info.id);
+        else
+            SC_LOG_DEBUG(kSource, function, "OutputDevName:%s,OutputDevId:%s", info.name, info.id);
+        list.push_back(info);
     }
+}
+
+void CWinAudioDeviceEnum::EnumInputDevice()
+{
+    Enumerate(true);
 }
 
 void CWinAudioDeviceEnum::EnumOutputDevice()
 {
-    outputs.clear();
-    PulseSession session;
-    Connect(&session);
-    std::vector<PulseDevice> sinks;
-    if (!session.ListSinks(&sinks)) {
-        SC_LOG_ERROR(kSource, "CWinAudioDeviceEnum::EnumOutputDevice", "list sinks failed:%s",
-                     session.LastError().c_str());
-        ThrowCodedError(kErrSystem);
-    }
-    for (const PulseDevice& d : sinks) {
-        AudioDeviceInfo info;
-        SetAudioDeviceInfo(&info, std::to_string(outputs.size()), d.description);
-        SC_LOG_DEBUG(kSource, "CWinAudioDeviceEnum::EnumOutputDevice", "OutputDevName:%s,OutputDevId:%s", info.name, info.id);
-        outputs.push_back(info);
-    }
+    Enumerate(false);
 }
 
 int CWinAudioDeviceEnum::InputDeviceCount()

@@ -34,6 +34,8 @@ public:
 
 private:
     void Connect(PulseSession* session);
+    // Refills the input list (sources without monitors) or the output list (sinks).
+    void Enumerate(bool input);
     void GetDefaultDevice(bool output, AudioDeviceInfo* out);
     bool ChangePlaybackDevice(const AudioDeviceInfo* device);
 };
