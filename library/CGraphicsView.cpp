@@ -5,6 +5,7 @@
 #include "InterfaceScale.h"
 #include "LibraryServices.h"
 #include "MusicRecords.h"
+#include "SongRecordFields.h"
 
 #include <QFileInfo>
 #include <QGraphicsSceneMouseEvent>
@@ -551,10 +552,8 @@ void CGraphicsView::FlashMusicInfo()
     if (CTreeWidgetItem* row = m_trackList->GetVisibleItem(m_centre)) {
         std::unique_ptr<MusicInfoRow> record(row->GetMusicInfo());
         if (record) {
-            title = QString::fromUtf8(record->Info.MusicName,
-                                      static_cast<int>(qstrnlen(record->Info.MusicName, sizeof record->Info.MusicName)));
-            artist = QString::fromUtf8(record->Info.Artist,
-                                       static_cast<int>(qstrnlen(record->Info.Artist, sizeof record->Info.Artist)));
+            title = RecordFieldText(record->Info.MusicName);
+            artist = RecordFieldText(record->Info.Artist);
         }
         if (title.isEmpty())
             title = QFileInfo(row->GetMusicPath()).baseName();

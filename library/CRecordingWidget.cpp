@@ -11,6 +11,7 @@
 #include "LibraryServices.h"
 #include "LibrarySeams.h"
 #include "MusicDatabase.h"
+#include "SongRecordFields.h"
 
 #include <QDebug>
 #include <QKeyEvent>
@@ -824,7 +825,7 @@ void CRecordingWidget::ShowSelecetWidget(CShowCoverWidget* card)
         return;
     const RecordMusicInfo info = row->Info;
     row.reset();
-    const int count = qBound(0, static_cast<int>(info.CoverCount), 5);
+    const int count = CoverCandidateCount(info);
     if (count < 1)
         return;
     delete m_chooser;
@@ -862,9 +863,10 @@ void CRecordingWidget::CoverSelecetChange(int imageIndex, int pWidgetId)
 
 void CRecordingWidget::WriteCardTags(MusicInfoRow* row)
 {
-    const int count = qBound(0, static_cast<int>(row->Info.CoverCount), 5);
-    if (count > 0 && (row->ImageId < 0 || row->ImageId >= count))
-        row->ImageId = 0;
+    // The index the tag gets is the one stored.
+    const int chosen = ChosenCoverIndex(*row);
+    if (chosen >= 0)
+        row->ImageId = chosen;
     CShowListWidget::WriteMusicTags(row);
 }
 
@@ -900,13 +902,8 @@ void CRecordingWidget::MusicInfoToUiSlot(const RecordMusicInfo* musicinfo)
         m_downloadingView->SetMusicInfo(QString(), QString(), QString());
         return;
     }
-    auto field = [](const char* f, size_t n) {
-        return QString::fromUtf8(f, static_cast<int>(qstrnlen(f, static_cast<uint>(n))));
-    };
-    const QString cover = musicinfo->CoverCount > 0
-        ? field(musicinfo->CoverPaths[0], sizeof musicinfo->CoverPaths[0]) : QString();
-    m_downloadingView->SetMusicInfo(cover, field(musicinfo->MusicName, sizeof musicinfo->MusicName),
-                                    field(musicinfo->Artist, sizeof musicinfo->Artist));
+    m_downloadingView->SetMusicInfo(CoverPathAt(*musicinfo, 0), RecordFieldText(musicinfo->MusicName),
+                                    RecordFieldText(musicinfo->Artist));
 }
 
 // ---- recording animation, painting, language -----------------------------------

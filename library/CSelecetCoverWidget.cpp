@@ -2,6 +2,7 @@
 
 #include "CCoverWidget.h"
 #include "InterfaceScale.h"
+#include "SongRecordFields.h"
 
 #include <QFrame>
 #include <QHBoxLayout>
@@ -40,15 +41,14 @@ void CSelecetCoverWidget::SetCovers(const RecordMusicInfo& info, int chosen)
     while (QLayoutItem* rest = m_centreLayout->takeAt(0))
         delete rest;
 
-    const int n = qBound(0, static_cast<int>(info.CoverCount), 5);
+    const int n = CoverCandidateCount(info);
     const int centreWidth = 108 * n - ScaledPixels(20);
     m_centre->setFixedSize(qMax(0, centreWidth), ScaledPixels(128));
     setFixedSize(qMax(0, centreWidth) + ScaledPixels(40), ScaledPixels(128));
     for (int i = 0; i < n; ++i) {
         auto* tile = new CCoverWidget(ScaledPixels(88), ScaledPixels(88), false, m_centre);
         tile->SetSelectable(true);
-        tile->SetImagePath(QString::fromUtf8(info.CoverPaths[i],
-                                             static_cast<int>(qstrnlen(info.CoverPaths[i], sizeof info.CoverPaths[i]))));
+        tile->SetImagePath(CoverPathAt(info, i));
         connect(tile, &CCoverWidget::Selected, this, &CSelecetCoverWidget::SelecetChange);
         m_centreLayout->addWidget(tile);
         if (i + 1 < n)

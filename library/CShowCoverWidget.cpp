@@ -2,6 +2,7 @@
 
 #include "CCoverWidget.h"
 #include "InterfaceScale.h"
+#include "SongRecordFields.h"
 
 #include <QDebug>
 #include <QFileInfo>
@@ -14,14 +15,8 @@
 #include <cstring>
 
 namespace {
-constexpr int kMaxCovers = 5;
 // Card texts are fitted to the unscaled card width.
 constexpr int kTextWidth = 128;
-
-QString Field(const char* field, size_t size)
-{
-    return QString::fromUtf8(field, static_cast<int>(qstrnlen(field, static_cast<uint>(size))));
-}
 } // namespace
 
 CShowCoverWidget::CShowCoverWidget(QWidget* parent, int cornerOverlay)
@@ -91,11 +86,11 @@ QString CShowCoverWidget::ShortenText(const QString& text) const
 
 void CShowCoverWidget::ShowTitle(const RecordMusicInfo& info, const QString& musicPath)
 {
-    QString title = Field(info.MusicName, sizeof info.MusicName);
+    QString title = RecordFieldText(info.MusicName);
     if (title.isEmpty() && !musicPath.isEmpty())
         title = QFileInfo(musicPath).baseName();
     m_titleLabel->setText(title.isEmpty() ? tr("Title") : ShortenText(title));
-    const QString artist = Field(info.Artist, sizeof info.Artist);
+    const QString artist = RecordFieldText(info.Artist);
     m_artistLabel->setText(artist.isEmpty() ? tr("Artist") : ShortenText(artist));
 }
 
@@ -103,15 +98,14 @@ void CShowCoverWidget::SetMusicInfo(const RecordMusicInfo& info, int imageIndex,
 {
     m_info = info;
     m_imageIndex = imageIndex;
-    const int count = qBound(0, static_cast<int>(info.CoverCount), kMaxCovers);
+    const int count = CoverCandidateCount(info);
     m_info.CoverCount = count;
     QString cover;
     if (!m_hasData) {
         m_tile->SetButtonVisible(false);
         cover = QStringLiteral(":/prefix/res/default_download_artwork.png");
     } else if (count > 0) {
-        const int shown = (imageIndex < 0 || imageIndex >= count) ? 0 : imageIndex;
-        cover = Field(info.CoverPaths[shown], sizeof info.CoverPaths[shown]);
+        cover = CoverPathAt(info, ClampCoverIndex(info, imageIndex));
         if (count == 1) {
             m_tile->SetButtonVisible(false);
         } else {
@@ -148,7 +142,7 @@ void CShowCoverWidget::SetImageIndex(int index)
     if (index < 0 || index >= m_info.CoverCount)
         return;
     m_imageIndex = index;
-    m_coverPath = Field(m_info.CoverPaths[index], sizeof m_info.CoverPaths[index]);
+    m_coverPath = CoverPathAt(m_info, index);
     m_tile->SetImagePath(m_coverPath);
 }
 

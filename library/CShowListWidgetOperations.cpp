@@ -13,6 +13,7 @@
 #include "LibrarySeams.h"
 #include "MusicDatabase.h"
 #include "PlayQueue.h"
+#include "SongRecordFields.h"
 
 #include <QAction>
 #include <QDateTime>
@@ -29,24 +30,6 @@ constexpr int kAllList = 1;
 constexpr int kNewList = 2;
 constexpr int kPlayedList = 3;
 constexpr int kDateLength = 16;
-constexpr int kMaxCovers = 5;
-
-QString Field(const char* field, size_t size)
-{
-    return QString::fromUtf8(field, static_cast<int>(qstrnlen(field, static_cast<uint>(size))));
-}
-
-QString ChosenCoverPath(const MusicInfoRow& row)
-{
-    const int count = qBound(0, static_cast<int>(row.Info.CoverCount), kMaxCovers);
-    if (count == 0)
-        return QString();
-    int chosen = row.ImageId;
-    if (chosen < 0 || chosen >= count)
-        chosen = 0;
-    return Field(row.Info.CoverPaths[chosen], sizeof row.Info.CoverPaths[chosen]);
-}
-
 // Whether the data a tag write puts into the file is the same.
 bool IsMusicInfoEqual(const MusicInfoRow& a, const MusicInfoRow& b)
 {
@@ -216,12 +199,7 @@ int CShowListWidget::DeleteMusic(CTreeWidgetItem* row)
             && !QFile::remove(record->MusicPath))
             qWarning() << "CShowListWidget::DeleteMusic could not remove " << record->MusicPath;
         DB_DeleteMusicinfo(record->MusicId);
-        const int count = qBound(0, static_cast<int>(record->Info.CoverCount), kMaxCovers);
-        for (int i = 0; i < count; ++i) {
-            if (record->Info.CoverIds[i] > 0)
-                DB_DeleteImage(record->Info.CoverIds[i]);
-            DeleteCoverFileIfUnused(Field(record->Info.CoverPaths[i], sizeof record->Info.CoverPaths[i]));
-        }
+        DeleteCandidateCovers(record->Info);
     }
     return result;
 }

@@ -9,6 +9,7 @@
 #include "CTreeWidgetItem.h"
 #include "FileTimeHelpers.h"
 #include "MusicDatabase.h"
+#include "SongRecordFields.h"
 #include "SystemHelpers.h"
 #include "capdev.h"
 
@@ -24,13 +25,6 @@
 #include <vector>
 
 namespace {
-constexpr int kMaxCovers = 5;
-
-QString Field(const char* field, size_t size)
-{
-    return QString::fromUtf8(field, static_cast<int>(qstrnlen(field, static_cast<uint>(size))));
-}
-
 template <size_t N>
 void ReplaceIfGiven(char (&target)[N], const char (&source)[N])
 {
@@ -62,18 +56,6 @@ bool ToPathUnits(const QString& path, std::vector<char16_t>& out)
         return false;
     std::memcpy(out.data(), path.utf16(), static_cast<size_t>(path.size()) * sizeof(char16_t));
     return true;
-}
-
-void DeleteInfoCovers(const RecordMusicInfo* info)
-{
-    if (!info)
-        return;
-    const int count = qBound(0, static_cast<int>(info->CoverCount), kMaxCovers);
-    for (int i = 0; i < count; ++i) {
-        const QString path = Field(info->CoverPaths[i], sizeof info->CoverPaths[i]);
-        if (!path.isEmpty())
-            CShowListWidget::DeleteCoverFileIfUnused(path);
-    }
 }
 } // namespace
 
@@ -161,7 +143,8 @@ void CShowListWidget::SetNewRecordMusicInfo(RecordMusicInfo* info)
         // Nothing is being recorded (e.g. the song limit refused the row):
         // the data belongs to no song, and its downloaded covers go.
         qWarning() << "CShowListWidget::SetNewRecordMusicInfo no new record";
-        DeleteInfoCovers(info);
+        if (info)
+            DeleteCandidateCovers(*info);
         return;
     }
     NewRecordItem->SetDownloadStatus(TWM_DOWNLOAD_FAILED);
@@ -171,7 +154,7 @@ void CShowListWidget::SetNewRecordMusicInfo(RecordMusicInfo* info)
 
     std::unique_ptr<MusicInfoRow> record(new MusicInfoRow());
     if (DB_GetMusicInfo(NewRecordItem->GetMusicId(), record.get()) < 1) {
-        DeleteInfoCovers(info);
+        DeleteCandidateCovers(*info);
         return;
     }
     DB_GetImageInfo(record.get());
@@ -190,19 +173,19 @@ void CShowListWidget::SetNewRecordMusicInfo(RecordMusicInfo* info)
 
 void CShowListWidget::MergeCovers(MusicInfoRow* record, const RecordMusicInfo* info)
 {
-    const int m = qBound(0, static_cast<int>(info->CoverCount), kMaxCovers);
+    const int m = CoverCandidateCount(*info);
     if (m <= 0)
         return;
     RecordMusicInfo& data = record->Info;
-    data.CoverCount = qBound(0, static_cast<int>(data.CoverCount), kMaxCovers);
-    const QString first = Field(info->CoverPaths[0], sizeof info->CoverPaths[0]);
+    data.CoverCount = CoverCandidateCount(data);
+    const QString first = CoverPathAt(*info, 0);
     for (int i = 0; i < data.CoverCount; ++i) {
-        if (Field(data.CoverPaths[i], sizeof data.CoverPaths[i]) == first)
+        if (CoverPathAt(data, i) == first)
             return;
     }
     const int lastBefore = data.CoverCount - 1;
     for (int k = m - 1; k >= 0; --k) {
-        if (data.CoverCount < kMaxCovers) {
+        if (data.CoverCount < kMaxCoverCandidates) {
             const int slot = data.CoverCount++;
             data.CoverIds[slot] = 0;
             std::memcpy(data.CoverPaths[slot], info->CoverPaths[k], sizeof data.CoverPaths[slot]);
@@ -213,7 +196,7 @@ void CShowListWidget::MergeCovers(MusicInfoRow* record, const RecordMusicInfo* i
         const int drop = record->ImageId == 0 ? 1 : 0;
         if (record->ImageId != 0)
             --record->ImageId;
-        const QString dropped = Field(data.CoverPaths[drop], sizeof data.CoverPaths[drop]);
+        const QString dropped = CoverPathAt(data, drop);
         if (data.CoverIds[drop] != 0)
             DB_DeleteImage(data.CoverIds[drop]);
         DeleteCoverFileIfUnused(dropped);
@@ -233,7 +216,7 @@ void CShowListWidget::MergeCovers(MusicInfoRow* record, const RecordMusicInfo* i
         const int coverId = CreatePrimaryKey(QStringLiteral("CoverInfo"), QStringLiteral("CoverId"), 1, kMaxCoverInfoRows);
         if (coverId == -1) {
             // No key left: the candidate is dropped rather than stored under -1.
-            const QString path = Field(data.CoverPaths[i], sizeof data.CoverPaths[i]);
+            const QString path = CoverPathAt(data, i);
             qWarning() << "CShowListWidget::MergeCovers no free CoverId, cover dropped:" << path;
             RemoveCandidate(data, i);
             if (record->ImageId > i || record->ImageId >= data.CoverCount)
@@ -284,22 +267,15 @@ void CShowListWidget::WriteMusicTags(MusicInfoRow* row)
     if (!row || !row->MusicPath.endsWith(QLatin1String("mp3")))
         return;
     const RecordMusicInfo& info = row->Info;
-    const QByteArray title(info.MusicName, static_cast<int>(qstrnlen(info.MusicName, sizeof info.MusicName)));
-    const QByteArray artist(info.Artist, static_cast<int>(qstrnlen(info.Artist, sizeof info.Artist)));
-    const QByteArray album(info.Album, static_cast<int>(qstrnlen(info.Album, sizeof info.Album)));
-    const QByteArray year(info.Year, static_cast<int>(qstrnlen(info.Year, sizeof info.Year)));
-    const QByteArray genre(info.Genre, static_cast<int>(qstrnlen(info.Genre, sizeof info.Genre)));
-    QByteArray cover;
-    const int count = qBound(0, static_cast<int>(info.CoverCount), kMaxCovers);
-    if (count > 0) {
-        int chosen = row->ImageId;
-        if (chosen < 0 || chosen >= count)
-            chosen = 0;
-        cover = QByteArray(info.CoverPaths[chosen],
-                           static_cast<int>(qstrnlen(info.CoverPaths[chosen], sizeof info.CoverPaths[chosen])));
-    }
+    const QByteArray title = RecordFieldBytes(info.MusicName);
+    const QByteArray artist = RecordFieldBytes(info.Artist);
+    const QByteArray album = RecordFieldBytes(info.Album);
+    const QByteArray year = RecordFieldBytes(info.Year);
+    const QByteArray genre = RecordFieldBytes(info.Genre);
+    const int chosen = ChosenCoverIndex(*row);
+    const QByteArray cover = chosen >= 0 ? RecordFieldBytes(info.CoverPaths[chosen]) : QByteArray();
     MusicTagsInfo tags{title.constData(), artist.constData(), album.constData(),
-                       year.constData(), genre.constData(), count > 0 ? cover.constData() : nullptr};
+                       year.constData(), genre.constData(), chosen >= 0 ? cover.constData() : nullptr};
 
     // The tag layer writes a uniquely named copy beside the song and renames
     // it over the song in one step, so no other file is ever overwritten and

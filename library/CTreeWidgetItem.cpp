@@ -3,6 +3,7 @@
 #include "InterfaceScale.h"
 #include "MusicDatabase.h"
 #include "MusicRecords.h"
+#include "SongRecordFields.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -15,11 +16,6 @@
 namespace {
 constexpr int kDateLength = 16;   // "MM/dd/yyyy hh:mm"
 constexpr int kPlayedListId = 3;
-
-QString Utf8Field(const char* field, size_t size)
-{
-    return QString::fromUtf8(field, static_cast<int>(qstrnlen(field, static_cast<uint>(size))));
-}
 
 // Compares two texts lower-cased, code unit by code unit, without building
 // lower-cased copies (sorting 100,000 rows calls this millions of times).
@@ -88,30 +84,22 @@ void CTreeWidgetItem::SetItemData(int listId, MusicInfoRow* row)
     if (row) {
         record.reset(new MusicInfoRow(*row));
         const RecordMusicInfo& info = record->Info;
-        QString title = Utf8Field(info.MusicName, sizeof info.MusicName);
+        QString title = RecordFieldText(info.MusicName);
         if (title.isEmpty())
             title = QFileInfo(record->MusicPath).baseName();
         setText(ColName, title);
         setText(ColTime, record->TimeRecorded);
-        const QString artist = Utf8Field(info.Artist, sizeof info.Artist);
+        const QString artist = RecordFieldText(info.Artist);
         setText(ColArtist, artist.isEmpty() ? QObject::tr("Unknown Artist") : artist);
-        const QString album = Utf8Field(info.Album, sizeof info.Album);
+        const QString album = RecordFieldText(info.Album);
         setText(ColAlbum, album.isEmpty() ? QObject::tr("Unknown Album") : album);
-        QString genre = Utf8Field(info.Genre, sizeof info.Genre);
+        QString genre = RecordFieldText(info.Genre);
         const int semi = genre.indexOf(QLatin1Char(';'));
         if (semi >= 0)
             genre.truncate(semi);
         setText(ColGenre, genre.isEmpty() ? QStringLiteral("Other") : genre);
 
-        const int count = qBound(0, static_cast<int>(info.CoverCount), 5);
-        if (count == 0) {
-            m_coverPath = DefaultCoverPath();
-        } else {
-            int chosen = record->ImageId;
-            if (chosen < 0 || chosen >= count)
-                chosen = 0;
-            m_coverPath = Utf8Field(info.CoverPaths[chosen], sizeof info.CoverPaths[chosen]);
-        }
+        m_coverPath = CoverCandidateCount(info) == 0 ? DefaultCoverPath() : ChosenCoverPath(*record);
         m_musicPath = record->MusicPath;
     } else {
         if (listId != kPlayedListId)
