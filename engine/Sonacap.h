@@ -47,7 +47,10 @@ enum tagSonacapNotify {
     kSonacapNotifyDiskFull = 6,      // param: uint64_t* free bytes
 };
 
-// Runs on the engine's processing thread.
+// Runs on the engine's processing thread. One exception: Start called after
+// Stop but before the processing thread's next clip finishes the song still
+// open first, and its kSonacapNotifyMusicEnd then comes on the caller's thread,
+// inside Start, while the processing thread waits.
 typedef void (*SonacapNotifyCallback)(void* user, tagSonacapNotify code, void* param);
 
 // Root of every engine class. Engine objects are never copied.
