@@ -70,7 +70,8 @@ void Notify(void*, tagSonacapNotify code, void* param)
             std::printf("4 song too short, deleted\n");
         break;
     case kSonacapNotifyDiskFull:
-        std::printf("6 disk full: %llu bytes free, recording stopped\n",
+        // Also raised when a song file cannot be created (see the log).
+        std::printf("6 recording stopped: disk nearly full or song file not created (%llu bytes free)\n",
                     static_cast<unsigned long long>(*static_cast<uint64_t*>(param)));
         break;
     default:
