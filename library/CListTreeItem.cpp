@@ -18,7 +18,8 @@ CQuantityWidget::CQuantityWidget(int num, QWidget* parent)
     layout->setContentsMargins(0, m, m, m);
     m_label = new QLabel(this);
     m_label->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
-    m_label->setStyleSheet(QStringLiteral("background-color:#FFFFFF;border-radius:%1px;font-size:%2px;")
+    // A dark count on the white badge: the tree's white item text would vanish.
+    m_label->setStyleSheet(QStringLiteral("background-color:#FFFFFF;color:#5B2949;border-radius:%1px;font-size:%2px;")
                                .arg(ScaledPixels(7))
                                .arg(ScaledPixels(12)));
     layout->addWidget(m_label);

@@ -191,10 +191,30 @@ void CAcDopTreeWidget::dropEvent(QDropEvent* event)
     event->ignore();
 }
 
+int CAcDopTreeWidget::WidestBadge() const
+{
+    int widest = 0;
+    for (int i = 0; i < topLevelItemCount(); ++i) {
+        if (const QWidget* badge = itemWidget(topLevelItem(i), CListTreeItem::ColCount))
+            widest = qMax(widest, badge->sizeHint().width());
+    }
+    return widest;
+}
+
+void CAcDopTreeWidget::SetCountWidth(int width)
+{
+    m_countWidth = qMax(ScaledPixels(30), width);
+    setColumnWidth(CListTreeItem::ColCount, m_countWidth);
+    // The columns before the name take 55 of the 85 design pixels left
+    // beside it; the count column takes the rest.
+    if (this->width() > ScaledPixels(200))
+        setColumnWidth(CListTreeItem::ColName, this->width() - ScaledPixels(55) - m_countWidth);
+}
+
 void CAcDopTreeWidget::resizeEvent(QResizeEvent* event)
 {
     if (event->size() != event->oldSize() && event->size().width() > ScaledPixels(200))
-        setColumnWidth(CListTreeItem::ColName, event->size().width() - ScaledPixels(85));
+        SetCountWidth(m_countWidth);
     QTreeWidget::resizeEvent(event);
 }
 
@@ -486,6 +506,14 @@ void CTreeLib::SetListItemNum(int listId, int num)
         if (item->GetListType() == listId)
             item->SetQuantity(num);
     }
+    FitCountColumns();
+}
+
+void CTreeLib::FitCountColumns()
+{
+    const int widest = qMax(m_libTree->WidestBadge(), m_playTree->WidestBadge());
+    m_libTree->SetCountWidth(widest);
+    m_playTree->SetCountWidth(widest);
 }
 
 void CTreeLib::itemChange(QTreeWidgetItem* item, int column)
@@ -645,5 +673,7 @@ void CTreeLib::resizeEvent(QResizeEvent* event)
     // A fixed height, so the scroll area's own resizing keeps it.
     m_frame->setFixedHeight(m_playTreeHeight + extra);
     m_frame->resize(w, m_playTreeHeight + extra);
+    // The library page sets the counts after the panel is built.
+    FitCountColumns();
     emit ResizeChanged(QRect(0, 0, w, m_frame->height()));
 }

@@ -55,6 +55,11 @@ class CAcDopTreeWidget : public QTreeWidget
 public:
     explicit CAcDopTreeWidget(QWidget* parent);
     int HighlightedRow() const { return m_highlighted; }
+    // The width the widest count badge wants (0 without badges).
+    int WidestBadge() const;
+    // The count column gets this width (at least its design width) and the
+    // name column the rest, so a count of any length shows whole.
+    void SetCountWidth(int width);
 
 signals:
     void DragItemToList(QString payload, int listId);
@@ -73,6 +78,7 @@ protected:
 private:
     void ClearMark();
     int m_highlighted = -1;
+    int m_countWidth = 0;
     CMItemDelegate* m_delegate = nullptr;
 };
 
@@ -176,6 +182,9 @@ protected:
 private:
     void AddEntry(CListTreeItem* item, CAcDopTreeWidget* tree);
     void ApplyPlayTreeHeight();
+    // Both trees' count columns as wide as the widest badge of either, so
+    // the badges stand in one column.
+    void FitCountColumns();
     void ContextMenuAt(CAcDopTreeWidget* tree, const QPoint& pos);
 
     QFrame* m_frame = nullptr;

@@ -86,6 +86,29 @@ TEST_F(TreeLibTest, FreshDatabaseLayout)
     EXPECT_EQ(lib->ContentFrame()->width(), 205);
 }
 
+TEST_F(TreeLibTest, CountsOfEveryLengthShowWhole)
+{
+    for (int count : {0, 42, 100000}) {
+        SCOPED_TRACE(count);
+        lib->SetListItemNum(1, count);
+        EXPECT_EQ(lib->FindList(1)->GetQuantity(), count);
+        // Both sections' badges stand in one column.
+        EXPECT_EQ(lib->LibraryTree()->columnWidth(CListTreeItem::ColCount),
+                  lib->PlayListTree()->columnWidth(CListTreeItem::ColCount));
+        lib->SetListItemNum(4, count);
+        for (CListTreeItem* entry : {lib->FindList(1), lib->FindList(4)}) {
+            QTreeWidget* tree = entry->treeWidget();
+            QWidget* badge = tree->itemWidget(entry, CListTreeItem::ColCount);
+            ASSERT_NE(badge, nullptr);
+            EXPECT_GE(tree->columnWidth(CListTreeItem::ColCount), badge->sizeHint().width());
+            EXPECT_LE(tree->columnWidth(CListTreeItem::ColSpacer) + tree->columnWidth(CListTreeItem::ColGap)
+                          + tree->columnWidth(CListTreeItem::ColIcon) + tree->columnWidth(CListTreeItem::ColName)
+                          + tree->columnWidth(CListTreeItem::ColCount),
+                      tree->viewport()->width());
+        }
+    }
+}
+
 TEST_F(TreeLibTest, NewListsReuseKeysAndStopAt999)
 {
     QSignalSpy selected(lib, &CTreeLib::SelectChanged);
