@@ -48,31 +48,28 @@ void CPixmapItem::paint(QPainter* painter, const QStyleOptionGraphicsItem*, QWid
     }
     const qreal pw = m_cover.width();
     const qreal ph = m_cover.height();
-    QPixmap scaled;
-    qreal drawn;
-    if (h / ph > w / pw) {
-        scaled = m_cover.scaledToWidth(static_cast<int>(w), Qt::SmoothTransformation);
-        drawn = ph * w / pw;
-    } else {
-        scaled = m_cover.scaledToHeight(static_cast<int>(h), Qt::SmoothTransformation);
-        drawn = h;
-    }
+    const bool fitsWidth = h / ph > w / pw;
+    const qreal drawn = fitsWidth ? ph * w / pw : h;
     drawnHeight = static_cast<int>(drawn);
-    QImage image = scaled.toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    if (position - mirrorOffset > 0)
-        image = image.mirrored(true, false);
-    painter->drawImage(QRectF(0, h - drawn, w, drawn), image);
-
-    QImage reflection = image.mirrored(false, true);
-    {
-        QPainter p(&reflection);
+    const bool mirrored = position - mirrorOffset > 0;
+    if (m_cachedImage.isNull() || m_cachedSize != size() || m_cachedMirrored != mirrored) {
+        const QPixmap scaled = fitsWidth ? m_cover.scaledToWidth(static_cast<int>(w), Qt::SmoothTransformation)
+                                         : m_cover.scaledToHeight(static_cast<int>(h), Qt::SmoothTransformation);
+        m_cachedImage = scaled.toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        if (mirrored)
+            m_cachedImage = m_cachedImage.mirrored(true, false);
+        m_cachedReflection = m_cachedImage.mirrored(false, true);
+        QPainter p(&m_cachedReflection);
         QLinearGradient gradient(0, 0, 0, h);
         gradient.setColorAt(0, QColor(0, 0, 0, 100));
         gradient.setColorAt(1, QColor(0, 0, 0, 200));
         p.setCompositionMode(QPainter::CompositionMode_DestinationIn);
         p.fillRect(QRectF(0, 0, w, h), gradient);
+        m_cachedSize = size();
+        m_cachedMirrored = mirrored;
     }
-    painter->drawImage(QRectF(0, h + 0.3, w, drawn), reflection);
+    painter->drawImage(QRectF(0, h - drawn, w, drawn), m_cachedImage);
+    painter->drawImage(QRectF(0, h + 0.3, w, drawn), m_cachedReflection);
 }
 
 bool CPixmapItem::IsOnCover(const QPointF& p) const

@@ -3,6 +3,7 @@
 #include <QGraphicsScene>
 #include <QGraphicsView>
 #include <QGraphicsWidget>
+#include <QImage>
 #include <QPixmap>
 #include <QScrollBar>
 
@@ -29,6 +30,13 @@ public:
 
 private:
     QPixmap m_cover;
+    // The cover scaled to the item and its faded reflection, for the size and
+    // side last painted: an animation repaints every item at each frame, and
+    // smooth scaling a full-size picture each time would stall the GUI thread.
+    QSizeF m_cachedSize;
+    bool m_cachedMirrored = false;
+    QImage m_cachedImage;
+    QImage m_cachedReflection;
 };
 
 // The flow's scene and its slide animation.
