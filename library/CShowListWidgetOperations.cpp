@@ -298,8 +298,15 @@ CTreeWidgetItem* CShowListWidget::AddItemToList(CTreeWidgetItem* row, int listId
                 qWarning() << "CShowListWidget::AddItemToList no free ItemId for list" << listId;
                 return nullptr;
             }
+            // Stored first: a list entry the database refused would vanish
+            // at the next start although the list showed it.
+            const int rc = DB_SetMusicItem(itemId, listId, row->GetMusicId());
+            if (rc != 0) {
+                qWarning() << "CShowListWidget::AddItemToList could not store the song in list" << listId
+                           << "rc:" << rc;
+                return nullptr;
+            }
             table->insert(itemId, libraryRow);
-            DB_SetMusicItem(itemId, listId, row->GetMusicId());
         }
         return libraryRow;
     }

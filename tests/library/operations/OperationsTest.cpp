@@ -13,6 +13,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <sqlite3.h>
+
 #include <cstring>
 #include <memory>
 
@@ -299,6 +301,19 @@ TEST_F(OperationsTest, PlayListsTakeASongOnce)
     EXPECT_EQ(ItemsOfSong(5), 1);
     EXPECT_EQ(page->GetListItemCount(4), 4);
     EXPECT_EQ(page->AddItemToList(row, 77), nullptr);   // no such list
+}
+
+TEST_F(OperationsTest, PlayListEntryTheDatabaseRefusesIsNotShown)
+{
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(Path("music.db").toUtf8().constData(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db, "create trigger refuse before insert on MusicItem begin select raise(abort, 'no'); end",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+    EXPECT_EQ(page->AddItemToList(Row(5), 4), nullptr);
+    EXPECT_EQ(page->GetListItemCount(4), 3);
+    EXPECT_FALSE(InTable(4, Row(5)));
 }
 
 TEST_F(OperationsTest, ClearMusicListEmptiesThePlayList)
