@@ -37,6 +37,26 @@ QString CShowDownloadingItem::Elide(const QString& text, const QFontMetrics& met
     return body + QStringLiteral("...");
 }
 
+void CShowDownloadingItem::PreparePictures(int w, int h)
+{
+    const QSize size(w, h);
+    if (m_preparedSize != size) {
+        m_sleeve = QPixmap(m_sleevePicture).scaled(w, h, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        m_fill = QPixmap(m_fillPicture).scaled(w, h, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        m_frame = QPixmap(m_framePicture);
+        m_preparedCover.clear();
+        m_cover = QImage();
+        m_preparedSize = size;
+    }
+    if (m_coverPath != m_preparedCover) {
+        const QImage cover(m_coverPath);
+        const QSize target = m_mini ? QSize(w - 1, h - 1) : QSize(ScaledPixels(128), ScaledPixels(128));
+        m_cover = cover.isNull() ? QImage()
+                                 : cover.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        m_preparedCover = m_coverPath;
+    }
+}
+
 void CShowDownloadingItem::paint(QPainter* painter, const QStyleOptionGraphicsItem*, QWidget*)
 {
     painter->save();
@@ -46,15 +66,14 @@ void CShowDownloadingItem::paint(QPainter* painter, const QStyleOptionGraphicsIt
     const int w = ScaledPixels(m_mini ? 50 : 128);
     const int h = ScaledPixels(m_mini ? 50 : 182);
     const float p = m_progress;
+    PreparePictures(w, h);
+    const QPixmap& sleeve = m_sleeve;
 
     if (m_coverPath.isEmpty()) {
-        const QPixmap sleeve = QPixmap(m_sleevePicture).scaled(w, h, Qt::IgnoreAspectRatio,
-                                                               Qt::SmoothTransformation);
         if (p < 1.0f) {
             painter->drawPixmap(QRect(-1, 0, w, h), sleeve);
             if (p > 0.0f) {
-                const QPixmap fill = QPixmap(m_fillPicture).scaled(w, h, Qt::IgnoreAspectRatio,
-                                                                   Qt::SmoothTransformation);
+                const QPixmap& fill = m_fill;
                 // The filled part rises from the bottom of the sleeve.
                 QRectF band;
                 if (m_mini) {
@@ -73,10 +92,8 @@ void CShowDownloadingItem::paint(QPainter* painter, const QStyleOptionGraphicsIt
             painter->drawPixmap(QRect(1, 0, w, h), sleeve);
         }
     } else {
-        const QPixmap sleeve = QPixmap(m_sleevePicture).scaled(w, h, Qt::IgnoreAspectRatio,
-                                                               Qt::SmoothTransformation);
         painter->drawPixmap(QRect(0, 0, w, h), sleeve);
-        QImage cover(m_coverPath);
+        QImage cover = m_cover;
         // The back half of the flip shows the cover mirrored, so it reads
         // the right way round once the turn is complete.
         if (p > 1.0f && p < 2.0f)
@@ -85,17 +102,15 @@ void CShowDownloadingItem::paint(QPainter* painter, const QStyleOptionGraphicsIt
             const QRect r(0, 0, w - 1, h - 1);
             if (!cover.isNull())
                 painter->drawImage(r, cover);
-            painter->drawPixmap(r, QPixmap(m_framePicture));
+            painter->drawPixmap(r, m_frame);
         } else {
             const int side = ScaledPixels(128);
-            painter->drawPixmap(QRect(0, 0, w - 1, h - 1), QPixmap(m_framePicture));
+            painter->drawPixmap(QRect(0, 0, w - 1, h - 1), m_frame);
             if (!cover.isNull()) {
-                const QImage scaled = cover.scaled(side, side, Qt::IgnoreAspectRatio,
-                                                   Qt::SmoothTransformation);
                 QPainterPath path;
                 path.addRoundedRect(QRectF(0, 0, side - 1, side - 1), 13, 13);
                 painter->setPen(Qt::NoPen);
-                painter->setBrush(QBrush(scaled));
+                painter->setBrush(QBrush(cover));
                 painter->drawPath(path);
             }
         }

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QGraphicsWidget>
+#include <QImage>
+#include <QPixmap>
 #include <QString>
 
 // The one item of the artwork scene: the record sleeve, filled by progress
@@ -33,6 +35,11 @@ public:
     static QString Elide(const QString& text, const QFontMetrics& metrics, int maxWidth);
 
 private:
+    // Readies the pictures for a paint at the item's size w x h: the
+    // animations repaint at every frame, and reading and smooth-scaling the
+    // pictures each time would keep the GUI thread busy.
+    void PreparePictures(int w, int h);
+
     float m_progress = 0.0f;
     QString m_coverPath;
     QString m_title;
@@ -41,4 +48,10 @@ private:
     QString m_sleevePicture;
     QString m_fillPicture;
     QString m_framePicture;
+    QSize m_preparedSize;
+    QPixmap m_sleeve;       // at the item's size
+    QPixmap m_fill;         // at the item's size
+    QPixmap m_frame;        // as read
+    QString m_preparedCover;
+    QImage m_cover;         // scaled to where it is drawn; null when unreadable
 };
