@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QBoxLayout>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QMouseEvent>
 #include <QPainter>
@@ -88,16 +89,27 @@ void CCoverWidget::paintEvent(QPaintEvent* event)
     QPainter painter(this);
     const QRect tile(0, 0, m_size.width(), m_size.height());
 
-    QImage image;
-    QFile file(m_imagePath);
-    if (!m_imagePath.isEmpty() && file.open(QIODevice::ReadOnly))
-        image.loadFromData(file.readAll());
+    const QFileInfo info(m_imagePath);
+    const QDateTime modified = info.lastModified();
+    const qint64 bytes = info.exists() ? info.size() : -1;
+    if (m_imagePath != m_cachedPath || modified != m_cachedModified || bytes != m_cachedBytes) {
+        QImage image;
+        QFile file(m_imagePath);
+        if (!m_imagePath.isEmpty() && file.open(QIODevice::ReadOnly))
+            image.loadFromData(file.readAll());
+        m_cachedImage = image.isNull() ? QImage()
+                                       : image.scaled(m_size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        m_cachedPath = m_imagePath;
+        m_cachedModified = modified;
+        m_cachedBytes = bytes;
+    }
+    const QImage& image = m_cachedImage;
 
     if (!image.isNull()) {
         if (DrawsPlain()) {
             painter.drawImage(tile, image);
         } else {
-            const QImage scaled = image.scaled(m_size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+            const QImage& scaled = image;
             painter.save();
             painter.setPen(Qt::NoPen);
             painter.setRenderHint(QPainter::Antialiasing, true);

@@ -1,14 +1,17 @@
 #pragma once
 
+#include <QDateTime>
 #include <QFrame>
+#include <QImage>
 #include <QSize>
 
 class QBoxLayout;
 class QToolButton;
 
-// Fixed-size tile that shows one cover image, read from its file on every
-// paint: curved corners, or square for the small standard heights (88 and 64
-// design pixels) and the placeholder artwork.
+// Fixed-size tile that shows one cover image, checked against its file on
+// every paint (a changed file shows at once): curved corners, or square for
+// the small standard heights (88 and 64 design pixels) and the placeholder
+// artwork.
 class CCoverWidget : public QFrame
 {
     Q_OBJECT
@@ -54,4 +57,11 @@ private:
     bool m_cornerOverlay;
     QString m_text;
     QString m_imagePath;
+    // The picture as last read and scaled to the tile, with what identified
+    // the file then: a card strip repaints every tile at each animation
+    // frame, and decoding and smooth-scaling the file each time stalls it.
+    QString m_cachedPath;
+    QDateTime m_cachedModified;
+    qint64 m_cachedBytes = -1;
+    QImage m_cachedImage;
 };

@@ -40,6 +40,16 @@ TEST(CoverTile, RoundedOrSquareCornersByHeight)
         EXPECT_EQ(shot.pixelColor(c.w / 2, c.h / 2), QColor(Qt::red));
         EXPECT_EQ(shot.pixelColor(0, 0) == QColor(Qt::red), c.square) << c.h;
     }
+    // A picture file that changes, in size too, shows anew at the next paint.
+    {
+        const QString changing = dir.path() + "/changing.png";
+        WriteImage(changing, Qt::red, 50);
+        CCoverWidget tile(100, 100, false);
+        tile.SetImagePath(changing);
+        EXPECT_EQ(tile.grab().toImage().pixelColor(50, 50), QColor(Qt::red));
+        WriteImage(changing, Qt::blue, 60);
+        EXPECT_EQ(tile.grab().toImage().pixelColor(50, 50), QColor(Qt::blue));
+    }
     // A missing image paints nothing of it; the caption still shows.
     CCoverWidget empty(100, 100, false);
     empty.SetImagePath(dir.path() + "/none.png");
