@@ -1,7 +1,6 @@
 #include "LibrarySeams.h"
 
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDebug>
 #include <QDesktopServices>
@@ -55,8 +54,9 @@ bool DefaultRevealFile(const QString& path)
     const QFileInfo file(path);
     const QString service = QStringLiteral("org.freedesktop.FileManager1");
     QDBusConnection bus = QDBusConnection::sessionBus();
-    if (bus.isConnected() && bus.interface()
-        && bus.interface()->isServiceRegistered(service).value()) {
+    // Asked whether or not a file manager runs yet: the bus starts one that
+    // provides the service on demand, and answers at once when none does.
+    if (bus.isConnected()) {
         QDBusMessage call = QDBusMessage::createMethodCall(service, QStringLiteral("/org/freedesktop/FileManager1"),
                                                            service, QStringLiteral("ShowItems"));
         call << QStringList{QUrl::fromLocalFile(file.absoluteFilePath()).toString()} << QString();
