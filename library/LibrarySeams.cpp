@@ -47,24 +47,31 @@ bool RevealFileInFileManager(const QString& path)
     return Revealer() ? Revealer()(path) : DefaultRevealFile(path);
 }
 
+bool FileManagerShowItem(const QDBusConnection& bus, const QString& path)
+{
+    if (path.isEmpty() || !bus.isConnected())
+        return false;
+    // Asked whether or not a file manager runs yet: the bus starts one that
+    // provides the service on demand, and answers at once when none does.
+    const QString service = QStringLiteral("org.freedesktop.FileManager1");
+    QDBusMessage call = QDBusMessage::createMethodCall(service, QStringLiteral("/org/freedesktop/FileManager1"),
+                                                       service, QStringLiteral("ShowItems"));
+    // A proper URI: spaces and other characters percent-encoded.
+    const QUrl url = QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath());
+    call << QStringList{url.toString(QUrl::FullyEncoded)} << QString();
+    const QDBusMessage reply = bus.call(call, QDBus::Block, 5000);
+    if (reply.type() == QDBusMessage::ReplyMessage)
+        return true;
+    qWarning() << "FileManagerShowItem: ShowItems failed:" << reply.errorMessage();
+    return false;
+}
+
 bool DefaultRevealFile(const QString& path)
 {
     if (path.isEmpty())
         return false;
-    const QFileInfo file(path);
-    const QString service = QStringLiteral("org.freedesktop.FileManager1");
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    // Asked whether or not a file manager runs yet: the bus starts one that
-    // provides the service on demand, and answers at once when none does.
-    if (bus.isConnected()) {
-        QDBusMessage call = QDBusMessage::createMethodCall(service, QStringLiteral("/org/freedesktop/FileManager1"),
-                                                           service, QStringLiteral("ShowItems"));
-        call << QStringList{QUrl::fromLocalFile(file.absoluteFilePath()).toString()} << QString();
-        const QDBusMessage reply = bus.call(call, QDBus::Block, 5000);
-        if (reply.type() == QDBusMessage::ReplyMessage)
-            return true;
-        qWarning() << "DefaultRevealFile: ShowItems failed:" << reply.errorMessage();
-    }
+    if (FileManagerShowItem(QDBusConnection::sessionBus(), path))
+        return true;
     // No file manager service: open the folder that holds the file.
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(file.absolutePath()));
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absolutePath()));
 }

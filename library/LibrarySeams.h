@@ -4,6 +4,7 @@
 
 #include <functional>
 
+class QDBusConnection;
 class QWidget;
 struct MusicInfoRow;
 
@@ -24,3 +25,6 @@ using FileRevealer = std::function<bool(const QString& path)>;
 void SetFileRevealer(FileRevealer revealer);
 bool RevealFileInFileManager(const QString& path);
 bool DefaultRevealFile(const QString& path);
+// The file manager's "show item" call (org.freedesktop.FileManager1.ShowItems)
+// on the given bus; true when the file manager accepted it.
+bool FileManagerShowItem(const QDBusConnection& bus, const QString& path);
