@@ -239,6 +239,12 @@ int CShowListWidget::DeleteSelectedMusic(const QList<CTreeWidgetItem*>& rows, in
 
 int CShowListWidget::ClearMusicList(int listId)
 {
+    // Only play lists are emptied and dropped: the tables of lists 1 to 3
+    // stay for the page's whole life.
+    if (listId <= kPlayedList) {
+        qWarning() << "CShowListWidget::ClearMusicList refused for list" << listId;
+        return 0;
+    }
     ListTable* table = TableOf(listId);
     if (!table || table->isEmpty())
         return 0;

@@ -331,6 +331,13 @@ TEST_F(OperationsTest, ClearMusicListEmptiesThePlayList)
     page->DeleteAction(4);
     EXPECT_FALSE(page->HasListAction(4));
     EXPECT_EQ(page->ClearMusicList(4), 0);
+    // The fixed lists are never emptied this way.
+    for (int fixed : {1, 2, 3}) {
+        EXPECT_EQ(page->ClearMusicList(fixed), 0) << fixed;
+        EXPECT_NE(page->GetListTable(fixed), nullptr) << fixed;
+    }
+    EXPECT_EQ(page->GetListItemCount(1), 5);
+    EXPECT_EQ(page->GetListItemCount(3), 2);
 }
 
 TEST_F(OperationsTest, TagEditStoresWhatChanged)
