@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QDrag>
+#include <QElapsedTimer>
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -12,7 +13,10 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QTimer>
 #include <QUrl>
+
+#include <algorithm>
 
 const char* const CMusicInfoTreeWidget::MimeType = "application/sonacap";
 
@@ -73,6 +77,24 @@ CMusicInfoTreeWidget::CMusicInfoTreeWidget(QWidget* parent)
     hv->setSectionsMovable(false);
     for (int c = 0; c < CTreeWidgetItem::ColumnCount; ++c)
         hv->setSectionResizeMode(c, kColumns[c].fixed ? QHeaderView::Fixed : QHeaderView::Interactive);
+
+    m_textCopier = new QTimer(this);
+    m_textCopier->setSingleShot(true);
+    m_textCopier->setInterval(0);
+    connect(m_textCopier, &QTimer::timeout, this, &CMusicInfoTreeWidget::CopyTextsWhileIdle);
+
+    connect(model(), &QAbstractItemModel::dataChanged, this, &CMusicInfoTreeWidget::OnDataChanged);
+    connect(model(), &QAbstractItemModel::rowsAboutToBeRemoved, this,
+            &CMusicInfoTreeWidget::OnRowsAboutToBeRemoved);
+    connect(model(), &QAbstractItemModel::modelAboutToBeReset, this,
+            &CMusicInfoTreeWidget::OnModelAboutToBeReset);
+}
+
+CMusicInfoTreeWidget::~CMusicInfoTreeWidget()
+{
+    // The base deletes the model (and so its rows) after this part of the
+    // object is gone; its signals must not reach the slots here any more.
+    disconnect(model(), nullptr, this, nullptr);
 }
 
 void CMusicInfoTreeWidget::RetranslateHeader()
@@ -167,10 +189,270 @@ bool CMusicInfoTreeWidget::IsRowHiddenAt(int row) const
     return isRowHidden(row, QModelIndex());
 }
 
-void CMusicInfoTreeWidget::SetRowHiddenAt(int row, bool hide)
+namespace {
+// The columns the filter searches, in the order of RowCopy::textLength.
+constexpr int kSearchColumns[3] = {CTreeWidgetItem::ColName, CTreeWidgetItem::ColArtist,
+                                   CTreeWidgetItem::ColAlbum};
+
+int SearchSlot(int column)
 {
-    if (isRowHidden(row, QModelIndex()) != hide)
-        setRowHidden(row, QModelIndex(), hide);
+    for (int i = 0; i < 3; ++i) {
+        if (kSearchColumns[i] == column)
+            return i;
+    }
+    return -1;
+}
+
+// Case-insensitive matching in QString folds every UTF-16 unit with the simple
+// case folding and compares; surrogates fold to themselves. Folding once here
+// and comparing exactly gives the same answers for any text without
+// surrogates (a surrogate in the cell never equals a unit of such a text).
+QString FoldUnits(const QString& text)
+{
+    QString folded(text.size(), Qt::Uninitialized);
+    const QChar* in = text.constData();
+    QChar* out = folded.data();
+    for (int i = 0, n = text.size(); i < n; ++i) {
+        const ushort u = in[i].unicode();
+        out[i] = QChar::isSurrogate(u) ? in[i] : QChar(static_cast<ushort>(QChar::toCaseFolded(uint(u))));
+    }
+    return folded;
+}
+
+bool HasSurrogate(const QString& text)
+{
+    for (const QChar c : text) {
+        if (c.isSurrogate())
+            return true;
+    }
+    return false;
+}
+} // namespace
+
+CMusicInfoTreeWidget::SearchText::SearchText(const QString& t)
+    : text(t), exact(HasSurrogate(t))
+{
+    if (!exact)
+        folded = FoldUnits(t);
+}
+
+void CMusicInfoTreeWidget::CopyTexts(RowCopy& copy, const QChar* from)
+{
+    const int at = m_textPool.size();
+    if (from) {
+        const int length = copy.textLength[0] + copy.textLength[1] + copy.textLength[2];
+        m_textPool.resize(at + length);
+        std::copy(from, from + length, m_textPool.data() + at);
+    } else {
+        for (int i = 0; i < 3; ++i) {
+            const QString folded = FoldUnits(copy.item->text(kSearchColumns[i]));
+            copy.textLength[i] = folded.size();
+            const int end = m_textPool.size();
+            m_textPool.resize(end + folded.size());
+            std::copy(folded.constData(), folded.constData() + folded.size(), m_textPool.data() + end);
+        }
+    }
+    copy.textAt = at;
+}
+
+void CMusicInfoTreeWidget::ForgetTexts(RowCopy& copy)
+{
+    if (copy.textAt >= 0)
+        m_deadChars += copy.textLength[0] + copy.textLength[1] + copy.textLength[2];
+    copy.textAt = -1;
+}
+
+void CMusicInfoTreeWidget::CopyTextsWhileIdle()
+{
+    // Only while the copy still lines up with the rows; the next update
+    // realigns it and starts this again.
+    if (!m_removedItems.isEmpty() || m_rows.size() != topLevelItemCount())
+        return;
+    QElapsedTimer slice;
+    slice.start();
+    for (int i = 0; i < m_rows.size(); ++i) {
+        RowCopy& copy = m_rows[i];
+        if (copy.item != topLevelItem(i))
+            return;
+        if (copy.textAt >= 0)
+            continue;
+        CopyTexts(copy);
+        if (slice.elapsed() >= 10) {
+            m_textCopier->start();
+            return;
+        }
+    }
+}
+
+bool CMusicInfoTreeWidget::RowTextContains(int row, int column, const SearchText& text)
+{
+    const int slot = SearchSlot(column);
+    if (slot < 0 || text.exact || row < 0 || row >= m_rows.size()) {
+        QTreeWidgetItem* item = topLevelItem(row);
+        return item && item->text(column).contains(text.text, Qt::CaseInsensitive);
+    }
+    RowCopy& copy = m_rows[row];
+    if (copy.textAt < 0)
+        CopyTexts(copy);
+    int at = copy.textAt;
+    for (int i = 0; i < slot; ++i)
+        at += copy.textLength[i];
+    return QStringView(m_textPool.constData() + at, copy.textLength[slot]).contains(QStringView(text.folded));
+}
+
+void CMusicInfoTreeWidget::doItemsLayout()
+{
+    if (m_inGeometries && m_hiddenKnown) {
+        // QTreeView lays an empty view out again whenever it updates its
+        // scroll bars, although nothing changed (every row hidden after a
+        // filter that matched nothing): with 100,000 hidden rows that is a
+        // tenth of a second each time. updateGeometries() has just run any
+        // layout still pending, and no one has changed a row since our own.
+        return;
+    }
+    if (!m_ownLayout)
+        m_hiddenKnown = false;
+    QTreeWidget::doItemsLayout();
+}
+
+void CMusicInfoTreeWidget::updateGeometries()
+{
+    // A layout still pending runs here, before the base may lay out again;
+    // see doItemsLayout().
+    executeDelayedItemsLayout();
+    const bool outer = m_inGeometries;
+    m_inGeometries = true;
+    QTreeWidget::updateGeometries();
+    m_inGeometries = outer;
+}
+
+void CMusicInfoTreeWidget::OnDataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
+                                         const QVector<int>& roles)
+{
+    // Runs for every cell set while the library loads: stay cheap.
+    if (m_rows.isEmpty() || topLeft.parent().isValid())
+        return;
+    if (!roles.isEmpty() && !roles.contains(Qt::DisplayRole))
+        return;
+    if (bottomRight.column() < CTreeWidgetItem::ColName || topLeft.column() > CTreeWidgetItem::ColAlbum)
+        return;
+    if (topLeft.row() != bottomRight.row()) {
+        // Not what QTreeWidgetItem emits; forget every text to be safe.
+        for (RowCopy& copy : m_rows)
+            ForgetTexts(copy);
+        return;
+    }
+    auto* item = static_cast<QTreeWidgetItem*>(topLeft.internalPointer());
+    const int row = topLeft.row();
+    if (row < m_rows.size() && m_rows[row].item == item)
+        ForgetTexts(m_rows[row]);
+    else
+        m_staleTexts.insert(item);
+}
+
+void CMusicInfoTreeWidget::OnRowsAboutToBeRemoved(const QModelIndex& parent, int first, int last)
+{
+    if (m_rows.isEmpty() || parent.isValid())
+        return;
+    // The rows are still in place here (and the model sorts nothing while
+    // it changes), so their indexes name the items leaving.
+    for (int r = first; r <= last; ++r) {
+        const QModelIndex index = model()->index(r, 0, parent);
+        if (index.isValid())
+            m_removedItems.insert(static_cast<const QTreeWidgetItem*>(index.internalPointer()));
+    }
+}
+
+void CMusicInfoTreeWidget::OnModelAboutToBeReset()
+{
+    m_rows.clear();
+    m_textPool.clear();
+    m_deadChars = 0;
+    m_staleTexts.clear();
+    m_removedItems.clear();
+    m_hiddenKnown = false;
+}
+
+void CMusicInfoTreeWidget::SyncRowCopies()
+{
+    // Runs a layout somebody else asked for now; doItemsLayout() then marks
+    // the hidden flags unknown.
+    m_ownLayout = false;
+    executeDelayedItemsLayout();
+
+    const int count = topLevelItemCount();
+    // Texts of changed rows are copied again to the end of the pool; once the
+    // old copies are half of it, the realignment lays the pool out afresh.
+    bool aligned = m_rows.size() == count && m_removedItems.isEmpty()
+        && m_deadChars <= m_textPool.size() / 2 + 65536;
+    for (int i = 0; aligned && i < count; ++i)
+        aligned = m_rows.at(i).item == topLevelItem(i);
+    if (!m_staleTexts.isEmpty()) {
+        for (RowCopy& copy : m_rows) {
+            if (m_staleTexts.contains(copy.item))
+                ForgetTexts(copy);
+        }
+        m_staleTexts.clear();
+    }
+    if (!aligned) {
+        // Rows were sorted, added or removed: line the copy up again, keeping
+        // the texts of rows still known by pointer, and lay the pool out in
+        // the new row order.
+        QHash<const QTreeWidgetItem*, int> old;
+        old.reserve(m_rows.size());
+        for (int i = 0; i < m_rows.size(); ++i) {
+            if (!m_removedItems.contains(m_rows.at(i).item))
+                old.insert(m_rows.at(i).item, i);
+        }
+        const QVector<RowCopy> oldRows = std::move(m_rows);
+        const QVector<QChar> oldPool = std::move(m_textPool);
+        m_rows = QVector<RowCopy>(count);
+        m_textPool.clear();
+        m_textPool.reserve(oldPool.size());
+        for (int i = 0; i < count; ++i) {
+            RowCopy& copy = m_rows[i];
+            copy.item = topLevelItem(i);
+            const auto found = old.constFind(copy.item);
+            if (found == old.constEnd() || oldRows.at(found.value()).textAt < 0)
+                continue;
+            const RowCopy& before = oldRows.at(found.value());
+            std::copy(before.textLength, before.textLength + 3, copy.textLength);
+            CopyTexts(copy, oldPool.constData() + before.textAt);
+        }
+        m_removedItems.clear();
+        m_deadChars = 0;
+        m_hiddenKnown = false;
+    }
+    if (!m_hiddenKnown) {
+        for (int i = 0; i < count; ++i)
+            m_rows[i].hidden = isRowHidden(i, QModelIndex());
+        m_hiddenKnown = true;
+    }
+}
+
+void CMusicInfoTreeWidget::UpdateRowsHidden(const RowDecision& decide)
+{
+    SyncRowCopies();
+    const int count = m_rows.size();
+    bool changed = false;
+    for (int i = 0; i < count; ++i) {
+        RowCopy& copy = m_rows[i];
+        const bool hide = decide(i, copy.item, copy.hidden);
+        if (hide != copy.hidden) {
+            setRowHidden(i, QModelIndex(), hide);
+            copy.hidden = hide;
+            changed = true;
+        }
+    }
+    if (!m_textCopier->isActive())
+        m_textCopier->start();
+    // Our own layout, now, so that any later one is known to come from a
+    // change made by someone else.
+    if (changed) {
+        m_ownLayout = true;
+        executeDelayedItemsLayout();
+        m_ownLayout = false;
+    }
 }
 
 void CMusicInfoTreeWidget::SetCurrentVisibleIndex(int n)

@@ -1,10 +1,15 @@
 #pragma once
 
 #include <QList>
+#include <QSet>
 #include <QTreeWidget>
+#include <QVector>
+
+#include <functional>
 
 class CTreeWidgetItem;
 class QKeyEvent;
+class QTimer;
 
 // The ten-column track list of the library page. It holds the rows of every
 // list at once and hides the rows of the lists not shown; "visible" below
@@ -20,6 +25,7 @@ public:
     static const char* const MimeType;
 
     explicit CMusicInfoTreeWidget(QWidget* parent = nullptr);
+    ~CMusicInfoTreeWidget() override;
 
     void RetranslateHeader();
 
@@ -30,11 +36,33 @@ public:
     CTreeWidgetItem* GetVisibleItem(int n) const;
     int GetVisibleItemCount() const;
     void SetCurrentVisibleIndex(int n);
-    // Hidden state by top-level row number. With many rows these are the
-    // cheap forms: QTreeWidgetItem::isHidden/setHidden find the item's row
-    // first, a linear search each time the rows were sorted since.
+    // Hidden state by top-level row number. With many rows this is the cheap
+    // form: QTreeWidgetItem::isHidden finds the item's row first, a linear
+    // search each time the rows were sorted since.
     bool IsRowHiddenAt(int row) const;
-    void SetRowHiddenAt(int row, bool hide);
+
+    // Hiding and showing many rows at once (showing a list, filtering), the
+    // fast way at 100,000 rows. decide is called once per top-level row, in
+    // row order, with the row number, the row and whether it is hidden now; it
+    // returns whether the row is to be hidden. Only rows whose state changes
+    // are touched, and the list lays itself out once at the end. decide must
+    // not change the track list itself.
+    using RowDecision = std::function<bool(int row, QTreeWidgetItem* item, bool hidden)>;
+    void UpdateRowsHidden(const RowDecision& decide);
+
+    // A filter text prepared once per keystroke for RowTextContains.
+    struct SearchText {
+        explicit SearchText(const QString& text);
+        QString text;
+        QString folded;   // case-folded text
+        bool exact;       // true: answer through QString::contains itself
+    };
+    // Whether the row's text in column contains text, ignoring case: the
+    // answer of QTreeWidget::findItems with Qt::MatchContains. Name, Artist
+    // and Album are answered from case-folded copies of the cells. Only valid
+    // inside a decide function of UpdateRowsHidden.
+    bool RowTextContains(int row, int column, const SearchText& text);
+
     // The main window forwards its key releases so a Shift/Control let go
     // outside the list is noticed.
     void ReleaseModifierKey(QKeyEvent* event);
@@ -63,8 +91,58 @@ protected:
     // Runs the drag; separate so tests can replace the blocking QDrag::exec.
     virtual void RunDrag(QMimeData* data, const QPixmap& picture);
 
+    void updateGeometries() override;
+
+public:
+    // Notes that the copy of the hidden state may be stale (see m_rows).
+    void doItemsLayout() override;
+
 private:
     void UpdateModifiers(QKeyEvent* event, bool pressed);
+
+    // Our own copy of what UpdateRowsHidden needs of every top-level row, in
+    // row order. Asking Qt costs several hash look-ups per row (and a search
+    // for the row of an item after sorting); at 100,000 rows that was most of
+    // a filter keystroke.
+    struct RowCopy {
+        QTreeWidgetItem* item = nullptr;
+        int textAt = -1;         // in m_textPool; -1 while the texts are not copied
+        int textLength[3] = {};  // Name, Artist, Album, case-folded, one after another
+        bool hidden = false;
+    };
+    // Lines the copy up with the rows again and refreshes what may be stale.
+    void SyncRowCopies();
+    // Copies the row's folded texts to the end of the pool.
+    void CopyTexts(RowCopy& copy, const QChar* from = nullptr);
+    void ForgetTexts(RowCopy& copy);
+    void OnDataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
+                       const QVector<int>& roles);
+    void OnRowsAboutToBeRemoved(const QModelIndex& parent, int first, int last);
+    void OnModelAboutToBeReset();
+
+    // GUI thread only, like the widget. Staleness of m_rows:
+    //  - hidden flags: every change of a row's hidden state, by anyone, makes
+    //    QTreeView lay itself out before it next uses its rows, through the
+    //    virtual doItemsLayout(). UpdateRowsHidden runs its own layout before
+    //    returning, so any later layout means someone else may have hidden or
+    //    shown rows: m_hiddenKnown goes false and the flags are read again.
+    //  - texts: the model's dataChanged marks a row's texts unknown; rows in a
+    //    different place are matched by item pointer, and a pointer whose item
+    //    was removed is never trusted again (a new row may reuse the address).
+    QVector<RowCopy> m_rows;
+    // The folded texts of the rows, in row order after each realignment so a
+    // keystroke reads memory in sequence.
+    QVector<QChar> m_textPool;
+    int m_deadChars = 0;   // pool characters of texts since changed
+    // Copies missing texts a slice at a time while the program is idle, so
+    // the first keystroke after loading finds them ready.
+    QTimer* m_textCopier = nullptr;
+    void CopyTextsWhileIdle();
+    bool m_hiddenKnown = false;
+    bool m_ownLayout = false;
+    bool m_inGeometries = false;
+    QSet<const QTreeWidgetItem*> m_staleTexts;
+    QSet<const QTreeWidgetItem*> m_removedItems;
 
     bool m_pressed = false;
     bool m_dragging = false;

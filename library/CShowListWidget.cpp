@@ -20,7 +20,6 @@
 #include <QMenu>
 #include <QPainter>
 #include <QScrollBar>
-#include <QSet>
 #include <QSplitter>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -29,6 +28,76 @@
 
 namespace {
 int g_shownListId = 0;
+
+// The rows of one list, asked once per row of the track list when a list is
+// shown or filtered: an open-addressing set of pointers, far cheaper than a
+// QSet at 100,000 rows (no allocation per row, one probe per question).
+class RowSet
+{
+public:
+    void Reserve(int count)
+    {
+        int capacity = 16;
+        while (capacity < count * 2)
+            capacity *= 2;
+        m_slots.fill(nullptr, capacity);
+        m_mask = static_cast<quintptr>(capacity - 1);
+    }
+    void Insert(const QTreeWidgetItem* row)
+    {
+        if (!row)
+            return;
+        if (m_slots.isEmpty() || (m_size + 1) * 2 > m_slots.size())
+            Grow();
+        if (Place(row))
+            ++m_size;
+    }
+    bool Contains(const QTreeWidgetItem* row) const
+    {
+        if (!row || m_slots.isEmpty())
+            return false;
+        for (quintptr at = Hash(row) & m_mask;; at = (at + 1) & m_mask) {
+            const QTreeWidgetItem* found = m_slots.at(static_cast<int>(at));
+            if (found == row)
+                return true;
+            if (!found)
+                return false;
+        }
+    }
+    int Size() const { return m_size; }
+
+private:
+    static quintptr Hash(const QTreeWidgetItem* row)
+    {
+        // Fibonacci hashing spreads the aligned addresses over the slots.
+        return static_cast<quintptr>((reinterpret_cast<quint64>(row) >> 4) * 0x9E3779B97F4A7C15ull >> 20);
+    }
+    bool Place(const QTreeWidgetItem* row)
+    {
+        for (quintptr at = Hash(row) & m_mask;; at = (at + 1) & m_mask) {
+            const QTreeWidgetItem*& slot = m_slots[static_cast<int>(at)];
+            if (slot == row)
+                return false;
+            if (!slot) {
+                slot = row;
+                return true;
+            }
+        }
+    }
+    void Grow()
+    {
+        const QVector<const QTreeWidgetItem*> old = m_slots;
+        Reserve(qMax(16, m_size * 2));
+        for (const QTreeWidgetItem* row : old) {
+            if (row)
+                Place(row);
+        }
+    }
+
+    QVector<const QTreeWidgetItem*> m_slots;
+    quintptr m_mask = 0;
+    int m_size = 0;
+};
 
 constexpr int kAllList = 1;
 constexpr int kNewList = 2;
@@ -254,6 +323,36 @@ void CShowListWidget::BuildContextMenu()
     }
 }
 
+// The set is rebuilt only when the table may have changed: the page keeps a
+// shallow copy of the table, and any change to the table detaches it from
+// that copy (implicit sharing), so "still shared" means "still the same".
+struct CShowListWidget::ShownRows {
+    int listId = 0;
+    const ListTable* table = nullptr;
+    ListTable tableCopy;
+    RowSet rows;
+};
+
+const CShowListWidget::ShownRows& CShowListWidget::ShownRowsOf(int listId)
+{
+    const ListTable* table = TableOf(listId);
+    if (!m_shownRows)
+        m_shownRows.reset(new ShownRows);
+    ShownRows& shown = *m_shownRows;
+    if (shown.listId == listId && shown.table == table && table && table->isSharedWith(shown.tableCopy))
+        return shown;
+    shown = ShownRows();
+    shown.listId = listId;
+    shown.table = table;
+    if (table) {
+        shown.tableCopy = *table;
+        shown.rows.Reserve(table->size());
+        for (CTreeWidgetItem* row : *table)
+            shown.rows.Insert(row);
+    }
+    return shown;
+}
+
 int CShowListWidget::ShowList(int listId)
 {
     if (listId == g_shownListId)
@@ -266,23 +365,23 @@ int CShowListWidget::ShowList(int listId)
     m_trackList->headerItem()->setText(CTreeWidgetItem::ColDate,
                                        listId == kPlayedList ? tr("Date Played") : tr("Date Added"));
 
-    QSet<QTreeWidgetItem*> members;
     if (const ListTable* table = TableOf(listId)) {
-        members.reserve(table->size());
-        for (CTreeWidgetItem* row : *table) {
+        for (CTreeWidgetItem* row : *table)
             row->SetDateColumn(listId);
-            members.insert(row);
-        }
     }
-    // Only rows whose state changes are touched: hiding and showing a row is
-    // the expensive part with 100,000 rows.
-    const int count = m_trackList->topLevelItemCount();
-    for (int i = 0; i < count; ++i)
-        m_trackList->SetRowHiddenAt(i, !members.contains(m_trackList->topLevelItem(i)));
-
+    const RowSet& members = ShownRowsOf(listId).rows;
+    QVector<int> visibleRows;
+    visibleRows.reserve(members.Size());
+    m_trackList->UpdateRowsHidden([&](int i, QTreeWidgetItem* row, bool) {
+        const bool shown = members.Contains(row);
+        if (shown)
+            visibleRows.append(i);
+        return !shown;
+    });
     g_shownListId = listId;
     m_coverFlow->DisconnectSignal();
-    m_trackList->SetCurrentVisibleIndex(m_trackList->GetVisibleItemCount() / 2);
+    if (!visibleRows.isEmpty())
+        m_trackList->setCurrentItem(m_trackList->topLevelItem(visibleRows.at(visibleRows.size() / 2)));
     m_trackList->clearSelection();
     m_coverFlow->ConnectSignal();
     ResetCoverFlowIfShown();
@@ -306,48 +405,39 @@ void CShowListWidget::ResetCoverFlowIfShown()
 void CShowListWidget::Filter(int pType, QString pText)
 {
     const ListTable* table = TableOf(g_shownListId);
-    QSet<QTreeWidgetItem*> members;
-    if (table) {
-        members.reserve(table->size());
-        for (CTreeWidgetItem* row : *table)
-            members.insert(row);
-    }
+    const RowSet& members = ShownRowsOf(g_shownListId).rows;
     // Contains-match ignoring case, on Name, Artist and Album for type 0 or on
     // the one column asked for (what QTreeWidget::findItems would match). Rows
-    // outside the shown list keep their state. One pass over the rows by
-    // number counts what was visible before and what is visible now, so a
-    // keystroke stays fast with 100,000 rows.
+    // outside the shown list keep their state. One pass over the rows counts
+    // what was visible before and what is visible now.
     static const int kAllColumns[] = {CTreeWidgetItem::ColName, CTreeWidgetItem::ColArtist,
                                       CTreeWidgetItem::ColAlbum};
+    const CMusicInfoTreeWidget::SearchText search(pText);
     int visibleBefore = 0;
     QVector<int> visibleNow;
-    const int count = m_trackList->topLevelItemCount();
-    for (int i = 0; i < count; ++i) {
-        const bool wasHidden = m_trackList->IsRowHiddenAt(i);
+    m_trackList->UpdateRowsHidden([&](int i, QTreeWidgetItem* row, bool wasHidden) {
         if (!wasHidden)
             ++visibleBefore;
-        QTreeWidgetItem* row = m_trackList->topLevelItem(i);
-        if (!members.contains(row)) {
+        if (!members.Contains(row)) {
             if (!wasHidden)
                 visibleNow.append(i);
-            continue;
+            return wasHidden;
         }
         bool match = pText.isEmpty();
         if (!match && pType == 0) {
             for (int c : kAllColumns) {
-                if (row->text(c).contains(pText, Qt::CaseInsensitive)) {
+                if (m_trackList->RowTextContains(i, c, search)) {
                     match = true;
                     break;
                 }
             }
         } else if (!match) {
-            match = row->text(pType).contains(pText, Qt::CaseInsensitive);
+            match = m_trackList->RowTextContains(i, pType, search);
         }
-        if (wasHidden == match)
-            m_trackList->setRowHidden(i, QModelIndex(), !match);
         if (match)
             visibleNow.append(i);
-    }
+        return !match;
+    });
     const bool noneBefore = visibleBefore == 0;
     if (pText.isEmpty()) {
         if (table && !table->isEmpty() && noneBefore)

@@ -7,6 +7,8 @@
 #include <QString>
 #include <QWidget>
 
+#include <memory>
+
 class CCreateFactoryThread;
 struct DialogButtonInfo;
 class CFilterEdit;
@@ -153,6 +155,12 @@ protected:
                             bool checkBox = false, bool* checked = nullptr);
 
 private:
+    // The rows of the shown list as a set, kept from keystroke to keystroke
+    // while that list's table stays unchanged (defined with the filter).
+    struct ShownRows;
+    const ShownRows& ShownRowsOf(int listId);
+    std::unique_ptr<ShownRows> m_shownRows;
+
     void BuildContextMenu();
     void LoadLists();
     ListTable* TableOf(int listId) const;

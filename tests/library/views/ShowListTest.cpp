@@ -150,6 +150,58 @@ TEST_F(ShowListTest, ShowListAndFilter)
     EXPECT_FALSE(nulls.back().front().toBool());
 }
 
+// The filter keeps copies of the shown list and of the rows' texts between
+// keystrokes; edits, sorting, hiding from elsewhere and a new recording must
+// all show up in the next one.
+TEST_F(ShowListTest, FilterFollowsRowsChangedBetweenKeystrokes)
+{
+    AddSong(1, "Morning Song", "Alice", "Dawn", "Rock", DateText(0, "08:00"));
+    AddSong(2, "Evening", "Bob", "Dusk", "Pop", DateText(0, "20:00"));
+    AddSong(3, "Night", "Carol", "Moon", "Jazz", DateText(-5));
+    Build();
+    page->show();
+    page->ShowList(1);
+    page->Filter(0, "morning");
+    EXPECT_EQ(Visible(), QSet<int>{1});
+
+    CTreeWidgetItem* night = page->GetItemsByMusicId({3}).front();
+    auto record = Stored(3);
+    ASSERT_TRUE(record);
+    SET_FIELD(record->Info.MusicName, "Morning Night");
+    night->SetItemData(1, record.get());   // as a tag edit does
+    page->Filter(0, "morning");
+    EXPECT_EQ(Visible(), (QSet<int>{1, 3}));
+
+    page->TrackList()->sortItems(CTreeWidgetItem::ColName, Qt::AscendingOrder);
+    page->Filter(CTreeWidgetItem::ColArtist, "BOB");
+    EXPECT_EQ(Visible(), QSet<int>{2});
+    page->GetItemsByMusicId({2}).front()->setHidden(true);   // as removing it from the list does
+    page->Filter(0, "");
+    EXPECT_EQ(Visible(), (QSet<int>{1, 2, 3}));
+
+    // A new recording joins list 1 (its table changes) with its texts set
+    // before the row joins the track list.
+    ASSERT_EQ(page->CreateNewRecord(nullptr), 0);
+    CTreeWidgetItem* row = page->NewRecordItem;
+    ASSERT_NE(row, nullptr);
+    const QString file = Path("2024-01-01 10.00.00.mp3");
+    WriteFile(file, "x");
+    auto fresh = Stored(row->GetMusicId());
+    ASSERT_TRUE(fresh);
+    fresh->MusicPath = file;
+    DB_UpdateMusicInfo(fresh.get());
+    page->SaveNewRecord();
+    page->SetNewRecordMusicInfo(nullptr);
+    page->FinishNewRecord(0);
+    page->NewRecordItem = nullptr;
+    page->Filter(0, "morning");
+    EXPECT_EQ(Visible(), (QSet<int>{1, 3}));
+    page->Filter(0, "track");
+    EXPECT_EQ(Visible(), QSet<int>{row->GetMusicId()});
+    page->Filter(0, "");
+    EXPECT_EQ(Visible(), (QSet<int>{1, 2, 3, row->GetMusicId()}));
+}
+
 TEST_F(ShowListTest, ListsExistEvenWhenLoadingFailed)
 {
     DB_CloseDatabase();

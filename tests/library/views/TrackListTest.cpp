@@ -241,3 +241,110 @@ TEST(TrackList, DragPictureBadge)
     EXPECT_NE(one.toImage(), twelve.toImage());
     EXPECT_EQ(one.toImage(), CMusicInfoTreeWidget::DragPixmap(1).toImage());
 }
+
+// The filter's own folded copies must answer exactly as QString's
+// case-insensitive contains does, the way the library page asked before.
+TEST(TrackList, RowTextContainsAnswersLikeQString)
+{
+    const QStringList cells = {
+        "Morning Song", "ÄRGER über Straße", "ΣΟΦΙΑ σοφός", "İstanbul ıslak", "Ǆungla ǅ ǆ",
+        "Emoji \U0001F600 Smile", "", "Ｗｉｄｅ Ｌｅｔｔｅｒｓ", "Unknown Artist",
+    };
+    const QStringList needles = {
+        "morning", "SONG", "ärger", "ÜBER", "strasse", "STRASSE", "ß", "σοφ", "ΣΟΦΟΣ", "ς", "i̇stanbul",
+        "istanbul", "ISLAK", "ǆungla", "Ǆ", "ǅ", "\U0001F600", "smile", "ｗｉｄｅ", "n a", " ", "x",
+        "unknown artist",
+    };
+    CMusicInfoTreeWidget list;
+    list.setSortingEnabled(false);
+    for (int i = 0; i < cells.size(); ++i) {
+        MusicInfoRow r = MakeRow(i + 1, cells[i], cells[(i + 1) % cells.size()], cells[(i + 2) % cells.size()],
+                                 "g", "01/01/2020 00:00", "/music/x.mp3");
+        new CTreeWidgetItem(i + 1, &r, &list);
+    }
+    for (const QString& needle : needles) {
+        const CMusicInfoTreeWidget::SearchText search(needle);
+        list.UpdateRowsHidden([&](int row, QTreeWidgetItem* item, bool hidden) {
+            for (int c : {CTreeWidgetItem::ColName, CTreeWidgetItem::ColArtist, CTreeWidgetItem::ColAlbum,
+                          CTreeWidgetItem::ColGenre}) {
+                EXPECT_EQ(list.RowTextContains(row, c, search), item->text(c).contains(needle, Qt::CaseInsensitive))
+                    << "cell \"" << item->text(c).toStdString() << "\" needle \"" << needle.toStdString() << '"';
+            }
+            return hidden;
+        });
+    }
+}
+
+// The track list keeps its own copy of every row's hidden state and texts;
+// whatever happens to the rows behind its back, the next update must see the
+// rows as Qt has them.
+TEST_F(TrackListFixture, RowCopiesFollowChangesMadeElsewhere)
+{
+    auto expectCopyMatches = [&](const char* step) {
+        int seen = 0;
+        list.UpdateRowsHidden([&](int row, QTreeWidgetItem* item, bool hidden) {
+            EXPECT_EQ(item, list.topLevelItem(row)) << step;
+            EXPECT_EQ(hidden, item->isHidden()) << step << " row " << row;
+            ++seen;
+            return hidden;
+        });
+        EXPECT_EQ(seen, list.topLevelItemCount()) << step;
+    };
+    auto matches = [&](const QString& text) {
+        const CMusicInfoTreeWidget::SearchText search(text);
+        QList<QTreeWidgetItem*> found;
+        list.UpdateRowsHidden([&](int row, QTreeWidgetItem* item, bool hidden) {
+            if (list.RowTextContains(row, CTreeWidgetItem::ColName, search))
+                found.append(item);
+            return hidden;
+        });
+        return found;
+    };
+
+    // Our own changes, then changes made straight on the rows.
+    list.UpdateRowsHidden([](int row, QTreeWidgetItem*, bool) { return row % 2 == 1; });
+    EXPECT_TRUE(rows[1]->isHidden());
+    EXPECT_FALSE(rows[2]->isHidden());
+    QApplication::processEvents();
+    rows[1]->setHidden(false);
+    rows[2]->setHidden(true);
+    expectCopyMatches("after setHidden on rows");
+    rows[0]->setHidden(true);
+    QApplication::processEvents();   // laid out before the next update
+    expectCopyMatches("after setHidden and a layout");
+
+    // Every row hidden: the view stays empty through its scroll-bar updates,
+    // and shows a row unhidden behind the copy's back.
+    list.UpdateRowsHidden([](int, QTreeWidgetItem*, bool) { return true; });
+    QApplication::processEvents();
+    list.resize(620, 420);
+    QApplication::processEvents();
+    EXPECT_FALSE(list.visualItemRect(rows[3]).isValid());
+    rows[3]->setHidden(false);
+    QApplication::processEvents();
+    EXPECT_TRUE(list.visualItemRect(rows[3]).isValid());
+    expectCopyMatches("after unhiding in an empty view");
+
+    // Texts: changed cells, sorting, rows removed and rows added with their
+    // texts set before they joined the list.
+    EXPECT_EQ(matches("song 4"), (QList<QTreeWidgetItem*>{rows[4]}));
+    rows[4]->setText(CTreeWidgetItem::ColName, "Renamed");
+    EXPECT_TRUE(matches("song 4").isEmpty());
+    EXPECT_EQ(matches("RENAMED"), (QList<QTreeWidgetItem*>{rows[4]}));
+    list.sortItems(CTreeWidgetItem::ColName, Qt::DescendingOrder);
+    expectCopyMatches("after sorting");
+    EXPECT_EQ(matches("renamed"), (QList<QTreeWidgetItem*>{rows[4]}));
+    delete rows.takeAt(2);
+    for (int i = 0; i < 3; ++i) {
+        MusicInfoRow r = MakeRow(10 + i, QString("Added %1").arg(i), "a", "b", "g", "01/01/2020 00:00", "/m.mp3");
+        auto* added = new CTreeWidgetItem(10 + i, &r, nullptr);
+        list.insertTopLevelItem(i, added);
+        rows.append(added);
+    }
+    expectCopyMatches("after removing and adding rows");
+    EXPECT_EQ(matches("added").size(), 3);
+    EXPECT_TRUE(matches("song 2").isEmpty());
+    list.clear();
+    rows.clear();
+    EXPECT_TRUE(matches("song").isEmpty());
+}
