@@ -5,8 +5,10 @@
 #include "CSingleInstanceMutex.h"
 #include "InterfaceScale.h"
 #include "MusicDatabase.h"
+#include "ProgramTranslator.h"
 #include "SystemHelpers.h"
 
+#include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QDebug>
 #include <QDir>
@@ -18,8 +20,11 @@
 #include <QSettings>
 #include <QTextStream>
 #include <QTranslator>
+#include <QWindow>
 
+#include <cstdio>
 #include <cstdlib>
+#include <memory>
 
 namespace {
 const char* const kInstanceName = "tavrel{05CA3FED-B449-4e0b-83F5-7FD612E378E9}";
@@ -42,6 +47,27 @@ QTranslator* LoadTranslator(const QString& file, const QString& folder, QObject*
     if (translator->load(file, folder))
         QCoreApplication::installTranslator(translator);
     return translator;
+}
+
+// For the start-up benchmark: with SONACAP_QUIT_WHEN_IDLE set, the program
+// prints "shown and idle" once its window is exposed and the event loop is
+// about to wait with nothing queued, then quits the ordinary way. Unset, the
+// program behaves as always.
+void QuitWhenIdle(QWidget* window)
+{
+    QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance();
+    if (!dispatcher)
+        return;
+    auto connection = std::make_shared<QMetaObject::Connection>();
+    *connection = QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, window, [=] {
+        const QWindow* handle = window->windowHandle();
+        if (!handle || !handle->isExposed() || dispatcher->hasPendingEvents())
+            return;
+        QObject::disconnect(*connection);
+        std::printf("shown and idle\n");
+        std::fflush(stdout);
+        QCoreApplication::exit(0);
+    });
 }
 } // namespace
 
@@ -81,6 +107,9 @@ int main(int argc, char* argv[])
     QTranslator* qtTranslator =
         LoadTranslator(QStringLiteral("qt_") + language + QStringLiteral(".qm"), languageDir, &app);
     CMainUI::SetTranslators(appTranslator, qtTranslator);
+    // The preferences dialog loads another language into this same object,
+    // so switching back to English empties it instead of stacking a second.
+    SetProgramTranslator(appTranslator);
 
     settings->InitWebLinks();
     settings->SetCurrentVersion(GetAppFileVersion());
@@ -107,6 +136,8 @@ int main(int argc, char* argv[])
         CMainUI window(nullptr);
         window.show();
         window.CheckUpdateOnStart();
+        if (!qEnvironmentVariableIsEmpty("SONACAP_QUIT_WHEN_IDLE"))
+            QuitWhenIdle(&window);
         code = app.exec();
         QResource::unregisterResource(skin, QString());
         qDebug() << "\nRecorder Application exit ##########################################";
