@@ -1,0 +1,247 @@
+// Start-up time of the real program: from process start to its main window
+// shown and the event loop idle, with a library of 100,000 songs side by side
+// with an empty library. Each start runs as a throw-away user (HOME and the
+// XDG folders in a temporary folder) against a private sound server, with the
+// program's SONACAP_QUIT_WHEN_IDLE seam, which prints "shown and idle" and
+// quits. Prints the figures, the ratio and the goal (under 1.5x the empty
+// start and under 2 s).
+//
+//   startup_bench [--runs N] [--songs N] [--program PATH] [--platform NAME]
+//                 [--keep 1]
+//
+// With --keep 1 the users' folders stay (their path is printed) for profiling
+// a start by hand.
+// The platform defaults to offscreen; "xcb" needs DISPLAY (e.g. under Xvfb).
+#include "MusicDatabase.h"
+
+#include <QCoreApplication>
+#include <QDate>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#ifndef SONACAP_PROGRAM
+#define SONACAP_PROGRAM ""
+#endif
+#ifndef SONACAP_PULSE_FIXTURE
+#define SONACAP_PULSE_FIXTURE ""
+#endif
+
+namespace {
+
+const char* const kWords[] = {"love", "night", "river", "gold", "fire", "summer", "blue", "dream",
+                              "road", "heart", "city", "rain", "star", "wild", "echo", "stone"};
+
+QString Words(int seed, int count)
+{
+    QStringList parts;
+    for (int i = 0; i < count; ++i) {
+        seed = seed * 1103515245 + 12345;
+        parts << kWords[(seed >> 16) & 15];
+    }
+    return parts.join(' ');
+}
+
+// A user's folders below `home`; returns the environment to start the
+// program with.
+QProcessEnvironment MakeUser(const QString& home, const QString& platform)
+{
+    QDir().mkpath(home + "/.config");
+    QDir().mkpath(home + "/.local/share");
+    QDir().mkpath(home + "/runtime");
+    QFile::setPermissions(home + "/runtime", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", home);
+    env.insert("XDG_CONFIG_HOME", home + "/.config");
+    env.insert("XDG_DATA_HOME", home + "/.local/share");
+    env.insert("XDG_CACHE_HOME", home + "/.cache");
+    env.insert("XDG_RUNTIME_DIR", home + "/runtime");
+    env.insert("QT_QPA_PLATFORM", platform);
+    env.insert("SONACAP_QUIT_WHEN_IDLE", "1");
+    env.remove("DBUS_SESSION_BUS_ADDRESS");
+    return env;
+}
+
+// A library as the program leaves it after years of recording: `songs` rows
+// added over 400 days (some today, some played lately), one in five with a
+// cover row, and a user play list of 2,000 songs.
+bool FillLibrary(const QString& dataFolder, int songs)
+{
+    QDir().mkpath(dataFolder);
+    if (DB_OpenDatabaseFile(dataFolder + "/music.db") != 0)
+        return false;
+    const QDate today = QDate::currentDate();
+    DB_CreateTransaction();
+    int coverId = 1;
+    for (int id = 1; id <= songs; ++id) {
+        MusicInfoRow row;
+        std::memset(&row.Info, 0, sizeof row.Info);
+        row.MusicId = id;
+        CopyUtf8Field(row.Info.MusicName, sizeof row.Info.MusicName, Words(id, 3).toUtf8());
+        CopyUtf8Field(row.Info.Artist, sizeof row.Info.Artist, Words(id * 7, 2).toUtf8());
+        CopyUtf8Field(row.Info.Album, sizeof row.Info.Album, Words(id * 13, 2).toUtf8());
+        CopyUtf8Field(row.Info.Genre, sizeof row.Info.Genre, QByteArray("Pop;Rock"));
+        row.TimeRecorded = QStringLiteral("03:%1").arg(id % 60, 2, 10, QLatin1Char('0'));
+        row.DateAdded = today.addDays(-(id % 400)).toString(QStringLiteral("MM/dd/yyyy")) + QStringLiteral(" 10:00");
+        if (id % 10 == 0)
+            row.DateAdded += today.addDays(-(id % 5)).toString(QStringLiteral("MM/dd/yyyy")) + QStringLiteral(" 21:00");
+        row.MusicPath = QStringLiteral("%1/Music/song %2.mp3").arg(QDir::homePath()).arg(id);
+        DB_SetMusicInfo(&row);
+        if (id % 5 == 0) {
+            const QByteArray cover = QStringLiteral("%1/Pictures/cover %2.jpg").arg(QDir::homePath()).arg(id).toUtf8();
+            DB_SetImageInfo(coverId++, id, cover.constData());
+        }
+    }
+    for (int i = 1; i <= 2000 && i <= songs; ++i)
+        DB_SetMusicItem(i, 4, i * 37 % songs + 1);
+    DB_CommitTransaction();
+    DB_CloseDatabase();
+    return true;
+}
+
+struct Start {
+    double shownMs = -1;   // process start to "shown and idle"
+    double exitMs = -1;    // "shown and idle" to the process's end
+};
+
+Start RunOnce(const QString& program, const QProcessEnvironment& env)
+{
+    Start result;
+    QProcess process;
+    process.setProcessEnvironment(env);
+    process.setStandardErrorFile(QProcess::nullDevice());
+    QElapsedTimer timer;
+    timer.start();
+    process.start(program, QStringList());
+    if (!process.waitForStarted(10000))
+        return result;
+    QByteArray out;
+    while (!out.contains("shown and idle\n")) {
+        if (!process.waitForReadyRead(60000))
+            break;
+        out += process.readAllStandardOutput();
+    }
+    if (out.contains("shown and idle\n"))
+        result.shownMs = timer.nsecsElapsed() / 1e6;
+    const qint64 shownNs = timer.nsecsElapsed();
+    if (!process.waitForFinished(60000)) {
+        process.kill();
+        process.waitForFinished(5000);
+        return result;
+    }
+    if (result.shownMs >= 0)
+        result.exitMs = (timer.nsecsElapsed() - shownNs) / 1e6;
+    return result;
+}
+
+double Median(std::vector<double> v)
+{
+    if (v.empty())
+        return -1;
+    std::sort(v.begin(), v.end());
+    return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
+}
+
+bool RunFixture(const char* action, const QString& dir)
+{
+    return QProcess::execute("bash", {QStringLiteral(SONACAP_PULSE_FIXTURE), QLatin1String(action), dir}) == 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    int runs = 5;
+    int songs = kMaxMusicInfoRows;
+    QString program = QStringLiteral(SONACAP_PROGRAM);
+    QString platform = QStringLiteral("offscreen");
+    bool keep = false;
+    const QStringList args = app.arguments();
+    for (int i = 1; i + 1 < args.size(); i += 2) {
+        if (args[i] == "--runs")
+            runs = qMax(1, args[i + 1].toInt());
+        else if (args[i] == "--songs")
+            songs = qBound(1, args[i + 1].toInt(), kMaxMusicInfoRows);
+        else if (args[i] == "--program")
+            program = args[i + 1];
+        else if (args[i] == "--platform")
+            platform = args[i + 1];
+        else if (args[i] == "--keep")
+            keep = args[i + 1] == "1";
+    }
+    if (!QFile::exists(program)) {
+        std::fprintf(stderr, "no program at '%s' (give --program)\n", qPrintable(program));
+        return 2;
+    }
+
+    QTemporaryDir scratch;
+    scratch.setAutoRemove(!keep);
+    if (keep)
+        std::printf("users' folders kept in %s\n", qPrintable(scratch.path()));
+    bool ownPulse = false;
+    const QString pulseDir = scratch.filePath("pulse");
+    if (qEnvironmentVariableIsEmpty("PULSE_SERVER")) {
+        if (!RunFixture("start", pulseDir)) {
+            std::fprintf(stderr, "the private sound server did not start\n");
+            return 2;
+        }
+        ownPulse = true;
+        qputenv("PULSE_SERVER", ("unix:" + pulseDir + "/native").toUtf8());
+    }
+
+    const QString emptyHome = scratch.filePath("empty");
+    const QString fullHome = scratch.filePath("full");
+    const QProcessEnvironment emptyEnv = MakeUser(emptyHome, platform);
+    const QProcessEnvironment fullEnv = MakeUser(fullHome, platform);
+    QElapsedTimer fill;
+    fill.start();
+    if (!FillLibrary(fullHome + "/.local/share/Tavrel/Sonacap", songs)) {
+        std::fprintf(stderr, "could not write the library\n");
+        return 2;
+    }
+    std::printf("library of %d songs written in %.0f ms\n", songs, fill.nsecsElapsed() / 1e6);
+
+    // One untimed start each: the first start of a new user writes its
+    // settings and folders, and the disk cache warms up.
+    RunOnce(program, emptyEnv);
+    RunOnce(program, fullEnv);
+
+    std::vector<double> emptyShown, fullShown, emptyExit, fullExit;
+    for (int i = 0; i < runs; ++i) {
+        // Alternate the order so that neither side always follows the other.
+        for (int side = 0; side < 2; ++side) {
+            const bool full = (i + side) % 2 == 1;
+            const Start s = RunOnce(program, full ? fullEnv : emptyEnv);
+            if (s.shownMs < 0) {
+                std::fprintf(stderr, "a %s start never reported shown and idle\n", full ? "full" : "empty");
+                continue;
+            }
+            (full ? fullShown : emptyShown).push_back(s.shownMs);
+            (full ? fullExit : emptyExit).push_back(s.exitMs);
+        }
+    }
+    if (ownPulse)
+        RunFixture("stop", pulseDir);
+
+    const double empty = Median(emptyShown);
+    const double full = Median(fullShown);
+    if (empty <= 0 || full <= 0)
+        return 1;
+    std::printf("start to shown and idle, median of %d (%s):\n", runs, qPrintable(platform));
+    std::printf("  empty library        %8.1f ms   (min %.1f)   exit after %.1f ms\n", empty,
+                *std::min_element(emptyShown.begin(), emptyShown.end()), Median(emptyExit));
+    std::printf("  %6d songs         %8.1f ms   (min %.1f)   exit after %.1f ms\n", songs, full,
+                *std::min_element(fullShown.begin(), fullShown.end()), Median(fullExit));
+    const double ratio = full / empty;
+    std::printf("  ratio %.2fx (goal < 1.5x), %s; full start %s 2000 ms\n", ratio, ratio < 1.5 ? "met" : "missed",
+                full < 2000 ? "under" : "NOT under");
+    return 0;
+}
