@@ -427,9 +427,12 @@ qint64 CMainUI::IfDeleteRecord()
         return 0;
     }
 
-    bool measured = false;
+    // The engine deletes a song under its minimum length itself and reports
+    // no path: with no file left there is nothing to keep a row for.
+    const bool gone = record->MusicPath.isEmpty() || !QFileInfo(record->MusicPath).isFile();
+    bool measured = gone;
     qint64 seconds = 0;
-    const int fileId = WM_AddFile(record->MusicPath.toUtf8().constData());
+    const int fileId = gone ? -1 : WM_AddFile(record->MusicPath.toUtf8().constData());
     if (fileId >= 0) {
         int64_t ms = 0;
         measured = WM_GetMediaDuration(fileId, &ms) == 0 && ms >= 0;

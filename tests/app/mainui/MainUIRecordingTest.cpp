@@ -213,7 +213,7 @@ TEST_F(MainUITest, CompletionDropsKeepsAndPicksTheCardKind)
         const char* name;
         int filterMode;
         int filterTime;
-        double seconds;      // < 0: a file whose length cannot be read
+        double seconds;      // -1: a file whose length cannot be read; -2: the engine deleted it
         bool kept;
         int kind;
         const char* time;
@@ -225,6 +225,7 @@ TEST_F(MainUITest, CompletionDropsKeepsAndPicksTheCardKind)
         {"zero seconds is always dropped", 0, 3, 0.4, false, 0, ""},
         {"sixteen seconds counts as recognised", 1, 3, 16.2, true, 1, "00:16"},
         {"unmeasurable length is kept", 1, 3, -1, true, 2, "00:00"},
+        {"a song the engine deleted leaves no row", 0, 3, -2, false, 0, ""},
     };
     int n = 0;
     for (const Case& c : cases) {
@@ -233,7 +234,9 @@ TEST_F(MainUITest, CompletionDropsKeepsAndPicksTheCardKind)
         settings->SetFilterTime(c.filterTime);
         TestMainUI& w = Open();
         const QString path = OutputFolder() + QString("/case%1.wav").arg(n++);
-        if (c.seconds < 0) {
+        if (c.seconds == -2) {
+            // Too short for the engine: it removes the file and reports no path.
+        } else if (c.seconds < 0) {
             QFile f(path);
             ASSERT_TRUE(f.open(QIODevice::WriteOnly));
             f.write("this is no audio file at all");
@@ -243,7 +246,7 @@ TEST_F(MainUITest, CompletionDropsKeepsAndPicksTheCardKind)
         factory.engine->SongStart(path);
         ASSERT_TRUE(WaitFor([&] { return w.LibraryPage()->NewRecordItem != nullptr; }));
         const int musicId = w.LibraryPage()->NewRecordItem->GetMusicId();
-        factory.engine->SongEnd(path);
+        factory.engine->SongEnd(c.seconds == -2 ? QString() : path);
         ASSERT_TRUE(WaitFor([&] { return w.LibraryPage()->NewRecordItem == nullptr; }));
 
         MusicInfoRow row;
