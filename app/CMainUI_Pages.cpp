@@ -529,8 +529,9 @@ void CMainUI::keyReleaseEvent(QKeyEvent* event)
 
 void CMainUI::closeEvent(QCloseEvent* event)
 {
-    const int recordState = m_toolBar->GetRecordState();
-    if (recordState == IRecordStateSource::RecordingSong) {
+    // Both questions come first: a "No" to the second must not find the
+    // unfinished recording already thrown away.
+    if (m_toolBar->GetRecordState() == IRecordStateSource::RecordingSong) {
         const int answer = Ask(tr("Are you sure to quit the programme?\nUnfinished recording will be lost if you "
                                   "quit now!"),
                                {{QDialogButtonBox::Cancel, tr("No")}, {QDialogButtonBox::Ok, tr("Quit")}}, 0);
@@ -538,13 +539,6 @@ void CMainUI::closeEvent(QCloseEvent* event)
             event->ignore();
             return;
         }
-        AudioDevStopRecord(m_audioDevice);
-        // The row and its record go now; the file itself is removed once the
-        // engine has let go of it (the destructor, after the engine's release).
-        DiscardRecordingRow(false);
-        m_toolBar->RecordStopped();
-    } else if (recordState == IRecordStateSource::WaitingForSong) {
-        AudioDevStopRecord(m_audioDevice);
     }
     if (m_bugReport && m_bugReport->IsBusy()) {
         const int answer = Ask(tr("Are you sure to quit the programme?\nIt is sending bug report mail!"),
@@ -554,9 +548,28 @@ void CMainUI::closeEvent(QCloseEvent* event)
             return;
         }
     }
-    qDebug() << "CMainUI::closeEvent event->accept()";
+
     // From now on the engine's songs are leftovers of a quit, not recordings.
     m_closing = true;
+    // Read again: a song may have ended (and been stored) while a question
+    // was open.
+    const int recordState = m_toolBar->GetRecordState();
+    if (recordState != IRecordStateSource::NotRecording) {
+        AudioDevStopRecord(m_audioDevice);
+        // The engine records, not the device handle: stop it too, so nothing
+        // more is written should the program outlive this window (another
+        // top-level window still open).
+        m_recordingStopped = true;
+        if (m_engine)
+            m_engine->Stop();
+    }
+    if (recordState == IRecordStateSource::RecordingSong) {
+        // The row and its record go now; the file itself is removed once the
+        // engine has let go of it (the destructor, after the engine's release).
+        DiscardRecordingRow(false);
+        m_toolBar->RecordStopped();
+    }
+    qDebug() << "CMainUI::closeEvent event->accept()";
     event->accept();
     delete m_updateInfo;
     m_updateInfo = nullptr;
