@@ -55,6 +55,19 @@ void CMainUI::SetTranslators(QTranslator* application, QTranslator* qt)
     g_qtTranslator = qt;
 }
 
+void CMainUI::ReplaceQtTranslator(const QString& language)
+{
+    // The previous language's Qt texts go: a language without a Qt catalogue
+    // (English) would otherwise go on showing them.
+    if (g_qtTranslator)
+        QCoreApplication::removeTranslator(g_qtTranslator);
+    auto* translator = new QTranslator(QCoreApplication::instance());
+    if (translator->load(QStringLiteral("qt_") + language + QStringLiteral(".qm"),
+                         QCoreApplication::applicationDirPath() + QStringLiteral("/language")))
+        QCoreApplication::installTranslator(translator);
+    g_qtTranslator = translator;
+}
+
 void RecorderNotifyCallback(void* user, tagSonacapNotify code, void* param)
 {
     if (user)
@@ -278,6 +291,16 @@ void CMainUI::ConnectSignals()
     ConfigureEngineAtStart();
 }
 
+CMainUI::EngineSetup CMainUI::SetupFromSettings() const
+{
+    EngineSetup setup;
+    setup.recordMode = m_settings->GetRecordMode();
+    setup.sampleRate = m_settings->GetSampleRate();
+    setup.splitValue = m_settings->GetSplitMode() != 0 ? m_settings->GetSplitTime() : 194967295;
+    setup.minimumLength = m_settings->GetFilterMode() == 1 ? m_settings->GetFilterTime() : 1;
+    return setup;
+}
+
 void CMainUI::ConfigureEngineAtStart()
 {
     const int playState = m_toolBar->GetPlayState();
@@ -286,19 +309,15 @@ void CMainUI::ConfigureEngineAtStart()
         PlayQueue::Instance().Clear();
     }
 
-    const int recordMode = m_settings->GetRecordMode();
-    const int sampleRate = m_settings->GetSampleRate();
-    const AudioParam format{sampleRate, 2, 16, 0, 0, 0, 0};
-    const int minimumLength = m_settings->GetFilterMode() == 1 ? m_settings->GetFilterTime() : 1;
-    const int splitValue = m_settings->GetSplitMode() != 0 ? m_settings->GetSplitTime() : 194967295;
-
+    const EngineSetup setup = SetupFromSettings();
+    const AudioParam format{setup.sampleRate, 2, 16, 0, 0, 0, 0};
     if (m_engine) {
         m_engine->Reset();
-        m_engine->SetIntParam(1, splitValue);
-        m_engine->SetIntParam(2, minimumLength);
+        m_engine->SetIntParam(1, setup.splitValue);
+        m_engine->SetIntParam(2, setup.minimumLength);
         const QStringList output = m_settings->GetOutputPath();
         m_engine->SetTextParam(3, output.value(0).toUtf8().constData());
-        if (recordMode == -1) {
+        if (setup.recordMode == -1) {
             m_engine->SelectMode(1, format, nullptr);
         } else {
             const QString device = m_settings->GetDeviceId();
@@ -306,7 +325,7 @@ void CMainUI::ConfigureEngineAtStart()
                 m_engine->SelectMode(2, format, device.toUtf8().constData());
         }
     }
-    m_lastSetup = {recordMode, sampleRate, splitValue, minimumLength};
+    m_lastSetup = setup;
 }
 
 void CMainUI::CheckUpdateOnStart()

@@ -226,6 +226,11 @@ private:
     void CreateMenuBar();
     void ConnectSignals();
     void ConfigureEngineAtStart();
+    // The engine settings the stored preferences ask for (off-values as the
+    // engine takes them).
+    EngineSetup SetupFromSettings() const;
+    // Replaces Qt's own translator by the one of `language`.
+    static void ReplaceQtTranslator(const QString& language);
 
     // Engine thread: the 22-second hand-off to recognition.
     void HandCaptureToRecognition(const AudioClip& clip);
@@ -245,6 +250,11 @@ private:
     bool IsRecordingBusy() const;
 
     QList<CTreeWidgetItem*> AddItemsToList(QList<CTreeWidgetItem*> rows, int listId);
+    // The export dialog for the rows whose files exist.
+    void ExportToiTunes(QList<CTreeWidgetItem*> rows);
+    // After PlayNext or PlayLast moved the index: open the entry, refresh the
+    // cover view when the queue's list is shown, and play.
+    void PlayMovedEntry();
     bool IsLibraryPageShown() const;
     void OpenLink(const QString& link, bool raiseAfter);
     // Removes a song being recorded: its row, covers, database record and,

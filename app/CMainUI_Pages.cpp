@@ -38,7 +38,6 @@
 #include <QMenuBar>
 #include <QStackedWidget>
 #include <QTimer>
-#include <QTranslator>
 #include <QUrl>
 
 #include <memory>
@@ -196,13 +195,7 @@ void CMainUI::UpdataSoft(bool show)
 
 void CMainUI::LoadLanguage()
 {
-    const QString language = m_settings->GetLanguage();
-    auto* translator = new QTranslator;
-    if (translator->load(QStringLiteral("qt_") + language + QStringLiteral(".qm"),
-                         QCoreApplication::applicationDirPath() + QStringLiteral("/language")))
-        QCoreApplication::installTranslator(translator);
-    // The previous translator stays installed; the newest one is asked first.
-    SetTranslators(nullptr, translator);
+    ReplaceQtTranslator(m_settings->GetLanguage());
 
     m_settingsAction->setText(tr("Settings"));
     m_helpAction->setText(tr("Online Help"));
@@ -462,21 +455,16 @@ void CMainUI::EditMusic(CTreeWidgetItem* item)
 
 void CMainUI::AddToiTunes()
 {
-    QList<CTreeWidgetItem*> rows = m_showList->GetSelectedOrAllItems(true);
-    RemoveMissingItems(rows);
-    QList<MusicInfoRow> records;
-    for (CTreeWidgetItem* row : rows) {
-        std::unique_ptr<MusicInfoRow> record(row->GetMusicInfo());
-        if (record)
-            records.append(*record);
-    }
-    CAddToiTunesDialog dialog(records, this);
-    ExecDialog(&dialog);
+    ExportToiTunes(m_showList->GetSelectedOrAllItems(true));
 }
 
 void CMainUI::AddAllMusicToiTunes()
 {
-    QList<CTreeWidgetItem*> rows = m_showList->GetVisibleItems();
+    ExportToiTunes(m_showList->GetVisibleItems());
+}
+
+void CMainUI::ExportToiTunes(QList<CTreeWidgetItem*> rows)
+{
     RemoveMissingItems(rows);
     QList<MusicInfoRow> records;
     for (CTreeWidgetItem* row : rows) {

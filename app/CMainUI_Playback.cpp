@@ -132,10 +132,15 @@ void CMainUI::PlayNext()
     if (queue.IsEmpty())
         return;
     queue.currentIndex = queue.currentIndex + 1 >= queue.Count() ? 0 : queue.currentIndex + 1;
+    PlayMovedEntry();
+}
+
+void CMainUI::PlayMovedEntry()
+{
     if (PlayCurrentItem() != 0)
         return;
     const int shown = CShowListWidget::GetShownListId();
-    if (shown != 0 && shown == queue.queueListId)
+    if (shown != 0 && shown == PlayQueue::Instance().queueListId)
         m_showList->UpdataPicView(true, true);
     m_toolBar->Play();
 }
@@ -148,12 +153,7 @@ void CMainUI::PlayLast()
     if (queue.IsEmpty() || queue.currentIndex < 0)
         return;
     queue.currentIndex = queue.currentIndex == 0 ? queue.Count() - 1 : queue.currentIndex - 1;
-    if (PlayCurrentItem() != 0)
-        return;
-    const int shown = CShowListWidget::GetShownListId();
-    if (shown != 0 && shown == queue.queueListId)
-        m_showList->UpdataPicView(true, true);
-    m_toolBar->Play();
+    PlayMovedEntry();
 }
 
 void CMainUI::PlayMusic(CTreeWidgetItem* item)

@@ -213,19 +213,16 @@ void CMainUI::RecorderModuleStart()
     const int identify = m_settings->GetIdMode() == 1 ? 1 : 0;
 
     if (IsNeedReset() && m_engine) {
-        const int recordMode = m_settings->GetRecordMode();
-        const int sampleRate = m_settings->GetSampleRate();
-        const AudioParam formatRecord{sampleRate, 2, 16, 0, 0, 0, 0};
-        const int minimumLength = m_settings->GetFilterMode() == 1 ? m_settings->GetFilterTime() : 1;
-        const int splitValue = m_settings->GetSplitMode() != 0 ? m_settings->GetSplitTime() : 194967295;
+        const EngineSetup setup = SetupFromSettings();
+        const AudioParam formatRecord{setup.sampleRate, 2, 16, 0, 0, 0, 0};
         m_engine->Reset();
-        m_engine->SetIntParam(1, splitValue);
-        m_engine->SetIntParam(2, minimumLength);
-        if (recordMode == -1)
+        m_engine->SetIntParam(1, setup.splitValue);
+        m_engine->SetIntParam(2, setup.minimumLength);
+        if (setup.recordMode == -1)
             m_engine->SelectMode(1, formatRecord, nullptr);
         else
             m_engine->SelectMode(2, formatRecord, m_settings->GetDeviceId().toUtf8().constData());
-        m_lastSetup = {recordMode, sampleRate, splitValue, minimumLength};
+        m_lastSetup = setup;
     }
 
     int started = -1;
