@@ -71,7 +71,14 @@ QString ScaleStyleSheetSizes(const QString& styleSheet, double scale)
             ++i;
             continue;
         }
-        const QString sign = (start > 0 && text.at(start - 1) == QLatin1Char('-')) ? QStringLiteral("-") : QString();
+        // Only blanks and one sign may stand between "SIZE_" and the digits;
+        // otherwise the digits belong to later text, which must stay.
+        QString sign = text.mid(i + 5, start - (i + 5));
+        sign.remove(QRegExp("\\s"));
+        if (!sign.isEmpty() && sign != QLatin1String("-")) {
+            ++i;
+            continue;
+        }
         QString number = text.mid(start, end - start);
         number.replace(QRegExp("\\s"), QString());
         bool ok = false;

@@ -44,6 +44,9 @@ TEST(InterfaceScale, StyleSheetSizeTokens)
         {1.5, "QLabel { color: red; }", "QLabel { color: red; }"},
         {1.5, "SIZE_px and SIZE_", "SIZE_px and SIZE_"},
         {2.0, "left: SIZE_4", "left: SIZE_4"},
+        {2.0, "a: SIZE_abc; b: SIZE_3px; c: 12px", "a: SIZE_abc; b: 6px; c: 12px"},
+        {2.0, "a: SIZE_x12px", "a: SIZE_x12px"},
+        {2.0, "a: SIZE_- 3px", "a: -6px"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(QString(c.out), ScaleStyleSheetSizes(c.in, c.scale)) << c.in;
