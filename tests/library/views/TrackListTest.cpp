@@ -121,6 +121,11 @@ TEST(TrackList, SortRules)
     EXPECT_EQ(list.header()->sortIndicatorSection(), CTreeWidgetItem::ColDate);
     EXPECT_EQ(list.header()->sortIndicatorOrder(), Qt::DescendingOrder);
     EXPECT_EQ(list.headerItem()->text(CTreeWidgetItem::ColDate), "Date Added");
+    // The narrow columns keep their design widths, and column 0 shows no title.
+    EXPECT_EQ(list.columnWidth(CTreeWidgetItem::ColSpacer), 1);
+    EXPECT_EQ(list.columnWidth(CTreeWidgetItem::ColNotice), 20);
+    EXPECT_EQ(list.columnWidth(CTreeWidgetItem::ColPad), 20);
+    EXPECT_EQ(list.headerItem()->text(CTreeWidgetItem::ColSpacer), "");
 
     struct Case {
         int column;
