@@ -703,12 +703,14 @@ void CShowListWidget::RetranslateUi()
     m_showFolderAction->setText(tr("Show in Folder"));
     m_deleteAction->setText(tr("Delete"));
     m_trackList->RetranslateHeader();
+    // One read of every record, not one query per row (up to 100,000).
+    QMap<int, MusicInfoRow*> records;
+    if (DB_GetAllMusicInfo(records) < 0)
+        qWarning() << "CShowListWidget::RetranslateUi DB_GetAllMusicInfo failed";
     const int count = m_trackList->topLevelItemCount();
     for (int i = 0; i < count; ++i) {
         auto* row = dynamic_cast<CTreeWidgetItem*>(m_trackList->topLevelItem(i));
-        if (!row)
-            continue;
-        std::unique_ptr<MusicInfoRow> record(row->GetMusicInfo());
+        const MusicInfoRow* record = row ? records.value(row->GetMusicId(), nullptr) : nullptr;
         if (!record)
             continue;
         if (record->Info.Artist[0] == 0)
@@ -716,6 +718,7 @@ void CShowListWidget::RetranslateUi()
         if (record->Info.Album[0] == 0)
             row->setText(CTreeWidgetItem::ColAlbum, tr("Unknown Album"));
     }
+    qDeleteAll(records);
 }
 
 void CShowListWidget::paintEvent(QPaintEvent* event)

@@ -202,6 +202,23 @@ TEST_F(ShowListTest, FilterFollowsRowsChangedBetweenKeystrokes)
     EXPECT_EQ(Visible(), (QSet<int>{1, 2, 3, row->GetMusicId()}));
 }
 
+TEST_F(ShowListTest, RetranslateRefillsTheUnknownArtistAndAlbum)
+{
+    AddSong(1, "Known", "Alice", "Dawn", "Rock", DateText(0));
+    AddSong(2, "Bare", "", "", "Pop", DateText(0));
+    Build();
+    page->ShowList(1);
+    CTreeWidgetItem* known = page->GetItemsByMusicId({1}).front();
+    CTreeWidgetItem* bare = page->GetItemsByMusicId({2}).front();
+    bare->setText(CTreeWidgetItem::ColArtist, "stale");
+    bare->setText(CTreeWidgetItem::ColAlbum, "stale");
+    page->RetranslateUi();
+    EXPECT_EQ(bare->text(CTreeWidgetItem::ColArtist), "Unknown Artist");
+    EXPECT_EQ(bare->text(CTreeWidgetItem::ColAlbum), "Unknown Album");
+    EXPECT_EQ(known->text(CTreeWidgetItem::ColArtist), "Alice");
+    EXPECT_EQ(known->text(CTreeWidgetItem::ColAlbum), "Dawn");
+}
+
 TEST_F(ShowListTest, ListsExistEvenWhenLoadingFailed)
 {
     DB_CloseDatabase();
