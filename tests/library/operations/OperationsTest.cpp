@@ -106,14 +106,6 @@ protected:
                          [this](CTreeWidgetItem* row) { deleted.append(row->GetMusicId()); });
     }
     CTreeWidgetItem* Row(int id) const { return page->GetItemsByMusicId({id}).value(0); }
-    std::unique_ptr<MusicInfoRow> Stored(int id)
-    {
-        std::unique_ptr<MusicInfoRow> row(new MusicInfoRow());
-        if (DB_GetMusicInfo(id, row.get()) < 1)
-            return nullptr;
-        DB_GetImageInfo(row.get());
-        return row;
-    }
     int ItemsOfSong(int id)
     {
         QList<MusicItemLink> links;

@@ -62,9 +62,8 @@ protected:
             WriteImage(cover, c % 2 ? Qt::red : Qt::green);
             DB_SetImageInfo(id * 10 + c, id, cover.toUtf8().constData());
         }
-        std::unique_ptr<MusicInfoRow> record(new MusicInfoRow());
-        DB_GetMusicInfo(id, record.get());
-        DB_GetImageInfo(record.get());
+        const std::unique_ptr<MusicInfoRow> record = Stored(id);
+        EXPECT_TRUE(record);
         auto* row = new CTreeWidgetItem(id, record.get(), nullptr);
         rows.append(row);
         return row;

@@ -75,14 +75,6 @@ protected:
             ids.insert(row->GetMusicId());
         return ids;
     }
-    std::unique_ptr<MusicInfoRow> Stored(int id)
-    {
-        std::unique_ptr<MusicInfoRow> row(new MusicInfoRow());
-        if (DB_GetMusicInfo(id, row.get()) < 1)
-            return nullptr;
-        DB_GetImageInfo(row.get());
-        return row;
-    }
     QList<CListTreeItem*> entries;
     TestPage* page = nullptr;
 };

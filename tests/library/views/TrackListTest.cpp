@@ -13,21 +13,6 @@
 #include <memory>
 
 namespace {
-MusicInfoRow MakeRow(int id, const QString& title, const QString& artist, const QString& album,
-                     const QString& genre, const QString& date, const QString& path)
-{
-    MusicInfoRow row;
-    std::memset(&row.Info, 0, sizeof row.Info);
-    row.MusicId = id;
-    SET_FIELD(row.Info.MusicName, title);
-    SET_FIELD(row.Info.Artist, artist);
-    SET_FIELD(row.Info.Album, album);
-    SET_FIELD(row.Info.Genre, genre);
-    row.DateAdded = date;
-    row.TimeRecorded = "03:00";
-    row.MusicPath = path;
-    return row;
-}
 
 class DragCatcher : public CMusicInfoTreeWidget {
 public:

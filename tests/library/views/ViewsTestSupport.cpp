@@ -70,18 +70,36 @@ QString LibraryDbTest::PicturesFolder() const
 int LibraryDbTest::AddSong(int musicId, const QString& title, const QString& artist, const QString& album,
                            const QString& genre, const QString& dateAdded, const QString& path)
 {
+    MusicInfoRow row = MakeRow(musicId, title, artist, album, genre, dateAdded,
+                               path.isEmpty() ? Path(QStringLiteral("song%1.mp3").arg(musicId)) : path);
+    row.TimeRecorded = QStringLiteral("03:10");
+    EXPECT_EQ(DB_SetMusicInfo(&row), 0);
+    return musicId;
+}
+
+std::unique_ptr<MusicInfoRow> LibraryDbTest::Stored(int musicId)
+{
+    std::unique_ptr<MusicInfoRow> row(new MusicInfoRow());
+    if (DB_GetMusicInfo(musicId, row.get()) < 1)
+        return nullptr;
+    DB_GetImageInfo(row.get());
+    return row;
+}
+
+MusicInfoRow MakeRow(int id, const QString& title, const QString& artist, const QString& album,
+                     const QString& genre, const QString& date, const QString& path)
+{
     MusicInfoRow row;
     std::memset(&row.Info, 0, sizeof row.Info);
-    row.MusicId = musicId;
+    row.MusicId = id;
     SET_FIELD(row.Info.MusicName, title);
     SET_FIELD(row.Info.Artist, artist);
     SET_FIELD(row.Info.Album, album);
     SET_FIELD(row.Info.Genre, genre);
-    row.DateAdded = dateAdded;
-    row.TimeRecorded = QStringLiteral("03:10");
-    row.MusicPath = path.isEmpty() ? Path(QStringLiteral("song%1.mp3").arg(musicId)) : path;
-    EXPECT_EQ(DB_SetMusicInfo(&row), 0);
-    return musicId;
+    row.DateAdded = date;
+    row.TimeRecorded = QStringLiteral("03:00");
+    row.MusicPath = path;
+    return row;
 }
 
 QString DateText(int daysFromToday, const QString& time)

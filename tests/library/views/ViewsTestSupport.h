@@ -5,6 +5,8 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <memory>
+
 #include <gtest/gtest.h>
 
 // Each test gets its own HOME (with a pictures folder known to the XDG user
@@ -17,12 +19,17 @@ protected:
     // Inserts a song; returns its MusicId.
     int AddSong(int musicId, const QString& title, const QString& artist, const QString& album,
                 const QString& genre, const QString& dateAdded, const QString& path = QString());
+    // The stored record with its covers, or null when there is none.
+    std::unique_ptr<MusicInfoRow> Stored(int musicId);
     QString PicturesFolder() const;
     QString Path(const QString& name) const { return dir.path() + "/" + name; }
 
     QTemporaryDir dir;
 };
 
+// A record with cleared song data and the given texts.
+MusicInfoRow MakeRow(int id, const QString& title, const QString& artist, const QString& album,
+                     const QString& genre, const QString& date, const QString& path);
 // Text "MM/dd/yyyy hh:mm" of now plus days.
 QString DateText(int daysFromToday, const QString& time = QStringLiteral("10:00"));
 void SetField(char* field, size_t size, const QString& text);
