@@ -164,11 +164,7 @@ CShowListWidget::CShowListWidget(const QList<CListTreeItem*>& lists, IRecordStat
     m_toolLayout->addLayout(buttons);
     m_toolLayout->addStretch();
     m_filter = new CFilterEdit(tr("Filter"), m_tool);
-    m_filter->ResetFilter(tr("Filter"));
-    m_filter->AddFilterType(tr("All"), 0);
-    m_filter->AddFilterType(tr("Name"), CTreeWidgetItem::ColName);
-    m_filter->AddFilterType(tr("Artist"), CTreeWidgetItem::ColArtist);
-    m_filter->AddFilterType(tr("Album"), CTreeWidgetItem::ColAlbum);
+    ResetFilterBox();
     m_toolLayout->addWidget(m_filter);
 
     m_splitter = new QSplitter(Qt::Vertical, this);
@@ -357,6 +353,16 @@ const CShowListWidget::ShownRows& CShowListWidget::ShownRowsOf(int listId)
     return shown;
 }
 
+void CShowListWidget::ResetFilterBox()
+{
+    // The reset drops the filter types too, so they are added again.
+    m_filter->ResetFilter(tr("Filter"));
+    m_filter->AddFilterType(tr("All"), 0);
+    m_filter->AddFilterType(tr("Name"), CTreeWidgetItem::ColName);
+    m_filter->AddFilterType(tr("Artist"), CTreeWidgetItem::ColArtist);
+    m_filter->AddFilterType(tr("Album"), CTreeWidgetItem::ColAlbum);
+}
+
 int CShowListWidget::ShowList(int listId)
 {
     if (listId == g_shownListId)
@@ -390,11 +396,7 @@ int CShowListWidget::ShowList(int listId)
     m_coverFlow->ConnectSignal();
     ResetCoverFlowIfShown();
 
-    m_filter->ResetFilter(tr("Filter"));
-    m_filter->AddFilterType(tr("All"), 0);
-    m_filter->AddFilterType(tr("Name"), CTreeWidgetItem::ColName);
-    m_filter->AddFilterType(tr("Artist"), CTreeWidgetItem::ColArtist);
-    m_filter->AddFilterType(tr("Album"), CTreeWidgetItem::ColAlbum);
+    ResetFilterBox();
     m_filter->UpdateClearButton();
     return 1;
 }
@@ -689,11 +691,7 @@ void CShowListWidget::UpdataPicView(bool playing, bool scroll)
 
 void CShowListWidget::RetranslateUi()
 {
-    m_filter->ResetFilter(tr("Filter"));
-    m_filter->AddFilterType(tr("All"), 0);
-    m_filter->AddFilterType(tr("Name"), CTreeWidgetItem::ColName);
-    m_filter->AddFilterType(tr("Artist"), CTreeWidgetItem::ColArtist);
-    m_filter->AddFilterType(tr("Album"), CTreeWidgetItem::ColAlbum);
+    ResetFilterBox();
     m_playAction->setText(tr("Play"));
     m_editAction->setText(tr("Edit Music Tags"));
     m_playListMenu->setTitle(tr("Add to playlist"));

@@ -162,6 +162,8 @@ private:
     std::unique_ptr<ShownRows> m_shownRows;
 
     void BuildContextMenu();
+    // The filter box back to its default text ("Filter") and its four types.
+    void ResetFilterBox();
     void LoadLists();
     ListTable* TableOf(int listId) const;
     void ResetCoverFlowIfShown();
