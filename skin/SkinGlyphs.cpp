@@ -71,6 +71,12 @@ bool DrawGlyph(QPainter& p, const QString& name, const QRectF& box, const QColor
     p.setPen(Stroke(c, 2.2 * u));
     p.drawLine(g.P(6.5, 6.5), g.P(17.5, 17.5));
     p.drawLine(g.P(17.5, 6.5), g.P(6.5, 17.5));
+  } else if (name == "menu") {
+    // The main menu of the title bar: three bars, the middle one shorter.
+    p.setPen(Stroke(c, 2 * u));
+    p.drawLine(g.P(5.5, 7), g.P(18.5, 7));
+    p.drawLine(g.P(5.5, 12), g.P(18.5, 12));
+    p.drawLine(g.P(5.5, 17), g.P(18.5, 17));
   } else if (name == "minimize") {
     p.setPen(Stroke(c, 2.2 * u));
     p.drawLine(g.P(6, 15), g.P(18, 15));

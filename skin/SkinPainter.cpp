@@ -368,12 +368,12 @@ bool Generator::Overlay(const QString& path, QSize size, const QString& kind) {
     p.drawRect(r);
     p.fillRect(QRectF(r.left(), r.bottom() - 1, r.width(), 1), Alpha(QColor("#FFFFFF"), 0.12));
   } else if (kind == "rowsel") {
-    QLinearGradient g(r.topLeft(), r.topRight());
-    g.setColorAt(0, Alpha(kAccent, 0.65));
-    g.setColorAt(1, Alpha(kAccent, 0.30));
-    p.setBrush(g);
+    // Stretched over every cell of a selected row on its own: a flat fill
+    // with hairlines at top and bottom, so the cells join into one band.
+    p.setBrush(Alpha(kAccent, 0.42));
     p.drawRect(r);
-    p.fillRect(QRectF(r.left(), r.top(), 2, r.height()), kAccentLight);
+    p.fillRect(QRectF(r.left(), r.top(), r.width(), 1), Alpha(kAccentLight, 0.55));
+    p.fillRect(QRectF(r.left(), r.bottom() - 1, r.width(), 1), Alpha(kAccentLight, 0.55));
   } else if (kind == "dropsel") {
     p.setBrush(Alpha(kAccent, 0.25));
     p.setPen(QPen(kAccentLight, 1, Qt::DashLine));
@@ -391,16 +391,18 @@ bool Generator::Overlay(const QString& path, QSize size, const QString& kind) {
     // Soft separator before the title-bar buttons.
     p.fillRect(QRectF(r.right() - 1.5, r.top() + r.height() * 0.25, 1, r.height() * 0.5), Alpha(QColor("#FFFFFF"), 0.18));
   } else if (kind == "corner") {
-    // Rounded-corner mask drawn over square covers.
-    QPainterPath outer;
-    outer.addRect(r);
-    QPainterPath inner;
-    inner.addRoundedRect(r, r.width() * 0.1, r.width() * 0.1);
-    p.setBrush(QColor("#141A28"));
-    p.drawPath(outer.subtracted(inner));
+    // Drawn over covers that are already painted with rounded corners (radius
+    // 13 of 128): only a fine rim and a soft top light, nothing outside the
+    // corners, so the page's background shows there in every skin.
+    const qreal rad = r.width() * 13.0 / 128.0;
+    QLinearGradient light(r.topLeft(), r.bottomLeft());
+    light.setColorAt(0, Alpha(QColor("#FFFFFF"), 0.10));
+    light.setColorAt(0.45, Alpha(QColor("#FFFFFF"), 0.0));
+    p.setBrush(light);
+    p.drawRoundedRect(r.adjusted(0.5, 0.5, -0.5, -0.5), rad, rad);
     p.setBrush(Qt::NoBrush);
-    p.setPen(QPen(Alpha(QColor("#FFFFFF"), 0.18), 1));
-    p.drawRoundedRect(r.adjusted(0.5, 0.5, -0.5, -0.5), r.width() * 0.1, r.width() * 0.1);
+    p.setPen(QPen(Alpha(QColor("#FFFFFF"), 0.22), 1));
+    p.drawRoundedRect(r.adjusted(0.5, 0.5, -0.5, -0.5), rad, rad);
   } else if (kind == "panel_left" || kind == "panel_center" || kind == "panel_right") {
     // Backdrop of the expanded cover tile, in three stretchable pieces.
     QPainterPath path;

@@ -127,6 +127,10 @@ QMenuBar* CMyTitleBar::MenuBar() {
   if (!m_menuBar) {
     m_menuBar = new QMenuBar(this);
     m_menuBar->setObjectName(QStringLiteral("mainMenuBar"));
+    // A menu bar grows by default; here it must keep the width of its items,
+    // or it shares the stretch with the title and pushes the radius image
+    // and itself into the middle of the bar.
+    m_menuBar->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Preferred);
     m_layout->insertWidget(qMin(kMenuBarIndex, m_layout->count()), m_menuBar);
   }
   return m_menuBar;

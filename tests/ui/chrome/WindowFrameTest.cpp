@@ -200,6 +200,24 @@ TEST(TitleBar, MenuBarSitsBetweenRadiusAndZoomButton) {
   EXPECT_TRUE(bar.TitleLabel()->isHidden());
 }
 
+// Laid out in a wide bar, the menu keeps the width of its one item: the
+// stretch stays left of the radius image, which the menu and the zoom button
+// follow without a gap (a growing menu bar would take half the stretch and
+// land in the middle of the bar).
+TEST(TitleBar, MenuBarKeepsItsWidthBesideTheButtons) {
+  QWidget window;
+  window.resize(924, 610);
+  CMyTitleBar bar(&window, Qt::Window);
+  bar.MenuBar()->addMenu(QStringLiteral(" "))->addAction(QStringLiteral("Settings"));
+  bar.setGeometry(0, 0, 924, bar.height());
+  bar.layout()->activate();
+  const QRect menu = bar.MenuBar()->geometry();
+  EXPECT_EQ(menu.width(), bar.MenuBar()->sizeHint().width());
+  EXPECT_EQ(bar.RadiusLabel()->geometry().right() + 1, menu.left());
+  EXPECT_EQ(menu.right() + 1, bar.ZoomButton()->geometry().left());
+  EXPECT_LT(bar.TitleLabel()->geometry().right(), bar.RadiusLabel()->geometry().left() - 100);
+}
+
 TEST(TitleBar, SizesFollowTheScale) {
   ScaleGuard guard(1.5);
   QWidget window;
