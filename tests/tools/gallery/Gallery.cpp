@@ -1,7 +1,9 @@
 // Renders the window chrome with grab() into PNG files for review: frame with
 // title bar, control row and status bar over the start page, a dialog, the
 // filter box with its type list, and the sliders; at scale 1.0 and 1.5, in
-// English and German, in all five skins. Also a sheet of every button state.
+// English and German, in all five skins. Also a sheet of every button state,
+// and the real main window's pages and dialogs (MainWindowGallery.cpp).
+//   sonacap_gallery <output folder> [main]   ("main": only the main window)
 #include "CAppSettings.h"
 #include "CFilterEdit.h"
 #include "CLabelPress.h"
@@ -14,6 +16,7 @@
 #include "CSlider.h"
 #include "CStatusBar.h"
 #include "InterfaceScale.h"
+#include "MainWindowGallery.h"
 #include "SkinButtonStyle.h"
 
 #include <QApplication>
@@ -203,7 +206,7 @@ void RenderButtonSheet(const QString& out) {
     const char* name;
     int w, h;
   } buttons[] = {{"zoom_in", 34, 25},   {"zoom_out", 34, 25},     {"minimized", 34, 25},     {"maxmined", 34, 25},
-                 {"restore", 34, 25},   {"close", 34, 25},        {"sources", 25, 25},       {"scheduler", 25, 25},
+                 {"restore", 34, 25},   {"close", 34, 25},        {"menu", 34, 25},        {"sources", 25, 25},       {"scheduler", 25, 25},
                  {"add", 25, 25},       {"itunes", 25, 25},       {"facebook", 25, 25},      {"twitter", 25, 25},
                  {"record", 63, 63},    {"record_stop", 63, 63},  {"previous", 39, 39},      {"next", 39, 39},
                  {"paly", 45, 45},      {"pause", 45, 45},        {"volumes_min", 12, 12},   {"volumes_max", 12, 12},
@@ -258,7 +261,9 @@ int main(int argc, char* argv[]) {
   const int fontId = QFontDatabase::addApplicationFont(kProgramDir + "/font/DejaVuSans.ttf");
   const QStringList families = QFontDatabase::applicationFontFamilies(fontId);
 
-  RenderButtonSheet(out);
+  const bool mainOnly = argc > 2 && QString::fromLocal8Bit(argv[2]) == "main";
+  PrepareMainWindowGallery(home.path() + "/library");
+  if (!mainOnly) RenderButtonSheet(out);
   for (double scale : {1.0, 1.5}) {
     SetInterfaceScale(scale);
     if (!families.isEmpty()) {
@@ -272,9 +277,12 @@ int main(int argc, char* argv[]) {
       const bool translated = QString(language) != "en" &&
                               translator.load(QStringLiteral("sonacap_%1.qm").arg(language), kProgramDir + "/language");
       if (translated) QCoreApplication::installTranslator(&translator);
+      CAppSettings::GetInstance()->SetLanguage(QString::fromLatin1(language));
       for (int skin = 0; skin < 5; ++skin) {
         const QString prefix = QStringLiteral("%1_%2_skin%3").arg(scale == 1.0 ? "1.0" : "1.5").arg(language).arg(skin);
-        RenderSet(out, prefix, skin);
+        if (!mainOnly) RenderSet(out, prefix, skin);
+        // The main window in the default skin and one other; at 1.5 in English only.
+        if ((skin == 4 || skin == 1) && (scale == 1.0 || QString(language) == "en")) RenderMainWindow(out, prefix, skin, kProgramDir);
       }
       if (translated) QCoreApplication::removeTranslator(&translator);
     }
