@@ -175,6 +175,14 @@ bool DrawGlyph(QPainter& p, const QString& name, const QRectF& box, const QColor
     p.setPen(Qt::NoPen);
     p.setBrush(c);
     p.drawPath(Polygon(g, {{5, 8}, {19, 8}, {12, 17}}));
+  } else if (name == "arrow_up") {
+    p.setPen(Qt::NoPen);
+    p.setBrush(c);
+    p.drawPath(Polygon(g, {{5, 16}, {19, 16}, {12, 7}}));
+  } else if (name == "dot") {
+    p.setPen(Qt::NoPen);
+    p.setBrush(c);
+    p.drawEllipse(g.R(7, 7, 10, 10));
   } else if (name == "expand") {
     p.setPen(Stroke(c, 2 * u));
     p.drawLine(g.P(6, 9), g.P(12, 15));

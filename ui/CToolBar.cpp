@@ -15,6 +15,7 @@
 #include "pcmsink_widget.h"
 #include "trackhold.h"
 
+#include <algorithm>
 #include <QAction>
 #include <QDebug>
 #include <QEvent>
@@ -249,11 +250,22 @@ void CToolBar::ApplyStateSizes()
     setFixedHeight(S(z.barHeight));
 }
 
+int CToolBar::TimeLabelWidth(bool german)
+{
+    // The German width (63) leaves no room around "00:00:00" in bold 14 px of
+    // the interface font, which is wider than the one the sizes were made
+    // for; the time would lose a digit at each side. The label grows to the
+    // left, into the gap before the spectrum.
+    m_timeLabel->ensurePolished();
+    const int text = m_timeLabel->fontMetrics().horizontalAdvance(QStringLiteral("00:00:00")) + S(4);
+    return std::max(S(german ? 63 : 83), text);
+}
+
 void CToolBar::ApplyLanguageGeometry()
 {
     const bool german = IsGerman();
     const int statusW = S(german ? 103 : 83);
-    const int timeW = S(german ? 63 : 83);
+    const int timeW = TimeLabelWidth(german);
     m_statusLabel->setFixedWidth(statusW);
     m_statusLabel->setGeometry(0, S(-4), statusW, S(50));
     m_timeLabel->setFixedWidth(timeW);
@@ -579,7 +591,7 @@ void CToolBar::resizeEvent(QResizeEvent* event)
         m_statusStack->setFixedWidth(m_statusWidth);
         const bool german = IsGerman();
         m_spectrum->setGeometry(S(german ? 105 : 85), S(3), m_spectrumWidth, S(40));
-        const int timeW = S(german ? 63 : 83);
+        const int timeW = TimeLabelWidth(german);
         m_timeLabel->setGeometry(m_statusWidth - timeW, S(-4), timeW, S(50));
         m_recordStack->move(S(25), S(7));
         m_playGroup->move(S(101), S(16));

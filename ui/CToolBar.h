@@ -132,6 +132,9 @@ private:
     void ApplyLanguageGeometry();
     void SetTrayIcon(const QString& path);
     static bool IsGerman();
+    // The time label's width: the language's design width, widened to the
+    // widest time text in the label's font when that font runs wider.
+    int TimeLabelWidth(bool german);
 
     CMToolButton* m_recordStart;
     CMToolButton* m_recordStop;

@@ -14,6 +14,7 @@
 #include "Sonacap.h"
 #include "pcmsink_widget.h"
 
+#include <algorithm>
 #include <QAction>
 #include <QApplication>
 #include <QFile>
@@ -280,10 +281,16 @@ TEST_F(ControlBarTest, GermanLabelWidths)
     CAppSettings::GetInstance()->SetLanguage(QStringLiteral("de"));
     bar->Retranslate();
     Resize(1024);
+    // 63 unless the bold time text needs more in this font.
+    const int timeText = bar->TimeLabel()->fontMetrics().horizontalAdvance(QStringLiteral("00:00:00")) + 4;
+    const int timeWidth = std::max(63, timeText);
     EXPECT_EQ(bar->StatusLabel()->width(), 103);
-    EXPECT_EQ(bar->TimeLabel()->width(), 63);
+    EXPECT_EQ(bar->TimeLabel()->width(), timeWidth);
+    EXPECT_GE(bar->TimeLabel()->width(), timeText);
     EXPECT_EQ(bar->Spectrum()->x(), 105);
-    EXPECT_EQ(bar->TimeLabel()->x(), 510 - 63);
+    EXPECT_EQ(bar->TimeLabel()->x(), 510 - timeWidth);
+    // The widened label still starts right of the spectrum.
+    EXPECT_GE(bar->TimeLabel()->x(), bar->Spectrum()->geometry().right());
     CAppSettings::GetInstance()->SetLanguage(QStringLiteral("en"));
     bar->Retranslate();
     EXPECT_EQ(bar->StatusLabel()->width(), 83);
