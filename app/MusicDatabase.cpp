@@ -11,7 +11,9 @@
 #include <sqlite3.h>
 
 #include <cstdio>
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <map>
 #include <vector>
 
@@ -45,6 +47,8 @@ const char* const kMusicInfoColumns =
     "AlbumMusicList, Year";
 
 const int kNotOpen = SQLITE_MISUSE;
+// Cover candidates a song record holds (RecordMusicInfo::CoverPaths).
+constexpr int kMaxCoverCandidatesRead = 5;
 
 bool IsIdentifier(const QString& text)
 {
@@ -76,6 +80,16 @@ QString ColumnString(sqlite3_stmt* stmt, int column)
         return QString();
     const int bytes = sqlite3_column_bytes(stmt, column);
     return QString::fromUtf8(text, static_cast<int>(strnlen(text, static_cast<size_t>(bytes))));
+}
+
+// A column's text as a record field of `size` bytes would hold it.
+QString ColumnFieldString(sqlite3_stmt* stmt, int column, size_t size)
+{
+    const char* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
+    if (!text)
+        return QString();
+    const size_t bytes = strnlen(text, static_cast<size_t>(sqlite3_column_bytes(stmt, column)));
+    return QString::fromUtf8(text, static_cast<int>(Utf8FieldLength(size, text, bytes)));
 }
 
 // Reads one MusicInfo row (columns as kMusicInfoColumns) into `row`.
@@ -355,6 +369,108 @@ int DB_GetAllMusicInfo(QMap<int, MusicInfoRow*>& out)
         qCritical("DB_GetAllMusicInfo, Err: %s", sqlite3_errmsg(g_db));
     sqlite3_finalize(stmt);
     return rows;
+}
+
+int DB_GetAllMusicListRows(std::vector<MusicInfoListRow>& out)
+{
+    const RecordMusicInfo* field = nullptr;   // for the field widths only
+    std::vector<MusicInfoListRow> rows;
+    {
+        QMutexLocker guard(&g_dbLock);
+        if (!g_db)
+            return -1;
+        const QByteArray sql = QByteArray("SELECT ") + kMusicInfoColumns + " FROM MusicInfo";
+        sqlite3_stmt* stmt = nullptr;
+        int rc = sqlite3_prepare_v2(g_db, sql.constData(), -1, &stmt, nullptr);
+        while (rc == SQLITE_OK && (rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+            rows.emplace_back();
+            MusicInfoListRow& row = rows.back();
+            row.MusicId = sqlite3_column_int(stmt, 0);
+            row.MusicPath = ColumnString(stmt, 1);
+            row.MusicName = ColumnFieldString(stmt, 2, sizeof field->MusicName);
+            row.TimeRecorded = ColumnString(stmt, 3);
+            row.Artist = ColumnFieldString(stmt, 4, sizeof field->Artist);
+            row.Album = ColumnFieldString(stmt, 5, sizeof field->Album);
+            row.Genre = ColumnFieldString(stmt, 6, sizeof field->Genre);
+            row.DateAdded = ColumnString(stmt, 7);
+            row.ImageId = sqlite3_column_int(stmt, 8);
+            rc = SQLITE_OK;
+        }
+        if (rc != SQLITE_DONE)
+            qCritical("DB_GetAllMusicListRows, Err: %s", sqlite3_errmsg(g_db));
+        sqlite3_finalize(stmt);
+    }
+    const int read = static_cast<int>(rows.size());
+    // MusicId order; of rows with one key the last read stays (the key is a
+    // primary key, so only a file edited by hand has repeats).
+    std::stable_sort(rows.begin(), rows.end(),
+                     [](const MusicInfoListRow& a, const MusicInfoListRow& b) { return a.MusicId < b.MusicId; });
+    auto kept = rows.begin();
+    for (auto it = rows.begin(); it != rows.end(); ++it) {
+        if (it + 1 != rows.end() && (it + 1)->MusicId == it->MusicId)
+            continue;
+        if (kept != it)
+            *kept = std::move(*it);
+        ++kept;
+    }
+    rows.erase(kept, rows.end());
+    if (out.empty())
+        out = std::move(rows);
+    else
+        std::move(rows.begin(), rows.end(), std::back_inserter(out));
+    return read;
+}
+
+int DB_GetAllImageInfo(const std::vector<int>& musicIds, std::vector<CoverCandidateRow>& out)
+{
+    const RecordMusicInfo* field = nullptr;   // for the field width only
+    std::vector<int> surplus;   // the sixth cover of a song, deleted below
+    int rc;
+    {
+        QMutexLocker guard(&g_dbLock);
+        if (!g_db)
+            return kNotOpen;
+        // Within one song the rows come in the order of the CoverInfo_MusicId
+        // index (row order), which is the order the one-song query reads.
+        sqlite3_stmt* stmt = nullptr;
+        rc = sqlite3_prepare_v2(g_db, "SELECT MusicId, CoverId, ImagePath FROM CoverInfo ORDER BY MusicId, rowid",
+                                -1, &stmt, nullptr);
+        int lastId = 0;
+        int taken = 0;
+        auto wanted = musicIds.begin();
+        while (rc == SQLITE_OK && (rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+            rc = SQLITE_OK;
+            if (sqlite3_column_type(stmt, 0) == SQLITE_NULL)
+                continue;   // no song's query matches it
+            const int musicId = sqlite3_column_int(stmt, 0);
+            if (taken == 0 || musicId != lastId) {
+                lastId = musicId;
+                taken = 0;
+            }
+            while (wanted != musicIds.end() && *wanted < musicId)
+                ++wanted;
+            if (wanted == musicIds.end() || *wanted != musicId)
+                continue;
+            ++taken;
+            if (taken <= kMaxCoverCandidatesRead) {
+                const char* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 2));
+                const size_t bytes = text ? strnlen(text, static_cast<size_t>(sqlite3_column_bytes(stmt, 2))) : 0;
+                out.push_back({musicId, sqlite3_column_int(stmt, 1),
+                               QString::fromUtf8(text, static_cast<int>(Utf8FieldLength(sizeof field->CoverPaths[0],
+                                                                                         text, bytes)))});
+            } else if (taken == kMaxCoverCandidatesRead + 1) {
+                surplus.push_back(sqlite3_column_int(stmt, 1));
+            }
+        }
+        if (rc != SQLITE_DONE)
+            qCritical("DB_GetAllImageInfo, Err: %s", sqlite3_errmsg(g_db));
+        else
+            rc = SQLITE_OK;
+        sqlite3_finalize(stmt);
+    }
+    for (int coverId : surplus)
+        DB_DeleteImage(coverId);
+    return rc;
 }
 
 int DB_GetImageInfo(MusicInfoRow* row)

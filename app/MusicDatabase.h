@@ -17,6 +17,8 @@
 #include <QMap>
 #include <QString>
 
+#include <vector>
+
 // Key limits of the callers' allocations.
 constexpr int kMaxMusicInfoRows = 100000;
 constexpr int kMaxCoverInfoRows = 500000;
@@ -40,6 +42,16 @@ int DB_GetMusicInfo(int musicId, MusicInfoRow* row);
 // One new row per MusicInfo row, keyed by MusicId; the caller owns them.
 // Returns the number of rows, -1 when the database is not open.
 int DB_GetAllMusicInfo(QMap<int, MusicInfoRow*>& out);
+// Every MusicInfo row as the track list shows it (see MusicInfoListRow), in
+// MusicId order; a repeated key keeps its last row, as DB_GetAllMusicInfo
+// does. Returns the number of rows read, -1 when the database is not open.
+int DB_GetAllMusicListRows(std::vector<MusicInfoListRow>& out);
+// DB_GetImageInfo for many songs in one query: the cover candidates of each
+// song of `musicIds` (ascending), in MusicId order and for each song in the
+// order DB_GetImageInfo reads them, at most five a song; a sixth row met is
+// deleted as DB_GetImageInfo deletes it. Covers of other songs are neither
+// read nor touched. 0 or the SQLite error code.
+int DB_GetAllImageInfo(const std::vector<int>& musicIds, std::vector<CoverCandidateRow>& out);
 // Fills row's cover candidates from CoverInfo (at most five; a sixth row met
 // is deleted, one per call).
 int DB_GetImageInfo(MusicInfoRow* row);

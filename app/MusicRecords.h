@@ -33,6 +33,30 @@ struct MusicInfoRow {
     QString MusicPath;
 };
 
+// One MusicInfo row as the library's track list shows it, read without the
+// fixed-width record (over 4 KB a row, most of it cover paths): what loading
+// 100,000 songs needs. Each text is cut as reading it into the record's
+// field would cut it, so a row made from either shows the same.
+struct MusicInfoListRow {
+    int32_t MusicId = 0;
+    int32_t ImageId = 0;
+    QString MusicPath;
+    QString MusicName;
+    QString TimeRecorded;
+    QString Artist;
+    QString Album;
+    QString Genre;
+    QString DateAdded;
+};
+
+// One cover candidate of a song (a CoverInfo row), its path cut as the
+// record's CoverPaths field would cut it.
+struct CoverCandidateRow {
+    int32_t MusicId = 0;
+    int32_t CoverId = 0;
+    QString ImagePath;
+};
+
 // One MusicItem row: a song's membership of a list.
 struct MusicItemLink {
     int32_t ItemId = 0;
@@ -46,6 +70,10 @@ struct MusicListRow {
     int32_t ItemCount = 0;
     QString ListName;
 };
+
+// How many of the `length` bytes of `text` a field of `size` bytes keeps: at most size - 1, cut before a UTF-8
+// continuation byte so no character is split.
+size_t Utf8FieldLength(size_t size, const char* text, size_t length);
 
 // Copies `text` into a fixed field of `size` bytes, cut on a UTF-8 character
 // boundary and always zero-terminated.

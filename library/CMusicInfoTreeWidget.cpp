@@ -14,10 +14,13 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <QSet>
+#include <QSignalBlocker>
+#include <QStringView>
 #include <QTimer>
 #include <QUrl>
 
 #include <algorithm>
+#include <vector>
 
 const char* const CMusicInfoTreeWidget::MimeType = "application/sonacap";
 
@@ -114,6 +117,65 @@ void CMusicInfoTreeWidget::RetranslateHeader()
     m_header->setText(CTreeWidgetItem::ColDate, tr("Date Added"));
     m_header->setText(CTreeWidgetItem::ColPad, QString());
     m_header->setText(CTreeWidgetItem::ColRest, QString());
+}
+
+void CMusicInfoTreeWidget::AddRowsSorted(const QList<CTreeWidgetItem*>& rows)
+{
+    QList<QTreeWidgetItem*> items;
+    items.reserve(rows.size());
+    const int column = sortColumn();
+    if (!isSortingEnabled() || column < 0 || topLevelItemCount() > 0) {
+        for (CTreeWidgetItem* row : rows)
+            items.append(row);
+        addTopLevelItems(items);
+        return;
+    }
+    // With sorting on, QTreeWidget puts each row of a batch in front of the
+    // rows added before it, then sorts them stably: one stable sort of the
+    // reversed batch gives the same order, ties included. The keys are made
+    // into one buffer for this sort (the rows make their own when the list
+    // next compares them).
+    struct Entry {
+        int at;
+        int length;
+        CTreeWidgetItem* row;
+    };
+    std::vector<Entry> order;
+    order.reserve(static_cast<size_t>(rows.size()));
+    QString keys;
+    keys.reserve(rows.size() * 20);
+    for (auto it = rows.crbegin(); it != rows.crend(); ++it) {
+        const int at = keys.size();
+        CTreeWidgetItem::AppendSortKey(keys, (*it)->text(column), column);
+        order.push_back({at, keys.size() - at, *it});
+    }
+    const QChar* pool = keys.constData();
+    auto key = [pool](const Entry& e) { return QStringView(pool + e.at, e.length); };
+    if (header()->sortIndicatorOrder() == Qt::DescendingOrder)
+        std::stable_sort(order.begin(), order.end(), [&](const Entry& a, const Entry& b) { return key(b) < key(a); });
+    else
+        std::stable_sort(order.begin(), order.end(), [&](const Entry& a, const Entry& b) { return key(a) < key(b); });
+    for (const Entry& entry : order)
+        items.append(entry.row);
+
+    // The rows go in at once with sorting off. Sorting comes back on without
+    // sorting them again (they are in order): switched on with no sort
+    // column, which sorts nothing, then given the column and order back with
+    // the header's signals held, which would sort.
+    QHeaderView* hv = header();
+    const Qt::SortOrder sortOrder = hv->sortIndicatorOrder();
+    const bool indicatorShown = hv->isSortIndicatorShown();
+    const bool clickable = hv->sectionsClickable();
+    setSortingEnabled(false);
+    addTopLevelItems(items);
+    {
+        const QSignalBlocker hold(hv);
+        hv->setSortIndicator(-1, sortOrder);
+        setSortingEnabled(true);
+        hv->setSortIndicator(column, sortOrder);
+    }
+    hv->setSortIndicatorShown(indicatorShown);
+    hv->setSectionsClickable(clickable);
 }
 
 QList<CTreeWidgetItem*> CMusicInfoTreeWidget::GetSelectedItems() const

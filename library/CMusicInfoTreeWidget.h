@@ -29,6 +29,14 @@ public:
 
     void RetranslateHeader();
 
+    // Adds rows to the list as addTopLevelItems would with sorting on, in
+    // the same order, but sorts them once by the rows' own keys and inserts
+    // them in one step. (With sorting on, QTreeWidget inserts row by row and
+    // then sorts them all through the virtual comparison: at 100,000 rows
+    // that was a third of the program's start.) A list that already has rows
+    // or does not sort takes them through addTopLevelItems.
+    void AddRowsSorted(const QList<CTreeWidgetItem*>& rows);
+
     // Selected rows without the hidden ones, in selectedItems() order.
     QList<CTreeWidgetItem*> GetSelectedItems() const;
     CTreeWidgetItem* GetCurrentVisibleItem() const;

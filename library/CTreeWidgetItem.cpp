@@ -17,37 +17,6 @@ namespace {
 constexpr int kDateLength = 16;   // "MM/dd/yyyy hh:mm"
 constexpr int kPlayedListId = 3;
 
-// Compares two texts lower-cased, code unit by code unit, without building
-// lower-cased copies (sorting 100,000 rows calls this millions of times).
-int CompareLower(const QChar* a, int na, const QChar* b, int nb)
-{
-    const int n = qMin(na, nb);
-    for (int i = 0; i < n; ++i) {
-        const ushort ca = a[i].toLower().unicode();
-        const ushort cb = b[i].toLower().unicode();
-        if (ca != cb)
-            return ca < cb ? -1 : 1;
-    }
-    return na == nb ? 0 : (na < nb ? -1 : 1);
-}
-
-// A date text "MM/dd/yyyy hh:mm" compared with its year (characters 6 to 9)
-// moved to the front, so year, month, day, hour and minute order it.
-bool DateLess(const QString& a, const QString& b)
-{
-    if (a.size() < 10 || b.size() < 10) {
-        const QString ka = a.mid(6, 4) + a.left(6) + a.mid(10);
-        const QString kb = b.mid(6, 4) + b.left(6) + b.mid(10);
-        return CompareLower(ka.constData(), ka.size(), kb.constData(), kb.size()) < 0;
-    }
-    // Year and head are four and six units long in both: compare piecewise.
-    int c = CompareLower(a.constData() + 6, 4, b.constData() + 6, 4);
-    if (c == 0)
-        c = CompareLower(a.constData(), 6, b.constData(), 6);
-    if (c == 0)
-        c = CompareLower(a.constData() + 10, a.size() - 10, b.constData() + 10, b.size() - 10);
-    return c < 0;
-}
 } // namespace
 
 CTreeWidgetItem::CTreeWidgetItem(int musicId, MusicInfoRow* row, QTreeWidget* parent)
@@ -58,11 +27,55 @@ CTreeWidgetItem::CTreeWidgetItem(int musicId, MusicInfoRow* row, QTreeWidget* pa
     setSizeHint(ColName, QSize(ScaledPixels(100), ScaledPixels(23)));
 }
 
+CTreeWidgetItem::CTreeWidgetItem(const MusicInfoListRow& row, int coverCount, const QString& coverPath,
+                                 QTreeWidget* parent)
+    : QTreeWidgetItem(parent, 0)
+    , m_musicId(row.MusicId)
+{
+    // The last text column first: the row's cell storage grows once.
+    SetDateCells(0, row.DateAdded);
+    SetCells(row.MusicName, row.TimeRecorded, row.Artist, row.Album, row.Genre, row.MusicPath, coverCount > 0,
+             coverPath);
+    setSizeHint(ColName, QSize(ScaledPixels(100), ScaledPixels(23)));
+}
+
 CTreeWidgetItem::~CTreeWidgetItem() = default;
 
 QString CTreeWidgetItem::DefaultCoverPath()
 {
     return QStringLiteral(":/prefix/res/default_artwork.png");
+}
+
+QString CTreeWidgetItem::SortKeyOf(const QString& text, int column)
+{
+    QString key;
+    AppendSortKey(key, text, column);
+    return key;
+}
+
+void CTreeWidgetItem::AppendSortKey(QString& out, const QString& text, int column)
+{
+    const int at = out.size();
+    if (column == ColDate) {
+        // "MM/dd/yyyy hh:mm" compares by year, month, day, hour and minute.
+        out.append(text.midRef(6, 4));
+        out.append(text.leftRef(6));
+        out.append(text.midRef(10));
+    } else {
+        out.append(text);
+    }
+    QChar* unit = out.data();
+    for (int i = at, n = out.size(); i < n; ++i)
+        unit[i] = unit[i].toLower();
+}
+
+const QString& CTreeWidgetItem::SortKey(int column) const
+{
+    if (m_sortKeyColumn != column) {
+        m_sortKey = SortKeyOf(text(column), column);
+        m_sortKeyColumn = column;
+    }
+    return m_sortKey;
 }
 
 bool CTreeWidgetItem::operator<(const QTreeWidgetItem& other) const
@@ -71,45 +84,56 @@ bool CTreeWidgetItem::operator<(const QTreeWidgetItem& other) const
     if (!tree)
         return false;
     const int column = tree->sortColumn();
-    const QString a = text(column);
-    const QString b = other.text(column);
-    if (column == ColDate)
-        return DateLess(a, b);
-    return CompareLower(a.constData(), a.size(), b.constData(), b.size()) < 0;
+    if (column < 0)
+        return false;   // both texts are empty
+    if (const auto* row = dynamic_cast<const CTreeWidgetItem*>(&other))
+        return SortKey(column) < row->SortKey(column);
+    return SortKey(column) < SortKeyOf(other.text(column), column);
+}
+
+void CTreeWidgetItem::setData(int column, int role, const QVariant& value)
+{
+    if (column == m_sortKeyColumn && (role == Qt::DisplayRole || role == Qt::EditRole)) {
+        m_sortKeyColumn = -1;
+        m_sortKey.clear();
+    }
+    QTreeWidgetItem::setData(column, role, value);
 }
 
 void CTreeWidgetItem::SetItemData(int listId, MusicInfoRow* row)
 {
-    std::unique_ptr<MusicInfoRow> record;
     if (row) {
-        record.reset(new MusicInfoRow(*row));
-        const RecordMusicInfo& info = record->Info;
-        QString title = RecordFieldText(info.MusicName);
-        if (title.isEmpty())
-            title = QFileInfo(record->MusicPath).baseName();
-        setText(ColName, title);
-        setText(ColTime, record->TimeRecorded);
-        const QString artist = RecordFieldText(info.Artist);
-        setText(ColArtist, artist.isEmpty() ? QObject::tr("Unknown Artist") : artist);
-        const QString album = RecordFieldText(info.Album);
-        setText(ColAlbum, album.isEmpty() ? QObject::tr("Unknown Album") : album);
-        QString genre = RecordFieldText(info.Genre);
-        const int semi = genre.indexOf(QLatin1Char(';'));
-        if (semi >= 0)
-            genre.truncate(semi);
-        setText(ColGenre, genre.isEmpty() ? QStringLiteral("Other") : genre);
-
-        m_coverPath = CoverCandidateCount(info) == 0 ? DefaultCoverPath() : ChosenCoverPath(*record);
-        m_musicPath = record->MusicPath;
-    } else {
-        if (listId != kPlayedListId)
-            return;
-        record.reset(GetMusicInfo());
-        if (!record)
-            return;
+        const RecordMusicInfo& info = row->Info;
+        SetCells(RecordFieldText(info.MusicName), row->TimeRecorded, RecordFieldText(info.Artist),
+                 RecordFieldText(info.Album), RecordFieldText(info.Genre), row->MusicPath,
+                 CoverCandidateCount(info) > 0, ChosenCoverPath(*row));
+        SetDateCells(listId, row->DateAdded);
+        return;
     }
+    if (listId != kPlayedListId)
+        return;
+    const std::unique_ptr<MusicInfoRow> record(GetMusicInfo());
+    if (record)
+        SetDateCells(listId, record->DateAdded);
+}
 
-    const QString& date = record->DateAdded;
+void CTreeWidgetItem::SetCells(const QString& title, const QString& time, const QString& artist,
+                               const QString& album, const QString& genre, const QString& musicPath,
+                               bool hasCover, const QString& coverPath)
+{
+    setText(ColName, title.isEmpty() ? QFileInfo(musicPath).baseName() : title);
+    setText(ColTime, time);
+    setText(ColArtist, artist.isEmpty() ? QObject::tr("Unknown Artist") : artist);
+    setText(ColAlbum, album.isEmpty() ? QObject::tr("Unknown Album") : album);
+    const int semi = genre.indexOf(QLatin1Char(';'));
+    const QString shownGenre = semi >= 0 ? genre.left(semi) : genre;
+    setText(ColGenre, shownGenre.isEmpty() ? QStringLiteral("Other") : shownGenre);
+    m_coverPath = hasCover ? coverPath : DefaultCoverPath();
+    m_musicPath = musicPath;
+}
+
+void CTreeWidgetItem::SetDateCells(int listId, const QString& date)
+{
     setText(ColDate, listId == kPlayedListId ? date.right(kDateLength) : date.left(kDateLength));
     if (date.size() > kDateLength)
         m_dateText = date;

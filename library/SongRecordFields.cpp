@@ -22,8 +22,12 @@ int CoverCandidateCount(const RecordMusicInfo& info)
 
 int ClampCoverIndex(const RecordMusicInfo& info, int index)
 {
-    const int count = CoverCandidateCount(info);
-    if (count == 0)
+    return ClampCoverIndex(CoverCandidateCount(info), index);
+}
+
+int ClampCoverIndex(int count, int index)
+{
+    if (count <= 0)
         return -1;
     return (index < 0 || index >= count) ? 0 : index;
 }

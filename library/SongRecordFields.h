@@ -34,6 +34,8 @@ int CoverCandidateCount(const RecordMusicInfo& info);
 // A cover index as the views use it: the index itself when it names a
 // candidate, else the first candidate (0); -1 when there is none.
 int ClampCoverIndex(const RecordMusicInfo& info, int index);
+// The same for a song with `count` candidates.
+int ClampCoverIndex(int count, int index);
 // The chosen candidate of a record (its ImageId, clamped as above).
 int ChosenCoverIndex(const MusicInfoRow& row);
 // The picture path of candidate index; empty outside the candidates.

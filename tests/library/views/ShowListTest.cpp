@@ -18,7 +18,9 @@
 #include <taglib/id3v2tag.h>
 #include <taglib/mpegfile.h>
 
+#include <algorithm>
 #include <cstring>
+#include <ostream>
 #include <memory>
 
 namespace {
@@ -102,6 +104,176 @@ TEST_F(ShowListTest, LoadRulesForTheFixedAndUserLists)
     ASSERT_EQ(links.size(), 1);
     EXPECT_EQ(links.front().ItemId, 100);
     EXPECT_EQ(page->GetItemsByMusicId({4, 99, 1}).size(), 2);
+}
+
+namespace {
+// What a track row shows and keeps, to compare two ways of making rows.
+struct RowView {
+    int musicId;
+    QStringList cells;
+    QString coverPath, musicPath, dateText;
+    bool operator==(const RowView& o) const
+    {
+        return musicId == o.musicId && cells == o.cells && coverPath == o.coverPath && musicPath == o.musicPath
+            && dateText == o.dateText;
+    }
+};
+
+std::ostream& operator<<(std::ostream& os, const RowView& r)
+{
+    return os << r.musicId << " [" << r.cells.join('|').toStdString() << "] " << r.coverPath.toStdString()
+              << " " << r.musicPath.toStdString() << " " << r.dateText.toStdString();
+}
+
+std::vector<RowView> RowsInOrder(const QTreeWidget& list)
+{
+    std::vector<RowView> rows;
+    for (int i = 0; i < list.topLevelItemCount(); ++i) {
+        auto* row = dynamic_cast<CTreeWidgetItem*>(list.topLevelItem(i));
+        if (!row)
+            continue;
+        RowView v{row->GetMusicId(), {}, row->GetCoverPath(), row->GetMusicPath(), row->GetDateText()};
+        for (int c = CTreeWidgetItem::ColName; c <= CTreeWidgetItem::ColDate; ++c)
+            v.cells << row->text(c);
+        rows.push_back(v);
+    }
+    return rows;
+}
+
+std::vector<std::pair<int, QString>> CoverRows(const QString& file)
+{
+    std::vector<std::pair<int, QString>> rows;
+    sqlite3* db = nullptr;
+    if (sqlite3_open(file.toUtf8().constData(), &db) == SQLITE_OK) {
+        sqlite3_stmt* stmt = nullptr;
+        sqlite3_prepare_v2(db, "select CoverId, ImagePath from CoverInfo order by CoverId", -1, &stmt, nullptr);
+        while (stmt && sqlite3_step(stmt) == SQLITE_ROW)
+            rows.emplace_back(sqlite3_column_int(stmt, 0),
+                              QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 1))));
+        sqlite3_finalize(stmt);
+    }
+    sqlite3_close(db);
+    return rows;
+}
+} // namespace
+
+// The page reads a lighter record, all covers in one query and sorts its rows
+// itself before inserting them; the rows, their texts, their order and what
+// the load leaves in the file must be those of reading every record whole,
+// asking each song's covers and letting the list sort.
+TEST_F(ShowListTest, LoadingMatchesReadingEachRecordWhole)
+{
+    // Equal dates in both orders of MusicId (ties), texts differing in case
+    // only, empty texts, genres with and without ';', several play dates.
+    AddSong(1, "beta", "Zed", "", "Rock;Pop", DateText(-5, "10:00"));
+    AddSong(2, "Beta", "", "Album", "", DateText(-5, "10:00"), "/music/2021-05-06 07.08.09.mp3");
+    AddSong(3, "", "zed", "album", "Jazz", DateText(-5, "10:00") + ";" + DateText(-1, "09:00"),
+            "/music/no title.mp3");
+    AddSong(4, "ALPHA", "a", "b", ";Lead", DateText(0, "23:59"));
+    AddSong(5, "Éclair", "Ärger", "über", "Pop", DateText(-400, "00:00") + ";" + DateText(-3, "12:00"));
+    AddSong(7, "alpha", "A", "B", "Pop;", DateText(-5, "10:00"));
+    AddSong(9, "gamma", "x", "y", "z", QStringLiteral("13/45/2020 99:99"));   // unreadable date
+    AddSong(11, "short date", "x", "y", "z", QStringLiteral("01/02"));
+    // Texts longer than a record's field and covers written by another tool:
+    // cut on a character boundary; seven covers of which the sixth goes; a
+    // song gone from the library whose six covers stay untouched.
+    const QByteArray longTitle = QByteArray("x") + QString(100, QChar(0xE9)).toUtf8();   // 201 bytes
+    const QByteArray longPath = "/p/" + QByteArray(600, 'c') + ".jpg";
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(Path("music.db").toUtf8().constData(), &db), SQLITE_OK);
+    sqlite3_stmt* stmt = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(db, "update MusicInfo set MusicName = ?, ImageId = 3 where MusicId = 7", -1, &stmt,
+                                 nullptr), SQLITE_OK);
+    sqlite3_bind_text(stmt, 1, longTitle.constData(), longTitle.size(), SQLITE_STATIC);
+    ASSERT_EQ(sqlite3_step(stmt), SQLITE_DONE);
+    sqlite3_finalize(stmt);
+    ASSERT_EQ(sqlite3_exec(db,
+                           "update MusicInfo set ImageId = 9 where MusicId = 2;"
+                           "insert into CoverInfo values (70, 7, '/p/seven-1.jpg');"
+                           "insert into CoverInfo values (12, 7, '/p/seven-2.jpg');"
+                           "insert into CoverInfo values (33, 7, '/p/seven-3.jpg');"
+                           "insert into CoverInfo values (4, 7, '/p/seven-4.jpg');"
+                           "insert into CoverInfo values (55, 7, '/p/seven-5.jpg');"
+                           "insert into CoverInfo values (6, 7, '/p/seven-6.jpg');"
+                           "insert into CoverInfo values (77, 7, '/p/seven-7.jpg');"
+                           "insert into CoverInfo values (20, 2, '/p/two-1.jpg');"
+                           "insert into CoverInfo values (21, 2, '');"
+                           "insert into CoverInfo values (90, 8, '/p/gone-1.jpg');"
+                           "insert into CoverInfo values (91, 8, '/p/gone-2.jpg');"
+                           "insert into CoverInfo values (92, 8, '/p/gone-3.jpg');"
+                           "insert into CoverInfo values (93, 8, '/p/gone-4.jpg');"
+                           "insert into CoverInfo values (94, 8, '/p/gone-5.jpg');"
+                           "insert into CoverInfo values (95, 8, '/p/gone-6.jpg');",
+                           nullptr, nullptr, nullptr), SQLITE_OK);
+    ASSERT_EQ(sqlite3_prepare_v2(db, "insert into CoverInfo values (40, 4, ?)", -1, &stmt, nullptr), SQLITE_OK);
+    sqlite3_bind_text(stmt, 1, longPath.constData(), longPath.size(), SQLITE_STATIC);
+    ASSERT_EQ(sqlite3_step(stmt), SQLITE_DONE);
+    sqlite3_finalize(stmt);
+    sqlite3_close(db);
+    const auto playedLongAgo = Stored(5);
+    ASSERT_TRUE(playedLongAgo);
+    const auto coversBefore = CoverRows(Path("music.db"));
+
+    // The reference: the same file read record by record, rows added to a
+    // sorting list as they come.
+    ASSERT_TRUE(QFile::copy(Path("music.db"), Path("reference.db")));
+    ASSERT_EQ(DB_OpenDatabaseFile(Path("reference.db")), 0);
+    QMap<int, MusicInfoRow*> records;
+    ASSERT_EQ(DB_GetAllMusicInfo(records), 8);
+    CMusicInfoTreeWidget reference;
+    QList<QTreeWidgetItem*> referenceRows;
+    for (MusicInfoRow* record : records) {
+        DB_GetImageInfo(record);
+        referenceRows.append(new CTreeWidgetItem(record->MusicId, record, nullptr));
+    }
+    qDeleteAll(records);
+    reference.addTopLevelItems(referenceRows);
+    reference.model()->index(0, 0);   // runs the sort the insertion left pending
+    std::vector<RowView> expected = RowsInOrder(reference);
+    ASSERT_EQ(expected.size(), 8u);
+    // Loading also cuts a play date older than two days, which the row then
+    // no longer keeps.
+    for (RowView& row : expected) {
+        if (row.musicId == 5)
+            row.dateText.clear();
+    }
+
+    ASSERT_EQ(DB_OpenDatabaseFile(Path("music.db")), 0);
+    Build();
+    auto* list = page->findChild<CMusicInfoTreeWidget*>();
+    ASSERT_TRUE(list);
+    EXPECT_EQ(RowsInOrder(*list), expected);
+    // Sorting stays on, by the date column, newest first.
+    EXPECT_TRUE(list->isSortingEnabled());
+    EXPECT_EQ(list->header()->sortIndicatorSection(), CTreeWidgetItem::ColDate);
+    EXPECT_EQ(list->header()->sortIndicatorOrder(), Qt::DescendingOrder);
+    EXPECT_TRUE(list->header()->isSortIndicatorShown());
+    // Sorted again by another column, the two lists still agree.
+    for (auto [column, order] : {std::make_pair(int(CTreeWidgetItem::ColName), Qt::AscendingOrder),
+                                 std::make_pair(int(CTreeWidgetItem::ColArtist), Qt::DescendingOrder)}) {
+        list->sortItems(column, order);
+        reference.sortItems(column, order);
+        std::vector<int> ids, referenceIds;
+        for (const RowView& row : RowsInOrder(*list))
+            ids.push_back(row.musicId);
+        for (const RowView& row : RowsInOrder(reference))
+            referenceIds.push_back(row.musicId);
+        EXPECT_EQ(ids, referenceIds) << column;
+    }
+    EXPECT_EQ(page->GetListItemCount(3), 1);   // song 3; song 5's play is too old
+
+    // The file: song 5's play date cut and the rest of its record as it was;
+    // of the covers only song 7's sixth is gone.
+    auto after = Stored(5);
+    ASSERT_TRUE(after);
+    EXPECT_EQ(after->DateAdded, playedLongAgo->DateAdded.left(16));
+    after->DateAdded = playedLongAgo->DateAdded;
+    EXPECT_EQ(std::memcmp(&after->Info, &playedLongAgo->Info, sizeof after->Info), 0);
+    auto coversExpected = coversBefore;
+    coversExpected.erase(std::remove_if(coversExpected.begin(), coversExpected.end(),
+                                        [](const std::pair<int, QString>& c) { return c.first == 6; }),
+                         coversExpected.end());
+    EXPECT_EQ(CoverRows(Path("music.db")), coversExpected);
 }
 
 TEST_F(ShowListTest, ShowListAndFilter)

@@ -140,6 +140,57 @@ TEST(TrackList, SortRules)
     EXPECT_FALSE(free1 < free2);   // no tree, no sort column
 }
 
+// The rows compare by keys made once per column; the order must stay that of
+// lower-casing both texts unit by unit at every comparison (the date column
+// with its year first), including after a cell changes and across columns.
+TEST(TrackList, SortKeysOrderLikeLowerCasingBothTexts)
+{
+    auto lowerLess = [](QString a, QString b, int column) {
+        if (column == CTreeWidgetItem::ColDate) {
+            a = a.mid(6, 4) + a.left(6) + a.mid(10);
+            b = b.mid(6, 4) + b.left(6) + b.mid(10);
+        }
+        for (int i = 0; i < qMin(a.size(), b.size()); ++i) {
+            const ushort ca = a[i].toLower().unicode(), cb = b[i].toLower().unicode();
+            if (ca != cb)
+                return ca < cb;
+        }
+        return a.size() < b.size();
+    };
+    const QStringList texts = {
+        "", "a", "A", "ab", "aB", "Ab", "b", "B", "e", QString::fromUtf8("é"), QString::fromUtf8("É"),
+        QString::fromUtf8("İ"), "i", QString::fromUtf8("ß"), QString::fromUtf8("ẞ"), QString::fromUtf8("Σ"),
+        QString::fromUtf8("ς"), QString::fromUtf8("Ω"), QString::fromUtf8("K"), "k",
+        QString::fromUtf8("😀"), QString::fromUtf8("𝐀a"), "10", "9", "12/31/2019 23:59", "01/01/2020 00:00",
+        "01/01/2020", "1/1/2020 0:00", "01/02", "13/45/2020 99:99", "01/01/2020 00:00;02/02/2021 10:00",
+        "AB/CD/EFGH xy", "ab/cd/efgh XY",
+    };
+    CMusicInfoTreeWidget list;
+    QList<CTreeWidgetItem*> rows;
+    for (int i = 0; i < texts.size(); ++i) {
+        MusicInfoRow r = MakeRow(i + 1, "x", "x", "x", "x", "01/01/2020 00:00", "/m/a.mp3");
+        rows.append(new CTreeWidgetItem(i + 1, &r, &list));
+    }
+    const int columns[] = {CTreeWidgetItem::ColName, CTreeWidgetItem::ColDate, CTreeWidgetItem::ColName};
+    for (int shift = 0; shift < 3; ++shift) {
+        // Shifted texts each round: a key kept from before would now lie.
+        for (int i = 0; i < rows.size(); ++i) {
+            rows[i]->setText(CTreeWidgetItem::ColName, texts[(i + shift) % texts.size()]);
+            rows[i]->setText(CTreeWidgetItem::ColDate, texts[(i + 2 * shift) % texts.size()]);
+        }
+        for (int column : columns) {
+            list.sortItems(column, Qt::AscendingOrder);
+            for (CTreeWidgetItem* a : rows) {
+                for (CTreeWidgetItem* b : rows) {
+                    ASSERT_EQ(*a < *b, lowerLess(a->text(column), b->text(column), column))
+                        << column << " '" << a->text(column).toStdString() << "' < '"
+                        << b->text(column).toStdString() << "' (round " << shift << ")";
+                }
+            }
+        }
+    }
+}
+
 class TrackListFixture : public ::testing::Test {
 protected:
     void SetUp() override
