@@ -799,11 +799,14 @@ int CreatePrimaryKey(const QString& table, const QString& column, int start, int
             keys.push_back(sqlite3_column_int(stmt, 0));
             rc = SQLITE_OK;
         }
-        if (rc != SQLITE_DONE) {
+        const bool failed = rc != SQLITE_DONE;
+        if (failed)
             qCritical("CreatePrimaryKey, Err: %s", sqlite3_errmsg(g_db));
-            keys.clear();  // a failed query has no rows
-        }
         sqlite3_finalize(stmt);
+        // Without the keys in use no key is known to be free; `start` may be
+        // taken already.
+        if (failed)
+            return -1;
     }
     const size_t n = keys.size();
     if (n == 0)

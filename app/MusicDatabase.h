@@ -82,7 +82,8 @@ int DB_SetImageInfo(int coverId, int musicId, const char* path);
 int DB_GetImageId(const QString& path);
 
 // The lowest free key of table.column from `start` (see the key rules), or -1
-// when the table holds `max` rows or more, or the database is not open.
+// when the table holds `max` rows or more, the database is not open or the
+// query fails (a key known to be free cannot be given then).
 int CreatePrimaryKey(const QString& table, const QString& column, int start, int max);
 // A free MusicItem.ItemId from the in-memory cache, or -1.
 int DB_CreateItemId();

@@ -250,7 +250,23 @@ TEST_F(MusicDatabase, PrimaryKeys)
     }
     EXPECT_EQ(5, CreatePrimaryKey("MusicList", "ListId", 1, kMaxMusicListRows));
     EXPECT_EQ(-1, CreatePrimaryKey("MusicList; --", "ListId", 1, 999));
-    EXPECT_EQ(1, CreatePrimaryKey("NoSuchTable", "ListId", 1, 999)) << "a failed query has no rows";
+}
+
+// A key query that fails knows nothing about the keys in use: it must not
+// answer with `start`, which a song, cover or list may already hold.
+TEST_F(MusicDatabase, PrimaryKeyOfAFailedQueryIsTheFailureCode)
+{
+    ASSERT_EQ(0, DB_SetImageInfo(1, 1, "/p.jpg"));
+    EXPECT_EQ(-1, CreatePrimaryKey("NoSuchTable", "CoverId", 1, 999));
+    EXPECT_EQ(-1, CreatePrimaryKey("CoverInfo", "NoSuchColumn", 1, 999));
+    // Another program holds the file locked for writing.
+    sqlite3* other = nullptr;
+    ASSERT_EQ(SQLITE_OK, sqlite3_open(path.toUtf8().constData(), &other));
+    ASSERT_EQ(SQLITE_OK, sqlite3_exec(other, "begin exclusive", nullptr, nullptr, nullptr));
+    EXPECT_EQ(-1, CreatePrimaryKey("CoverInfo", "CoverId", 1, kMaxCoverInfoRows));
+    sqlite3_exec(other, "rollback", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    EXPECT_EQ(2, CreatePrimaryKey("CoverInfo", "CoverId", 1, kMaxCoverInfoRows));
 }
 
 TEST_F(MusicDatabase, ItemIdsFromTheCache)
