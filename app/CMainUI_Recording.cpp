@@ -20,6 +20,7 @@
 #include "MusicDatabase.h"
 #include "PlayQueue.h"
 #include "RecordingProbes.h"
+#include "SongRecordFields.h"
 #include "SystemHelpers.h"
 #include "guidialogExpire.h"
 #include "guidialogMicrophone.h"
@@ -487,13 +488,8 @@ void CMainUI::DiscardRecordingRow(bool removeFile)
     std::unique_ptr<MusicInfoRow> record(row->GetMusicInfo());
     if (record) {
         DB_DeleteMusicinfo(record->MusicId);
-        const int count = qBound(0, static_cast<int>(record->Info.CoverCount), 5);
-        for (int i = 0; i < count; ++i) {
-            if (record->Info.CoverIds[i] != 0)
-                DB_DeleteImage(record->Info.CoverIds[i]);
-            const QString cover = FieldText(record->Info.CoverPaths[i], sizeof record->Info.CoverPaths[i]);
-            CShowListWidget::DeleteCoverFileIfUnused(cover);
-        }
+        // As a song deleted from the library loses its covers.
+        DeleteCandidateCovers(record->Info);
         if (removeFile && !record->MusicPath.isEmpty())
             QFile::remove(record->MusicPath);
     } else {

@@ -12,6 +12,7 @@
 #include "LibraryServices.h"
 #include "MusicDatabase.h"
 #include "PlayQueue.h"
+#include "SystemHelpers.h"
 
 #include <QCloseEvent>
 #include <QDialogButtonBox>
@@ -22,6 +23,7 @@
 #include <QtEndian>
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <memory>
 
 namespace {
@@ -328,6 +330,23 @@ TEST_F(MainUITest, QuittingWhileASongIsRecordedLeavesNoFileAndNoRow)
     ASSERT_TRUE(WaitFor([&] { return w.LibraryPage()->NewRecordItem != nullptr; }));
     const int musicId = w.LibraryPage()->NewRecordItem->GetMusicId();
     ASSERT_EQ(w.ControlBar()->GetRecordState(), IRecordStateSource::RecordingSong);
+    // Recognised already, with a cover in the pictures folder.
+    QString pictures;
+    ASSERT_EQ(GetSpecialFolderPath(pictures, kFolderPictures), 0);
+    QDir().mkpath(pictures);
+    const QString cover = pictures + "/open-cover.jpg";
+    {
+        QFile file(cover);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("not really a picture");
+    }
+    RecordMusicInfo info;
+    std::memset(&info, 0, sizeof info);
+    CopyUtf8Field(info.MusicName, sizeof info.MusicName, QByteArray("Open"));
+    info.CoverCount = 1;
+    CopyUtf8Field(info.CoverPaths[0], sizeof info.CoverPaths[0], cover.toUtf8());
+    w.LibraryPage()->SetNewRecordMusicInfo(&info);
+    ASSERT_EQ(DB_GetImageId(cover), 1);
 
     w.answers = {QDialogButtonBox::Cancel};
     EXPECT_FALSE(w.close());
@@ -342,6 +361,8 @@ TEST_F(MainUITest, QuittingWhileASongIsRecordedLeavesNoFileAndNoRow)
     MusicInfoRow row;
     EXPECT_EQ(DB_GetMusicInfo(musicId, &row), 0);
     EXPECT_EQ(MusicRowCount(), 0);
+    EXPECT_EQ(DB_GetImageId(cover), 0);   // neither its cover row
+    EXPECT_FALSE(QFile::exists(cover));   // nor its picture stays
 }
 
 } // namespace
