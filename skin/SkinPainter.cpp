@@ -357,12 +357,15 @@ bool Generator::Overlay(const QString& path, QSize size, const QString& kind) {
     g.setColorAt(0.35, Alpha(QColor("#000000"), 0.35));
     g.setColorAt(1, Alpha(QColor("#000000"), 0.6));
     p.fillRect(r, g);
-  } else if (kind == "vline") {
+  } else if (kind == "sidepanel") {
+    // Backdrop of the library's list panel, stretched over the whole panel
+    // (and drawn at half opacity): a slightly darker face with a hairline
+    // along its right edge where the track list begins.
     QLinearGradient g(r.topLeft(), r.bottomLeft());
-    g.setColorAt(0, Alpha(QColor("#FFFFFF"), 0.0));
-    g.setColorAt(0.5, Alpha(QColor("#FFFFFF"), 0.45));
-    g.setColorAt(1, Alpha(QColor("#FFFFFF"), 0.0));
-    p.fillRect(QRectF(r.center().x() - 0.5, r.top(), 1, r.height()), g);
+    g.setColorAt(0, Alpha(QColor("#000000"), 0.30));
+    g.setColorAt(1, Alpha(QColor("#000000"), 0.45));
+    p.fillRect(r, g);
+    p.fillRect(QRectF(r.right() - 1, r.top(), 1, r.height()), Alpha(QColor("#FFFFFF"), 0.30));
   } else if (kind == "searchbg") {
     p.setBrush(Alpha(QColor("#000000"), 0.45));
     p.drawRect(r);

@@ -1,11 +1,13 @@
 #include "CReadyWidget.h"
 
+#include "CAppSettings.h"
 #include "InterfaceScale.h"
 #include "SkinButtonStyle.h"
 
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPainter>
 #include <QResizeEvent>
 #include <QToolButton>
 
@@ -73,4 +75,20 @@ void CReadyWidget::resizeEvent(QResizeEvent* event) {
   const QSize size = event->size();
   m_content->setGeometry(int(size.width() * 0.41), int(size.height() * 0.39), ScaledPixels(450),
                          ScaledPixels(290));
+}
+
+void CReadyWidget::paintEvent(QPaintEvent* event) {
+  QFrame::paintEvent(event);
+  QPainter painter(this);
+  painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
+  const QPixmap back(QStringLiteral(":/prefix/res/main background/recording_mbg_%1.png")
+                         .arg(CAppSettings::GetInstance()->GetSkin()));
+  if (!back.isNull()) painter.drawPixmap(rect(), back);
+  const QPixmap band(QStringLiteral(":/prefix/res/main background/recording_lbg_h.png"));
+  if (!band.isNull()) {
+    QRect lower = rect();
+    lower.setTop(lower.bottom() - ScaledPixels(200) - 1);
+    painter.setOpacity(0.5);
+    painter.drawPixmap(lower, band);
+  }
 }

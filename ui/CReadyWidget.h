@@ -27,6 +27,9 @@ public:
 
 protected:
   void resizeEvent(QResizeEvent* event) override;
+  // The skin's page background, as the recording page has it, so the window
+  // does not change its face when the first recording starts.
+  void paintEvent(QPaintEvent* event) override;
 
 private:
   QWidget* m_content = nullptr;

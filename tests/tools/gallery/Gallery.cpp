@@ -128,12 +128,8 @@ void RenderSet(const QString& out, const QString& prefix, int skin) {
     frame.AddToolBar(tool);
     auto* stack = new QStackedWidget;
     stack->setObjectName("centerWidget");
-    auto* page = new SkinPage(skin, false, stack);
-    auto* ready = new CReadyWidget(nullptr, page);
-    auto* pageLayout = new QVBoxLayout(page);
-    pageLayout->setContentsMargins(0, 0, 0, 0);
-    pageLayout->addWidget(ready);
-    stack->addWidget(page);
+    // The start page paints the skin's page background itself.
+    stack->addWidget(new CReadyWidget(nullptr, stack));
     frame.SetCentralWidget(stack);
     frame.SetStatusBar(new CStatusBar(nullptr, &frame));
     frame.resize(ScaledPixels(924), ScaledPixels(610));
