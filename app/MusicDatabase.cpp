@@ -379,9 +379,13 @@ int DB_GetAllMusicListRows(std::vector<MusicInfoListRow>& out)
         QMutexLocker guard(&g_dbLock);
         if (!g_db)
             return -1;
-        const QByteArray sql = QByteArray("SELECT ") + kMusicInfoColumns + " FROM MusicInfo";
+        // The columns of kMusicInfoColumns up to ImageId: the tag texts after
+        // it are not shown in the list.
         sqlite3_stmt* stmt = nullptr;
-        int rc = sqlite3_prepare_v2(g_db, sql.constData(), -1, &stmt, nullptr);
+        int rc = sqlite3_prepare_v2(g_db,
+                                    "SELECT MusicId, MusicPath, MusicName, TimeRecorded, Artist, Album, Genre, "
+                                    "DateAdded, ImageId FROM MusicInfo",
+                                    -1, &stmt, nullptr);
         while (rc == SQLITE_OK && (rc = sqlite3_step(stmt)) == SQLITE_ROW) {
             rows.emplace_back();
             MusicInfoListRow& row = rows.back();
