@@ -348,7 +348,11 @@ void CPreferencesDialog::BuildFormatPage()
     grid->addWidget(m_sampleRateBox, 2, 1);
 
     auto* layout = new QVBoxLayout(m_formatPage);
-    layout->setContentsMargins(0, 0, ScaledPixels(100), 0);
+    // Only the right margin is the page's own; the others stay the style's,
+    // which keeps the format row off the page tool bar.
+    QMargins margins = layout->contentsMargins();
+    margins.setRight(ScaledPixels(100));
+    layout->setContentsMargins(margins);
     auto* formatRow = new QHBoxLayout;
     formatRow->addWidget(m_formatLabel, 1);
     formatRow->addWidget(m_formatBox, 1);

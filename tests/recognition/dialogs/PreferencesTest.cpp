@@ -8,6 +8,7 @@
 #include "Sonacap.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -115,6 +116,23 @@ TEST(PreferencesTest, NavigationKeepsExactlyOnePageCheckedAndStoresTheLastPage)
     CPreferencesDialog bad(nullptr, nullptr, nullptr, nullptr, 17);
     EXPECT_EQ(bad.Stack()->currentIndex(), 0);
     EXPECT_EQ(CheckedPages(bad), QList<int>{0});
+}
+
+// The page stack has no top margin of its own, so a page whose layout has
+// none either puts its first row right against the page tool bar.
+TEST(PreferencesTest, FirstRowsKeepTheirDistanceFromTheToolBar)
+{
+    StoreDefaults();
+    CPreferencesDialog dialog(nullptr, nullptr, nullptr, nullptr, CPreferencesDialog::kPageGeneral);
+    dialog.show();
+    QApplication::processEvents();
+    const int generalTop = dialog.FolderBox()->mapTo(dialog.Stack(), QPoint()).y();
+    dialog.PageActions().at(CPreferencesDialog::kPageFormat)->trigger();
+    QApplication::processEvents();
+    const int formatTop = dialog.FormatBox()->mapTo(dialog.Stack(), QPoint()).y();
+    EXPECT_GT(generalTop, 0);
+    EXPECT_GT(formatTop, 0);
+    dialog.reject();
 }
 
 TEST(PreferencesTest, CancelStoresNothingOfThePages)
