@@ -81,6 +81,15 @@ CMusicInfoTreeWidget::CMusicInfoTreeWidget(QWidget* parent)
     RetranslateHeader();
 
     QHeaderView* hv = header();
+    // The last column is an empty filler that the header stretches over what
+    // the other columns leave. Qt never shrinks a stretched last section
+    // below the size it had when stretching began (the default section size,
+    // about 100 pixels), which at the default window width pushes the list
+    // past its viewport and brings up the horizontal scroll bar for nothing;
+    // starting the filler at one pixel lets it shrink to the space left.
+    hv->setStretchLastSection(false);
+    setColumnWidth(CTreeWidgetItem::ColumnCount - 1, 1);
+    hv->setStretchLastSection(true);
     hv->setSortIndicator(CTreeWidgetItem::ColDate, Qt::DescendingOrder);
     hv->setSortIndicatorShown(true);
     hv->setSectionsMovable(false);

@@ -1,5 +1,6 @@
 #include "CMusicInfoTreeWidget.h"
 #include "CTreeWidgetItem.h"
+#include "InterfaceScale.h"
 #include "MusicDatabase.h"
 #include "ViewsTestSupport.h"
 
@@ -7,6 +8,7 @@
 #include <QHeaderView>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QScrollBar>
 #include <QUrl>
 
 #include <cstring>
@@ -271,6 +273,31 @@ TEST_F(TrackListFixture, BorderPressOnlySignals)
     Send(list.viewport(), QEvent::MouseButtonPress, p, Qt::LeftButton);
     EXPECT_EQ(borders, 1);
     EXPECT_TRUE(list.selectedItems().isEmpty());
+}
+
+// The empty last column fills what the others leave and shrinks with it, so
+// a list as wide as its columns (the default window at any scale is a few
+// pixels wider) needs no horizontal scroll bar.
+TEST(TrackList, FillerColumnNeverWidensTheList)
+{
+    for (double scale : {1.0, 1.5}) {
+        SetInterfaceScale(scale);
+        CMusicInfoTreeWidget list;
+        list.show();
+        QApplication::processEvents();
+        int columns = 0;
+        for (int c = 0; c + 1 < CTreeWidgetItem::ColumnCount; ++c)
+            columns += list.columnWidth(c);
+        for (int spare : {1, 11, 300}) {
+            SCOPED_TRACE(QString("scale %1, spare %2").arg(scale).arg(spare).toStdString());
+            list.resize(columns + spare + list.width() - list.viewport()->width(), 300);
+            QApplication::processEvents();
+            ASSERT_EQ(list.viewport()->width(), columns + spare);
+            EXPECT_EQ(list.header()->length(), list.viewport()->width());
+            EXPECT_EQ(list.horizontalScrollBar()->maximum(), 0);
+        }
+    }
+    SetInterfaceScale(1.0);
 }
 
 TEST(TrackList, DragPictureBadge)
