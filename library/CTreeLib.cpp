@@ -113,6 +113,9 @@ CAcDopTreeWidget::CAcDopTreeWidget(QWidget* parent)
     const int widths[5] = {1, 20, 30, 122, 30};
     for (int c = 0; c < 5; ++c)
         setColumnWidth(c, ScaledPixels(widths[c]));
+    // The entries' icons are scaled with the interface; the view would still
+    // draw them at the style's 16 pixels.
+    setIconSize(QSize(ScaledPixels(16), ScaledPixels(16)));
 }
 
 void CAcDopTreeWidget::ClearMark()

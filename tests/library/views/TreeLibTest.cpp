@@ -1,6 +1,7 @@
 #include "CListTreeItem.h"
 #include "CMusicInfoTreeWidget.h"
 #include "CTreeLib.h"
+#include "InterfaceScale.h"
 #include "LibraryServices.h"
 #include "MusicDatabase.h"
 #include "ViewsTestSupport.h"
@@ -10,6 +11,7 @@
 #include <QDragMoveEvent>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QResource>
 #include <QAction>
 #include <QSignalSpy>
 #include <QTimer>
@@ -84,6 +86,28 @@ TEST_F(TreeLibTest, FreshDatabaseLayout)
     lib->resize(100, 400);   // narrower than 205 keeps the content 205 wide
     QApplication::processEvents();
     EXPECT_EQ(lib->ContentFrame()->width(), 205);
+}
+
+// The list icons are scaled with the interface; the trees must draw them at
+// that size, not at the style's 16 pixels.
+TEST(ListTree, IconsGrowWithTheInterfaceScale)
+{
+    // The list icons come from the built skin.
+    ASSERT_TRUE(QResource::registerResource(QString(SONACAP_TEST_OUTPUT_DIR) + "/skin.rcc"));
+    for (double scale : {1.0, 1.5, 2.0}) {
+        SCOPED_TRACE(scale);
+        SetInterfaceScale(scale);
+        CAcDopTreeWidget tree(nullptr);
+        for (int listId : {1, 2, 3, 4}) {
+            auto* entry = new CListTreeItem(MusicListRow{listId, 0, QStringLiteral("x")}, &tree);
+            const QList<QSize> sizes = entry->icon(CListTreeItem::ColIcon).availableSizes();
+            ASSERT_FALSE(sizes.isEmpty()) << listId;
+            EXPECT_EQ(sizes.first(), tree.iconSize()) << listId;
+        }
+        EXPECT_EQ(tree.iconSize().width(), int(16 * scale));
+    }
+    SetInterfaceScale(1.0);
+    QResource::unregisterResource(QString(SONACAP_TEST_OUTPUT_DIR) + "/skin.rcc");
 }
 
 TEST_F(TreeLibTest, CountsOfEveryLengthShowWhole)
