@@ -21,6 +21,7 @@
 #include "Sonacap.h"
 
 #include <QApplication>
+#include <QDate>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
@@ -74,11 +75,11 @@ const Song kSongs[] = {
     {"Northern Lights", "Aurora Fields", "Polar Nights", "Ambient", "04:12", "03/14/2024 20:31", 0xFF3DA5F4, 0xFF1D2455},
     {"Paper Boats", "The Harbour Kids", "Low Tide", "Indie", "03:27", "03/14/2024 20:36", 0xFFF0884A, 0xFF3A1C4A},
     {"Midnight Drive", "Neon Avenue", "Chrome City", "Synthwave", "05:03", "03/14/2024 20:42", 0xFF7A6CFF, 0xFF0D1127},
-    {"Green Valley", "Fern & Field", "Seasons", "Folk", "02:58", "03/15/2024 09:05", 0xFF6CC46A, 0xFF0A1C15},
-    {"", "", "", "", "01:44", "03/15/2024 09:09", 0, 0},
-    {"Slow Motion", "Velvet Static", "", "Electronic", "06:21", "03/15/2024 09:16", 0xFFEF4B4B, 0xFF2B2F38},
-    {"Über den Wolken", "Die Reisenden", "Fernweh", "Pop", "03:49", "03/15/2024 09:21", 0xFF1FB6C9, 0xFF071726},
-    {"Echoes", "Unknown", "", "", "04:40", "03/15/2024 09:26", 0, 0},
+    {"Green Valley", "Fern & Field", "Seasons", "Folk", "02:58", "today 09:05", 0xFF6CC46A, 0xFF0A1C15},
+    {"", "", "", "", "01:44", "today 09:09", 0, 0},
+    {"Slow Motion", "Velvet Static", "", "Electronic", "06:21", "today 09:16", 0xFFEF4B4B, 0xFF2B2F38},
+    {"Über den Wolken", "Die Reisenden", "Fernweh", "Pop", "03:49", "today 09:21", 0xFF1FB6C9, 0xFF071726},
+    {"Echoes", "Unknown", "", "", "04:40", "today 09:26", 0, 0},
 };
 
 // A cover picture: a diagonal gradient with a large initial.
@@ -101,8 +102,10 @@ QString WriteCover(const QString& folder, int index, const Song& song) {
   return path;
 }
 
-// Writes the songs into lists 1 (All Recordings) and 2 (New Recordings), the
-// first three also into a play list of the user's.
+// Writes the songs into the library, the first three also into a play list
+// of the user's. "All Recordings" holds every song and "New Recordings" the
+// songs added today, by their dates alone, so the songs dated "today" are
+// given today's date.
 void FillLibrary(const QString& folder) {
   DB_OpenDatabase();
   DB_SetMusicList(5, QStringLiteral("Road Trip"));
@@ -117,6 +120,8 @@ void FillLibrary(const QString& folder) {
     CopyUtf8Field(row.Info.Genre, sizeof row.Info.Genre, QByteArray(song.genre));
     row.TimeRecorded = QString::fromLatin1(song.length);
     row.DateAdded = QString::fromLatin1(song.date);
+    if (row.DateAdded.startsWith(QLatin1String("today ")))
+      row.DateAdded.replace(0, 5, QDate::currentDate().toString(QStringLiteral("MM/dd/yyyy")));
     row.MusicPath = folder + QStringLiteral("/Recording %1.mp3").arg(musicId);
     QFile file(row.MusicPath);
     if (file.open(QIODevice::WriteOnly)) file.close();
@@ -126,8 +131,6 @@ void FillLibrary(const QString& folder) {
       DB_SetImageInfo(CreatePrimaryKey(QStringLiteral("CoverInfo"), QStringLiteral("CoverId"), 1, kMaxCoverInfoRows),
                       musicId, cover.constData());
     }
-    DB_SetMusicItem(DB_CreateItemId(), 1, musicId);
-    DB_SetMusicItem(DB_CreateItemId(), 2, musicId);
     if (musicId <= 3) DB_SetMusicItem(DB_CreateItemId(), 5, musicId);
     ++musicId;
   }
