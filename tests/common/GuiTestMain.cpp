@@ -1,5 +1,8 @@
-// gtest entry for the dialog tests: a throw-away user home (the settings store
-// and the dialogs write their ini file there), then a QApplication.
+// gtest entry shared by the widget tests: a throw-away user home (the settings
+// store and the dialogs write their ini file there), then a QApplication for
+// the whole run.
+//
+// This folder has no CMakeLists.txt of its own; a test lists this file by path.
 #include <QApplication>
 #include <QDir>
 #include <QTemporaryDir>
