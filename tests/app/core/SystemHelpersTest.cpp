@@ -1,16 +1,11 @@
 #include "CCreateFactoryThread.h"
 #include "SystemHelpers.h"
 
+#include "../../common/PrivateBusMock.h"
 #include "../TestUserHome.h"
 
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
-#include <QDBusMessage>
 #include <QFileInfo>
-#include <QProcess>
-#include <QStandardPaths>
-#include <QTemporaryDir>
-#include <QThread>
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -158,66 +153,11 @@ TEST(SystemHelpers, ShutdownGoesThroughTheHook)
 }
 
 // logind's PowerOff reaches a mock logind on a private bus, never the real one.
-class LogindMock : public ::testing::Test {
+class LogindMock : public PrivateBusMock {
 protected:
-    void SetUp() override
-    {
-        if (QStandardPaths::findExecutable("dbus-daemon").isEmpty())
-            GTEST_SKIP() << "dbus-daemon is not installed";
-        QProcess probe;
-        probe.start("/usr/bin/python3", {"-c", "import dbusmock"});
-        if (!probe.waitForFinished(30000) || probe.exitCode() != 0)
-            GTEST_SKIP() << "python3-dbusmock is not installed";
+    LogindMock() : PrivateBusMock("logind-mock-test") {}
 
-        daemon.start("dbus-daemon", {"--session", "--nofork", "--print-address=1"});
-        ASSERT_TRUE(daemon.waitForStarted(10000));
-        while (!daemon.canReadLine() && daemon.waitForReadyRead(10000)) {
-        }
-        address = QString::fromUtf8(daemon.readLine()).trimmed();
-        ASSERT_FALSE(address.isEmpty());
-        bus.reset(new QDBusConnection(QDBusConnection::connectToBus(address, "logind-mock-test")));
-        ASSERT_TRUE(bus->isConnected());
-    }
-
-    void TearDown() override
-    {
-        bus.reset();
-        QDBusConnection::disconnectFromBus("logind-mock-test");
-        for (QProcess* p : {&mock, &daemon}) {
-            if (p->state() != QProcess::NotRunning) {
-                p->terminate();
-                if (!p->waitForFinished(5000))
-                    p->kill();
-                p->waitForFinished(5000);
-            }
-        }
-    }
-
-    bool StartMock()
-    {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        // Our private bus as the mock's session bus; --session keeps the
-        // template off the real system bus.
-        env.insert("DBUS_SESSION_BUS_ADDRESS", address);
-        env.remove("DBUS_SYSTEM_BUS_ADDRESS");
-        mock.setProcessEnvironment(env);
-        mock.start("/usr/bin/python3",
-                   {"-m", "dbusmock", "--session", "--template", "logind", "--logfile", logDir.filePath("calls.log")});
-        if (!mock.waitForStarted(10000))
-            return false;
-        for (int i = 0; i < 300; ++i) {
-            if (bus->interface()->isServiceRegistered("org.freedesktop.login1"))
-                return true;
-            QThread::msleep(100);
-        }
-        return false;
-    }
-
-    QProcess daemon;
-    QProcess mock;
-    QString address;
-    QTemporaryDir logDir;
-    std::unique_ptr<QDBusConnection> bus;
+    bool StartMock() { return StartDBusMock({"--template", "logind"}, "org.freedesktop.login1"); }
 };
 
 TEST_F(LogindMock, PowerOffReachesLogind)
