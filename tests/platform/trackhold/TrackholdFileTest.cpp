@@ -12,23 +12,7 @@
 
 namespace {
 
-class TrackholdFileTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        char tmpl[] = "/tmp/trackhold-file-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir = tmpl;
-        WM_Create("trackhold-test");
-    }
-    void TearDown() override
-    {
-        WM_Destroy();
-        std::string cmd = "rm -rf '" + dir + "'";
-        (void)std::system(cmd.c_str());
-    }
-    std::string dir;
-};
+using TrackholdFileTest = trackhold_test::TrackholdSession<::testing::Test>;
 
 TEST_F(TrackholdFileTest, DurationOfGeneratedFiles)
 {

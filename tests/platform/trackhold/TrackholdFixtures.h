@@ -1,10 +1,16 @@
 // Generated audio files for the playback library's tests.
 #pragma once
 
+#include "trackhold.h"
+
+#include <gtest/gtest.h>
 #include <sndfile.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <filesystem>
 #include <string>
+#include <system_error>
 #include <vector>
 
 namespace trackhold_test {
@@ -31,5 +37,26 @@ inline bool WriteTone(const std::string& path, int format, int rate, double seco
     sf_close(sf);
     return ok;
 }
+
+// A fresh temporary folder and an open playback library for every test;
+// Base is ::testing::Test or a parameterised test.
+template <class Base>
+class TrackholdSession : public Base {
+protected:
+    void SetUp() override
+    {
+        char tmpl[] = "/tmp/trackhold-test-XXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        dir = tmpl;
+        WM_Create("trackhold-test");
+    }
+    void TearDown() override
+    {
+        WM_Destroy();
+        std::error_code ignored;
+        std::filesystem::remove_all(dir, ignored);
+    }
+    std::string dir;
+};
 
 }  // namespace trackhold_test

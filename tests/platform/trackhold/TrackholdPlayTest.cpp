@@ -60,23 +60,13 @@ bool HasEnd(const std::vector<Report>& r)
     return false;
 }
 
-class TrackholdPlayTest : public ::testing::TestWithParam<int> {
+class TrackholdPlayTest : public trackhold_test::TrackholdSession<::testing::TestWithParam<int>> {
 protected:
     void SetUp() override
     {
         ASSERT_NE(std::getenv("PULSE_SERVER"), nullptr) << "needs the private sound server";
-        char tmpl[] = "/tmp/trackhold-play-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir = tmpl;
-        WM_Create("trackhold-test");
+        TrackholdSession::SetUp();
     }
-    void TearDown() override
-    {
-        WM_Destroy();
-        std::string cmd = "rm -rf '" + dir + "'";
-        (void)std::system(cmd.c_str());
-    }
-    std::string dir;
 };
 
 TEST_P(TrackholdPlayTest, PlaysToTheEndWithProgressAndOneEnd)
