@@ -120,6 +120,36 @@ int BindBytes(sqlite3_stmt* stmt, int index, const QByteArray& bytes)
     return sqlite3_bind_text(stmt, index, bytes.constData(), bytes.size(), SQLITE_STATIC);
 }
 
+// The UTF-8 texts of a song row, kept alive while its statement runs (the
+// binds below do not copy them).
+struct MusicRowText {
+    explicit MusicRowText(const MusicInfoRow& row)
+        : path(row.MusicPath.toUtf8()), timeRecorded(row.TimeRecorded.toUtf8()), dateAdded(row.DateAdded.toUtf8())
+    {
+    }
+    QByteArray path;
+    QByteArray timeRecorded;
+    QByteArray dateAdded;
+};
+
+// Binds a song's eleven columns from MusicPath to Year, in table order, from
+// parameter `first` on; insert and update list them alike.
+void BindMusicColumns(sqlite3_stmt* stmt, int first, const MusicInfoRow& row, const MusicRowText& text)
+{
+    const RecordMusicInfo& info = row.Info;
+    BindBytes(stmt, first, text.path);
+    BindField(stmt, first + 1, info.MusicName, sizeof(info.MusicName));
+    BindBytes(stmt, first + 2, text.timeRecorded);
+    BindField(stmt, first + 3, info.Artist, sizeof(info.Artist));
+    BindField(stmt, first + 4, info.Album, sizeof(info.Album));
+    BindField(stmt, first + 5, info.Genre, sizeof(info.Genre));
+    BindBytes(stmt, first + 6, text.dateAdded);
+    sqlite3_bind_int(stmt, first + 7, row.ImageId);
+    BindField(stmt, first + 8, info.AlbumTUI, sizeof(info.AlbumTUI));
+    BindField(stmt, first + 9, info.AlbumMusicList, sizeof(info.AlbumMusicList));
+    sqlite3_bind_text(stmt, first + 10, info.Year, sizeof(info.Year), SQLITE_STATIC);
+}
+
 // Runs a statement without rows; logs `message` with the error text on failure.
 int ExecLocked(const QByteArray& sql, const char* message, bool critical = true)
 {
@@ -672,26 +702,13 @@ int DB_SetMusicInfo(const MusicInfoRow* row)
 {
     if (!row)
         return SQLITE_MISUSE;
-    const QByteArray path = row->MusicPath.toUtf8();
-    const QByteArray timeRecorded = row->TimeRecorded.toUtf8();
-    const QByteArray dateAdded = row->DateAdded.toUtf8();
-    const RecordMusicInfo& info = row->Info;
+    const MusicRowText text(*row);
     return RunPrepared(
         "INSERT INTO MusicInfo (MusicId, MusicPath, MusicName ,TimeRecorded ,Artist ,Album,Genre, DateAdded, ImageId, "
         "AlbumTUI, AlbumMusicList, Year) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
         "DB_SetMusicInfo failed, ErrCode: %d", [&](sqlite3_stmt* stmt) {
             sqlite3_bind_int(stmt, 1, row->MusicId);
-            BindBytes(stmt, 2, path);
-            BindField(stmt, 3, info.MusicName, sizeof(info.MusicName));
-            BindBytes(stmt, 4, timeRecorded);
-            BindField(stmt, 5, info.Artist, sizeof(info.Artist));
-            BindField(stmt, 6, info.Album, sizeof(info.Album));
-            BindField(stmt, 7, info.Genre, sizeof(info.Genre));
-            BindBytes(stmt, 8, dateAdded);
-            sqlite3_bind_int(stmt, 9, row->ImageId);
-            BindField(stmt, 10, info.AlbumTUI, sizeof(info.AlbumTUI));
-            BindField(stmt, 11, info.AlbumMusicList, sizeof(info.AlbumMusicList));
-            sqlite3_bind_text(stmt, 12, info.Year, sizeof(info.Year), SQLITE_STATIC);
+            BindMusicColumns(stmt, 2, *row, text);
         });
 }
 
@@ -699,25 +716,12 @@ int DB_UpdateMusicInfo(const MusicInfoRow* row, int /*unused*/)
 {
     if (!row)
         return SQLITE_MISUSE;
-    const QByteArray path = row->MusicPath.toUtf8();
-    const QByteArray timeRecorded = row->TimeRecorded.toUtf8();
-    const QByteArray dateAdded = row->DateAdded.toUtf8();
-    const RecordMusicInfo& info = row->Info;
+    const MusicRowText text(*row);
     return RunPrepared(
         "update MusicInfo set MusicPath = ?, MusicName = ?, TimeRecorded = ?, Artist = ?, Album = ?, Genre = "
         "?,DateAdded = ?, ImageId = ?, AlbumTUI = ?, AlbumMusicList = ?, Year = ? WHERE MusicId = ?",
         "DB_UpdateMusicInfo failed, ErrCode: %d", [&](sqlite3_stmt* stmt) {
-            BindBytes(stmt, 1, path);
-            BindField(stmt, 2, info.MusicName, sizeof(info.MusicName));
-            BindBytes(stmt, 3, timeRecorded);
-            BindField(stmt, 4, info.Artist, sizeof(info.Artist));
-            BindField(stmt, 5, info.Album, sizeof(info.Album));
-            BindField(stmt, 6, info.Genre, sizeof(info.Genre));
-            BindBytes(stmt, 7, dateAdded);
-            sqlite3_bind_int(stmt, 8, row->ImageId);
-            BindField(stmt, 9, info.AlbumTUI, sizeof(info.AlbumTUI));
-            BindField(stmt, 10, info.AlbumMusicList, sizeof(info.AlbumMusicList));
-            sqlite3_bind_text(stmt, 11, info.Year, sizeof(info.Year), SQLITE_STATIC);
+            BindMusicColumns(stmt, 1, *row, text);
             sqlite3_bind_int(stmt, 12, row->MusicId);
         });
 }
