@@ -182,38 +182,42 @@ void CAppSettings::WriteValue(const char* key, const QVariant& value)
     settings->setValue(QLatin1String(key), value);
 }
 
-#define SC_INT_GETTER(Name, field)    \
-    int CAppSettings::Get##Name()     \
+// Every field is read and written under `lock`; a setter also writes the ini.
+#define SC_GETTER(Type, Name, field)  \
+    Type CAppSettings::Get##Name()    \
     {                                 \
         QMutexLocker guard(&lock);    \
         return field;                 \
     }
 
-#define SC_INT_SETTER(Name, field, key)      \
-    void CAppSettings::Set##Name(int value)  \
-    {                                        \
-        QMutexLocker guard(&lock);           \
-        field = value;                       \
-        WriteValue(key, value);              \
+#define SC_INT_GETTER(Name, field) SC_GETTER(int, Name, field)
+
+#define SC_SETTER(Name, Param, field, key)     \
+    void CAppSettings::Set##Name(Param value)  \
+    {                                          \
+        QMutexLocker guard(&lock);             \
+        field = value;                         \
+        WriteValue(key, value);                \
     }
 
-#define SC_TEXT_GETTER(Name, field)      \
-    QString CAppSettings::Get##Name()    \
-    {                                    \
-        QMutexLocker guard(&lock);       \
-        return field;                    \
-    }
+#define SC_INT_SETTER(Name, field, key) SC_SETTER(Name, int, field, key)
 
-#define SC_TEXT_SETTER(Name, field, key)                 \
-    void CAppSettings::Set##Name(const QString& value)   \
-    {                                                    \
-        QMutexLocker guard(&lock);                       \
-        field = value;                                   \
-        WriteValue(key, value);                          \
+#define SC_TEXT_GETTER(Name, field) SC_GETTER(QString, Name, field)
+
+#define SC_TEXT_SETTER(Name, field, key) SC_SETTER(Name, const QString&, field, key)
+
+// The times are read through an out parameter; a null one is ignored.
+#define SC_TIME_GETTER(Name, field)              \
+    void CAppSettings::Get##Name(QTime* out)     \
+    {                                            \
+        QMutexLocker guard(&lock);               \
+        if (out)                                 \
+            *out = field;                        \
     }
 
 #define SC_INT_SETTING(Name, field, key) SC_INT_GETTER(Name, field) SC_INT_SETTER(Name, field, key)
 #define SC_TEXT_SETTING(Name, field, key) SC_TEXT_GETTER(Name, field) SC_TEXT_SETTER(Name, field, key)
+#define SC_TIME_SETTING(Name, field, key) SC_TIME_GETTER(Name, field) SC_SETTER(Name, const QTime&, field, key)
 
 SC_INT_SETTING(PreferenceIndex, preferenceIndex, "Preference_Index")
 SC_INT_SETTING(RecordMode, recordMode, "Record_Mode")
@@ -250,46 +254,10 @@ QString CAppSettings::GetLogPath()
     return logPath;
 }
 
-QStringList CAppSettings::GetOutputPath()
-{
-    QMutexLocker guard(&lock);
-    return outputPath;
-}
-
-void CAppSettings::SetOutputPath(const QStringList& value)
-{
-    QMutexLocker guard(&lock);
-    outputPath = value;
-    WriteValue("Output_Path", value);
-}
-
-void CAppSettings::GetTaskStart(QTime* out)
-{
-    QMutexLocker guard(&lock);
-    if (out)
-        *out = taskStart;
-}
-
-void CAppSettings::SetTaskStart(const QTime& value)
-{
-    QMutexLocker guard(&lock);
-    taskStart = value;
-    WriteValue("Task_Start", value);
-}
-
-void CAppSettings::GetTaskDuration(QTime* out)
-{
-    QMutexLocker guard(&lock);
-    if (out)
-        *out = taskDuration;
-}
-
-void CAppSettings::SetTaskDuration(const QTime& value)
-{
-    QMutexLocker guard(&lock);
-    taskDuration = value;
-    WriteValue("Task_Duration", value);
-}
+SC_GETTER(QStringList, OutputPath, outputPath)
+SC_SETTER(OutputPath, const QStringList&, outputPath, "Output_Path")
+SC_TIME_SETTING(TaskStart, taskStart, "Task_Start")
+SC_TIME_SETTING(TaskDuration, taskDuration, "Task_Duration")
 
 void CAppSettings::GetUpdateDate(int* year, int* month, int* day)
 {
