@@ -32,10 +32,19 @@ CTreeWidgetItem::CTreeWidgetItem(const MusicInfoListRow& row, int coverCount, co
     : QTreeWidgetItem(parent, 0)
     , m_musicId(row.MusicId)
 {
+    // The row takes its own copies of the texts instead of sharing the
+    // record's. Shared, they would keep the load's records alive in the heap
+    // except for the few texts the row does not keep (the genre), and the
+    // small holes those leave between them are where the list's later small
+    // allocations land: the hidden-row bookkeeping of every filter keystroke
+    // then spreads over the whole library's memory, which made a keystroke
+    // at 100,000 rows about 40 percent slower. With copies, the records go
+    // back to the heap as one block.
+    const auto own = [](const QString& text) { return QString(text.constData(), text.size()); };
     // The last text column first: the row's cell storage grows once.
-    SetDateCells(0, row.DateAdded);
-    SetCells(row.MusicName, row.TimeRecorded, row.Artist, row.Album, row.Genre, row.MusicPath, coverCount > 0,
-             coverPath);
+    SetDateCells(0, own(row.DateAdded));
+    SetCells(own(row.MusicName), own(row.TimeRecorded), own(row.Artist), own(row.Album), row.Genre,
+             own(row.MusicPath), coverCount > 0, coverPath);
     setSizeHint(ColName, QSize(ScaledPixels(100), ScaledPixels(23)));
 }
 
