@@ -10,6 +10,7 @@
 #include "CShowListWidget.h"
 #include "CTreeWidgetItem.h"
 #include "MusicDatabase.h"
+#include "../common/BenchSongs.h"
 
 #include <QApplication>
 #include <QDate>
@@ -26,33 +27,12 @@
 namespace {
 constexpr int kSongs = kMaxMusicInfoRows;
 
-const char* const kWords[] = {"love", "night", "river", "gold", "fire", "summer", "blue", "dream",
-                              "road", "heart", "city", "rain", "star", "wild", "echo", "stone"};
-
-QString Words(int seed, int count)
-{
-    QStringList parts;
-    for (int i = 0; i < count; ++i) {
-        seed = seed * 1103515245 + 12345;
-        parts << kWords[(seed >> 16) & 15];
-    }
-    return parts.join(' ');
-}
-
 void FillDatabase()
 {
     const QDate today = QDate::currentDate();
     DB_CreateTransaction();
     for (int id = 1; id <= kSongs; ++id) {
-        MusicInfoRow row;
-        std::memset(&row.Info, 0, sizeof row.Info);
-        row.MusicId = id;
-        CopyUtf8Field(row.Info.MusicName, sizeof row.Info.MusicName, Words(id, 3).toUtf8());
-        CopyUtf8Field(row.Info.Artist, sizeof row.Info.Artist, Words(id * 7, 2).toUtf8());
-        CopyUtf8Field(row.Info.Album, sizeof row.Info.Album, Words(id * 13, 2).toUtf8());
-        CopyUtf8Field(row.Info.Genre, sizeof row.Info.Genre, QByteArray("Pop;Rock"));
-        row.TimeRecorded = QStringLiteral("03:%1").arg(id % 60, 2, 10, QLatin1Char('0'));
-        row.DateAdded = today.addDays(-(id % 400)).toString(QStringLiteral("MM/dd/yyyy")) + QStringLiteral(" 10:00");
+        MusicInfoRow row = bench_songs::MakeSong(id, today);
         row.MusicPath = QStringLiteral("/music/song %1.mp3").arg(id);
         DB_SetMusicInfo(&row);
     }

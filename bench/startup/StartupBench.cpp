@@ -13,6 +13,7 @@
 // a start by hand.
 // The platform defaults to offscreen; "xcb" needs DISPLAY (e.g. under Xvfb).
 #include "MusicDatabase.h"
+#include "../common/BenchSongs.h"
 
 #include <QCoreApplication>
 #include <QDate>
@@ -35,19 +36,6 @@
 #endif
 
 namespace {
-
-const char* const kWords[] = {"love", "night", "river", "gold", "fire", "summer", "blue", "dream",
-                              "road", "heart", "city", "rain", "star", "wild", "echo", "stone"};
-
-QString Words(int seed, int count)
-{
-    QStringList parts;
-    for (int i = 0; i < count; ++i) {
-        seed = seed * 1103515245 + 12345;
-        parts << kWords[(seed >> 16) & 15];
-    }
-    return parts.join(' ');
-}
 
 // A user's folders below `home`; returns the environment to start the
 // program with.
@@ -81,15 +69,7 @@ bool FillLibrary(const QString& dataFolder, int songs)
     DB_CreateTransaction();
     int coverId = 1;
     for (int id = 1; id <= songs; ++id) {
-        MusicInfoRow row;
-        std::memset(&row.Info, 0, sizeof row.Info);
-        row.MusicId = id;
-        CopyUtf8Field(row.Info.MusicName, sizeof row.Info.MusicName, Words(id, 3).toUtf8());
-        CopyUtf8Field(row.Info.Artist, sizeof row.Info.Artist, Words(id * 7, 2).toUtf8());
-        CopyUtf8Field(row.Info.Album, sizeof row.Info.Album, Words(id * 13, 2).toUtf8());
-        CopyUtf8Field(row.Info.Genre, sizeof row.Info.Genre, QByteArray("Pop;Rock"));
-        row.TimeRecorded = QStringLiteral("03:%1").arg(id % 60, 2, 10, QLatin1Char('0'));
-        row.DateAdded = today.addDays(-(id % 400)).toString(QStringLiteral("MM/dd/yyyy")) + QStringLiteral(" 10:00");
+        MusicInfoRow row = bench_songs::MakeSong(id, today);
         if (id % 10 == 0)
             row.DateAdded += today.addDays(-(id % 5)).toString(QStringLiteral("MM/dd/yyyy")) + QStringLiteral(" 21:00");
         row.MusicPath = QStringLiteral("%1/Music/song %2.mp3").arg(QDir::homePath()).arg(id);
