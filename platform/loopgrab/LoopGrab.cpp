@@ -33,7 +33,11 @@ struct Grabber {
     std::unique_ptr<PulseSession> session;
     WAS_Callback callback = nullptr;
     void* user = nullptr;
-    std::string monitor;  // monitor source of the output being captured
+    // The output being captured and its monitor source. Set by WAS_Init and
+    // WAS_Start while no stream exists; while one runs, only the main-loop
+    // callbacks that follow the default output change them (lock held).
+    std::string monitor;
+    std::string sink;
 
     // Touched by the WAS_* calls and by the main-loop callbacks, always with
     // the main-loop lock held.
@@ -45,6 +49,13 @@ struct Grabber {
     bool failureSent = false;
     pa_usec_t lastData = 0;  // when data was last handed on (rtclock)
     std::vector<unsigned char> zeros;
+
+    // Following the default output: one server operation at a time runs
+    // (server info, then the new output's monitor, then the move of the
+    // stream), recheck asks for another round once it ends. Main-loop lock.
+    pa_operation* switchOp = nullptr;
+    bool recheck = false;
+    std::string targetSink, targetMonitor;
 };
 
 Grabber& Instance()
@@ -125,11 +136,110 @@ void FillerCallback(pa_mainloop_api*, pa_time_event* e, const struct timeval*, v
     pa_context_rttime_restart(g.session->Context(), e, now + kFillerPeriodUsec);
 }
 
+// The default output can change while recording (headphones plugged in, a
+// Bluetooth headset connecting); the stream then moves to the new output's
+// monitor so the music is not lost. The stream keeps the sample spec it
+// was made with and the server resamples, so the format already reported
+// stays true. Everything here runs on the main-loop thread with the lock held
+// and never waits.
+void CheckDefaultOutput(Grabber& g);
+
+// Ends the running step; true when the caller may start the next one.
+bool EndSwitchStep(Grabber& g)
+{
+    if (g.switchOp) {
+        pa_operation_unref(g.switchOp);
+        g.switchOp = nullptr;
+    }
+    return g.stream != nullptr;
+}
+
+// A round ended; a change seen meanwhile starts another.
+void SwitchRoundDone(Grabber& g)
+{
+    if (g.recheck && g.stream) {
+        g.recheck = false;
+        CheckDefaultOutput(g);
+    }
+}
+
+void MovedCallback(pa_context*, int success, void* userdata)
+{
+    Grabber& g = *static_cast<Grabber*>(userdata);
+    if (!EndSwitchStep(g))
+        return;
+    if (success) {
+        g.sink = g.targetSink;
+        g.monitor = g.targetMonitor;
+    }
+    SwitchRoundDone(g);
+}
+
+void NewSinkCallback(pa_context* c, const pa_sink_info* info, int eol, void* userdata)
+{
+    Grabber& g = *static_cast<Grabber*>(userdata);
+    if (!eol) {
+        if (info && info->monitor_source_name)
+            g.targetMonitor = info->monitor_source_name;
+        return;
+    }
+    if (!EndSwitchStep(g))
+        return;
+    if (eol > 0 && !g.targetMonitor.empty() && g.targetMonitor != g.monitor) {
+        g.switchOp = pa_context_move_source_output_by_name(c, pa_stream_get_index(g.stream), g.targetMonitor.c_str(),
+                                                           MovedCallback, &g);
+        if (g.switchOp)
+            return;
+    } else if (eol > 0 && g.targetMonitor == g.monitor) {
+        g.sink = g.targetSink;
+    }
+    SwitchRoundDone(g);
+}
+
+void ServerInfoCallback(pa_context* c, const pa_server_info* info, void* userdata)
+{
+    Grabber& g = *static_cast<Grabber*>(userdata);
+    if (!EndSwitchStep(g))
+        return;
+    if (info && info->default_sink_name && *info->default_sink_name && g.sink != info->default_sink_name) {
+        g.targetSink = info->default_sink_name;
+        g.targetMonitor.clear();
+        g.switchOp = pa_context_get_sink_info_by_name(c, g.targetSink.c_str(), NewSinkCallback, &g);
+        if (g.switchOp)
+            return;
+    }
+    SwitchRoundDone(g);
+}
+
+void CheckDefaultOutput(Grabber& g)
+{
+    if (!g.stream)
+        return;
+    if (g.switchOp) {
+        g.recheck = true;
+        return;
+    }
+    g.switchOp = pa_context_get_server_info(g.session->Context(), ServerInfoCallback, &g);
+}
+
+void SubscribeCallback(pa_context*, pa_subscription_event_type_t type, uint32_t, void* userdata)
+{
+    if ((type & PA_SUBSCRIPTION_EVENT_FACILITY_MASK) == PA_SUBSCRIPTION_EVENT_SERVER)
+        CheckDefaultOutput(*static_cast<Grabber*>(userdata));
+}
+
 void StopLocked(Grabber& g)
 {
     if (!g.session)
         return;
     PulseLockGuard guard(g.session.get());
+    pa_context_set_subscribe_callback(g.session->Context(), nullptr, nullptr);
+    if (g.switchOp) {
+        pa_operation_cancel(g.switchOp);
+        pa_operation_unref(g.switchOp);
+        g.switchOp = nullptr;
+    }
+    g.recheck = false;
     if (g.filler) {
         pa_threaded_mainloop_get_api(g.session->Mainloop())->time_free(g.filler);
         g.filler = nullptr;
@@ -146,6 +256,7 @@ void ResetLocked(Grabber& g)
     g.callback = nullptr;
     g.user = nullptr;
     g.monitor.clear();
+    g.sink.clear();
 }
 
 // Finds the default output, its monitor and its format.
@@ -162,6 +273,7 @@ int ReadDefaultOutput(Grabber& g)
     auto it = std::find_if(sinks.begin(), sinks.end(), [&](const PulseDevice& d) { return d.name == sinkName; });
     if (it == sinks.end() || it->monitorSource.empty())
         return kErrNoDevice;
+    g.sink = sinkName;
     g.monitor = it->monitorSource;
     g.spec = it->spec;
     g.spec.format = PA_SAMPLE_S16LE;
@@ -210,6 +322,11 @@ int WAS_Start()
     if (!g.stream)
         return kErrSystem;
     g.filler = pa_context_rttime_new(s.Context(), pa_rtclock_now() + kFillerPeriodUsec, FillerCallback, &g);
+    pa_context_set_subscribe_callback(s.Context(), SubscribeCallback, &g);
+    if (pa_operation* op = pa_context_subscribe(s.Context(), PA_SUBSCRIPTION_MASK_SERVER, nullptr, nullptr))
+        pa_operation_unref(op);
+    // The default may have changed between reading it and subscribing.
+    CheckDefaultOutput(g);
     return 0;
 }
 

@@ -10,6 +10,8 @@
 // The format is 16-bit integer PCM at the output's own rate and channel count.
 // While the output is suspended or idle, blocks of silence keep arriving
 // (event 2, zeros), so a listener always sees time pass.
+// When the user picks another default output while recording, the capture
+// moves to it; the format stays the one event 0 gave (the server converts).
 //
 // Results: 0 success; -4093 no sound server or a server call failed;
 // -4094 no default output; -4096 called out of order (WAS_Start before WAS_Init).

@@ -119,6 +119,38 @@ TEST_F(LoopGrabTest, SilenceKeepsComingWhileNothingPlaysOrTheOutputIsSuspended)
     EXPECT_EQ(std::count(capture.events.begin(), capture.events.end(), 0), 1);
 }
 
+TEST_F(LoopGrabTest, FollowsTheDefaultOutputWhenTheUserSwitchesIt)
+{
+    ASSERT_EQ(WAS_Init(Capture::Callback, &capture, "/tmp"), 0);
+    ASSERT_EQ(WAS_Start(), 0);
+    ASSERT_TRUE(capture.WaitFor([&] { return !capture.events.empty(); }));
+    AudioParam first;
+    {
+        std::lock_guard<std::mutex> guard(capture.lock);
+        first = capture.format;
+    }
+    // The fixture's output runs at the server's default rate, the new one at
+    // 48 kHz, so the capture only keeps its format if the server converts.
+    ASSERT_NE(first.samplesPerSec, 48000);
+    {
+        // Like headphones plugged in: a new output that becomes the default.
+        Output48 headphones;
+        ASSERT_TRUE(headphones.Ok());
+        Player player(Output48::kSink, 48000, 2, RenderProgram({{2.0, 440}}, 48000, 2));
+        const size_t halfSecond = static_cast<size_t>(first.samplesPerSec) * static_cast<size_t>(first.blockAlign) / 2;
+        EXPECT_TRUE(capture.WaitFor([&] { return capture.loudBytes >= halfSecond; }));
+        player.Join();
+        EXPECT_TRUE(player.Ok());
+        EXPECT_EQ(WAS_Stop(), 0);
+        capture.stopped = true;
+    }
+    std::lock_guard<std::mutex> guard(capture.lock);
+    EXPECT_EQ(std::count(capture.events.begin(), capture.events.end(), 0), 1);
+    EXPECT_EQ(capture.format.samplesPerSec, first.samplesPerSec);
+    EXPECT_EQ(capture.format.channels, first.channels);
+    EXPECT_EQ(capture.lateCalls.load(), 0);
+}
+
 TEST_F(LoopGrabTest, UnreachableServerIsAnErrorNotAHang)
 {
     ScopedServer nowhere("unix:/nonexistent/sonacap/native");
