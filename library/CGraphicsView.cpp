@@ -408,7 +408,7 @@ CGraphicsView::CGraphicsView(CMusicInfoTreeWidget* trackList, QWidget* parent)
     setMinimumHeight(ScaledPixels(225));
     setMaximumHeight(ScaledPixels(250));
     setStyleSheet(QStringLiteral("QGraphicsView{border: 0;background: transparent;} *{color: #FFFFFF;font-size: %1px;}")
-                      .arg(QString::number(12 * GetInterfaceScale(), 'g')));
+                      .arg(ScaledStyleNumber(12)));
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 

@@ -42,7 +42,7 @@ CMusicInfoTreeWidget::CMusicInfoTreeWidget(QWidget* parent)
     : QTreeWidget(parent)
 {
     setObjectName(QStringLiteral("musicInfoTreeWidget"));
-    const QString size = QString::number(12 * GetInterfaceScale(), 'g');
+    const QString size = ScaledStyleNumber(12);
     setStyleSheet(QStringLiteral(
         "QTreeWidget#musicInfoTreeWidget{background: transparent;margin: 0;border: 0;font-size: %1px;outline:0px;} "
         "QTreeWidget#musicInfoTreeWidget::item{color: #FFFFFF;} "

@@ -93,7 +93,7 @@ CAcDopTreeWidget::CAcDopTreeWidget(QWidget* parent)
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setObjectName(QStringLiteral("libTreewidget"));
     setFocusPolicy(Qt::NoFocus);
-    const QString size = QString::number(12 * GetInterfaceScale(), 'g');
+    const QString size = ScaledStyleNumber(12);
     setStyleSheet(QStringLiteral(
         "QTreeWidget#libTreewidget{background: transparent;margin: 0;border: 0;font-size: %1px;} "
         "QTreeWidget#libTreewidget::item{color: #FFFFFF;} "

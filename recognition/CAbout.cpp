@@ -27,9 +27,7 @@ CAbout::CAbout(QWidget* parent, int)
     : CMyDialogFrame(parent, kFrameFlags)
 {
     setObjectName(QStringLiteral("regDlog"));
-    setStyleSheet(QStringLiteral("QLabel{color: #FFFFFF;font-size: %1px;}"
-                                 "QLabel:disabled{color: #a991a9;font-size: %1px;}")
-                      .arg(QString::number(12 * GetInterfaceScale(), 'g')));
+    ApplyDialogLabelStyle();
 
     CAppSettings* settings = CAppSettings::GetInstance();
     QWidget* content = GetContentWidget();

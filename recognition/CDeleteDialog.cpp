@@ -18,7 +18,7 @@ constexpr int kCountdownSeconds = 60;
 
 QString DialogLabelStyle()
 {
-    const QString size = QString::number(12 * GetInterfaceScale(), 'g');
+    const QString size = ScaledStyleNumber(12);
     return QStringLiteral("QLabel{color:#FFFFFF;font-size:%1px;}"
                           "QLabel:disabled{color:#a991a9;font-size:%1px;}")
         .arg(size);

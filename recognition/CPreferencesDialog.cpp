@@ -75,10 +75,6 @@ const PageInfo kPages[] = {
 
 const char* const kTranslationPage = "https://www.tavrel.com/translation/";
 
-QString StyleNumber(double designPixels)
-{
-    return QString::number(designPixels * GetInterfaceScale(), 'g');
-}
 } // namespace
 
 CPreferencesDialog::CPreferencesDialog(HCAPDEV device, CSonacapBase* engine,
@@ -87,9 +83,7 @@ CPreferencesDialog::CPreferencesDialog(HCAPDEV device, CSonacapBase* engine,
     : CMyDialogFrame(parent, kFrameFlags)
 {
     setObjectName(QStringLiteral("PreferencesDialog"));
-    setStyleSheet(QStringLiteral("QLabel{color: #FFFFFF;font-size: %1px;}"
-                                 "QLabel:disabled{color: #a991a9;font-size: %1px;}")
-                      .arg(StyleNumber(12)));
+    ApplyDialogLabelStyle();
 
     m_chosenFolders.clear();
     m_settings = CAppSettings::GetInstance();
@@ -246,7 +240,7 @@ void CPreferencesDialog::BuildGeneralPage()
 void CPreferencesDialog::BuildControlPage()
 {
     const QString secondsStyle =
-        QStringLiteral("QLabel{font-size: %1px;font-weight: bold;}").arg(StyleNumber(14));
+        QStringLiteral("QLabel{font-size: %1px;font-weight: bold;}").arg(ScaledStyleNumber(14));
 
     // The spin box exists before the split box fills, because filling runs
     // SpliterIndexchange, which moves the spin box's minimum.

@@ -11,7 +11,7 @@ DiskNoEnoughDialog::DiskNoEnoughDialog(QWidget* parent, int)
     setObjectName(QStringLiteral("regDlog"));
     setFixedSize(ScaledPixels(615), ScaledPixels(270));
     setStyleSheet(QStringLiteral("QLabel{color: #FFFFFF;font-size: %1px;}")
-                      .arg(QString::number(24 * GetInterfaceScale(), 'g')));
+                      .arg(ScaledStyleNumber(24)));
 
     QWidget* content = GetContentWidget();
     m_message = new QLabel(tr("The current path is invalid!"), content);

@@ -39,9 +39,7 @@ guidialogExpire::guidialogExpire(QWidget* parent, int)
 
     setObjectName(QStringLiteral("regDlog"));
     setFixedSize(ScaledPixels(615), ScaledPixels(270));
-    setStyleSheet(QStringLiteral("QLabel{color: #FFFFFF; font-size: %1px;} "
-                                 "QLabel:disabled{color: #a991a9; font-size: %1px;}")
-                      .arg(QString::number(12 * GetInterfaceScale(), 'g')));
+    ApplyDialogLabelStyle();
 
     QWidget* content = GetContentWidget();
     m_message1 = new QLabel(

@@ -61,11 +61,8 @@ int CBugReport::CheckMail(const QString& mail)
 CBugReport::CBugReport(QWidget* parent)
     : CMyDialogFrame(parent, Qt::Dialog | Qt::WindowCloseButtonHint)
 {
-    const double scale = GetInterfaceScale();
     setObjectName(QStringLiteral("reportDialog"));
-    setStyleSheet(QStringLiteral("QLabel{color: #FFFFFF;font-size: %1px;}\t\t\t\t\t"
-                                 "QLabel:disabled{color: #a991a9;font-size: %1px;}")
-                      .arg(QString::number(12 * scale, 'g')));
+    ApplyDialogLabelStyle();
 
     QWidget* content = GetContentWidget();
     m_nameLabel = new QLabel(content);

@@ -34,11 +34,7 @@ WhatsNew::WhatsNew(QWidget* parent)
 {
     setFixedSize(ScaledPixels(490), ScaledPixels(320));
     setObjectName(QStringLiteral("updataDialog"));
-    setStyleSheet(QStringLiteral("QLabel\t\t\t\t\t{\t\t\t\t\t\tcolor: #FFFFFF;\t\t\t\t\t\t"
-                                 "font-size: %1px;\t\t\t\t\t}\t\t\t\t\tQLabel:disabled\t\t\t\t\t"
-                                 "{\t\t\t\t\t\tcolor: #a991a9;\t\t\t\t\t\tfont-size: %1px;"
-                                 "\t\t\t\t\t}")
-                      .arg(QString::number(12 * GetInterfaceScale(), 'g')));
+    ApplyDialogLabelStyle();
 
     QWidget* content = GetContentWidget();
     m_icon = new DialogIcon(content);

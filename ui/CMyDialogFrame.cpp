@@ -1,6 +1,7 @@
 #include "CMyDialogFrame.h"
 
 #include "CMyTitleBar.h"
+#include "InterfaceScale.h"
 
 #include <QPainter>
 #include <QStyleOption>
@@ -33,6 +34,12 @@ CMyDialogFrame::CMyDialogFrame(QWidget* parent, int flags)
     : CMyDialogFrame(parent, Qt::WindowFlags(QFlag(flags))) {}
 
 CMyDialogFrame::~CMyDialogFrame() = default;
+
+void CMyDialogFrame::ApplyDialogLabelStyle() {
+  setStyleSheet(QStringLiteral("QLabel{color: #FFFFFF;font-size: %1px;}"
+                               "QLabel:disabled{color: #a991a9;font-size: %1px;}")
+                    .arg(ScaledStyleNumber(12)));
+}
 
 void CMyDialogFrame::SetWindowIcon(const QIcon& icon) {
   if (m_titleBar) m_titleBar->setWindowIcon(icon);

@@ -31,6 +31,8 @@ public:
   void SetWindowTitle(const QString& title);
 
 protected:
+  // The dialogs' common label look: white 12 px text, muted when disabled.
+  void ApplyDialogLabelStyle();
   bool event(QEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
 
