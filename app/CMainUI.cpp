@@ -5,6 +5,7 @@
 #include "CACRrecognize.h"
 #include "CAppSettings.h"
 #include "CBugReport.h"
+#include "CDeleteDialog.h"
 #include "CGUITavrelRegister.h"
 #include "CGraphicsView.h"
 #include "CMToolButton.h"
@@ -20,9 +21,11 @@
 #include "CToolBar.h"
 #include "CTreeLib.h"
 #include "CTreeWidgetItem.h"
+#include "DialogSeams.h"
 #include "EngineFactory.h"
 #include "InterfaceScale.h"
 #include "LibraryServices.h"
+#include "LibrarySeams.h"
 #include "MusicDatabase.h"
 #include "PlayQueue.h"
 #include "ProductUpdateInfo.h"
@@ -47,6 +50,18 @@
 namespace {
 QTranslator* g_appTranslator = nullptr;
 QTranslator* g_qtTranslator = nullptr;
+
+// The library's questions, shown with the program's question dialog.
+int AskWithQuestionDialog(QWidget* parent, const QString& text, const QList<DialogButtonInfo>& buttons,
+                          bool checkBox, bool* checked)
+{
+    CDeleteDialog dialog(text, buttons, parent, checkBox, false);
+    dialog.setModal(true);
+    const int result = dialog.exec();
+    if (checked)
+        *checked = dialog.IsChecked();
+    return result;
+}
 } // namespace
 
 void CMainUI::SetTranslators(QTranslator* application, QTranslator* qt)
@@ -78,7 +93,15 @@ CMainUI::CMainUI(QWidget* parent) : CMyWindowFrame(parent, Qt::WindowFlags(1))
 {
     m_clock = [] { return QTime::currentTime(); };
     PlayQueue::Instance().Clear();
-    SetPlayingItemSource([] { return PlayQueue::Instance().Current(); });
+    SetPlayingItemSource([] { return CTreeWidgetItem::FromQueue(PlayQueue::Instance().Current()); });
+    // The question dialog and the bug report stand above the library and the
+    // notices that ask for them.
+    SetQuestionAsker(&AskWithQuestionDialog);
+    SetBugReportOpener([] {
+        CBugReport report(nullptr);
+        report.setModal(true);
+        report.exec();
+    });
 
     setContextMenuPolicy(Qt::NoContextMenu);
     m_recognizer = new CACRrecognize;

@@ -45,6 +45,7 @@ class CStatusBar;
 class CToolBar;
 class CTreeLib;
 class CTreeWidgetItem;
+class IPlayQueueTrack;
 class ProductUpdateInfo;
 class QAction;
 class QDialog;
@@ -143,7 +144,7 @@ public slots:
     void RecorderModuleGNCompleteSlot(RecordMusicInfo* info);
 
     // Play queue and playback.
-    void StartPlay(QList<CTreeWidgetItem*> items, int index = -1);
+    void StartPlay(const QList<IPlayQueueTrack*>& items, int index = -1);
     void StartNewPlay(int index);
     void StartNewPlay() { StartNewPlay(-1); }
     void StartLastPlay();

@@ -8,6 +8,7 @@
 #include "CBugReport.h"
 #include "CDeleteDialog.h"
 #include "CFilterEdit.h"
+#include "CGUITavrelRegister.h"
 #include "CListTreeItem.h"
 #include "CMToolButton.h"
 #include "CMusicInfoTreeWidget.h"
@@ -167,6 +168,9 @@ void CMainUI::SetPreferences(CPreferencesDialog::CPfType page)
     m_preferences = new CPreferencesDialog(m_audioDevice, m_engine, m_driverSetup, this, page);
     m_preferences->setModal(true);
     connect(m_preferences, &CPreferencesDialog::sLanguageChange, this, &CMainUI::LoadLanguage);
+    // The update glue asks in the new language from now on.
+    connect(m_preferences, &CPreferencesDialog::sLanguageChange, this,
+            [] { CGUITavrelRegister::GetInstance()->SetLanguage(); });
     if (ExecDialog(m_preferences) == 1)
         SetTask();
     delete m_preferences;

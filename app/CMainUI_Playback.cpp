@@ -37,7 +37,7 @@ int CMainUI::PlayCurrentItem()
     // with every entry missing or busy the queue would otherwise spin forever.
     const int count = queue.Count();
     for (int tried = 0; tried < count; ++tried) {
-        CTreeWidgetItem* entry = queue.Current();
+        CTreeWidgetItem* entry = CTreeWidgetItem::FromQueue(queue.Current());
         if (!entry)
             return -1;
         bool skip = false;
@@ -66,7 +66,7 @@ int CMainUI::PlayCurrentItem()
     return 1;
 }
 
-void CMainUI::StartPlay(QList<CTreeWidgetItem*> items, int index)
+void CMainUI::StartPlay(const QList<IPlayQueueTrack*>& items, int index)
 {
     PlayQueue& queue = PlayQueue::Instance();
     const int state = m_toolBar->GetPlayState();
@@ -82,7 +82,7 @@ void CMainUI::StartPlay(QList<CTreeWidgetItem*> items, int index)
         start = index < queue.Count() ? index : 0;
     } else {
         for (int i = 0; i < queue.Count(); ++i) {
-            CTreeWidgetItem* row = queue.items.at(i);
+            CTreeWidgetItem* row = CTreeWidgetItem::FromQueue(queue.items.at(i));
             if (row && row->treeWidget() && row->isSelected()) {
                 start = i;
                 break;
@@ -102,7 +102,7 @@ void CMainUI::StartNewPlay(int index)
         return;
     const QList<CTreeWidgetItem*> rows = GetPlayableItems();
     if (!rows.isEmpty())
-        StartPlay(rows, index);
+        StartPlay(CTreeWidgetItem::ToQueue(rows), index);
 }
 
 void CMainUI::StartLastPlay()
@@ -121,7 +121,7 @@ void CMainUI::StartLastPlay()
     }
     const QList<CTreeWidgetItem*> rows = GetPlayableItems();
     if (!rows.isEmpty())
-        StartPlay(rows, -1);
+        StartPlay(CTreeWidgetItem::ToQueue(rows), -1);
 }
 
 void CMainUI::PlayNext()
@@ -170,7 +170,7 @@ void CMainUI::PlayMusic(CTreeWidgetItem* item)
         qDebug() << "CMainUI::PlayMusic index: " << at << " count: " << queue.Count();
         StartPlay(queue.items, at);
     } else {
-        StartPlay(QList<CTreeWidgetItem*>{item}, -1);
+        StartPlay(QList<IPlayQueueTrack*>{item}, -1);
     }
 }
 
@@ -181,7 +181,7 @@ void CMainUI::PlayRecordingList(CTreeWidgetItem* item)
     if (IsRecordingBusy() && ConfirmStopRecording())
         return;
     const QList<CTreeWidgetItem*> items = m_recordingWidget->GetAllItems();
-    StartPlay(items, items.indexOf(item));
+    StartPlay(CTreeWidgetItem::ToQueue(items), items.indexOf(item));
 }
 
 void CMainUI::StartPlayAllList()
@@ -190,7 +190,7 @@ void CMainUI::StartPlayAllList()
         return;
     QList<CTreeWidgetItem*> items = m_showList->GetVisibleItems();
     if (RemoveMissingItems(items) > 0)
-        StartPlay(items, -1);
+        StartPlay(CTreeWidgetItem::ToQueue(items), -1);
 }
 
 void CMainUI::StartPalyRecord()
@@ -240,7 +240,7 @@ QList<CTreeWidgetItem*> CMainUI::GetPlayableItems()
 int CMainUI::RemoveMissingItems(QList<CTreeWidgetItem*>& items)
 {
     const PlayQueue& queue = PlayQueue::Instance();
-    CTreeWidgetItem* current = queue.HasCurrent() ? queue.Current() : nullptr;
+    IPlayQueueTrack* current = queue.HasCurrent() ? queue.Current() : nullptr;
     const bool indexPastEnd = queue.currentIndex >= queue.Count();
     for (int i = 0; i < items.size();) {
         CTreeWidgetItem* row = items.at(i);
@@ -308,8 +308,8 @@ void CMainUI::ShowPopPlayList()
     if (m_popPlayList)
         return;
     m_popPlayList = new CPopupPlayList(this);
-    connect(m_popPlayList, qOverload<CTreeWidgetItem*>(&CPopupPlayList::itemDoubleClicked), this,
-            &CMainUI::PopItemDoubleClick);
+    connect(m_popPlayList, qOverload<IPlayQueueTrack*>(&CPopupPlayList::itemDoubleClicked), this,
+            [this](IPlayQueueTrack* entry) { PopItemDoubleClick(CTreeWidgetItem::FromQueue(entry)); });
     connect(m_popPlayList, &CPopupPlayList::aboutHide, this, &CMainUI::PopWidgetHide);
     m_popPlayList->show();
     m_popPlayList->setFocus(Qt::OtherFocusReason);

@@ -1,7 +1,6 @@
 #include "CShowListWidget.h"
 
 #include "CCreateFactoryThread.h"
-#include "CDeleteDialog.h"
 #include "CFilterEdit.h"
 #include "CGraphicsView.h"
 #include "CListTreeItem.h"
@@ -9,6 +8,7 @@
 #include "CTreeWidgetItem.h"
 #include "InterfaceScale.h"
 #include "LibraryServices.h"
+#include "LibrarySeams.h"
 #include "MusicDatabase.h"
 #include "SkinButtonStyle.h"
 #include "SongRecordFields.h"
@@ -641,12 +641,7 @@ void CShowListWidget::customContextMenuRequested(const QPoint& pos)
 int CShowListWidget::AskQuestion(const QString& text, const QList<DialogButtonInfo>& buttons, bool checkBox,
                                  bool* checked)
 {
-    CDeleteDialog dialog(text, buttons, this, checkBox, false);
-    dialog.setModal(true);
-    const int result = dialog.exec();
-    if (checked)
-        *checked = dialog.IsChecked();
-    return result;
+    return AskLibraryQuestion(this, text, buttons, checkBox, checked);
 }
 
 void CShowListWidget::AddView()

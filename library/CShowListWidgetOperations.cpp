@@ -5,7 +5,6 @@
 #include "CShowListWidget.h"
 
 #include "CAppSettings.h"
-#include "CDeleteDialog.h"
 #include "CFilterEdit.h"
 #include "CGraphicsView.h"
 #include "CMusicInfoTreeWidget.h"

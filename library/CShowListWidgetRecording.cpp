@@ -3,10 +3,10 @@
 // ends, and the tags written into the song's file.
 #include "CShowListWidget.h"
 
-#include "CDeleteDialog.h"
 #include "CFilterEdit.h"
 #include "CMusicInfoTreeWidget.h"
 #include "CTreeWidgetItem.h"
+#include "DialogButtonInfo.h"
 #include "FileTimeHelpers.h"
 #include "MusicDatabase.h"
 #include "SongRecordFields.h"

@@ -1,11 +1,11 @@
 #include "CTreeLib.h"
 
-#include "CDeleteDialog.h"
 #include "CListTreeItem.h"
 #include "CMusicInfoTreeWidget.h"
 #include "CShowListWidget.h"
 #include "InterfaceScale.h"
 #include "LibraryServices.h"
+#include "LibrarySeams.h"
 #include "MusicDatabase.h"
 #include "SkinButtonStyle.h"
 #include "WidgetFlags.h"
@@ -543,10 +543,8 @@ CListTreeItem* CTreeLib::AddNewList()
         QList<DialogButtonInfo> buttons;
         buttons.append({QDialogButtonBox::Cancel, tr("Cancel"), false});
         buttons.append({QDialogButtonBox::Ok, tr("Ok"), true});
-        CDeleteDialog dialog(tr("The number of playlists has reached the maximum.\nNote: the maximum playlists are 999.\n"),
-                             buttons, this);
-        dialog.setModal(true);
-        dialog.exec();
+        AskLibraryQuestion(this, tr("The number of playlists has reached the maximum.\nNote: the maximum playlists are 999.\n"),
+                           buttons);
         return nullptr;
     }
     QString name;

@@ -177,3 +177,22 @@ void CTreeWidgetItem::SetNoticeIcon(bool show)
         pix = pix.scaled(side, side);
     setIcon(ColNotice, QIcon(pix));
 }
+
+void CTreeWidgetItem::SetNoticeColumnIcon(const QIcon& icon)
+{
+    setIcon(ColNotice, icon);
+}
+
+CTreeWidgetItem* CTreeWidgetItem::FromQueue(IPlayQueueTrack* entry)
+{
+    return dynamic_cast<CTreeWidgetItem*>(entry);
+}
+
+QList<IPlayQueueTrack*> CTreeWidgetItem::ToQueue(const QList<CTreeWidgetItem*>& rows)
+{
+    QList<IPlayQueueTrack*> entries;
+    entries.reserve(rows.size());
+    for (CTreeWidgetItem* row : rows)
+        entries.append(row);
+    return entries;
+}

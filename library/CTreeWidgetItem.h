@@ -1,21 +1,12 @@
 #pragma once
 
+#include "IPlayQueueTrack.h"
+
 #include <QString>
 #include <QTreeWidgetItem>
 
 struct MusicInfoRow;
 struct MusicInfoListRow;
-
-// Song-data download state of a row. The library itself only sets None,
-// Succeeded and Failed; Waiting and Downloading exist for the views that
-// show a pending download.
-enum TWMDownloadTaskState {
-    TWM_DOWNLOAD_NONE = 0,
-    TWM_DOWNLOAD_SUCCEEDED = 1,
-    TWM_DOWNLOAD_FAILED = 2,
-    TWM_DOWNLOAD_WAITING = 3,
-    TWM_DOWNLOAD_DOWNLOADING = 4,
-};
 
 // One song of the library as a row of the track list. The row keeps only the
 // song's identity and a few cached strings; everything else is read from the
@@ -24,7 +15,7 @@ enum TWMDownloadTaskState {
 // recording page hold the same pointer.
 //
 // Thread contract: GUI thread only.
-class CTreeWidgetItem : public QTreeWidgetItem
+class CTreeWidgetItem : public QTreeWidgetItem, public IPlayQueueTrack
 {
 public:
     // Columns of the track list.
@@ -72,14 +63,14 @@ public:
 
     // A new record filled from the database (with its cover candidates), or
     // null when the song is not stored. The caller deletes it.
-    MusicInfoRow* GetMusicInfo() const;
+    MusicInfoRow* GetMusicInfo() const override;
 
-    int GetMusicId() const { return m_musicId; }
+    int GetMusicId() const override { return m_musicId; }
     QString GetMusicPath() const { return m_musicPath; }
     QString GetCoverPath() const { return m_coverPath; }
     QString GetDateText() const { return m_dateText; }
 
-    int GetDownloadStatus() const { return m_downloadState; }
+    int GetDownloadStatus() const override { return m_downloadState; }
     void SetDownloadStatus(int state) { m_downloadState = state; }
 
     // Rows are never converted in place here; the play queue still asks.
@@ -91,6 +82,11 @@ public:
     void SetDateColumn(int listId);
     // Shows (true) or clears the "file missing" icon in column 1.
     void SetNoticeIcon(bool show);
+    void SetNoticeColumnIcon(const QIcon& icon) override;
+
+    // The row behind a play-queue entry (every entry is a row), or null.
+    static CTreeWidgetItem* FromQueue(IPlayQueueTrack* entry);
+    static QList<IPlayQueueTrack*> ToQueue(const QList<CTreeWidgetItem*>& rows);
 
     static QString DefaultCoverPath();
 

@@ -19,6 +19,12 @@ FileRevealer& Revealer()
     static FileRevealer revealer;
     return revealer;
 }
+
+QuestionAsker& Asker()
+{
+    static QuestionAsker asker;
+    return asker;
+}
 } // namespace
 
 void SetTagEditorRunner(TagEditorRunner runner)
@@ -74,4 +80,21 @@ bool DefaultRevealFile(const QString& path)
         return true;
     // No file manager service: open the folder that holds the file.
     return QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absolutePath()));
+}
+
+void SetQuestionAsker(QuestionAsker asker)
+{
+    Asker() = std::move(asker);
+}
+
+int AskLibraryQuestion(QWidget* parent, const QString& text, const QList<DialogButtonInfo>& buttons, bool checkBox,
+                       bool* checked)
+{
+    if (checked)
+        *checked = false;
+    if (!Asker()) {
+        qWarning() << "AskLibraryQuestion: no question dialog installed:" << text;
+        return 0;
+    }
+    return Asker()(parent, text, buttons, checkBox, checked);
 }

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "DialogButtonInfo.h"
+
+#include <QList>
 #include <QString>
 
 #include <functional>
@@ -28,3 +31,14 @@ bool DefaultRevealFile(const QString& path);
 // The file manager's "show item" call (org.freedesktop.FileManager1.ShowItems)
 // on the given bus; true when the file manager accepted it.
 bool FileManagerShowItem(const QDBusConnection& bus, const QString& path);
+
+// Asks the user with the program's question dialog, modal over parent:
+// returns the StandardButton of the pressed button (0 for Escape or closing)
+// and, with checkBox, whether "Do not show this again" was ticked. The dialog
+// lives above the library, so the main window installs it; without one
+// nothing is shown and 0 comes back (logged).
+using QuestionAsker = std::function<int(QWidget* parent, const QString& text,
+                                        const QList<DialogButtonInfo>& buttons, bool checkBox, bool* checked)>;
+void SetQuestionAsker(QuestionAsker asker);
+int AskLibraryQuestion(QWidget* parent, const QString& text, const QList<DialogButtonInfo>& buttons,
+                       bool checkBox = false, bool* checked = nullptr);

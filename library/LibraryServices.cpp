@@ -8,14 +8,6 @@ PlayingItemSource& Source()
 }
 } // namespace
 
-bool IsRecordingBusy(const IRecordStateSource* source)
-{
-    if (!source)
-        return false;
-    const int state = source->GetRecordState();
-    return state == IRecordStateSource::RecordingSong || state == IRecordStateSource::WaitingForSong;
-}
-
 void SetPlayingItemSource(PlayingItemSource source)
 {
     Source() = std::move(source);

@@ -1,7 +1,7 @@
 #include "CPopupPlayList.h"
 
 #include "CMiniListItem.h"
-#include "CTreeWidgetItem.h"
+#include "IPlayQueueTrack.h"
 #include "InterfaceScale.h"
 #include "PlayQueue.h"
 
@@ -86,7 +86,7 @@ void CPopupPlayList::FillRows(int first)
 {
     const PlayQueue& queue = PlayQueue::Instance();
     for (int j = 0; j < m_rows.size() && first + j < queue.Count(); ++j) {
-        CTreeWidgetItem* entry = queue.items.at(first + j);
+        IPlayQueueTrack* entry = queue.items.at(first + j);
         CMiniListItem* row = m_rows.at(j);
         if (!entry || !row)
             continue;

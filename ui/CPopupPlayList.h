@@ -5,7 +5,7 @@
 #include <QList>
 
 class CMiniListItem;
-class CTreeWidgetItem;
+class IPlayQueueTrack;
 class QFrame;
 class QScrollBar;
 class QTimeLine;
@@ -39,7 +39,7 @@ public:
     QTimeLine* TimeLine() const { return m_timeLine; }
 
 signals:
-    void itemDoubleClicked(CTreeWidgetItem* item);
+    void itemDoubleClicked(IPlayQueueTrack* item);
     void aboutHide();
 
 public slots:

@@ -5,7 +5,7 @@
 #include "CPlayInfoGroup.h"
 #include "CShowDownloadingView.h"
 #include "CSlider.h"
-#include "CTreeWidgetItem.h"
+#include "IPlayQueueTrack.h"
 #include "FileTimeHelpers.h"
 #include "InterfaceScale.h"
 #include "MusicRecords.h"
@@ -280,7 +280,7 @@ void CToolBar::ApplyLanguageGeometry()
 int CToolBar::CreatePlay()
 {
     PlayQueue& queue = PlayQueue::Instance();
-    CTreeWidgetItem* entry = queue.Current();
+    IPlayQueueTrack* entry = queue.Current();
     std::unique_ptr<MusicInfoRow> row(entry ? entry->GetMusicInfo() : nullptr);
     if (!row)
         return 2;
@@ -318,7 +318,7 @@ int CToolBar::CreatePlay()
     ctx.durationMs = duration;
 
     const QPixmap mark = QPixmap(QStringLiteral(":/prefix/res/tasklist_playing.png")).scaled(S(11), S(12));
-    entry->setIcon(CTreeWidgetItem::ColNotice, QIcon(mark));
+    entry->SetNoticeColumnIcon(QIcon(mark));
 
     SetVolume(m_volumeSlider->Value());
 
@@ -364,10 +364,8 @@ void CToolBar::PausePlay()
 void CToolBar::StopPlay()
 {
     PlayQueue& queue = PlayQueue::Instance();
-    if (CTreeWidgetItem* entry = queue.Current()) {
-        if (!entry->icon(CTreeWidgetItem::ColNotice).isNull())
-            entry->setIcon(CTreeWidgetItem::ColNotice, QIcon());
-    }
+    if (IPlayQueueTrack* entry = queue.Current())
+        entry->SetNoticeColumnIcon(QIcon());
     // Only the player stops here; a recording in progress stays what it is.
     m_playState = Stopped;
     m_recordStack->setEnabled(true);
@@ -394,7 +392,7 @@ void CToolBar::DisablePlayBut(bool disable)
     m_playPauseStack->setEnabled(!disable);
 }
 
-void CToolBar::RefreshPlayInfo(CTreeWidgetItem* item)
+void CToolBar::RefreshPlayInfo(IPlayQueueTrack* item)
 {
     const PlayQueue& queue = PlayQueue::Instance();
     if (queue.IsEmpty() || queue.currentIndex < 0 || !item || item != queue.Current())
@@ -485,7 +483,7 @@ void CToolBar::UpdateRecordingTime()
     update();
 }
 
-void CToolBar::AutoDownloadFinish(CTreeWidgetItem* item)
+void CToolBar::AutoDownloadFinish(IPlayQueueTrack* item)
 {
     if (!item)
         return;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "LibraryServices.h"
+#include "IRecordStateSource.h"
 #include "capdev.h"
 
 #include <QFrame>
@@ -12,7 +12,7 @@ class CPlayInfoGroup;
 class CShowDownloadingView;
 class CSlider;
 class CSonacapBase;
-class CTreeWidgetItem;
+class IPlayQueueTrack;
 class QAction;
 class QHBoxLayout;
 class QLabel;
@@ -113,11 +113,11 @@ public slots:
     void VolumeDown();
     void VolumeUp();
     void SetVolume(int value);
-    void RefreshPlayInfo(CTreeWidgetItem* item);
+    void RefreshPlayInfo(IPlayQueueTrack* item);
     void DisablePlayBut(bool disable);
     void UpdateRecordingTime();
     void ChangeMiniState();
-    void AutoDownloadFinish(CTreeWidgetItem* item);
+    void AutoDownloadFinish(IPlayQueueTrack* item);
     void MusicInfoToUiSlot(const RecordMusicInfo* info);
 
 protected:

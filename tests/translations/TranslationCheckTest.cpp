@@ -15,7 +15,7 @@ struct Language {
 };
 const Language kLanguages[] = {{"de", "de"}, {"jp", "ja"}, {"rus", "ru"}};
 void PrintTo(const Language& lang, std::ostream* os) { *os << lang.code; }
-const char* const kSourceDirs[] = {"app", "ui", "library", "recognition", "support"};
+const char* const kSourceDirs[] = {"core", "ui", "library", "dialogs", "recognition", "support", "app"};
 
 // "context: source" of every message without a finished, non-empty translation.
 QStringList Untranslated(const QString& tsPath) {

@@ -281,7 +281,7 @@ TEST_F(MainUICommandsTest, DeletingFromAPlayListKeepsTheFiles)
     ASSERT_EQ(window->LibraryPage()->GetListItemCount(4), 2);
     // The player holds the first song while its list entry goes away.
     PlayQueue& queue = PlayQueue::Instance();
-    queue.items = window->LibraryPage()->GetVisibleItems();
+    queue.items = CTreeWidgetItem::ToQueue(window->LibraryPage()->GetVisibleItems());
     queue.currentIndex = 0;
     window->ControlBar()->SetPlayState(CToolBar::Paused);
     window->LibraryPage()->selectAll();

@@ -1,6 +1,6 @@
 // The main window's tests run in a throw-away HOME with a private runtime
 // folder: no real settings, library, music folder or power-off are reachable.
-#include "../TestUserHome.h"
+#include "../../common/TestUserHome.h"
 #include "SystemHelpers.h"
 
 #include <QApplication>

@@ -1,9 +1,9 @@
 #include "CAppSettings.h"
-#include "CDeleteDialog.h"
 #include "CListTreeItem.h"
 #include "CMusicInfoTreeWidget.h"
 #include "CShowListWidget.h"
 #include "CTreeWidgetItem.h"
+#include "DialogButtonInfo.h"
 #include "LibrarySeams.h"
 #include "MusicDatabase.h"
 #include "PlayQueue.h"
@@ -239,7 +239,7 @@ TEST_F(OperationsTest, PlayQueueIndexAfterRemoval)
             queue.items.append(Row(id));
         queue.queueListId = c.queueList;
         queue.currentIndex = c.current;
-        CTreeWidgetItem* row = queue.items.at(c.removedPos);
+        CTreeWidgetItem* row = CTreeWidgetItem::FromQueue(queue.items.at(c.removedPos));
         EXPECT_EQ(page->DeleteSelectedMusic(QList<CTreeWidgetItem*>{row}, c.deleteFrom), c.result);
         const bool leaves = c.deleteFrom <= 2 || c.deleteFrom == c.queueList;
         EXPECT_EQ(queue.items.contains(row), !leaves && Row(ids.at(c.removedPos)) != nullptr);
@@ -260,7 +260,7 @@ TEST_F(OperationsTest, RowWithoutRecordLeavesNoPointerBehind)
     for (int listId : {1, 2, 3, 4})
         EXPECT_FALSE(InTable(listId, row)) << listId;
     EXPECT_TRUE(page->Clipboard.isEmpty());
-    EXPECT_EQ(PlayQueue::Instance().items, (QList<CTreeWidgetItem*>{Row(1), Row(2)}));
+    EXPECT_EQ(PlayQueue::Instance().items, (QList<IPlayQueueTrack*>{Row(1), Row(2)}));
     EXPECT_EQ(PlayQueue::Instance().currentIndex, 1);
     EXPECT_EQ(page->GetListItemCount(4), 2);
 }

@@ -1,8 +1,8 @@
-#include "CDeleteDialog.h"
 #include "CListTreeItem.h"
 #include "CMusicInfoTreeWidget.h"
 #include "CShowListWidget.h"
 #include "CTreeWidgetItem.h"
+#include "DialogButtonInfo.h"
 #include "MusicDatabase.h"
 #include "ViewsTestSupport.h"
 

@@ -2,6 +2,7 @@
 #include "CMusicInfoTreeWidget.h"
 #include "CTreeLib.h"
 #include "InterfaceScale.h"
+#include "LibrarySeams.h"
 #include "LibraryServices.h"
 #include "MusicDatabase.h"
 #include "ViewsTestSupport.h"
@@ -171,8 +172,15 @@ TEST_F(TreeLibTest, NewListsReuseKeysAndStopAt999)
     CListTreeItem* last = lib->AddNewList();
     ASSERT_NE(last, nullptr);
     EXPECT_EQ(last->GetListType(), 999);
-    CloseNextModal();
+    QStringList asked;
+    SetQuestionAsker([&asked](QWidget*, const QString& text, const QList<DialogButtonInfo>&, bool, bool*) {
+        asked << text;
+        return 0;
+    });
     EXPECT_EQ(lib->AddNewList(), nullptr);
+    SetQuestionAsker(nullptr);
+    ASSERT_EQ(asked.size(), 1);
+    EXPECT_TRUE(asked.at(0).contains("maximum playlists are 999")) << asked.at(0).toStdString();
     ListNameEditing = false;
 }
 

@@ -39,5 +39,3 @@ void WriteImage(const QString& path, Qt::GlobalColor color, int side = 40);
 // Half a second of a stereo tone as a plain MP3 (no tag).
 QByteArray Mp3Bytes();
 void WriteFile(const QString& path, const QByteArray& bytes);
-// Closes the next modal dialog that opens (answering it with Escape).
-void CloseNextModal();

@@ -18,7 +18,7 @@
 
 #include <memory>
 
-Q_DECLARE_METATYPE(CTreeWidgetItem*)
+Q_DECLARE_METATYPE(IPlayQueueTrack*)
 
 namespace {
 
@@ -126,7 +126,7 @@ TEST_F(PopupPlayListTest, ClickHighlightsAndDoubleClickAsksToPlay)
 {
     FillQueue(7, 0);
     CPopupPlayList list(owner.get());
-    QSignalSpy play(&list, qOverload<CTreeWidgetItem*>(&CPopupPlayList::itemDoubleClicked));
+    QSignalSpy play(&list, qOverload<IPlayQueueTrack*>(&CPopupPlayList::itemDoubleClicked));
     list.ScrollBar()->setValue(2);
 
     // While opening, clicks and double clicks count for nothing.
@@ -150,7 +150,7 @@ TEST_F(PopupPlayListTest, ClickHighlightsAndDoubleClickAsksToPlay)
 
     QTest::mouseDClick(list.Rows().at(4), Qt::LeftButton);
     ASSERT_EQ(play.count(), 1);
-    EXPECT_EQ(play.at(0).at(0).value<CTreeWidgetItem*>(), PlayQueue::Instance().items.at(6));
+    EXPECT_EQ(play.at(0).at(0).value<IPlayQueueTrack*>(), PlayQueue::Instance().items.at(6));
 }
 
 TEST_F(PopupPlayListTest, TitlesAreShortenedToTheLabel)
@@ -192,7 +192,7 @@ int main(int argc, char** argv)
 {
     player_test::PrivateHome();
     QApplication app(argc, argv);
-    qRegisterMetaType<CTreeWidgetItem*>();
+    qRegisterMetaType<IPlayQueueTrack*>();
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

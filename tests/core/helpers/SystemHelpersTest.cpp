@@ -2,7 +2,7 @@
 #include "SystemHelpers.h"
 
 #include "../../common/PrivateBusMock.h"
-#include "../TestUserHome.h"
+#include "../../common/TestUserHome.h"
 
 #include <QDBusConnection>
 #include <QFileInfo>

@@ -6,7 +6,7 @@ PlayQueue& PlayQueue::Instance()
     return queue;
 }
 
-CTreeWidgetItem* PlayQueue::Current() const
+IPlayQueueTrack* PlayQueue::Current() const
 {
     return HasCurrent() ? items.at(currentIndex) : nullptr;
 }

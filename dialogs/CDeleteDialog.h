@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CMyDialogFrame.h"
+#include "DialogButtonInfo.h"
 
 #include <QList>
 #include <QString>
@@ -10,15 +11,6 @@ class QDialogButtonBox;
 class QGridLayout;
 class QLabel;
 class QTimer;
-
-// One button of the question dialog.
-struct DialogButtonInfo {
-    // A QDialogButtonBox::StandardButton value: the button's role and what
-    // exec() returns when it is pressed.
-    int StandardButton = 0;
-    QString text;          // caption, already translated
-    bool isDefault = false;
-};
 
 // The program's one message and confirmation box. exec() returns the
 // StandardButton of the pressed button, 0 for Escape or closing.

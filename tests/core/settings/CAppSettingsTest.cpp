@@ -3,7 +3,7 @@
 #include "CAppSettings.h"
 #include "MusicDatabase.h"
 
-#include "../TestUserHome.h"
+#include "../../common/TestUserHome.h"
 
 #include <QDate>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
 #include "MyQLabel.h"
 
-#include "CBugReport.h"
+#include "DialogSeams.h"
 
 #include <QMouseEvent>
 
@@ -21,7 +21,5 @@ void MyQLabel::mousePressEvent(QMouseEvent* event)
 
 void MyQLabel::shwBugReport()
 {
-    CBugReport report(nullptr);
-    report.setModal(true);
-    report.exec();
+    OpenBugReport();
 }

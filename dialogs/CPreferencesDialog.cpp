@@ -1,7 +1,6 @@
 #include "CPreferencesDialog.h"
 
 #include "CAppSettings.h"
-#include "CGUITavrelRegister.h"
 #include "CLabelPress.h"
 #include "CNetWidget.h"
 #include "CSetSourceDialog.h"
@@ -525,7 +524,6 @@ void CPreferencesDialog::Save()
             m_settings->InitWebLinks();
             RetranslateUi();
             emit sLanguageChange();
-            CGUITavrelRegister::GetInstance()->SetLanguage();
         }
     }
 
