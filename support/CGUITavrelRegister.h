@@ -3,76 +3,83 @@
 #include <QObject>
 #include <QString>
 
-#include <functional>
+#include <memory>
 
-// What one update check found out.
-struct UpdateCheckResult {
-    QString serverVersion;   // empty when the check found nothing
-    QString whatsNew;
-    QString downloadUrl;
-};
+class CRegUpdater;
 
-// The process-wide update glue: hands the update check its inputs from the
-// settings, judges its result against the installed version and announces it
-// with tavrelUpdateCallBack(). GUI thread only.
+// The process-wide update glue: hands the update library its inputs from the
+// settings, starts checks, judges each result against the installed version
+// and announces it with tavrelUpdateCallBack().
 //
-// The check itself is a replaceable function (the update service client);
-// without one, a check finds nothing and so reports the installed version as
-// the newest. Nothing here opens a network connection by itself.
+// Thread contract: a GUI-thread object. The library calls back on its worker
+// thread; that call only emits updateCheckFinished(), which reaches
+// OnCheckFinished() queued on the GUI thread. ReleaseInstance() ends a
+// running check (and its thread) before the object goes, so no call back
+// outlives it.
 class CGUITavrelRegister : public QObject
 {
     Q_OBJECT
 public:
+    // What the last judged result says.
+    enum UpdateStatus {
+        kStatusNone = 0,          // nothing judged yet
+        kStatusNewer = 1,         // a newer version exists
+        kStatusNewest = 2,        // the installed version is the newest
+        kStatusFailed = 3,        // the check failed: no answer, a bad answer, not configured
+    };
+
     static CGUITavrelRegister* GetInstance();
+    // Ends a running check at once, then deletes the instance.
     static void ReleaseInstance();
 
-    // The inputs of the check.
-    struct Inputs {
-        QString productName;
-        QString productShortName;
-        QString version;
-        QString language;
-        int proxyType = 2;      // 2 no proxy, otherwise an HTTP proxy
-        QString proxyHost;
-        int proxyPort = 0;
-        QString proxyUser;
-        QString proxyPassword;
-    };
-    using Checker = std::function<UpdateCheckResult(const Inputs&)>;
-    // Installs the check (returns the previous one; empty: none).
-    static Checker SetChecker(Checker checker);
+    // The update service's address (scheme, host and port) that InitUpdateCheck
+    // hands on; the build's SONACAP_UPDATE_SERVICE unless replaced. Empty: the
+    // check reports "not configured" without a connection.
+    static QString ServiceAddress();
+    static void SetServiceAddress(const QString& address);
 
+    // Product, version, language, service address and proxy from the settings.
     void InitUpdateCheck();
     void ApplyProxy();
+    // The interface language, after the preferences dialog changed it.
     void SetLanguage();
-    // fromStartup 1: judge the result the last check left; 0: run a check
-    // first. Emits tavrelUpdateCallBack().
-    void OnUpdateResult(int fromStartup);
 
-    // -1, 0 or 1 as a is older than, equal to or newer than b, compared
-    // number by number ("2.0" equals "2.0.0").
+    // fromStartup 1: judge the result the library already holds and emit
+    // tavrelUpdateCallBack(). 0: start a check (or join the one running); the
+    // judgement and the signal follow when its result arrives.
+    void OnUpdateResult(int fromStartup);
+    bool IsChecking() const;
+
+    // -1, 0 or 1 as a is older than, equal to or newer than b, number by
+    // number; a missing number counts 0 ("2.0" equals "2.0.0"), so does a
+    // field that is no number.
     static int CompareVersion(const QString& a, const QString& b);
 
-    // 1 a newer version exists, 2 the installed one is the newest.
     int Status() const { return m_status; }
     QString Message() const { return m_message; }
     QString WhatsNewText() const { return m_whatsNew; }
     QString Unfilled() const { return m_unfilled; }
     QString DownloadUrl() const { return m_downloadUrl; }
-    const Inputs& CheckInputs() const { return m_inputs; }
 
 signals:
     void tavrelUpdateCallBack();
+    // Emitted on the library's worker thread when a check ends.
+    void updateCheckFinished(int code);
+
+private slots:
+    void OnCheckFinished(int code);
 
 private:
     CGUITavrelRegister();
     ~CGUITavrelRegister() override;
+    static void LibraryCallback(void* user, int code, int tag);
+    void Judge();
 
-    int m_status = 2;
+    int m_status = kStatusNone;
     QString m_message;
     QString m_whatsNew;
-    QString m_unfilled;
+    QString m_unfilled;   // never filled
     QString m_downloadUrl;
-    Inputs m_inputs;
-    UpdateCheckResult m_lastResult;
+    std::unique_ptr<CRegUpdater> m_updater;
+    bool m_logStarted = false;
 };

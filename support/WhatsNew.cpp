@@ -3,6 +3,7 @@
 #include "CGUITavrelRegister.h"
 #include "DialogIcon.h"
 #include "InterfaceScale.h"
+#include "Log.h"
 
 #include <QDesktopServices>
 #include <QHBoxLayout>
@@ -40,6 +41,8 @@ WhatsNew::WhatsNew(QWidget* parent)
     m_icon = new DialogIcon(content);
     m_icon->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     m_label = new QLabel(content);
+    // The message carries the server's version text: never read as markup.
+    m_label->setTextFormat(Qt::PlainText);
     m_label->setMinimumHeight(ScaledPixels(80));
     auto* top = new QHBoxLayout;
     top->setSpacing(ScaledPixels(20));
@@ -87,12 +90,26 @@ WhatsNew::WhatsNew(QWidget* parent)
 
 WhatsNew::~WhatsNew() = default;
 
+bool WhatsNew::IsWebAddress(const QUrl& url)
+{
+    const QString scheme = url.scheme().toLower();
+    return url.isValid() && !url.host().isEmpty() &&
+           (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
+}
+
 void WhatsNew::download()
 {
-    const QString url = CGUITavrelRegister::GetInstance()->DownloadUrl();
-    if (Opener())
-        Opener()(url);
-    else
-        QDesktopServices::openUrl(QUrl(url, QUrl::TolerantMode));
+    // The address comes from the update service's answer: only a web page
+    // goes to the browser, never a file, a program or another handler.
+    const QUrl url(CGUITavrelRegister::GetInstance()->DownloadUrl(), QUrl::TolerantMode);
+    if (IsWebAddress(url)) {
+        if (Opener())
+            Opener()(url);
+        else
+            QDesktopServices::openUrl(url);
+    } else {
+        SC_LOG_INFO("WhatsNew", "WhatsNew::download", "not a web address, not opened[%s]",
+                    url.toString().toUtf8().constData());
+    }
     close();
 }

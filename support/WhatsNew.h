@@ -11,6 +11,7 @@ class QLabel;
 class QProgressBar;
 class QPushButton;
 class QTextEdit;
+class QUrl;
 
 // The update dialog: busy state, then the newest-version message or the new
 // version with its release notes and a Yes button to the download page.
@@ -23,8 +24,10 @@ public:
 
     // Opens a download address; replaceable so that tests never start a
     // browser (returns the previous opener).
-    using UrlOpener = std::function<void(const QString&)>;
+    using UrlOpener = std::function<void(const QUrl&)>;
     static UrlOpener SetUrlOpener(UrlOpener opener);
+    // An http or https address with a host: the only kind download() opens.
+    static bool IsWebAddress(const QUrl& url);
 
     QLabel* Label() const { return m_label; }
     QTextEdit* ReleaseNotes() const { return m_notes; }

@@ -160,6 +160,10 @@ Neue Version: %3
 
 Möchten Sie jetzt aktualisieren?</translation>
     </message>
+    <message>
+        <source>Could not check for updates</source>
+        <translation>Es konnte nicht nach Updates gesucht werden.</translation>
+    </message>
 </context>
 <context>
     <name>CGraphicsView</name>

@@ -160,6 +160,10 @@ Would you like to update the product?</source>
 
 今すぐアップデートしますか?</translation>
     </message>
+    <message>
+        <source>Could not check for updates</source>
+        <translation>更新を確認できませんでした。</translation>
+    </message>
 </context>
 <context>
     <name>CGraphicsView</name>

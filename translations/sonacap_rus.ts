@@ -160,6 +160,10 @@ Would you like to update the product?</source>
 
 Обновить программу?</translation>
     </message>
+    <message>
+        <source>Could not check for updates</source>
+        <translation>Не удалось проверить наличие обновлений.</translation>
+    </message>
 </context>
 <context>
     <name>CGraphicsView</name>
