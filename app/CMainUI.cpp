@@ -354,6 +354,10 @@ void CMainUI::ConfigureEngineAtStart()
 void CMainUI::CheckUpdateOnStart()
 {
     CGUITavrelRegister::GetInstance()->OnUpdateResult(1);
+    // The automatic check (Auto_update, Update_Days, the date of the last
+    // check) speaks up only when a newer version exists.
+    if (m_updateInfo)
+        m_updateInfo->CheckAutomatically(this);
 }
 
 QTime CMainUI::Now() const

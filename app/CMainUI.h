@@ -67,7 +67,8 @@ public:
     explicit CMainUI(QWidget* parent = nullptr);
     ~CMainUI() override;
 
-    // The update check's start-up result (main() calls it after show()).
+    // The update check's start-up result and the automatic check when it is
+    // due (main() calls it after show()).
     void CheckUpdateOnStart();
 
     // The engine thread's entry (RecorderNotifyCallback calls it).

@@ -14,12 +14,16 @@ PACKAGES=(
   libsndfile1-dev libmp3lame-dev libpulse-dev libmpg123-dev
   # program
   libsqlite3-dev libcurl4-openssl-dev libtinyxml2-dev libtag1-dev libchromaprint-dev
+  # the update check's TLS test server
+  libssl-dev
   # child programs the system runs
   ffmpeg p7zip-full
   # sound server for tests and for running without a desktop
   pulseaudio pulseaudio-utils
   # test and benchmark helpers
   sox lame libfftw3-dev xvfb xauth dbus python3-dbusmock
+  # driving the program under the virtual display by hand
+  xdotool
   # font shipped beside the program
   fonts-dejavu-core fonts-noto-core
 )

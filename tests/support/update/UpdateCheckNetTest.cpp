@@ -3,7 +3,7 @@
 #include "CRegData.h"
 #include "CRegImpl.h"
 #include "CRegUpdater.h"
-#include "LocalHttpServer.h"
+#include "../../common/LocalHttpServer.h"
 #include "Log.h"
 #include "UpdateAnswerFixtures.h"
 

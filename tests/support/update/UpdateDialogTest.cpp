@@ -2,7 +2,7 @@
 // menu and automatic checks, failures, the download link and the proxy.
 #include "CAppSettings.h"
 #include "CGUITavrelRegister.h"
-#include "LocalHttpServer.h"
+#include "../../common/LocalHttpServer.h"
 #include "ProductUpdateInfo.h"
 #include "UpdateAnswerFixtures.h"
 #include "WhatsNew.h"

@@ -1,10 +1,12 @@
 #pragma once
 
-// A small HTTP server on 127.0.0.1 for the update tests: one thread, one
+// A small HTTP server on 127.0.0.1 for the network tests: one thread, one
 // connection at a time, every request recorded (request line, headers, body)
 // and answered by a replaceable handler. It can also hold its answers back
 // (a server that accepted but does not reply) and stand in for an HTTP proxy,
 // since a proxy request is an ordinary request with an absolute URI.
+//
+// This folder has no CMakeLists.txt of its own; a test lists the .cpp by path.
 
 #include <condition_variable>
 #include <functional>
