@@ -77,6 +77,11 @@ start)
   mkdir -p "$HOME" "$XDG_RUNTIME_DIR" "$PULSE_STATE_PATH" "$XDG_CONFIG_HOME"
   chmod 700 "$XDG_RUNTIME_DIR"
   printf 'autospawn = no\n' >"$PULSE_CLIENTCONFIG"
+  # An idle sink would otherwise switch to 48 kHz for the first 48 kHz stream
+  # played into it and keep that rate, so what a test finds on test_out would
+  # depend on which tests ran before it.
+  mkdir -p "$XDG_CONFIG_HOME/pulse"
+  printf 'alternate-sample-rate = 44100\n' >"$XDG_CONFIG_HOME/pulse/daemon.conf"
   # module-pipe-source makes the FIFO itself and refuses one that exists.
 
   # As root the daemon warns that it is not meant to run so, and runs.
