@@ -41,6 +41,7 @@
 #include <QMenuBar>
 #include <QMutexLocker>
 #include <QPixmap>
+#include <QPointer>
 #include <QStackedWidget>
 #include <QTimer>
 #include <QTranslator>
@@ -48,7 +49,8 @@
 #include <memory>
 
 namespace {
-QTranslator* g_appTranslator = nullptr;
+// A QPointer: the preferences dialog deletes it when the language changes.
+QPointer<QTranslator> g_appTranslator;
 QTranslator* g_qtTranslator = nullptr;
 
 // The library's questions, shown with the program's question dialog.

@@ -107,8 +107,8 @@ int main(int argc, char* argv[])
     QTranslator* qtTranslator =
         LoadTranslator(QStringLiteral("qt_") + language + QStringLiteral(".qm"), languageDir, &app);
     CMainUI::SetTranslators(appTranslator, qtTranslator);
-    // The preferences dialog loads another language into this same object,
-    // so switching back to English empties it instead of stacking a second.
+    // The preferences dialog replaces this object when the user switches the
+    // language, so translators never stack.
     SetProgramTranslator(appTranslator);
 
     settings->InitWebLinks();

@@ -44,7 +44,7 @@ CNetWidget::CNetWidget(QWidget* parent)
     m_host = new CNoContextMenuEdit(m_group);
     m_host->setMaxLength(63);
     m_port = new CNoContextMenuEdit(m_group);
-    m_port->setValidator(new QIntValidator(1, 100000, m_port));
+    m_port->setValidator(new QIntValidator(1, 65535, m_port));
     m_user = new CNoContextMenuEdit(m_group);
     m_user->setMaxLength(31);
     m_password = new CNoContextMenuEdit(m_group);
@@ -104,7 +104,9 @@ void CNetWidget::SetNetworkProxy()
         settings->SetProxyType(0);
         CopyUtf8(m_proxy.host, sizeof m_proxy.host, m_host->text(), 63);
         settings->SetProxyHost(m_host->text());
-        const int port = m_port->text().toInt();   // 0 when empty or not a number
+        // 0 (none) when empty or outside 1..65535, also for a value an older
+        // settings file put into the field.
+        const int port = m_port->hasAcceptableInput() ? m_port->text().toInt() : 0;
         m_proxy.port = port;
         settings->SetProxyPort(port);
         CopyUtf8(m_proxy.user, sizeof m_proxy.user, m_user->text(), 31);

@@ -14,6 +14,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDebug>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -374,8 +375,8 @@ void CPreferencesDialog::toolBarActionTrig(QAction* action)
 
 void CPreferencesDialog::ChooseFolder(const QString& picked)
 {
-    QString folder = picked;
-    folder.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    // Taken as picked: a backslash is an ordinary character of a folder name.
+    const QString folder = picked;
     if (folder.isEmpty())
         return;
 
@@ -510,15 +511,24 @@ void CPreferencesDialog::Save()
     m_sourcePage->Save();
     m_skinPage->SaveSkin();
 
-    // Language. English is the source language and has no translation file:
-    // choosing it empties the translator, which counts as loaded.
+    // Language, loaded into a fresh translator: load() empties the object it
+    // loads into, so a language that fails to load must never touch the one
+    // in use. English is the source language and has no translation file: an
+    // empty translator is its translation.
     if (!m_pendingFile.isEmpty()) {
-        QTranslator* translator = ProgramTranslator();
+        auto* translator = new QTranslator(QCoreApplication::instance());
         bool loaded = translator->load(m_pendingFile, m_translationFolder);
         if (!loaded && m_pendingCode == QLatin1String("en")
             && !QFileInfo::exists(m_translationFolder + QLatin1Char('/') + m_pendingFile))
-            loaded = true;   // the failed load above already emptied the translator
-        if (loaded) {
+            loaded = true;
+        if (!loaded) {
+            qWarning() << "CPreferencesDialog::Save could not load" << m_pendingFile << "from"
+                       << m_translationFolder << "- the language stays";
+            delete translator;
+        } else {
+            // The old one leaves the application as it is deleted.
+            delete ProgramTranslator();
+            SetProgramTranslator(translator);
             QCoreApplication::installTranslator(translator);
             m_settings->SetLanguage(m_pendingCode);
             m_settings->InitWebLinks();

@@ -4,7 +4,8 @@ class QTranslator;
 
 // The program's one translator of its own texts: start-up loads the stored
 // language into it and installs it; the preferences dialog loads another
-// language into the same object and installs it again. GUI thread only.
+// language into a new translator and, when that worked, puts it in this one's
+// place (deleting the old one). GUI thread only.
 //
 // Start-up hands its translator over with SetProgramTranslator; without one,
 // ProgramTranslator() creates it on first use, owned by the application.

@@ -239,15 +239,16 @@ TEST(PreferencesTest, ChosenFoldersGoFirstAndTheListStaysAtFive)
     Settings()->SetOutputPath(five);
     {
         CPreferencesDialog dialog(nullptr, nullptr, nullptr, nullptr, 0);
-        dialog.ChooseFolder("C:\\new\\folder");   // backslashes become "/"
+        // A backslash is an ordinary character of a folder name: kept as it is.
+        dialog.ChooseFolder("/m/AC\\DC");
         EXPECT_EQ(dialog.ChosenFolders(),
-                  QStringList({"C:/new/folder", "/m/1", "/m/2", "/m/3", "/m/4"}));
+                  QStringList({"/m/AC\\DC", "/m/1", "/m/2", "/m/3", "/m/4"}));
         EXPECT_EQ(dialog.FolderBox()->count(), 5);
-        EXPECT_EQ(dialog.FolderBox()->currentText(), QStringLiteral("C:/new/folder"));
+        EXPECT_EQ(dialog.FolderBox()->currentText(), QStringLiteral("/m/AC\\DC"));
         dialog.Save();
     }
     EXPECT_EQ(Settings()->GetOutputPath().mid(0, 5),
-              QStringList({"C:/new/folder", "/m/1", "/m/2", "/m/3", "/m/4"}));
+              QStringList({"/m/AC\\DC", "/m/1", "/m/2", "/m/3", "/m/4"}));
 
     Settings()->SetOutputPath(five);
     CPreferencesDialog dialog(nullptr, nullptr, nullptr, nullptr, 0);
@@ -280,18 +281,28 @@ TEST(PreferencesTest, LanguageSwitchOnOk)
         int choose;          // -2: leave the box as it is
         bool switches;
         const char* after;
+        bool brokenJapanese; // a sonacap_jp.qm that is no translation file
+        bool german;         // German texts show afterwards
     };
     const Case cases[] = {
-        {"unknown stored language", "xx", -2, false, "xx"},
-        {"german", "en", 2, true, "de"},
-        {"unchanged german still reloads", "de", -2, true, "de"},
-        {"back to english without a file", "de", 0, true, "en"},
-        {"missing japanese file", "en", 1, false, "en"},
+        {"unknown stored language", "xx", -2, false, "xx", false, false},
+        {"german", "en", 2, true, "de", false, true},
+        {"unchanged german still reloads", "de", -2, true, "de", false, true},
+        {"broken japanese file keeps german", "de", 1, false, "de", true, true},
+        {"back to english without a file", "de", 0, true, "en", false, false},
+        {"missing japanese file", "en", 1, false, "en", false, false},
     };
+    const QString japanese = folder.path() + "/sonacap_jp.qm";
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        if (!haveGerman && QByteArray(c.after) == "de") {
+        if (!haveGerman && (QByteArray(c.after) == "de" || c.german)) {
             continue;
+        }
+        QFile::remove(japanese);
+        if (c.brokenJapanese) {
+            QFile broken(japanese);
+            ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
+            broken.write(QByteArray(4096, 'x'));
         }
         Settings()->SetLanguage(QString::fromLatin1(c.stored));
         CPreferencesDialog dialog(nullptr, nullptr, nullptr, nullptr, 0);
@@ -306,6 +317,7 @@ TEST(PreferencesTest, LanguageSwitchOnOk)
         EXPECT_EQ(dialog.result(), 1);
         EXPECT_EQ(changed.count(), c.switches ? 1 : 0);
         EXPECT_EQ(Settings()->GetLanguage(), QString::fromLatin1(c.after));
+        EXPECT_EQ(QCoreApplication::translate("CAbout", "Home Page:") == QStringLiteral("Homepage:"), c.german);
     }
     Settings()->SetLanguage(QStringLiteral("en"));
 }
@@ -435,13 +447,27 @@ TEST(NetWidgetTest, StoresTheProxyOnlyWhenSwitchedOn)
     EXPECT_EQ(info.type, -1);
     EXPECT_STREQ(info.host, "");   // kept in the file, not handed out while off
 
-    // The port field takes 1 to 100000 only.
-    CNetWidget page(nullptr);
-    int pos = 0;
-    QString text = "100000";
-    EXPECT_EQ(page.PortEdit()->validator()->validate(text, pos), QValidator::Acceptable);
-    text = "0";
-    EXPECT_NE(page.PortEdit()->validator()->validate(text, pos), QValidator::Acceptable);
-    text = "ab";
-    EXPECT_EQ(page.PortEdit()->validator()->validate(text, pos), QValidator::Invalid);
+    // Ports run from 1 to 65535: the field takes nothing else, and what an
+    // older settings file put there is not stored as a port.
+    Settings()->SetProxyEnabled(1);
+    const struct {
+        const char* text;
+        bool typed;   // the validator lets the user end up with this text
+        int stored;
+    } ports[] = {
+        {"1", true, 1}, {"8080", true, 8080}, {"65535", true, 65535}, {"0", false, 0},
+        {"65536", false, 0}, {"100000", false, 0}, {"ab", false, 0}, {"", false, 0},
+    };
+    for (const auto& c : ports) {
+        SCOPED_TRACE(c.text);
+        CNetWidget page(nullptr);
+        int pos = 0;
+        QString text = QString::fromLatin1(c.text);
+        EXPECT_EQ(page.PortEdit()->validator()->validate(text, pos) == QValidator::Acceptable, c.typed);
+        page.PortEdit()->setText(QString::fromLatin1(c.text));   // as loading does, past the validator
+        page.SetNetworkProxy();
+        Settings()->GetProxyInfo(&info);
+        EXPECT_EQ(info.port, c.stored);
+    }
+    Settings()->SetProxyEnabled(0);
 }
