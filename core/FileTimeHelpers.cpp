@@ -23,6 +23,24 @@ QString MakeValidFileName(QString text)
     return text;
 }
 
+namespace {
+// Most file systems hold at most 255 bytes in one name. A title of long
+// UTF-8 text (127 Japanese characters are 381 bytes) is cut at a character
+// boundary so that it, a " 123" of a repeated name and the extension fit.
+QString FitFileNameBytes(QString name, const QString& extension)
+{
+    constexpr int kNameMax = 255;
+    constexpr int kNumberRoom = 8;
+    const int room = kNameMax - kNumberRoom - 1 - extension.toUtf8().size();
+    while (!name.isEmpty() && name.toUtf8().size() > room) {
+        name.chop(1);
+        if (!name.isEmpty() && name.at(name.size() - 1).isHighSurrogate())
+            name.chop(1);
+    }
+    return name;
+}
+}  // namespace
+
 QString GetUniqueOutputFileName(QString baseName, QString folder, QString extension)
 {
     QMutexLocker guard(&g_outputNameLock);
@@ -53,30 +71,37 @@ QString GetUniqueOutputFileName(QString baseName, QString folder, QString extens
     return path;
 }
 
-void SaveLoadMuiscName(QString musicName, QString& path)
+bool SaveLoadMuiscName(QString musicName, QString& path)
 {
     qDebug() << "SaveLoadMuiscName MusicName " + musicName + " Path " + path;
-    const QString safe = MakeValidFileName(musicName);
+    const QString extension = path.right(3);
+    const QString safe = FitFileNameBytes(MakeValidFileName(musicName), extension);
     const QFileInfo info(path);
     if (info.baseName().contains(safe)) {
         qDebug() << "don't need to changed";
-        return;
+        return true;
     }
     // A file that is gone has no canonical folder; its own folder still is the
     // place to look (never the current or the root folder).
     const QString folder = info.exists() ? info.canonicalPath() : info.absolutePath();
-    const QString newPath = GetUniqueOutputFileName(safe, folder, path.right(3));
+    const QString newPath = GetUniqueOutputFileName(safe, folder, extension);
     qDebug() << "SaveLoadMuiscName MusicName: " + newPath;
 
-    QFile::remove(newPath);
+    // Only the reservation made just now: a folder or anything else that
+    // stands there is never removed.
+    if (QFileInfo(newPath).isFile() && QFileInfo(newPath).size() == 0)
+        QFile::remove(newPath);
+    bool renamed = true;
     if (QFile::exists(path)) {
-        if (!QFile::rename(path, newPath))
+        renamed = QFile::rename(path, newPath);
+        if (!renamed)
             qDebug() << "SaveLoadMuiscName rename failed" << path << newPath;
     } else {
         qDebug() << path + "not exists";
     }
-    if (QFile::exists(newPath))
+    if (renamed && QFile::exists(newPath))
         path = newPath;
+    return renamed;
 }
 
 QString SecondToTimeText(unsigned int seconds)

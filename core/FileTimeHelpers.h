@@ -14,10 +14,12 @@ QString MakeValidFileName(QString text);
 // Safe from any thread: choice and reservation happen under one lock.
 QString GetUniqueOutputFileName(QString baseName, QString folder, QString extension);
 
-// Renames the file at `path` after `musicName` (made valid, unique in the same
-// folder, same extension) unless its base name already contains that name;
-// `path` then holds the new path when the renamed file exists.
-void SaveLoadMuiscName(QString musicName, QString& path);
+// Renames the file at `path` after `musicName` (made valid, cut to what a file
+// name can hold, unique in the same folder, same extension) unless its base
+// name already contains that name; `path` then holds the new path when the
+// renamed file exists. False only when the file exists, needed the new name
+// and could not take it (`path` and the file are then unchanged).
+bool SaveLoadMuiscName(QString musicName, QString& path);
 
 // 65 -> "01:05", 3725 -> "1:02:05".
 QString SecondToTimeText(unsigned int seconds);

@@ -347,6 +347,14 @@ int DB_CommitTransaction()
     return ExecLocked("commit transaction", "DB_CommitTransaction failed : ", false);
 }
 
+int DB_RollbackTransaction()
+{
+    QMutexLocker guard(&g_dbLock);
+    if (!g_db)
+        return kNotOpen;
+    return ExecLocked("rollback transaction", "DB_RollbackTransaction failed : ", false);
+}
+
 int DB_GetMusicInfo(int musicId, MusicInfoRow* row)
 {
     if (!row)

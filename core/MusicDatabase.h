@@ -36,6 +36,8 @@ bool DB_IsOpen();
 
 int DB_CreateTransaction();   // "begin transaction"
 int DB_CommitTransaction();   // "commit transaction"
+// "rollback transaction": drops every change since DB_CreateTransaction.
+int DB_RollbackTransaction();
 
 // Rows found (0 or 1); -1 when the database is not open.
 int DB_GetMusicInfo(int musicId, MusicInfoRow* row);

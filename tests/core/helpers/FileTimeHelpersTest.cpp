@@ -90,9 +90,39 @@ TEST(FileTimeHelpers, SaveLoadMuiscNameRenamesAfterTheTitle)
 
     // A missing file: path stays, and no stray reservation is left behind.
     path = dir.filePath("gone.mp3");
-    SaveLoadMuiscName("Ghost", path);
+    EXPECT_TRUE(SaveLoadMuiscName("Ghost", path));
     EXPECT_EQ(dir.filePath("gone.mp3"), path);
     EXPECT_FALSE(QFile::exists(dir.filePath("Ghost.mp3")));
+}
+
+TEST(FileTimeHelpers, SaveLoadMuiscNameTellsWhenTheNameCannotBeTaken)
+{
+    QTemporaryDir dir;
+    const QString song = dir.filePath("2024-05-01 10-00-00.mp3");
+    Touch(song, "song");
+
+    // A folder holds the name: nothing is removed or overwritten, the song
+    // keeps its name and the caller hears of it.
+    ASSERT_TRUE(QDir(dir.path()).mkdir("Blocked.mp3"));
+    Touch(dir.filePath("Blocked.mp3/inside"), "keep");
+    QString path = song;
+    EXPECT_FALSE(SaveLoadMuiscName("Blocked", path));
+    EXPECT_EQ(song, path);
+    EXPECT_EQ(QByteArray("song"), Content(song));
+    EXPECT_EQ(QByteArray("keep"), Content(dir.filePath("Blocked.mp3/inside")));
+
+    // A title longer than a file name can hold (127 Japanese characters are
+    // 381 bytes) gives a name cut at a character boundary.
+    QString title;
+    for (int i = 0; i < 127; ++i)
+        title += QChar(0x97f3);
+    EXPECT_TRUE(SaveLoadMuiscName(title, path));
+    EXPECT_NE(song, path);
+    EXPECT_EQ(QByteArray("song"), Content(path));
+    const QString name = QFileInfo(path).fileName();
+    EXPECT_LE(name.toUtf8().size(), 255);
+    EXPECT_TRUE(name.startsWith(title.left(60)));
+    EXPECT_TRUE(name.endsWith(".mp3"));
 }
 
 TEST(FileTimeHelpers, TimeTextBothWays)
