@@ -6,6 +6,7 @@
 #include "CShowCoverWidget.h"
 #include "CShowDownloadingView.h"
 #include "CShowListWidget.h"
+#include "CTagWriter.h"
 #include "CTreeWidgetItem.h"
 #include "InterfaceScale.h"
 #include "LibraryServices.h"
@@ -867,7 +868,10 @@ void CRecordingWidget::WriteCardTags(MusicInfoRow* row)
     const int chosen = ChosenCoverIndex(*row);
     if (chosen >= 0)
         row->ImageId = chosen;
-    CShowListWidget::WriteMusicTags(row);
+    if (m_tagWriter)
+        m_tagWriter->Write(*row);
+    else
+        CShowListWidget::WriteMusicTags(row);
 }
 
 // ---- refresh -----------------------------------------------------------

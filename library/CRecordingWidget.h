@@ -8,6 +8,7 @@
 #include <QWidget>
 
 class CSelecetCoverWidget;
+class CTagWriter;
 class CShowCoverWidget;
 class CShowDownloadingView;
 class CTreeWidgetItem;
@@ -73,6 +74,9 @@ public:
     bool IsRecordingAnimationRunning() const;
     int SlotMargin() const { return m_slotMargin; }
     int CardWidth() const { return m_cardWidth; }
+    // Where a card's cover choice has its tags written (off the GUI thread);
+    // without one they are written at once.
+    void SetTagWriter(CTagWriter* writer) { m_tagWriter = writer; }
     // Empty when every shown card shows the song its actions reach and the
     // strip's bookkeeping agrees; otherwise a description of the first fault.
     QString CheckInvariant() const;
@@ -162,4 +166,5 @@ private:
     QLabel* m_recordLabel = nullptr;
     bool m_dragAccepted = false;
     int m_lastStep = 0;
+    CTagWriter* m_tagWriter = nullptr;
 };

@@ -5,6 +5,7 @@
 #include "CGraphicsView.h"
 #include "CListTreeItem.h"
 #include "CMusicInfoTreeWidget.h"
+#include "CTagWriter.h"
 #include "CTreeWidgetItem.h"
 #include "InterfaceScale.h"
 #include "LibraryServices.h"
@@ -198,11 +199,19 @@ CShowListWidget::CShowListWidget(const QList<CListTreeItem*>& lists, IRecordStat
     m_picturesThread = new CCreateFactoryThread(this);
     m_picturesThread->start();
 
+    m_tagWriter = new CTagWriter;
+    connect(m_tagWriter, &CTagWriter::BusyChanged, this, &CShowListWidget::MarkTagWriting);
+    connect(m_tagWriter, &CTagWriter::Finished, this,
+            [this](int, const QString& path, CTagWriter::Outcome outcome, int) { TagWriteFinished(path, outcome); });
+
     LoadLists();
 }
 
 CShowListWidget::~CShowListWidget()
 {
+    // Finishes the running tag write while the database and the rows exist.
+    delete m_tagWriter;
+    m_tagWriter = nullptr;
     DB_CloseDatabase();
     qDeleteAll(m_tables);
     m_tables.clear();

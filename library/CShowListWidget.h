@@ -15,6 +15,7 @@ class CFilterEdit;
 class CGraphicsView;
 class CListTreeItem;
 class CMusicInfoTreeWidget;
+class CTagWriter;
 class CTreeWidgetItem;
 class IRecordStateSource;
 class QAction;
@@ -73,7 +74,11 @@ public:
     void SetNewRecordMusicInfo(RecordMusicInfo* info);
     void FinishNewRecord(int unused);
     // Uses no page state: the recording page writes a card's tags with it too.
+    // Writes on the calling thread; the tag editor's writes go through
+    // TagWriter() instead, off the GUI thread.
     static void WriteMusicTags(MusicInfoRow* row);
+    // Writes the edited songs' tags on a worker; their rows look busy meanwhile.
+    CTagWriter* TagWriter() const { return m_tagWriter; }
 
     // Song and list operations. Each int result is 1 when the playing entry
     // of the play queue was among the removed rows, else 0.
@@ -174,6 +179,9 @@ private:
     // Drops every pointer to row from the tables, emitting the new counts.
     void ForgetRow(CTreeWidgetItem* row);
     bool ConfirmDelete(const QString& text);
+    // A song's tag write started (busy) or ended: its row shows it.
+    void MarkTagWriting(int musicId, bool busy);
+    void TagWriteFinished(const QString& path, int outcome);
 
 public:
     // Deletes a cover picture only when no CoverInfo row names it any more and
@@ -202,6 +210,7 @@ public:
     QAction* m_showFolderAction = nullptr;
     QAction* m_deleteAction = nullptr;
     CCreateFactoryThread* m_picturesThread = nullptr;
+    CTagWriter* m_tagWriter = nullptr;
     QList<CListTreeItem*> m_lists;
     IRecordStateSource* m_recordState = nullptr;
 };

@@ -8,7 +8,9 @@
 #include "CFilterEdit.h"
 #include "CGraphicsView.h"
 #include "CMusicInfoTreeWidget.h"
+#include "CTagWriter.h"
 #include "CTreeWidgetItem.h"
+#include "DialogButtonInfo.h"
 #include "LibrarySeams.h"
 #include "MusicDatabase.h"
 #include "PlayQueue.h"
@@ -18,6 +20,7 @@
 #include <QDateTime>
 #include <QDebug>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFile>
 #include <QMenu>
 
@@ -348,16 +351,43 @@ void CShowListWidget::EditTagsMusic(CTreeWidgetItem* row)
     // cover without touching a tag: the record must follow in every case.
     const bool recordChanged = tagsChanged || before.MusicPath != record->MusicPath
         || before.ImageId != record->ImageId || ChosenCoverPath(before) != ChosenCoverPath(*record);
-    if (tagsChanged)
-        WriteMusicTags(record.get());
     if (recordChanged) {
-        DB_UpdateMusicInfo(record.get());
+        if (DB_UpdateMusicInfo(record.get()) != 0) {
+            // The library keeps the old record, so the file keeps its old name.
+            if (before.MusicPath != record->MusicPath && !QFile::rename(record->MusicPath, before.MusicPath))
+                qWarning() << "CShowListWidget::EditTagsMusic could not rename back" << record->MusicPath;
+            QList<DialogButtonInfo> buttons;
+            buttons.append({QDialogButtonBox::Ok, tr("OK"), true});
+            AskQuestion(tr("The library could not store the new song data."), buttons);
+            return;
+        }
         row->SetItemData(GetShownListId(), record.get());
         if (!m_coverFlow->isHidden())
             m_coverFlow->ResetView();
         m_filter->emtiFilterChanged();
     }
+    // The file follows on a worker: a long song must not stall the window.
+    if (tagsChanged)
+        m_tagWriter->Write(*record);
     emit MusicItemInfoChanged(row);
+}
+
+void CShowListWidget::MarkTagWriting(int musicId, bool busy)
+{
+    for (CTreeWidgetItem* row : GetItemsByMusicId({musicId}))
+        row->SetBusyNote(busy ? tr("Writing the song data into the file...") : QString());
+}
+
+void CShowListWidget::TagWriteFinished(const QString& path, int outcome)
+{
+    if (outcome != CTagWriter::Failed)
+        return;
+    // The library holds the new data; only the file's own tags are behind.
+    QList<DialogButtonInfo> buttons;
+    buttons.append({QDialogButtonBox::Ok, tr("OK"), true});
+    AskQuestion(tr("The song data could not be written into the file:\n%1\nThe file was left as it was.")
+                    .arg(QDir::toNativeSeparators(path)),
+                buttons);
 }
 
 void CShowListWidget::ShowMusicFileInFinder()

@@ -5,6 +5,7 @@
 
 #include "CFilterEdit.h"
 #include "CMusicInfoTreeWidget.h"
+#include "CTagWriter.h"
 #include "CTreeWidgetItem.h"
 #include "DialogButtonInfo.h"
 #include "FileTimeHelpers.h"
@@ -22,7 +23,6 @@
 
 #include <cstring>
 #include <memory>
-#include <vector>
 
 namespace {
 template <size_t N>
@@ -35,28 +35,6 @@ void ReplaceIfGiven(char (&target)[N], const char (&source)[N])
     CopyUtf8Field(target, N, source, len);
 }
 
-// Removes candidate `slot`, moving the later ones down.
-void RemoveCandidate(RecordMusicInfo& info, int slot)
-{
-    for (int i = slot; i + 1 < info.CoverCount; ++i) {
-        info.CoverIds[i] = info.CoverIds[i + 1];
-        std::memcpy(info.CoverPaths[i], info.CoverPaths[i + 1], sizeof info.CoverPaths[i]);
-    }
-    --info.CoverCount;
-    info.CoverIds[info.CoverCount] = 0;
-    std::memset(info.CoverPaths[info.CoverCount], 0, sizeof info.CoverPaths[info.CoverCount]);
-}
-
-// A zero-filled array of CAPDEV_PATH_UNITS UTF-16 units; false when the path
-// does not fit.
-bool ToPathUnits(const QString& path, std::vector<char16_t>& out)
-{
-    out.assign(CAPDEV_PATH_UNITS, 0);
-    if (path.isEmpty() || path.size() >= CAPDEV_PATH_UNITS)
-        return false;
-    std::memcpy(out.data(), path.utf16(), static_cast<size_t>(path.size()) * sizeof(char16_t));
-    return true;
-}
 } // namespace
 
 bool CShowListWidget::DeleteCoverFileIfUnused(const QString& path)
@@ -218,7 +196,7 @@ void CShowListWidget::MergeCovers(MusicInfoRow* record, const RecordMusicInfo* i
             // No key left: the candidate is dropped rather than stored under -1.
             const QString path = CoverPathAt(data, i);
             qWarning() << "CShowListWidget::MergeCovers no free CoverId, cover dropped:" << path;
-            RemoveCandidate(data, i);
+            RemoveCoverCandidate(data, i);
             if (record->ImageId > i || record->ImageId >= data.CoverCount)
                 record->ImageId = qMax(0, record->ImageId - 1);
             DeleteCoverFileIfUnused(path);
@@ -264,26 +242,12 @@ void CShowListWidget::FinishNewRecord(int)
 
 void CShowListWidget::WriteMusicTags(MusicInfoRow* row)
 {
-    if (!row || !row->MusicPath.endsWith(QLatin1String("mp3")))
+    if (!row || !CTagWriter::TakesTags(row->MusicPath))
         return;
-    const RecordMusicInfo& info = row->Info;
-    const QByteArray title = RecordFieldBytes(info.MusicName);
-    const QByteArray artist = RecordFieldBytes(info.Artist);
-    const QByteArray album = RecordFieldBytes(info.Album);
-    const QByteArray year = RecordFieldBytes(info.Year);
-    const QByteArray genre = RecordFieldBytes(info.Genre);
-    const int chosen = ChosenCoverIndex(*row);
-    const QByteArray cover = chosen >= 0 ? RecordFieldBytes(info.CoverPaths[chosen]) : QByteArray();
-    MusicTagsInfo tags{title.constData(), artist.constData(), album.constData(),
-                       year.constData(), genre.constData(), chosen >= 0 ? cover.constData() : nullptr};
-
     // The tag layer writes a uniquely named copy beside the song and renames
     // it over the song in one step, so no other file is ever overwritten and
     // a failure leaves the song as it was.
-    std::vector<char16_t> path;
-    int rc = CAPDEV_ERR_ARGUMENT;
-    if (ToPathUnits(row->MusicPath, path))
-        rc = SetMusicTagsInfo(&tags, path.data(), path.data());
+    const int rc = CTagWriter::WriteTags(CTagWriter::MakeJob(*row), row->MusicPath, row->MusicPath);
     if (rc != CAPDEV_OK)
         qWarning() << "SetMusicTagsInfo failed, musicId: " << row->MusicId << " Err: " << rc;
 }

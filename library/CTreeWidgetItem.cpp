@@ -5,6 +5,7 @@
 #include "MusicRecords.h"
 #include "SongRecordFields.h"
 
+#include <QColor>
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QIcon>
@@ -163,6 +164,15 @@ void CTreeWidgetItem::SetDateColumn(int listId)
         return;
     setText(ColDate, listId == kPlayedListId ? m_dateText.right(kDateLength)
                                              : m_dateText.left(kDateLength));
+}
+
+void CTreeWidgetItem::SetBusyNote(const QString& note)
+{
+    m_busy = !note.isEmpty();
+    for (int column = ColName; column <= ColDate; ++column) {
+        setData(column, Qt::ForegroundRole, m_busy ? QVariant(QColor(0xa9, 0x91, 0xa9)) : QVariant());
+        setToolTip(column, note);
+    }
 }
 
 void CTreeWidgetItem::SetNoticeIcon(bool show)

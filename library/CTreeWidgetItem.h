@@ -80,6 +80,10 @@ public:
     // Column 7 from the stored date text: the play date for list 3, the date
     // added otherwise. An empty date text leaves the column alone.
     void SetDateColumn(int listId);
+    // Greys the row's texts and gives them note as a tool tip while work on
+    // the song's file runs (a tag write); an empty note ends that.
+    void SetBusyNote(const QString& note);
+    bool IsBusy() const { return m_busy; }
     // Shows (true) or clears the "file missing" icon in column 1.
     void SetNoticeIcon(bool show);
     void SetNoticeColumnIcon(const QIcon& icon) override;
@@ -100,6 +104,7 @@ private:
     int m_musicId;
     int m_listKind = 0;
     int m_downloadState = TWM_DOWNLOAD_NONE;
+    bool m_busy = false;
     QString m_coverPath;
     QString m_musicPath;
     QString m_dateText;   // full DateAdded when a play date is appended, else empty

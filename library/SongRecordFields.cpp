@@ -5,6 +5,8 @@
 
 #include <QtGlobal>
 
+#include <cstring>
+
 QByteArray RecordFieldBytes(const char* field, size_t size)
 {
     return QByteArray(field, static_cast<int>(qstrnlen(field, static_cast<uint>(size))));
@@ -47,6 +49,20 @@ QString CoverPathAt(const RecordMusicInfo& info, int index)
 QString ChosenCoverPath(const MusicInfoRow& row)
 {
     return CoverPathAt(row.Info, ChosenCoverIndex(row));
+}
+
+void RemoveCoverCandidate(RecordMusicInfo& info, int slot)
+{
+    const int count = CoverCandidateCount(info);
+    if (slot < 0 || slot >= count)
+        return;
+    for (int i = slot; i + 1 < count; ++i) {
+        info.CoverIds[i] = info.CoverIds[i + 1];
+        std::memcpy(info.CoverPaths[i], info.CoverPaths[i + 1], sizeof info.CoverPaths[i]);
+    }
+    info.CoverCount = count - 1;
+    info.CoverIds[count - 1] = 0;
+    std::memset(info.CoverPaths[count - 1], 0, sizeof info.CoverPaths[count - 1]);
 }
 
 void DeleteCandidateCovers(const RecordMusicInfo& info)

@@ -43,6 +43,10 @@ QString CoverPathAt(const RecordMusicInfo& info, int index);
 // The chosen candidate's picture path; empty without candidates.
 QString ChosenCoverPath(const MusicInfoRow& row);
 
+// Removes candidate `slot` (0 <= slot < count), moving the later ones down
+// and clearing the freed last slot.
+void RemoveCoverCandidate(RecordMusicInfo& info, int slot);
+
 // Drops every cover candidate of a song that goes away: its CoverInfo row
 // (when stored) and its picture, under the rule of
 // CShowListWidget::DeleteCoverFileIfUnused.

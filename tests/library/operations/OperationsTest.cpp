@@ -2,6 +2,7 @@
 #include "CListTreeItem.h"
 #include "CMusicInfoTreeWidget.h"
 #include "CShowListWidget.h"
+#include "CTagWriter.h"
 #include "CTreeWidgetItem.h"
 #include "DialogButtonInfo.h"
 #include "LibrarySeams.h"
@@ -92,10 +93,7 @@ protected:
     }
     void Build()
     {
-        QList<MusicListRow> lists;
-        DB_GetMusicList(lists);
-        for (const MusicListRow& r : lists)
-            entries.append(new CListTreeItem(r, nullptr));
+        entries = StoredListEntries();
         page = new TestPage(entries, nullptr, nullptr);
         page->resize(800, 500);
         page->ShowList(1);
@@ -367,6 +365,10 @@ TEST_F(OperationsTest, TagEditStoresWhatChanged)
         auto conn = QObject::connect(page, &CShowListWidget::MusicItemInfoChanged, [&] { ++changed; });
         page->EditTagsMusic(Row(1));
         QObject::disconnect(conn);
+        // The file follows on a worker, the row showing it meanwhile.
+        EXPECT_EQ(Row(1)->IsBusy(), c.tagged);
+        page->TagWriter()->WaitUntilIdle();
+        EXPECT_FALSE(Row(1)->IsBusy());
         const auto after = Stored(1);
         ASSERT_TRUE(after);
         const bool differs = after->MusicPath != before->MusicPath || after->ImageId != before->ImageId

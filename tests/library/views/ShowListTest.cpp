@@ -63,10 +63,7 @@ protected:
     }
     void Build()
     {
-        QList<MusicListRow> lists;
-        DB_GetMusicList(lists);
-        for (const MusicListRow& r : lists)
-            entries.append(new CListTreeItem(r, nullptr));
+        entries = StoredListEntries();
         page = new TestPage(entries, nullptr, nullptr);
         page->resize(800, 500);
     }

@@ -1,5 +1,7 @@
 #include "ViewsTestSupport.h"
 
+#include "../../common/Mp3Tone.h"
+#include "CListTreeItem.h"
 #include "MusicDatabase.h"
 #include "SystemHelpers.h"
 
@@ -16,7 +18,6 @@
 #include <cstring>
 #include <vector>
 
-#include <lame/lame.h>
 
 namespace {
 class QtEnvironment : public ::testing::Environment {
@@ -122,22 +123,7 @@ void WriteImage(const QString& path, Qt::GlobalColor color, int side)
 
 QByteArray Mp3Bytes()
 {
-    const int rate = 44100, frames = rate / 2;
-    std::vector<short> pcm(frames * 2);
-    for (int i = 0; i < frames; ++i)
-        pcm[2 * i] = pcm[2 * i + 1] = static_cast<short>(6000 * std::sin(i * 0.05));
-    lame_t lame = lame_init();
-    lame_set_in_samplerate(lame, rate);
-    lame_set_num_channels(lame, 2);
-    lame_set_write_id3tag_automatic(lame, 0);
-    lame_init_params(lame);
-    QByteArray out(frames * 2 + 20000, 0);
-    auto* buf = reinterpret_cast<unsigned char*>(out.data());
-    int n = lame_encode_buffer_interleaved(lame, pcm.data(), frames, buf, out.size());
-    n += lame_encode_flush(lame, buf + n, out.size() - n);
-    lame_close(lame);
-    out.resize(n);
-    return out;
+    return Mp3Tone(0.5);
 }
 
 void WriteFile(const QString& path, const QByteArray& bytes)
@@ -145,4 +131,14 @@ void WriteFile(const QString& path, const QByteArray& bytes)
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write(bytes);
+}
+
+QList<CListTreeItem*> StoredListEntries()
+{
+    QList<MusicListRow> lists;
+    DB_GetMusicList(lists);
+    QList<CListTreeItem*> entries;
+    for (const MusicListRow& r : lists)
+        entries.append(new CListTreeItem(r, nullptr));
+    return entries;
 }

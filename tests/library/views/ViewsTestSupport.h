@@ -2,12 +2,15 @@
 
 #include "MusicRecords.h"
 
+#include <QList>
 #include <QString>
 #include <QTemporaryDir>
 
 #include <memory>
 
 #include <gtest/gtest.h>
+
+class CListTreeItem;
 
 // Each test gets its own HOME (with a pictures folder known to the XDG user
 // dirs) and its own music database file.
@@ -39,3 +42,6 @@ void WriteImage(const QString& path, Qt::GlobalColor color, int side = 40);
 // Half a second of a stereo tone as a plain MP3 (no tag).
 QByteArray Mp3Bytes();
 void WriteFile(const QString& path, const QByteArray& bytes);
+// The library tree's entries of every stored list, as the library page takes
+// them; the caller deletes them.
+QList<CListTreeItem*> StoredListEntries();
