@@ -9,6 +9,7 @@
 #include "CGUITavrelRegister.h"
 #include "CGraphicsView.h"
 #include "CMToolButton.h"
+#include "CMusicTagsEditDialog.h"
 #include "CMusicInfoTreeWidget.h"
 #include "CPlayInfoGroup.h"
 #include "CPopupPlayList.h"
@@ -104,6 +105,12 @@ CMainUI::CMainUI(QWidget* parent) : CMyWindowFrame(parent, Qt::WindowFlags(1))
         report.setModal(true);
         report.exec();
     });
+    // "Edit Music Tags" of the library page and of a recording card.
+    SetTagEditorRunner([this](MusicInfoRow* record, QWidget* parent) {
+        CMusicTagsEditDialog editor(record, parent);
+        editor.setModal(true);
+        return ExecDialog(&editor) == QDialog::Accepted;
+    });
 
     setContextMenuPolicy(Qt::NoContextMenu);
     m_recognizer = new CACRrecognize;
@@ -186,6 +193,7 @@ void CMainUI::CreateMainWidgets()
     m_splitter->setHandleWidth(1);
     m_treeLib = new CTreeLib(m_toolBar, m_splitter);
     m_showList = new CShowListWidget(m_treeLib->GetListItems(), m_toolBar, m_splitter);
+    m_recordingWidget->SetTagWriter(m_showList->TagWriter());
     m_treeLib->setMinimumWidth(ScaledPixels(230));
     m_showList->setMinimumWidth(ScaledPixels(400));
     m_splitter->addWidget(m_treeLib);
@@ -406,5 +414,6 @@ CMainUI::~CMainUI()
     delete m_updateInfo;
     m_updateInfo = nullptr;
     SetPlayingItemSource(nullptr);
+    SetTagEditorRunner(nullptr);
     PlayQueue::Instance().Clear();
 }

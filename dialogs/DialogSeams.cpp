@@ -1,6 +1,8 @@
 #include "DialogSeams.h"
 
 #include <QDebug>
+#include <QFileDialog>
+#include <QStringList>
 
 namespace {
 BugReportOpener& Opener()
@@ -22,4 +24,24 @@ void OpenBugReport()
         return;
     }
     Opener()();
+}
+
+namespace {
+PictureFileChooser& Chooser()
+{
+    static PictureFileChooser chooser;
+    return chooser;
+}
+} // namespace
+
+void SetPictureFileChooser(PictureFileChooser chooser)
+{
+    Chooser() = std::move(chooser);
+}
+
+QStringList ChoosePictureFiles(QWidget* parent, const QString& title, const QString& folder, const QString& filter)
+{
+    if (Chooser())
+        return Chooser()(parent, title, folder, filter);
+    return QFileDialog::getOpenFileNames(parent, title, folder, filter);
 }

@@ -366,6 +366,79 @@ Morgen </translation>
     </message>
 </context>
 <context>
+    <name>CMusicTagsEditDialog</name>
+    <message>
+        <source>Add</source>
+        <translation>Hinzufügen</translation>
+    </message>
+    <message>
+        <source>Delete</source>
+        <translation>Löschen</translation>
+    </message>
+    <message>
+        <source>Title:</source>
+        <translation>Titel:</translation>
+    </message>
+    <message>
+        <source>Artist:</source>
+        <translation>Interpret:</translation>
+    </message>
+    <message>
+        <source>Album:</source>
+        <translation>Album:</translation>
+    </message>
+    <message>
+        <source>Year:</source>
+        <translation>Jahr:</translation>
+    </message>
+    <message>
+        <source>Genre:</source>
+        <translation>Genre:</translation>
+    </message>
+    <message>
+        <source>Other</source>
+        <translation>Sonstiges</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Music Tags Edit</source>
+        <translation>Musik-Tags bearbeiten</translation>
+    </message>
+    <message>
+        <source>Open File</source>
+        <translation>Datei öffnen</translation>
+    </message>
+    <message>
+        <source>Images</source>
+        <translation>Bilder</translation>
+    </message>
+    <message>
+        <source>The picture &quot;%1&quot; could not be copied into &quot;%2&quot;.
+Nothing was changed.</source>
+        <translation>Das Bild „%1“ konnte nicht nach „%2“ kopiert werden.
+Es wurde nichts geändert.</translation>
+    </message>
+    <message>
+        <source>The song file &quot;%1&quot; could not be renamed after the title.
+Nothing was changed.</source>
+        <translation>Die Musikdatei „%1“ konnte nicht nach dem Titel umbenannt werden.
+Es wurde nichts geändert.</translation>
+    </message>
+    <message>
+        <source>The library could not store the covers.
+Nothing was changed.</source>
+        <translation>Die Mediathek konnte die Cover nicht speichern.
+Es wurde nichts geändert.</translation>
+    </message>
+</context>
+<context>
     <name>CNetWidget</name>
     <message>
         <source>Enable Proxy</source>
@@ -753,6 +826,26 @@ Hinweis: Eine Wiedergabeliste fasst höchstens 100.000 Songs.</translation>
     <message>
         <source>Track</source>
         <translation>Titel</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>The library could not store the new song data.</source>
+        <translation>Die Mediathek konnte die neuen Songdaten nicht speichern.</translation>
+    </message>
+    <message>
+        <source>Writing the song data into the file...</source>
+        <translation>Die Songdaten werden in die Datei geschrieben...</translation>
+    </message>
+    <message>
+        <source>The song data could not be written into the file:
+%1
+The file was left as it was.</source>
+        <translation>Die Songdaten konnten nicht in die Datei geschrieben werden:
+%1
+Die Datei blieb unverändert.</translation>
     </message>
 </context>
 <context>

@@ -366,6 +366,79 @@ Tomorrow </source>
     </message>
 </context>
 <context>
+    <name>CMusicTagsEditDialog</name>
+    <message>
+        <source>Add</source>
+        <translation>追加</translation>
+    </message>
+    <message>
+        <source>Delete</source>
+        <translation>削除</translation>
+    </message>
+    <message>
+        <source>Title:</source>
+        <translation>タイトル:</translation>
+    </message>
+    <message>
+        <source>Artist:</source>
+        <translation>アーティスト:</translation>
+    </message>
+    <message>
+        <source>Album:</source>
+        <translation>アルバム:</translation>
+    </message>
+    <message>
+        <source>Year:</source>
+        <translation>年:</translation>
+    </message>
+    <message>
+        <source>Genre:</source>
+        <translation>ジャンル:</translation>
+    </message>
+    <message>
+        <source>Other</source>
+        <translation>その他</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>キャンセル</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Music Tags Edit</source>
+        <translation>音楽タグの編集</translation>
+    </message>
+    <message>
+        <source>Open File</source>
+        <translation>ファイルを開く</translation>
+    </message>
+    <message>
+        <source>Images</source>
+        <translation>画像</translation>
+    </message>
+    <message>
+        <source>The picture &quot;%1&quot; could not be copied into &quot;%2&quot;.
+Nothing was changed.</source>
+        <translation>画像「%1」を「%2」にコピーできませんでした。
+何も変更されていません。</translation>
+    </message>
+    <message>
+        <source>The song file &quot;%1&quot; could not be renamed after the title.
+Nothing was changed.</source>
+        <translation>曲のファイル「%1」の名前をタイトルに変更できませんでした。
+何も変更されていません。</translation>
+    </message>
+    <message>
+        <source>The library could not store the covers.
+Nothing was changed.</source>
+        <translation>ライブラリにカバーを保存できませんでした。
+何も変更されていません。</translation>
+    </message>
+</context>
+<context>
     <name>CNetWidget</name>
     <message>
         <source>Enable Proxy</source>
@@ -753,6 +826,26 @@ Note: the maximum songs in a playlist are 100,000.</source>
     <message>
         <source>Track</source>
         <translation>トラック</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>The library could not store the new song data.</source>
+        <translation>ライブラリに新しい曲の情報を保存できませんでした。</translation>
+    </message>
+    <message>
+        <source>Writing the song data into the file...</source>
+        <translation>曲の情報をファイルに書き込んでいます...</translation>
+    </message>
+    <message>
+        <source>The song data could not be written into the file:
+%1
+The file was left as it was.</source>
+        <translation>曲の情報をファイルに書き込めませんでした:
+%1
+ファイルは変更されていません。</translation>
     </message>
 </context>
 <context>

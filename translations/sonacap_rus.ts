@@ -366,6 +366,79 @@ Tomorrow </source>
     </message>
 </context>
 <context>
+    <name>CMusicTagsEditDialog</name>
+    <message>
+        <source>Add</source>
+        <translation>Добавить</translation>
+    </message>
+    <message>
+        <source>Delete</source>
+        <translation>Удалить</translation>
+    </message>
+    <message>
+        <source>Title:</source>
+        <translation>Название:</translation>
+    </message>
+    <message>
+        <source>Artist:</source>
+        <translation>Исполнитель:</translation>
+    </message>
+    <message>
+        <source>Album:</source>
+        <translation>Альбом:</translation>
+    </message>
+    <message>
+        <source>Year:</source>
+        <translation>Год:</translation>
+    </message>
+    <message>
+        <source>Genre:</source>
+        <translation>Жанр:</translation>
+    </message>
+    <message>
+        <source>Other</source>
+        <translation>Другое</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Отмена</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>ОК</translation>
+    </message>
+    <message>
+        <source>Music Tags Edit</source>
+        <translation>Редактирование тегов</translation>
+    </message>
+    <message>
+        <source>Open File</source>
+        <translation>Открыть файл</translation>
+    </message>
+    <message>
+        <source>Images</source>
+        <translation>Изображения</translation>
+    </message>
+    <message>
+        <source>The picture &quot;%1&quot; could not be copied into &quot;%2&quot;.
+Nothing was changed.</source>
+        <translation>Не удалось скопировать изображение «%1» в «%2».
+Ничего не изменено.</translation>
+    </message>
+    <message>
+        <source>The song file &quot;%1&quot; could not be renamed after the title.
+Nothing was changed.</source>
+        <translation>Не удалось переименовать файл песни «%1» по названию.
+Ничего не изменено.</translation>
+    </message>
+    <message>
+        <source>The library could not store the covers.
+Nothing was changed.</source>
+        <translation>Библиотеке не удалось сохранить обложки.
+Ничего не изменено.</translation>
+    </message>
+</context>
+<context>
     <name>CNetWidget</name>
     <message>
         <source>Enable Proxy</source>
@@ -753,6 +826,26 @@ Note: the maximum songs in a playlist are 100,000.</source>
     <message>
         <source>Track</source>
         <translation>Трек</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>ОК</translation>
+    </message>
+    <message>
+        <source>The library could not store the new song data.</source>
+        <translation>Библиотеке не удалось сохранить новые данные песни.</translation>
+    </message>
+    <message>
+        <source>Writing the song data into the file...</source>
+        <translation>Данные песни записываются в файл...</translation>
+    </message>
+    <message>
+        <source>The song data could not be written into the file:
+%1
+The file was left as it was.</source>
+        <translation>Не удалось записать данные песни в файл:
+%1
+Файл оставлен без изменений.</translation>
     </message>
 </context>
 <context>

@@ -1,33 +1,51 @@
-// The main window's play queue edges, the scheduled task, keys and the Edit
-// commands, against a fake engine.
+// The main window's play queue edges, the scheduled task, keys, the Edit
+// commands and the tag editor, against a fake engine.
 #include "MainUITestSupport.h"
 
+#include "../../common/Mp3Tone.h"
+#include "../../common/TypeText.h"
 #include "CAppSettings.h"
+#include "CDefLineEdit.h"
 #include "CMToolButton.h"
 #include "CMusicInfoTreeWidget.h"
+#include "CMusicTagsEditDialog.h"
+#include "CRecordingWidget.h"
 #include "CSetTaskDialog.h"
+#include "CShowCoverWidget.h"
 #include "CShowListWidget.h"
 #include "CStatusBar.h"
+#include "CTagWriter.h"
 #include "CToolBar.h"
 #include "CTreeLib.h"
 #include "CTreeWidgetItem.h"
+#include "DialogSeams.h"
 #include "MusicDatabase.h"
 #include "PlayQueue.h"
 #include "SystemHelpers.h"
 #include "WidgetFlags.h"
 
+#include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QFile>
+#include <QFocusEvent>
+#include <QImage>
 #include <QKeyEvent>
+#include <QPushButton>
 #include <QStackedWidget>
+#include <QTest>
 #include <QTimeEdit>
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <taglib/id3v2tag.h>
+#include <taglib/mpegfile.h>
+
 #include <memory>
 
 namespace {
+
 
 class MainUICommandsTest : public ::testing::Test {
 protected:
@@ -46,6 +64,7 @@ protected:
     }
     void TearDown() override
     {
+        SetPictureFileChooser(nullptr);
         window.reset();
         SetEngineFactory(previous);
     }
@@ -53,6 +72,12 @@ protected:
     {
         const QString path = OutputFolder() + "/" + name + ".wav";
         WriteToneWav(path, seconds);
+        return RecordFile(path);
+    }
+    // The fake engine "records" the song file already at path; the row it
+    // leaves in the library.
+    CTreeWidgetItem* RecordFile(const QString& path)
+    {
         factory.engine->SongStart(path);
         EXPECT_TRUE(WaitFor([&] { return window->LibraryPage()->NewRecordItem != nullptr; }));
         CTreeWidgetItem* row = window->LibraryPage()->NewRecordItem;
@@ -76,6 +101,15 @@ protected:
         list->clearSelection();
         if (CTreeWidgetItem* row = window->LibraryPage()->GetVisibleItems().value(0))
             row->setSelected(true);
+    }
+
+    CShowCoverWidget* CardOf(CTreeWidgetItem* row) const
+    {
+        for (CShowCoverWidget* card : window->RecordingPage()->SlotWidgets()) {
+            if (card->Item() == row)
+                return card;
+        }
+        return nullptr;
     }
 
     CAppSettings* settings = nullptr;
@@ -311,3 +345,76 @@ TEST_F(MainUICommandsTest, PagesAndLinks)
 }
 
 } // namespace
+
+TEST_F(MainUICommandsTest, TheMenuEntryAndTheCardOpenTheEditorAndTheSavedDataShowsEverywhere)
+{
+    const QString take = OutputFolder() + "/take.mp3";
+    QFile mp3File(take);
+    ASSERT_TRUE(mp3File.open(QIODevice::WriteOnly));
+    mp3File.write(Mp3Tone(2.5));
+    mp3File.close();
+    CTreeWidgetItem* row = RecordFile(take);
+    ASSERT_TRUE(row);
+    const int musicId = row->GetMusicId();
+    // The card strip gets its slots when the recording page is laid out.
+    window->ShowRecording();
+    ASSERT_TRUE(WaitFor([&] { return CardOf(row) != nullptr; }));
+    CShowCoverWidget* card = CardOf(row);
+    EXPECT_EQ(card->TitleText(), QStringLiteral("Track"));
+    const QString cover = OutputFolder() + "/art.png";
+    QImage art(40, 40, QImage::Format_RGB32);
+    art.fill(Qt::darkCyan);
+    ASSERT_TRUE(art.save(cover, "PNG"));
+    SetPictureFileChooser([&](QWidget*, const QString&, const QString&, const QString&) {
+        return QStringList{cover};
+    });
+
+    // The library page's context menu entry.
+    QString shownTitle;
+    window->onExec = [&](QDialog* dialog) {
+        auto* editor = qobject_cast<CMusicTagsEditDialog*>(dialog);
+        if (!editor)
+            return 0;
+        shownTitle = editor->TitleEdit()->GetText();
+        TypeText(editor->TitleEdit(), "Edited Title");
+        TypeText(editor->ArtistEdit(), "Edited Artist");
+        editor->AddButton()->click();
+        editor->ButtonBox()->button(QDialogButtonBox::Ok)->click();
+        return editor->result();
+    };
+    window->ChangeShowWidget(1);
+    window->LibraryPage()->TrackList()->setCurrentItem(row);
+    window->LibraryPage()->EditTagsAction()->trigger();
+    ASSERT_EQ(window->DialogCount("CMusicTagsEditDialog"), 1);
+    EXPECT_EQ(shownTitle, QStringLiteral("Track"));   // recorded unrecognised
+
+    EXPECT_EQ(row->text(CTreeWidgetItem::ColName), QStringLiteral("Edited Title"));
+    EXPECT_EQ(row->text(CTreeWidgetItem::ColArtist), QStringLiteral("Edited Artist"));
+    ASSERT_EQ(CardOf(row), card);
+    EXPECT_TRUE(card->TitleText().startsWith(QStringLiteral("Edited"))) << card->TitleText().toStdString();
+    MusicInfoRow stored;
+    ASSERT_EQ(DB_GetMusicInfo(musicId, &stored), 1);
+    DB_GetImageInfo(&stored);
+    EXPECT_STREQ(stored.Info.MusicName, "Edited Title");
+    EXPECT_EQ(stored.MusicPath, OutputFolder() + "/Edited Title.mp3");
+    ASSERT_EQ(stored.Info.CoverCount, 1);
+    EXPECT_EQ(card->CoverPath(), QString::fromUtf8(stored.Info.CoverPaths[0]));
+
+    window->LibraryPage()->TagWriter()->WaitUntilIdle();
+    TagLib::MPEG::File mp3(stored.MusicPath.toUtf8().constData());
+    ASSERT_TRUE(mp3.hasID3v2Tag());
+    EXPECT_EQ(mp3.ID3v2Tag()->title().to8Bit(true), "Edited Title");
+    EXPECT_EQ(mp3.ID3v2Tag()->artist().to8Bit(true), "Edited Artist");
+    EXPECT_EQ(mp3.ID3v2Tag()->frameListMap()["APIC"].size(), 1u);
+
+    // The card's own "Edit" opens it on the same song.
+    window->onExec = [&](QDialog* dialog) {
+        auto* editor = qobject_cast<CMusicTagsEditDialog*>(dialog);
+        if (editor)
+            shownTitle = editor->TitleEdit()->GetText();
+        return 0;
+    };
+    card->Edit();
+    EXPECT_EQ(window->DialogCount("CMusicTagsEditDialog"), 2);
+    EXPECT_EQ(shownTitle, QStringLiteral("Edited Title"));
+}

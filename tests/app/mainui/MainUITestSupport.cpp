@@ -129,6 +129,8 @@ int TestMainUI::ExecDialog(QDialog* dialog)
     if (auto* question = qobject_cast<CDeleteDialog*>(dialog))
         shown.text = question->MessageLabel()->text();
     dialogs.append(shown);
+    if (onExec)
+        return onExec(dialog);
     return answers.isEmpty() ? 0 : answers.takeFirst();
 }
 

@@ -93,6 +93,9 @@ public:
     };
     QList<Shown> dialogs;
     QList<int> answers;          // taken in order; empty: 0
+    // When set, runs each dialog in place of the scripted answer (it may work
+    // the dialog's controls) and gives what exec() returns.
+    std::function<int(QDialog*)> onExec;
     QList<QUrl> urls;
     int mixFormat = 0;
     bool conflictingTool = false;
