@@ -12,7 +12,9 @@ CDefLineEdit::CDefLineEdit(const QString& text, QWidget* parent)
     , m_fullText(text)
 {
     setText(text);
-    setStyleSheet(QStringLiteral("QLineEdit{color: #000000;font-size: %1px;}").arg(ScaledStyleNumber(12)));
+    // The text colour is the skin's: its fields are dark, so black text
+    // would not read.
+    setStyleSheet(QStringLiteral("QLineEdit{font-size: %1px;}").arg(ScaledStyleNumber(12)));
 }
 
 CDefLineEdit::~CDefLineEdit() = default;

@@ -29,6 +29,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QResizeEvent>
 #include <QTest>
 #include <QUrl>
 
@@ -573,4 +574,28 @@ TEST_F(TagEditorTest, AFileThatTakesNoTagsStaysAsItWasAndTheUserHearsOfIt)
     ASSERT_EQ(page->notices.size(), 1);
     EXPECT_TRUE(page->notices.first().contains(file)) << page->notices.first().toStdString();
     EXPECT_FALSE(Row(1)->IsBusy());
+}
+
+TEST(DefLineEditTest, ALongValueShowsCutUntilFocusedAndIsKeptWhole)
+{
+    const QString value = QString("A rather long title that cannot fit a narrow field ").repeated(2);
+    CDefLineEdit edit(value, nullptr);
+    // As the dialog's layout sizes it, before anything has the focus.
+    edit.resize(80, 24);
+    QResizeEvent narrow(QSize(80, 24), QSize(200, 24));
+    QApplication::sendEvent(&edit, &narrow);
+    EXPECT_LT(edit.text().size(), value.size());
+    EXPECT_TRUE(value.startsWith(edit.text()));
+    EXPECT_LE(edit.fontMetrics().horizontalAdvance(edit.text()), 80);
+    EXPECT_EQ(edit.GetText(), value);
+
+    // Focused, it shows and edits the whole text.
+    QFocusEvent in(QEvent::FocusIn, Qt::MouseFocusReason);
+    QApplication::sendEvent(&edit, &in);
+    EXPECT_EQ(edit.text(), value);
+    QResizeEvent narrower(QSize(60, 24), QSize(80, 24));
+    QApplication::sendEvent(&edit, &narrower);
+    EXPECT_EQ(edit.text(), value);
+    edit.setText("Short");
+    EXPECT_EQ(edit.GetText(), QStringLiteral("Short"));
 }
