@@ -277,8 +277,13 @@ bool CMusicTagsEditDialog::SaveAll(QString* error)
     data.CoverCount = count;
     result.ImageId = qMax(0, ClampCoverIndex(count, work.ImageId));
 
-    // The song file takes the title's name (a free one, never an existing file's).
-    const QString title = m_titleEdit->GetText();
+    // The song file takes the title's name (a free one, never an existing
+    // file's): the title as the record keeps it, so both say the same.
+    const QByteArray titleBytes = m_titleEdit->GetText().toUtf8();
+    const QString title = QString::fromUtf8(
+        titleBytes.constData(),
+        static_cast<int>(Utf8FieldLength(sizeof data.MusicName, titleBytes.constData(),
+                                         static_cast<size_t>(titleBytes.size()))));
     if (!title.isEmpty() && !SaveLoadMuiscName(title, result.MusicPath)) {
         RemoveFiles(copies);
         *error = tr("The song file \"%1\" could not be renamed after the title.\nNothing was changed.")

@@ -576,6 +576,24 @@ TEST_F(TagEditorTest, AFileThatTakesNoTagsStaysAsItWasAndTheUserHearsOfIt)
     EXPECT_FALSE(Row(1)->IsBusy());
 }
 
+TEST_F(TagEditorTest, ALongTitleNamesTheFileAsTheRecordKeepsIt)
+{
+    // 100 Japanese characters are 300 bytes of UTF-8; the record keeps 127.
+    const QString title = QString(100, QChar(0x97f3));
+    script = [&](CMusicTagsEditDialog& d) {
+        TypeText(d.TitleEdit(), "x");
+        d.TitleEdit()->setText(title);   // pasted: the test keyboard knows ASCII only
+        Press(d.ButtonBox(), QDialogButtonBox::Ok);
+    };
+    page->EditTagsMusic(Row(1));
+    const auto r = Stored(1);
+    const QString kept = QString::fromUtf8(r->Info.MusicName);
+    EXPECT_EQ(kept, title.left(42));
+    EXPECT_EQ(r->MusicPath, Path(kept + ".mp3"));
+    EXPECT_TRUE(QFile::exists(r->MusicPath));
+    page->TagWriter()->WaitUntilIdle();
+}
+
 TEST(DefLineEditTest, ALongValueShowsCutUntilFocusedAndIsKeptWhole)
 {
     const QString value = QString("A rather long title that cannot fit a narrow field ").repeated(2);
