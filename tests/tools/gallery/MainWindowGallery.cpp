@@ -9,6 +9,7 @@
 #include "CAppSettings.h"
 #include "CDeleteDialog.h"
 #include "CMainUI.h"
+#include "CMusicTagsEditDialog.h"
 #include "CPreferencesDialog.h"
 #include "CRecordingWidget.h"
 #include "CShowListWidget.h"
@@ -18,6 +19,7 @@
 #include "EngineFactory.h"
 #include "InterfaceScale.h"
 #include "MusicDatabase.h"
+#include "MusicRecords.h"
 #include "Sonacap.h"
 
 #include <QApplication>
@@ -208,6 +210,33 @@ void RenderMainWindow(const QString& out, const QString& prefix, int skin, const
       dialog.PageActions().value(page)->trigger();
       Grab(&dialog, base + QStringLiteral("preferences_%1.png").arg(page));
     }
+  }
+
+  // The tag and cover editor: a song without covers, and one with three.
+  {
+    MusicInfoRow row;
+    std::memset(&row.Info, 0, sizeof row.Info);
+    CopyUtf8Field(row.Info.MusicName, sizeof row.Info.MusicName, QByteArray("Morning Light"));
+    CopyUtf8Field(row.Info.Artist, sizeof row.Info.Artist, QByteArray("Ada Wren"));
+    CopyUtf8Field(row.Info.Genre, sizeof row.Info.Genre, QByteArray("Rock;Pop;"));
+    CopyUtf8Field(row.Info.Year, sizeof row.Info.Year, QByteArray("2019"));
+    row.MusicPath = QStringLiteral("/music/Morning Light.mp3");
+    {
+      CMusicTagsEditDialog editor(&row, &window);
+      editor.show();
+      Grab(&editor, base + "tag_editor.png");
+    }
+    const char* const covers[] = {":/prefix/res/default_artwork.png", ":/prefix/res/Rdownloading.png",
+                                  ":/prefix/res/drag_artwork_here.png"};
+    row.Info.CoverCount = 3;
+    for (int i = 0; i < 3; ++i) {
+      row.Info.CoverIds[i] = i + 1;
+      CopyUtf8Field(row.Info.CoverPaths[i], sizeof row.Info.CoverPaths[i], QByteArray(covers[i]));
+    }
+    row.ImageId = 1;
+    CMusicTagsEditDialog editor(&row, &window);
+    editor.show();
+    Grab(&editor, base + "tag_editor_covers.png");
   }
 
   // The question asked when the window closes during a recording.
