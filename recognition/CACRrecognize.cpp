@@ -1,77 +1,149 @@
 #include "CACRrecognize.h"
 
+#include "AudioSample.h"
+#include "CRecognitionJob.h"
+#include "IdentifyRequest.h"
+#include "RecognitionResult.h"
+
+#include <QDateTime>
 #include <QDebug>
 #include <QFile>
+#include <QMutexLocker>
+#include <QThread>
 
-CACRrecognize::CACRrecognize()
+#include <chrono>
+#include <future>
+#include <memory>
+
+namespace {
+constexpr int kSampleStartSeconds = 0;
+constexpr int kSampleSeconds = 12;
+// Beyond the identify time-out: the job starts its timer a moment after the
+// entry point hands it over.
+constexpr int kWaitMarginMs = 2000;
+} // namespace
+
+CACRrecognize::CACRrecognize() : CACRrecognize(RecognitionSetup::Current()) {}
+
+CACRrecognize::CACRrecognize(const RecognitionSetup& setup)
     : QObject(nullptr)
+    , m_setup(setup)
 {
-    ResetResult();
+    m_thread = new QThread(this);
+    m_thread->setObjectName(QStringLiteral("recognition"));
+    m_jobs = new QObject;
+    m_jobs->moveToThread(m_thread);
+    connect(m_thread, &QThread::finished, m_jobs, &QObject::deleteLater);
+    m_thread->start();
 }
 
-CACRrecognize::~CACRrecognize() = default;
-
-void CACRrecognize::ResetResult()
+CACRrecognize::~CACRrecognize()
 {
-    m_title.clear();
-    m_album.clear();
-    m_artist.clear();
-    m_releaseDate.clear();
-    m_genre.clear();
-    m_message.clear();
-    m_duration = 0;
-    m_networkError = 0;
-    m_imageBytes.clear();
-    m_result.clear();
-
-    m_result.insert(QStringLiteral("title"), m_title);
-    m_result.insert(QStringLiteral("album"), m_album);
-    m_result.insert(QStringLiteral("artist"), m_artist);
-    m_result.insert(QStringLiteral("releaseDate"), m_releaseDate);
-    m_result.insert(QStringLiteral("genre"), m_genre);
-    m_result.insert(QStringLiteral("duration"), m_duration);
-    m_result.insert(QStringLiteral("message"), m_message);
-    m_result.insert(QStringLiteral("imageBuffer"), m_imageBytes);
-    m_result.insert(QStringLiteral("networkError"), m_networkError);
+    Shutdown();
 }
 
-void CACRrecognize::EmitResult()
+void CACRrecognize::Shutdown()
 {
-    // A copy: the receiver runs later on the GUI thread while this thread may
-    // already reset the fields for the next song.
-    const QVariantMap copy = m_result;
-    emit signalGetResult(copy);
+    {
+        QMutexLocker guard(&m_lock);
+        if (m_shutDown)
+            return;
+        m_shutDown = true;
+    }
+    // From here no entry point posts another job (they check m_shutDown under
+    // the lock), so the jobs stopped here are the last ones.
+    QObject* jobs = m_jobs;
+    QMetaObject::invokeMethod(
+        m_jobs,
+        [jobs] {
+            const QObjectList running = jobs->children();
+            for (QObject* child : running) {
+                if (auto* job = qobject_cast<CRecognitionJob*>(child))
+                    job->Cancel();
+                delete child;
+            }
+        },
+        Qt::BlockingQueuedConnection);
+    m_thread->quit();
+    m_thread->wait();
+}
+
+void CACRrecognize::Emit(const QVariantMap& result)
+{
+    emit signalGetResult(result);
     emit signalFinished();
+}
+
+void CACRrecognize::DeliverResult(QVariantMap result)
+{
+    {
+        QMutexLocker guard(&m_lock);
+        if (m_shutDown)
+            return;
+    }
+    Emit(result);
 }
 
 int CACRrecognize::RecognizeFile(QString path, int id)
 {
-    ResetResult();
-    m_result.insert(QStringLiteral("identify"), id);
+    QVariantMap result = ResetResult();
+    result.insert(QStringLiteral("identify"), id);
 
     QFile file(path);
     if (path.isEmpty() || !file.open(QIODevice::ReadOnly)) {
         qDebug() << "Failed to open\n";
-        EmitResult();
+        Emit(result);
         return -1;
     }
     file.close();
-
-    // Without the service the song stays unrecognised: the reset values.
-    EmitResult();
+    if (!m_setup.CanIdentify()) {
+        Emit(result);
+        return 0;
+    }
+    Post(result, CreateSampleByFile(path, kSampleStartSeconds, kSampleSeconds));
     return 0;
 }
 
 int CACRrecognize::RecognizeBuffer(QByteArray wav, int id)
 {
-    ResetResult();
-    m_result.insert(QStringLiteral("identify"), id);
+    QVariantMap result = ResetResult();
+    result.insert(QStringLiteral("identify"), id);
 
-    if (wav.isNull() || wav.isEmpty()) {
-        EmitResult();
+    if (wav.isEmpty()) {
+        Emit(result);
         return -2;
     }
-
-    EmitResult();
+    if (!m_setup.CanIdentify()) {
+        Emit(result);
+        return 0;
+    }
+    Post(result, CreateSampleByBuffer(wav, static_cast<int>(wav.size()), kSampleStartSeconds, kSampleSeconds));
     return 0;
+}
+
+void CACRrecognize::Post(const QVariantMap& result, const QByteArray& sample)
+{
+    // A sample that could not be cut is only logged: the form goes out with
+    // an empty sample all the same, and the service answers "no result".
+    const QString timestamp = QString::number(QDateTime::currentSecsSinceEpoch());
+    const QVariantMap form = IdentifyForm(DecodeBase64Text(m_setup.accessKey),
+                                          DecodeBase64Text(m_setup.accessSecret), sample, timestamp);
+    auto identifyEnded = std::make_shared<std::promise<void>>();
+    std::future<void> ended = identifyEnded->get_future();
+    {
+        QMutexLocker guard(&m_lock);
+        if (m_shutDown)
+            return;
+        QObject* jobs = m_jobs;
+        QMetaObject::invokeMethod(
+            m_jobs,
+            [this, jobs, form, result, identifyEnded] {
+                auto* job = new CRecognitionJob(m_setup, form, result, identifyEnded, jobs);
+                connect(job, &CRecognitionJob::Finished, this, &CACRrecognize::DeliverResult,
+                        Qt::QueuedConnection);
+                job->Start();
+            },
+            Qt::QueuedConnection);
+    }
+    ended.wait_for(std::chrono::milliseconds(m_setup.identifyTimeoutMs + kWaitMarginMs));
 }

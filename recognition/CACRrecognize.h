@@ -1,64 +1,72 @@
 #pragma once
 
+#include "RecognitionSetup.h"
+
 #include <QByteArray>
 #include <QMap>
+#include <QMutex>
 #include <QObject>
 #include <QString>
 #include <QVariant>
 
-// The recognition client: identifies a new song from its first seconds and
-// delivers the song data as one map through signalGetResult.
+class QThread;
+
+// The recognition client: identifies a new song from its first 12 seconds
+// through the recognition service, completes its cover through the track
+// service, and delivers the song data as one map through signalGetResult
+// (keys in RecognitionResult.h; "message" is "Success" when the song was
+// recognised), followed by signalFinished.
 //
-// Result map keys: "identify" (int, the caller's id), "title", "album",
-// "artist", "releaseDate", "genre", "message" (strings; "message" is
-// "Success" when the song was recognised), "duration" (int), "networkError"
-// (int) and "imageBuffer" (QByteArray, the cover picture).
+// Every recognition that an entry point accepts ends in exactly one
+// signalGetResult, whatever happens on the network, until Shutdown.
 //
-// Thread contract: the object lives on the GUI thread; RecognizeFile and
-// RecognizeBuffer run on their caller's thread (the engine's processing
-// thread) and one recognition runs at a time. The signals cross to the GUI
-// thread through the caller's automatic connection.
-//
-// The service part is not wired in yet: every recognition ends at once with
-// the reset values, that is "not recognised" ("message" empty), and the client
-// never opens a network connection.
+// Thread contract: the object lives on the GUI thread. The entry points may
+// run on any thread (the engine's processing thread in the program) and at
+// the same time: each builds its request on its caller's thread and hands it
+// to a job of its own (CRecognitionJob) on the client's recognition thread,
+// which owns every network manager and reply. An entry point then waits for
+// the identify request to end, at most its time-out, as the capture it comes
+// from can afford to. Results of jobs are emitted on the GUI thread; the
+// early ones (nothing to read, nothing configured) on the caller's thread.
+// m_shutDown is guarded by m_lock; m_setup never changes after construction.
 class CACRrecognize : public QObject
 {
     Q_OBJECT
 public:
+    // With RecognitionSetup::Current(): the compiled-in services.
     CACRrecognize();
+    explicit CACRrecognize(const RecognitionSetup& setup);
+    // Shuts down first.
     ~CACRrecognize() override;
 
     // Identifies the song in the audio file at `path`. 0 when the request
-    // went out, -1 when the path is empty or the file does not open (the
-    // reset result is emitted at once either way).
+    // went out (or nothing is configured: the "not recognised" result is
+    // emitted at once), -1 when the path is empty or the file does not open
+    // (the reset result is emitted at once).
     int RecognizeFile(QString path, int id);
-    // The same for the complete bytes of a WAV file held in memory; -2 for a
-    // null or empty buffer.
+    // The same for the complete bytes of an audio file (a WAV image) held in
+    // memory; -2 for a null or empty buffer.
     int RecognizeBuffer(QByteArray wav, int id);
 
-    // Clears the song fields and refills the result map (every key but
-    // "identify").
-    void ResetResult();
-
-    // The map of the last recognition.
-    QVariantMap Result() const { return m_result; }
+    // The program closes: running recognitions stop at once without a result,
+    // waiting entry points return, and later calls send and emit nothing.
+    void Shutdown();
 
 signals:
     void signalGetResult(QMap<QString, QVariant> result);
     void signalFinished();
 
-private:
-    void EmitResult();
+private slots:
+    void DeliverResult(QVariantMap result);
 
-    QString m_title;
-    QString m_album;
-    QString m_artist;
-    QString m_releaseDate;
-    QString m_genre;
-    int m_duration = 0;
-    QByteArray m_imageBytes;
-    int m_networkError = 0;
-    QString m_message;
-    QVariantMap m_result;
+private:
+    void Emit(const QVariantMap& result);
+    // Hands the request to a job and waits for its identify request.
+    void Post(const QVariantMap& result, const QByteArray& sample);
+
+    const RecognitionSetup m_setup;
+    QThread* m_thread = nullptr;
+    QObject* m_jobs = nullptr;   // on the recognition thread: the parent of every running job
+    QMutex m_lock;
+    bool m_shutDown = false;
 };

@@ -50,7 +50,7 @@ TEST(RecognizeTest, EveryRequestEndsOnceUnrecognised)
         {"empty buffer", 1, {}, QByteArray(""), -2},
         {"wav image", 1, {}, QByteArray(44, '\0'), 0},
     };
-    CACRrecognize client;
+    CACRrecognize client{RecognitionSetup()};
     // A result of an earlier song must not leak into the next one.
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -69,7 +69,7 @@ TEST(RecognizeTest, ResultReachesAQueuedReceiverFromAnotherThread)
 {
     // The main window receives the map queued on the GUI thread while the
     // request ran on the engine's thread.
-    CACRrecognize client;
+    CACRrecognize client{RecognitionSetup()};
     QVariantMap received;
     QObject receiver;
     QObject::connect(&client, &CACRrecognize::signalGetResult, &receiver,

@@ -1,0 +1,253 @@
+#include "CRecognitionJob.h"
+
+#include "CNetworkReplyTimeout.h"
+#include "IdentifyRequest.h"
+#include "JsonReader.h"
+#include "RecognitionResult.h"
+
+#include <QDebug>
+#include <QHttpMultiPart>
+#include <QNetworkAccessManager>
+#include <QNetworkProxy>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QSslConfiguration>
+#include <QUrl>
+
+namespace {
+// No answer of the services comes near this; a larger body is cut off and
+// counts as a failed request instead of filling the memory.
+constexpr qint64 kMaxBodyBytes = 16 * 1024 * 1024;
+} // namespace
+
+CRecognitionJob::CRecognitionJob(const RecognitionSetup& setup, const QVariantMap& form, const QVariantMap& result,
+                                 std::shared_ptr<std::promise<void>> identifyEnded, QObject* parent)
+    : QObject(parent)
+    , m_setup(setup)
+    , m_form(form)
+    , m_result(result)
+    , m_identifyEnded(std::move(identifyEnded))
+{
+}
+
+CRecognitionJob::~CRecognitionJob()
+{
+    EndIdentifyWait();
+}
+
+QNetworkRequest CRecognitionJob::Request(const QUrl& url) const
+{
+    QNetworkRequest request(url);
+    // The peer's certificate is checked and nothing older than TLS 1.2 is
+    // spoken: the token request carries the client secret.
+    QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+    tls.setPeerVerifyMode(QSslSocket::VerifyPeer);
+    tls.setProtocol(QSsl::TlsV1_2OrLater);
+    if (!m_setup.extraCaCertificates.isEmpty())
+        tls.addCaCertificates(m_setup.extraCaCertificates);
+    request.setSslConfiguration(tls);
+    return request;
+}
+
+void CRecognitionJob::Watch(QNetworkReply* reply, int timeoutMs, Handler handler)
+{
+    m_reply = reply;
+    new CNetworkReplyTimeout(reply, timeoutMs);
+    connect(reply, &QNetworkReply::downloadProgress, reply, [reply](qint64 received, qint64) {
+        if (received > kMaxBodyBytes && reply->isRunning()) {
+            qDebug() << "reply body too large:" << reply->url().toDisplayString();
+            reply->abort();
+        }
+    });
+    connect(reply, &QNetworkReply::finished, this, handler);
+}
+
+QNetworkReply* CRecognitionJob::TakeReply(int& status, bool& failed)
+{
+    auto* reply = qobject_cast<QNetworkReply*>(sender());
+    if (!reply)
+        return nullptr;
+    reply->deleteLater();
+    if (reply == m_reply)
+        m_reply = nullptr;
+    if (m_done)
+        return nullptr;
+    status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    // A 200 whose body was cut off (time-out, size limit) is no answer either.
+    failed = status != 200 || reply->error() != QNetworkReply::NoError;
+    return reply;
+}
+
+QVariantMap CRecognitionJob::ParseBody(QNetworkReply* reply, bool& ok) const
+{
+    return QVariantJsonParse(QString::fromUtf8(reply->readAll()), ok).toMap();
+}
+
+void CRecognitionJob::Start()
+{
+    m_network = new QNetworkAccessManager(this);
+    QHttpMultiPart* multi = BuildMultiPart(m_form);
+    m_form.clear();
+    QNetworkReply* reply = m_network->post(Request(QUrl(m_setup.identifyBase + QLatin1String(kIdentifyPath))), multi);
+    multi->setParent(reply);
+    Watch(reply, m_setup.identifyTimeoutMs, &CRecognitionJob::OnIdentifyReply);
+}
+
+void CRecognitionJob::Cancel()
+{
+    if (m_done)
+        return;
+    m_done = true;
+    if (QNetworkReply* reply = m_reply) {
+        m_reply = nullptr;
+        reply->abort();
+    }
+    EndIdentifyWait();
+}
+
+void CRecognitionJob::OnIdentifyReply()
+{
+    int status = 0;
+    bool failed = true;
+    QNetworkReply* reply = TakeReply(status, failed);
+    if (!reply)
+        return;
+    qDebug() << "Http status: " << status;
+    qDebug() << "Reply error: " << reply->error();
+    EndIdentifyWait();
+    if (failed) {
+        // No network, a server error or the time-out: not recognised.
+        Finish();
+        return;
+    }
+    bool ok = false;
+    const QVariantMap answer = ParseBody(reply, ok);
+    if (!ok) {
+        qDebug() << "identify answer is no JSON";
+        Finish();
+        return;
+    }
+    IdentifyFields fields;
+    ParseResult(answer, fields);
+    StoreIdentifyFields(fields, reply->error(), m_result);
+    m_trackId = fields.trackId;
+    if (m_trackId.isEmpty() || !m_setup.CanFetchTrack()) {
+        Finish();
+        return;
+    }
+    SendTokenRequest();
+}
+
+void CRecognitionJob::SendTokenRequest()
+{
+    QNetworkRequest request = Request(QUrl(m_setup.accountsBase + QStringLiteral("/api/token")));
+    request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/x-www-form-urlencoded"));
+    const QString pair =
+        DecodeBase64Text(m_setup.clientId) + QLatin1Char(':') + DecodeBase64Text(m_setup.clientSecret);
+    request.setRawHeader("Authorization", "Basic " + pair.toLatin1().toBase64());
+    Watch(m_network->post(request, QByteArrayLiteral("grant_type=client_credentials")), m_setup.serviceTimeoutMs,
+          &CRecognitionJob::OnTokenReply);
+}
+
+void CRecognitionJob::OnTokenReply()
+{
+    int status = 0;
+    bool failed = true;
+    QNetworkReply* reply = TakeReply(status, failed);
+    if (!reply)
+        return;
+    qDebug() << "Http status: " << status;
+    qDebug() << "Reply error(spotify): " << reply->error();
+    if (failed) {
+        qDebug() << "spotify connection error";
+        ServiceFailed(status);
+        return;
+    }
+    bool ok = false;
+    const QVariantMap answer = ParseBody(reply, ok);
+    if (!ok || !answer.contains(QStringLiteral("access_token"))) {
+        qDebug() << "ERROR";
+        Finish();
+        return;
+    }
+    const QString token = answer.value(QStringLiteral("access_token")).toString();
+    // The id came over the network: it stays one path segment.
+    const QUrl url(m_setup.apiBase + QStringLiteral("/v1/tracks/")
+                   + QString::fromLatin1(QUrl::toPercentEncoding(m_trackId)));
+    QNetworkRequest request = Request(url);
+    request.setRawHeader("Authorization", "Bearer " + token.toUtf8());
+    Watch(m_network->get(request), m_setup.serviceTimeoutMs, &CRecognitionJob::OnTrackReply);
+}
+
+void CRecognitionJob::OnTrackReply()
+{
+    int status = 0;
+    bool failed = true;
+    QNetworkReply* reply = TakeReply(status, failed);
+    if (!reply)
+        return;
+    if (failed) {
+        qDebug() << "url connection error";
+        ServiceFailed(status);
+        return;
+    }
+    bool ok = false;
+    const QVariantMap answer = ParseBody(reply, ok);
+    if (!ok) {
+        qDebug() << "ERROR";
+        Finish();
+        return;
+    }
+    // Only a web address is fetched: the URL came over the network.
+    const QUrl url(ChooseImageUrl(answer));
+    const QString scheme = url.scheme().toLower();
+    if (!url.isValid() || url.host().isEmpty() || (scheme != QLatin1String("http") && scheme != QLatin1String("https"))) {
+        qDebug() << "no cover in the track answer";
+        Finish();
+        return;
+    }
+    m_network->setProxy(QNetworkProxy::NoProxy);
+    Watch(m_network->get(Request(url)), m_setup.serviceTimeoutMs, &CRecognitionJob::OnImageReply);
+}
+
+void CRecognitionJob::OnImageReply()
+{
+    int status = 0;
+    bool failed = true;
+    QNetworkReply* reply = TakeReply(status, failed);
+    if (!reply)
+        return;
+    if (failed) {
+        qDebug() << "image error";
+        ServiceFailed(status);
+        return;
+    }
+    m_result.insert(QStringLiteral("imageBuffer"), reply->readAll());
+    Finish();
+}
+
+void CRecognitionJob::ServiceFailed(int status)
+{
+    // The identify data stays: the song is stored without what failed.
+    m_result.insert(QStringLiteral("networkError"), status == 200 ? 0 : status);
+    Finish();
+}
+
+void CRecognitionJob::EndIdentifyWait()
+{
+    if (m_identifyWaitEnded)
+        return;
+    m_identifyWaitEnded = true;
+    if (m_identifyEnded)
+        m_identifyEnded->set_value();
+}
+
+void CRecognitionJob::Finish()
+{
+    if (m_done)
+        return;
+    m_done = true;
+    EndIdentifyWait();
+    emit Finished(m_result);
+    deleteLater();
+}

@@ -1,0 +1,75 @@
+#pragma once
+
+#include "RecognitionSetup.h"
+
+#include <QObject>
+#include <QString>
+#include <QVariantMap>
+
+#include <future>
+#include <memory>
+
+class QNetworkAccessManager;
+class QNetworkReply;
+class QNetworkRequest;
+class QUrl;
+
+// One recognition once its form is built: the identify request, then, when
+// the answer names a track, the track service's token, track and cover
+// requests one after the other. Every way it ends (an answer, an HTTP error,
+// a body that is no JSON or lacks what the next step needs, a time-out)
+// emits Finished exactly once, with the data gathered so far, and then the
+// job deletes itself. Only Cancel ends it without Finished.
+//
+// Thread contract: created, run and deleted on the recognition thread, which
+// owns the job's network manager and replies; no field is shared. Two values
+// cross threads: the promise, set once on the recognition thread when the
+// identify request has ended (the caller's entry point waits for it), and the
+// Finished signal, which reaches the client queued.
+class CRecognitionJob : public QObject
+{
+    Q_OBJECT
+public:
+    CRecognitionJob(const RecognitionSetup& setup, const QVariantMap& form, const QVariantMap& result,
+                    std::shared_ptr<std::promise<void>> identifyEnded, QObject* parent);
+    ~CRecognitionJob() override;
+
+    // Posts the identify request.
+    void Start();
+    // Ends the recognition at once without a result (the program closes).
+    void Cancel();
+
+signals:
+    void Finished(QVariantMap result);
+
+private:
+    using Handler = void (CRecognitionJob::*)();
+
+    QNetworkRequest Request(const QUrl& url) const;
+    void Watch(QNetworkReply* reply, int timeoutMs, Handler handler);
+    // The finished reply that called the handler, scheduled for deletion;
+    // null once the job is done. `status` is its HTTP status (0 without one),
+    // `failed` whether it ended without a complete 200 answer.
+    QNetworkReply* TakeReply(int& status, bool& failed);
+    QVariantMap ParseBody(QNetworkReply* reply, bool& ok) const;
+
+    void OnIdentifyReply();
+    void SendTokenRequest();
+    void OnTokenReply();
+    void OnTrackReply();
+    void OnImageReply();
+
+    void ServiceFailed(int status);
+    void EndIdentifyWait();
+    void Finish();
+
+    const RecognitionSetup m_setup;
+    QVariantMap m_form;
+    QVariantMap m_result;
+    QString m_trackId;
+    std::shared_ptr<std::promise<void>> m_identifyEnded;
+    bool m_identifyWaitEnded = false;
+    bool m_done = false;
+    QNetworkAccessManager* m_network = nullptr;
+    QNetworkReply* m_reply = nullptr;   // the request in flight
+};
