@@ -13,7 +13,7 @@ PACKAGES=(
   # engine
   libsndfile1-dev libmp3lame-dev libpulse-dev libmpg123-dev
   # program
-  libsqlite3-dev libcurl4-openssl-dev libtinyxml2-dev libtag1-dev libchromaprint-dev
+  libsqlite3-dev libcurl4-openssl-dev libtinyxml2-dev libtag1-dev
   # the update check's TLS test server
   libssl-dev
   # child programs the system runs
@@ -22,6 +22,10 @@ PACKAGES=(
   pulseaudio pulseaudio-utils
   # test and benchmark helpers
   sox lame libfftw3-dev xvfb xauth dbus python3-dbusmock
+  # certificates the recognition tests make for their local TLS server
+  openssl
+  # fuzz builds (libFuzzer with the sanitizers)
+  clang libclang-rt-14-dev
   # driving the program under the virtual display by hand
   xdotool
   # font shipped beside the program
