@@ -388,6 +388,9 @@ CMainUI::~CMainUI()
     // From here on a song the engine finishes while it shuts down is not a
     // finished recording but the remains of one the user quit.
     m_closing = true;
+    // A recognition the engine's thread waits for ends now, so that releasing
+    // the engine (which joins that thread) does not wait for the network.
+    m_recognizer->Shutdown();
     IEngineFactory* factory = GetEngineFactory();
     factory->ReleaseEngine(m_engine);
     m_engine = nullptr;

@@ -114,6 +114,8 @@ void FakeEngineFactory::ReleaseEngine(CSonacapBase* e)
     auto* fake = static_cast<FakeEngine*>(e);
     if (!fake)
         return;
+    if (onRelease)
+        onRelease();
     // Like the real engine: a song still open is finished on release.
     if (!fake->openSong.isEmpty())
         fake->SongEnd(fake->openSong);

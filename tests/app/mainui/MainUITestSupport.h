@@ -78,6 +78,9 @@ public:
     ISonacapDriverSetup* CreateDriverSetup() override { return nullptr; }
     void ReleaseDriverSetup(ISonacapDriverSetup*) override {}
     FakeEngine* engine = nullptr;
+    // Runs first on release: like the real engine's release, which joins its
+    // processing thread, it lets a test end the thread it drives the engine on.
+    std::function<void()> onRelease;
     // Calls the engine had when it was released.
     std::vector<std::string> releasedCalls;
 };

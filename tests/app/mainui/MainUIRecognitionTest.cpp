@@ -1,0 +1,309 @@
+// Recognition through the whole program: the main window with a fake engine
+// hands the first 22 seconds of a generated song to the recognition client,
+// which asks the fake services on 127.0.0.1; the song's row, its card, its
+// database record and the file's tags end with the services' data and cover,
+// or, when the song is not recognised, final without them. Closing the window
+// while the service stalls neither hangs nor crashes.
+#include "MainUITestSupport.h"
+
+#include "CAppSettings.h"
+#include "CRecordingWidget.h"
+#include "CShowDownloadingScene.h"
+#include "CShowDownloadingView.h"
+#include "CShowListWidget.h"
+#include "CTreeWidgetItem.h"
+#include "FakeRecognitionService.h"
+#include "MusicDatabase.h"
+#include "SongRecordFields.h"
+#include "SystemHelpers.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QImage>
+#include <QtEndian>
+#include <gtest/gtest.h>
+#include <sndfile.h>
+#include <taglib/attachedpictureframe.h>
+#include <taglib/id3v2tag.h>
+#include <taglib/mpegfile.h>
+
+#include <cmath>
+#include <memory>
+#include <thread>
+
+namespace {
+
+using Route = FakeRecognitionService::Route;
+
+constexpr double kToneHz = 523.25;
+constexpr int kRate = 44100;
+
+FakeRecognitionService::Song Hello()
+{
+    return {"Hello", "Adele", "25", "2015-10-23", "Pop", 295493, "4sPmO7WMQUAf45kwMOtONw", QByteArray()};
+}
+
+// The song the engine "writes": an MP3 of the tone.
+void WriteToneMp3(const QString& path, double seconds)
+{
+    SF_INFO info{};
+    info.samplerate = kRate;
+    info.channels = 2;
+    info.format = SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III;
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    SNDFILE* sf = sf_open(path.toLocal8Bit().constData(), SFM_WRITE, &info);
+    ASSERT_NE(sf, nullptr) << sf_strerror(nullptr);
+    const sf_count_t frames = static_cast<sf_count_t>(seconds * kRate);
+    std::vector<float> pcm(static_cast<size_t>(frames) * 2);
+    for (sf_count_t i = 0; i < frames; ++i)
+        pcm[2 * i] = pcm[2 * i + 1] = static_cast<float>(0.4 * std::sin(2 * M_PI * kToneHz * i / kRate));
+    EXPECT_EQ(sf_writef_float(sf, pcm.data(), frames), frames);
+    sf_close(sf);
+}
+
+// One second of the same tone as the engine hands it over: 16-bit stereo.
+std::vector<unsigned char> ToneSecond(int second)
+{
+    std::vector<unsigned char> pcm(kRate * 4);
+    for (int i = 0; i < kRate; ++i) {
+        const double t = static_cast<double>(second * kRate + i) / kRate;
+        const qint16 v = static_cast<qint16>(13000 * std::sin(2 * M_PI * kToneHz * t));
+        qToLittleEndian(v, pcm.data() + 4 * i);
+        qToLittleEndian(v, pcm.data() + 4 * i + 2);
+    }
+    return pcm;
+}
+
+QRgb CentrePixel(const QImage& image)
+{
+    return image.pixel(image.width() / 2, image.height() / 2);
+}
+
+bool CloseColours(QRgb a, QRgb b)
+{
+    return std::abs(qRed(a) - qRed(b)) < 12 && std::abs(qGreen(a) - qGreen(b)) < 12
+           && std::abs(qBlue(a) - qBlue(b)) < 12;
+}
+
+class MainUIRecognitionTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        settings = CAppSettings::GetInstance();
+        settings->SetRecordMode(-1);
+        settings->SetDeviceId(QString());
+        settings->SetSplitMode(1);
+        settings->SetSplitTime(200);
+        settings->SetFilterMode(1);
+        settings->SetFilterTime(1);
+        settings->SetOutputFileType(1);
+        ResetLibrary();
+        previous = SetEngineFactory(&factory);
+    }
+    void TearDown() override
+    {
+        window.reset();
+        SetEngineFactory(previous);
+        RecognitionSetup::ResetCurrent();
+    }
+    TestMainUI& Open(const RecognitionSetup& setup)
+    {
+        RecognitionSetup::SetCurrent(setup);
+        if (!DB_IsOpen())
+            DB_OpenDatabase();
+        window.reset(new TestMainUI);
+        window->Capture().SetClock([this] { return now.load(); });
+        return *window;
+    }
+    // A song starts; its row appears.
+    int StartSong(const QString& path)
+    {
+        now = 0;
+        factory.engine->SongStart(path);
+        EXPECT_TRUE(WaitFor([&] { return window->LibraryPage()->NewRecordItem != nullptr; }));
+        return window->LibraryPage()->NewRecordItem ? window->LibraryPage()->NewRecordItem->GetMusicId() : -1;
+    }
+    // The engine's clips up to the 22-second mark, one second each; the last
+    // one hands the capture to recognition (on this thread: the engine's).
+    void CaptureUntilTheMark()
+    {
+        for (int second = 0; second <= 22; ++second) {
+            std::vector<unsigned char> pcm = ToneSecond(second);
+            AudioClip clip{};
+            clip.type = 3;
+            clip.size = static_cast<int>(pcm.size());
+            clip.data = pcm.data();
+            clip.name = factory.engine->nameBuffer;
+            clip.param = {kRate, 2, 16, 0, 4, 1, 0};
+            factory.engine->Send(kSonacapNotifyMusicData, &clip);
+            now += 1000;
+        }
+    }
+    CShowDownloadingScene* Artwork() const { return window->RecordingPage()->DownloadingView()->Scene(); }
+
+    CAppSettings* settings = nullptr;
+    FakeEngineFactory factory;
+    IEngineFactory* previous = nullptr;
+    std::unique_ptr<TestMainUI> window;
+    std::atomic<qint64> now{0};
+};
+
+TEST_F(MainUIRecognitionTest, RecognisedSongReachesTheRowTheCardAndTheFilesTags)
+{
+    FakeRecognitionService service({Hello()});
+    TestMainUI& w = Open(service.Setup());
+    const QString path = OutputFolder() + "/2024-01-01 10-00-00.mp3";
+    WriteToneMp3(path, 17);
+    const int musicId = StartSong(path);
+    ASSERT_EQ(Artwork()->GetState(), CShowDownloadingScene::Downloading);
+
+    CaptureUntilTheMark();
+    ASSERT_TRUE(WaitFor([&] {
+        return w.LibraryPage()->NewRecordItem
+               && w.LibraryPage()->NewRecordItem->GetDownloadStatus() == TWM_DOWNLOAD_SUCCEEDED;
+    }, 20000));
+    EXPECT_NE(Artwork()->GetState(), CShowDownloadingScene::Downloading);
+    // What went out was the song itself: 12 seconds of it as the sample.
+    const auto forms = service.Forms();
+    ASSERT_EQ(forms.size(), 1u);
+    EXPECT_TRUE(forms[0].signatureValid);
+    EXPECT_EQ(forms[0].parts.at("sample_bytes").body, std::to_string(44 + 12 * 8000 * 2));
+
+    factory.engine->SongEnd(path);
+    ASSERT_TRUE(WaitFor([&] { return w.LibraryPage()->NewRecordItem == nullptr; }));
+
+    // The database record and the cover picture.
+    MusicInfoRow row;
+    ASSERT_EQ(DB_GetMusicInfo(musicId, &row), 1);
+    DB_GetImageInfo(&row);
+    EXPECT_EQ(RecordFieldText(row.Info.MusicName), "Hello");
+    EXPECT_EQ(RecordFieldText(row.Info.Artist), "Adele");
+    EXPECT_EQ(RecordFieldText(row.Info.Album), "25");
+    EXPECT_EQ(RecordFieldText(row.Info.Year), "2015-10-23");
+    EXPECT_EQ(RecordFieldText(row.Info.Genre), "Pop");
+    ASSERT_EQ(row.Info.CoverCount, 1);
+    const QString cover = RecordFieldText(row.Info.CoverPaths[0]);
+    QString pictures;
+    ASSERT_EQ(GetSpecialFolderPath(pictures, kFolderPictures), 0);
+    EXPECT_EQ(QFileInfo(cover).absolutePath(), QFileInfo(pictures).absoluteFilePath());
+    const QImage served = QImage::fromData(FakeRecognitionService::PictureFor(Hello().trackId, 300));
+    const QImage saved(cover);
+    ASSERT_FALSE(saved.isNull());
+    EXPECT_EQ(saved.size(), QSize(300, 300));
+    EXPECT_TRUE(CloseColours(CentrePixel(saved), CentrePixel(served)));
+
+    // The file: renamed after the title, tagged with the data and the cover.
+    EXPECT_EQ(QFileInfo(row.MusicPath).fileName(), "Hello.mp3");
+    EXPECT_FALSE(QFile::exists(path));
+    {
+        TagLib::MPEG::File mp3(row.MusicPath.toUtf8().constData());
+        ASSERT_TRUE(mp3.isValid());
+        ASSERT_TRUE(mp3.hasID3v2Tag());
+        TagLib::ID3v2::Tag* tag = mp3.ID3v2Tag();
+        EXPECT_EQ(tag->title().to8Bit(true), "Hello");
+        EXPECT_EQ(tag->artist().to8Bit(true), "Adele");
+        EXPECT_EQ(tag->album().to8Bit(true), "25");
+        EXPECT_EQ(tag->genre().to8Bit(true), "Pop");
+        EXPECT_EQ(tag->year(), 2015u);
+        const auto frames = tag->frameListMap()["APIC"];
+        ASSERT_EQ(frames.size(), 1u);
+        const auto* picture = dynamic_cast<TagLib::ID3v2::AttachedPictureFrame*>(frames.front());
+        ASSERT_NE(picture, nullptr);
+        const QImage embedded = QImage::fromData(
+            QByteArray(picture->picture().data(), static_cast<int>(picture->picture().size())));
+        EXPECT_EQ(embedded.size(), QSize(300, 300));
+        EXPECT_TRUE(CloseColours(CentrePixel(embedded), CentrePixel(served)));
+    }
+
+    // The row of the library and the card of the recording page.
+    const QList<CTreeWidgetItem*> items = w.LibraryPage()->GetItemsByMusicId({musicId});
+    ASSERT_EQ(items.size(), 1);
+    EXPECT_EQ(items[0]->text(CTreeWidgetItem::ColName), "Hello");
+    EXPECT_EQ(items[0]->text(CTreeWidgetItem::ColArtist), "Adele");
+    EXPECT_EQ(items[0]->text(CTreeWidgetItem::ColAlbum), "25");
+    EXPECT_EQ(items[0]->text(CTreeWidgetItem::ColGenre), "Pop");
+    EXPECT_EQ(items[0]->GetCoverPath(), cover);
+    EXPECT_EQ(items[0]->GetMusicPath(), row.MusicPath);
+    EXPECT_EQ(w.LastCardKind(), 1);
+    EXPECT_EQ(w.RecordingPage()->GetAllItems(), QList<CTreeWidgetItem*>({items[0]}));
+}
+
+TEST_F(MainUIRecognitionTest, SongsTheServiceDoesNotRecogniseEndFinalWithoutItsData)
+{
+    struct Case {
+        const char* name;
+        Route route;
+        FakeRecognitionService::Override answer;
+    };
+    const Case cases[] = {
+        {"no result", Route::Identify, {200, R"({"status":{"msg":"No result","code":1001,"version":"1.0"}})"}},
+        {"time-out", Route::Identify, {200, "{}", true}},
+        {"server error", Route::Identify, {500, "<html>internal error</html>"}},
+        {"answer that is no JSON", Route::Identify, {200, "Service Unavailable"}},
+    };
+    FakeRecognitionService service({Hello()});
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        service.ClearOverrides();
+        service.SetOverride(c.route, c.answer);
+        TestMainUI& w = Open(service.Setup(800, 800));
+        const QString path = OutputFolder() + QString("/2024-01-01 11-00-0%1.mp3").arg(n++);
+        WriteToneMp3(path, 17);
+        const int musicId = StartSong(path);
+        CaptureUntilTheMark();
+        ASSERT_TRUE(WaitFor([&] {
+            return w.LibraryPage()->NewRecordItem
+                   && w.LibraryPage()->NewRecordItem->GetDownloadStatus() == TWM_DOWNLOAD_FAILED;
+        }, 20000));
+        EXPECT_NE(Artwork()->GetState(), CShowDownloadingScene::Downloading);
+        service.ReleaseStalls();
+
+        factory.engine->SongEnd(path);
+        ASSERT_TRUE(WaitFor([&] { return w.LibraryPage()->NewRecordItem == nullptr; }));
+        MusicInfoRow row;
+        ASSERT_EQ(DB_GetMusicInfo(musicId, &row), 1);
+        DB_GetImageInfo(&row);
+        EXPECT_NE(RecordFieldText(row.Info.MusicName), "Hello");
+        EXPECT_TRUE(RecordFieldText(row.Info.Artist).isEmpty());
+        EXPECT_EQ(row.Info.CoverCount, 0);
+        EXPECT_TRUE(QFile::exists(row.MusicPath));
+        {
+            TagLib::MPEG::File mp3(row.MusicPath.toUtf8().constData());
+            EXPECT_TRUE(!mp3.hasID3v2Tag() || mp3.ID3v2Tag()->title().isEmpty());
+        }
+        const QList<CTreeWidgetItem*> items = w.LibraryPage()->GetItemsByMusicId({musicId});
+        ASSERT_EQ(items.size(), 1);
+        EXPECT_EQ(items[0]->GetDownloadStatus(), TWM_DOWNLOAD_FAILED);
+        EXPECT_EQ(items[0]->GetCoverPath(), CTreeWidgetItem::DefaultCoverPath());
+        EXPECT_EQ(w.RecordingPage()->GetAllItems(), QList<CTreeWidgetItem*>({items[0]}));
+        window.reset();
+        ResetLibrary();
+    }
+    service.ClearOverrides();
+}
+
+TEST_F(MainUIRecognitionTest, ClosingWhileTheServiceStallsNeitherHangsNorCrashes)
+{
+    FakeRecognitionService service({Hello()});
+    service.SetOverride(Route::Identify, {200, "{}", true});
+    Open(service.Setup(60000, 60000));
+    const QString path = OutputFolder() + "/2024-01-01 12-00-00.mp3";
+    WriteToneMp3(path, 17);
+    StartSong(path);
+    // The engine's thread waits in the recognition client for the service.
+    std::thread engine([&] { CaptureUntilTheMark(); });
+    factory.onRelease = [&] { engine.join(); };
+    ASSERT_TRUE(service.WaitFor(Route::Identify, 1, 20000));
+
+    QElapsedTimer timer;
+    timer.start();
+    window.reset();
+    // Far below the minute the service would make it wait.
+    EXPECT_LT(timer.elapsed(), 30000);
+    EXPECT_FALSE(engine.joinable());
+    service.ClearOverrides();
+}
+
+} // namespace
