@@ -149,24 +149,37 @@ void CRecognitionJob::SendTokenRequest()
           &CRecognitionJob::OnTokenReply);
 }
 
-void CRecognitionJob::OnTokenReply()
+bool CRecognitionJob::TakeServiceAnswer(const char* failure, QVariantMap& answer)
 {
     int status = 0;
     bool failed = true;
     QNetworkReply* reply = TakeReply(status, failed);
     if (!reply)
-        return;
+        return false;
     qDebug() << "Http status: " << status;
     qDebug() << "Reply error(spotify): " << reply->error();
     if (failed) {
-        qDebug() << "spotify connection error";
+        qDebug() << failure;
         ServiceFailed(status);
-        return;
+        return false;
     }
     bool ok = false;
-    const QVariantMap answer = ParseBody(reply, ok);
-    if (!ok || !answer.contains(QStringLiteral("access_token"))) {
+    answer = ParseBody(reply, ok);
+    if (!ok) {
         qDebug() << "ERROR";
+        Finish();
+        return false;
+    }
+    return true;
+}
+
+void CRecognitionJob::OnTokenReply()
+{
+    QVariantMap answer;
+    if (!TakeServiceAnswer("spotify connection error", answer))
+        return;
+    if (!answer.contains(QStringLiteral("access_token"))) {
+        qDebug() << "no access_token in the token answer";
         Finish();
         return;
     }
@@ -181,27 +194,14 @@ void CRecognitionJob::OnTokenReply()
 
 void CRecognitionJob::OnTrackReply()
 {
-    int status = 0;
-    bool failed = true;
-    QNetworkReply* reply = TakeReply(status, failed);
-    if (!reply)
+    QVariantMap answer;
+    if (!TakeServiceAnswer("url connection error", answer))
         return;
-    if (failed) {
-        qDebug() << "url connection error";
-        ServiceFailed(status);
-        return;
-    }
-    bool ok = false;
-    const QVariantMap answer = ParseBody(reply, ok);
-    if (!ok) {
-        qDebug() << "ERROR";
-        Finish();
-        return;
-    }
     // Only a web address is fetched: the URL came over the network.
     const QUrl url(ChooseImageUrl(answer));
     const QString scheme = url.scheme().toLower();
-    if (!url.isValid() || url.host().isEmpty() || (scheme != QLatin1String("http") && scheme != QLatin1String("https"))) {
+    if (!url.isValid() || url.host().isEmpty()
+        || (scheme != QLatin1String("http") && scheme != QLatin1String("https"))) {
         qDebug() << "no cover in the track answer";
         Finish();
         return;

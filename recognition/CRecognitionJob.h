@@ -52,6 +52,10 @@ private:
     // `failed` whether it ended without a complete 200 answer.
     QNetworkReply* TakeReply(int& status, bool& failed);
     QVariantMap ParseBody(QNetworkReply* reply, bool& ok) const;
+    // The JSON answer of a finished track-service reply. False when the
+    // recognition ended with it: a failed reply (logged as `failure`, its
+    // status kept as the network error) or a body that is no JSON.
+    bool TakeServiceAnswer(const char* failure, QVariantMap& answer);
 
     void OnIdentifyReply();
     void SendTokenRequest();

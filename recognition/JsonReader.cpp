@@ -115,11 +115,16 @@ private:
         return NextToken(copy);
     }
 
-    QVariant ReadObject()
+    // An object or an array: commas anywhere between entries are skipped,
+    // `closer` ends it, the end of the text fails it; `readEntry` reads one
+    // member or element into the container and tells whether it could.
+    template <typename Container, typename ReadEntry>
+    QVariant ReadContainer(int closer, ReadEntry readEntry)
     {
         NextToken(m_position);
         ++m_depth;
-        QVariantMap map;
+        Container container;
+        bool complete = false;
         for (;;) {
             const int token = LookAhead();
             if (token == kNone) {
@@ -130,55 +135,46 @@ private:
                 NextToken(m_position);
                 continue;
             }
-            if (token == kObjectEnd) {
+            if (token == closer) {
                 NextToken(m_position);
-                --m_depth;
-                return map;
+                complete = true;
+                break;
             }
+            if (!readEntry(container))
+                break;
+        }
+        --m_depth;
+        return complete ? QVariant(container) : QVariant(Container());
+    }
+
+    QVariant ReadObject()
+    {
+        return ReadContainer<QVariantMap>(kObjectEnd, [this](QVariantMap& map) {
             // The key is read as a string whatever the token was.
             const QString key = ReadString().toString();
             if (!m_ok)
-                break;
+                return false;
             if (NextToken(m_position) != kColon) {
                 m_ok = false;
-                break;
+                return false;
             }
             const QVariant value = ReadValue();
             if (!m_ok)
-                break;
+                return false;
             map.insert(key, value);
-        }
-        --m_depth;
-        return QVariantMap();
+            return true;
+        });
     }
 
     QVariant ReadArray()
     {
-        NextToken(m_position);
-        ++m_depth;
-        QVariantList list;
-        for (;;) {
-            const int token = LookAhead();
-            if (token == kNone) {
-                m_ok = false;
-                break;
-            }
-            if (token == kComma) {
-                NextToken(m_position);
-                continue;
-            }
-            if (token == kArrayEnd) {
-                NextToken(m_position);
-                --m_depth;
-                return list;
-            }
+        return ReadContainer<QVariantList>(kArrayEnd, [this](QVariantList& list) {
             const QVariant value = ReadValue();
             if (!m_ok)
-                break;
+                return false;
             list.append(value);
-        }
-        --m_depth;
-        return QVariantList();
+            return true;
+        });
     }
 
     QVariant ReadString()

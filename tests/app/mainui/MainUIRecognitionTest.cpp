@@ -90,14 +90,8 @@ class MainUIRecognitionTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        settings = CAppSettings::GetInstance();
-        settings->SetRecordMode(-1);
-        settings->SetDeviceId(QString());
-        settings->SetSplitMode(1);
-        settings->SetSplitTime(200);
-        settings->SetFilterMode(1);
-        settings->SetFilterTime(1);
-        settings->SetOutputFileType(1);
+        settings = UseRecordingTestSettings();
+        settings->SetOutputFileType(1);   // MP3: the format that gets tags
         ResetLibrary();
         previous = SetEngineFactory(&factory);
     }

@@ -32,16 +32,7 @@ class MainUITest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        settings = CAppSettings::GetInstance();
-        settings->SetRecordMode(-1);
-        settings->SetDeviceId(QString());
-        settings->SetSplitMode(1);
-        settings->SetSplitTime(200);
-        settings->SetFilterMode(1);
-        settings->SetFilterTime(1);
-        settings->SetBitRate(192);
-        settings->SetOutputFileType(0);
-        settings->SetDeleteType(1);
+        settings = UseRecordingTestSettings();
         ResetLibrary();
         previous = SetEngineFactory(&factory);
     }

@@ -199,6 +199,21 @@ void WriteToneWav(const QString& path, double seconds)
     f.write(pcm);
 }
 
+CAppSettings* UseRecordingTestSettings()
+{
+    CAppSettings* settings = CAppSettings::GetInstance();
+    settings->SetRecordMode(-1);
+    settings->SetDeviceId(QString());
+    settings->SetSplitMode(1);
+    settings->SetSplitTime(200);
+    settings->SetFilterMode(1);
+    settings->SetFilterTime(1);
+    settings->SetBitRate(192);
+    settings->SetOutputFileType(0);
+    settings->SetDeleteType(1);
+    return settings;
+}
+
 void ResetLibrary()
 {
     DB_CloseDatabase();

@@ -125,6 +125,11 @@ bool WaitFor(const std::function<bool()>& pred, int ms = 5000);
 // A 16-bit stereo 44.1 kHz WAV file with a tone of `seconds` (fractions allowed).
 void WriteToneWav(const QString& path, double seconds);
 
+// The settings the recording tests start from: loopback, songs split at 200
+// seconds, songs of a second or less dropped, 192 kbit/s WAV, deleted songs
+// removed from disk. Returns the settings store.
+CAppSettings* UseRecordingTestSettings();
+
 // A fresh empty library and the recordings folder the window records into.
 void ResetLibrary();
 QString OutputFolder();
