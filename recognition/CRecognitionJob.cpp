@@ -90,7 +90,7 @@ void CRecognitionJob::Start()
     m_form.clear();
     QNetworkReply* reply = m_network->post(Request(QUrl(m_setup.identifyBase + QLatin1String(kIdentifyPath))), multi);
     multi->setParent(reply);
-    Watch(reply, m_setup.identifyTimeoutMs, &CRecognitionJob::OnIdentifyReply);
+    Watch(reply, m_setup.identifyTimeoutMs, &CRecognitionJob::slotNetworkReply);
 }
 
 void CRecognitionJob::Cancel()
@@ -105,7 +105,7 @@ void CRecognitionJob::Cancel()
     EndIdentifyWait();
 }
 
-void CRecognitionJob::OnIdentifyReply()
+void CRecognitionJob::slotNetworkReply()
 {
     int status = 0;
     bool failed = true;
@@ -120,6 +120,11 @@ void CRecognitionJob::OnIdentifyReply()
         Finish();
         return;
     }
+    HandleIdentifyReply(reply);
+}
+
+void CRecognitionJob::HandleIdentifyReply(QNetworkReply* reply)
+{
     bool ok = false;
     const QVariantMap answer = ParseBody(reply, ok);
     if (!ok) {
@@ -135,48 +140,52 @@ void CRecognitionJob::OnIdentifyReply()
         Finish();
         return;
     }
-    SendTokenRequest();
-}
-
-void CRecognitionJob::SendTokenRequest()
-{
     QNetworkRequest request = Request(QUrl(m_setup.accountsBase + QStringLiteral("/api/token")));
     request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/x-www-form-urlencoded"));
     const QString pair =
         DecodeBase64Text(m_setup.clientId) + QLatin1Char(':') + DecodeBase64Text(m_setup.clientSecret);
     request.setRawHeader("Authorization", "Basic " + pair.toLatin1().toBase64());
     Watch(m_network->post(request, QByteArrayLiteral("grant_type=client_credentials")), m_setup.serviceTimeoutMs,
-          &CRecognitionJob::OnTokenReply);
+          &CRecognitionJob::slotSpotifyReply);
 }
 
-bool CRecognitionJob::TakeServiceAnswer(const char* failure, QVariantMap& answer)
+QNetworkReply* CRecognitionJob::TakeServiceReply(const char* failure)
 {
     int status = 0;
     bool failed = true;
     QNetworkReply* reply = TakeReply(status, failed);
     if (!reply)
-        return false;
-    qDebug() << "Http status: " << status;
-    qDebug() << "Reply error(spotify): " << reply->error();
+        return nullptr;
+    qDebug() << "Http status: " << status << " Reply error(spotify): " << reply->error();
     if (failed) {
         qDebug() << failure;
         ServiceFailed(status);
-        return false;
+        return nullptr;
     }
+    return reply;
+}
+
+bool CRecognitionJob::ParseServiceAnswer(QNetworkReply* reply, QVariantMap& answer)
+{
     bool ok = false;
     answer = ParseBody(reply, ok);
     if (!ok) {
         qDebug() << "ERROR";
         Finish();
-        return false;
     }
-    return true;
+    return ok;
 }
 
-void CRecognitionJob::OnTokenReply()
+void CRecognitionJob::slotSpotifyReply()
+{
+    if (QNetworkReply* reply = TakeServiceReply("spotify connection error"))
+        HandleTokenReply(reply);
+}
+
+void CRecognitionJob::HandleTokenReply(QNetworkReply* reply)
 {
     QVariantMap answer;
-    if (!TakeServiceAnswer("spotify connection error", answer))
+    if (!ParseServiceAnswer(reply, answer))
         return;
     if (!answer.contains(QStringLiteral("access_token"))) {
         qDebug() << "no access_token in the token answer";
@@ -189,13 +198,19 @@ void CRecognitionJob::OnTokenReply()
                    + QString::fromLatin1(QUrl::toPercentEncoding(m_trackId)));
     QNetworkRequest request = Request(url);
     request.setRawHeader("Authorization", "Bearer " + token.toUtf8());
-    Watch(m_network->get(request), m_setup.serviceTimeoutMs, &CRecognitionJob::OnTrackReply);
+    Watch(m_network->get(request), m_setup.serviceTimeoutMs, &CRecognitionJob::slotImageUrlReply);
 }
 
-void CRecognitionJob::OnTrackReply()
+void CRecognitionJob::slotImageUrlReply()
+{
+    if (QNetworkReply* reply = TakeServiceReply("url connection error"))
+        HandleTrackReply(reply);
+}
+
+void CRecognitionJob::HandleTrackReply(QNetworkReply* reply)
 {
     QVariantMap answer;
-    if (!TakeServiceAnswer("url connection error", answer))
+    if (!ParseServiceAnswer(reply, answer))
         return;
     // Only a web address is fetched: the URL came over the network.
     const QUrl url(ChooseImageUrl(answer));
@@ -207,21 +222,17 @@ void CRecognitionJob::OnTrackReply()
         return;
     }
     m_network->setProxy(QNetworkProxy::NoProxy);
-    Watch(m_network->get(Request(url)), m_setup.serviceTimeoutMs, &CRecognitionJob::OnImageReply);
+    Watch(m_network->get(Request(url)), m_setup.serviceTimeoutMs, &CRecognitionJob::slotImageReply);
 }
 
-void CRecognitionJob::OnImageReply()
+void CRecognitionJob::slotImageReply()
 {
-    int status = 0;
-    bool failed = true;
-    QNetworkReply* reply = TakeReply(status, failed);
-    if (!reply)
-        return;
-    if (failed) {
-        qDebug() << "image error";
-        ServiceFailed(status);
-        return;
-    }
+    if (QNetworkReply* reply = TakeServiceReply("image error"))
+        HandleImageReply(reply);
+}
+
+void CRecognitionJob::HandleImageReply(QNetworkReply* reply)
+{
     m_result.insert(QStringLiteral("imageBuffer"), reply->readAll());
     Finish();
 }

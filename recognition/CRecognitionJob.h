@@ -52,16 +52,24 @@ private:
     // `failed` whether it ended without a complete 200 answer.
     QNetworkReply* TakeReply(int& status, bool& failed);
     QVariantMap ParseBody(QNetworkReply* reply, bool& ok) const;
-    // The JSON answer of a finished track-service reply. False when the
-    // recognition ended with it: a failed reply (logged as `failure`, its
-    // status kept as the network error) or a body that is no JSON.
-    bool TakeServiceAnswer(const char* failure, QVariantMap& answer);
+    // A finished track-service reply that answered; null when the
+    // recognition ended with it (logged as `failure`, its status kept as the
+    // network error).
+    QNetworkReply* TakeServiceReply(const char* failure);
+    // The reply's body as a JSON object; false (and the recognition ended)
+    // when it is no JSON.
+    bool ParseServiceAnswer(QNetworkReply* reply, QVariantMap& answer);
 
-    void OnIdentifyReply();
-    void SendTokenRequest();
-    void OnTokenReply();
-    void OnTrackReply();
-    void OnImageReply();
+    // One slot per request, each taking its finished reply; the handler
+    // reads an answer that came with HTTP status 200 and sends the next request.
+    void slotNetworkReply();    // identify
+    void HandleIdentifyReply(QNetworkReply* reply);
+    void slotSpotifyReply();    // token
+    void HandleTokenReply(QNetworkReply* reply);
+    void slotImageUrlReply();   // track
+    void HandleTrackReply(QNetworkReply* reply);
+    void slotImageReply();      // cover
+    void HandleImageReply(QNetworkReply* reply);
 
     void ServiceFailed(int status);
     void EndIdentifyWait();
