@@ -22,10 +22,12 @@ PACKAGES=(
   pulseaudio pulseaudio-utils
   # test and benchmark helpers
   sox lame libfftw3-dev xvfb xauth dbus python3-dbusmock
-  # certificates the recognition tests make for their local TLS server
+  # certificates the recognition and mail tests make for their local TLS servers
   openssl
   # fuzz builds (libFuzzer with the sanitizers)
   clang libclang-rt-14-dev
+  # the mail tests' real server
+  python3-aiosmtpd
   # driving the program under the virtual display by hand
   xdotool
   # font shipped beside the program

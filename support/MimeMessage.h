@@ -1,0 +1,63 @@
+#pragma once
+
+#include "MimePart.h"
+
+#include <QList>
+#include <QObject>
+#include <QString>
+
+class EmailAddress;
+
+// A whole mail: sender, recipients, subject and one content part. Addresses
+// and parts belong to the caller, except the automatic "multipart/related"
+// content the message makes (and deletes) itself.
+class MimeMessage : public QObject
+{
+    Q_OBJECT
+public:
+    enum RecipientType {
+        To = 0,
+        Cc = 1,
+        Bcc = 2,
+    };
+
+    explicit MimeMessage(bool createAutoMimeContent = true, QObject* parent = nullptr);
+    ~MimeMessage() override;
+
+    void SetSender(EmailAddress* sender) { m_sender = sender; }
+    EmailAddress* GetSender() const { return m_sender; }
+    // Another type than To, Cc or Bcc adds nothing.
+    void AddRecipient(EmailAddress* recipient, int type = To);
+    // Another type reads the To list.
+    const QList<EmailAddress*>& GetRecipients(int type = To) const;
+    void SetSubject(const QString& subject) { m_subject = subject; }
+    QString GetSubject() const { return m_subject; }
+    // Appends to the content only when it is exactly a MimeMultiPart.
+    void AddPart(MimePart* part);
+    void SetContent(MimePart* content);
+    MimePart* GetContent() const { return m_content; }
+    void SetHeaderEncoding(MimePart::Encoding encoding) { m_headerEncoding = encoding; }
+    MimePart::Encoding GetHeaderEncoding() const { return m_headerEncoding; }
+
+    // The whole mail text with CR LF line ends, made anew on every call; the
+    // content's own text is prepared once.
+    virtual QString GetText();
+
+    // A header value as it may stand in a header line: every control
+    // character (CR and LF included) becomes a blank, so a value can never
+    // start a header line of its own.
+    static QString HeaderSafe(const QString& value);
+
+private:
+    QString EncodedName(const QString& name) const;
+    QString AddressList(const QList<EmailAddress*>& list) const;
+
+    EmailAddress* m_sender = nullptr;
+    QList<EmailAddress*> m_to;
+    QList<EmailAddress*> m_cc;
+    QList<EmailAddress*> m_bcc;
+    QString m_subject;
+    MimePart* m_content = nullptr;
+    bool m_contentOwned = false;
+    MimePart::Encoding m_headerEncoding = MimePart::Encoding8Bit;
+};

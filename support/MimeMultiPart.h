@@ -1,0 +1,39 @@
+#pragma once
+
+#include "MimePart.h"
+
+#include <QList>
+
+// A container of parts between boundary lines. The parts belong to the caller.
+class MimeMultiPart : public MimePart
+{
+    Q_OBJECT
+public:
+    enum MultiPartType {
+        Mixed = 0,
+        Digest = 1,
+        Alternative = 2,
+        Related = 3,
+        Report = 4,
+        Signed = 5,
+        Encrypted = 6,
+    };
+
+    explicit MimeMultiPart(MultiPartType type = Related, QObject* parent = nullptr);
+    ~MimeMultiPart() override;
+
+    void AddPart(MimePart* part);
+    const QList<MimePart*>& GetParts() const { return m_parts; }
+    void SetMimeType(MultiPartType type);
+    MultiPartType GetMimeType() const { return m_type; }
+
+    void Prepare() override;
+
+    // "multipart/<subtype>" of a type; "multipart/mixed" for a value outside
+    // the table.
+    static QString ContentTypeOf(MultiPartType type);
+
+private:
+    QList<MimePart*> m_parts;
+    MultiPartType m_type;
+};

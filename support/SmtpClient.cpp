@@ -1,0 +1,480 @@
+#include "SmtpClient.h"
+
+#include "EmailAddress.h"
+#include "MimeMessage.h"
+
+#include <QDebug>
+#include <QElapsedTimer>
+#include <QMutexLocker>
+#include <QNetworkProxy>
+#include <QSslConfiguration>
+#include <QSslSocket>
+#include <QTcpSocket>
+
+namespace {
+// The longest a blocking wait runs before it looks at the stop flag again.
+constexpr int kSliceMs = 50;
+
+QString Base64(const QByteArray& bytes)
+{
+    return QString::fromLatin1(bytes.toBase64());
+}
+
+qint64 Utf8Length(const QString& text)
+{
+    return text.toUtf8().size();
+}
+
+// Time left of a wait of `total` ms started at `timer`, at most one slice.
+int Slice(const QElapsedTimer& timer, int total)
+{
+    const qint64 left = total - timer.elapsed();
+    if (left <= 0)
+        return 0;
+    return static_cast<int>(qMin<qint64>(left, kSliceMs));
+}
+} // namespace
+
+SmtpClient::SmtpClient(const QString& host, int port, ConnectionType connectionType, QObject* parent)
+    : QObject(parent)
+    , m_host(host)
+    , m_port(port)
+{
+    SetConnectionType(connectionType);
+}
+
+SmtpClient::~SmtpClient() = default;
+
+void SmtpClient::SetConnectionType(int type)
+{
+    m_connectionType = type;
+    delete m_socket;
+    m_socket = nullptr;
+    switch (type) {
+    case TcpConnection:
+        m_socket = new QTcpSocket(this);
+        break;
+    case SslConnection:
+    case TlsConnection: {
+        auto* ssl = new QSslSocket(this);
+        connect(ssl, QOverload<const QList<QSslError>&>::of(&QSslSocket::sslErrors), this,
+                [](const QList<QSslError>& errors) {
+                    for (const QSslError& error : errors)
+                        qWarning() << "SmtpClient TLS:" << error.errorString();
+                });
+        m_socket = ssl;
+        break;
+    }
+    default:
+        return;
+    }
+    m_socket->setProxy(QNetworkProxy::NoProxy);
+    connect(m_socket, &QAbstractSocket::stateChanged, this, &SmtpClient::socketStateChanged);
+    connect(m_socket, &QAbstractSocket::errorOccurred, this, &SmtpClient::socketError);
+    connect(m_socket, &QIODevice::readyRead, this, &SmtpClient::socketReadyRead);
+}
+
+void SmtpClient::AddCaCertificates(const QList<QSslCertificate>& certificates)
+{
+    m_caCertificates += certificates;
+}
+
+void SmtpClient::socketStateChanged(QAbstractSocket::SocketState) {}
+
+void SmtpClient::socketError(QAbstractSocket::SocketError error)
+{
+    qDebug() << "SmtpClient::socketError" << error << (m_socket ? m_socket->errorString() : QString());
+}
+
+void SmtpClient::socketReadyRead() {}
+
+// ------------------------------------------------------------------ waits
+
+bool SmtpClient::WaitConnected(int msec)
+{
+    QElapsedTimer timer;
+    timer.start();
+    for (;;) {
+        if (m_stop.load())
+            return false;
+        if (m_socket->state() == QAbstractSocket::ConnectedState)
+            return true;
+        const int slice = Slice(timer, msec);
+        if (slice == 0 || m_socket->state() == QAbstractSocket::UnconnectedState)
+            return false;
+        m_socket->waitForConnected(slice);
+    }
+}
+
+bool SmtpClient::WaitEncrypted(int msec)
+{
+    auto* ssl = qobject_cast<QSslSocket*>(m_socket);
+    if (!ssl)
+        return false;
+    QElapsedTimer timer;
+    timer.start();
+    for (;;) {
+        if (m_stop.load())
+            return false;
+        if (ssl->isEncrypted())
+            return true;
+        const int slice = Slice(timer, msec);
+        if (slice == 0 || ssl->state() != QAbstractSocket::ConnectedState)
+            return false;
+        ssl->waitForEncrypted(slice);
+    }
+}
+
+bool SmtpClient::WaitForData(int msec)
+{
+    QElapsedTimer timer;
+    timer.start();
+    for (;;) {
+        if (m_stop.load())
+            return false;
+        const int slice = Slice(timer, msec);
+        if (slice == 0 || m_socket->state() != QAbstractSocket::ConnectedState)
+            return false;
+        if (m_socket->waitForReadyRead(slice))
+            return true;
+    }
+}
+
+bool SmtpClient::WaitWritten(int msec)
+{
+    auto pending = [this] {
+        qint64 bytes = m_socket->bytesToWrite();
+        if (auto* ssl = qobject_cast<QSslSocket*>(m_socket))
+            bytes += ssl->encryptedBytesToWrite();
+        return bytes;
+    };
+    QElapsedTimer timer;
+    timer.start();
+    while (pending() > 0) {
+        if (m_stop.load())
+            return false;
+        const int slice = Slice(timer, msec);
+        if (slice == 0 || m_socket->state() != QAbstractSocket::ConnectedState)
+            return false;
+        m_socket->waitForBytesWritten(slice);
+    }
+    return true;
+}
+
+// ------------------------------------------------------------------ lines
+
+qint64 SmtpClient::SendBytes(const QByteArray& bytes)
+{
+    if (m_stop.load() || !m_socket)
+        return 0;
+    const qint64 written = m_socket->write(bytes);
+    if (written < 0)
+        return -1;
+    if (!WaitWritten(m_sendMessageTimeout) && !m_stop.load())
+        emit smtpError(SendDataTimeoutError);
+    return written;
+}
+
+qint64 SmtpClient::SendMessage(const QString& text)
+{
+    return SendBytes(text.toUtf8() + "\r\n");
+}
+
+void SmtpClient::WaitForResponse(int msec)
+{
+    const int wait = qMax(msec, m_responseTimeout);
+    int failures = 0;
+    for (;;) {
+        if (!m_socket) {
+            m_responseCode = -1;
+            return;
+        }
+        if (!m_socket->canReadLine() && !WaitForData(wait)) {
+            emit smtpError(ResponseTimeoutError);
+            if (++failures > 10) {
+                m_responseCode = -1;
+                return;
+            }
+            continue;
+        }
+        while (m_socket->canReadLine()) {
+            if (m_stop.load()) {
+                m_responseCode = -1;
+                return;
+            }
+            QByteArray line = m_socket->readLine();
+            while (line.endsWith('\n') || line.endsWith('\r'))
+                line.chop(1);
+            m_responseText = QString::fromUtf8(line);
+            bool number = false;
+            const int code = m_responseText.left(3).toInt(&number);
+            m_responseCode = number ? code : 0;
+            if (m_responseCode >= 400 && m_responseCode <= 499)
+                emit smtpError(ServerError);
+            else if (m_responseCode >= 500 && m_responseCode <= 599)
+                emit smtpError(ClientError);
+            // A blank after the code ends the reply; so does a line of the
+            // code alone, which the mail standard allows.
+            if (m_responseText.size() <= 3 || m_responseText.at(3) == QLatin1Char(' '))
+                return;
+        }
+        if (m_stop.load()) {
+            m_responseCode = -1;
+            return;
+        }
+    }
+}
+
+void SmtpClient::Command(const QString& text, int waitMs)
+{
+    HandleBytes(SendMessage(text));
+    WaitForResponse(waitMs);
+}
+
+// ---------------------------------------------------------------- progress
+
+void SmtpClient::ProgressStep()
+{
+    m_handledBytes += 50;
+    qint64 shown = static_cast<qint64>(m_handledBytes * m_progressScale);
+    if (shown > m_totalBytes)
+        shown = m_handledBytes - 50;
+    emit progress(shown, m_totalBytes);
+}
+
+void SmtpClient::HandleBytes(qlonglong bytes)
+{
+    if (bytes == -1) {
+        m_handledBytes = m_totalBytes;
+        emit progress(m_totalBytes, m_totalBytes);
+        return;
+    }
+    if (bytes <= 0)
+        return;
+    m_handledBytes += bytes;
+    if (bytes >= 300) {
+        emit progress(m_handledBytes, m_totalBytes);
+        return;
+    }
+    qint64 shown = static_cast<qint64>(m_handledBytes * m_progressScale);
+    if (shown > m_totalBytes)
+        shown = m_handledBytes - bytes;
+    emit progress(shown, m_totalBytes);
+}
+
+void SmtpClient::EstimateTotalBytes(MimeMessage* message)
+{
+    const QString ehlo = QStringLiteral("EHLO ") + m_name;
+    const qint64 handshake = Utf8Length(ehlo) + 102;
+
+    const QString sender = message && message->GetSender() ? message->GetSender()->GetAddress() : QString();
+    qint64 envelope = Utf8Length(QStringLiteral("MAIL FROM: <") + sender + QLatin1Char('>')) + 52;
+    if (message) {
+        for (int type : {MimeMessage::To, MimeMessage::Cc, MimeMessage::Bcc}) {
+            for (const EmailAddress* recipient : message->GetRecipients(type)) {
+                if (recipient)
+                    envelope += Utf8Length(QStringLiteral("RCPT TO: <") + recipient->GetAddress() + QLatin1Char('>'))
+                        + 2 + 50;
+            }
+        }
+    }
+    envelope += Utf8Length(QStringLiteral("DATA")) + 2 + 50;
+
+    qint64 commands = envelope + handshake + 50;
+    if (m_connectionType == TlsConnection)
+        commands += Utf8Length(QStringLiteral("STARTTLS")) + Utf8Length(ehlo) + 104;
+    if (m_authMethod == AuthPlain) {
+        const QByteArray plain = QByteArray(1, '\0') + m_user.toUtf8() + QByteArray(1, '\0') + m_password.toUtf8();
+        commands += Utf8Length(QStringLiteral("AUTH PLAIN ") + Base64(plain)) + 52;
+    } else if (m_authMethod == AuthLogin) {
+        commands += Utf8Length(QStringLiteral("AUTH LOGIN")) + Utf8Length(Base64(m_user.toUtf8()))
+            + Utf8Length(Base64(m_password.toUtf8())) + 156;
+    }
+
+    const qint64 text = message ? message->GetText().toUtf8().size() : 0;
+    m_totalBytes = commands + text;
+    m_progressScale = 0.9 * double(commands + text) / double(commands);
+}
+
+// ---------------------------------------------------------------- exchange
+
+bool SmtpClient::ConnectToHost()
+{
+    if (!m_socket) {
+        emit smtpError(ConnectionTimeoutError);
+        return false;
+    }
+    auto* ssl = qobject_cast<QSslSocket*>(m_socket);
+    if (ssl && !m_caCertificates.isEmpty()) {
+        QSslConfiguration config = ssl->sslConfiguration();
+        config.addCaCertificates(m_caCertificates);
+        ssl->setSslConfiguration(config);
+    }
+    if (m_connectionType == SslConnection)
+        ssl->connectToHostEncrypted(m_host, static_cast<quint16>(m_port));
+    else
+        m_socket->connectToHost(m_host, static_cast<quint16>(m_port));
+
+    if (!WaitConnected(m_connectionTimeout) || m_stop.load()
+        || (m_connectionType == SslConnection && !WaitEncrypted(m_connectionTimeout))) {
+        qDebug() << "SmtpClient::ConnectToHost" << m_host << m_port << "not connected:" << m_socket->errorString();
+        emit smtpError(ConnectionTimeoutError);
+        return false;
+    }
+
+    WaitForResponse();
+    if (m_responseCode != 220 || m_stop.load()) {
+        emit smtpError(ServerError);
+        return false;
+    }
+    ProgressStep();
+
+    Command(QStringLiteral("EHLO ") + m_name);
+    if (m_responseCode != 250) {
+        emit smtpError(ServerError);
+        return false;
+    }
+    ProgressStep();
+
+    if (m_connectionType == TlsConnection) {
+        Command(QStringLiteral("STARTTLS"));
+        if (m_responseCode != 220 || m_stop.load()) {
+            emit smtpError(ServerError);
+            return false;
+        }
+        ProgressStep();
+        ssl->startClientEncryption();
+        if (!WaitEncrypted(m_connectionTimeout) || m_stop.load()) {
+            qDebug() << "SmtpClient::ConnectToHost STARTTLS:" << m_socket->errorString();
+            emit smtpError(ConnectionTimeoutError);
+            return false;
+        }
+        Command(QStringLiteral("EHLO ") + m_name);
+        if (m_responseCode != 250 || m_stop.load()) {
+            emit smtpError(ServerError);
+            return false;
+        }
+        ProgressStep();
+    }
+    return true;
+}
+
+bool SmtpClient::Login()
+{
+    return Login(m_user, m_password, m_authMethod);
+}
+
+bool SmtpClient::Login(const QString& user, const QString& password, int method)
+{
+    auto expect = [this](int code) {
+        if (m_responseCode != code || m_stop.load()) {
+            emit smtpError(AuthenticationFailedError);
+            return false;
+        }
+        ProgressStep();
+        return true;
+    };
+    if (method == AuthPlain) {
+        const QByteArray plain = QByteArray(1, '\0') + user.toUtf8() + QByteArray(1, '\0') + password.toUtf8();
+        Command(QStringLiteral("AUTH PLAIN ") + Base64(plain));
+        return expect(235);
+    }
+    if (method == AuthLogin) {
+        Command(QStringLiteral("AUTH LOGIN"));
+        if (!expect(334))
+            return false;
+        Command(Base64(user.toUtf8()));
+        if (!expect(334))
+            return false;
+        Command(Base64(password.toUtf8()));
+        return expect(235);
+    }
+    return true;
+}
+
+QByteArray SmtpClient::DataText(const QByteArray& text)
+{
+    QByteArray out;
+    out.reserve(text.size() + text.size() / 32 + 2);
+    bool lineStart = true;
+    const int n = text.size();
+    for (int i = 0; i < n; ++i) {
+        const char c = text.at(i);
+        if (c == '\r' || c == '\n') {
+            out.append("\r\n");
+            if (c == '\r' && i + 1 < n && text.at(i + 1) == '\n')
+                ++i;
+            lineStart = true;
+            continue;
+        }
+        if (lineStart && c == '.')
+            out.append('.');
+        out.append(c);
+        lineStart = false;
+    }
+    return out;
+}
+
+bool SmtpClient::SendMail(MimeMessage* message)
+{
+    if (!message)
+        return false;
+    const QString sender = message->GetSender() ? message->GetSender()->GetAddress() : QString();
+    Command(QStringLiteral("MAIL FROM: <") + sender + QLatin1Char('>'));
+    if (m_responseCode != 250 || m_stop.load())
+        return false;
+    ProgressStep();
+
+    for (int type : {MimeMessage::To, MimeMessage::Cc, MimeMessage::Bcc}) {
+        for (const EmailAddress* recipient : message->GetRecipients(type)) {
+            if (!recipient)
+                continue;
+            Command(QStringLiteral("RCPT TO: <") + recipient->GetAddress() + QLatin1Char('>'));
+            if (m_responseCode != 250)
+                return false;
+            ProgressStep();
+        }
+    }
+
+    Command(QStringLiteral("DATA"));
+    if (m_responseCode != 354)
+        return false;
+    ProgressStep();
+
+    const qint64 written = SendBytes(DataText(message->GetText().toUtf8()) + "\r\n");
+    HandleBytes(written);
+    if (m_stop.load() || written < 0)
+        return false;
+
+    {
+        QMutexLocker guard(&m_lock);
+        // A stop taken between the text and this lock still counts: without
+        // the "." below the server would wait for more data.
+        if (m_stop.load())
+            return false;
+        emit limitStop();
+        SendMessage(QStringLiteral("."));
+        m_stop.store(false);
+        WaitForResponse(m_finalReplyTimeout);
+    }
+    if (m_responseCode != 250)
+        return false;
+    ProgressStep();
+    return true;
+}
+
+void SmtpClient::Quit()
+{
+    SendMessage(QStringLiteral("QUIT"));
+    m_handledBytes = m_totalBytes;
+    emit progress(m_totalBytes, m_totalBytes);
+}
+
+bool SmtpClient::Stop()
+{
+    if (m_lock.tryLock()) {
+        m_stop.store(true);
+        m_lock.unlock();
+    }
+    return m_stop.load();
+}

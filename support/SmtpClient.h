@@ -1,0 +1,161 @@
+#pragma once
+
+#include <QAbstractSocket>
+#include <QByteArray>
+#include <QList>
+#include <QMutex>
+#include <QObject>
+#include <QSslCertificate>
+#include <QString>
+
+#include <atomic>
+
+class MimeMessage;
+class QTcpSocket;
+
+// Sends one mail over SMTP with blocking socket calls: connect (plain TCP,
+// TLS from the first byte, or STARTTLS), EHLO, AUTH PLAIN or LOGIN, the
+// envelope, the message text and QUIT. Every step waits for its reply code
+// and fails on any other.
+//
+// Thread contract: created, used and deleted on one thread (the bug-report
+// mail thread), which never runs an event loop; every wait blocks that
+// thread. Stop() is the one call from another thread: it sets the atomic stop
+// flag under `m_lock`, which the final "." exchange holds, so a stop asked for
+// once the text is handed over is refused. The waits are cut into short
+// slices that look at the flag, so a stop takes effect within one slice.
+// Signals are emitted on the client's thread.
+//
+// Server certificates are checked against the system's authorities and any
+// added with AddCaCertificates: the account's password never goes to a
+// server that cannot prove its name.
+class SmtpClient : public QObject
+{
+    Q_OBJECT
+public:
+    enum ConnectionType {
+        TcpConnection = 0,
+        SslConnection = 1,   // TLS from the first byte
+        TlsConnection = 2,   // plain TCP upgraded with STARTTLS
+    };
+    enum AuthMethod {
+        AuthPlain = 0,
+        AuthLogin = 1,
+    };
+    enum SmtpError {
+        ConnectionTimeoutError = 0,
+        ResponseTimeoutError = 1,
+        SendDataTimeoutError = 2,
+        AuthenticationFailedError = 3,
+        ServerError = 4,
+        ClientError = 5,
+    };
+    Q_ENUM(SmtpError)
+
+    SmtpClient(const QString& host = QStringLiteral("localhost"), int port = 25,
+               ConnectionType connectionType = TcpConnection, QObject* parent = nullptr);
+    ~SmtpClient() override;
+
+    // 0 makes a TCP socket, 1 and 2 a TLS socket; another type makes none, so
+    // nothing can connect. The socket never goes through a proxy.
+    void SetConnectionType(int type);
+    int GetConnectionType() const { return m_connectionType; }
+
+    QString GetHost() const { return m_host; }
+    void SetHost(const QString& host) { m_host = host; }
+    int GetPort() const { return m_port; }
+    void SetPort(int port) { m_port = port; }
+    QString GetName() const { return m_name; }
+    void SetName(const QString& name) { m_name = name; }
+    QString GetUser() const { return m_user; }
+    void SetUser(const QString& user) { m_user = user; }
+    QString GetPassword() const { return m_password; }
+    void SetPassword(const QString& password) { m_password = password; }
+    int GetAuthMethod() const { return m_authMethod; }
+    void SetAuthMethod(int method) { m_authMethod = method; }
+    int GetConnectionTimeout() const { return m_connectionTimeout; }
+    void SetConnectionTimeout(int ms) { m_connectionTimeout = ms; }
+    int GetResponseTimeout() const { return m_responseTimeout; }
+    void SetResponseTimeout(int ms) { m_responseTimeout = ms; }
+    int GetSendMessageTimeout() const { return m_sendMessageTimeout; }
+    void SetSendMessageTimeout(int ms) { m_sendMessageTimeout = ms; }
+    // The wait for the reply to the final "." (the server may check the
+    // whole mail first).
+    int GetFinalReplyTimeout() const { return m_finalReplyTimeout; }
+    void SetFinalReplyTimeout(int ms) { m_finalReplyTimeout = ms; }
+    // Authorities trusted besides the system's (a private mail server's own).
+    void AddCaCertificates(const QList<QSslCertificate>& certificates);
+
+    int GetResponseCode() const { return m_responseCode; }
+    QString GetResponseText() const { return m_responseText; }
+    qint64 GetTotalBytes() const { return m_totalBytes; }
+    qint64 GetHandledBytes() const { return m_handledBytes; }
+
+    // Sizes the exchange for the progress signal; once, before connecting.
+    void EstimateTotalBytes(MimeMessage* message);
+
+    bool ConnectToHost();
+    bool Login();
+    bool Login(const QString& user, const QString& password, int method = AuthPlain);
+    bool SendMail(MimeMessage* message);
+    void Quit();
+
+    // Asks the exchange to stop; true when the request was taken. Refused
+    // while the final "." is being answered.
+    bool Stop();
+    bool IsStopped() const { return m_stop.load(); }
+
+    // One command line (CR LF is added). 0 without writing once stopped;
+    // otherwise the bytes the socket took, -1 on a write failure.
+    qint64 SendMessage(const QString& text);
+    // Reads one reply, waiting at least the response time-out for each piece.
+    void WaitForResponse(int msec = -1);
+
+    // The message text as it may stand between DATA and the final ".": every
+    // line ends in CR LF (a lone CR or LF becomes CR LF) and a line starting
+    // with "." gets a second one, so no line of the mail can end the data
+    // early.
+    static QByteArray DataText(const QByteArray& text);
+
+signals:
+    void smtpError(SmtpClient::SmtpError e);
+    void progress(qint64 handled, qint64 total);
+    void limitStop();
+
+public slots:
+    void socketStateChanged(QAbstractSocket::SocketState state);
+    void socketError(QAbstractSocket::SocketError error);
+    void socketReadyRead();
+    void HandleBytes(qlonglong bytes);
+
+private:
+    bool WaitConnected(int msec);
+    bool WaitEncrypted(int msec);
+    bool WaitForData(int msec);
+    bool WaitWritten(int msec);
+    qint64 SendBytes(const QByteArray& bytes);
+    // Sends a command, accounts its bytes and reads the reply.
+    void Command(const QString& text, int waitMs = -1);
+    void ProgressStep();
+
+    QTcpSocket* m_socket = nullptr;
+    QString m_host;
+    int m_port = 25;
+    int m_connectionType = TcpConnection;
+    QString m_name = QStringLiteral("localhost");
+    QString m_user;
+    QString m_password;
+    int m_authMethod = AuthPlain;
+    int m_connectionTimeout = 5000;
+    int m_responseTimeout = 3000;
+    int m_sendMessageTimeout = 60000;
+    int m_finalReplyTimeout = 30000;
+    QList<QSslCertificate> m_caCertificates;
+    QString m_responseText;
+    int m_responseCode = 0;
+    std::atomic<bool> m_stop{false};
+    QMutex m_lock;
+    qint64 m_totalBytes = 0;
+    qint64 m_handledBytes = 0;
+    double m_progressScale = 0.0;
+};

@@ -1,0 +1,293 @@
+// The mail text the MIME classes write: header lines, encoded words, part
+// headers and bodies, line folding and quoted-printable.
+#include "EmailAddress.h"
+#include "MimeAttachment.h"
+#include "MimeContentFormatter.h"
+#include "MimeFile.h"
+#include "MimeMessage.h"
+#include "MimeMultiPart.h"
+#include "MimeText.h"
+#include "QuotedPrintable.h"
+#include "SmtpClient.h"
+
+#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+QString HeaderBlock(MimeMessage& message)
+{
+    const QString text = message.GetText();
+    return text.left(text.indexOf(QLatin1String("MIME-Version:")));
+}
+
+// Lines by any line end: a lone LF ends a line too once the mail is sent.
+QStringList Lines(const QString& text)
+{
+    return text.split(QRegularExpression(QStringLiteral("\r\n|\n|\r")));
+}
+
+// Every line of `text` holds at most `max` characters and no "=XX" escape
+// runs over a soft break.
+void ExpectFolded(const QString& text, int max)
+{
+    for (const QString& line : Lines(text)) {
+        EXPECT_LE(line.size(), max) << line.toStdString();
+        const int eq = line.lastIndexOf(QLatin1Char('='));
+        if (eq >= 0 && eq != line.size() - 1) {
+            EXPECT_LE(eq + 3, line.size()) << "escape cut: " << line.toStdString();
+        }
+    }
+}
+} // namespace
+
+TEST(MimeTest, HeaderLinesOfSenderRecipientsAndSubject)
+{
+    struct Case {
+        const char* what;
+        QString senderName;
+        QList<QPair<QString, QString>> to;   // address, name
+        QList<QPair<QString, QString>> cc;
+        QString subject;
+        MimePart::Encoding encoding;
+        QString expected;
+    };
+    const QString bug = QStringLiteral("bug");
+    const QList<Case> cases = {
+        {"plain names", bug, {{"s@x.org", "support"}}, {}, "Hi", MimePart::Encoding8Bit,
+         "From: bug <b@x.org>\r\nTo: support <s@x.org>\r\nSubject: Hi\r\n"},
+        {"empty names", "", {{"s@x.org", ""}}, {}, "Hi", MimePart::Encoding8Bit,
+         "From: <b@x.org>\r\nTo: <s@x.org>\r\nSubject: Hi\r\n"},
+        {"two To and a Cc", bug, {{"a@x.org", "Ann"}, {"c@x.org", ""}}, {{"d@x.org", "Dee"}}, "S",
+         MimePart::Encoding8Bit,
+         "From: bug <b@x.org>\r\nTo: Ann <a@x.org>, <c@x.org>\r\nCc: Dee <d@x.org>\r\nSubject: S\r\n"},
+        {"no recipients", bug, {}, {}, "S", MimePart::Encoding8Bit, "From: bug <b@x.org>\r\nTo:\r\nSubject: S\r\n"},
+        {"quoted-printable words", QString::fromUtf8("J\xc3\xa9r\xc3\xb4me B"), {{"s@x.org", "a:b"}}, {},
+         "a b:c", MimePart::EncodingQuotedPrintable,
+         "From: =?utf-8?Q?J=C3=A9r=C3=B4me_B?= <b@x.org>\r\nTo: =?utf-8?Q?a=3Ab?= <s@x.org>\r\n"
+         "Subject: =?utf-8?Q?a_b=3Ac?=\r\n"},
+        {"base64 words", bug, {{"s@x.org", "support"}}, {}, QString::fromUtf8("\xc3\xa9t\xc3\xa9"),
+         MimePart::EncodingBase64,
+         "From: =?utf-8?B?YnVn?= <b@x.org>\r\nTo: =?utf-8?B?c3VwcG9ydA==?= <s@x.org>\r\n"
+         "Subject: =?utf-8?B?w6l0w6k=?=\r\n"},
+    };
+    for (const Case& c : cases) {
+        MimeMessage message;
+        EmailAddress sender(QStringLiteral("b@x.org"), c.senderName);
+        message.SetSender(&sender);
+        QList<EmailAddress*> owned;
+        for (const auto& r : c.to) {
+            owned << new EmailAddress(r.first, r.second);
+            message.AddRecipient(owned.last(), MimeMessage::To);
+        }
+        for (const auto& r : c.cc) {
+            owned << new EmailAddress(r.first, r.second);
+            message.AddRecipient(owned.last(), MimeMessage::Cc);
+        }
+        EmailAddress hidden(QStringLiteral("hidden@x.org"), QStringLiteral("Hidden"));
+        message.AddRecipient(&hidden, MimeMessage::Bcc);
+        message.AddRecipient(&hidden, 7);   // no such list: not added anywhere
+        message.SetSubject(c.subject);
+        message.SetHeaderEncoding(c.encoding);
+        EXPECT_EQ(HeaderBlock(message), c.expected) << c.what;
+        EXPECT_FALSE(message.GetText().contains(QLatin1String("hidden@x.org"))) << c.what;
+        EXPECT_EQ(message.GetRecipients(MimeMessage::Bcc).size(), 1) << c.what;
+        EXPECT_EQ(message.GetRecipients(9).size(), c.to.size()) << c.what;   // other types read To
+        qDeleteAll(owned);
+    }
+}
+
+TEST(MimeTest, ControlCharactersInHeaderValuesCannotStartHeaderLines)
+{
+    MimeMessage message;
+    EmailAddress sender(QStringLiteral("b@x.org\r\nBcc: thief@x.org"), QStringLiteral("bug\nX-Evil: 1"));
+    EmailAddress to(QStringLiteral("s@x.org"), QStringLiteral("support\r"));
+    message.SetSender(&sender);
+    message.AddRecipient(&to);
+    message.SetSubject(QStringLiteral("Ann\r\nBcc: thief@x.org\r\n\r\nbody - a@b -> P\x01\x1b\x7f"));
+    const QString header = HeaderBlock(message);
+    const QStringList lines = Lines(header);
+    ASSERT_EQ(lines.size(), 4) << header.toStdString();   // From, To, Subject, and the empty rest
+    EXPECT_TRUE(lines[0].startsWith(QLatin1String("From: bug X-Evil: 1 <b@x.org  Bcc: thief@x.org>")));
+    EXPECT_TRUE(lines[2].startsWith(QLatin1String("Subject: Ann  Bcc: thief@x.org    body - a@b -> P")));
+    QString joined = header.left(header.size() - 2);
+    joined.remove(QLatin1String("\r\n"));
+    for (const QChar c : qAsConst(joined))
+        EXPECT_GE(c.unicode(), 0x20) << "control character left in the header";
+}
+
+TEST(MimeTest, QuotedPrintableEncodingAndDecoding)
+{
+    struct Case {
+        QByteArray bytes;
+        QString encoded;
+    };
+    const Case cases[] = {
+        {"plain text", "plain text"},
+        {"\xc3\xa9", "=C3=A9"},
+        {"a\r\nb", "a=0D=0Ab"},
+        {"1+1=2", "1+1=3D2"},
+        {"tab\there", "tab=09here"},
+        {"~!\x7f\x80\xff", "~!=7F=80=FF"},
+        {QByteArray("nul\0end", 7), "nul=00end"},
+        {"trailing  ", "trailing  "},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(QuotedPrintable::Encode(c.bytes), c.encoded) << c.bytes.toStdString();
+        EXPECT_EQ(QuotedPrintable::Decode(c.encoded), c.bytes) << c.bytes.toStdString();
+    }
+    EXPECT_EQ(QuotedPrintable::Decode(QStringLiteral("=c3=a9")), QByteArray("\xc3\xa9"));
+    EXPECT_EQ(QuotedPrintable::Decode(QStringLiteral("ab=\r\ncd=\nef")), QByteArray("abcdef"));
+    EXPECT_EQ(QuotedPrintable::Decode(QStringLiteral("=G1=")), QByteArray("=G1="));
+    EXPECT_EQ(QuotedPrintable::Decode(QString(QChar(0x263A))), QByteArray(1, '\0'));
+}
+
+TEST(MimeTest, FormatterFoldsBase64AndQuotedPrintable)
+{
+    MimeContentFormatter formatter(76);
+    const QStringList plain = Lines(formatter.Format(QString(200, QLatin1Char('A'))));
+    ASSERT_EQ(plain.size(), 3);
+    EXPECT_EQ(plain[0].size(), 76);
+    EXPECT_EQ(plain[1].size(), 76);
+    EXPECT_EQ(plain[2].size(), 48);
+    EXPECT_EQ(formatter.Format(QString(76, QLatin1Char('A'))), QString(76, QLatin1Char('A')));
+
+    // Escapes at every offset against the break: none may be cut, and the
+    // folded text decodes to the input.
+    for (int prefix = 60; prefix < 80; ++prefix) {
+        const QByteArray bytes = QByteArray(prefix, 'x') + QByteArray(40, '\xe9') + "tail";
+        const QString folded = formatter.Format(QuotedPrintable::Encode(bytes), true);
+        ExpectFolded(folded, 76);
+        EXPECT_EQ(QuotedPrintable::Decode(folded), bytes) << prefix;
+    }
+    // Line feeds of the input end a line in quoted-printable mode.
+    EXPECT_EQ(formatter.Format(QString(70, QLatin1Char('a')) + QLatin1Char('\n') + QString(70, QLatin1Char('b')), true),
+              QString(70, QLatin1Char('a')) + QLatin1Char('\n') + QString(70, QLatin1Char('b')));
+}
+
+TEST(MimeTest, PartTexts)
+{
+    MimeText text(QString::fromUtf8("Gr\xc3\xbc\xc3\x9f" "e\n"));
+    EXPECT_EQ(text.GetText(), QString::fromUtf8("Content-Type: text/plain; charset=utf-8\r\n"
+                                                "Content-Transfer-Encoding: 8bit\r\n\r\n"
+                                                "Gr\xc3\xbc\xc3\x9f" "e\n\r\n"));
+
+    MimeAttachment attachment(QByteArray("\x00\x01\x02zip", 6), QStringLiteral("logs.7z"));
+    attachment.SetContentId(QStringLiteral("id1"));
+    const QString expected = QStringLiteral("Content-Type: application/octet-stream; name=\"logs.7z\"\r\n"
+                                            "Content-Transfer-Encoding: base64\r\n"
+                                            "Content-ID: <id1>\r\n"
+                                            "Content-disposition: attachment\r\n\r\n"
+                                            "AAECemlw\r\n");
+    EXPECT_EQ(attachment.GetText(), expected);
+    attachment.Prepare();   // again: the disposition line stays single
+    EXPECT_EQ(attachment.GetText(), expected);
+
+    QTemporaryDir dir;
+    const QString path = dir.path() + QStringLiteral("/report.dmp");
+    QFile out(path);
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    out.write(QByteArray(200, 'z'));
+    out.close();
+    MimeFile file(new QFile(path));
+    EXPECT_EQ(file.GetContentName(), QStringLiteral("report.dmp"));
+    const QStringList lines = Lines(file.GetText());
+    EXPECT_EQ(lines[0], QStringLiteral("Content-Type: application/octet-stream; name=\"report.dmp\""));
+    EXPECT_EQ(QByteArray::fromBase64((lines[3] + lines[4] + lines[5] + lines[6]).toLatin1()), QByteArray(200, 'z'));
+    EXPECT_EQ(lines[3].size(), 76);
+
+    MimePart seven;
+    seven.SetContentType(QStringLiteral("text/plain"));
+    seven.SetEncoding(MimePart::Encoding7Bit);
+    seven.SetContent(QByteArray("caf\xc3\xa9"));
+    EXPECT_EQ(seven.GetText(), QStringLiteral("Content-Type: text/plain\r\nContent-Transfer-Encoding: 7bit\r\n\r\n")
+                                   + QString::fromLatin1("caf\xe9") + QStringLiteral("\r\n"));
+}
+
+TEST(MimeTest, TextWithAnOverlongLineGoesQuotedPrintable)
+{
+    struct Case {
+        const char* what;
+        QString text;
+        bool quoted;
+    };
+    const QString longLine = QString(600, QChar(0x00E9));   // 1200 bytes in UTF-8
+    const QList<Case> cases = {
+        {"short lines stay 8bit", QStringLiteral("one\ntwo\n") + QString(998, QLatin1Char('x')), false},
+        {"999 bytes on a line", QString(999, QLatin1Char('x')), true},
+        {"a long accented line", QStringLiteral("intro\n") + longLine + QStringLiteral("\nend"), true},
+    };
+    for (const Case& c : cases) {
+        MimeText part(c.text);
+        const QString out = part.GetText();
+        EXPECT_EQ(part.GetEncoding() == MimePart::EncodingQuotedPrintable, c.quoted) << c.what;
+        for (const QString& line : Lines(out))
+            EXPECT_LE(line.toUtf8().size(), 998) << c.what;
+        if (c.quoted) {
+            const QString body = out.mid(out.indexOf(QLatin1String("\r\n\r\n")) + 4);
+            EXPECT_EQ(QString::fromUtf8(QuotedPrintable::Decode(body.chopped(2))), c.text) << c.what;
+            ExpectFolded(body, 76);
+        }
+    }
+}
+
+TEST(MimeTest, MultipartBodiesAndTheMessageContent)
+{
+    MimeMultiPart empty;
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^[0-9a-f]{32}$")).match(empty.GetBoundary()).hasMatch());
+    EXPECT_EQ(empty.GetText(), QStringLiteral("Content-Type: multipart/related; boundary=%1\r\n"
+                                              "Content-Transfer-Encoding: 8bit\r\n\r\n--%1--\r\n\r\n")
+                                   .arg(empty.GetBoundary()));
+
+    const QStringList types = {"mixed", "digest", "alternative", "related", "report", "signed", "encrypted"};
+    for (int i = 0; i < types.size(); ++i) {
+        MimeMultiPart part;
+        part.SetMimeType(MimeMultiPart::MultiPartType(i));
+        EXPECT_EQ(part.GetContentType(), QStringLiteral("multipart/") + types[i]);
+    }
+
+    MimeMessage message;
+    EmailAddress sender(QStringLiteral("b@x.org"), QStringLiteral("bug"));
+    message.SetSender(&sender);
+    MimeText one(QStringLiteral("first"));
+    MimeAttachment two(QByteArray("xyz"), QStringLiteral("a.bin"));
+    message.AddPart(&one);
+    message.AddPart(&two);
+    const QString text = message.GetText();
+    EXPECT_EQ(message.GetText(), text);   // asked twice, as the mail client does
+    const QString boundary = message.GetContent()->GetBoundary();
+    EXPECT_TRUE(text.contains(QStringLiteral("MIME-Version: 1.0\r\nContent-Type: multipart/related; boundary=")
+                              + boundary + QStringLiteral("\r\n")));
+    const int first = text.indexOf(QStringLiteral("--") + boundary + QStringLiteral("\r\nContent-Type: text/plain"));
+    const int second = text.indexOf(QStringLiteral("--") + boundary + QStringLiteral("\r\nContent-Type: application/octet-stream"));
+    const int closing = text.indexOf(QStringLiteral("--") + boundary + QStringLiteral("--\r\n"));
+    EXPECT_TRUE(first > 0 && second > first && closing > second) << text.toStdString();
+    EXPECT_TRUE(text.endsWith(QStringLiteral("--") + boundary + QStringLiteral("--\r\n\r\n")));
+
+    // Given content replaces the automatic one; parts then go nowhere.
+    MimeText only(QStringLiteral("only"));
+    message.SetContent(&only);
+    message.AddPart(&two);
+    EXPECT_TRUE(message.GetText().endsWith(QStringLiteral("\r\n\r\nonly\r\n")));
+}
+
+TEST(MimeTest, DataTextEndsLinesInCrLfAndDoublesLeadingDots)
+{
+    struct Case {
+        QByteArray in;
+        QByteArray out;
+    };
+    const Case cases[] = {
+        {"a\r\nb\r\n", "a\r\nb\r\n"},
+        {"a\n.\nb", "a\r\n..\r\nb"},
+        {".start\r\n", "..start\r\n"},
+        {"x\ry\r\n", "x\r\ny\r\n"},
+        {"end\r\n.\r\n", "end\r\n..\r\n"},
+        {"a.b\n..c\n", "a.b\r\n...c\r\n"},
+        {"\n\n", "\r\n\r\n"},
+        {"", ""},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(SmtpClient::DataText(c.in), c.out) << c.in.toStdString();
+}

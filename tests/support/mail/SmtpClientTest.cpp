@@ -1,0 +1,359 @@
+// The mail client against Debian's aiosmtpd (plain, TLS, STARTTLS; AUTH PLAIN
+// and LOGIN) and against a scripted peer for stalls, 421 and odd replies.
+#include "AiosmtpdServer.h"
+#include "EmailAddress.h"
+#include "MimeMessage.h"
+#include "MimeText.h"
+#include "ScriptedSmtpPeer.h"
+#include "SmtpClient.h"
+
+#include <QElapsedTimer>
+#include <QJsonArray>
+#include <QSslCertificate>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <memory>
+#include <thread>
+#include <vector>
+
+namespace {
+struct Recorder {
+    std::vector<int> errors;
+    std::vector<std::pair<qint64, qint64>> progress;
+    void Attach(SmtpClient& client)
+    {
+        QObject::connect(&client, &SmtpClient::smtpError, [this](SmtpClient::SmtpError e) { errors.push_back(int(e)); });
+        QObject::connect(&client, &SmtpClient::progress,
+                         [this](qint64 handled, qint64 total) { progress.emplace_back(handled, total); });
+    }
+};
+
+// Sender b@x.org "bug", one recipient s@x.org "support", one text part.
+struct SmallMail {
+    EmailAddress sender{QStringLiteral("bugs@example.org"), QStringLiteral("bug")};
+    EmailAddress recipient{QStringLiteral("support@example.org"), QStringLiteral("support")};
+    MimeText text;
+    MimeMessage message;
+    explicit SmallMail(const QString& body)
+    {
+        text.SetText(body);
+        message.SetSender(&sender);
+        message.AddRecipient(&recipient);
+        message.SetSubject(QStringLiteral("Subject line"));
+        message.AddPart(&text);
+    }
+};
+
+std::unique_ptr<SmtpClient> ScriptedClient(const ScriptedSmtpPeer& peer)
+{
+    auto client = std::make_unique<SmtpClient>(QStringLiteral("127.0.0.1"), peer.Port(), SmtpClient::TcpConnection);
+    client->SetUser(QStringLiteral("u"));
+    client->SetPassword(QStringLiteral("p"));
+    return client;
+}
+} // namespace
+
+TEST(SmtpClientTest, SendsToARealServerOverEveryConnectionAndLogin)
+{
+    struct Case {
+        AiosmtpdServer::Mode mode;
+        SmtpClient::ConnectionType type;
+        SmtpClient::AuthMethod method;
+        const char* mechanism;
+        bool tls;
+    };
+    const Case cases[] = {
+        {AiosmtpdServer::Plain, SmtpClient::TcpConnection, SmtpClient::AuthPlain, "PLAIN", false},
+        {AiosmtpdServer::Plain, SmtpClient::TcpConnection, SmtpClient::AuthLogin, "LOGIN", false},
+        {AiosmtpdServer::Tls, SmtpClient::SslConnection, SmtpClient::AuthPlain, "PLAIN", true},
+        {AiosmtpdServer::Tls, SmtpClient::SslConnection, SmtpClient::AuthLogin, "LOGIN", true},
+        {AiosmtpdServer::StartTls, SmtpClient::TlsConnection, SmtpClient::AuthPlain, "PLAIN", true},
+        {AiosmtpdServer::StartTls, SmtpClient::TlsConnection, SmtpClient::AuthLogin, "LOGIN", true},
+    };
+    // Lines that would end the data early or break it if sent as they stand.
+    const QString body = QStringLiteral("It stopped.\n.\n.hidden line\nbare\rCR\r\n..two dots\nend");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.mechanism + std::string(c.tls ? " over TLS " : " plain ") + std::to_string(int(c.type)));
+        AiosmtpdServer server(c.mode);
+        ASSERT_NE(server.Port(), 0);
+        SmtpClient client(QStringLiteral("127.0.0.1"), server.Port(), c.type);
+        client.AddCaCertificates(QSslCertificate::fromPath(AiosmtpdServer::CertificateFile()));
+        client.SetUser(QString::fromLatin1(AiosmtpdServer::kUser));
+        client.SetPassword(QString::fromLatin1(AiosmtpdServer::kPassword));
+        client.SetAuthMethod(c.method);
+        Recorder recorder;
+        recorder.Attach(client);
+        SmallMail mail(body);
+        client.EstimateTotalBytes(&mail.message);
+
+        ASSERT_TRUE(client.ConnectToHost());
+        ASSERT_TRUE(client.Login());
+        ASSERT_TRUE(client.SendMail(&mail.message));
+        EXPECT_EQ(client.GetResponseCode(), 250);
+        client.Quit();
+        EXPECT_TRUE(recorder.errors.empty());
+        ASSERT_FALSE(recorder.progress.empty());
+        EXPECT_EQ(recorder.progress.back(), std::make_pair(client.GetTotalBytes(), client.GetTotalBytes()));
+        for (const auto& step : recorder.progress)
+            EXPECT_LE(step.first, step.second);
+
+        const QJsonObject stored = server.WaitForMail(1);
+        ASSERT_FALSE(stored.isEmpty());
+        EXPECT_EQ(stored["mail_from"].toString(), QStringLiteral("bugs@example.org"));
+        EXPECT_EQ(stored["rcpt_tos"].toArray().first().toString(), QStringLiteral("support@example.org"));
+        EXPECT_EQ(stored["tls"].toBool(), c.tls);
+        EXPECT_EQ(stored["logins"].toArray().first().toObject()["mechanism"].toString(), QLatin1String(c.mechanism));
+        EXPECT_EQ(stored["subject"].toString(), QStringLiteral("Subject line"));
+        EXPECT_EQ(stored["from"].toString(), QStringLiteral("bug <bugs@example.org>"));
+        EXPECT_TRUE(stored["defects"].toArray().isEmpty());
+        QString received = stored["texts"].toArray().first().toString();
+        received.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+        QString sent = body;
+        sent.replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+        EXPECT_EQ(received.trimmed(), sent);
+    }
+}
+
+TEST(SmtpClientTest, AWrongPasswordOrAnUntrustedServerStopsBeforeTheMail)
+{
+    {
+        AiosmtpdServer server(AiosmtpdServer::Plain);
+        ASSERT_NE(server.Port(), 0);
+        SmtpClient client(QStringLiteral("127.0.0.1"), server.Port(), SmtpClient::TcpConnection);
+        Recorder recorder;
+        recorder.Attach(client);
+        ASSERT_TRUE(client.ConnectToHost());
+        EXPECT_FALSE(client.Login(QString::fromLatin1(AiosmtpdServer::kUser), QStringLiteral("wrong"),
+                                  SmtpClient::AuthLogin));
+        EXPECT_EQ(client.GetResponseCode(), 535);
+        EXPECT_EQ(recorder.errors, (std::vector<int>{SmtpClient::ClientError, SmtpClient::AuthenticationFailedError}));
+    }
+    // Without the test authority the certificate proves nothing: no
+    // password goes out, the connection fails as not established.
+    for (auto mode : {AiosmtpdServer::Tls, AiosmtpdServer::StartTls}) {
+        AiosmtpdServer server(mode);
+        ASSERT_NE(server.Port(), 0);
+        SmtpClient client(QStringLiteral("127.0.0.1"), server.Port(),
+                          mode == AiosmtpdServer::Tls ? SmtpClient::SslConnection : SmtpClient::TlsConnection);
+        Recorder recorder;
+        recorder.Attach(client);
+        EXPECT_FALSE(client.ConnectToHost()) << int(mode);
+        ASSERT_FALSE(recorder.errors.empty());
+        EXPECT_EQ(recorder.errors.back(), SmtpClient::ConnectionTimeoutError) << int(mode);
+    }
+}
+
+TEST(SmtpClientTest, MultiLineRepliesAreReadToTheirLastLine)
+{
+    struct Case {
+        const char* what;
+        std::string ehloReply;
+        int code;
+        const char* text;
+    };
+    const Case cases[] = {
+        {"three lines", "250-scripted\r\n250-SIZE 100\r\n250 AUTH PLAIN\r\n", 250, "250 AUTH PLAIN"},
+        {"last line is the code alone", "250-scripted\r\n250\r\n", 250, "250"},
+        {"lines in one piece with a bare LF", "250-a\n250 b\n", 250, "250 b"},
+        {"a text that is no number", "2x0 what\r\n", 0, "2x0 what"},
+    };
+    for (const Case& c : cases) {
+        ScriptedSmtpPeer peer({{"", "220 hi\r\n"}, {"EHLO*", c.ehloReply}});
+        auto client = ScriptedClient(peer);
+        Recorder recorder;
+        recorder.Attach(*client);
+        EXPECT_EQ(client->ConnectToHost(), c.code == 250) << c.what;
+        EXPECT_EQ(client->GetResponseCode(), c.code) << c.what;
+        EXPECT_EQ(client->GetResponseText(), QLatin1String(c.text)) << c.what;
+        EXPECT_EQ(peer.Count("EHLO localhost"), 1) << c.what;
+    }
+}
+
+TEST(SmtpClientTest, A4xxOr5xxReplyFailsItsStep)
+{
+    {
+        ScriptedSmtpPeer peer(std::vector<ScriptedSmtpPeer::Step>{{"", "421 too busy, closing\r\n"}});
+        auto client = ScriptedClient(peer);
+        Recorder recorder;
+        recorder.Attach(*client);
+        EXPECT_FALSE(client->ConnectToHost());
+        EXPECT_EQ(client->GetResponseCode(), 421);
+        EXPECT_EQ(recorder.errors, (std::vector<int>{SmtpClient::ServerError, SmtpClient::ServerError}));
+    }
+    {
+        auto script = ScriptedSmtpPeer::HappyScript();
+        script[3].reply = "421 4.3.2 shutting down\r\n";   // MAIL FROM
+        ScriptedSmtpPeer peer(script);
+        auto client = ScriptedClient(peer);
+        Recorder recorder;
+        recorder.Attach(*client);
+        SmallMail mail(QStringLiteral("x"));
+        ASSERT_TRUE(client->ConnectToHost());
+        ASSERT_TRUE(client->Login());
+        EXPECT_FALSE(client->SendMail(&mail.message));
+        EXPECT_EQ(recorder.errors, std::vector<int>{SmtpClient::ServerError});
+        EXPECT_EQ(peer.Count("RCPT TO*"), 0);
+    }
+    {
+        auto script = ScriptedSmtpPeer::HappyScript();
+        script[4].reply = "550 no such user\r\n";   // RCPT TO
+        ScriptedSmtpPeer peer(script);
+        auto client = ScriptedClient(peer);
+        Recorder recorder;
+        recorder.Attach(*client);
+        SmallMail mail(QStringLiteral("x"));
+        ASSERT_TRUE(client->ConnectToHost());
+        ASSERT_TRUE(client->Login());
+        EXPECT_FALSE(client->SendMail(&mail.message));
+        EXPECT_EQ(recorder.errors, std::vector<int>{SmtpClient::ClientError});
+        EXPECT_EQ(peer.Count("DATA"), 0);
+    }
+}
+
+TEST(SmtpClientTest, ElevenFailedWaitsEndAReply)
+{
+    ScriptedSmtpPeer peer({{"", "220 hi\r\n"}, {"EHLO*", ""}});   // never answers EHLO
+    auto client = ScriptedClient(peer);
+    client->SetResponseTimeout(40);
+    Recorder recorder;
+    recorder.Attach(*client);
+    EXPECT_FALSE(client->ConnectToHost());
+    EXPECT_EQ(client->GetResponseCode(), -1);
+    std::vector<int> expected(11, SmtpClient::ResponseTimeoutError);
+    expected.push_back(SmtpClient::ServerError);
+    EXPECT_EQ(recorder.errors, expected);
+}
+
+TEST(SmtpClientTest, TheFinalDotIsWaitedForLongerAndCannotBeStopped)
+{
+    auto script = ScriptedSmtpPeer::HappyScript();
+    script.back().reply = "";   // the server checks the mail forever
+    ScriptedSmtpPeer peer(script);
+    auto client = ScriptedClient(peer);
+    client->SetResponseTimeout(10);
+    client->SetFinalReplyTimeout(200);
+    SmallMail mail(QStringLiteral("body"));
+    int limitStops = 0;
+    QObject::connect(client.get(), &SmtpClient::limitStop, [&] { ++limitStops; });
+    ASSERT_TRUE(client->ConnectToHost());
+    ASSERT_TRUE(client->Login());
+
+    std::atomic<int> stopAnswer{-1};
+    std::thread stopper([&] {
+        if (peer.WaitForLine(".", 10000))
+            stopAnswer = client->Stop() ? 1 : 0;
+    });
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_FALSE(client->SendMail(&mail.message));
+    const qint64 elapsed = timer.elapsed();
+    stopper.join();
+    EXPECT_EQ(stopAnswer.load(), 0);   // refused: the text was handed over
+    EXPECT_EQ(limitStops, 1);
+    EXPECT_EQ(client->GetResponseCode(), -1);
+    EXPECT_GE(elapsed, 11 * 200);   // eleven waits of the final time-out, not the short one
+}
+
+TEST(SmtpClientTest, AStopEndsTheExchangeAndNothingMoreIsWritten)
+{
+    auto script = ScriptedSmtpPeer::HappyScript();
+    script[3].reply = "";   // MAIL FROM is never answered
+    ScriptedSmtpPeer peer(script);
+    auto client = ScriptedClient(peer);   // default 3 s waits: 33 s without the stop
+    SmallMail mail(QStringLiteral("body"));
+    ASSERT_TRUE(client->ConnectToHost());
+    ASSERT_TRUE(client->Login());
+
+    std::atomic<bool> accepted{false};
+    std::thread stopper([&] {
+        if (peer.WaitForLine("MAIL FROM*", 10000))
+            accepted = client->Stop();
+    });
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_FALSE(client->SendMail(&mail.message));
+    stopper.join();
+    EXPECT_TRUE(accepted.load());
+    EXPECT_LT(timer.elapsed(), 20000);
+    EXPECT_EQ(client->GetResponseCode(), -1);
+    EXPECT_EQ(client->SendMessage(QStringLiteral("NOOP")), 0);
+    client->Quit();
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(peer.Count("NOOP"), 0);
+    EXPECT_EQ(peer.Count("QUIT"), 0);
+
+    // A stop before connecting: nothing connects.
+    SmtpClient early(QStringLiteral("127.0.0.1"), peer.Port());
+    Recorder recorder;
+    recorder.Attach(early);
+    EXPECT_TRUE(early.Stop());
+    EXPECT_FALSE(early.ConnectToHost());
+    EXPECT_EQ(recorder.errors, std::vector<int>{SmtpClient::ConnectionTimeoutError});
+}
+
+TEST(SmtpClientTest, RefusedConnectionAndUnknownConnectionType)
+{
+    int port = 0;
+    {
+        ScriptedSmtpPeer closed(std::vector<ScriptedSmtpPeer::Step>{});
+        port = closed.Port();
+    }
+    SmtpClient refused(QStringLiteral("127.0.0.1"), port);
+    Recorder recorder;
+    recorder.Attach(refused);
+    EXPECT_FALSE(refused.ConnectToHost());
+    EXPECT_EQ(recorder.errors, std::vector<int>{SmtpClient::ConnectionTimeoutError});
+
+    SmtpClient none(QStringLiteral("127.0.0.1"), port);
+    none.SetConnectionType(9);
+    Recorder noneRecorder;
+    noneRecorder.Attach(none);
+    EXPECT_FALSE(none.ConnectToHost());
+    EXPECT_EQ(noneRecorder.errors, std::vector<int>{SmtpClient::ConnectionTimeoutError});
+    EXPECT_EQ(none.SendMessage(QStringLiteral("NOOP")), 0);
+}
+
+TEST(SmtpClientTest, ProgressEstimateAndSteps)
+{
+    struct Case {
+        SmtpClient::ConnectionType type;
+        SmtpClient::AuthMethod method;
+        qint64 commands;
+    };
+    // EHLO 14+102; MAIL 20+52; RCPT 18+52; DATA 4+52; 50 more: 364. AUTH
+    // PLAIN "AAB1AHA=" adds 11+8+52; AUTH LOGIN 10+4+4+156; STARTTLS 8+14+104.
+    const Case cases[] = {
+        {SmtpClient::TcpConnection, SmtpClient::AuthPlain, 364 + 71},
+        {SmtpClient::TlsConnection, SmtpClient::AuthLogin, 364 + 126 + 174},
+    };
+    for (const Case& c : cases) {
+        SmtpClient client(QStringLiteral("127.0.0.1"), 25, c.type);
+        client.SetUser(QStringLiteral("u"));
+        client.SetPassword(QStringLiteral("p"));
+        client.SetAuthMethod(c.method);
+        EmailAddress sender(QStringLiteral("b@x.org"));
+        EmailAddress to(QStringLiteral("s@x.org"));
+        MimeMessage message;
+        message.SetSender(&sender);
+        message.AddRecipient(&to);
+        client.EstimateTotalBytes(&message);
+        const qint64 text = message.GetText().toUtf8().size();
+        const qint64 total = c.commands + text;
+        EXPECT_EQ(client.GetTotalBytes(), total);
+        const double scale = 0.9 * double(total) / double(c.commands);
+
+        Recorder recorder;
+        recorder.Attach(client);
+        client.HandleBytes(0);
+        client.HandleBytes(-5);
+        EXPECT_TRUE(recorder.progress.empty());
+        client.HandleBytes(10);   // a command: scaled toward nine tenths
+        client.HandleBytes(300);  // the text: as it stands
+        client.HandleBytes(-1);   // a write failure: all done
+        ASSERT_EQ(recorder.progress.size(), 3u);
+        EXPECT_EQ(recorder.progress[0], std::make_pair(qint64(10 * scale), total));
+        EXPECT_EQ(recorder.progress[1], std::make_pair(qint64(310), total));
+        EXPECT_EQ(recorder.progress[2], std::make_pair(total, total));
+    }
+}
