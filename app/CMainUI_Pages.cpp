@@ -540,6 +540,10 @@ void CMainUI::closeEvent(QCloseEvent* event)
             return;
         }
     }
+    // An open bug-report window would keep the program running; closing it
+    // also stops a report being sent and waits for its thread.
+    if (m_bugReport)
+        m_bugReport->close();
 
     // From now on the engine's songs are leftovers of a quit, not recordings.
     m_closing = true;

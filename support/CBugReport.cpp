@@ -1,17 +1,22 @@
 #include "CBugReport.h"
 
+#include "BugreportThread.h"
 #include "CAppSettings.h"
 #include "CDefTextEdit.h"
 #include "CDeleteDialog.h"
 #include "InterfaceScale.h"
+#include "PostReporter.h"
 #include "SystemHelpers.h"
+#include "WorkerThread.h"
 
 #include <QCoreApplication>
 #include <QDebug>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFile>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QNetworkProxy>
 #include <QPixmap>
 #include <QProgressBar>
 #include <QPushButton>
@@ -20,25 +25,12 @@
 namespace {
 const char* const kDefaultMail = QT_TRANSLATE_NOOP("CBugReport", "Mail Adress");
 
-CBugReport::MailSender& Sender()
-{
-    static CBugReport::MailSender sender;
-    return sender;
-}
-
 CBugReport::MessageHandler& Messages()
 {
     static CBugReport::MessageHandler handler;
     return handler;
 }
 } // namespace
-
-CBugReport::MailSender CBugReport::SetMailSender(MailSender sender)
-{
-    MailSender previous = Sender();
-    Sender() = std::move(sender);
-    return previous;
-}
 
 CBugReport::MessageHandler CBugReport::SetMessageHandler(MessageHandler handler)
 {
@@ -63,6 +55,19 @@ CBugReport::CBugReport(QWidget* parent)
 {
     setObjectName(QStringLiteral("reportDialog"));
     ApplyDialogLabelStyle();
+
+    CAppSettings* settings = CAppSettings::GetInstance();
+    m_reporter = new PostReporter(this);
+    m_reporter->SetProductName(settings->GetProductName());
+    m_reporter->SetVersion(settings->GetCurrentVersion());
+    // Only the answer to a running upload counts: one that arrives after the
+    // user closed the dialog has nobody waiting for it.
+    connect(m_reporter, &PostReporter::requestFinishSignal, this, [this](int value) {
+        if (!m_uploadPending)
+            return;
+        m_uploadPending = false;
+        ReportFinish(value);
+    });
 
     QWidget* content = GetContentWidget();
     m_nameLabel = new QLabel(content);
@@ -112,7 +117,10 @@ CBugReport::CBugReport(QWidget* parent)
     setFixedSize(ScaledPixels(600), ScaledPixels(400));
 }
 
-CBugReport::~CBugReport() = default;
+CBugReport::~CBugReport()
+{
+    CancelReport();
+}
 
 void CBugReport::RetranslateUi()
 {
@@ -139,6 +147,61 @@ void CBugReport::ShowMessage(const QString& text, int button, const QString& cap
     dialog.exec();
 }
 
+void CBugReport::SetBusy(bool busy)
+{
+    m_busy = busy;
+    m_name->setEnabled(!busy);
+    m_mail->setEnabled(!busy);
+    m_description->setEnabled(!busy);
+    m_report->setEnabled(!busy);
+}
+
+void CBugReport::CancelReport()
+{
+    if (m_packer) {
+        m_packer->disconnect(this);
+        m_packer->requestInterruption();
+        m_packer->wait();
+        delete m_packer;
+        m_packer = nullptr;
+    }
+    if (m_thread) {
+        m_thread->disconnect(this);
+        m_thread->ThreadStop();
+        m_thread->wait();
+        delete m_thread;
+        m_thread = nullptr;
+    }
+    if (m_uploadPending) {
+        m_uploadPending = false;
+        m_reporter->Abort();
+    }
+    if (m_busy) {
+        qDebug() << "CBugReport::CancelReport the report was stopped";
+        SetBusy(false);
+        m_progress->hide();
+    }
+}
+
+void CBugReport::done(int result)
+{
+    if (m_busy)
+        CancelReport();
+    CMyDialogFrame::done(result);
+}
+
+QString CBugReport::ReportFolder()
+{
+    QString folder;
+    if (GetSpecialFolderPath(folder, kFolderDocuments) != 0)
+        return QString();
+    if (CreateDirectoryTree(folder.toUtf8().constData()) != 0) {
+        qWarning() << "CBugReport: cannot create" << folder;
+        return QString();
+    }
+    return folder;
+}
+
 void CBugReport::Report()
 {
     if (m_busy) {
@@ -158,59 +221,143 @@ void CBugReport::Report()
     default:
         break;
     }
+    m_progress->setValue(0);
     m_progress->show();
     SendReportMail();
 }
 
 void CBugReport::SendReportMail()
 {
-    CAppSettings* settings = CAppSettings::GetInstance();
-    settings->SetUserMail(m_mail->toPlainText());
+    CAppSettings::GetInstance()->SetUserMail(m_mail->toPlainText());
+    m_server = MailServerInfo::Support();
+    if (!m_server.IsConfigured()) {
+        qWarning() << "CBugReport::SendReportMail no mail server in this build, nothing sent";
+        ReportFinish(false, QString(), this);
+        return;
+    }
 
+    SetBusy(true);
+    const QString folder = ReportFolder();
+    if (folder.isEmpty()) {
+        SendPackedMail(QString());
+        return;
+    }
+    const QString archive = folder + QStringLiteral("/BugReport.dmp");
+    QFile::remove(archive);
+    m_packer = new WorkerThread(archive, CAppSettings::GetInstance()->GetLogPath());
+    // The packer is the context: its queued result goes with it when the
+    // report is cancelled.
+    connect(m_packer, &WorkerThread::resultReady, m_packer, [this](const QString& packed) {
+        m_packer->wait();
+        m_packer->deleteLater();
+        m_packer = nullptr;
+        SendPackedMail(packed);
+    });
+    m_packer->start();
+}
+
+void CBugReport::SendPackedMail(const QString& archive)
+{
+    CAppSettings* settings = CAppSettings::GetInstance();
     m_job = BugreportJob();
     m_job.owner = this;
     m_job.owner2 = this;
+    m_job.attachmentPath = archive;
     m_job.userName = m_name->toPlainText();
     m_job.userMail = m_mail->toPlainText();
     m_job.body = m_description->toPlainText();
     m_job.productName = settings->GetProductName();
     m_job.programPath = QCoreApplication::applicationFilePath();
+    m_job.recipient = m_server.recipient;
 
-    // The archive of the log folder goes beside the user's documents; it is
-    // attached only when it exists.
-    QString folder;
-    if (GetSpecialFolderPath(folder, kFolderDocuments) == 0
-        && CreateDirectoryTree(folder.toUtf8().constData()) == 0) {
-        const QString archive = folder + QStringLiteral("/BugReport.dmp");
-        if (QFile::exists(archive))
-            m_job.attachmentPath = archive;
-    }
-
-    bool sent = false;
-    if (Sender())
-        sent = Sender()(m_job);
-    else
-        qWarning() << "CBugReport::SendReportMail no mail client, nothing sent";
-    ReportFinish(sent, m_job.attachmentPath, this);
+    m_thread = new BugreportThread(m_job, m_server);
+    connect(m_thread, &BugreportThread::updateResultUI, this,
+            QOverload<bool, QString, void*>::of(&CBugReport::ReportFinish));
+    connect(m_thread, &BugreportThread::progress, this, &CBugReport::progressSlot);
+    m_thread->start();
 }
 
 void CBugReport::ReportFinish(bool ok, QString, void*)
 {
+    if (m_thread) {
+        m_thread->disconnect(this);
+        m_thread->wait();
+        // This runs inside the thread object's own signal.
+        m_thread->deleteLater();
+        m_thread = nullptr;
+    }
+    SetBusy(false);
     ShowMessage(ok ? tr("Send bug report mail success!") : tr("Send bug report mail failed!"),
                 QDialogButtonBox::Ok, tr("OK"));
     m_progress->hide();
     close();
 }
 
+void CBugReport::ReportByUpload()
+{
+    CAppSettings* settings = CAppSettings::GetInstance();
+    settings->SetUserMail(m_mail->toPlainText());
+    const QString logFolder = settings->GetLogPath();
+    QString folder;
+    GetSpecialFolderPath(folder, kFolderDocuments);
+    qDebug() << QStringLiteral("CBugReport::Report CreateDirectory Document_Dir: ") + folder;
+    if (folder.isEmpty() || CreateDirectoryTree(folder.toUtf8().constData()) != 0)
+        return;
+
+    const QString archive = folder + QStringLiteral("/BugReport.dmp");
+    QFile::remove(archive);
+    QStringList files;
+    const QStringList names =
+        QDir(logFolder).entryList({QStringLiteral("*.txt"), QStringLiteral("*.db"), QStringLiteral("*.ini"),
+                                   QStringLiteral("*.log")},
+                                  QDir::Files);
+    for (const QString& name : names)
+        files << logFolder + QLatin1Char('/') + name;
+    m_uploadLogs = QStringLiteral("UserName: %1\nUserMail: %2\nDescription: %3")
+                       .arg(m_name->toPlainText(), m_mail->toPlainText(), m_description->toPlainText());
+
+    SetBusy(true);
+    if (files.isEmpty()) {
+        PostPackedLogs(archive);
+        return;
+    }
+    m_packer = new WorkerThread(archive, files);
+    connect(m_packer, &WorkerThread::resultReady, m_packer, [this, archive](const QString&) {
+        m_packer->wait();
+        m_packer->deleteLater();
+        m_packer = nullptr;
+        PostPackedLogs(archive);
+    });
+    m_packer->start();
+}
+
+void CBugReport::PostPackedLogs(const QString& archive)
+{
+    CAppSettings* settings = CAppSettings::GetInstance();
+    QNetworkProxy proxy(QNetworkProxy::NoProxy);
+    if (settings->GetProxyEnabled()) {
+        ProxyInfo info{};
+        settings->GetProxyInfo(info);
+        if (info.host[0] != '\0')
+            proxy = QNetworkProxy(QNetworkProxy::HttpProxy, QString::fromUtf8(info.host),
+                                  static_cast<quint16>(info.port), QString::fromUtf8(info.user),
+                                  QString::fromUtf8(info.password));
+    }
+    m_reporter->SetProxy(proxy);
+    m_reporter->SetProductName(settings->GetProductName());
+    m_reporter->SetVersion(settings->GetCurrentVersion());
+    m_uploadPending = true;
+    // A missing archive still posts the form, without the file part.
+    m_reporter->Post(archive, m_uploadLogs);
+}
+
 void CBugReport::ReportFinish(int value)
 {
+    m_uploadPending = false;
     if (value != 0)
         ShowMessage(tr("Send bug report mail failed, Err: %1").arg(value),
                     QDialogButtonBox::Cancel, tr("Cancel"));
-    m_name->setEnabled(true);
-    m_mail->setEnabled(true);
-    m_description->setEnabled(true);
-    m_busy = false;
+    SetBusy(false);
     done(value);
 }
 

@@ -1,35 +1,31 @@
 #pragma once
 
+#include "BugreportJob.h"
 #include "CMyDialogFrame.h"
+#include "MailServerInfo.h"
 
 #include <QString>
 
 #include <functional>
 
+class BugreportThread;
 class CDefTextEdit;
+class PostReporter;
 class QLabel;
 class QProgressBar;
 class QPushButton;
-
-// What one bug-report mail carries.
-struct BugreportJob {
-    void* owner = nullptr;
-    void* owner2 = nullptr;
-    QString attachmentPath;
-    QString userName;
-    QString userMail;
-    QString body;
-    QString productName;
-    QString programPath;
-    QString recipient;
-};
+class WorkerThread;
 
 // The non-modal bug-report dialog: name, e-mail and description, sent to
-// support by mail. The main window keeps one from first use to shutdown and
-// asks IsBusy() before it closes.
+// support by mail with the program's logs packed by 7z. The main window keeps
+// one from first use to shutdown and asks IsBusy() before it closes.
 //
-// The mail path is not wired in yet: a report that passes the e-mail check
-// ends with "Send bug report mail failed!" unless a sender is installed.
+// A report runs in two steps off the GUI thread: WorkerThread packs the log
+// folder, then BugreportThread sends the mail; their results come back as
+// queued signals. From the packing to the outcome the dialog is busy: Report
+// and the fields are disabled, so no second mail starts. Closing the dialog
+// while busy (Cancel, the close button, Escape, or the main window quitting)
+// stops the running step and waits for its thread; so does destroying it.
 class CBugReport : public CMyDialogFrame
 {
     Q_OBJECT
@@ -39,7 +35,7 @@ public:
 
     void RetranslateUi();
 
-    // True while a report is being sent.
+    // True from the packing of the logs until the report's outcome.
     bool IsBusy() const { return m_busy; }
 
     // The check the e-mail field passes before anything is sent: contains
@@ -47,24 +43,24 @@ public:
     // text), 2 incorrect.
     static int CheckMail(const QString& mail);
 
-    // The mail sender (runs on the GUI thread for now; true when sent). An
-    // empty function restores the default, which sends nothing. Returns the
-    // previous one.
-    using MailSender = std::function<bool(const BugreportJob&)>;
-    static MailSender SetMailSender(MailSender sender);
-
     CDefTextEdit* NameEdit() const { return m_name; }
     CDefTextEdit* MailEdit() const { return m_mail; }
     CDefTextEdit* DescriptionEdit() const { return m_description; }
     QProgressBar* ProgressBar() const { return m_progress; }
     QPushButton* ReportButton() const { return m_report; }
     QPushButton* CancelButton() const { return m_cancel; }
+    PostReporter* Uploader() const { return m_reporter; }
 
     // Shows one message in the question dialog; replaceable so that tests
     // can answer it (returns the previous handler).
     using MessageHandler = std::function<void(QWidget* parent, const QString& text, int button,
                                               const QString& caption)>;
     static MessageHandler SetMessageHandler(MessageHandler handler);
+
+    // The second report path: the log files uploaded over HTTP.
+    void ReportByUpload();
+
+    void done(int result) override;
 
 public slots:
     void Report();
@@ -74,7 +70,14 @@ public slots:
 
 private:
     void SendReportMail();
+    void SendPackedMail(const QString& archive);
+    void PostPackedLogs(const QString& archive);
+    void SetBusy(bool busy);
+    // Stops the running step and waits for it; the dialog is idle afterwards.
+    void CancelReport();
     void ShowMessage(const QString& text, int button, const QString& caption);
+    // The documents folder's program folder, created; empty when it cannot be.
+    static QString ReportFolder();
 
     bool m_busy = false;
     QLabel* m_nameLabel = nullptr;
@@ -85,5 +88,11 @@ private:
     QProgressBar* m_progress = nullptr;
     QPushButton* m_report = nullptr;
     QPushButton* m_cancel = nullptr;
+    PostReporter* m_reporter = nullptr;
     BugreportJob m_job;
+    MailServerInfo m_server;
+    WorkerThread* m_packer = nullptr;
+    BugreportThread* m_thread = nullptr;
+    bool m_uploadPending = false;
+    QString m_uploadLogs;
 };
