@@ -158,20 +158,12 @@ void CBugReport::SetBusy(bool busy)
 
 void CBugReport::CancelReport()
 {
-    if (m_packer) {
-        m_packer->disconnect(this);
-        m_packer->requestInterruption();
-        m_packer->wait();
-        delete m_packer;
-        m_packer = nullptr;
-    }
-    if (m_thread) {
-        m_thread->disconnect(this);
-        m_thread->ThreadStop();
-        m_thread->wait();
-        delete m_thread;
-        m_thread = nullptr;
-    }
+    // Each thread's destructor stops it and waits; its queued results go
+    // with it.
+    delete m_packer;
+    m_packer = nullptr;
+    delete m_thread;
+    m_thread = nullptr;
     if (m_uploadPending) {
         m_uploadPending = false;
         m_reporter->Abort();
@@ -244,14 +236,20 @@ void CBugReport::SendReportMail()
     }
     const QString archive = folder + QStringLiteral("/BugReport.dmp");
     QFile::remove(archive);
-    m_packer = new WorkerThread(archive, CAppSettings::GetInstance()->GetLogPath());
+    StartPacking(new WorkerThread(archive, CAppSettings::GetInstance()->GetLogPath()),
+                 [this](const QString& packed) { SendPackedMail(packed); });
+}
+
+void CBugReport::StartPacking(WorkerThread* packer, std::function<void(const QString&)> next)
+{
+    m_packer = packer;
     // The packer is the context: its queued result goes with it when the
     // report is cancelled.
-    connect(m_packer, &WorkerThread::resultReady, m_packer, [this](const QString& packed) {
+    connect(m_packer, &WorkerThread::resultReady, m_packer, [this, next](const QString& packed) {
         m_packer->wait();
         m_packer->deleteLater();
         m_packer = nullptr;
-        SendPackedMail(packed);
+        next(packed);
     });
     m_packer->start();
 }
@@ -321,14 +319,8 @@ void CBugReport::ReportByUpload()
         PostPackedLogs(archive);
         return;
     }
-    m_packer = new WorkerThread(archive, files);
-    connect(m_packer, &WorkerThread::resultReady, m_packer, [this, archive](const QString&) {
-        m_packer->wait();
-        m_packer->deleteLater();
-        m_packer = nullptr;
-        PostPackedLogs(archive);
-    });
-    m_packer->start();
+    // A failed packing leaves no archive: the form then goes without it.
+    StartPacking(new WorkerThread(archive, files), [this, archive](const QString&) { PostPackedLogs(archive); });
 }
 
 void CBugReport::PostPackedLogs(const QString& archive)

@@ -70,6 +70,9 @@ public slots:
 
 private:
     void SendReportMail();
+    // Runs the packer; `next` gets its result on the GUI thread unless the
+    // report is cancelled first.
+    void StartPacking(WorkerThread* packer, std::function<void(const QString&)> next);
     void SendPackedMail(const QString& archive);
     void PostPackedLogs(const QString& archive);
     void SetBusy(bool busy);

@@ -35,16 +35,20 @@ void* g_altStack = nullptr;
 const int kCrashSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGTRAP, SIGSYS};
 
 // ---- async-signal-safe writing ----
-void Put(int fd, const char* text)
+void WriteAll(int fd, const char* data, size_t size)
 {
-    size_t left = strlen(text);
-    while (left > 0) {
-        const ssize_t n = write(fd, text, left);
+    while (size > 0) {
+        const ssize_t n = write(fd, data, size);
         if (n <= 0)
             return;
-        text += n;
-        left -= static_cast<size_t>(n);
+        data += n;
+        size -= static_cast<size_t>(n);
     }
+}
+
+void Put(int fd, const char* text)
+{
+    WriteAll(fd, text, strlen(text));
 }
 
 void PutDecimal(int fd, long long value)
@@ -93,13 +97,7 @@ void CopyFile(int fd, const char* path)
         const ssize_t n = read(in, buffer, sizeof(buffer));
         if (n <= 0)
             break;
-        ssize_t done = 0;
-        while (done < n) {
-            const ssize_t w = write(fd, buffer + done, static_cast<size_t>(n - done));
-            if (w <= 0)
-                break;
-            done += w;
-        }
+        WriteAll(fd, buffer, static_cast<size_t>(n));
     }
     close(in);
 }
@@ -386,15 +384,7 @@ void CrashHandler::WriteLogLocked(const char* text)
         return;
     const qint64 elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(now - g_logStart).count();
     const QByteArray line = LogLine(elapsed, text);
-    const char* p = line.constData();
-    size_t left = static_cast<size_t>(line.size());
-    while (left > 0) {
-        const ssize_t n = write(g_logFd, p, left);
-        if (n <= 0)
-            break;
-        p += n;
-        left -= static_cast<size_t>(n);
-    }
+    WriteAll(g_logFd, line.constData(), static_cast<size_t>(line.size()));
 }
 
 void CrashHandler::WriteLog(const char* text)

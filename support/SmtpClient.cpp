@@ -25,14 +25,6 @@ qint64 Utf8Length(const QString& text)
     return text.toUtf8().size();
 }
 
-// Time left of a wait of `total` ms started at `timer`, at most one slice.
-int Slice(const QElapsedTimer& timer, int total)
-{
-    const qint64 left = total - timer.elapsed();
-    if (left <= 0)
-        return 0;
-    return static_cast<int>(qMin<qint64>(left, kSliceMs));
-}
 } // namespace
 
 SmtpClient::SmtpClient(const QString& host, int port, ConnectionType connectionType, QObject* parent)
@@ -90,20 +82,30 @@ void SmtpClient::socketReadyRead() {}
 
 // ------------------------------------------------------------------ waits
 
-bool SmtpClient::WaitConnected(int msec)
+bool SmtpClient::WaitSliced(int msec, const std::function<bool()>& ready, const std::function<bool()>& broken,
+                            const std::function<bool(int)>& waitSlice)
 {
     QElapsedTimer timer;
     timer.start();
     for (;;) {
         if (m_stop.load())
             return false;
-        if (m_socket->state() == QAbstractSocket::ConnectedState)
+        if (ready())
             return true;
-        const int slice = Slice(timer, msec);
-        if (slice == 0 || m_socket->state() == QAbstractSocket::UnconnectedState)
+        const qint64 left = msec - timer.elapsed();
+        if (left <= 0 || broken())
             return false;
-        m_socket->waitForConnected(slice);
+        if (waitSlice(static_cast<int>(qMin<qint64>(left, kSliceMs))))
+            return true;
     }
+}
+
+bool SmtpClient::WaitConnected(int msec)
+{
+    return WaitSliced(
+        msec, [this] { return m_socket->state() == QAbstractSocket::ConnectedState; },
+        [this] { return m_socket->state() == QAbstractSocket::UnconnectedState; },
+        [this](int slice) { return m_socket->waitForConnected(slice); });
 }
 
 bool SmtpClient::WaitEncrypted(int msec)
@@ -111,33 +113,17 @@ bool SmtpClient::WaitEncrypted(int msec)
     auto* ssl = qobject_cast<QSslSocket*>(m_socket);
     if (!ssl)
         return false;
-    QElapsedTimer timer;
-    timer.start();
-    for (;;) {
-        if (m_stop.load())
-            return false;
-        if (ssl->isEncrypted())
-            return true;
-        const int slice = Slice(timer, msec);
-        if (slice == 0 || ssl->state() != QAbstractSocket::ConnectedState)
-            return false;
-        ssl->waitForEncrypted(slice);
-    }
+    return WaitSliced(
+        msec, [ssl] { return ssl->isEncrypted(); },
+        [ssl] { return ssl->state() != QAbstractSocket::ConnectedState; },
+        [ssl](int slice) { return ssl->waitForEncrypted(slice); });
 }
 
 bool SmtpClient::WaitForData(int msec)
 {
-    QElapsedTimer timer;
-    timer.start();
-    for (;;) {
-        if (m_stop.load())
-            return false;
-        const int slice = Slice(timer, msec);
-        if (slice == 0 || m_socket->state() != QAbstractSocket::ConnectedState)
-            return false;
-        if (m_socket->waitForReadyRead(slice))
-            return true;
-    }
+    return WaitSliced(
+        msec, [] { return false; }, [this] { return m_socket->state() != QAbstractSocket::ConnectedState; },
+        [this](int slice) { return m_socket->waitForReadyRead(slice); });
 }
 
 bool SmtpClient::WaitWritten(int msec)
@@ -148,17 +134,13 @@ bool SmtpClient::WaitWritten(int msec)
             bytes += ssl->encryptedBytesToWrite();
         return bytes;
     };
-    QElapsedTimer timer;
-    timer.start();
-    while (pending() > 0) {
-        if (m_stop.load())
-            return false;
-        const int slice = Slice(timer, msec);
-        if (slice == 0 || m_socket->state() != QAbstractSocket::ConnectedState)
-            return false;
-        m_socket->waitForBytesWritten(slice);
-    }
-    return true;
+    return WaitSliced(
+        msec, [&] { return pending() == 0; },
+        [this] { return m_socket->state() != QAbstractSocket::ConnectedState; },
+        [&](int slice) {
+            m_socket->waitForBytesWritten(slice);
+            return pending() == 0;
+        });
 }
 
 // ------------------------------------------------------------------ lines

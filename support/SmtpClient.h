@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <atomic>
+#include <functional>
 
 class MimeMessage;
 class QTcpSocket;
@@ -129,6 +130,11 @@ public slots:
     void HandleBytes(qlonglong bytes);
 
 private:
+    // Waits in slices of at most 50 ms until `ready` holds (or a slice's
+    // wait says so); false once `msec` passed, `broken` holds or a stop was
+    // asked for.
+    bool WaitSliced(int msec, const std::function<bool()>& ready, const std::function<bool()>& broken,
+                    const std::function<bool(int)>& waitSlice);
     bool WaitConnected(int msec);
     bool WaitEncrypted(int msec);
     bool WaitForData(int msec);

@@ -1,5 +1,7 @@
 #include "MainUITestSupport.h"
 
+#include "../../common/EventWait.h"
+
 #include "CAppSettings.h"
 #include "CDeleteDialog.h"
 #include "MusicDatabase.h"
@@ -155,15 +157,7 @@ bool TestMainUI::SawText(const QString& part) const
 
 bool WaitFor(const std::function<bool()>& pred, int ms)
 {
-    QElapsedTimer timer;
-    timer.start();
-    while (!pred()) {
-        if (timer.elapsed() > ms)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(2);
-    }
-    return true;
+    return WaitForEvents(pred, ms);
 }
 
 void WriteToneWav(const QString& path, double seconds)

@@ -1,6 +1,7 @@
 // The bug report end to end: the dialog packs the log folder with 7z and
 // mails it through a real server (aiosmtpd over TLS), the mail thread on its
 // own, packing faults, and closing or destroying the dialog mid-send.
+#include "../../common/EventWait.h"
 #include "AiosmtpdServer.h"
 #include "BugreportThread.h"
 #include "CAppSettings.h"
@@ -29,15 +30,7 @@
 namespace {
 bool WaitFor(const std::function<bool()>& condition, int ms = 20000)
 {
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > ms)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(5);
-    }
-    return true;
+    return WaitForEvents(condition, ms);
 }
 
 void WriteFile(const QString& path, const QByteArray& data)

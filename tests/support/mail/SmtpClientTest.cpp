@@ -181,9 +181,21 @@ TEST(SmtpClientTest, A4xxOr5xxReplyFailsItsStep)
         EXPECT_EQ(client->GetResponseCode(), 421);
         EXPECT_EQ(recorder.errors, (std::vector<int>{SmtpClient::ServerError, SmtpClient::ServerError}));
     }
-    {
+    struct Case {
+        size_t step;         // of the happy script
+        std::string reply;
+        int error;
+        std::string neverSent;
+    };
+    const Case cases[] = {
+        {3, "421 4.3.2 shutting down\r\n", SmtpClient::ServerError, "RCPT TO*"},   // MAIL FROM
+        {4, "550 no such user\r\n", SmtpClient::ClientError, "DATA"},              // RCPT TO
+        {5, "554 no valid recipients\r\n", SmtpClient::ClientError, "."},          // DATA
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.reply);
         auto script = ScriptedSmtpPeer::HappyScript();
-        script[3].reply = "421 4.3.2 shutting down\r\n";   // MAIL FROM
+        script[c.step].reply = c.reply;
         ScriptedSmtpPeer peer(script);
         auto client = ScriptedClient(peer);
         Recorder recorder;
@@ -192,22 +204,8 @@ TEST(SmtpClientTest, A4xxOr5xxReplyFailsItsStep)
         ASSERT_TRUE(client->ConnectToHost());
         ASSERT_TRUE(client->Login());
         EXPECT_FALSE(client->SendMail(&mail.message));
-        EXPECT_EQ(recorder.errors, std::vector<int>{SmtpClient::ServerError});
-        EXPECT_EQ(peer.Count("RCPT TO*"), 0);
-    }
-    {
-        auto script = ScriptedSmtpPeer::HappyScript();
-        script[4].reply = "550 no such user\r\n";   // RCPT TO
-        ScriptedSmtpPeer peer(script);
-        auto client = ScriptedClient(peer);
-        Recorder recorder;
-        recorder.Attach(*client);
-        SmallMail mail(QStringLiteral("x"));
-        ASSERT_TRUE(client->ConnectToHost());
-        ASSERT_TRUE(client->Login());
-        EXPECT_FALSE(client->SendMail(&mail.message));
-        EXPECT_EQ(recorder.errors, std::vector<int>{SmtpClient::ClientError});
-        EXPECT_EQ(peer.Count("DATA"), 0);
+        EXPECT_EQ(recorder.errors, std::vector<int>{c.error});
+        EXPECT_EQ(peer.Count(c.neverSent), 0);
     }
 }
 

@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """A real mail server on 127.0.0.1 for the mail tests (Debian's aiosmtpd).
 
-Prints the port it listens on, then serves until terminated. Every accepted
+Prints the port it listens on (--port, or one the system picks), then
+serves until terminated. Every accepted
 mail is read back with Python's own mail parser and stored in --out as
 mail<N>.json (envelope, login, decoded headers, text parts, attachment file
 names), mail<N>.eml (the raw data) and mail<N>-<attachment name> (each
@@ -69,6 +70,7 @@ def main():
     parser.add_argument("--user", default="bugs@example.org")
     parser.add_argument("--password", default="secret")
     parser.add_argument("--out", required=True)
+    parser.add_argument("--port", type=int, default=0)
     args = parser.parse_args()
 
     context = None
@@ -97,7 +99,7 @@ def main():
     loop = asyncio.new_event_loop()
     asyncio.set_event_loop(loop)
     server = loop.run_until_complete(loop.create_server(
-        factory, host="127.0.0.1", port=0, ssl=context if args.mode == "tls" else None))
+        factory, host="127.0.0.1", port=args.port, ssl=context if args.mode == "tls" else None))
     print(server.sockets[0].getsockname()[1], flush=True)
     loop.run_forever()
 

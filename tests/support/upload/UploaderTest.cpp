@@ -1,6 +1,7 @@
 // The multipart uploader against a local HTTP server that records the raw
 // request: the form body byte for byte, the headers, the answer table, the
 // reply time-out, and the dialog's upload report with its packed log files.
+#include "../../common/EventWait.h"
 #include "../../common/LocalHttpServer.h"
 #include "CAppSettings.h"
 #include "CBugReport.h"
@@ -32,15 +33,7 @@ const std::string kBoundary = "-----------------------------7d935033608e2d4gu67j
 
 bool WaitFor(const std::function<bool()>& condition, int ms = 20000)
 {
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > ms)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(5);
-    }
-    return true;
+    return WaitForEvents(condition, ms);
 }
 
 std::string Field(const std::string& name, const std::string& value)
