@@ -75,6 +75,9 @@ void SmtpClient::socketStateChanged(QAbstractSocket::SocketState) {}
 
 void SmtpClient::socketError(QAbstractSocket::SocketError error)
 {
+    // Every wait runs in short slices; a slice that ends is no failure.
+    if (error == QAbstractSocket::SocketTimeoutError)
+        return;
     qDebug() << "SmtpClient::socketError" << error << (m_socket ? m_socket->errorString() : QString());
 }
 
