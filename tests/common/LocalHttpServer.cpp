@@ -1,5 +1,7 @@
 #include "LocalHttpServer.h"
 
+#include "LoopbackSocket.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <fcntl.h>
@@ -39,24 +41,6 @@ std::string Lower(std::string text)
     return text;
 }
 
-int ListenOnLoopback(int* port)
-{
-    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0)
-        throw std::runtime_error("socket failed");
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = 0;
-    socklen_t length = sizeof address;
-    if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        close(fd);
-        throw std::runtime_error("bind failed");
-    }
-    *port = ntohs(address.sin_port);
-    return fd;
-}
 } // namespace
 
 std::string LocalHttpServer::Request::Header(const std::string& lowerName) const
@@ -67,8 +51,8 @@ std::string LocalHttpServer::Request::Header(const std::string& lowerName) const
 
 LocalHttpServer::LocalHttpServer()
 {
-    m_listen = ListenOnLoopback(&m_port);
-    if (listen(m_listen, 8) != 0 || pipe2(m_wake, O_CLOEXEC) != 0)
+    m_listen = BindLoopback(&m_port, 8);
+    if (m_listen < 0 || pipe2(m_wake, O_CLOEXEC) != 0)
         throw std::runtime_error("listen failed");
     m_handler = [](const Request&) { return Answer(); };
     m_thread = std::thread(&LocalHttpServer::Serve, this);
@@ -136,7 +120,9 @@ bool LocalHttpServer::WaitForRequests(size_t count, int timeoutMs) const
 int LocalHttpServer::RefusedPort()
 {
     int port = 0;
-    const int fd = ListenOnLoopback(&port);   // bound, never listening: refused
+    const int fd = BindLoopback(&port, 0);   // bound, never listening: refused
+    if (fd < 0)
+        throw std::runtime_error("bind failed");
     close(fd);
     return port;
 }

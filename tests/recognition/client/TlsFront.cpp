@@ -1,5 +1,7 @@
 #include "TlsFront.h"
 
+#include "../../common/LoopbackSocket.h"
+
 #include <QProcess>
 #include <QStringList>
 
@@ -64,20 +66,13 @@ TlsFront::TlsFront(int plainPort) : m_plainPort(plainPort)
         return;
     }
 
-    m_listen = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (m_listen < 0 || bind(m_listen, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0
-        || getsockname(m_listen, reinterpret_cast<sockaddr*>(&address), &length) != 0 || listen(m_listen, 8) != 0
-        || pipe2(m_wake, O_CLOEXEC) != 0) {
+    m_listen = BindLoopback(&m_port, 8);
+    if (m_listen < 0 || pipe2(m_wake, O_CLOEXEC) != 0) {
         if (m_listen >= 0)
             close(m_listen);
         m_listen = -1;
         return;
     }
-    m_port = ntohs(address.sin_port);
     m_thread = std::thread(&TlsFront::Serve, this);
 }
 

@@ -1,5 +1,7 @@
 #include "ScriptedSmtpPeer.h"
 
+#include "../../common/LoopbackSocket.h"
+
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -14,16 +16,9 @@
 ScriptedSmtpPeer::ScriptedSmtpPeer(std::vector<Step> script)
     : m_script(std::move(script))
 {
-    m_listen = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (m_listen < 0 || bind(m_listen, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0
-        || getsockname(m_listen, reinterpret_cast<sockaddr*>(&address), &length) != 0
-        || listen(m_listen, 4) != 0 || pipe2(m_wake, O_CLOEXEC) != 0)
+    m_listen = BindLoopback(&m_port, 4);
+    if (m_listen < 0 || pipe2(m_wake, O_CLOEXEC) != 0)
         throw std::runtime_error("scripted peer cannot listen");
-    m_port = ntohs(address.sin_port);
     m_thread = std::thread(&ScriptedSmtpPeer::Serve, this);
 }
 
