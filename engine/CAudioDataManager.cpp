@@ -41,18 +41,41 @@ void CAudioDataManager::PushData(const void* data, unsigned size)
 {
     CSectionGuard guard(lock);
     queue.AddBuffer(data, size);
+    if (data)
+        pushedBytes += size;
 }
 
 unsigned CAudioDataManager::PopData(void* out, unsigned size)
 {
     CSectionGuard guard(lock);
-    return queue.GetBuffer(out, size);
+    const unsigned popped = queue.GetBuffer(out, size);
+    poppedBytes += popped;
+    return popped;
+}
+
+void CAudioDataManager::PushEvent(CaptureEvent event)
+{
+    CSectionGuard guard(lock);
+    events.push_back(PendingEvent{event, pushedBytes});
+}
+
+CAudioDataManager::CaptureEvent CAudioDataManager::TakeEvent(unsigned unhandled)
+{
+    CSectionGuard guard(lock);
+    if (events.empty() || events.front().position + unhandled > poppedBytes)
+        return kNoEvent;
+    const CaptureEvent event = events.front().event;
+    events.pop_front();
+    return event;
 }
 
 void CAudioDataManager::Clear()
 {
     CSectionGuard guard(lock);
     queue.Clear();
+    events.clear();
+    pushedBytes = 0;
+    poppedBytes = 0;
     std::memset(&param, 0, sizeof(param));
 }
 

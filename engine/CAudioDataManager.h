@@ -1,18 +1,22 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <deque>
 
 #include "CBuffer.h"
 #include "Sonacap.h"
 
 class CSectionLock;
 
-// The meeting point of capture and processing: the captured format and the
-// queue of PCM bytes.
-// Thread contract: the capture thread calls SetAudioParam and PushData, the
-// processing thread GetAudioParam and PopData, the GUI thread Clear (while
-// capture is stopped and the processing thread joined). Every operation holds
-// `lock` for its whole body; `param` and `queue` are touched only under it.
+// The meeting point of capture and processing: the captured format, the
+// queue of PCM bytes and the capture's events (lost, restored) in their place
+// in that stream.
+// Thread contract: the capture thread calls SetAudioParam, PushData and
+// PushEvent, the processing thread GetAudioParam, PopData and TakeEvent, the
+// GUI thread Clear (while capture is stopped and the processing thread
+// joined). Every operation holds `lock` for its whole body; `param`, `queue`,
+// `events` and the two byte counts are touched only under it.
 class CAudioDataManager : public CAudioBase {
 public:
     CAudioDataManager();
@@ -22,13 +26,30 @@ public:
     void GetAudioParam(AudioParam* param);
     void PushData(const void* data, unsigned size);
     unsigned PopData(void* out, unsigned size);
-    // Empties the queue, then zeroes the format.
+    // Capture events, in the stream's order: an event pushed after N bytes
+    // were queued is taken only once N bytes were popped, so the processing
+    // thread handles all sound captured before it first.
+    enum CaptureEvent { kNoEvent = 0, kCaptureLost = 1, kCaptureRestored = 2 };
+    void PushEvent(CaptureEvent event);
+    // The oldest event whose place in the stream was reached, else kNoEvent.
+    // `unhandled`: popped bytes the caller has not handled yet; an event that
+    // lies among them waits.
+    CaptureEvent TakeEvent(unsigned unhandled = 0);
+    // Empties the queue and the events, then zeroes the format.
     void Clear();
     // Bytes waiting in the queue.
     size_t QueuedBytes();
 
 private:
+    struct PendingEvent {
+        CaptureEvent event;
+        uint64_t position;  // bytes queued before it
+    };
+
     AudioParam param;
     CSectionLock* lock;
     CBuffer queue;
+    std::deque<PendingEvent> events;
+    uint64_t pushedBytes = 0;
+    uint64_t poppedBytes = 0;
 };

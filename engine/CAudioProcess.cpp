@@ -1,6 +1,7 @@
 #include "CAudioProcess.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -194,6 +195,8 @@ void CAudioProcess::Restart()
         captured.channels = 0;
         captured.bitsPerSample = 0;
         clipMs = 20;
+        checkedMs = 0;
+        captureLost = false;
     }
     if (Start() != 0)
         SC_LOG_ERROR(kSrc, "CAudioProcess::Restart", "the processing thread cannot be started");
@@ -297,7 +300,10 @@ int CAudioProcess::Routine()
         }
         {
             CSectionGuard guard(&lock);
+            // In stream order: what capture reported before this clip comes first.
+            HandleCaptureEvents(total);
             HandleClip(clip, duration);
+            HandleCaptureEvents(total - size);
         }
         carry = total - size;
         if (carry > 0)
@@ -341,10 +347,19 @@ void CAudioProcess::HandleClip(AudioClip& clip, unsigned duration)
                 }
                 clip.seconds = static_cast<int>(fileMs / 1000);
                 clip.reached20 = clip.seconds == 20;
-                if (!pause)
-                    WriteClip(clip.data, size);
+                if (!pause && !WriteClip(clip.data, size)) {
+                    // The song ends with what reached the disk; nothing
+                    // written later could join it without a hole.
+                    const int error = musicFile->WriteError();
+                    FileFinish(error != 0 ? error : EIO);
+                    fileMs = 0;
+                    runMs = 0;
+                    return;
+                }
                 SC_LOG_DEBUG(kSrc, "CAudioProcess::Routine", "WriteData OK");
                 Notify(kSonacapNotifyMusicData, &clip);
+                if (fileMs - checkedMs >= kSongCheckMs)
+                    CheckOpenSong();
             }
         } else if (clip.type == kMusic) {
             OpenSong(clip, duration);
@@ -381,12 +396,15 @@ void CAudioProcess::OpenSong(AudioClip& clip, unsigned duration)
     }
 
     std::string path;
+    int error = 0;
     bool opened = false;
     if (!musicFile) {
         SC_LOG_ERROR(kSrc, "CAudioProcess::Routine", "no song writer set");
-    } else if (CreateSongFile(&path)) {
+        error = EIO;
+    } else if (CreateSongFile(&path, &error)) {
         if (path.size() + 1 > kNameBufferSize) {
             SC_LOG_ERROR(kSrc, "CAudioProcess::Routine", "song path too long: %s", path.c_str());
+            error = ENAMETOOLONG;
         } else {
             AudioParam fileFormat = captured;
             const bool convert = captured.bitsPerSample == 16 && wanted.samplesPerSec >= kMinConvertRate &&
@@ -397,9 +415,9 @@ void CAudioProcess::OpenSong(AudioClip& clip, unsigned duration)
             try {
                 musicFile->Open(path.c_str(), &fileFormat);
                 opened = true;
-            } catch (const CError& error) {
+            } catch (const CError& e) {
                 SC_LOG_ERROR(kSrc, "CAudioProcess::Routine", "Open music file[%s] failed: code=%d,msg=%s",
-                             path.c_str(), error.Code(), error.Message().c_str());
+                             path.c_str(), e.Code(), e.Message().c_str());
             } catch (...) {
                 SC_LOG_ERROR(kSrc, "CAudioProcess::Routine", "Open music file[%s] failed: Unknown error",
                              path.c_str());
@@ -408,29 +426,38 @@ void CAudioProcess::OpenSong(AudioClip& clip, unsigned duration)
                 converting = false;
                 if (convert)
                     ResetConverter(captured.samplesPerSec, wanted.samplesPerSec, captured.channels, clipBytes);
+                // A first write that fails leaves nothing worth keeping.
+                if (!WriteClip(clip.data, static_cast<unsigned>(clip.size))) {
+                    musicFile->Close();
+                    converting = false;
+                    opened = false;
+                    const std::string closed = musicFile->ClosedPath();
+                    if (!closed.empty() && closed != path)
+                        remove(closed.c_str());
+                }
             }
+            if (!opened)
+                error = musicFile->WriteError();
         }
         if (!opened)
             remove(path.c_str());
     }
     if (!opened) {
-        // The program learns that recording cannot go on, as when the disk is full.
-        state = 1;
-        Notify(kSonacapNotifyDiskFull, &freeBytes);
+        ReportWriteFailure(error != 0 ? error : EIO, nullptr);
         return;
     }
 
     fileMs = duration;
     runMs = duration;
     runType = kMusic;
+    checkedMs = 0;
     songPath = path;
     std::memcpy(clip.name, path.c_str(), path.size() + 1);
-    WriteClip(clip.data, static_cast<unsigned>(clip.size));
     SC_LOG_INFO(kSrc, "CAudioProcess::Routine", "Music file start:%s", path.c_str());
     Notify(kSonacapNotifyMusicStart, &clip);
 }
 
-bool CAudioProcess::CreateSongFile(std::string* path)
+bool CAudioProcess::CreateSongFile(std::string* path, int* error)
 {
     std::string folder;
     std::string ext;
@@ -459,24 +486,40 @@ bool CAudioProcess::CreateSongFile(std::string* path)
             return true;
         }
         if (errno != EEXIST) {
+            *error = errno;
             SC_LOG_ERROR(kSrc, "CAudioProcess::Routine", "Open file[%s] failed: %s", candidate.c_str(),
                          strerror(errno));
             return false;
         }
     }
     SC_LOG_ERROR(kSrc, "CAudioProcess::Routine", "no free song name for [%s]", base.c_str());
+    *error = EEXIST;
     return false;
 }
 
-void CAudioProcess::FileFinish()
+bool CAudioProcess::FileFinish(int writeError)
 {
     SC_LOG_INFO(kSrc, "CAudioProcess::FileFinish", "Music file finished");
-    if (musicFile)
-        musicFile->Close();
+    std::string path = songPath;
+    if (musicFile) {
+        if (!musicFile->Close() && writeError == 0)
+            writeError = musicFile->WriteError() != 0 ? musicFile->WriteError() : EIO;
+        const std::string closed = musicFile->ClosedPath();
+        if (!closed.empty())
+            path = closed;
+    }
     converting = false;
-    const std::string path = songPath;
     songPath.clear();
-    if (fileMs < minimumMs) {
+    std::string keptUtf8;
+    struct stat info;
+    if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        // Removed with its folder while it was written (the writes went to a
+        // file no longer reachable): there is nothing to report as a song.
+        SC_LOG_ERROR(kSrc, "CAudioProcess::FileFinish", "song file [%s] is gone", path.c_str());
+        if (writeError == 0)
+            writeError = ENOENT;
+        Notify(kSonacapNotifyMusicEnd, nullptr);
+    } else if (fileMs < minimumMs) {
         remove(path.c_str());
         SC_LOG_INFO(kSrc, "CAudioProcess::FileFinish", "[quit]Remove music file:%s,duration=%d", path.c_str(),
                     static_cast<int>(fileMs));
@@ -484,10 +527,113 @@ void CAudioProcess::FileFinish()
     } else {
         SC_LOG_INFO(kSrc, "CAudioProcess::FileFinish", "[quit]Music file end:%s,duration=%d", path.c_str(),
                     static_cast<int>(fileMs));
-        const std::string utf8 = AnsiToUtf8(path);
-        Notify(kSonacapNotifyMusicEnd, const_cast<char*>(utf8.c_str()));
+        keptUtf8 = AnsiToUtf8(path);
+        Notify(kSonacapNotifyMusicEnd, const_cast<char*>(keptUtf8.c_str()));
     }
     SC_LOG_INFO(kSrc, "CAudioProcess::FileFinish", "Generate a music file");
+    if (writeError == 0)
+        return false;
+    ReportWriteFailure(writeError, keptUtf8.empty() ? nullptr : keptUtf8.c_str());
+    return true;
+}
+
+void CAudioProcess::ReportWriteFailure(int error, const char* keptPath)
+{
+    std::string folder;
+    {
+        std::lock_guard<std::mutex> guard(configLock);
+        folder = outputFolder;
+    }
+    SonacapFailure failure;
+    switch (error) {
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:
+        failure.reason = kSonacapReasonDiskFull;
+        break;
+    case ENOENT:
+    case ENOTDIR:
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case ENAMETOOLONG:
+    case ELOOP:
+        failure.reason = kSonacapReasonFolderNotWritable;
+        break;
+    default:
+        failure.reason = kSonacapReasonWriteError;
+        break;
+    }
+    SC_LOG_ERROR(kSrc, "CAudioProcess::Routine", "writing into [%s] failed: %s; recording stops", folder.c_str(),
+                 strerror(error));
+    const std::string folderUtf8 = AnsiToUtf8(folder);
+    failure.systemError = error;
+    failure.folder = folderUtf8.c_str();
+    failure.path = keptPath;
+    state = 1;
+    runType = 0;
+    runMs = 0;
+    Notify(kSonacapNotifyWriteFailed, &failure);
+}
+
+void CAudioProcess::CheckOpenSong()
+{
+    checkedMs = fileMs;
+    struct stat info;
+    if (stat(songPath.c_str(), &info) != 0) {
+        SC_LOG_ERROR(kSrc, "CAudioProcess::Routine", "song file [%s] is gone: %s", songPath.c_str(),
+                     strerror(errno));
+        FileFinish(ENOENT);
+        fileMs = 0;
+        runMs = 0;
+        return;
+    }
+    std::string folder;
+    {
+        std::lock_guard<std::mutex> guard(configLock);
+        folder = outputFolder;
+    }
+    uint64_t freeBytes = diskFree(folder);
+    if (freeBytes >= kSongReserveBytes)
+        return;
+    SC_LOG_WARNING(kSrc, "CAudioProcess::Routine", "disk of [%s] nearly full: %llu bytes free; the song ends here",
+                   folder.c_str(), static_cast<unsigned long long>(freeBytes));
+    const bool failed = FileFinish();
+    fileMs = 0;
+    runMs = 0;
+    if (failed)
+        return;
+    state = 1;
+    Notify(kSonacapNotifyDiskFull, &freeBytes);
+}
+
+void CAudioProcess::HandleCaptureEvents(unsigned unhandled)
+{
+    for (;;) {
+        const CAudioDataManager::CaptureEvent event = dataManager->TakeEvent(unhandled);
+        if (event == CAudioDataManager::kNoEvent)
+            return;
+        if (event == CAudioDataManager::kCaptureLost) {
+            if (captureLost)
+                continue;
+            captureLost = true;
+            SC_LOG_ERROR(kSrc, "CAudioProcess::Routine", "capture lost");
+            if (SongOpen()) {
+                // Whatever arrived before the loss is a song of its own.
+                FileFinish();
+                fileMs = 0;
+                runMs = 0;
+            }
+            SonacapFailure failure{kSonacapReasonCaptureLost, 0, "", nullptr};
+            Notify(kSonacapNotifyCaptureLost, &failure);
+        } else if (event == CAudioDataManager::kCaptureRestored) {
+            if (!captureLost)
+                continue;
+            captureLost = false;
+            SC_LOG_INFO(kSrc, "CAudioProcess::Routine", "capture restored");
+            Notify(kSonacapNotifyCaptureRestored, nullptr);
+        }
+    }
 }
 
 void CAudioProcess::ResetConverter(int inRate, int outRate, int channels, unsigned bytes)
@@ -507,7 +653,7 @@ void CAudioProcess::ResetConverter(int inRate, int outRate, int channels, unsign
     convertedOut = 0;
 }
 
-void CAudioProcess::Convert(const int16_t* in, unsigned frames)
+bool CAudioProcess::Convert(const int16_t* in, unsigned frames)
 {
     const int channels = convertChannels;
     // The window: the previous clip's last frame (when there is one), then this clip.
@@ -523,7 +669,7 @@ void CAudioProcess::Convert(const int16_t* in, unsigned frames)
         return s;
     };
     if (windowLen == 0)
-        return;
+        return true;
     const uint64_t maxOut = ((windowLen << 32) / convertStep) + 2;
     if (convertBuffer.size() < maxOut * static_cast<uint64_t>(channels))
         convertBuffer.resize(static_cast<size_t>(maxOut * static_cast<uint64_t>(channels)));
@@ -549,18 +695,15 @@ void CAudioProcess::Convert(const int16_t* in, unsigned frames)
     const unsigned outBytes = static_cast<unsigned>(out * static_cast<size_t>(channels) * 2);
     convertedIn += static_cast<uint64_t>(frames) * static_cast<uint64_t>(channels) * 2;
     convertedOut += outBytes;
-    if (outBytes > 0)
-        musicFile->WriteData(convertBuffer.data(), outBytes);
+    return outBytes == 0 || musicFile->WriteData(convertBuffer.data(), outBytes);
 }
 
-void CAudioProcess::WriteClip(const unsigned char* data, unsigned size)
+bool CAudioProcess::WriteClip(const unsigned char* data, unsigned size)
 {
     if (!musicFile || size == 0)
-        return;
-    if (!converting) {
-        musicFile->WriteData(data, size);
-        return;
-    }
+        return true;
+    if (!converting)
+        return musicFile->WriteData(data, size);
     const unsigned frames = size / (2u * static_cast<unsigned>(convertChannels));
-    Convert(reinterpret_cast<const int16_t*>(data), frames);
+    return Convert(reinterpret_cast<const int16_t*>(data), frames);
 }

@@ -24,9 +24,9 @@ class IMusicFile;
 // - The processing thread runs Routine. The GUI thread (through the engine
 //   object) calls the setters, SetState, SetMusicFile, Restart and Terminate.
 // - `lock` (recursive) is held by the processing thread for the whole handling
-//   of a clip, and by SetState, SetMusicFile and Restart. It guards state,
-//   fileMs, runType, runMs, captured, musicFile, extension, songPath and the
-//   resampler. The callback runs on the processing thread, mostly inside
+//   of a clip and of a capture event, and by SetState, SetMusicFile and
+//   Restart. It guards state, fileMs, runType, runMs, captured, musicFile,
+//   extension, songPath, checkedMs, captureLost and the resampler. The callback runs on the processing thread, mostly inside
 //   `lock`; it may call back into this object.
 // - `configLock` guards outputFolder, selected, callback and user (written by
 //   the GUI thread, read by the processing thread). It is never held while
@@ -39,6 +39,12 @@ public:
     using ClockFunction = std::function<time_t()>;
 
     static constexpr uint64_t kMinimumFreeBytes = 52428800;  // 50 MiB
+    // While a song is open: below this the song is finished while there is
+    // still room to close it (the writers' buffers, the header, the library's
+    // own writes) and recording stops.
+    static constexpr uint64_t kSongReserveBytes = 16777216;  // 16 MiB
+    // How often (in song time) the open song's disk and file are checked.
+    static constexpr unsigned kSongCheckMs = 1000;
 
     explicit CAudioProcess(CAudioDataManager* dataManager);
     ~CAudioProcess() override;
@@ -76,12 +82,23 @@ private:
 
     void Notify(tagSonacapNotify code, void* param);
     void HandleClip(AudioClip& clip, unsigned duration);
+    // Capture events that lie before the `unhandled` bytes last popped.
+    void HandleCaptureEvents(unsigned unhandled);
     void OpenSong(AudioClip& clip, unsigned duration);
-    bool CreateSongFile(std::string* path);
-    void FileFinish();
-    void WriteClip(const unsigned char* data, unsigned size);
+    bool CreateSongFile(std::string* path, int* error);
+    // Closes the open song and reports it (code 4: its path when it is kept
+    // and on disk, else null). A song cut short by a failed write (writeError,
+    // or a failure the close itself meets) or whose file is gone stops
+    // recording with code 7. Returns whether that happened.
+    bool FileFinish(int writeError = 0);
+    // Code 7 for the output folder; recording stops.
+    void ReportWriteFailure(int error, const char* keptPath);
+    // Once a second of song: stops cleanly before the disk is full, and
+    // notices a song file removed with its folder.
+    void CheckOpenSong();
+    bool WriteClip(const unsigned char* data, unsigned size);
     void ResetConverter(int inRate, int outRate, int channels, unsigned clipBytes);
-    void Convert(const int16_t* in, unsigned frames);
+    bool Convert(const int16_t* in, unsigned frames);
     bool SongOpen() const { return !songPath.empty(); }
 
     std::atomic<bool> pause;
@@ -106,6 +123,10 @@ private:
 
     // The open song's path; empty while no song is open.
     std::string songPath;
+    // fileMs at the open song's last disk check.
+    unsigned checkedMs = 0;
+    // Between a capture-lost event and the next restored one.
+    bool captureLost = false;
     // Clip geometry of the running thread (processing thread only).
     uint64_t bytesPerSecond;
     unsigned clipBytes;

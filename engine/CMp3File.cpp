@@ -16,6 +16,7 @@
 #include <cstring>
 
 #include "CError.h"
+#include "EngineUtils.h"
 #include "Log.h"
 
 extern char** environ;
@@ -111,7 +112,8 @@ CMp3File::CMp3File()
       lame(nullptr),
       converter("ffmpeg"),
       converterTimeout(kDefaultConverterTimeout),
-      writeFailed(false)
+      writeFailed(false),
+      writeErrno(0)
 {
     std::memset(&format, 0, sizeof(format));
 }
@@ -138,7 +140,14 @@ void CMp3File::SetConverter(const std::string& program, unsigned timeoutSeconds)
 void CMp3File::ReleaseEncoder()
 {
     if (file) {
-        fclose(file);
+        // The last buffered bytes reach the disk here.
+        errno = 0;
+        if (fclose(file) != 0 && !writeFailed) {
+            writeFailed = true;
+            writeErrno = errno != 0 ? errno : EIO;
+            SC_LOG_ERROR(kSrc, "CMp3File::Close", "closing [%s] failed: %s; the song is cut short", path.c_str(),
+                         strerror(writeErrno));
+        }
         file = nullptr;
     }
     if (lame) {
@@ -153,6 +162,8 @@ void CMp3File::Open(const char* songPath, const AudioParam* songFormat)
     Close();
     ReleaseEncoder();
     writeFailed = false;
+    writeErrno = 0;
+    closedPath.clear();
     if (!songPath || !songFormat) {
         SC_LOG_ERROR(kSrc, "CMp3File::Open", "Open file[%s] failed", songPath ? songPath : "");
         ThrowCodedError(kErrOpenFile);
@@ -163,6 +174,7 @@ void CMp3File::Open(const char* songPath, const AudioParam* songFormat)
         wav.Open(songPath, songFormat);
         multiChannel = true;
         path = songPath;
+        closedPath = path;
         sampleRate = songFormat->samplesPerSec;
         format = *songFormat;
         return;
@@ -176,12 +188,16 @@ void CMp3File::Open(const char* songPath, const AudioParam* songFormat)
         ThrowCodedError(kErrEncoderInit);
     }
     try {
+        errno = 0;
         file = fopen(songPath, "wb+");
         if (!file) {
+            writeFailed = true;
+            writeErrno = errno != 0 ? errno : EIO;
             SC_LOG_ERROR(kSrc, "CMp3File::Open", "Open file[%s] failed", songPath);
             ThrowCodedError(kErrOpenFile);
         }
         path = songPath;
+        closedPath = path;
         lame = lame_init();
         if (!lame) {
             SC_LOG_ERROR(kSrc, "CMp3File::Open", "init lame failed");
@@ -225,25 +241,34 @@ void CMp3File::InitializeLameStream(const AudioParam* songFormat)
         const size_t written = lame_get_id3v2_tag(lame, tag.data(), tag.size());
         if (written > tag.size())
             ThrowCodedError(kErrTagTooLarge);
-        WriteFile(tag.data(), written);
+        if (!WriteFile(tag.data(), written))
+            ThrowCodedError(kErrOpenFile);
     }
 }
 
-void CMp3File::WriteData(const void* data, unsigned size)
+bool CMp3File::WriteData(const void* data, unsigned size)
 {
     if (multiChannel) {
-        wav.WriteData(data, size);
-        SC_LOG_DEBUG(kSrc, "CMp3File::WriteData", "Write mp3 fix data OK");
-        return;
+        if (wav.WriteData(data, size)) {
+            SC_LOG_DEBUG(kSrc, "CMp3File::WriteData", "Write mp3 fix data OK");
+            return true;
+        }
+        if (!writeFailed) {
+            writeFailed = true;
+            writeErrno = wav.WriteError() != 0 ? wav.WriteError() : EIO;
+        }
+        return false;
     }
+    if (writeFailed)
+        return false;
     if (!lame || !file || !data || size == 0)
-        return;
+        return true;
     const int channels = format.channels;
     const int bytesPerSample = format.bitsPerSample / 8;
     const unsigned samples = size / static_cast<unsigned>(bytesPerSample);
     const unsigned frames = samples / static_cast<unsigned>(channels);
     if (frames == 0)
-        return;
+        return true;
 
     // LAME takes 16-bit samples; every other depth is converted first.
     const short* pcm = nullptr;
@@ -291,19 +316,28 @@ void CMp3File::WriteData(const void* data, unsigned size)
     }
     if (encoded < 0) {
         SC_LOG_ERROR(kSrc, "CMp3File::WriteData", "encode error");
-        return;
+        return true;
     }
-    if (encoded > 0)
-        WriteFile(mp3Buffer.data(), static_cast<size_t>(encoded));
+    return encoded == 0 || WriteFile(mp3Buffer.data(), static_cast<size_t>(encoded));
 }
 
-void CMp3File::WriteFile(const unsigned char* bytes, size_t size)
+bool CMp3File::WriteFile(const unsigned char* bytes, size_t size)
 {
-    if (fwrite(bytes, 1, size, file) != size && !writeFailed) {
-        writeFailed = true;
-        SC_LOG_ERROR(kSrc, "CMp3File::WriteData", "write to [%s] failed: %s; the song is incomplete", path.c_str(),
-                     strerror(errno));
-    }
+    if (writeFailed)
+        return false;
+    errno = 0;
+    if (fwrite(bytes, 1, size, file) == size)
+        return true;
+    writeFailed = true;
+    writeErrno = errno != 0 ? errno : EIO;
+    SC_LOG_ERROR(kSrc, "CMp3File::WriteData", "write to [%s] failed: %s; the song ends here", path.c_str(),
+                 strerror(writeErrno));
+    return false;
+}
+
+int CMp3File::WriteError() const
+{
+    return writeErrno;
 }
 
 bool CMp3File::WriteTags(const char*, const char*, const char*)
@@ -311,10 +345,14 @@ bool CMp3File::WriteTags(const char*, const char*, const char*)
     return false;
 }
 
-void CMp3File::CloseMultiChannel()
+bool CMp3File::CloseMultiChannel()
 {
     SC_LOG_INFO(kSrc, "CMp3File::Close", "close mp3 fix data ...");
-    wav.Close();
+    if (!wav.Close() && !writeFailed) {
+        writeFailed = true;
+        writeErrno = wav.WriteError() != 0 ? wav.WriteError() : EIO;
+    }
+    const bool ok = !writeFailed;
     multiChannel = false;
     const std::string target = path + ".mp3";
     const std::vector<std::string> args = {converter, "-nostdin", "-y", "-loglevel", "error",
@@ -330,7 +368,7 @@ void CMp3File::CloseMultiChannel()
         if (rename(target.c_str(), path.c_str()) == 0) {
             SC_LOG_INFO(kSrc, "CMp3File::Close", "close mp3 fix data [%s -> %s][%d]OK", target.c_str(),
                         path.c_str(), exitStatus);
-            return;
+            return ok;
         }
         SC_LOG_ERROR(kSrc, "CMp3File::Close", "cannot move [%s] to [%s]: %s", target.c_str(), path.c_str(),
                      strerror(errno));
@@ -339,19 +377,27 @@ void CMp3File::CloseMultiChannel()
                      path.c_str(), ran ? 1 : 0, exitStatus, produced ? 1 : 0);
     }
     remove(target.c_str());
+    // WAV data behind an ".mp3" name would not play as what it claims to be.
+    const std::string wavPath = RenameToFreeName(path, "wav");
+    if (wavPath.empty()) {
+        SC_LOG_ERROR(kSrc, "CMp3File::Close", "cannot give [%s] a .wav name: %s", path.c_str(), strerror(errno));
+    } else {
+        SC_LOG_INFO(kSrc, "CMp3File::Close", "the song is kept as [%s]", wavPath.c_str());
+        closedPath = wavPath;
+    }
+    return ok;
 }
 
-void CMp3File::Close()
+bool CMp3File::Close()
 {
-    if (multiChannel) {
-        CloseMultiChannel();
-        return;
-    }
+    if (multiChannel)
+        return CloseMultiChannel();
     if (!lame)
-        return;
+        return true;
     unsigned char tail[7200];
     const int flushed = lame_encode_flush(lame, tail, sizeof(tail));
     if (flushed > 0 && file)
         WriteFile(tail, static_cast<size_t>(flushed));
     ReleaseEncoder();
+    return !writeFailed;
 }

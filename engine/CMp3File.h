@@ -12,7 +12,9 @@ struct lame_global_struct;
 
 // MP3 song writer: constant bit rate, mono for one channel, stereo otherwise,
 // starting with LAME's empty ID3v2 tag. More than two channels are written as a
-// WAV at the song's path and mixed down to a stereo MP3 by ffmpeg on Close.
+// WAV at the song's path and mixed down to a stereo MP3 by ffmpeg on Close;
+// when the mix-down fails the song is kept as that WAV under a ".wav" name
+// (ClosedPath tells which), never as WAV data behind an ".mp3" name.
 // Used by the processing thread only.
 class CMp3File : public IMusicFile {
 public:
@@ -26,15 +28,17 @@ public:
     void SetConverter(const std::string& program, unsigned timeoutSeconds);
 
     void Open(const char* path, const AudioParam* format) override;
-    void WriteData(const void* data, unsigned size) override;
+    bool WriteData(const void* data, unsigned size) override;
     bool WriteTags(const char* path, const char* title, const char* artist) override;
-    void Close() override;
+    bool Close() override;
+    int WriteError() const override;
+    std::string ClosedPath() const override { return closedPath; }
 
 private:
     void InitializeLameStream(const AudioParam* format);
     void ReleaseEncoder();
-    void CloseMultiChannel();
-    void WriteFile(const unsigned char* bytes, size_t size);
+    bool CloseMultiChannel();
+    bool WriteFile(const unsigned char* bytes, size_t size);
 
     bool multiChannel;
     CPcmsink wav;
@@ -46,8 +50,12 @@ private:
     AudioParam format;
     std::string converter;
     unsigned converterTimeout;
-    // Set at the first failed write of the open song (logged once per song).
+    // Set at the first failed write of the open song (logged once per song);
+    // nothing more is written to it then.
     bool writeFailed;
+    int writeErrno;
+    // Where the last closed song is.
+    std::string closedPath;
     // Work buffers reused from clip to clip.
     std::vector<short> pcm16;
     std::vector<unsigned char> mp3Buffer;

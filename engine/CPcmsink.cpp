@@ -1,5 +1,7 @@
 #include "CPcmsink.h"
 
+#include <cstring>
+
 #include "CError.h"
 #include "Log.h"
 #include "pcmsink.h"
@@ -10,10 +12,10 @@ IMusicFile::~IMusicFile() = default;
 CPcmsink::CPcmsink() = default;
 CPcmsink::~CPcmsink() = default;
 
-void CPcmsink::Open(const char* path, const AudioParam* format)
+void CPcmsink::Open(const char* songPath, const AudioParam* format)
 {
     if (!format) {
-        SC_LOG_ERROR("Pcmsink", "CPcmsink::Open", "no format for [%s]", path ? path : "");
+        SC_LOG_ERROR("Pcmsink", "CPcmsink::Open", "no format for [%s]", songPath ? songPath : "");
         ThrowCodedError(kErrOpenFile);
     }
     SC_LOG_INFO("Pcmsink", "CPcmsink::Open",
@@ -23,19 +25,29 @@ void CPcmsink::Open(const char* path, const AudioParam* format)
     // The engine must know when no song file exists, so a failed open is an
     // error like the MP3 writer's.
     writeFailed = false;
-    const int result = WAV_Open(path, format);
+    path = songPath ? songPath : "";
+    const int result = WAV_Open(songPath, format);
     if (result != 0) {
-        SC_LOG_ERROR("Pcmsink", "CPcmsink::Open", "Open file[%s] failed:%d", path ? path : "", result);
+        SC_LOG_ERROR("Pcmsink", "CPcmsink::Open", "Open file[%s] failed:%d", path.c_str(), result);
         ThrowCodedError(kErrOpenFile);
     }
 }
 
-void CPcmsink::WriteData(const void* data, unsigned size)
+bool CPcmsink::WriteData(const void* data, unsigned size)
 {
-    if (WAV_WriteData(data, size) != 0 && !writeFailed) {
+    if (WAV_WriteData(data, size) == 0)
+        return true;
+    if (!writeFailed) {
         writeFailed = true;
-        SC_LOG_ERROR("Pcmsink", "CPcmsink::WriteData", "write to the song file failed; the song is incomplete");
+        SC_LOG_ERROR("Pcmsink", "CPcmsink::WriteData", "write to [%s] failed: %s; the song ends here", path.c_str(),
+                     strerror(WAV_WriteError()));
     }
+    return false;
+}
+
+int CPcmsink::WriteError() const
+{
+    return WAV_WriteError();
 }
 
 bool CPcmsink::WriteTags(const char*, const char*, const char*)
@@ -43,7 +55,7 @@ bool CPcmsink::WriteTags(const char*, const char*, const char*)
     return false;
 }
 
-void CPcmsink::Close()
+bool CPcmsink::Close()
 {
-    WAV_Close();
+    return WAV_Close() == 0;
 }

@@ -1,20 +1,26 @@
 #pragma once
 
+#include <string>
+
 #include "IMusicFile.h"
 
 // WAV song writer over the pcmsink layer, which holds the one open WAV file of
 // the process. Open throws CError(kErrOpenFile) when the file cannot be created.
+// Used by the processing thread only.
 class CPcmsink : public IMusicFile {
 public:
     CPcmsink();
     ~CPcmsink() override;
     void Open(const char* path, const AudioParam* format) override;
-    void WriteData(const void* data, unsigned size) override;
+    bool WriteData(const void* data, unsigned size) override;
     bool WriteTags(const char* path, const char* title, const char* artist) override;
-    void Close() override;
+    bool Close() override;
+    int WriteError() const override;
+    std::string ClosedPath() const override { return path; }
 
 private:
     // Set at the first failed write of the open song, so a full disk is
-    // logged once per song rather than once per clip. Processing thread only.
+    // logged once per song rather than once per clip.
     bool writeFailed = false;
+    std::string path;
 };

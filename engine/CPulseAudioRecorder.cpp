@@ -14,6 +14,13 @@ namespace {
 const char* const kSource = "PulseAudioRecorder";
 // Small server blocks keep the engine's 20 ms clips fed evenly.
 constexpr pa_usec_t kFragmentUsec = 20 * PA_USEC_PER_MSEC;
+// A running stream without data this long means a hung server.
+constexpr pa_usec_t kQuietUsec = 3 * PA_USEC_PER_SEC;
+// A server that takes longer than this to answer a question is hung.
+constexpr pa_usec_t kPingTimeoutUsec = 2 * PA_USEC_PER_SEC;
+constexpr pa_usec_t kWatchPeriodUsec = 200 * PA_USEC_PER_MSEC;
+constexpr pa_usec_t kReconnectPeriodUsec = PA_USEC_PER_SEC;
+constexpr int kReconnectTimeoutMs = 2000;
 
 struct CorkResult {
     bool done = false;
@@ -139,9 +146,12 @@ void CPulseAudioRecorder::InitAudioRecorderParam(const AudioParam& param)
                 "Set record param success[nChannels=%d,nSamplesPerSec=%d,wBitsPerSample=%d]", channels, rate, bits);
 }
 
-void CPulseAudioRecorder::ConnectStream(const std::string& sourceName)
+void CPulseAudioRecorder::ConnectStream(const std::string& name)
 {
     PulseLockGuard guard(session.get());
+    sourceName = name;
+    corked = true;
+    lost = hung = failureSent = reconnecting = false;
     auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_START_CORKED | PA_STREAM_ADJUST_LATENCY | PA_STREAM_DONT_MOVE);
     stream = session->ConnectRecordStream("Sonacap input", sourceName.c_str(), spec, kFragmentUsec, flags,
                                           StateCallback, ReadCallback, this);
@@ -150,17 +160,141 @@ void CPulseAudioRecorder::ConnectStream(const std::string& sourceName)
                      session->LastError().c_str());
         ThrowCodedError(kErrSystem);
     }
+    lastData = pa_rtclock_now();
+    watch = pa_context_rttime_new(session->Context(), lastData + kWatchPeriodUsec, WatchCallback, this);
+    streaming = true;
 }
 
-void CPulseAudioRecorder::StateCallback(pa_stream*, void* userdata)
+void CPulseAudioRecorder::Lost(bool streamGone)
+{
+    if (!failureSent) {
+        failureSent = true;
+        SC_LOG_ERROR(kSource, "CPulseAudioRecorder::Lost", "capture stopped: %s",
+                     streamGone ? "the stream is gone" : "the sound server does not answer");
+        if (callback)
+            callback(2, nullptr, 0, user);
+    }
+    if (streamGone) {
+        hung = false;
+        if (!lost) {
+            lost = true;
+            nextAttempt = pa_rtclock_now();
+        }
+    } else {
+        hung = true;
+    }
+}
+
+void CPulseAudioRecorder::StateCallback(pa_stream* s, void* userdata)
 {
     auto* self = static_cast<CPulseAudioRecorder*>(userdata);
+    const pa_stream_state_t state = pa_stream_get_state(s);
+    // Only set up streams report here: our own closes detach this callback.
+    if (state == PA_STREAM_READY && self->lost) {
+        self->lost = false;
+        self->failureSent = false;
+        self->lastData = pa_rtclock_now();
+        SC_LOG_INFO(kSource, "CPulseAudioRecorder::StateCallback", "capture runs again");
+        if (self->callback)
+            self->callback(3, nullptr, 0, self->user);
+    } else if (!PA_STREAM_IS_GOOD(state) && self->watch) {
+        self->Lost(true);
+    }
     self->session->Signal();
+}
+
+void CPulseAudioRecorder::DropPing()
+{
+    if (ping) {
+        pa_operation_cancel(ping);
+        pa_operation_unref(ping);
+        ping = nullptr;
+    }
+}
+
+void CPulseAudioRecorder::PingCallback(pa_context*, const pa_server_info*, void* userdata)
+{
+    auto* self = static_cast<CPulseAudioRecorder*>(userdata);
+    if (self->ping) {
+        pa_operation_unref(self->ping);
+        self->ping = nullptr;
+    }
+    // The server answers: a quiet stream is the source's doing.
+    self->lastData = pa_rtclock_now();
+    if (self->hung) {
+        self->hung = false;
+        self->failureSent = false;
+        if (self->callback)
+            self->callback(3, nullptr, 0, self->user);
+    }
+}
+
+void CPulseAudioRecorder::OpenStreamAgain()
+{
+    DropPing();
+    PulseSession::CloseStream(&stream);
+    auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY | PA_STREAM_DONT_MOVE |
+                                                (corked ? PA_STREAM_START_CORKED : 0));
+    stream = session->StartRecordStream("Sonacap input", sourceName.c_str(), spec, kFragmentUsec, flags,
+                                        StateCallback, ReadCallback, this);
+    if (!stream)
+        nextAttempt = pa_rtclock_now() + kReconnectPeriodUsec;
+}
+
+void CPulseAudioRecorder::TryToRecover(pa_usec_t now)
+{
+    if (reconnecting || now < nextAttempt)
+        return;
+    if (stream && PA_STREAM_IS_GOOD(pa_stream_get_state(stream)))
+        return;  // a new stream is connecting
+    nextAttempt = now + kReconnectPeriodUsec;
+    pa_context* c = session->Context();
+    if (c && pa_context_get_state(c) == PA_CONTEXT_READY) {
+        OpenStreamAgain();
+        return;
+    }
+    DropPing();
+    PulseSession::CloseStream(&stream);
+    reconnecting = session->BeginReconnect(
+        [this](bool ok) {
+            reconnecting = false;
+            if (ok)
+                OpenStreamAgain();
+            else
+                nextAttempt = pa_rtclock_now() + kReconnectPeriodUsec;
+        },
+        kReconnectTimeoutMs);
+}
+
+void CPulseAudioRecorder::WatchCallback(pa_mainloop_api*, pa_time_event* e, const struct timeval*, void* userdata)
+{
+    auto* self = static_cast<CPulseAudioRecorder*>(userdata);
+    const pa_usec_t now = pa_rtclock_now();
+    const bool running = self->stream && !self->corked && pa_stream_get_state(self->stream) == PA_STREAM_READY &&
+                         pa_stream_is_suspended(self->stream) == 0;
+    if (running && !self->failureSent && now - self->lastData >= kQuietUsec) {
+        if (!self->ping) {
+            self->ping = pa_context_get_server_info(self->session->Context(), PingCallback, self);
+            self->pingSent = now;
+        } else if (now - self->pingSent >= kPingTimeoutUsec) {
+            self->Lost(false);
+        }
+    }
+    if (self->lost)
+        self->TryToRecover(now);
+    pa_context_rttime_restart(self->session->Context(), e, now + kWatchPeriodUsec);
 }
 
 void CPulseAudioRecorder::ReadCallback(pa_stream* s, size_t, void* userdata)
 {
     auto* self = static_cast<CPulseAudioRecorder*>(userdata);
+    self->lastData = pa_rtclock_now();
+    if (self->hung) {
+        self->hung = false;
+        self->failureSent = false;
+        if (self->callback)
+            self->callback(3, nullptr, 0, self->user);
+    }
     while (pa_stream_readable_size(s) > 0) {
         const void* data = nullptr;
         size_t n = 0;
@@ -184,6 +318,11 @@ void CPulseAudioRecorder::ReadCallback(pa_stream* s, size_t, void* userdata)
 bool CPulseAudioRecorder::Cork(bool cork)
 {
     PulseLockGuard guard(session.get());
+    // Kept even when the stream is being made again: the new one follows it.
+    corked = cork;
+    lastData = pa_rtclock_now();
+    if (!stream || pa_stream_get_state(stream) != PA_STREAM_READY)
+        return false;
     CorkResult result;
     result.session = session.get();
     pa_operation* op = pa_stream_cork(stream, cork ? 1 : 0, CorkDone, &result);
@@ -199,7 +338,7 @@ bool CPulseAudioRecorder::Cork(bool cork)
 void CPulseAudioRecorder::Start()
 {
     SC_LOG_INFO(kSource, "CPulseAudioRecorder::Start", "Start()");
-    if (!stream) {
+    if (!streaming) {
         SC_LOG_WARNING(kSource, "CPulseAudioRecorder::Start", "Not init");
         return;
     }
@@ -213,7 +352,7 @@ void CPulseAudioRecorder::Start()
 void CPulseAudioRecorder::Pause()
 {
     SC_LOG_INFO(kSource, "CPulseAudioRecorder::Pause", "Pause()");
-    if (!stream) {
+    if (!streaming) {
         SC_LOG_WARNING(kSource, "CPulseAudioRecorder::Pause", "Not init");
         return;
     }
@@ -223,7 +362,7 @@ void CPulseAudioRecorder::Pause()
 void CPulseAudioRecorder::Continue()
 {
     SC_LOG_INFO(kSource, "CPulseAudioRecorder::Continue", "Continue()");
-    if (!stream) {
+    if (!streaming) {
         SC_LOG_WARNING(kSource, "CPulseAudioRecorder::Continue", "Not init");
         return;
     }
@@ -233,13 +372,22 @@ void CPulseAudioRecorder::Continue()
 void CPulseAudioRecorder::Stop()
 {
     SC_LOG_INFO(kSource, "CPulseAudioRecorder::Stop", "Stop()");
-    if (!stream) {
+    if (!streaming) {
         SC_LOG_WARNING(kSource, "CPulseAudioRecorder::Stop", "Not init");
         return;
     }
     // Under the main-loop lock no read callback is running, and once the
-    // stream is gone none can start.
+    // stream and its watch are gone none can start.
     PulseLockGuard guard(session.get());
+    if (watch) {
+        pa_threaded_mainloop_get_api(session->Mainloop())->time_free(watch);
+        watch = nullptr;
+    }
+    session->CancelReconnect();
+    DropPing();
+    reconnecting = false;
+    lost = hung = failureSent = false;
+    streaming = false;
     if (!PulseSession::CloseStream(&stream))
         SC_LOG_ERROR(kSource, "CPulseAudioRecorder::Stop", "stop failed,hr=%d", pa_context_errno(session->Context()));
 }

@@ -1,6 +1,9 @@
 #include "CSonacapImpl.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -248,6 +251,12 @@ int CSonacapImpl::Start(int, int format, int quality)
 {
     LogScope scope("CSonacapImpl::Start");
     try {
+        // A folder that cannot take songs is not a full disk.
+        if (access(outputFolder.c_str(), W_OK | X_OK) != 0) {
+            SC_LOG_ERROR(kSource, "CSonacapImpl::Start", "output folder [%s] not writable: %s", outputFolder.c_str(),
+                         strerror(errno));
+            ThrowCodedError(kErrOutputFolder);
+        }
         // The songs' disk is the one that fills up.
         if (diskFree(outputFolder) < kMinimumFreeBytes)
             ThrowCodedError(kErrDiskFull);
@@ -420,6 +429,13 @@ void CSonacapImpl::LoopbackEventRoutine(int event, void* data, int size, void* u
         self->dataManager->PushData(data, static_cast<unsigned>(size));
         std::printf("[EVENT]silent\n");
         break;
+    case 4:
+        // Only queued: the processing thread ends the song and tells the program.
+        self->dataManager->PushEvent(CAudioDataManager::kCaptureLost);
+        break;
+    case 5:
+        self->dataManager->PushEvent(CAudioDataManager::kCaptureRestored);
+        break;
     default:
         std::printf("[EVENT]err event[%d]\n", event);
         break;
@@ -440,5 +456,9 @@ void CSonacapImpl::AudioRecorderCallbackRoutine(int type, void* data, int size, 
         manager->SetAudioParam(&param);
     } else if (type == 1) {
         manager->PushData(data, static_cast<unsigned>(size));
+    } else if (type == 2) {
+        manager->PushEvent(CAudioDataManager::kCaptureLost);
+    } else if (type == 3) {
+        manager->PushEvent(CAudioDataManager::kCaptureRestored);
     }
 }

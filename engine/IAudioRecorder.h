@@ -20,12 +20,13 @@ struct AudioWaveFormat {
 static_assert(sizeof(AudioWaveFormat) == 18, "the format record is 18 bytes");
 
 // kind 0: data is an AudioWaveFormat, size 18; kind 1: size bytes of samples,
-// valid during the call only.
+// valid during the call only; kind 2: capture stopped (the server went away or
+// hung; data null); kind 3: capture runs again after kind 2 (data null).
 typedef void (*AudioRecorderCallback)(int kind, void* data, int size, void* user);
 
 // A capture source for an input device. Init, Start, Pause, Continue and Stop
-// run on the caller's thread; kind 1 callbacks come on the recorder's own
-// thread and never after Stop returns.
+// run on the caller's thread; kind 1, 2 and 3 callbacks come on the
+// recorder's own thread and never after Stop returns.
 class IAudioRecorder : public CAudioBase {
 public:
     ~IAudioRecorder() override;

@@ -37,20 +37,77 @@ struct AudioClip {
     AudioParam param;      // the captured format
 };
 
+// Every notification comes on the engine's processing thread, most of them
+// while it holds its processing lock (so the engine's Stop, called from
+// another thread, waits until the callback returns); the exception is named
+// at the entry point of SonacapNotifyCallback below.
 enum tagSonacapNotify {
-    kSonacapNotifyProcessStart = 0,  // param: AudioParam*
-    kSonacapNotifyAudioClip = 1,     // param: AudioClip* (idle block)
+    kSonacapNotifyProcessStart = 0,  // param: AudioParam*, the captured format
+    kSonacapNotifyAudioClip = 1,     // param: AudioClip* (idle block, no song open)
     kSonacapNotifyMusicStart = 2,    // param: AudioClip* (name holds the path)
     kSonacapNotifyMusicData = 3,     // param: AudioClip*
-    kSonacapNotifyMusicEnd = 4,      // param: const char* UTF-8 path, null when deleted as too short
+    // param: const char* UTF-8 path of a finished song file that exists on
+    // disk, null when there is none (deleted as too short, or lost with its
+    // folder). The path is where the file really is: a multi-channel MP3 whose
+    // down-mix failed is kept as WAV data under a ".wav" name.
+    kSonacapNotifyMusicEnd = 4,
     kSonacapNotifyReserved = 5,      // never sent
-    kSonacapNotifyDiskFull = 6,      // param: uint64_t* free bytes
+    // param: uint64_t* free bytes. The output folder's disk is nearly full:
+    // no song starts, or the open one was finished (and reported with code 4)
+    // while there was still room to close it. Recording has stopped.
+    kSonacapNotifyDiskFull = 6,
+    // param: const SonacapFailure*. A song file could not be created or
+    // written (disk full, folder removed or read-only, I/O error). The song
+    // was closed with what had been written and reported with code 4 before
+    // this; failure->path names it when it was kept. Recording has stopped:
+    // the engine never writes a song with a hole in it.
+    kSonacapNotifyWriteFailed = 7,
+    // param: const SonacapFailure* (reason kSonacapReasonCaptureLost). The
+    // sound server went away or stopped delivering sound. An open song was
+    // finished with what had arrived and reported with code 4 before this.
+    // Recording stays on: the engine reconnects by itself and raises
+    // kSonacapNotifyCaptureRestored once sound arrives again.
+    kSonacapNotifyCaptureLost = 8,
+    // param: null. Capture runs again after kSonacapNotifyCaptureLost.
+    kSonacapNotifyCaptureRestored = 9,
 };
 
-// Runs on the engine's processing thread. One exception: Start called after
-// Stop but before the processing thread's next clip finishes the song still
-// open first, and its kSonacapNotifyMusicEnd then comes on the caller's thread,
-// inside Start, while the processing thread waits.
+// Why a song could not be written or capture stopped.
+enum SonacapFailureReason {
+    kSonacapReasonDiskFull = 1,          // no space left on the output folder's disk
+    kSonacapReasonFolderNotWritable = 2, // folder missing, removed, read-only or not permitted
+    kSonacapReasonWriteError = 3,        // any other write failure (an I/O error)
+    kSonacapReasonCaptureLost = 4,       // the sound server went away or stopped answering
+};
+
+// The record handed with kSonacapNotifyWriteFailed and kSonacapNotifyCaptureLost;
+// valid only during the call.
+struct SonacapFailure {
+    int reason;          // SonacapFailureReason
+    int systemError;     // the errno of the failed call, 0 when there was none
+    const char* folder;  // UTF-8 output folder, never null (empty for capture losses)
+    const char* path;    // UTF-8 path of the song kept, null when none was kept
+};
+
+// Results of the engine's operations: 0 (or a count) on success, one of these
+// on failure. The loopback capture's own non-zero codes pass through as well.
+enum SonacapErrorCode {
+    kErrInvalidDevice = -4095,     // unknown or missing device name or index
+    kErrNoDevice = -4094,          // no audio device of the kind asked for
+    kErrSystem = -4093,            // a sound-system call failed, or an unknown exception
+    kErrFormatUnsupported = -4092, // the input device does not offer the requested format
+    kErrBufferTooSmall = -4091,    // caller's buffer null or of size 0
+    kErrMixer = -4090,             // a mixer call failed
+    kErrNoSourceLine = -4089,      // the mixer has no suitable line or control
+    kErrNoRecorder = -4086,        // Start without a recorder object (no capture set up)
+    kErrDiskFull = -4085,          // Start with less than 50 MiB free on the output folder's disk
+    kErrBadFormat = -3583,         // output format neither 1 nor 2
+    kErrOpenFile = -3582,          // song file cannot be opened
+    kErrEncoderInit = -3581,       // MP3 encoder set-up failed
+    kErrTagTooLarge = -3580,       // ID3v2 tag larger than its buffer
+    kErrOutputFolder = -3579,      // Start with an output folder that is missing or not writable
+};
+
 typedef void (*SonacapNotifyCallback)(void* user, tagSonacapNotify code, void* param);
 
 // Root of every engine class. Engine objects are never copied.

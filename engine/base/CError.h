@@ -2,23 +2,11 @@
 
 #include <string>
 
-// Engine error codes. Inside the engine they travel as CError; the interface
-// operations turn them into negative int results.
-enum SonacapErrorCode {
-    kErrInvalidDevice = -4095,     // unknown or missing device name or index
-    kErrNoDevice = -4094,          // no audio device of the kind asked for
-    kErrSystem = -4093,            // a sound-system call failed, or an unknown exception
-    kErrFormatUnsupported = -4092, // the input device does not offer the requested format
-    kErrBufferTooSmall = -4091,    // caller's buffer null or of size 0
-    kErrMixer = -4090,             // a mixer call failed
-    kErrNoSourceLine = -4089,      // the mixer has no suitable line or control
-    kErrNoRecorder = -4086,        // Start without a recorder object
-    kErrDiskFull = -4085,          // Start with less than 50 MiB free
-    kErrBadFormat = -3583,         // output format neither 1 nor 2
-    kErrOpenFile = -3582,          // song file cannot be opened
-    kErrEncoderInit = -3581,       // MP3 encoder set-up failed
-    kErrTagTooLarge = -3580,       // ID3v2 tag larger than its buffer
-};
+#include "Sonacap.h"
+
+// Engine error codes are SonacapErrorCode of the public header. Inside the
+// engine they travel as CError; the interface operations turn them into
+// negative int results.
 
 // The exception thrown inside the engine: thrown by value, caught by reference.
 class CError {

@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include <fcntl.h>
 #include <iconv.h>
 #include <spawn.h>
 #include <sys/statvfs.h>
@@ -431,6 +432,52 @@ uint64_t GetDiskFreeBytes(const std::string& folder)
     if (statvfs(folder.c_str(), &st) != 0)
         return 0;
     return static_cast<uint64_t>(st.f_bavail) * static_cast<uint64_t>(st.f_frsize);
+}
+
+namespace {
+
+// rename that fails with EEXIST instead of replacing an existing file.
+bool RenameNoReplace(const std::string& from, const std::string& to)
+{
+    if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+        return true;
+    if (errno != EINVAL && errno != ENOSYS)
+        return false;
+    // File systems without the flag (some network and FAT mounts): a hard
+    // link fails on an existing name just the same.
+    if (link(from.c_str(), to.c_str()) == 0) {
+        unlink(from.c_str());
+        return true;
+    }
+    if (errno != EPERM && errno != EOPNOTSUPP)
+        return false;
+    if (access(to.c_str(), F_OK) == 0) {
+        errno = EEXIST;
+        return false;
+    }
+    return rename(from.c_str(), to.c_str()) == 0;
+}
+
+} // namespace
+
+std::string RenameToFreeName(const std::string& path, const std::string& extension)
+{
+    const size_t slash = path.find_last_of('/');
+    const size_t dot = path.find_last_of('.');
+    const std::string stem = dot != std::string::npos && (slash == std::string::npos || dot > slash)
+                                 ? path.substr(0, dot)
+                                 : path;
+    for (int n = 0; n < 1000; ++n) {
+        const std::string candidate = stem + (n == 0 ? "" : " " + std::to_string(n)) + "." + extension;
+        if (candidate == path)
+            return path;
+        if (RenameNoReplace(path, candidate))
+            return candidate;
+        if (errno != EEXIST)
+            return std::string();
+    }
+    errno = EEXIST;
+    return std::string();
 }
 
 std::string FormatString(const char* format, ...)

@@ -40,6 +40,11 @@ std::string AppendPathSeparator(const char* path);
 // Bytes the calling user can still write on the folder's file system
 // (statvfs f_bavail x f_frsize); 0 for an empty folder or on failure.
 uint64_t GetDiskFreeBytes(const std::string& folder);
+// Moves `path` to the same name with its extension (the part after the last
+// '.' of the file name, if any) replaced by `extension`, or, when that name is
+// taken, to "<name> 1.<extension>", "<name> 2.<extension>"... An existing
+// file is never replaced. Returns the new path; empty (errno set) on failure.
+std::string RenameToFreeName(const std::string& path, const std::string& extension);
 // printf-style formatting into a per-call buffer, truncated to 2,047
 // characters; empty for a null format.
 std::string FormatString(const char* format, ...) __attribute__((format(printf, 1, 2)));

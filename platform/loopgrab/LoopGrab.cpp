@@ -10,8 +10,7 @@
 
 namespace {
 
-constexpr int kErrSystem = -4093;
-constexpr int kErrNoDevice = -4094;
+// kErrSystem and kErrNoDevice are the engine's own codes.
 constexpr int kErrOrder = -4096;
 // Blocks the server hands over: small enough that the engine's 20 ms clips
 // see fresh data, large enough to keep wake-ups few.
@@ -26,6 +25,14 @@ constexpr pa_usec_t kGapUsec = 200 * PA_USEC_PER_MSEC;
 constexpr pa_usec_t kStallUsec = PA_USEC_PER_SEC;
 constexpr pa_usec_t kFillerPeriodUsec = 100 * PA_USEC_PER_MSEC;
 constexpr pa_usec_t kMaxFillUsec = PA_USEC_PER_SEC;
+// A running output whose server sends nothing this long is hung: capture is
+// reported lost until data comes again.
+constexpr pa_usec_t kHungUsec = 3 * PA_USEC_PER_SEC;
+// A lost server is looked for this often; one attempt waits at most this long.
+constexpr pa_usec_t kReconnectPeriodUsec = PA_USEC_PER_SEC;
+constexpr int kReconnectTimeoutMs = 2000;
+// Where a reconnected stream records: whatever output is the default then.
+constexpr const char* kDefaultMonitor = "@DEFAULT_MONITOR@";
 
 struct Grabber {
     // Serialises the WAS_* calls (the caller's thread).
@@ -47,8 +54,15 @@ struct Grabber {
     AudioParam format{};
     bool formatSent = false;
     bool failureSent = false;
-    pa_usec_t lastData = 0;  // when data was last handed on (rtclock)
+    pa_usec_t lastData = 0;        // when data was last handed on (rtclock)
+    pa_usec_t lastServerData = 0;  // when the server last sent data
     std::vector<unsigned char> zeros;
+    // Capture loss (event 4 sent): `lost` when the stream is gone and is
+    // being made again, `hung` when the stream lives but the server is silent.
+    bool lost = false;
+    bool hung = false;
+    bool reconnecting = false;
+    pa_usec_t nextAttempt = 0;
 
     // Following the default output: one server operation at a time runs
     // (server info, then the new output's monitor, then the move of the
@@ -88,13 +102,39 @@ void ReadCallback(pa_stream* s, size_t, void* userdata)
         if (pa_stream_peek(s, &data, &n) < 0 || n == 0)
             break;
         if (g.formatSent) {
+            if (g.hung) {
+                g.hung = false;
+                g.failureSent = false;
+                Deliver(g, 5, nullptr, 0);
+            }
             if (data)
                 Deliver(g, 2, data, n);
             else
                 DeliverSilence(g, n);  // a hole in the stream
-            g.lastData = pa_rtclock_now();
+            g.lastData = g.lastServerData = pa_rtclock_now();
         }
         pa_stream_drop(s);
+    }
+}
+
+void CheckDefaultOutput(Grabber& g);
+void Subscribe(Grabber& g);
+
+// The capture stops: event 4 once, and a stream that is gone is made again.
+void CaptureLost(Grabber& g, bool streamGone)
+{
+    if (!g.failureSent) {
+        g.failureSent = true;
+        Deliver(g, 4, nullptr, 0);
+    }
+    if (streamGone) {
+        g.hung = false;
+        if (!g.lost) {
+            g.lost = true;
+            g.nextAttempt = pa_rtclock_now();
+        }
+    } else {
+        g.hung = true;
     }
 }
 
@@ -111,13 +151,72 @@ void StreamStateCallback(pa_stream* s, void* userdata)
         g.zeros.assign(pa_usec_to_bytes(kMaxFillUsec, &g.spec), 0);
         Deliver(g, 0, &g.format, sizeof g.format);
         g.formatSent = true;
-        g.lastData = pa_rtclock_now();
-    } else if (state == PA_STREAM_FAILED && g.formatSent && !g.failureSent) {
-        g.failureSent = true;
-        Deliver(g, 4, nullptr, 0);
+        g.lastData = g.lastServerData = pa_rtclock_now();
+    } else if (state == PA_STREAM_READY && g.lost) {
+        // A stream made again after a loss: it records the default output's
+        // monitor, whose name the default-output bookkeeping needs.
+        g.lost = false;
+        g.failureSent = false;
+        g.lastServerData = pa_rtclock_now();
+        const char* device = pa_stream_get_device_name(s);
+        g.monitor = device ? device : "";
+        g.sink.clear();
+        Deliver(g, 5, nullptr, 0);
+        CheckDefaultOutput(g);
+    } else if (!PA_STREAM_IS_GOOD(state) && g.formatSent) {
+        // Our own closes detach this callback first: this is the server's doing.
+        CaptureLost(g, true);
     }
     if (g.session)
         g.session->Signal();
+}
+
+void ReadCallback(pa_stream* s, size_t, void* userdata);
+
+// Main-loop thread, lock held: a new stream on the default output's monitor,
+// in the format announced at the start (the server converts).
+void OpenStreamAgain(Grabber& g)
+{
+    if (g.switchOp) {
+        pa_operation_cancel(g.switchOp);
+        pa_operation_unref(g.switchOp);
+        g.switchOp = nullptr;
+    }
+    g.recheck = false;
+    PulseSession::CloseStream(&g.stream);
+    g.stream = g.session->StartRecordStream("Sonacap loopback", kDefaultMonitor, g.spec, kFragmentUsec,
+                                            PA_STREAM_ADJUST_LATENCY, StreamStateCallback, ReadCallback, &g);
+    if (!g.stream)
+        g.nextAttempt = pa_rtclock_now() + kReconnectPeriodUsec;
+}
+
+void ReconnectDone(Grabber& g, bool ok)
+{
+    g.reconnecting = false;
+    if (!ok) {
+        g.nextAttempt = pa_rtclock_now() + kReconnectPeriodUsec;
+        return;
+    }
+    Subscribe(g);
+    OpenStreamAgain(g);
+}
+
+// From the filler's tick: one step towards capture again.
+void TryToRecover(Grabber& g, pa_usec_t now)
+{
+    if (g.reconnecting || now < g.nextAttempt)
+        return;
+    if (g.stream && PA_STREAM_IS_GOOD(pa_stream_get_state(g.stream)))
+        return;  // a new stream is connecting
+    g.nextAttempt = now + kReconnectPeriodUsec;
+    pa_context* c = g.session->Context();
+    if (c && pa_context_get_state(c) == PA_CONTEXT_READY) {
+        // The server is there; only the stream went (its source vanished).
+        OpenStreamAgain(g);
+        return;
+    }
+    PulseSession::CloseStream(&g.stream);
+    g.reconnecting = g.session->BeginReconnect([&g](bool ok) { ReconnectDone(g, ok); }, kReconnectTimeoutMs);
 }
 
 void FillerCallback(pa_mainloop_api*, pa_time_event* e, const struct timeval*, void* userdata)
@@ -127,12 +226,16 @@ void FillerCallback(pa_mainloop_api*, pa_time_event* e, const struct timeval*, v
     // pa_stream_is_suspended: 1 suspended, 0 running, negative when the stream failed.
     const bool running = g.stream && pa_stream_get_state(g.stream) == PA_STREAM_READY &&
                          pa_stream_is_suspended(g.stream) == 0;
+    if (running && g.formatSent && !g.failureSent && now - g.lastServerData >= kHungUsec)
+        CaptureLost(g, false);
     const pa_usec_t gap = running ? kStallUsec : kGapUsec;
     if (g.formatSent && now - g.lastData >= gap) {
         size_t bytes = pa_usec_to_bytes(std::min(now - g.lastData, kMaxFillUsec), &g.spec);
         DeliverSilence(g, bytes);
         g.lastData = now;
     }
+    if (g.lost)
+        TryToRecover(g, now);
     pa_context_rttime_restart(g.session->Context(), e, now + kFillerPeriodUsec);
 }
 
@@ -142,7 +245,6 @@ void FillerCallback(pa_mainloop_api*, pa_time_event* e, const struct timeval*, v
 // was made with and the server resamples, so the format already reported
 // stays true. Everything here runs on the main-loop thread with the lock held
 // and never waits.
-void CheckDefaultOutput(Grabber& g);
 
 // Ends the running step; true when the caller may start the next one.
 bool EndSwitchStep(Grabber& g)
@@ -213,7 +315,8 @@ void ServerInfoCallback(pa_context* c, const pa_server_info* info, void* userdat
 
 void CheckDefaultOutput(Grabber& g)
 {
-    if (!g.stream)
+    // A stream made again after a loss checks once it is ready.
+    if (!g.stream || g.lost)
         return;
     if (g.switchOp) {
         g.recheck = true;
@@ -228,11 +331,24 @@ void SubscribeCallback(pa_context*, pa_subscription_event_type_t type, uint32_t,
         CheckDefaultOutput(*static_cast<Grabber*>(userdata));
 }
 
+// Follows changes of the default output on the session's (current) context.
+void Subscribe(Grabber& g)
+{
+    pa_context* c = g.session->Context();
+    pa_context_set_subscribe_callback(c, SubscribeCallback, &g);
+    if (pa_operation* op = pa_context_subscribe(c, PA_SUBSCRIPTION_MASK_SERVER, nullptr, nullptr))
+        pa_operation_unref(op);
+}
+
 void StopLocked(Grabber& g)
 {
     if (!g.session)
         return;
     PulseLockGuard guard(g.session.get());
+    g.session->CancelReconnect();
+    g.reconnecting = false;
+    g.lost = false;
+    g.hung = false;
     pa_context_set_subscribe_callback(g.session->Context(), nullptr, nullptr);
     if (g.switchOp) {
         pa_operation_cancel(g.switchOp);
@@ -317,14 +433,13 @@ int WAS_Start()
     PulseSession& s = *g.session;
     PulseLockGuard guard(&s);
     g.formatSent = g.failureSent = false;
+    g.lost = g.hung = g.reconnecting = false;
     g.stream = s.ConnectRecordStream("Sonacap loopback", g.monitor.c_str(), g.spec, kFragmentUsec,
                                      PA_STREAM_ADJUST_LATENCY, StreamStateCallback, ReadCallback, &g);
     if (!g.stream)
         return kErrSystem;
     g.filler = pa_context_rttime_new(s.Context(), pa_rtclock_now() + kFillerPeriodUsec, FillerCallback, &g);
-    pa_context_set_subscribe_callback(s.Context(), SubscribeCallback, &g);
-    if (pa_operation* op = pa_context_subscribe(s.Context(), PA_SUBSCRIPTION_MASK_SERVER, nullptr, nullptr))
-        pa_operation_unref(op);
+    Subscribe(g);
     // The default may have changed between reading it and subscribing.
     CheckDefaultOutput(g);
     return 0;

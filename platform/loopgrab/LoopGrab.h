@@ -6,7 +6,12 @@
 //   0  data is an AudioParam (Sonacap.h) describing every block that follows;
 //      always the first event after WAS_Start
 //   2  data holds size bytes of interleaved PCM in that format
-//   4  the capture stream failed (data null); silent blocks keep coming
+//   4  capture stopped (data null): the sound server went away, the stream
+//      failed, or the server sent nothing for 3 s while the output ran (a
+//      hung server); silent blocks keep coming meanwhile
+//   5  capture runs again after event 4 (data null). A lost server is
+//      reconnected by itself, once a second, on the monitor of whatever is
+//      then the default output; the format stays the one event 0 gave.
 // The format is 16-bit integer PCM at the output's own rate and channel count.
 // While the output is suspended or idle, blocks of silence keep arriving
 // (event 2, zeros), so a listener always sees time pass.

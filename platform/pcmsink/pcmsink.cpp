@@ -2,8 +2,9 @@
 
 #include <sndfile.h>
 
-#include <chrono>
 #include <algorithm>
+#include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <mutex>
 #include <vector>
@@ -31,10 +32,14 @@ struct Sink {
     unsigned char partial[64] = {};
     unsigned partialBytes = 0;
     std::chrono::steady_clock::time_point lastRefresh;
+    // errno of the first failed write; once set nothing more is written.
+    int writeError = 0;
 };
 
 std::mutex sinkLock;
 Sink sink;
+// The error of the file closed last, kept for WAV_WriteError after WAV_Close.
+int closedWriteError = 0;
 
 int SubFormat(int bits)
 {
@@ -47,24 +52,41 @@ int SubFormat(int bits)
     }
 }
 
+// Writes through libsndfile, keeping the first failure's errno.
+bool WriteRaw(const void* data, sf_count_t size)
+{
+    if (sink.writeError != 0)
+        return false;
+    errno = 0;
+    if (sf_write_raw(sink.file, data, size) == size)
+        return true;
+    sink.writeError = errno != 0 ? errno : EIO;
+    return false;
+}
+
 bool Flush()
 {
     if (sink.pending.empty())
-        return true;
+        return sink.writeError == 0;
     const sf_count_t size = static_cast<sf_count_t>(sink.pending.size());
-    const bool ok = sf_write_raw(sink.file, sink.pending.data(), size) == size;
+    const bool ok = WriteRaw(sink.pending.data(), size);
     sink.pending.clear();
     return ok;
 }
 
-void CloseLocked()
+bool CloseLocked()
 {
+    bool ok = true;
     if (sink.file) {
-        Flush();
+        ok = Flush();
         // A trailing incomplete frame cannot be stored; everything else is.
+        // The header is rewritten in place, so it fits even on a full disk,
+        // and it counts what the file really holds.
         sf_close(sink.file);
+        closedWriteError = sink.writeError;
     }
     sink = Sink();
+    return ok;
 }
 
 // Appends whole frames to the pending block, writing the block out when full.
@@ -74,7 +96,7 @@ bool WriteFrames(const unsigned char* data, unsigned size)
     if (sink.pending.size() + size > kBlockBytes)
         ok = Flush();
     if (size >= kBlockBytes)
-        return sf_write_raw(sink.file, data, size) == static_cast<sf_count_t>(size) && ok;
+        return WriteRaw(data, static_cast<sf_count_t>(size)) && ok;
     sink.pending.insert(sink.pending.end(), data, data + size);
     return ok;
 }
@@ -85,6 +107,7 @@ int WAV_Open(const char* path, const AudioParam* format)
 {
     std::lock_guard<std::mutex> guard(sinkLock);
     CloseLocked();
+    closedWriteError = 0;
     if (!path || !*path || !format)
         return -1;
     const int sub = SubFormat(format->bitsPerSample);
@@ -96,9 +119,12 @@ int WAV_Open(const char* path, const AudioParam* format)
     info.samplerate = format->samplesPerSec;
     info.channels = format->channels;
     info.format = SF_FORMAT_WAV | sub;
+    errno = 0;
     SNDFILE* file = sf_open(path, SFM_WRITE, &info);
-    if (!file)
+    if (!file) {
+        closedWriteError = errno != 0 ? errno : EIO;
         return -3;
+    }
     sink.file = file;
     sink.frameBytes = static_cast<unsigned>(format->channels * format->bitsPerSample / 8);
     sink.lastRefresh = std::chrono::steady_clock::now();
@@ -111,6 +137,8 @@ int WAV_WriteData(const void* data, unsigned size)
     std::lock_guard<std::mutex> guard(sinkLock);
     if (!sink.file)
         return -1;
+    if (sink.writeError != 0)
+        return -2;
     if (!data || size == 0)
         return 0;
     const unsigned char* bytes = static_cast<const unsigned char*>(data);
@@ -135,15 +163,21 @@ int WAV_WriteData(const void* data, unsigned size)
     const auto now = std::chrono::steady_clock::now();
     if (now - sink.lastRefresh >= kHeaderRefresh) {
         ok = Flush() && ok;
-        sf_command(sink.file, SFC_UPDATE_HEADER_NOW, nullptr, 0);
+        if (ok)
+            sf_command(sink.file, SFC_UPDATE_HEADER_NOW, nullptr, 0);
         sink.lastRefresh = now;
     }
     return ok ? 0 : -2;
 }
 
+int WAV_WriteError()
+{
+    std::lock_guard<std::mutex> guard(sinkLock);
+    return sink.file ? sink.writeError : closedWriteError;
+}
+
 int WAV_Close()
 {
     std::lock_guard<std::mutex> guard(sinkLock);
-    CloseLocked();
-    return 0;
+    return CloseLocked() ? 0 : -2;
 }

@@ -14,7 +14,14 @@ struct AudioParam;
 // cannot be created. A file still open is closed first.
 int WAV_Open(const char* path, const AudioParam* format);
 // Appends size bytes of PCM in the opened format. 0 on success, negative when
-// no file is open or the write failed.
+// no file is open or the write failed. After a failed write every later one
+// fails too, so a file never gets a hole when space comes back; the header
+// still describes exactly the bytes that reached the disk once it is closed.
 int WAV_WriteData(const void* data, unsigned size);
+// The errno of the first failed write since WAV_Open, or of a failed
+// WAV_Open itself (0 when none). Kept after WAV_Close until the next WAV_Open.
+int WAV_WriteError();
 // Completes the header and closes the file. Harmless when nothing is open.
+// Negative when the last buffered bytes could not be written (the file is
+// closed and valid all the same).
 int WAV_Close();

@@ -188,6 +188,7 @@ void PulseSession::Disconnect()
         return;
     if (context) {
         Lock();
+        CancelReconnect();
         pa_context_set_state_callback(context, nullptr, nullptr);
         pa_context_disconnect(context);
         pa_context_unref(context);
@@ -248,10 +249,14 @@ bool PulseSession::WaitFor(const std::function<bool()>& done, int timeoutMs)
     return done();
 }
 
-pa_stream* PulseSession::ConnectRecordStream(const char* streamName, const char* source, const pa_sample_spec& spec,
-                                             pa_usec_t fragmentUsec, pa_stream_flags_t flags,
-                                             pa_stream_notify_cb_t state, pa_stream_request_cb_t read, void* user)
+pa_stream* PulseSession::StartRecordStream(const char* streamName, const char* source, const pa_sample_spec& spec,
+                                           pa_usec_t fragmentUsec, pa_stream_flags_t flags,
+                                           pa_stream_notify_cb_t state, pa_stream_request_cb_t read, void* user)
 {
+    if (!context || pa_context_get_state(context) != PA_CONTEXT_READY) {
+        SetError("not connected to the sound server");
+        return nullptr;
+    }
     pa_stream* stream = pa_stream_new(context, streamName, &spec, nullptr);
     if (!stream) {
         SetError(pa_strerror(pa_context_errno(context)));
@@ -262,8 +267,21 @@ pa_stream* PulseSession::ConnectRecordStream(const char* streamName, const char*
     pa_buffer_attr attr;
     attr.maxlength = attr.tlength = attr.prebuf = attr.minreq = static_cast<uint32_t>(-1);
     attr.fragsize = static_cast<uint32_t>(pa_usec_to_bytes(fragmentUsec, &spec));
-    const bool ok = pa_stream_connect_record(stream, source, &attr, flags) == 0 &&
-                    WaitFor([stream] {
+    if (pa_stream_connect_record(stream, source, &attr, flags) != 0) {
+        SetError(pa_strerror(pa_context_errno(context)));
+        CloseStream(&stream);
+    }
+    return stream;
+}
+
+pa_stream* PulseSession::ConnectRecordStream(const char* streamName, const char* source, const pa_sample_spec& spec,
+                                             pa_usec_t fragmentUsec, pa_stream_flags_t flags,
+                                             pa_stream_notify_cb_t state, pa_stream_request_cb_t read, void* user)
+{
+    pa_stream* stream = StartRecordStream(streamName, source, spec, fragmentUsec, flags, state, read, user);
+    if (!stream)
+        return nullptr;
+    const bool ok = WaitFor([stream] {
                         pa_stream_state_t st = pa_stream_get_state(stream);
                         return st == PA_STREAM_READY || !PA_STREAM_IS_GOOD(st);
                     }) &&
@@ -273,6 +291,102 @@ pa_stream* PulseSession::ConnectRecordStream(const char* streamName, const char*
         CloseStream(&stream);
     }
     return stream;
+}
+
+bool PulseSession::BeginReconnect(std::function<void(bool)> done, int timeoutMs)
+{
+    if (!loop || !context || fresh)
+        return false;
+    pa_mainloop_api* api = pa_threaded_mainloop_get_api(loop);
+    fresh = pa_context_new(api, clientName.c_str());
+    if (!fresh) {
+        SetError("cannot create the context");
+        return false;
+    }
+    reconnectDone = std::move(done);
+    pa_context_set_state_callback(fresh, ReconnectStateCallback, this);
+    // The timer outlives a failed attempt's context, so it is made on the loop.
+    freshTimer = pa_context_rttime_new(context, pa_rtclock_now() + static_cast<pa_usec_t>(timeoutMs) * PA_USEC_PER_MSEC,
+                                       ReconnectTimeoutCallback, this);
+    // A refusal may be reported while connecting; the answer must still come
+    // on the loop, as for any other failure, never from inside this call.
+    beginning = true;
+    const bool refused = pa_context_connect(fresh, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0 ||
+                         !PA_CONTEXT_IS_GOOD(pa_context_get_state(fresh));
+    beginning = false;
+    if (refused) {
+        SetError(pa_strerror(pa_context_errno(fresh)));
+        pa_context_set_state_callback(fresh, nullptr, nullptr);
+        pa_context_unref(fresh);
+        fresh = nullptr;
+        if (freshTimer)
+            api->time_free(freshTimer);
+        freshTimer = pa_context_rttime_new(context, pa_rtclock_now(), ReconnectTimeoutCallback, this);
+    }
+    if (!freshTimer) {
+        CancelReconnect();
+        return false;
+    }
+    return true;
+}
+
+void PulseSession::CancelReconnect()
+{
+    if (freshTimer) {
+        pa_threaded_mainloop_get_api(loop)->time_free(freshTimer);
+        freshTimer = nullptr;
+    }
+    if (fresh) {
+        pa_context_set_state_callback(fresh, nullptr, nullptr);
+        pa_context_disconnect(fresh);
+        pa_context_unref(fresh);
+        fresh = nullptr;
+    }
+    reconnectDone = nullptr;
+}
+
+void PulseSession::ReconnectStateCallback(pa_context* c, void* user)
+{
+    auto* self = static_cast<PulseSession*>(user);
+    if (self->beginning)
+        return;  // BeginReconnect looks at the state itself
+    const pa_context_state_t state = pa_context_get_state(c);
+    if (state == PA_CONTEXT_READY)
+        self->FinishReconnect(true);
+    else if (!PA_CONTEXT_IS_GOOD(state))
+        self->FinishReconnect(false);
+}
+
+void PulseSession::ReconnectTimeoutCallback(pa_mainloop_api*, pa_time_event*, const struct timeval*, void* user)
+{
+    static_cast<PulseSession*>(user)->FinishReconnect(false);
+}
+
+void PulseSession::FinishReconnect(bool ok)
+{
+    // Lock held: every caller is a main-loop callback.
+    std::function<void(bool)> done = std::move(reconnectDone);
+    reconnectDone = nullptr;
+    if (ok && fresh) {
+        if (freshTimer) {
+            pa_threaded_mainloop_get_api(loop)->time_free(freshTimer);
+            freshTimer = nullptr;
+        }
+        pa_context_set_state_callback(fresh, ContextStateCallback, this);
+        pa_context* old = context;
+        context = fresh;
+        fresh = nullptr;
+        pa_context_set_state_callback(old, nullptr, nullptr);
+        pa_context_disconnect(old);
+        pa_context_unref(old);
+    } else {
+        ok = false;
+        CancelReconnect();
+        SetError("the sound server does not answer");
+    }
+    Signal();
+    if (done)
+        done(ok);
 }
 
 bool PulseSession::CloseStream(pa_stream** stream)

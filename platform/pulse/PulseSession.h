@@ -87,6 +87,23 @@ public:
     pa_stream* ConnectRecordStream(const char* streamName, const char* source, const pa_sample_spec& spec,
                                    pa_usec_t fragmentUsec, pa_stream_flags_t flags, pa_stream_notify_cb_t state,
                                    pa_stream_request_cb_t read, void* user);
+    // The same without waiting, so it may run in a main-loop callback: the
+    // stream's state callback reports when it is ready or has failed.
+    pa_stream* StartRecordStream(const char* streamName, const char* source, const pa_sample_spec& spec,
+                                 pa_usec_t fragmentUsec, pa_stream_flags_t flags, pa_stream_notify_cb_t state,
+                                 pa_stream_request_cb_t read, void* user);
+
+    // Coming back after the server went away. With the lock held, typically
+    // in a main-loop callback: starts connecting a fresh context that takes
+    // the place of the failed one once it is ready (the session's streams must
+    // be closed by then; timers made on the old context keep running). `done`
+    // runs on the main-loop thread with the lock held: true when Context() is
+    // the fresh, ready one, false when the server did not answer within
+    // timeoutMs. Returns false (and never calls done) when an attempt is
+    // already running or the session was never connected.
+    bool BeginReconnect(std::function<void(bool)> done, int timeoutMs = kDefaultTimeoutMs);
+    // With the lock held: drops an attempt of BeginReconnect; done is not called.
+    void CancelReconnect();
     // With the lock held: detaches the callbacks, disconnects and frees the
     // stream and sets it to null. No callback of it runs afterwards. False
     // when a live stream refused to disconnect (it is freed all the same).
@@ -103,11 +120,20 @@ private:
     // Starts the query of the sink or source of that name (one entry in pending->devices).
     pa_operation* QueryDevice(bool source, const std::string& name, Pending* pending);
     void SetError(const std::string& text);
+    static void ReconnectStateCallback(pa_context* c, void* user);
+    static void ReconnectTimeoutCallback(pa_mainloop_api* api, pa_time_event* e, const struct timeval* tv,
+                                         void* user);
+    void FinishReconnect(bool ok);
 
     std::string clientName;
     pa_threaded_mainloop* loop = nullptr;
     pa_context* context = nullptr;
     std::string lastError;
+    // A reconnection under way (lock held for all three).
+    pa_context* fresh = nullptr;
+    pa_time_event* freshTimer = nullptr;
+    std::function<void(bool)> reconnectDone;
+    bool beginning = false;
 };
 
 // Scoped main-loop lock.

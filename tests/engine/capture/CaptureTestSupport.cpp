@@ -64,11 +64,11 @@ void Player::Join()
         thread.join();
 }
 
-FifoFeeder::FifoFeeder(std::vector<int16_t> pcm)
+FifoFeeder::FifoFeeder(std::vector<int16_t> pcm, const std::string& fifo)
 {
-    thread = std::thread([this, pcm = std::move(pcm)] {
+    thread = std::thread([this, pcm = std::move(pcm), fifo] {
         const char* dir = std::getenv("SONACAP_PULSE_DIR");
-        std::string path = std::string(dir ? dir : "") + "/test_in.fifo";
+        std::string path = fifo.empty() ? std::string(dir ? dir : "") + "/test_in.fifo" : fifo;
         int fd = ::open(path.c_str(), O_WRONLY);
         if (fd < 0) {
             ok = false;

@@ -36,10 +36,11 @@ private:
     bool ok = true;
 };
 
-// Feeds PCM into the fixture's FIFO source (test_in) on its own thread.
+// Feeds PCM into the fixture's FIFO source (test_in) on its own thread, or
+// into the FIFO at `fifo` (a private server's).
 class FifoFeeder {
 public:
-    explicit FifoFeeder(std::vector<int16_t> pcm);
+    explicit FifoFeeder(std::vector<int16_t> pcm, const std::string& fifo = std::string());
     ~FifoFeeder();
     void Join();
     bool Ok() const { return ok; }

@@ -2,12 +2,15 @@
 
 #include <sndfile.h>
 
+#include <csignal>
 #include <cstdlib>
+#include <memory>
 #include <cstring>
 #include <regex>
 
 #include "CSonacapImpl.h"
 #include "CaptureTestSupport.h"
+#include "PrivateSoundServer.h"
 #include "PulseSession.h"
 
 namespace {
@@ -19,6 +22,21 @@ const std::vector<Segment> kTwoSongs{{4, 440}, {1, 0}, {1, 660}, {1, 0}};
 bool SongReached(const std::vector<NotificationLog::Entry>& entries, int seconds)
 {
     return std::any_of(entries.begin(), entries.end(), [seconds](const auto& e) { return e.code == 3 && e.seconds >= seconds; });
+}
+
+// A song that started after the first notification `code` has at least this
+// many whole seconds written.
+bool SongAfterReached(const std::vector<NotificationLog::Entry>& entries, int code, int seconds)
+{
+    bool after = false;
+    bool started = false;
+    for (const auto& e : entries) {
+        after = after || e.code == code;
+        started = started || (after && e.code == 2);
+        if (started && e.code == 3 && e.seconds >= seconds)
+            return true;
+    }
+    return false;
 }
 
 bool HasCode(const std::vector<NotificationLog::Entry>& entries, int code, int count = 1)
@@ -277,6 +295,10 @@ TEST_F(EngineCaptureTest, FailureTableAndLog)
 
     ASSERT_EQ(engine->SelectMode(3, kCd, nullptr), 0);
     EXPECT_EQ(engine->Start(0, 3, 0), -3583);
+    // A folder that cannot take songs is not a full disk.
+    engine->SetTextParam(3, (out.Path() + "missing").c_str());
+    EXPECT_EQ(engine->Start(0, 1, 0), -3579);
+    engine->SetTextParam(3, out.Path().c_str());
     std::string asked;
     Impl()->SetDiskFreeFunction([&asked](const std::string& folder) {
         asked = folder;
@@ -327,6 +349,93 @@ TEST_F(EngineCaptureTest, InputRecordingNeedsNoPlaybackDevice)
     EXPECT_EQ(loopback, -4094);
     EXPECT_NE(LogText().find("Not default device"), std::string::npos);
 }
+
+struct ServerFaultCase {
+    const char* label;
+    int mode;      // 1 loopback, 2 input device
+    bool crash;    // the server ends (and is started again), else it hangs (and wakes up)
+};
+
+void PrintTo(const ServerFaultCase& c, std::ostream* os) { *os << c.label; }
+
+class ServerFault : public EngineCaptureTest, public ::testing::WithParamInterface<ServerFaultCase> {};
+
+// The sound server dies or hangs in the middle of a song: the song so far is
+// kept as a whole file and reported (4 with its path), then the loss (8);
+// recording stays on, and once the server is back (9) the next music is the
+// next song. Nothing has to be pressed.
+TEST_P(ServerFault, SongKeptAndRecordingResumesWithTheServer)
+{
+    const ServerFaultCase& c = GetParam();
+    // A feeder whose server died must not end the test with SIGPIPE.
+    signal(SIGPIPE, SIG_IGN);
+    PrivateSoundServer server;
+    ASSERT_TRUE(server.Ok());
+    ASSERT_EQ(engine->SelectMode(c.mode, kCd, c.mode == 1 ? nullptr : "Test_Micro"), 0);
+    auto play = [&](double seconds) {
+        if (c.mode == 1)
+            return std::make_unique<Player>("test_out", 44100, 2, RenderProgram({{seconds, 440}}, 44100, 2));
+        return std::unique_ptr<Player>();
+    };
+    auto feed = [&](double seconds) {
+        if (c.mode == 2)
+            return std::make_unique<FifoFeeder>(RenderProgram({{seconds, 440}}, 44100, 2), server.InputFifo());
+        return std::unique_ptr<FifoFeeder>();
+    };
+    if (c.mode == 2)
+        feed(0.3)->Join();
+    WaitIdle();
+    ASSERT_EQ(engine->Start(0, 1, 0), 0);
+    {
+        auto player = play(6);
+        auto feeder = feed(6);
+        ASSERT_TRUE(log.WaitFor([](const auto& e) { return SongReached(e, 3); })) << log.Sequence();
+        ASSERT_TRUE(c.crash ? server.Stop() : server.Freeze());
+        ASSERT_TRUE(log.WaitFor([](const auto& e) { return HasCode(e, 8); }, std::chrono::seconds(20)))
+            << log.Sequence();
+        ASSERT_TRUE(c.crash ? server.Start() : server.Thaw());
+        ASSERT_TRUE(log.WaitFor([](const auto& e) { return HasCode(e, 9); }, std::chrono::seconds(20)))
+            << log.Sequence();
+    }
+    {
+        auto player = play(3.5);
+        auto feeder = feed(3.5);
+        ASSERT_TRUE(log.WaitFor([](const auto& e) { return SongAfterReached(e, 9, 3); })) << log.Sequence();
+        engine->Stop();
+        ASSERT_TRUE(log.WaitFor([](const auto& e) {
+            return std::count_if(e.begin(), e.end(), [](const auto& x) { return x.code == 4; }) ==
+                   std::count_if(e.begin(), e.end(), [](const auto& x) { return x.code == 2; });
+        })) << log.Sequence();
+    }
+    // A hung server may still hand over the rest of what it held when it
+    // wakes up: a short song of its own before the new music.
+    const std::string sequence = log.Sequence();
+    EXPECT_EQ(sequence.substr(0, 14), "0 1 2 3 4p 8 9") << sequence;
+    EXPECT_EQ(std::count(sequence.begin(), sequence.end(), '8'), 1) << sequence;
+    const std::vector<std::string> files = out.Files();
+    ASSERT_GE(files.size(), 2u) << sequence << " " << (files.empty() ? "" : files[0]);
+    for (const auto& e : log.Entries()) {
+        if (e.code != 4 || e.isNull)
+            continue;
+        SCOPED_TRACE(e.path);
+        SF_INFO info{};
+        SNDFILE* f = sf_open(e.path.c_str(), SFM_READ, &info);
+        ASSERT_NE(f, nullptr) << sf_strerror(nullptr);
+        EXPECT_GE(static_cast<double>(info.frames) / info.samplerate, 2.9);
+        sf_close(f);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, ServerFault,
+                         ::testing::Values(ServerFaultCase{"loopback crash", 1, true},
+                                           ServerFaultCase{"loopback hang", 1, false},
+                                           ServerFaultCase{"input crash", 2, true},
+                                           ServerFaultCase{"input hang", 2, false}),
+                         [](const ::testing::TestParamInfo<ServerFaultCase>& info) {
+                             std::string name = info.param.label;
+                             std::replace(name.begin(), name.end(), ' ', '_');
+                             return name;
+                         });
 
 TEST_F(EngineCaptureTest, UnreachableServer)
 {

@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
 
 #include "CaptureTestSupport.h"
 #include "LoopGrab.h"
+#include "PrivateSoundServer.h"
 #include "PulseSession.h"
 
 namespace {
@@ -148,6 +150,83 @@ TEST_F(LoopGrabTest, FollowsTheDefaultOutputWhenTheUserSwitchesIt)
     EXPECT_EQ(std::count(capture.events.begin(), capture.events.end(), 0), 1);
     EXPECT_EQ(capture.format.samplesPerSec, first.samplesPerSec);
     EXPECT_EQ(capture.format.channels, first.channels);
+    EXPECT_EQ(capture.lateCalls.load(), 0);
+}
+
+// Where in the event list `event` first comes; -1 when it does not.
+int FirstIndex(const std::vector<int>& events, int event)
+{
+    auto it = std::find(events.begin(), events.end(), event);
+    return it == events.end() ? -1 : static_cast<int>(it - events.begin());
+}
+
+// A server that goes away (a crash, a restart of the sound system): event 4
+// once, silence meanwhile, then, once the server is back, event 5 and the
+// music again, in the format of the start.
+TEST_F(LoopGrabTest, LostServerIsReportedAndCaptureComesBackWithIt)
+{
+    PrivateSoundServer server;
+    ASSERT_TRUE(server.Ok());
+    ASSERT_EQ(WAS_Init(Capture::Callback, &capture, "/tmp"), 0);
+    ASSERT_EQ(WAS_Start(), 0);
+    ASSERT_TRUE(capture.WaitFor([&] { return !capture.events.empty(); }));
+    const AudioParam first = capture.format;
+    const size_t second = static_cast<size_t>(first.samplesPerSec) * static_cast<size_t>(first.blockAlign);
+
+    ASSERT_TRUE(server.Stop());
+    ASSERT_TRUE(capture.WaitFor([&] { return FirstIndex(capture.events, 4) >= 0; }));
+    size_t atLoss = 0;
+    {
+        std::lock_guard<std::mutex> guard(capture.lock);
+        atLoss = capture.bytes;
+    }
+    EXPECT_TRUE(capture.WaitFor([&] { return capture.bytes >= atLoss + second / 2; })) << "silence keeps coming";
+
+    ASSERT_TRUE(server.Start());
+    ASSERT_TRUE(capture.WaitFor([&] { return FirstIndex(capture.events, 5) >= 0; }));
+    size_t loudBefore = 0;
+    {
+        std::lock_guard<std::mutex> guard(capture.lock);
+        loudBefore = capture.loudBytes;
+    }
+    EXPECT_EQ(loudBefore, 0u);
+    Player player("test_out", 44100, 2, RenderProgram({{1.5, 440}}, 44100, 2));
+    EXPECT_TRUE(capture.WaitFor([&] { return capture.loudBytes >= second / 2; })) << "the music arrives again";
+    player.Join();
+    EXPECT_EQ(WAS_Stop(), 0);
+    capture.stopped = true;
+
+    std::lock_guard<std::mutex> guard(capture.lock);
+    EXPECT_EQ(std::count(capture.events.begin(), capture.events.end(), 0), 1) << "the format stays";
+    EXPECT_EQ(std::count(capture.events.begin(), capture.events.end(), 4), 1);
+    EXPECT_EQ(std::count(capture.events.begin(), capture.events.end(), 5), 1);
+    EXPECT_LT(FirstIndex(capture.events, 4), FirstIndex(capture.events, 5));
+    EXPECT_EQ(capture.format.samplesPerSec, first.samplesPerSec);
+    EXPECT_EQ(capture.lateCalls.load(), 0);
+}
+
+// A hung server keeps its socket but sends nothing: reported after a few
+// seconds, and again running as soon as it answers.
+TEST_F(LoopGrabTest, HungServerIsReportedUntilItAnswersAgain)
+{
+    PrivateSoundServer server;
+    ASSERT_TRUE(server.Ok());
+    ASSERT_EQ(WAS_Init(Capture::Callback, &capture, "/tmp"), 0);
+    ASSERT_EQ(WAS_Start(), 0);
+    ASSERT_TRUE(capture.WaitFor([&] { return capture.bytes > 0; }));
+
+    ASSERT_TRUE(server.Freeze());
+    ASSERT_TRUE(capture.WaitFor([&] { return FirstIndex(capture.events, 4) >= 0; }));
+    {
+        std::lock_guard<std::mutex> guard(capture.lock);
+        EXPECT_EQ(FirstIndex(capture.events, 5), -1);
+    }
+    ASSERT_TRUE(server.Thaw());
+    ASSERT_TRUE(capture.WaitFor([&] { return FirstIndex(capture.events, 5) >= 0; }));
+    EXPECT_EQ(WAS_Stop(), 0);
+    capture.stopped = true;
+    std::lock_guard<std::mutex> guard(capture.lock);
+    EXPECT_EQ(std::count(capture.events.begin(), capture.events.end(), 4), 1);
     EXPECT_EQ(capture.lateCalls.load(), 0);
 }
 

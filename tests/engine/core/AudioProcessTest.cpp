@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
@@ -15,6 +18,8 @@
 #include "CMp3File.h"
 #include "CPcmsink.h"
 #include "CoreTestSupport.h"
+#include "EngineUtils.h"
+#include "SmallDisk.h"
 
 using namespace coretest;
 
@@ -48,6 +53,9 @@ struct Event {
     bool nullParam = false;
     uint64_t freeBytes = 0;
     AudioParam format = {};
+    int reason = 0;
+    int systemError = 0;
+    std::string folder;
 };
 
 // Records every notification and lets the test wait for a condition on them.
@@ -85,6 +93,15 @@ public:
         case kSonacapNotifyDiskFull:
             e.freeBytes = *static_cast<uint64_t*>(param);
             break;
+        case kSonacapNotifyWriteFailed:
+        case kSonacapNotifyCaptureLost: {
+            const auto* failure = static_cast<const SonacapFailure*>(param);
+            e.reason = failure->reason;
+            e.systemError = failure->systemError;
+            e.folder = failure->folder;
+            e.path = failure->path ? failure->path : "";
+            break;
+        }
         default:
             break;
         }
@@ -143,6 +160,27 @@ public:
         });
     }
 
+    // The last notification of that code (code -1 when there was none).
+    Event Last(int code)
+    {
+        std::lock_guard<std::mutex> guard(mutex);
+        for (auto it = events.rbegin(); it != events.rend(); ++it)
+            if (it->code == code)
+                return *it;
+        return Event();
+    }
+
+    // The codes in order, without clip reports (1 and 3).
+    std::vector<int> Steps()
+    {
+        std::lock_guard<std::mutex> guard(mutex);
+        std::vector<int> codes;
+        for (const Event& e : events)
+            if (e.code != kSonacapNotifyAudioClip && e.code != kSonacapNotifyMusicData)
+                codes.push_back(e.code);
+        return codes;
+    }
+
     void SetHook(std::function<void(const Event&)> h)
     {
         std::lock_guard<std::mutex> guard(mutex);
@@ -156,7 +194,8 @@ private:
     std::function<void(const Event&)> hook;
 };
 
-// A writer that records what it is asked to do, and can refuse to open.
+// A writer that records what it is asked to do, and can refuse to open or
+// fail its writes from a given byte on with a given errno.
 class FakeWriter : public IMusicFile {
 public:
     explicit FakeWriter(bool failOpen = false) : failOpen(failOpen) {}
@@ -168,22 +207,36 @@ public:
             ThrowCodedError(kErrOpenFile);
         opened.push_back(path);
         open = true;
+        failed = false;
     }
-    void WriteData(const void*, unsigned size) override
+    bool WriteData(const void*, unsigned size) override
     {
         EXPECT_FALSE(destroyed);
         EXPECT_TRUE(open);
+        if (failed || bytes + size > failAfterBytes) {
+            failed = true;
+            ++refusedWrites;
+            return false;
+        }
         bytes += size;
+        return true;
     }
     bool WriteTags(const char*, const char*, const char*) override { return false; }
-    void Close() override
+    bool Close() override
     {
         EXPECT_FALSE(destroyed);
         open = false;
         ++closes;
+        return !failed;
     }
+    int WriteError() const override { return failed ? failErrno : 0; }
+    std::string ClosedPath() const override { return opened.empty() ? std::string() : opened.back(); }
 
     bool failOpen;
+    size_t failAfterBytes = SIZE_MAX;
+    int failErrno = ENOSPC;
+    bool failed = false;
+    int refusedWrites = 0;
     bool destroyed = false;
     bool open = false;
     std::vector<std::string> opened;
@@ -571,24 +624,32 @@ struct OpenFailureCase {
     const char* label;
     std::function<std::string(const std::string& tempFolder)> folder;
     bool writerFails;
+    int reason;
 };
 
 void PrintTo(const OpenFailureCase& c, std::ostream* os) { *os << c.label; }
 
 class OpenFailure : public ProcessTest, public ::testing::WithParamInterface<OpenFailureCase> {};
 
-// No song can be opened: ERROR, state 1, notification 6, no 2 or 4, and the
-// thread keeps serving Stop, Start and Terminate.
+// No song can be opened: ERROR, state 1, notification 7 with the reason and
+// the folder (not a full disk, 6), no 2 or 4, and the thread keeps serving
+// Stop, Start and Terminate.
 TEST_P(OpenFailure, ReportedAndRecoverable)
 {
     const OpenFailureCase& c = GetParam();
     FakeWriter failing(true);
     if (c.writerFails)
         process.SetMusicFile(&failing, "wav");
-    process.SetOutputFolder(c.folder(dir.Path()).c_str());
+    const std::string folder = c.folder(dir.Path());
+    process.SetOutputFolder(folder.c_str());
     Begin(kSmall);
     Push(Music(kSmall, 100));
-    ASSERT_TRUE(recorder.WaitCount(kSonacapNotifyDiskFull, 1));
+    ASSERT_TRUE(recorder.WaitCount(kSonacapNotifyWriteFailed, 1));
+    const Event failure = recorder.Last(kSonacapNotifyWriteFailed);
+    EXPECT_EQ(failure.reason, c.reason);
+    EXPECT_EQ(failure.folder, folder + "/");
+    EXPECT_TRUE(failure.nullParam == false && failure.path.empty()) << "no song was kept";
+    EXPECT_EQ(recorder.Count(kSonacapNotifyDiskFull), 0u);
     EXPECT_EQ(process.GetState(), 1);
     EXPECT_EQ(recorder.Count(kSonacapNotifyMusicStart), 0u);
     EXPECT_EQ(recorder.Count(kSonacapNotifyMusicEnd), 0u);
@@ -606,17 +667,20 @@ TEST_P(OpenFailure, ReportedAndRecoverable)
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, OpenFailure,
-    ::testing::Values(OpenFailureCase{"vanished folder", [](const std::string& t) { return t + "/gone"; }, false},
-                      OpenFailureCase{"writer refuses", [](const std::string& t) { return t; }, true},
+    ::testing::Values(OpenFailureCase{"vanished folder", [](const std::string& t) { return t + "/gone"; }, false,
+                                      kSonacapReasonFolderNotWritable},
+                      OpenFailureCase{"writer refuses", [](const std::string& t) { return t; }, true,
+                                      kSonacapReasonWriteError},
                       OpenFailureCase{"path too long",
-                                      [](const std::string& t) { return t + "/" + std::string(5000, 'x'); }, false}),
+                                      [](const std::string& t) { return t + "/" + std::string(5000, 'x'); }, false,
+                                      kSonacapReasonFolderNotWritable}),
     [](const ::testing::TestParamInfo<OpenFailureCase>& info) { return NamePart(info.param.label); });
 
 TEST_F(ProcessTest, UnsupportedWavDepthIsAnOpenFailure)
 {
     Begin(Format(8000, 1, 12));
     Push(std::vector<unsigned char>(240, 0x55));
-    ASSERT_TRUE(recorder.WaitCount(kSonacapNotifyDiskFull, 1));
+    ASSERT_TRUE(recorder.WaitCount(kSonacapNotifyWriteFailed, 1));
     EXPECT_TRUE(ListFolder(dir.Path()).empty());
 }
 
@@ -761,4 +825,223 @@ TEST_F(ProcessTest, SixChannelSongBecomesStereoMp3)
     EXPECT_NEAR(probe.duration, 1.0, 0.1);
     process.Terminate();
     process.SetMusicFile(nullptr, "dat");
+}
+
+// ---------------------------------------------------------------- songs cut short
+
+struct WriteFailureCase {
+    const char* label;
+    int error;
+    unsigned minimumMs;
+    int reason;
+    bool kept;
+};
+
+void PrintTo(const WriteFailureCase& c, std::ostream* os) { *os << c.label; }
+
+class WriteFailure : public ProcessTest, public ::testing::WithParamInterface<WriteFailureCase> {};
+
+// At the first failed write the song ends with what was written: code 4 (its
+// path, or null below the minimum), then code 7 with the reason, the folder
+// and the kept path; recording stops, and music arriving later is not
+// written into that song (no hole) nor into a new one.
+TEST_P(WriteFailure, EndsTheSongAndStopsRecording)
+{
+    const WriteFailureCase& c = GetParam();
+    FakeWriter writer;
+    writer.failAfterBytes = 50 * kClip;  // one second
+    writer.failErrno = c.error;
+    process.SetMusicFile(&writer, "wav");
+    process.SetMinimum(c.minimumMs);
+    Begin(kSmall);
+    Push(Music(kSmall, 2000));
+    ASSERT_TRUE(recorder.WaitCount(kSonacapNotifyWriteFailed, 1));
+    Push(Music(kSmall, 1000));
+    process.Terminate();
+
+    EXPECT_EQ(recorder.Steps(), (std::vector<int>{kSonacapNotifyProcessStart, kSonacapNotifyMusicStart,
+                                                  kSonacapNotifyMusicEnd, kSonacapNotifyWriteFailed}));
+    const std::string song = SongPaths(recorder.Events()).at(0);
+    const Event end = recorder.Last(kSonacapNotifyMusicEnd);
+    const Event failure = recorder.Last(kSonacapNotifyWriteFailed);
+    EXPECT_EQ(end.nullParam, !c.kept);
+    EXPECT_EQ(end.path, c.kept ? song : "");
+    EXPECT_EQ(FileExists(song), c.kept);
+    EXPECT_EQ(failure.reason, c.reason);
+    EXPECT_EQ(failure.systemError, c.error);
+    EXPECT_EQ(failure.folder, dir.Folder());
+    EXPECT_EQ(failure.path, end.path);
+    EXPECT_EQ(process.GetState(), 1);
+    EXPECT_EQ(writer.bytes, 50u * kClip);
+    EXPECT_EQ(writer.refusedWrites, 1) << "nothing is written after the failure";
+    EXPECT_EQ(writer.closes, 1);
+    EXPECT_EQ(writer.opened.size(), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Errors, WriteFailure,
+    ::testing::Values(WriteFailureCase{"disk full", ENOSPC, 0, kSonacapReasonDiskFull, true},
+                      WriteFailureCase{"quota", EDQUOT, 0, kSonacapReasonDiskFull, true},
+                      WriteFailureCase{"read only", EROFS, 0, kSonacapReasonFolderNotWritable, true},
+                      WriteFailureCase{"io error", EIO, 0, kSonacapReasonWriteError, true},
+                      WriteFailureCase{"below the minimum", ENOSPC, 3000, kSonacapReasonDiskFull, false}),
+    [](const ::testing::TestParamInfo<WriteFailureCase>& info) { return NamePart(info.param.label); });
+
+struct SmallDiskCase {
+    const char* label;
+    AudioParam format;
+    bool mp3;
+    const char* keptExtension;
+};
+
+void PrintTo(const SmallDiskCase& c, std::ostream* os) { *os << c.label; }
+
+class SmallDiskFills : public ProcessTest, public ::testing::WithParamInterface<SmallDiskCase> {};
+
+// A real disk that fills mid-song: the song is kept as a file that plays (its
+// header or frames tell the truth about what reached the disk), it is the one
+// file there, and recording stopped. A six-channel MP3 whose mix-down cannot
+// be written either is kept as WAV under a ".wav" name.
+TEST_P(SmallDiskFills, KeepsAPlayableSongAndStops)
+{
+    const SmallDiskCase& c = GetParam();
+    SmallDisk disk(768 * 1024);
+    if (!disk.Mounted())
+        GTEST_SKIP() << disk.Why();
+    // The start check passes; only the real disk can fail the writes.
+    process.SetDiskFreeFunction([](const std::string& folder) { return GetDiskFreeBytes(folder) + (64u << 20); });
+    process.SetOutputFolder(disk.Path().c_str());
+    CMp3File mp3;
+    mp3.SetRatio(320);
+    if (c.mp3)
+        process.SetMusicFile(&mp3, "mp3");
+    Begin(c.format);
+    double phase = 0;
+    for (int second = 0; second < 120 && recorder.Count(kSonacapNotifyWriteFailed) == 0; ++second) {
+        Push(Tone(c.format, 1000, 440, 0.5, &phase));
+        recorder.WaitFor([&](const std::vector<Event>& list) {
+            size_t clips = 0;
+            for (const Event& e : list)
+                clips += e.code == kSonacapNotifyMusicData || e.code == kSonacapNotifyWriteFailed;
+            return clips >= static_cast<size_t>(second + 1) * 49 ||
+                   std::any_of(list.begin(), list.end(), [](const Event& e) { return e.code == kSonacapNotifyWriteFailed; });
+        });
+    }
+    ASSERT_TRUE(recorder.WaitCount(kSonacapNotifyWriteFailed, 1));
+    Push(Tone(c.format, 1000, 440, 0.5, &phase));
+    process.Terminate();
+    process.SetMusicFile(nullptr, "dat");
+
+    EXPECT_EQ(recorder.Steps(), (std::vector<int>{kSonacapNotifyProcessStart, kSonacapNotifyMusicStart,
+                                                  kSonacapNotifyMusicEnd, kSonacapNotifyWriteFailed}));
+    const Event end = recorder.Last(kSonacapNotifyMusicEnd);
+    const Event failure = recorder.Last(kSonacapNotifyWriteFailed);
+    EXPECT_EQ(failure.reason, kSonacapReasonDiskFull);
+    EXPECT_EQ(failure.folder, disk.Path() + "/");
+    EXPECT_EQ(failure.path, end.path);
+    ASSERT_FALSE(end.path.empty());
+    const std::string name = end.path.substr(disk.Path().size() + 1);
+    EXPECT_EQ(ListFolder(disk.Path()), std::vector<std::string>{name}) << "one song, no leftovers";
+    EXPECT_EQ(name.substr(name.size() - 4), c.keptExtension);
+
+    const ProbeResult probe = Probe(end.path);
+    EXPECT_EQ(probe.channels, c.format.channels > 2 && !std::strcmp(c.keptExtension, ".mp3") ? 2 : c.format.channels);
+    EXPECT_GT(probe.duration, 1.0);
+    if (!std::strcmp(c.keptExtension, ".wav")) {
+        int rate = 0;
+        int channels = 0;
+        const auto data = WavData(end.path, &rate, &channels);
+        const uint64_t fileBytes = ReadFile(end.path).size();
+        EXPECT_EQ(channels, c.format.channels);
+        // The header counts what the file holds, to the frame.
+        EXPECT_LE(fileBytes - data.size(), 44u + static_cast<uint64_t>(c.format.channels) * 2);
+    } else {
+        const std::vector<int16_t> samples = DecodeMono(end.path);
+        EXPECT_GT(Rms(samples), 1000.0) << "the kept part holds the music";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Writers, SmallDiskFills,
+    ::testing::Values(SmallDiskCase{"wav", Format(48000, 2, 16), false, ".wav"},
+                      SmallDiskCase{"mp3", Format(48000, 2, 16), true, ".mp3"},
+                      SmallDiskCase{"six channel mp3", Format(48000, 6, 16), true, ".wav"}),
+    [](const ::testing::TestParamInfo<SmallDiskCase>& info) { return NamePart(info.param.label); });
+
+// While a song is open its disk is watched: below the reserve the song is
+// finished whole (everything queued before is in it) and recording stops
+// with code 6, before a write could fail.
+TEST_F(ProcessTest, NearlyFullDiskEndsTheSongCleanly)
+{
+    Begin(kSmall);
+    const auto music = Music(kSmall, 1500);
+    Push(music);
+    ASSERT_TRUE(recorder.WaitSongClips(75));
+    freeBytes = CAudioProcess::kSongReserveBytes - 1;
+    Push(Music(kSmall, 1000));
+    ASSERT_TRUE(recorder.WaitCount(kSonacapNotifyDiskFull, 1));
+    process.Terminate();
+
+    EXPECT_EQ(recorder.Steps(), (std::vector<int>{kSonacapNotifyProcessStart, kSonacapNotifyMusicStart,
+                                                  kSonacapNotifyMusicEnd, kSonacapNotifyDiskFull}));
+    const Event end = recorder.Last(kSonacapNotifyMusicEnd);
+    EXPECT_EQ(end.path, SongPaths(recorder.Events()).at(0));
+    EXPECT_EQ(recorder.Last(kSonacapNotifyDiskFull).freeBytes, CAudioProcess::kSongReserveBytes - 1);
+    EXPECT_EQ(recorder.Count(kSonacapNotifyWriteFailed), 0u);
+    EXPECT_EQ(process.GetState(), 1);
+    // Checked once a second of song: the song holds 2 s, and is a whole WAV.
+    EXPECT_EQ(WavData(end.path).size(), 2000u * 16);
+}
+
+// A folder removed with the song in it: the writes go nowhere, so the song
+// is never reported as a file; the program learns the folder is gone.
+TEST_F(ProcessTest, FolderRemovedMidSongIsNoFinishedSong)
+{
+    const std::string folder = dir.Folder() + "songs";
+    ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+    process.SetOutputFolder(folder.c_str());
+    Begin(kSmall);
+    Push(Music(kSmall, 500));
+    ASSERT_TRUE(recorder.WaitSongClips(25));
+    const std::string song = SongPaths(recorder.Events()).at(0);
+    ASSERT_EQ(unlink(song.c_str()), 0);
+    ASSERT_EQ(rmdir(folder.c_str()), 0);
+    Push(Music(kSmall, 1500));
+    ASSERT_TRUE(recorder.WaitCount(kSonacapNotifyWriteFailed, 1));
+
+    EXPECT_EQ(recorder.Steps(), (std::vector<int>{kSonacapNotifyProcessStart, kSonacapNotifyMusicStart,
+                                                  kSonacapNotifyMusicEnd, kSonacapNotifyWriteFailed}));
+    EXPECT_TRUE(recorder.Last(kSonacapNotifyMusicEnd).nullParam);
+    const Event failure = recorder.Last(kSonacapNotifyWriteFailed);
+    EXPECT_EQ(failure.reason, kSonacapReasonFolderNotWritable);
+    EXPECT_EQ(failure.systemError, ENOENT);
+    EXPECT_TRUE(failure.path.empty());
+    EXPECT_FALSE(FileExists(folder)) << "nothing recreates the folder";
+}
+
+// Capture lost: the song ends exactly where the captured sound ended, the
+// loss is reported once, recording stays on, and once capture is back the
+// next music is a new song.
+TEST_F(ProcessTest, CaptureLossEndsTheSongAndRecordingGoesOn)
+{
+    process.SetSilenceLimit(60000);
+    Begin(kSmall);
+    const auto before = Music(kSmall, 1000);
+    Push(before);
+    queue.PushEvent(CAudioDataManager::kCaptureLost);
+    Push(Silence(kSmall, 400));
+    queue.PushEvent(CAudioDataManager::kCaptureLost);
+    ASSERT_TRUE(recorder.WaitCount(kSonacapNotifyCaptureLost, 1));
+    queue.PushEvent(CAudioDataManager::kCaptureRestored);
+    Push(Music(kSmall, 500));
+    ASSERT_TRUE(recorder.WaitCount(kSonacapNotifyMusicStart, 2));
+    EXPECT_EQ(process.GetState(), 2);
+    StopAndWaitEnd(2);
+
+    EXPECT_EQ(recorder.Steps(), (std::vector<int>{kSonacapNotifyProcessStart, kSonacapNotifyMusicStart,
+                                                  kSonacapNotifyMusicEnd, kSonacapNotifyCaptureLost,
+                                                  kSonacapNotifyCaptureRestored, kSonacapNotifyMusicStart,
+                                                  kSonacapNotifyMusicEnd}));
+    EXPECT_TRUE(WavData(SongPaths(recorder.Events()).at(0)) == before);
+    EXPECT_EQ(recorder.Last(kSonacapNotifyCaptureLost).reason, kSonacapReasonCaptureLost);
 }

@@ -157,23 +157,38 @@ TEST(Mp3File, MultiChannelMixedDown)
 }
 
 // A converter that fails, is missing or produces nothing never costs the
-// recording: the song's path keeps the WAV data and no partial output stays.
+// recording: the WAV data is kept under a ".wav" name (never as WAV behind an
+// ".mp3" name), ClosedPath names it, and no partial output stays. A ".wav"
+// name already taken is left alone.
 class Mp3BadConverter : public ::testing::TestWithParam<const char*> {};
 
-TEST_P(Mp3BadConverter, KeepsTheWav)
+TEST_P(Mp3BadConverter, KeepsTheWavUnderAWavName)
 {
     TempDir dir;
-    const std::string path = dir.Folder() + "song.mp3";
+    const std::string taken = dir.Folder() + "song.wav";
+    FILE* f = fopen(taken.c_str(), "w");
+    ASSERT_NE(f, nullptr);
+    fputs("keep", f);
+    fclose(f);
     const AudioParam format = Format(48000, 6, 16);
     const std::vector<unsigned char> pcm = Tone(format, 500, 440, 0.5);
     CMp3File mp3;
     mp3.SetConverter(GetParam(), 60);
-    WriteSong(mp3, path, format, pcm);
-
-    EXPECT_EQ(ListFolder(dir.Path()), std::vector<std::string>{"song.mp3"});
-    int channels = 0;
-    EXPECT_TRUE(WavData(path, nullptr, &channels) == pcm);
-    EXPECT_EQ(channels, 6);
+    for (int round = 1; round <= 2; ++round) {
+        SCOPED_TRACE(round);
+        const std::string path = dir.Folder() + "song.mp3";
+        WriteSong(mp3, path, format, pcm);
+        const std::string kept = dir.Folder() + "song " + std::to_string(round) + ".wav";
+        EXPECT_EQ(mp3.ClosedPath(), kept);
+        EXPECT_FALSE(FileExists(path));
+        int channels = 0;
+        EXPECT_TRUE(WavData(kept, nullptr, &channels) == pcm);
+        EXPECT_EQ(channels, 6);
+        EXPECT_EQ(mp3.WriteError(), 0) << "a failed mix-down is no write failure";
+    }
+    EXPECT_EQ(ListFolder(dir.Path()), (std::vector<std::string>{"song 1.wav", "song 2.wav", "song.wav"}));
+    const auto untouched = ReadFile(taken);
+    EXPECT_EQ(std::string(untouched.begin(), untouched.end()), "keep");
 }
 
 INSTANTIATE_TEST_SUITE_P(Converters, Mp3BadConverter,
@@ -217,8 +232,8 @@ TEST(SongWriters, FailedWritesAreLoggedOncePerSong)
     std::stringstream text;
     text << in.rdbuf();
     size_t count = 0;
-    for (size_t at = text.str().find("the song is incomplete"); at != std::string::npos;
-         at = text.str().find("the song is incomplete", at + 1))
+    for (size_t at = text.str().find("the song ends here"); at != std::string::npos;
+         at = text.str().find("the song ends here", at + 1))
         ++count;
     EXPECT_EQ(count, 4u) << text.str();
 }

@@ -1,0 +1,108 @@
+#pragma once
+
+// A sound server of the test's own (the fixture script's daemon in a fresh
+// folder), for tests that stop, restart or freeze it: the shared server of
+// the "pulse" tests is never touched. While the object lives, PULSE_SERVER
+// of this process points at it; the destructor thaws, stops and removes it
+// and restores PULSE_SERVER.
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+class PrivateSoundServer {
+public:
+    PrivateSoundServer()
+    {
+        char pattern[] = "/tmp/sonacap-snd-XXXXXX";
+        if (mkdtemp(pattern))
+            dir = pattern;
+        const char* old = std::getenv("PULSE_SERVER");
+        hadServer = old != nullptr;
+        if (old)
+            previousServer = old;
+        setenv("PULSE_SERVER", Address().c_str(), 1);
+        started = !dir.empty() && Start();
+    }
+    ~PrivateSoundServer()
+    {
+        Thaw();
+        if (!dir.empty()) {
+            Run("stop");
+            RemoveTree(dir);
+        }
+        if (hadServer)
+            setenv("PULSE_SERVER", previousServer.c_str(), 1);
+        else
+            unsetenv("PULSE_SERVER");
+    }
+    PrivateSoundServer(const PrivateSoundServer&) = delete;
+    PrivateSoundServer& operator=(const PrivateSoundServer&) = delete;
+
+    bool Ok() const { return started; }
+    std::string Address() const { return "unix:" + dir + "/native"; }
+    // (Re)starts the daemon on the same socket; true when it answers.
+    bool Start() { return Run("start"); }
+    // Ends the daemon as a crash or a logout would for its clients.
+    bool Stop() { return Run("stop"); }
+    // A hung server: the process stops answering but keeps its socket.
+    bool Freeze() { return Signal(SIGSTOP); }
+    bool Thaw() { return Signal(SIGCONT); }
+    // The fixture's input (test_in) reads this FIFO.
+    std::string InputFifo() const { return dir + "/test_in.fifo"; }
+
+private:
+    bool Run(const char* action)
+    {
+        const std::string script = std::string(SONACAP_TEST_SOURCE_DIR) + "/tests/pulse/pulse-fixture.sh";
+        std::vector<std::string> args = {"bash", script, action, dir};
+        std::vector<char*> argv;
+        for (std::string& a : args)
+            argv.push_back(&a[0]);
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+        pid_t pid = -1;
+        const int spawned = posix_spawnp(&pid, "bash", &actions, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        if (spawned != 0)
+            return false;
+        int status = 0;
+        while (waitpid(pid, &status, 0) < 0) {
+        }
+        return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    }
+    bool Signal(int sig)
+    {
+        std::ifstream file(dir + "/daemon.pid");
+        pid_t pid = 0;
+        if (!(file >> pid) || pid <= 0)
+            return false;
+        return kill(pid, sig) == 0;
+    }
+    static void RemoveTree(const std::string& path)
+    {
+        const char* argv[] = {"rm", "-rf", path.c_str(), nullptr};
+        pid_t pid = -1;
+        if (posix_spawnp(&pid, "rm", nullptr, nullptr, const_cast<char**>(argv), environ) == 0) {
+            int status = 0;
+            waitpid(pid, &status, 0);
+        }
+    }
+
+    std::string dir;
+    std::string previousServer;
+    bool hadServer = false;
+    bool started = false;
+};
