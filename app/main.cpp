@@ -5,6 +5,7 @@
 #include "CSingleInstanceMutex.h"
 #include "InterfaceScale.h"
 #include "MusicDatabase.h"
+#include "ProgramLog.h"
 #include "ProgramTranslator.h"
 #include "SystemHelpers.h"
 
@@ -96,6 +97,8 @@ int main(int argc, char* argv[])
     if (instance.IsAlreadyRunning())
         return 1;
 
+    // Dated program logs, in a folder of their own beside the library.
+    StartProgramLog(settings->GetLogPath() + QStringLiteral("/log"));
     qDebug() << "\nRecorder Application start ##########################################";
 
     if (settings->GetLanguage().isEmpty())
@@ -142,5 +145,6 @@ int main(int argc, char* argv[])
         QResource::unregisterResource(skin, QString());
         qDebug() << "\nRecorder Application exit ##########################################";
     }
+    StopProgramLog();
     return code;
 }

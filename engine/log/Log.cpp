@@ -67,14 +67,33 @@ int CreateFolderLevels(const std::string& folder)
 }
 
 #if defined(SONACAP_LOG_PROGRAM_BUILD)
-// Deletes every file of the folder last written more than keepDays days ago.
-void DeleteOldFiles(const std::string& folder, int keepDays)
+// Whether `file` is one of this log's own dated files: "YYYY_MM_DD_<name>.log".
+bool IsOwnDatedLog(const std::string& file, const std::string& name)
+{
+    static const char kPattern[] = "dddd_dd_dd_";
+    const size_t prefix = sizeof kPattern - 1;
+    if (file.size() != prefix + name.size() + 4 || file.compare(prefix, name.size(), name) != 0 ||
+        file.compare(file.size() - 4, 4, ".log") != 0)
+        return false;
+    for (size_t i = 0; i < prefix; ++i) {
+        const bool digit = file[i] >= '0' && file[i] <= '9';
+        if (kPattern[i] == 'd' ? !digit : file[i] != kPattern[i])
+            return false;
+    }
+    return true;
+}
+
+// Deletes this log's own dated files last written more than keepDays days
+// ago; whatever else shares the folder stays.
+void DeleteOldFiles(const std::string& folder, const std::string& name, int keepDays)
 {
     DIR* dir = opendir(folder.c_str());
     if (!dir)
         return;
     time_t limit = time(nullptr) - static_cast<time_t>(keepDays) * 86400;
     while (struct dirent* entry = readdir(dir)) {
+        if (!IsOwnDatedLog(entry->d_name, name))
+            continue;
         std::string path = folder + entry->d_name;
         struct stat st;
         if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
@@ -136,7 +155,7 @@ CLogManager* InitLogSystem(const char* name, const char* dir, int keepDays, int 
         std::string folder = dir ? AppendPathSeparator(dir) : GetProgramFolder() + "log/";
         CreateFolderLevels(folder);
 #if defined(SONACAP_LOG_PROGRAM_BUILD)
-        DeleteOldFiles(folder, keepDays > 0 ? keepDays : kLogDefaultKeepDays);
+        DeleteOldFiles(folder, logName, keepDays > 0 ? keepDays : kLogDefaultKeepDays);
 #else
         (void)keepDays; // the engine's single file is emptied at each start instead
 #endif

@@ -8,8 +8,9 @@ class CLogManager;
 // Starts the library on the first call; later calls only count and return the
 // same manager. name: null means "APP". dir: null means the program's folder
 // followed by "log/"; missing levels are created. keepDays: the program build
-// deletes files of the folder older than that many days (0 means 15) before it
-// opens its file; the engine build ignores it.
+// deletes its own dated files ("YYYY_MM_DD_<name>.log") of the folder older
+// than that many days (0 means 15) before it opens its file, and nothing else
+// of the folder; the engine build ignores it.
 // outputType: 1 console (standard output), 2 file, other: nothing.
 // level: 0 everything, 1 drops DEBUG, 2 also INFO, 3 also Warning, 4 only TRACK.
 // Files: "<dir>/<name>.log" emptied at start (engine build),

@@ -81,7 +81,9 @@ TEST_F(LogProgramTest, AppendsAcrossTwoStarts)
     EXPECT_NE(lines[1].find("second start"), std::string::npos);
 }
 
-TEST_F(LogProgramTest, DeletesFilesOlderThanTheKeepDays)
+// Only the log's own dated files age out: the folder may hold the library
+// and the settings, or another log's files.
+TEST_F(LogProgramTest, DeletesOnlyItsOwnFilesOlderThanTheKeepDays)
 {
     struct Case {
         int keepDays;
@@ -92,16 +94,22 @@ TEST_F(LogProgramTest, DeletesFilesOlderThanTheKeepDays)
         // 0 means 15 days.
         {0, 16, false}, {0, 14, true},
     };
+    const char* const others[] = {"music.db",           "sonacap.ini",        "other.txt",
+                                  "2020_01_01_Other.log", "Update.log",         "2020_01_01_Update.log.bak",
+                                  "x020_01_01_Update.log"};
     for (const Case& c : cases) {
         const std::string old = dir.File("2020_01_01_Update.log");
         WriteFile(old, "old\n");
-        WriteFile(dir.File("other.txt"), "any file counts\n");
         AgeFile(old, c.age);
-        AgeFile(dir.File("other.txt"), c.age);
+        for (const char* other : others) {
+            WriteFile(dir.File(other), "not the log's\n");
+            AgeFile(dir.File(other), 400);
+        }
         Start(c.keepDays);
         Stop();
         EXPECT_EQ(FileExists(old), c.kept) << c.keepDays << " " << c.age;
-        EXPECT_EQ(FileExists(dir.File("other.txt")), c.kept) << c.keepDays << " " << c.age;
+        for (const char* other : others)
+            EXPECT_TRUE(FileExists(dir.File(other))) << other;
     }
     // Today's file is never old.
     EXPECT_TRUE(FileExists(LogPath()));
