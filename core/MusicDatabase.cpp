@@ -3,6 +3,9 @@
 #include "CAppSettings.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
+#include <QFile>
+#include <QStringList>
 #include <QDebug>
 #include <QMutex>
 #include <QMutexLocker>
@@ -24,6 +27,10 @@ namespace {
 // of this file that takes it (the mutex is not recursive).
 QMutex g_dbLock;
 sqlite3* g_db = nullptr;
+// What went wrong last (SQLite's own words), and what the last open found.
+QString g_lastError;
+QString g_openProblem;
+QString g_openBackup;
 std::vector<int> g_itemIds;  // ordered ItemIds of MusicItem, loaded on first use
 int g_itemCursor = 0;
 // Prepared inserts and updates, kept for the life of the connection (keyed by
@@ -150,11 +157,19 @@ void BindMusicColumns(sqlite3_stmt* stmt, int first, const MusicInfoRow& row, co
     sqlite3_bind_text(stmt, first + 10, info.Year, sizeof(info.Year), SQLITE_STATIC);
 }
 
+// Keeps SQLite's text of a failure for DB_LastErrorText; g_dbLock held.
+void NoteErrorLocked(int rc)
+{
+    g_lastError = g_db ? QString::fromUtf8(sqlite3_errmsg(g_db)) : QString::fromUtf8(sqlite3_errstr(rc));
+}
+
 // Runs a statement without rows; logs `message` with the error text on failure.
 int ExecLocked(const QByteArray& sql, const char* message, bool critical = true)
 {
     char* error = nullptr;
     const int rc = sqlite3_exec(g_db, sql.constData(), nullptr, nullptr, &error);
+    if (rc != SQLITE_OK)
+        NoteErrorLocked(rc);
     if (error) {
         if (critical)
             qCritical(message, error);
@@ -239,11 +254,14 @@ template <typename Bind>
 int RunPrepared(const char* sql, const char* prepareMessage, Bind bind)
 {
     QMutexLocker guard(&g_dbLock);
-    if (!g_db)
+    if (!g_db) {
+        g_lastError = QCoreApplication::translate("QObject", "the library is not open");
         return kNotOpen;
+    }
     int prepared = SQLITE_OK;
     sqlite3_stmt* stmt = CachedStatementLocked(sql, &prepared);
     if (!stmt) {
+        NoteErrorLocked(prepared);
         guard.unlock();
         qCritical(prepareMessage, prepared);
         return prepared;
@@ -251,6 +269,8 @@ int RunPrepared(const char* sql, const char* prepareMessage, Bind bind)
     bind(stmt);
     sqlite3_step(stmt);
     const int rc = sqlite3_reset(stmt);
+    if (rc != SQLITE_OK)
+        NoteErrorLocked(rc);
     // The texts were bound without a copy: drop them before the caller's
     // buffers go away.
     sqlite3_clear_bindings(stmt);
@@ -265,6 +285,45 @@ int DB_OpenDatabase()
     return DB_OpenDatabaseFile(folder + "/music.db");
 }
 
+namespace {
+
+// SQLite's own check of the file's pages; empty when all is well, else its
+// first findings.
+QString QuickCheck(sqlite3* db)
+{
+    sqlite3_stmt* stmt = nullptr;
+    int rc = sqlite3_prepare_v2(db, "PRAGMA quick_check(5)", -1, &stmt, nullptr);
+    QStringList findings;
+    while (rc == SQLITE_OK && (rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+        const QString line = ColumnString(stmt, 0);
+        if (line != QLatin1String("ok"))
+            findings.append(line);
+        rc = SQLITE_OK;
+    }
+    if (rc != SQLITE_DONE && findings.isEmpty())
+        findings.append(QString::fromUtf8(sqlite3_errmsg(db)));
+    sqlite3_finalize(stmt);
+    return findings.join(QLatin1Char('\n'));
+}
+
+// A byte-for-byte copy of the damaged file beside it, made before anything
+// could write to it; the copy's path, or empty when none could be made.
+QString KeepDamagedCopy(const QString& path)
+{
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyy_MM_dd_hh_mm_ss"));
+    for (int n = 0; n < 100; ++n) {
+        const QString copy = path + QStringLiteral(".damaged-") + stamp + (n ? QStringLiteral("-%1").arg(n) : QString());
+        if (QFile::exists(copy))
+            continue;
+        if (QFile::copy(path, copy))
+            return copy;
+        return QString();
+    }
+    return QString();
+}
+
+} // namespace
+
 int DB_OpenDatabaseFile(const QString& path)
 {
     const QByteArray utf8Path = path.toUtf8();
@@ -276,6 +335,8 @@ int DB_OpenDatabaseFile(const QString& path)
     }
     g_itemIds.clear();
     g_itemCursor = 0;
+    g_openProblem.clear();
+    g_openBackup.clear();
 
     sqlite3* db = nullptr;
     int rc = sqlite3_open(utf8Path.constData(), &db);
@@ -288,8 +349,20 @@ int DB_OpenDatabaseFile(const QString& path)
         printf("sqlite3_open err %d,%s\n", rc, utf8Path.constData());
         fflush(stdout);
         qDebug().noquote() << "----Error:sqlite3_open err:" << rc << sqlite3_errstr(rc) << "\n----DBPath=" + path;
+        g_openProblem = QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
+        g_lastError = g_openProblem;
         sqlite3_close(db);
         return rc;
+    }
+    // A file whose pages are partly garbage opens and answers with a fraction
+    // of its rows: it is checked first, and kept as it is before any write.
+    const QString findings = QuickCheck(db);
+    if (!findings.isEmpty()) {
+        qCritical().noquote() << "DB_OpenDatabase: the library is damaged:" << findings;
+        g_openProblem = findings;
+        g_openBackup = KeepDamagedCopy(path);
+        if (g_openBackup.isEmpty())
+            qCritical().noquote() << "DB_OpenDatabase: no copy of the damaged library could be made:" << path;
     }
     g_db = db;
     if (sqlite3_db_readonly(g_db, "main") == 1)
@@ -329,6 +402,20 @@ bool DB_IsOpen()
 {
     QMutexLocker guard(&g_dbLock);
     return g_db != nullptr;
+}
+
+QString DB_OpenProblem(QString* backup)
+{
+    QMutexLocker guard(&g_dbLock);
+    if (backup)
+        *backup = g_openBackup;
+    return g_openProblem;
+}
+
+QString DB_LastErrorText()
+{
+    QMutexLocker guard(&g_dbLock);
+    return g_lastError;
 }
 
 int DB_CreateTransaction()
@@ -797,8 +884,10 @@ int DB_GetImageId(const QString& path)
     return found;
 }
 
-int CreatePrimaryKey(const QString& table, const QString& column, int start, int max)
+int CreatePrimaryKey(const QString& table, const QString& column, int start, int max, bool* full)
 {
+    if (full)
+        *full = false;
     if (!IsIdentifier(table) || !IsIdentifier(column)) {
         qCritical("CreatePrimaryKey, Err: %s", "bad table or column name");
         return -1;
@@ -806,8 +895,10 @@ int CreatePrimaryKey(const QString& table, const QString& column, int start, int
     std::vector<int> keys;
     {
         QMutexLocker guard(&g_dbLock);
-        if (!g_db)
+        if (!g_db) {
+            g_lastError = QCoreApplication::translate("QObject", "the library is not open");
             return -1;
+        }
         const QByteArray sql = QStringLiteral("select %2 from %1 order by %2").arg(table, column).toUtf8();
         sqlite3_stmt* stmt = nullptr;
         int rc = sqlite3_prepare_v2(g_db, sql.constData(), -1, &stmt, nullptr);
@@ -816,8 +907,10 @@ int CreatePrimaryKey(const QString& table, const QString& column, int start, int
             rc = SQLITE_OK;
         }
         const bool failed = rc != SQLITE_DONE;
-        if (failed)
+        if (failed) {
+            NoteErrorLocked(rc);
             qCritical("CreatePrimaryKey, Err: %s", sqlite3_errmsg(g_db));
+        }
         sqlite3_finalize(stmt);
         // Without the keys in use no key is known to be free; `start` may be
         // taken already.
@@ -827,8 +920,11 @@ int CreatePrimaryKey(const QString& table, const QString& column, int start, int
     const size_t n = keys.size();
     if (n == 0)
         return start;
-    if (max >= 0 && n >= static_cast<size_t>(max))
-        return -1;  // full
+    if (max >= 0 && n >= static_cast<size_t>(max)) {
+        if (full)
+            *full = true;
+        return -1;
+    }
     if (n == 1)
         return keys[0] + 1;
     if (keys[0] != start)

@@ -33,6 +33,14 @@ int DB_OpenDatabase();
 int DB_OpenDatabaseFile(const QString& path);
 int DB_CloseDatabase();
 bool DB_IsOpen();
+// What the last open found wrong: empty when the file opened and passed
+// SQLite's quick check; otherwise why it could not be opened, or the check's
+// findings for a damaged file (which stays open, its rows readable as far as
+// they are). For a damaged file `backup` gets the path of the copy made of it
+// before anything could write to it (empty when none could be made).
+QString DB_OpenProblem(QString* backup = nullptr);
+// SQLite's text for the last failed call (or "the library is not open").
+QString DB_LastErrorText();
 
 int DB_CreateTransaction();   // "begin transaction"
 int DB_CommitTransaction();   // "commit transaction"
@@ -85,8 +93,9 @@ int DB_GetImageId(const QString& path);
 
 // The lowest free key of table.column from `start` (see the key rules), or -1
 // when the table holds `max` rows or more, the database is not open or the
-// query fails (a key known to be free cannot be given then).
-int CreatePrimaryKey(const QString& table, const QString& column, int start, int max);
+// query fails (a key known to be free cannot be given then). `full` (may be
+// null) tells the first case from the others.
+int CreatePrimaryKey(const QString& table, const QString& column, int start, int max, bool* full = nullptr);
 // A free MusicItem.ItemId from the in-memory cache, or -1.
 int DB_CreateItemId();
 // "PlayList n" (translated "PlayList") with the lowest n no list is named yet.

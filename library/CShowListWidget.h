@@ -66,13 +66,19 @@ public:
     QList<CTreeWidgetItem*> GetSelectedOrAllItems(bool wanted) const;
 
     // Recording rows.
-    // 0, or -1 when no MusicId is free (after telling the user). path may be null.
+    enum NewRecordResult { kRecordCreated = 0, kLibraryFull = -1, kLibraryNotWritable = -2 };
+    // The row of a song that starts (path may be null). Without a free
+    // MusicId or when the row cannot be stored, no row is made and the caller
+    // tells the user why (DB_LastErrorText for the second case).
     int CreateNewRecord(const char* path);
     void SaveNewRecord();
     void StartAutoDownload(const char* path);
     // Does not take ownership of info (null: nothing was recognised).
     void SetNewRecordMusicInfo(RecordMusicInfo* info);
-    void FinishNewRecord(int unused);
+    // Shows the finished song in lists 1 and 2. A file that gets a new name
+    // keeps it only once its row is stored; false when the row could not be
+    // stored (the file then keeps its old name).
+    bool FinishNewRecord(int unused);
     // Uses no page state: the recording page writes a card's tags with it too.
     // Writes on the calling thread; the tag editor's writes go through
     // TagWriter() instead, off the GUI thread.
@@ -90,7 +96,8 @@ public:
     int DeleteSelectedMusic(const QList<CTreeWidgetItem*>& rows, int listId);
     int DeleteSelectedMusic(const QList<QTreeWidgetItem*>& rows, int listId);
     int RemoveItemFromList(CTreeWidgetItem* row, int listId);
-    // -1 when the user declined; the list's table is gone afterwards.
+    // Asks first, naming the list (whatever was ticked for songs); -1 when
+    // the user declined. The list's table is gone afterwards.
     int ClearMusicList(int listId);
     // List 3 marks the song played now; play lists get a MusicItem row.
     // The row added, or null when nothing was added.

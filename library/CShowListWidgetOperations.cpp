@@ -247,11 +247,30 @@ int CShowListWidget::ClearMusicList(int listId)
         qWarning() << "CShowListWidget::ClearMusicList refused for list" << listId;
         return 0;
     }
+    // A question of its own, naming the list: "Do not show this again" was
+    // ticked for songs, never for a whole list.
+    QString name;
+    for (const auto& entry : m_listActions) {
+        if (entry.first == listId)
+            name = entry.second->text();
+    }
     ListTable* table = TableOf(listId);
-    if (!table || table->isEmpty())
-        return 0;
-    if (!ConfirmDelete(tr("Are you sure to delete the selected file?")))
+    if (!table && name.isEmpty())
+        return 0;  // no such list
+    QList<DialogButtonInfo> buttons;
+    buttons.append({QDialogButtonBox::Cancel, tr("Cancel"), true});
+    buttons.append({QDialogButtonBox::Ok, tr("Delete"), false});
+    if (AskQuestion(tr("Are you sure you want to delete the play list \"%1\"?\nIts songs stay in the library.")
+                        .arg(name),
+                    buttons) != QDialogButtonBox::Ok)
         return -1;
+    if (!table || table->isEmpty()) {
+        if (table) {
+            m_tables.remove(listId);
+            delete table;
+        }
+        return 0;
+    }
     int result = 0;
     {
         TransactionScope transaction;

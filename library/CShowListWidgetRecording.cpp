@@ -60,27 +60,28 @@ int CShowListWidget::CreateNewRecord(const char* path)
     record->MusicPath = path ? QString::fromUtf8(path) : QString();
     record->DateAdded = QDateTime::currentDateTime().toString(QStringLiteral("MM/dd/yyyy hh:mm"));
 
-    const int musicId = CreatePrimaryKey(QStringLiteral("MusicInfo"), QStringLiteral("MusicId"), 1, kMaxMusicInfoRows);
+    // No row this time: later song data must not land in an older song.
+    NewRecordItem = nullptr;
+    NewRecordMusicId = 0;
+    bool full = false;
+    const int musicId =
+        CreatePrimaryKey(QStringLiteral("MusicInfo"), QStringLiteral("MusicId"), 1, kMaxMusicInfoRows, &full);
     if (musicId == -1) {
-        // No row this time: later song data must not land in an older song.
-        NewRecordItem = nullptr;
-        NewRecordMusicId = 0;
-        QList<DialogButtonInfo> buttons;
-        buttons.append({QDialogButtonBox::Cancel, tr("Cancel"), true});
-        AskQuestion(tr("The number of songs in this playlist has reached the maximum.\nNote: the maximum songs in a playlist are 100,000."),
-                    buttons);
-        return -1;
+        qWarning() << "CShowListWidget::CreateNewRecord no MusicId:" << (full ? "library full" : DB_LastErrorText());
+        return full ? kLibraryFull : kLibraryNotWritable;
     }
     record->MusicId = musicId;
+    const int rc = DB_SetMusicInfo(record.get());
+    if (rc != 0) {
+        qWarning() << "CShowListWidget::CreateNewRecord DB_SetMusicInfo failed, rc:" << rc << DB_LastErrorText();
+        return kLibraryNotWritable;
+    }
     // Built outside the track list: the row stays invisible until the song ends.
     NewRecordItem = new CTreeWidgetItem(musicId, record.get(), nullptr);
     NewRecordMusicId = musicId;
     qDebug() << "CShowListWidget::CreateNewRecord item: " << static_cast<void*>(NewRecordItem)
              << " musicId: " << musicId << " file: " << record->MusicPath;
-    const int rc = DB_SetMusicInfo(record.get());
-    if (rc != 0)
-        qWarning() << "CShowListWidget::CreateNewRecord DB_SetMusicInfo failed, rc:" << rc;
-    return 0;
+    return kRecordCreated;
 }
 
 void CShowListWidget::SaveNewRecord()
@@ -208,19 +209,27 @@ void CShowListWidget::MergeCovers(MusicInfoRow* record, const RecordMusicInfo* i
     }
 }
 
-void CShowListWidget::FinishNewRecord(int)
+bool CShowListWidget::FinishNewRecord(int)
 {
     CTreeWidgetItem* row = NewRecordItem;
     if (!row)
-        return;
+        return true;
     std::unique_ptr<MusicInfoRow> record(row->GetMusicInfo());
     if (!record)
-        return;
+        return false;
+    bool stored = true;
     if (row->GetDownloadStatus() != TWM_DOWNLOAD_SUCCEEDED) {
-        QString path = record->MusicPath;
+        const QString before = record->MusicPath;
+        QString path = before;
         SaveLoadMuiscName(tr("Track"), path);
         record->MusicPath = path;
-        DB_UpdateMusicInfo(record.get());
+        if (DB_UpdateMusicInfo(record.get()) != 0) {
+            // The row still names the old file: so does the disk.
+            if (path != before && QFile::rename(path, before))
+                record->MusicPath = before;
+            qWarning() << "CShowListWidget::FinishNewRecord row not stored, file keeps its name:" << before;
+            stored = false;
+        }
     }
     const int musicId = row->GetMusicId();
     for (int listId : {1, 2}) {
@@ -238,6 +247,7 @@ void CShowListWidget::FinishNewRecord(int)
     } else {
         row->setHidden(true);
     }
+    return stored;
 }
 
 void CShowListWidget::WriteMusicTags(MusicInfoRow* row)

@@ -264,9 +264,17 @@ TEST_F(MusicDatabase, PrimaryKeyOfAFailedQueryIsTheFailureCode)
     ASSERT_EQ(SQLITE_OK, sqlite3_open(path.toUtf8().constData(), &other));
     ASSERT_EQ(SQLITE_OK, sqlite3_exec(other, "begin exclusive", nullptr, nullptr, nullptr));
     EXPECT_EQ(-1, CreatePrimaryKey("CoverInfo", "CoverId", 1, kMaxCoverInfoRows));
+    bool full = true;
+    EXPECT_EQ(-1, CreatePrimaryKey("CoverInfo", "CoverId", 1, kMaxCoverInfoRows, &full));
+    EXPECT_FALSE(full) << "a locked library is not a full one";
+    EXPECT_TRUE(DB_LastErrorText().contains("locked")) << DB_LastErrorText().toStdString();
     sqlite3_exec(other, "rollback", nullptr, nullptr, nullptr);
     sqlite3_close(other);
-    EXPECT_EQ(2, CreatePrimaryKey("CoverInfo", "CoverId", 1, kMaxCoverInfoRows));
+    EXPECT_EQ(2, CreatePrimaryKey("CoverInfo", "CoverId", 1, kMaxCoverInfoRows, &full));
+    EXPECT_FALSE(full);
+    ASSERT_EQ(0, DB_SetImageInfo(2, 1, "/q.jpg"));
+    EXPECT_EQ(-1, CreatePrimaryKey("CoverInfo", "CoverId", 1, 2, &full));
+    EXPECT_TRUE(full);
 }
 
 TEST_F(MusicDatabase, ItemIdsFromTheCache)
@@ -418,6 +426,47 @@ TEST(MusicDatabaseRobustness, NotADatabase)
 }
 
 // A library the user may not write: it reads, and every change fails with a code.
+// A file whose pages are partly garbage still opens, but the damage is found
+// at once and a copy of the file as it was is kept before anything writes.
+TEST(MusicDatabaseRobustness, DamagedFileIsFoundAndCopiedFirst)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("music.db");
+    ASSERT_EQ(0, DB_OpenDatabaseFile(path));
+    QString backup = "untouched";
+    EXPECT_TRUE(DB_OpenProblem(&backup).isEmpty()) << "a healthy library";
+    EXPECT_TRUE(backup.isEmpty());
+    DB_CreateTransaction();
+    for (int id = 1; id <= 3000; ++id) {
+        MusicInfoRow song;
+        song.MusicId = id;
+        song.MusicPath = QStringLiteral("/music/a song with a long enough path %1.mp3").arg(id);
+        ASSERT_EQ(0, DB_SetMusicInfo(&song));
+    }
+    DB_CommitTransaction();
+    DB_CloseDatabase();
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(f.seek(f.size() / 2));
+        f.write(QByteArray(8192, '\x5a'));
+    }
+    QFile before(path);
+    ASSERT_TRUE(before.open(QIODevice::ReadOnly));
+    const QByteArray damaged = before.readAll();
+    before.close();
+
+    ASSERT_EQ(0, DB_OpenDatabaseFile(path));
+    EXPECT_TRUE(DB_IsOpen());
+    EXPECT_FALSE(DB_OpenProblem(&backup).isEmpty());
+    ASSERT_FALSE(backup.isEmpty());
+    EXPECT_TRUE(backup.startsWith(path + ".damaged-")) << backup.toStdString();
+    QFile copy(backup);
+    ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
+    EXPECT_EQ(copy.readAll(), damaged);
+    DB_CloseDatabase();
+}
+
 TEST(MusicDatabaseRobustness, ReadOnlyFile)
 {
     if (geteuid() == 0)

@@ -27,10 +27,14 @@ public:
     int questions = 0;
     int answer = QDialogButtonBox::Ok;
     bool tick = false;
+    QString lastQuestion;
+    bool lastOfferedTick = false;
 protected:
-    int AskQuestion(const QString&, const QList<DialogButtonInfo>&, bool, bool* checked) override
+    int AskQuestion(const QString& text, const QList<DialogButtonInfo>&, bool checkBox, bool* checked) override
     {
         ++questions;
+        lastQuestion = text;
+        lastOfferedTick = checkBox;
         if (checked)
             *checked = tick;
         return answer;
@@ -304,6 +308,26 @@ TEST_F(OperationsTest, PlayListEntryTheDatabaseRefusesIsNotShown)
     EXPECT_EQ(page->AddItemToList(Row(5), 4), nullptr);
     EXPECT_EQ(page->GetListItemCount(4), 3);
     EXPECT_FALSE(InTable(4, Row(5)));
+}
+
+// Emptying a whole play list is asked for on its own, naming the list, also
+// after "Do not show this again" was ticked for songs; a "No" keeps it.
+TEST_F(OperationsTest, EmptyingAPlayListAlwaysAsksByName)
+{
+    ASSERT_EQ(CAppSettings::GetInstance()->GetDeleteType(), 1);  // silenced for songs
+    page->answer = QDialogButtonBox::Cancel;
+    EXPECT_EQ(page->ClearMusicList(4), -1);
+    EXPECT_EQ(page->questions, 1);
+    EXPECT_TRUE(page->lastQuestion.contains("\"PlayList 1\"")) << page->lastQuestion.toStdString();
+    EXPECT_FALSE(page->lastOfferedTick) << "no way to silence it";
+    EXPECT_EQ(page->GetListItemCount(4), 3);
+    for (int id : {1, 2, 3})
+        EXPECT_EQ(ItemsOfSong(id), 1);
+
+    page->answer = QDialogButtonBox::Ok;
+    EXPECT_EQ(page->ClearMusicList(4), 0);
+    EXPECT_EQ(page->questions, 2);
+    EXPECT_EQ(page->GetListTable(4), nullptr);
 }
 
 TEST_F(OperationsTest, ClearMusicListEmptiesThePlayList)

@@ -499,12 +499,46 @@ TEST_F(ShowListTest, SongLimitRefusesTheRowAndDropsLaterData)
     for (int id = 2; id <= kMaxMusicInfoRows; ++id)
         AddSong(id, "", "", "", "", "01/01/2020 10:00", "/m/x.mp3");
     DB_CommitTransaction();
-    EXPECT_EQ(page->CreateNewRecord(nullptr), -1);
-    EXPECT_EQ(page->questions, 1);
+    EXPECT_EQ(page->CreateNewRecord(nullptr), CShowListWidget::kLibraryFull);
+    EXPECT_EQ(page->questions, 0) << "the window tells the user, once a recording";
     EXPECT_EQ(page->NewRecordItem, nullptr);
     RecordMusicInfo info = Recognised("Nobody's", {});
     page->SetNewRecordMusicInfo(&info);   // no crash, nothing merged
     EXPECT_STREQ(Stored(1)->Info.MusicName, "");
+}
+
+// A library that cannot take the row is not a full one: the caller learns
+// which, with SQLite's reason, and no row is left half made.
+TEST_F(ShowListTest, UnwritableLibraryIsNotAFullOne)
+{
+    Build();
+    DB_CloseDatabase();
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(Path("music.db").toUtf8().constData(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db,
+                           "create trigger refuse before insert on MusicInfo "
+                           "begin select raise(fail, 'database or disk is full'); end",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+    ASSERT_EQ(DB_OpenDatabaseFile(Path("music.db")), 0);
+    auto rows = [] {
+        QMap<int, MusicInfoRow*> all;
+        const int n = DB_GetAllMusicInfo(all);
+        qDeleteAll(all);
+        return n;
+    };
+    const int before = rows();
+    EXPECT_EQ(page->CreateNewRecord("/music/b.mp3"), CShowListWidget::kLibraryNotWritable);
+    EXPECT_EQ(page->NewRecordItem, nullptr);
+    EXPECT_TRUE(DB_LastErrorText().contains("database or disk is full")) << DB_LastErrorText().toStdString();
+    EXPECT_EQ(rows(), before);
+
+    DB_CloseDatabase();
+    EXPECT_EQ(page->CreateNewRecord("/music/c.mp3"), CShowListWidget::kLibraryNotWritable);
+    EXPECT_EQ(page->NewRecordItem, nullptr);
+    EXPECT_EQ(page->questions, 0);
+    ASSERT_EQ(DB_OpenDatabaseFile(Path("music.db")), 0);
 }
 
 TEST_F(ShowListTest, CoverWithoutAFreeKeyIsDroppedNotStoredUnderMinusOne)
