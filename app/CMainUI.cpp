@@ -44,6 +44,7 @@
 #include <QPixmap>
 #include <QPointer>
 #include <QStackedWidget>
+#include <QDialogButtonBox>
 #include <QTimer>
 #include <QTranslator>
 
@@ -53,18 +54,6 @@ namespace {
 // A QPointer: the preferences dialog deletes it when the language changes.
 QPointer<QTranslator> g_appTranslator;
 QTranslator* g_qtTranslator = nullptr;
-
-// The library's questions, shown with the program's question dialog.
-int AskWithQuestionDialog(QWidget* parent, const QString& text, const QList<DialogButtonInfo>& buttons,
-                          bool checkBox, bool* checked)
-{
-    CDeleteDialog dialog(text, buttons, parent, checkBox, false);
-    dialog.setModal(true);
-    const int result = dialog.exec();
-    if (checked)
-        *checked = dialog.IsChecked();
-    return result;
-}
 } // namespace
 
 void CMainUI::SetTranslators(QTranslator* application, QTranslator* qt)
@@ -98,8 +87,17 @@ CMainUI::CMainUI(QWidget* parent) : CMyWindowFrame(parent, Qt::WindowFlags(1))
     PlayQueue::Instance().Clear();
     SetPlayingItemSource([] { return CTreeWidgetItem::FromQueue(PlayQueue::Instance().Current()); });
     // The question dialog and the bug report stand above the library and the
-    // notices that ask for them.
-    SetQuestionAsker(&AskWithQuestionDialog);
+    // notices that ask for them. The library's questions run as the window's
+    // own do.
+    SetQuestionAsker([this](QWidget* parent, const QString& text, const QList<DialogButtonInfo>& buttons,
+                            bool checkBox, bool* checked) {
+        CDeleteDialog dialog(text, buttons, parent, checkBox, false);
+        dialog.setModal(true);
+        const int result = ExecDialog(&dialog);
+        if (checked)
+            *checked = dialog.IsChecked();
+        return result;
+    });
     SetBugReportOpener([] {
         CBugReport report(nullptr);
         report.setModal(true);
@@ -320,8 +318,30 @@ void CMainUI::ConnectSignals()
     connect(m_translateAction, &QAction::triggered, this, &CMainUI::TranslateForUs);
     connect(m_treeLib, &CTreeLib::ResizeChanged, m_splitter, &CSplitter::setRect);
     connect(this, &CMainUI::SigShowMultiChannelTips, this, &CMainUI::ShowMultiChannelTips);
+    connect(this, &CMainUI::SongWriteFailedSignal, this, &CMainUI::SongWriteFailedSlot);
+    connect(this, &CMainUI::CaptureLostSignal, this, &CMainUI::CaptureLostSlot);
+    connect(this, &CMainUI::CaptureRestoredSignal, this, &CMainUI::CaptureRestoredSlot);
 
     ConfigureEngineAtStart();
+    // Once the window is up: a library found damaged at start.
+    QTimer::singleShot(0, this, &CMainUI::TellLibraryProblemAtStart);
+}
+
+void CMainUI::TellLibraryProblemAtStart()
+{
+    // A library that did not open at all is told by the library panel as it
+    // loads, and each song kept outside it by the completion.
+    QString backup;
+    const QString problem = DB_OpenProblem(&backup);
+    if (problem.isEmpty() || !DB_IsOpen())
+        return;
+    QString text = tr("The library is damaged: %1\nSongs that cannot be read are not shown.").arg(problem);
+    text += QStringLiteral("\n");
+    if (backup.isEmpty())
+        text += tr("No copy of it could be made.");
+    else
+        text += tr("A copy of it as it was is kept as:\n%1").arg(QDir::toNativeSeparators(backup));
+    Ask(text, {{QDialogButtonBox::Ok, tr("Ok")}}, 0);
 }
 
 CMainUI::EngineSetup CMainUI::SetupFromSettings() const
@@ -350,12 +370,13 @@ void CMainUI::ConfigureEngineAtStart()
         m_engine->SetIntParam(2, setup.minimumLength);
         const QStringList output = m_settings->GetOutputPath();
         m_engine->SetTextParam(3, output.value(0).toUtf8().constData());
+        // Without a server now, the first Record press sets capture up again.
         if (setup.recordMode == -1) {
-            m_engine->SelectMode(1, format, nullptr);
+            m_engineReady = m_engine->SelectMode(1, format, nullptr) == 0;
         } else {
             const QString device = m_settings->GetDeviceId();
             if (!device.isEmpty())
-                m_engine->SelectMode(2, format, device.toUtf8().constData());
+                m_engineReady = m_engine->SelectMode(2, format, device.toUtf8().constData()) == 0;
         }
     }
     m_lastSetup = setup;
@@ -384,6 +405,7 @@ QString CMainUI::OpenSongPath()
 CMainUI::~CMainUI()
 {
     CGUITavrelRegister::ReleaseInstance();
+    SetQuestionAsker(nullptr);
 
     // From here on a song the engine finishes while it shuts down is not a
     // finished recording but the remains of one the user quit.
@@ -399,14 +421,28 @@ CMainUI::~CMainUI()
     AudioDevDestroy(m_audioDevice);
     m_audioDevice = nullptr;
 
-    // The engine closed the half-recorded song on release; only now is its
-    // file complete on disk and safe to remove.
-    const QString unfinished = OpenSongPath();
-    if (!unfinished.isEmpty()) {
-        qDebug() << "CMainUI::~CMainUI remove unfinished recording" << unfinished;
-        QFile::remove(unfinished);
+    // The engine finished the last song on release; only now is its file
+    // complete on disk. It is removed only when the user agreed to lose it:
+    // a song the user stopped, or one still open when the window goes
+    // without a close, is kept.
+    const QString last = OpenSongPath();
+    if (m_discardOpenSong) {
+        if (!last.isEmpty()) {
+            qDebug() << "CMainUI::~CMainUI remove unfinished recording" << last;
+            QFile::remove(last);
+        }
+        DiscardRecordingRow(true);
+    } else if (CTreeWidgetItem* row = m_showList ? m_showList->NewRecordItem : nullptr) {
+        // Its row stays in the library, naming the file as it was finished.
+        std::unique_ptr<MusicInfoRow> record(row->GetMusicInfo());
+        if (record && !last.isEmpty()) {
+            record->MusicPath = last;
+            DB_UpdateMusicInfo(record.get());
+        }
+        qWarning() << "CMainUI::~CMainUI recording kept:" << last;
+        delete row;
+        m_showList->NewRecordItem = nullptr;
     }
-    DiscardRecordingRow(true);
 
     delete m_bugReport;
     m_bugReport = nullptr;

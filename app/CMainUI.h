@@ -9,7 +9,8 @@
 // which the engine calls on its processing thread. That side touches only
 //   - m_capture (engine thread only),
 //   - the spectrum's ring buffer (guarded by its own mutex),
-//   - the atomic flags m_recordingStopped, m_songIdentified, m_closing,
+//   - the atomic flags m_recordingStopped, m_songIdentified, m_closing and
+//     m_lastFreeBytes,
 //   - m_openSongPath (guarded by m_songPathLock),
 //   - the settings getter (locks itself), the recognizer's recognition calls,
 // and emits signals that reach this window's slots queued on the GUI thread.
@@ -25,6 +26,7 @@
 #include <QList>
 #include <QMap>
 #include <QMutex>
+#include <QPointer>
 #include <QString>
 #include <QTime>
 #include <QVariant>
@@ -74,7 +76,8 @@ public:
     // The engine thread's entry (RecorderNotifyCallback calls it).
     void OnRecorderNotify(int code, void* param);
 
-    // 1 microphone access denied, -1 failure, 0 otherwise.
+    // A MicrophoneProbe value (RecordingProbes.h): 1 microphone access
+    // denied, -1 failure, -2 the sound server does not answer, 0 otherwise.
     virtual int CheckMixFormat();
 
     // Seams: the time of day for the scheduled task.
@@ -108,6 +111,12 @@ public:
     bool IsRecordingStopped() const { return m_recordingStopped.load(); }
     bool IsSongIdentified() const { return m_songIdentified.load(); }
     QString OpenSongPath();
+    // A close that waits for the engine to finish the song the user stopped,
+    // and the note shown while it takes long.
+    bool IsClosePending() const { return m_closePending; }
+    QDialog* CloseNote() const { return m_closeNote; }
+    // Capture lost (the sound server went away or hangs) and not back yet.
+    bool IsCaptureLost() const { return m_captureLost; }
 
     struct EngineSetup {
         int recordMode = 0;
@@ -128,15 +137,23 @@ signals:
     void RecorderModuleGNCompleteSignal(RecordMusicInfo* info);
     void DiskNoEnoughSignal();
     void SigShowMultiChannelTips();
+    void SongWriteFailedSignal(int reason, int systemError, QString folder, QString keptPath);
+    void CaptureLostSignal();
+    void CaptureRestoredSignal();
 
 public slots:
     // Recording control.
     void RecorderModuleStart();
     void RecorderModuleStop();
     bool IsNeedReset();
+    // The same with the probe this Record press made already.
+    bool IsNeedReset(int probe);
     void CreateNewFile(int created);
     void DiskNoEnoughSlot();
     void ShowMultiChannelTips();
+    void SongWriteFailedSlot(int reason, int systemError, QString folder, QString keptPath);
+    void CaptureLostSlot();
+    void CaptureRestoredSlot();
 
     // Song completion and recognition.
     void IdentificationCompletedSlot(QMap<QString, QVariant> result);
@@ -228,6 +245,7 @@ private:
     void CreateMenuBar();
     void ConnectSignals();
     void ConfigureEngineAtStart();
+    void TellLibraryProblemAtStart();
     // The engine settings the stored preferences ask for (off-values as the
     // engine takes them).
     EngineSetup SetupFromSettings() const;
@@ -240,6 +258,21 @@ private:
     // Song completion (GUI thread).
     qint64 IfDeleteRecord();
     void DealWithMusicInfo();
+    // Stores the song's row; when that fails, a file renamed for it since
+    // `nameBefore` gets its old name back (row and file always agree) and the
+    // user learns once that the library cannot be written. True when stored.
+    bool StoreSongRow(MusicInfoRow* record, const QString& nameBefore = QString());
+    // Once per recording: new songs stay in the output folder only.
+    void TellLibraryNotWritable(const QString& reason);
+    void TellLibraryFull();
+    // The window's side of a stop the engine made by itself (full disk, failed
+    // write): no question, no notice about recognition.
+    void ShowRecordingStopped();
+    // Why the engine refused to record, in the user's words.
+    QString EngineFailureText(int code) const;
+    // A close that waited for the last song goes on once that song is stored.
+    void ContinuePendingClose();
+    void ShowCloseNote();
 
     // Play queue helpers.
     int PlayCurrentItem();
@@ -308,6 +341,20 @@ private:
     CRecognitionCapture m_capture;
     AudioParam m_captureFormat{};
     QMutex m_songPathLock;
-    QString m_openSongPath;       // the song file open in the engine, empty between songs
+    // The song file open in the engine, empty between songs; while the window
+    // closes, the file the engine finished last.
+    QString m_openSongPath;
     std::atomic<bool> m_closing{false};
+    std::atomic<quint64> m_lastFreeBytes{0};
+
+    // GUI thread.
+    bool m_engineReady = false;       // the engine's capture is set up as m_lastSetup says
+    bool m_captureLost = false;
+    bool m_libraryProblemTold = false;
+    bool m_closePending = false;      // closing once the stopped song is stored
+    bool m_closeAnyway = false;       // the user chose not to wait for it
+    bool m_discardOpenSong = false;   // the user agreed to lose the song being recorded
+    QTimer* m_closeWaitTimer = nullptr;
+    QPointer<QDialog> m_closeNote;
+    QPointer<QDialog> m_captureNotice;
 };

@@ -521,9 +521,32 @@ void CMainUI::keyReleaseEvent(QKeyEvent* event)
 
 void CMainUI::closeEvent(QCloseEvent* event)
 {
+    // A song the user stopped is finished by the engine on its own thread (a
+    // six-channel MP3's mix-down takes seconds) and then stored by the
+    // completion: the close waits until the song is stored, and a note comes
+    // up when that takes a moment.
+    if (m_closePending) {
+        event->ignore();
+        return;
+    }
+    const bool songUnstored = !OpenSongPath().isEmpty() || m_showList->NewRecordItem;
+    if (!m_closeAnyway && m_recordingStopped && songUnstored) {
+        m_closePending = true;
+        m_toolBar->SetStatusText(tr("Finishing the last recording..."));
+        if (!m_closeWaitTimer) {
+            m_closeWaitTimer = new QTimer(this);
+            m_closeWaitTimer->setSingleShot(true);
+            connect(m_closeWaitTimer, &QTimer::timeout, this, &CMainUI::ShowCloseNote);
+        }
+        m_closeWaitTimer->start(500);
+        event->ignore();
+        return;
+    }
+
     // Both questions come first: a "No" to the second must not find the
     // unfinished recording already thrown away.
-    if (m_toolBar->GetRecordState() == IRecordStateSource::RecordingSong) {
+    bool discard = false;
+    if (m_toolBar->GetRecordState() == IRecordStateSource::RecordingSong && !m_recordingStopped) {
         const int answer = Ask(tr("Are you sure to quit the programme?\nUnfinished recording will be lost if you "
                                   "quit now!"),
                                {{QDialogButtonBox::Cancel, tr("No")}, {QDialogButtonBox::Ok, tr("Quit")}}, 0);
@@ -531,6 +554,7 @@ void CMainUI::closeEvent(QCloseEvent* event)
             event->ignore();
             return;
         }
+        discard = true;
     }
     if (m_bugReport && m_bugReport->IsBusy()) {
         const int answer = Ask(tr("Are you sure to quit the programme?\nIt is sending bug report mail!"),
@@ -545,11 +569,13 @@ void CMainUI::closeEvent(QCloseEvent* event)
     if (m_bugReport)
         m_bugReport->close();
 
-    // From now on the engine's songs are leftovers of a quit, not recordings.
+    // From now on the engine's songs are leftovers of a quit, not recordings;
+    // the one being recorded goes only when the user agreed to lose it.
     m_closing = true;
     // Read again: a song may have ended (and been stored) while a question
     // was open.
     const int recordState = m_toolBar->GetRecordState();
+    m_discardOpenSong = discard && recordState == IRecordStateSource::RecordingSong;
     if (recordState != IRecordStateSource::NotRecording) {
         AudioDevStopRecord(m_audioDevice);
         // The engine records, not the device handle: stop it too, so nothing
@@ -559,16 +585,49 @@ void CMainUI::closeEvent(QCloseEvent* event)
         if (m_engine)
             m_engine->Stop();
     }
-    if (recordState == IRecordStateSource::RecordingSong) {
+    if (m_discardOpenSong) {
         // The row and its record go now; the file itself is removed once the
         // engine has let go of it (the destructor, after the engine's release).
         DiscardRecordingRow(false);
         m_toolBar->RecordStopped();
     }
+    delete m_closeNote;
     qDebug() << "CMainUI::closeEvent event->accept()";
     event->accept();
     delete m_updateInfo;
     m_updateInfo = nullptr;
+}
+
+void CMainUI::ShowCloseNote()
+{
+    if (!m_closePending || m_closeNote)
+        return;
+    auto* note = new CDeleteDialog(tr("Finishing the last recording before closing..."),
+                                   {{QDialogButtonBox::Ok, tr("Close now"), false}}, this);
+    note->setAttribute(Qt::WA_DeleteOnClose);
+    // "Close now" still lets the engine finish the song while the window
+    // goes, and keeps it.
+    connect(note, &QDialog::finished, this, [this](int result) {
+        if (result != QDialogButtonBox::Ok || !m_closePending)
+            return;
+        m_closePending = false;
+        m_closeAnyway = true;
+        QTimer::singleShot(0, this, &QWidget::close);
+    });
+    m_closeNote = note;
+    note->show();
+}
+
+void CMainUI::ContinuePendingClose()
+{
+    if (!m_closePending)
+        return;
+    m_closePending = false;
+    if (m_closeWaitTimer)
+        m_closeWaitTimer->stop();
+    if (m_closeNote)
+        m_closeNote->deleteLater();
+    QTimer::singleShot(0, this, &QWidget::close);
 }
 
 void CMainUI::resizeEvent(QResizeEvent* event)

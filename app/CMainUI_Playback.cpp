@@ -10,11 +10,13 @@
 #include "CTreeLib.h"
 #include "CTreeWidgetItem.h"
 #include "LibraryServices.h"
+#include "MusicDatabase.h"
 #include "PlayQueue.h"
 #include "Sonacap.h"
 
 #include <QDebug>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFile>
 #include <QStackedWidget>
 
@@ -49,6 +51,14 @@ int CMainUI::PlayCurrentItem()
         }
         if (!skip) {
             const int opened = m_toolBar->CreatePlay();
+            if (opened == -1) {
+                // There, but nothing the player can read: say so, not "not found".
+                entry->SetNoticeIcon(true);
+                Ask(tr("This song cannot be played: its file exists but holds no sound the player can "
+                       "read.\n%1")
+                        .arg(QDir::toNativeSeparators(entry->GetMusicPath())),
+                    {{QDialogButtonBox::Ok, tr("Ok")}}, 0);
+            }
             if (opened != 0)
                 return opened;
             if (CTreeWidgetItem* row = m_showList->AddItemToList(entry, 3)) {
@@ -298,7 +308,8 @@ void CMainUI::AddFinishedRecording(int flag)
         queue.currentIndex = queue.Count();
         queue.items.append(m_showList->NewRecordItem);
     }
-    m_showList->FinishNewRecord(flag);
+    if (!m_showList->FinishNewRecord(flag))
+        TellLibraryNotWritable(DB_LastErrorText());
     m_treeLib->SetListItemNum(1, m_showList->GetListItemCount(1));
     m_treeLib->SetListItemNum(2, m_showList->GetListItemCount(2));
 }

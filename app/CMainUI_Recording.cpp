@@ -15,7 +15,6 @@
 #include "CToolBar.h"
 #include "CTreeLib.h"
 #include "CTreeWidgetItem.h"
-#include "DiskNoEnoughDialog.h"
 #include "FileTimeHelpers.h"
 #include "MusicDatabase.h"
 #include "PlayQueue.h"
@@ -97,11 +96,13 @@ void CMainUI::OnRecorderNotify(int code, void* param)
         qDebug() << "--------------------------------kSonacapNotifyMusicEnd begin";
         m_songIdentified = false;
         const QString path = param ? QString::fromUtf8(static_cast<const char*>(param)) : QString();
+        {
+            // While the window closes the finished file is remembered instead:
+            // it is removed only when the user agreed to lose it.
+            QMutexLocker guard(&m_songPathLock);
+            m_openSongPath = m_closing ? path : QString();
+        }
         if (!m_closing) {
-            {
-                QMutexLocker guard(&m_songPathLock);
-                m_openSongPath.clear();
-            }
             emit RecorderModuleCompleteSignal(path);
             emit NewFileCreated(0);
         }
@@ -109,8 +110,26 @@ void CMainUI::OnRecorderNotify(int code, void* param)
         break;
     }
     case kSonacapNotifyDiskFull:
+        if (param)
+            m_lastFreeBytes = *static_cast<const uint64_t*>(param);
         if (!m_closing)
             emit DiskNoEnoughSignal();
+        break;
+    case kSonacapNotifyWriteFailed: {
+        const auto* failure = static_cast<const SonacapFailure*>(param);
+        if (failure && !m_closing) {
+            emit SongWriteFailedSignal(failure->reason, failure->systemError, QString::fromUtf8(failure->folder),
+                                       failure->path ? QString::fromUtf8(failure->path) : QString());
+        }
+        break;
+    }
+    case kSonacapNotifyCaptureLost:
+        if (!m_closing)
+            emit CaptureLostSignal();
+        break;
+    case kSonacapNotifyCaptureRestored:
+        if (!m_closing)
+            emit CaptureRestoredSignal();
         break;
     default:
         break;
@@ -154,6 +173,11 @@ bool CMainUI::IsConflictingToolRunning()
 
 bool CMainUI::IsNeedReset()
 {
+    return IsNeedReset(CheckMixFormat());
+}
+
+bool CMainUI::IsNeedReset(int probe)
+{
     const int recordMode = m_settings->GetRecordMode();
     const int sampleRate = m_settings->GetSampleRate();
     const int minimumLength = m_settings->GetFilterMode() == 1 ? m_settings->GetFilterTime() : 0;
@@ -163,7 +187,9 @@ bool CMainUI::IsNeedReset()
         qDebug() << "IsNeedReset = true";
         return true;
     }
-    if (CheckMixFormat() == 0) {
+    // A capture that never came up or went away must be set up again; so must
+    // one after a probe that failed: that is no sign that all is well.
+    if (!m_engineReady || m_captureLost || probe != kProbeDenied) {
         qDebug() << "IsNeedReset = true";
         return true;
     }
@@ -171,12 +197,48 @@ bool CMainUI::IsNeedReset()
     return false;
 }
 
+QString CMainUI::EngineFailureText(int code) const
+{
+    const QString folder = QDir::toNativeSeparators(m_settings->GetOutputPath().value(0));
+    switch (code) {
+    case kErrDiskFull:
+        return tr("There is not enough free space on the disk of the output folder:\n%1").arg(folder);
+    case kErrOutputFolder:
+    case kErrOpenFile:
+        return tr("The output folder cannot be written:\n%1").arg(folder);
+    case kErrSystem:
+    case kErrNoRecorder:
+        return tr("The sound server cannot be reached, so there is nothing to record from.");
+    case kErrInvalidDevice:
+        return tr("The recording device \"%1\" cannot be found.").arg(m_settings->GetDeviceId());
+    case kErrNoDevice:
+        return tr("There is no output device whose sound could be recorded.");
+    case kErrFormatUnsupported:
+        return tr("The recording device does not offer the chosen sample rate.");
+    case kErrBadFormat:
+    case kErrEncoderInit:
+    case kErrTagTooLarge:
+        return tr("Songs cannot be written in the chosen format.");
+    default:
+        return tr("The recording engine reported error %1.").arg(code);
+    }
+}
+
 void CMainUI::RecorderModuleStart()
 {
     m_Mode = m_settings->GetRecordMode();
     qDebug() << "m_Mode =" << m_Mode;
 
-    if (CheckMixFormat() == 1 && m_Mode == 0) {
+    // One probe a press: a hung server costs its time-out once.
+    const int probe = CheckMixFormat();
+    if (probe == kProbeServerHung) {
+        Ask(tr("Recording could not start.") + QStringLiteral("\n")
+                + tr("The sound server does not answer. Restart the sound system or the computer, then try "
+                     "again."),
+            {{QDialogButtonBox::Ok, tr("Ok")}}, 0);
+        return;
+    }
+    if (probe == kProbeDenied && m_Mode == 0) {
         guidialogMicrophone notice(this);
         ExecDialog(&notice);
         return;
@@ -190,6 +252,7 @@ void CMainUI::RecorderModuleStart()
     }
 
     m_recordingStopped = false;
+    m_libraryProblemTold = false;
     const int playState = m_toolBar->GetPlayState();
     if (playState == CToolBar::Playing || playState == CToolBar::Paused) {
         m_toolBar->StopPlay();
@@ -213,33 +276,38 @@ void CMainUI::RecorderModuleStart()
     }
     const int identify = m_settings->GetIdMode() == 1 ? 1 : 0;
 
-    if (IsNeedReset() && m_engine) {
+    int started = m_engine ? 0 : kErrNoRecorder;
+    if (m_engine && IsNeedReset(probe)) {
         const EngineSetup setup = SetupFromSettings();
         const AudioParam formatRecord{setup.sampleRate, 2, 16, 0, 0, 0, 0};
         m_engine->Reset();
         m_engine->SetIntParam(1, setup.splitValue);
         m_engine->SetIntParam(2, setup.minimumLength);
         if (setup.recordMode == -1)
-            m_engine->SelectMode(1, formatRecord, nullptr);
+            started = m_engine->SelectMode(1, formatRecord, nullptr);
         else
-            m_engine->SelectMode(2, formatRecord, m_settings->GetDeviceId().toUtf8().constData());
+            started = m_engine->SelectMode(2, formatRecord, m_settings->GetDeviceId().toUtf8().constData());
         m_lastSetup = setup;
+        m_engineReady = started == 0;
+        if (m_engineReady)
+            m_captureLost = false;
     }
 
-    int started = -1;
-    if (m_engine) {
-        m_engine->SetTextParam(3, m_settings->GetOutputPath().value(0).toUtf8().constData());
+    if (started == 0) {
+        // A folder chosen but not made yet is made now; one that cannot be
+        // made is the engine's to refuse, with its own reason.
+        const QString output = m_settings->GetOutputPath().value(0);
+        if (!output.isEmpty())
+            CreateDirectoryTree(output.toUtf8().constData());
+        m_engine->SetTextParam(3, output.toUtf8().constData());
         started = m_engine->Start(identify, format, quality);
     }
     if (started != 0) {
         // The window stays out of the recording state: nothing would arrive.
         m_recordingStopped = true;
-        qWarning() << "CMainUI::RecorderModuleStart engine Start failed:" << started;
-        const QString reason = m_engine ? QString::fromUtf8(MmCodeMsg(started)) : QString();
-        QString text = tr("Recording could not start.");
-        if (!reason.isEmpty())
-            text += QStringLiteral("\n") + reason;
-        Ask(text, {{QDialogButtonBox::Ok, tr("Ok")}}, 0);
+        qWarning() << "CMainUI::RecorderModuleStart engine failed:" << started;
+        Ask(tr("Recording could not start.") + QStringLiteral("\n") + EngineFailureText(started),
+            {{QDialogButtonBox::Ok, tr("Ok")}}, 0);
         return;
     }
 
@@ -254,22 +322,26 @@ void CMainUI::RecorderModuleStart()
     pcmsink_widget::SetRecordingFlag(true);
 }
 
-void CMainUI::RecorderModuleStop()
+void CMainUI::ShowRecordingStopped()
 {
     m_recordingStopped = true;
-    if (m_engine)
-        m_engine->Stop();
     m_toolBar->RecordStopped();
     m_recordingWidget->StopRecordingAnimation();
-
     EnablePlayButtonIfPlayable();
-
     if (m_taskStopTimer->isActive()) {
         m_statusBar->SchedulerButton()->setToolTip(tr("Recording task scheduler"));
         CSetTaskDialog::SetTaskDisabled();
         m_taskStopTimer->stop();
     }
     pcmsink_widget::SetRecordingFlag(false);
+}
+
+void CMainUI::RecorderModuleStop()
+{
+    m_recordingStopped = true;
+    if (m_engine)
+        m_engine->Stop();
+    ShowRecordingStopped();
 
     guidialogExpire notice(this);
     if (notice.GetState() == 0)
@@ -288,9 +360,77 @@ void CMainUI::CreateNewFile(int created)
 
 void CMainUI::DiskNoEnoughSlot()
 {
-    DiskNoEnoughDialog notice(this);
+    // The engine stopped by itself; a song it was writing is kept and stored.
+    if (m_engine)
+        m_engine->Stop();
+    ShowRecordingStopped();
+    const QString folder = QDir::toNativeSeparators(m_settings->GetOutputPath().value(0));
+    const quint64 freeMb = m_lastFreeBytes.load() / (1024 * 1024);
+    Ask(tr("Recording has stopped: the disk of the output folder is nearly full (%1 MB free):\n%2\nSongs "
+           "recorded until now are kept.")
+            .arg(freeMb)
+            .arg(folder),
+        {{QDialogButtonBox::Ok, tr("Ok")}}, 0);
+}
+
+void CMainUI::SongWriteFailedSlot(int reason, int systemError, QString folder, QString keptPath)
+{
+    if (m_engine)
+        m_engine->Stop();
+    ShowRecordingStopped();
+    folder = QDir::toNativeSeparators(folder);
+    QString text;
+    switch (reason) {
+    case kSonacapReasonDiskFull:
+        text = tr("Recording has stopped: the disk of the output folder is full:\n%1").arg(folder);
+        break;
+    case kSonacapReasonFolderNotWritable:
+        text = tr("Recording has stopped: the output folder cannot be written (removed, read-only or not "
+                  "permitted):\n%1")
+                   .arg(folder);
+        break;
+    default:
+        text = tr("Recording has stopped: writing into the output folder failed (%1):\n%2")
+                   .arg(QString::fromLocal8Bit(strerror(systemError)))
+                   .arg(folder);
+        break;
+    }
+    text += QStringLiteral("\n");
+    if (keptPath.isEmpty())
+        text += tr("No part of the last song could be kept.");
+    else
+        text += tr("The song recorded until then is kept:\n%1").arg(QDir::toNativeSeparators(keptPath));
+    Ask(text, {{QDialogButtonBox::Ok, tr("Ok")}}, 0);
+}
+
+void CMainUI::CaptureLostSlot()
+{
+    if (m_captureLost)
+        return;
+    m_captureLost = true;
+    m_toolBar->SetStatusText(tr("Waiting for the sound server"));
+    if (m_recordingStopped)
+        return;
+    // Recording goes on by itself once the server is back, and then this
+    // notice goes away by itself too.
+    CDeleteDialog notice(tr("The sound server stopped delivering sound: it was closed or does not answer.\nThe "
+                            "song recorded until then is kept. Recording goes on by itself as soon as the sound "
+                            "server is back."),
+                         {{QDialogButtonBox::Ok, tr("Ok"), true}}, this);
+    notice.setModal(true);
+    m_captureNotice = &notice;
     ExecDialog(&notice);
-    RecorderModuleStop();
+    m_captureNotice = nullptr;
+}
+
+void CMainUI::CaptureRestoredSlot()
+{
+    if (!m_captureLost)
+        return;
+    m_captureLost = false;
+    m_toolBar->RestoreStatusText();
+    if (m_captureNotice)
+        m_captureNotice->reject();
 }
 
 void CMainUI::ShowMultiChannelTips()
@@ -365,12 +505,50 @@ void CMainUI::RecorderModuleGNCompleteSlot(RecordMusicInfo* info)
 
 // ---------------------------------------------------------------- song completion (GUI thread)
 
+void CMainUI::TellLibraryNotWritable(const QString& reason)
+{
+    if (m_libraryProblemTold)
+        return;
+    m_libraryProblemTold = true;
+    Ask(tr("New recordings cannot be stored in the library: %1\nThey are kept in the output folder:\n%2")
+            .arg(reason, QDir::toNativeSeparators(m_settings->GetOutputPath().value(0))),
+        {{QDialogButtonBox::Ok, tr("Ok")}}, 0);
+}
+
+void CMainUI::TellLibraryFull()
+{
+    if (m_libraryProblemTold)
+        return;
+    m_libraryProblemTold = true;
+    Ask(tr("The library is full: it holds at most 100,000 songs.\nNew recordings are kept in the output "
+           "folder:\n%1")
+            .arg(QDir::toNativeSeparators(m_settings->GetOutputPath().value(0))),
+        {{QDialogButtonBox::Ok, tr("Ok")}}, 0);
+}
+
+bool CMainUI::StoreSongRow(MusicInfoRow* record, const QString& nameBefore)
+{
+    if (DB_UpdateMusicInfo(record) == 0)
+        return true;
+    const QString reason = DB_LastErrorText();
+    qWarning() << "CMainUI::StoreSongRow row not stored:" << record->MusicId << reason;
+    // The row still names the file as it was: so must the disk.
+    if (!nameBefore.isEmpty() && nameBefore != record->MusicPath && QFile::rename(record->MusicPath, nameBefore))
+        record->MusicPath = nameBefore;
+    TellLibraryNotWritable(reason);
+    return false;
+}
+
 void CMainUI::RecorderModuleMusicStartSlot()
 {
     m_recordingWidget->DownloadingView()->StopAnimation();
     const QByteArray path = OpenSongPath().toUtf8();
     const int created = m_showList->CreateNewRecord(path.isEmpty() ? nullptr : path.constData());
-    if (created >= 0 && m_settings->GetIdMode() == 1) {
+    if (created == CShowListWidget::kLibraryFull) {
+        TellLibraryFull();
+    } else if (created == CShowListWidget::kLibraryNotWritable) {
+        TellLibraryNotWritable(DB_LastErrorText());
+    } else if (created == CShowListWidget::kRecordCreated && m_settings->GetIdMode() == 1) {
         m_recordingWidget->DownloadingView()->StartAnimation();
         m_toolBar->StartDownloadAnimation();
         m_showList->SaveNewRecord();
@@ -384,9 +562,12 @@ void CMainUI::RecorderModuleCompleteSlot(QString path)
 
     CTreeWidgetItem* row = m_showList->NewRecordItem;
     if (!row) {
+        // No row could be made for it (the library refused): the song stays
+        // in the output folder, as the user was told.
         if (!path.isEmpty())
-            QFile::remove(path);
+            qWarning() << "CMainUI::RecorderModuleCompleteSlot kept without a library row:" << path;
         qDebug() << "-------------------CMainUI::RecorderModuleCompleteSlot end 1";
+        ContinuePendingClose();
         return;
     }
 
@@ -399,17 +580,20 @@ void CMainUI::RecorderModuleCompleteSlot(QString path)
             QFile::remove(m_showList->OldFilePath);
             m_showList->OldFilePath.clear();
         }
+        QString before;
         if (row->GetDownloadStatus() == TWM_DOWNLOAD_SUCCEEDED) {
             m_showList->WriteMusicTags(record.get());
+            before = record->MusicPath;
             SaveLoadMuiscName(FieldText(record->Info.MusicName, sizeof record->Info.MusicName), record->MusicPath);
         }
-        DB_UpdateMusicInfo(record.get());
+        StoreSongRow(record.get(), before);
     }
     DealWithMusicInfo();
 
     if (m_toolBar->GetRecordState() == IRecordStateSource::NotRecording)
         EnablePlayButtonIfPlayable();
     qDebug() << "-------------------CMainUI::RecorderModuleCompleteSlot end 2";
+    ContinuePendingClose();
 }
 
 qint64 CMainUI::IfDeleteRecord()
@@ -419,7 +603,9 @@ qint64 CMainUI::IfDeleteRecord()
         return 0;
     std::unique_ptr<MusicInfoRow> record(row->GetMusicInfo());
     if (!record) {
+        // The library cannot give the row back: the file stays where it is.
         qDebug() << "CMainUI::IfDeleteRecord can not found record, delete item, item: " << static_cast<void*>(row);
+        TellLibraryNotWritable(DB_LastErrorText());
         delete row;
         m_showList->NewRecordItem = nullptr;
         return 0;
@@ -441,7 +627,7 @@ qint64 CMainUI::IfDeleteRecord()
         // A length we cannot read is no reason to throw a recording away.
         qWarning() << "CMainUI::IfDeleteRecord, music " << record->MusicPath << " duration unknown, kept";
         record->TimeRecorded = SecondToTimeText(0);
-        DB_UpdateMusicInfo(record.get());
+        StoreSongRow(record.get());
         return -1;
     }
     qDebug() << "CMainUI::IfDeleteRecord, music " << record->MusicPath << " duration: " << seconds;
@@ -462,7 +648,13 @@ qint64 CMainUI::IfDeleteRecord()
         return 0;
     }
     record->TimeRecorded = SecondToTimeText(static_cast<unsigned>(seconds));
-    DB_UpdateMusicInfo(record.get());
+    if (!StoreSongRow(record.get())) {
+        // Kept as a file only; the library row it could not finish goes.
+        DB_DeleteMusicinfo(record->MusicId);
+        delete row;
+        m_showList->NewRecordItem = nullptr;
+        return 0;
+    }
     return seconds;
 }
 

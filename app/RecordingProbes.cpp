@@ -1,11 +1,10 @@
 #include "RecordingProbes.h"
 
+#include "PulseSession.h"
+
 #include <QDir>
 #include <QFile>
-
-#include <pulse/error.h>
-#include <pulse/simple.h>
-
+#include <QFileInfo>
 
 namespace {
 QByteArray ReadSmallFile(const QString& path)
@@ -15,35 +14,37 @@ QByteArray ReadSmallFile(const QString& path)
         return QByteArray();
     return f.read(4096);
 }
+
+void IgnoreStream(pa_stream*, void*) {}
+void IgnoreData(pa_stream*, size_t, void*) {}
 } // namespace
 
 int ProbeMicrophoneAccess()
 {
+    PulseSession session("Sonacap access probe");
+    if (!session.Connect())
+        return PulseSession::ServerSeemsHung() ? kProbeServerHung : kProbeFailed;
     pa_sample_spec spec;
     spec.format = PA_SAMPLE_S16LE;
     spec.rate = 44100;
     spec.channels = 2;
-    pa_buffer_attr attr;
-    attr.maxlength = static_cast<uint32_t>(-1);
-    attr.tlength = static_cast<uint32_t>(-1);
-    attr.prebuf = static_cast<uint32_t>(-1);
-    attr.minreq = static_cast<uint32_t>(-1);
-    attr.fragsize = 4096;
-    int error = 0;
-    pa_simple* stream = pa_simple_new(nullptr, "Sonacap", PA_STREAM_RECORD, nullptr, "access probe", &spec,
-                                      nullptr, &attr, &error);
+    PulseLockGuard guard(&session);
+    pa_stream* stream = session.ConnectRecordStream("access probe", nullptr, spec, 20 * PA_USEC_PER_MSEC,
+                                                    PA_STREAM_NOFLAGS, IgnoreStream, IgnoreData, nullptr);
     if (stream) {
-        pa_simple_free(stream);
-        return 0;
+        PulseSession::CloseStream(&stream);
+        return kProbeGranted;
     }
-    switch (error) {
+    if (PulseSession::ServerSeemsHung())
+        return kProbeServerHung;
+    switch (session.LastErrorCode()) {
     case PA_ERR_ACCESS:
     case PA_ERR_AUTHKEY:
-        return 1;
+        return kProbeDenied;
     case PA_ERR_NOENTITY:
-        return 0;  // no source at all: nothing to be denied
+        return kProbeGranted;  // no source at all: nothing to be denied
     default:
-        return -1;
+        return kProbeFailed;
     }
 }
 
@@ -59,12 +60,12 @@ bool IsProcessRunning(const QString& namePart, const QString& procRoot)
         if (!numeric)
             continue;
         const QString dir = root.filePath(entry);
-        QByteArray text = ReadSmallFile(dir + QStringLiteral("/comm"));
-        text += ' ';
-        QByteArray cmdline = ReadSmallFile(dir + QStringLiteral("/cmdline"));
-        cmdline.replace('\0', ' ');
-        text += cmdline;
-        if (QString::fromLocal8Bit(text).contains(namePart, Qt::CaseInsensitive))
+        const QString command = QString::fromLocal8Bit(ReadSmallFile(dir + QStringLiteral("/comm"))).trimmed();
+        // The first argument is the program as it was started; a path keeps
+        // only its file name.
+        const QByteArray cmdline = ReadSmallFile(dir + QStringLiteral("/cmdline"));
+        const QString program = QFileInfo(QString::fromLocal8Bit(cmdline.left(cmdline.indexOf('\0')))).fileName();
+        if (command.contains(namePart, Qt::CaseInsensitive) || program.contains(namePart, Qt::CaseInsensitive))
             return true;
     }
     return false;

@@ -326,6 +326,142 @@ Morgen </translation>
         <source>Your computer will be shutdown in 60 seconds</source>
         <translation>Der Computer wird in 60 Sek. heruntergefahren.</translation>
     </message>
+    <message>
+        <source>The library is damaged: %1
+Songs that cannot be read are not shown.</source>
+        <translation>Die Bibliothek ist beschädigt: %1
+Titel, die nicht gelesen werden können, werden nicht angezeigt.</translation>
+    </message>
+    <message>
+        <source>No copy of it could be made.</source>
+        <translation>Es konnte keine Kopie davon angelegt werden.</translation>
+    </message>
+    <message>
+        <source>A copy of it as it was is kept as:
+%1</source>
+        <translation>Eine Kopie im vorgefundenen Zustand wurde gespeichert als:
+%1</translation>
+    </message>
+    <message>
+        <source>Finishing the last recording...</source>
+        <translation>Die letzte Aufnahme wird abgeschlossen...</translation>
+    </message>
+    <message>
+        <source>Finishing the last recording before closing...</source>
+        <translation>Die letzte Aufnahme wird vor dem Beenden abgeschlossen...</translation>
+    </message>
+    <message>
+        <source>Close now</source>
+        <translation>Jetzt beenden</translation>
+    </message>
+    <message>
+        <source>This song cannot be played: its file exists but holds no sound the player can read.
+%1</source>
+        <translation>Dieser Titel kann nicht abgespielt werden: Die Datei ist vorhanden, enthält aber keinen lesbaren Ton.
+%1</translation>
+    </message>
+    <message>
+        <source>There is not enough free space on the disk of the output folder:
+%1</source>
+        <translation>Auf dem Datenträger des Ausgabeordners ist nicht genug Platz frei:
+%1</translation>
+    </message>
+    <message>
+        <source>The output folder cannot be written:
+%1</source>
+        <translation>In den Ausgabeordner kann nicht geschrieben werden:
+%1</translation>
+    </message>
+    <message>
+        <source>The sound server cannot be reached, so there is nothing to record from.</source>
+        <translation>Der Soundserver ist nicht erreichbar, daher gibt es nichts aufzunehmen.</translation>
+    </message>
+    <message>
+        <source>The recording device &quot;%1&quot; cannot be found.</source>
+        <translation>Das Aufnahmegerät „%1“ wurde nicht gefunden.</translation>
+    </message>
+    <message>
+        <source>There is no output device whose sound could be recorded.</source>
+        <translation>Es gibt kein Ausgabegerät, dessen Ton aufgenommen werden könnte.</translation>
+    </message>
+    <message>
+        <source>The recording device does not offer the chosen sample rate.</source>
+        <translation>Das Aufnahmegerät bietet die gewählte Abtastrate nicht an.</translation>
+    </message>
+    <message>
+        <source>Songs cannot be written in the chosen format.</source>
+        <translation>Titel können im gewählten Format nicht geschrieben werden.</translation>
+    </message>
+    <message>
+        <source>The recording engine reported error %1.</source>
+        <translation>Die Aufnahmekomponente meldete den Fehler %1.</translation>
+    </message>
+    <message>
+        <source>The sound server does not answer. Restart the sound system or the computer, then try again.</source>
+        <translation>Der Soundserver antwortet nicht. Starten Sie das Soundsystem oder den Computer neu und versuchen Sie es dann erneut.</translation>
+    </message>
+    <message>
+        <source>Recording has stopped: the disk of the output folder is nearly full (%1 MB free):
+%2
+Songs recorded until now are kept.</source>
+        <translation>Die Aufnahme wurde beendet: Der Datenträger des Ausgabeordners ist fast voll (%1 MB frei):
+%2
+Die bisher aufgenommenen Titel bleiben erhalten.</translation>
+    </message>
+    <message>
+        <source>Recording has stopped: the disk of the output folder is full:
+%1</source>
+        <translation>Die Aufnahme wurde beendet: Der Datenträger des Ausgabeordners ist voll:
+%1</translation>
+    </message>
+    <message>
+        <source>Recording has stopped: the output folder cannot be written (removed, read-only or not permitted):
+%1</source>
+        <translation>Die Aufnahme wurde beendet: In den Ausgabeordner kann nicht geschrieben werden (entfernt, schreibgeschützt oder nicht erlaubt):
+%1</translation>
+    </message>
+    <message>
+        <source>Recording has stopped: writing into the output folder failed (%1):
+%2</source>
+        <translation>Die Aufnahme wurde beendet: Das Schreiben in den Ausgabeordner ist fehlgeschlagen (%1):
+%2</translation>
+    </message>
+    <message>
+        <source>No part of the last song could be kept.</source>
+        <translation>Vom letzten Titel konnte nichts erhalten werden.</translation>
+    </message>
+    <message>
+        <source>The song recorded until then is kept:
+%1</source>
+        <translation>Der bis dahin aufgenommene Titel bleibt erhalten:
+%1</translation>
+    </message>
+    <message>
+        <source>Waiting for the sound server</source>
+        <translation>Warten auf den Soundserver</translation>
+    </message>
+    <message>
+        <source>The sound server stopped delivering sound: it was closed or does not answer.
+The song recorded until then is kept. Recording goes on by itself as soon as the sound server is back.</source>
+        <translation>Der Soundserver liefert keinen Ton mehr: Er wurde beendet oder antwortet nicht.
+Der bis dahin aufgenommene Titel bleibt erhalten. Die Aufnahme geht von selbst weiter, sobald der Soundserver wieder da ist.</translation>
+    </message>
+    <message>
+        <source>New recordings cannot be stored in the library: %1
+They are kept in the output folder:
+%2</source>
+        <translation>Neue Aufnahmen können nicht in der Bibliothek gespeichert werden: %1
+Sie bleiben im Ausgabeordner erhalten:
+%2</translation>
+    </message>
+    <message>
+        <source>The library is full: it holds at most 100,000 songs.
+New recordings are kept in the output folder:
+%1</source>
+        <translation>Die Bibliothek ist voll: Sie fasst höchstens 100.000 Titel.
+Neue Aufnahmen bleiben im Ausgabeordner erhalten:
+%1</translation>
+    </message>
 </context>
 <context>
     <name>CMiniListItem</name>
@@ -814,16 +950,6 @@ Ihre Originaldatei wird ebenfalls gelöscht.
 </translation>
     </message>
     <message>
-        <source>Are you sure to delete the selected file?</source>
-        <translation>Möchten Sie die ausgewählte Datei wirklich löschen?</translation>
-    </message>
-    <message>
-        <source>The number of songs in this playlist has reached the maximum.
-Note: the maximum songs in a playlist are 100,000.</source>
-        <translation>Die Anzahl der Songs in dieser Wiedergabeliste hat das Maximum erreicht.
-Hinweis: Eine Wiedergabeliste fasst höchstens 100.000 Songs.</translation>
-    </message>
-    <message>
         <source>Track</source>
         <translation>Titel</translation>
     </message>
@@ -846,6 +972,12 @@ The file was left as it was.</source>
         <translation>Die Songdaten konnten nicht in die Datei geschrieben werden:
 %1
 Die Datei blieb unverändert.</translation>
+    </message>
+    <message>
+        <source>Are you sure you want to delete the play list &quot;%1&quot;?
+Its songs stay in the library.</source>
+        <translation>Möchten Sie die Wiedergabeliste „%1“ wirklich löschen?
+Ihre Titel bleiben in der Bibliothek.</translation>
     </message>
 </context>
 <context>
@@ -1063,6 +1195,10 @@ Hinweis: Es sind höchstens 999 Wiedergabelisten möglich.
     <message>
         <source>Unknown Album</source>
         <translation>Unbekanntes Album</translation>
+    </message>
+    <message>
+        <source>the library is not open</source>
+        <translation>die Bibliothek ist nicht geöffnet</translation>
     </message>
 </context>
 <context>

@@ -326,6 +326,142 @@ Tomorrow </source>
         <source>Your computer will be shutdown in 60 seconds</source>
         <translation>60 秒後にパソコンをシャットダウンします。</translation>
     </message>
+    <message>
+        <source>The library is damaged: %1
+Songs that cannot be read are not shown.</source>
+        <translation>ライブラリが破損しています: %1
+読み取れない曲は表示されません。</translation>
+    </message>
+    <message>
+        <source>No copy of it could be made.</source>
+        <translation>そのコピーを作成できませんでした。</translation>
+    </message>
+    <message>
+        <source>A copy of it as it was is kept as:
+%1</source>
+        <translation>元の状態のコピーを次の場所に保存しました:
+%1</translation>
+    </message>
+    <message>
+        <source>Finishing the last recording...</source>
+        <translation>最後の録音を仕上げています...</translation>
+    </message>
+    <message>
+        <source>Finishing the last recording before closing...</source>
+        <translation>終了する前に最後の録音を仕上げています...</translation>
+    </message>
+    <message>
+        <source>Close now</source>
+        <translation>今すぐ閉じる</translation>
+    </message>
+    <message>
+        <source>This song cannot be played: its file exists but holds no sound the player can read.
+%1</source>
+        <translation>この曲は再生できません: ファイルはありますが、再生できる音声が含まれていません。
+%1</translation>
+    </message>
+    <message>
+        <source>There is not enough free space on the disk of the output folder:
+%1</source>
+        <translation>出力フォルダーのディスクに十分な空き容量がありません:
+%1</translation>
+    </message>
+    <message>
+        <source>The output folder cannot be written:
+%1</source>
+        <translation>出力フォルダーに書き込めません:
+%1</translation>
+    </message>
+    <message>
+        <source>The sound server cannot be reached, so there is nothing to record from.</source>
+        <translation>サウンドサーバーに接続できないため、録音するものがありません。</translation>
+    </message>
+    <message>
+        <source>The recording device &quot;%1&quot; cannot be found.</source>
+        <translation>録音デバイス「%1」が見つかりません。</translation>
+    </message>
+    <message>
+        <source>There is no output device whose sound could be recorded.</source>
+        <translation>録音できる出力デバイスがありません。</translation>
+    </message>
+    <message>
+        <source>The recording device does not offer the chosen sample rate.</source>
+        <translation>録音デバイスは選択されたサンプリングレートに対応していません。</translation>
+    </message>
+    <message>
+        <source>Songs cannot be written in the chosen format.</source>
+        <translation>選択された形式で曲を書き込めません。</translation>
+    </message>
+    <message>
+        <source>The recording engine reported error %1.</source>
+        <translation>録音エンジンがエラー %1 を報告しました。</translation>
+    </message>
+    <message>
+        <source>The sound server does not answer. Restart the sound system or the computer, then try again.</source>
+        <translation>サウンドサーバーが応答しません。サウンドシステムまたはコンピューターを再起動してから、もう一度お試しください。</translation>
+    </message>
+    <message>
+        <source>Recording has stopped: the disk of the output folder is nearly full (%1 MB free):
+%2
+Songs recorded until now are kept.</source>
+        <translation>録音を停止しました: 出力フォルダーのディスクがほぼいっぱいです (空き %1 MB):
+%2
+これまでに録音した曲は保存されています。</translation>
+    </message>
+    <message>
+        <source>Recording has stopped: the disk of the output folder is full:
+%1</source>
+        <translation>録音を停止しました: 出力フォルダーのディスクがいっぱいです:
+%1</translation>
+    </message>
+    <message>
+        <source>Recording has stopped: the output folder cannot be written (removed, read-only or not permitted):
+%1</source>
+        <translation>録音を停止しました: 出力フォルダーに書き込めません (削除された、読み取り専用、または権限がありません):
+%1</translation>
+    </message>
+    <message>
+        <source>Recording has stopped: writing into the output folder failed (%1):
+%2</source>
+        <translation>録音を停止しました: 出力フォルダーへの書き込みに失敗しました (%1):
+%2</translation>
+    </message>
+    <message>
+        <source>No part of the last song could be kept.</source>
+        <translation>最後の曲は一部も保存できませんでした。</translation>
+    </message>
+    <message>
+        <source>The song recorded until then is kept:
+%1</source>
+        <translation>それまでに録音した曲は保存されています:
+%1</translation>
+    </message>
+    <message>
+        <source>Waiting for the sound server</source>
+        <translation>サウンドサーバーを待っています</translation>
+    </message>
+    <message>
+        <source>The sound server stopped delivering sound: it was closed or does not answer.
+The song recorded until then is kept. Recording goes on by itself as soon as the sound server is back.</source>
+        <translation>サウンドサーバーから音声が届かなくなりました: 終了したか、応答していません。
+それまでに録音した曲は保存されています。サウンドサーバーが戻ると、録音は自動的に再開されます。</translation>
+    </message>
+    <message>
+        <source>New recordings cannot be stored in the library: %1
+They are kept in the output folder:
+%2</source>
+        <translation>新しい録音をライブラリに保存できません: %1
+録音は出力フォルダーに保存されています:
+%2</translation>
+    </message>
+    <message>
+        <source>The library is full: it holds at most 100,000 songs.
+New recordings are kept in the output folder:
+%1</source>
+        <translation>ライブラリがいっぱいです: 保存できるのは最大 100,000 曲です。
+新しい録音は出力フォルダーに保存されます:
+%1</translation>
+    </message>
 </context>
 <context>
     <name>CMiniListItem</name>
@@ -814,16 +950,6 @@ Its original file will also be deleted.
 </translation>
     </message>
     <message>
-        <source>Are you sure to delete the selected file?</source>
-        <translation>選択したファイルを削除してもよろしいですか？</translation>
-    </message>
-    <message>
-        <source>The number of songs in this playlist has reached the maximum.
-Note: the maximum songs in a playlist are 100,000.</source>
-        <translation>このプレイリストの曲数が上限に達しました。
-注意：プレイリストの曲数の上限は100,000曲です。</translation>
-    </message>
-    <message>
         <source>Track</source>
         <translation>トラック</translation>
     </message>
@@ -846,6 +972,12 @@ The file was left as it was.</source>
         <translation>曲の情報をファイルに書き込めませんでした:
 %1
 ファイルは変更されていません。</translation>
+    </message>
+    <message>
+        <source>Are you sure you want to delete the play list &quot;%1&quot;?
+Its songs stay in the library.</source>
+        <translation>再生リスト「%1」を削除してもよろしいですか?
+曲はライブラリに残ります。</translation>
     </message>
 </context>
 <context>
@@ -1063,6 +1195,10 @@ Note: the maximum playlists are 999.
     <message>
         <source>Unknown Album</source>
         <translation>不明なアルバム</translation>
+    </message>
+    <message>
+        <source>the library is not open</source>
+        <translation>ライブラリが開いていません</translation>
     </message>
 </context>
 <context>

@@ -326,6 +326,142 @@ Tomorrow </source>
         <source>Your computer will be shutdown in 60 seconds</source>
         <translation>Компьютер будет выключен через 60 сек.</translation>
     </message>
+    <message>
+        <source>The library is damaged: %1
+Songs that cannot be read are not shown.</source>
+        <translation>Библиотека повреждена: %1
+Композиции, которые не удаётся прочитать, не показываются.</translation>
+    </message>
+    <message>
+        <source>No copy of it could be made.</source>
+        <translation>Не удалось создать её копию.</translation>
+    </message>
+    <message>
+        <source>A copy of it as it was is kept as:
+%1</source>
+        <translation>Копия в исходном состоянии сохранена как:
+%1</translation>
+    </message>
+    <message>
+        <source>Finishing the last recording...</source>
+        <translation>Завершение последней записи...</translation>
+    </message>
+    <message>
+        <source>Finishing the last recording before closing...</source>
+        <translation>Перед закрытием завершается последняя запись...</translation>
+    </message>
+    <message>
+        <source>Close now</source>
+        <translation>Закрыть сейчас</translation>
+    </message>
+    <message>
+        <source>This song cannot be played: its file exists but holds no sound the player can read.
+%1</source>
+        <translation>Эту композицию невозможно воспроизвести: файл существует, но не содержит читаемого звука.
+%1</translation>
+    </message>
+    <message>
+        <source>There is not enough free space on the disk of the output folder:
+%1</source>
+        <translation>На диске выходной папки недостаточно свободного места:
+%1</translation>
+    </message>
+    <message>
+        <source>The output folder cannot be written:
+%1</source>
+        <translation>Запись в выходную папку невозможна:
+%1</translation>
+    </message>
+    <message>
+        <source>The sound server cannot be reached, so there is nothing to record from.</source>
+        <translation>Звуковой сервер недоступен, поэтому записывать нечего.</translation>
+    </message>
+    <message>
+        <source>The recording device &quot;%1&quot; cannot be found.</source>
+        <translation>Устройство записи «%1» не найдено.</translation>
+    </message>
+    <message>
+        <source>There is no output device whose sound could be recorded.</source>
+        <translation>Нет устройства вывода, звук которого можно было бы записать.</translation>
+    </message>
+    <message>
+        <source>The recording device does not offer the chosen sample rate.</source>
+        <translation>Устройство записи не поддерживает выбранную частоту дискретизации.</translation>
+    </message>
+    <message>
+        <source>Songs cannot be written in the chosen format.</source>
+        <translation>Композиции невозможно записать в выбранном формате.</translation>
+    </message>
+    <message>
+        <source>The recording engine reported error %1.</source>
+        <translation>Модуль записи сообщил об ошибке %1.</translation>
+    </message>
+    <message>
+        <source>The sound server does not answer. Restart the sound system or the computer, then try again.</source>
+        <translation>Звуковой сервер не отвечает. Перезапустите звуковую систему или компьютер и повторите попытку.</translation>
+    </message>
+    <message>
+        <source>Recording has stopped: the disk of the output folder is nearly full (%1 MB free):
+%2
+Songs recorded until now are kept.</source>
+        <translation>Запись остановлена: диск выходной папки почти заполнен (свободно %1 МБ):
+%2
+Записанные до сих пор композиции сохранены.</translation>
+    </message>
+    <message>
+        <source>Recording has stopped: the disk of the output folder is full:
+%1</source>
+        <translation>Запись остановлена: диск выходной папки заполнен:
+%1</translation>
+    </message>
+    <message>
+        <source>Recording has stopped: the output folder cannot be written (removed, read-only or not permitted):
+%1</source>
+        <translation>Запись остановлена: запись в выходную папку невозможна (папка удалена, доступна только для чтения или нет прав):
+%1</translation>
+    </message>
+    <message>
+        <source>Recording has stopped: writing into the output folder failed (%1):
+%2</source>
+        <translation>Запись остановлена: ошибка записи в выходную папку (%1):
+%2</translation>
+    </message>
+    <message>
+        <source>No part of the last song could be kept.</source>
+        <translation>Последнюю композицию сохранить не удалось.</translation>
+    </message>
+    <message>
+        <source>The song recorded until then is kept:
+%1</source>
+        <translation>Записанная до этого момента композиция сохранена:
+%1</translation>
+    </message>
+    <message>
+        <source>Waiting for the sound server</source>
+        <translation>Ожидание звукового сервера</translation>
+    </message>
+    <message>
+        <source>The sound server stopped delivering sound: it was closed or does not answer.
+The song recorded until then is kept. Recording goes on by itself as soon as the sound server is back.</source>
+        <translation>Звуковой сервер перестал передавать звук: он был закрыт или не отвечает.
+Записанная до этого момента композиция сохранена. Запись продолжится сама, как только звуковой сервер снова станет доступен.</translation>
+    </message>
+    <message>
+        <source>New recordings cannot be stored in the library: %1
+They are kept in the output folder:
+%2</source>
+        <translation>Новые записи невозможно сохранить в библиотеке: %1
+Они сохраняются в выходной папке:
+%2</translation>
+    </message>
+    <message>
+        <source>The library is full: it holds at most 100,000 songs.
+New recordings are kept in the output folder:
+%1</source>
+        <translation>Библиотека заполнена: в ней может быть не более 100 000 композиций.
+Новые записи сохраняются в выходной папке:
+%1</translation>
+    </message>
 </context>
 <context>
     <name>CMiniListItem</name>
@@ -814,16 +950,6 @@ Its original file will also be deleted.
 </translation>
     </message>
     <message>
-        <source>Are you sure to delete the selected file?</source>
-        <translation>Вы действительно хотите удалить выбранный файл?</translation>
-    </message>
-    <message>
-        <source>The number of songs in this playlist has reached the maximum.
-Note: the maximum songs in a playlist are 100,000.</source>
-        <translation>Количество песен в этом плейлисте достигло максимума.
-Примечание: в плейлисте может быть не более 100 000 песен.</translation>
-    </message>
-    <message>
         <source>Track</source>
         <translation>Трек</translation>
     </message>
@@ -846,6 +972,12 @@ The file was left as it was.</source>
         <translation>Не удалось записать данные песни в файл:
 %1
 Файл оставлен без изменений.</translation>
+    </message>
+    <message>
+        <source>Are you sure you want to delete the play list &quot;%1&quot;?
+Its songs stay in the library.</source>
+        <translation>Удалить список воспроизведения «%1»?
+Его композиции останутся в библиотеке.</translation>
     </message>
 </context>
 <context>
@@ -1063,6 +1195,10 @@ Note: the maximum playlists are 999.
     <message>
         <source>Unknown Album</source>
         <translation>Неизвестный альбом</translation>
+    </message>
+    <message>
+        <source>the library is not open</source>
+        <translation>библиотека не открыта</translation>
     </message>
 </context>
 <context>

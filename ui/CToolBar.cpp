@@ -454,6 +454,16 @@ void CToolBar::SongRecordStarted()
     m_timeLabel->setStyleSheet(QLatin1String(kTimeStyleNormal));
 }
 
+void CToolBar::SetStatusText(const QString& text)
+{
+    m_statusLabel->setText(text);
+}
+
+void CToolBar::RestoreStatusText()
+{
+    m_statusLabel->setText(m_recordState == RecordingSong ? tr("Recording") : tr("Ready"));
+}
+
 void CToolBar::SongRecordFinished()
 {
     if (m_recordState == RecordingSong)

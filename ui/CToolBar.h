@@ -56,6 +56,11 @@ public:
     void RecordStopped();
     void SongRecordStarted();
     void SongRecordFinished();
+    // A note in place of "Recording"/"Ready" (the sound server is away, the
+    // window waits for the last song); the next song state replaces it.
+    void SetStatusText(const QString& text);
+    // Back to the text of the recording state ("Recording" or "Ready").
+    void RestoreStatusText();
     void StartDownloadAnimation();
 
     void Retranslate();

@@ -1,8 +1,22 @@
 #include "PulseSession.h"
 
+#include <atomic>
+#include <chrono>
 #include <cstring>
 
 namespace {
+
+// Steady-clock milliseconds until which the server counts as hung (0: never).
+std::atomic<long long> g_hungUntilMs{0};
+
+long long NowMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+const char* const kHungText = "the sound server does not answer";
 
 bool ContextGood(pa_context* c)
 {
@@ -137,9 +151,23 @@ std::string PulseSession::LastError() const
     return lastError;
 }
 
+bool PulseSession::ServerSeemsHung()
+{
+    return NowMs() < g_hungUntilMs.load();
+}
+
+void PulseSession::MarkServerHung()
+{
+    g_hungUntilMs = NowMs() + kUnresponsiveMs;
+}
+
 bool PulseSession::Connect(int timeoutMs)
 {
     Disconnect();
+    if (ServerSeemsHung()) {
+        SetError(kHungText);
+        return false;
+    }
     loop = pa_threaded_mainloop_new();
     if (!loop) {
         SetError("cannot create the main loop");
@@ -173,7 +201,13 @@ bool PulseSession::Connect(int timeoutMs)
             ready = WaitFor([this] { return pa_context_get_state(context) == PA_CONTEXT_READY; }, timeoutMs);
             if (!ready) {
                 int err = pa_context_errno(context);
-                SetError(err ? pa_strerror(err) : "time-out connecting to the sound server");
+                if (PA_CONTEXT_IS_GOOD(pa_context_get_state(context))) {
+                    // Still connecting after the time-out: the server is there but hung.
+                    MarkServerHung();
+                    SetError(kHungText);
+                } else {
+                    SetError(err ? pa_strerror(err) : "cannot connect to the sound server");
+                }
             }
         }
     }
@@ -287,10 +321,20 @@ pa_stream* PulseSession::ConnectRecordStream(const char* streamName, const char*
                     }) &&
                     pa_stream_get_state(stream) == PA_STREAM_READY;
     if (!ok) {
-        SetError(pa_strerror(pa_context_errno(context)));
+        if (pa_stream_get_state(stream) == PA_STREAM_CREATING && ContextGood(context)) {
+            MarkServerHung();
+            SetError(kHungText);
+        } else {
+            SetError(pa_strerror(pa_context_errno(context)));
+        }
         CloseStream(&stream);
     }
     return stream;
+}
+
+int PulseSession::LastErrorCode() const
+{
+    return context ? pa_context_errno(context) : PA_ERR_CONNECTIONREFUSED;
 }
 
 bool PulseSession::BeginReconnect(std::function<void(bool)> done, int timeoutMs)
@@ -408,10 +452,21 @@ bool PulseSession::RunOperation(pa_operation* op, Pending* pending)
         SetError(pa_strerror(pa_context_errno(context)));
         return false;
     }
+    if (ServerSeemsHung()) {
+        pa_operation_cancel(op);
+        pa_operation_unref(op);
+        SetError(kHungText);
+        return false;
+    }
     bool finished = WaitFor([pending] { return pending->done; });
     if (!finished) {
         pa_operation_cancel(op);
-        SetError(ContextGood(context) ? "time-out waiting for the sound server" : "connection to the sound server lost");
+        if (ContextGood(context)) {
+            MarkServerHung();
+            SetError(kHungText);
+        } else {
+            SetError("connection to the sound server lost");
+        }
     } else if (!pending->ok) {
         SetError(pa_strerror(pa_context_errno(context)));
     }

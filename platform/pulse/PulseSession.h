@@ -5,7 +5,9 @@
 //
 // The server is the one PULSE_SERVER names (or the user's default); the client
 // never spawns a server of its own. An unreachable server is a failed Connect,
-// never a hang.
+// never a hang. A server that does not answer in time (a hung one) makes every
+// Connect and query of the process fail at once for the next few seconds, so
+// the several calls of one user action wait for it once, not each.
 //
 // Thread contract: every public query takes the main-loop lock itself and must
 // not be called from a callback that runs on the main-loop thread. Stream code
@@ -39,6 +41,11 @@ struct PulseModule {
 class PulseSession {
 public:
     static constexpr int kDefaultTimeoutMs = 3000;
+    // A connect only needs the server's handshake; one that takes longer than
+    // this finds a hung server.
+    static constexpr int kConnectTimeoutMs = 2000;
+    // How long a time-out makes the later calls fail at once.
+    static constexpr int kUnresponsiveMs = 3000;
 
     explicit PulseSession(const char* clientName = "Sonacap");
     ~PulseSession();
@@ -46,11 +53,16 @@ public:
     PulseSession& operator=(const PulseSession&) = delete;
 
     // false when no server answers within the time-out; LastError() tells why.
-    bool Connect(int timeoutMs = kDefaultTimeoutMs);
+    bool Connect(int timeoutMs = kConnectTimeoutMs);
+    // Whether a time-out of this process's calls marked the server as not
+    // answering within the last kUnresponsiveMs.
+    static bool ServerSeemsHung();
     // Safe to call more than once; streams made on the context must be gone.
     void Disconnect();
     bool IsConnected();
     std::string LastError() const;
+    // The server's error code of the last failed call (PA_ERR_*).
+    int LastErrorCode() const;
 
     // Synchronous queries. false on a failed operation, a time-out or a lost
     // connection. An empty default name means the server has none.
@@ -101,7 +113,7 @@ public:
     // the fresh, ready one, false when the server did not answer within
     // timeoutMs. Returns false (and never calls done) when an attempt is
     // already running or the session was never connected.
-    bool BeginReconnect(std::function<void(bool)> done, int timeoutMs = kDefaultTimeoutMs);
+    bool BeginReconnect(std::function<void(bool)> done, int timeoutMs = kConnectTimeoutMs);
     // With the lock held: drops an attempt of BeginReconnect; done is not called.
     void CancelReconnect();
     // With the lock held: detaches the callbacks, disconnects and frees the
@@ -120,6 +132,7 @@ private:
     // Starts the query of the sink or source of that name (one entry in pending->devices).
     pa_operation* QueryDevice(bool source, const std::string& name, Pending* pending);
     void SetError(const std::string& text);
+    static void MarkServerHung();
     static void ReconnectStateCallback(pa_context* c, void* user);
     static void ReconnectTimeoutCallback(pa_mainloop_api* api, pa_time_event* e, const struct timeval* tv,
                                          void* user);

@@ -23,7 +23,7 @@ int FakeEngine::SelectMode(int mode, AudioParam param, const char* device)
     Log("SelectMode " + std::to_string(mode) + " " + std::to_string(param.samplesPerSec) + " "
         + std::to_string(param.channels) + " " + std::to_string(param.bitsPerSample)
         + (device ? std::string(" ") + device : std::string()));
-    return 0;
+    return selectResult;
 }
 
 int FakeEngine::Start(int identify, int format, int quality)
@@ -35,7 +35,7 @@ int FakeEngine::Start(int identify, int format, int quality)
 void FakeEngine::Stop()
 {
     Log("Stop");
-    if (!openSong.isEmpty())
+    if (endSongOnStop && !openSong.isEmpty())
         SongEnd(openSong);
 }
 
@@ -106,9 +106,19 @@ void FakeEngine::SongData(int bytes, int channels)
 
 void FakeEngine::SongEnd(const QString& path)
 {
-    openSong.clear();
+    // `path` may be openSong itself.
     const QByteArray utf8 = path.toUtf8();
-    Send(kSonacapNotifyMusicEnd, path.isEmpty() ? nullptr : const_cast<char*>(utf8.constData()));
+    const bool none = path.isEmpty();
+    openSong.clear();
+    Send(kSonacapNotifyMusicEnd, none ? nullptr : const_cast<char*>(utf8.constData()));
+}
+
+void FakeEngine::WriteFailed(int reason, int error, const QString& folder, const QString& kept)
+{
+    const QByteArray folderUtf8 = folder.toUtf8();
+    const QByteArray keptUtf8 = kept.toUtf8();
+    SonacapFailure failure{reason, error, folderUtf8.constData(), kept.isEmpty() ? nullptr : keptUtf8.constData()};
+    Send(kSonacapNotifyWriteFailed, &failure);
 }
 
 void FakeEngineFactory::ReleaseEngine(CSonacapBase* e)

@@ -48,12 +48,18 @@ public:
     void SongData(int bytes, int channels = 2);
     // The song file finished (null path: deleted as too short).
     void SongEnd(const QString& path);
+    // A write failed (code 7) with the reason, the folder and the kept song.
+    void WriteFailed(int reason, int error, const QString& folder, const QString& kept);
 
     std::vector<std::string> Calls();
     void ClearCalls();
     QThread* LastCallbackThread() const { return callbackThread; }
 
     int startResult = 0;
+    int selectResult = 0;
+    // Stop ends an open song at once; when false the test ends it, as the
+    // engine does after a six-channel MP3's mix-down.
+    bool endSongOnStop = true;
     int previewVolume = 37;
     QString openSong;            // the song the engine "writes"
     char nameBuffer[512] = {};   // the engine's path buffer handed with code 2
@@ -101,9 +107,15 @@ public:
     std::function<int(QDialog*)> onExec;
     QList<QUrl> urls;
     int mixFormat = 0;
+    int probes = 0;   // CheckMixFormat calls
+    bool realProbe = false;   // ask the sound server, as the program does
     bool conflictingTool = false;
 
-    int CheckMixFormat() override { return mixFormat; }
+    int CheckMixFormat() override
+    {
+        ++probes;
+        return realProbe ? CMainUI::CheckMixFormat() : mixFormat;
+    }
     void SendKeyPress(QKeyEvent* e) { keyPressEvent(e); }
     void SendKeyRelease(QKeyEvent* e) { keyReleaseEvent(e); }
     int DialogCount(const QString& className) const;
