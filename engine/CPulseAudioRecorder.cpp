@@ -220,13 +220,18 @@ void CPulseAudioRecorder::PingCallback(pa_context*, const pa_server_info*, void*
         self->ping = nullptr;
     }
     // The server answers: a quiet stream is the source's doing.
-    self->lastData = pa_rtclock_now();
-    if (self->hung) {
-        self->hung = false;
-        self->failureSent = false;
-        if (self->callback)
-            self->callback(3, nullptr, 0, self->user);
-    }
+    self->ServerAnswered();
+}
+
+void CPulseAudioRecorder::ServerAnswered()
+{
+    lastData = pa_rtclock_now();
+    if (!hung)
+        return;
+    hung = false;
+    failureSent = false;
+    if (callback)
+        callback(3, nullptr, 0, user);
 }
 
 void CPulseAudioRecorder::OpenStreamAgain()
@@ -288,13 +293,7 @@ void CPulseAudioRecorder::WatchCallback(pa_mainloop_api*, pa_time_event* e, cons
 void CPulseAudioRecorder::ReadCallback(pa_stream* s, size_t, void* userdata)
 {
     auto* self = static_cast<CPulseAudioRecorder*>(userdata);
-    self->lastData = pa_rtclock_now();
-    if (self->hung) {
-        self->hung = false;
-        self->failureSent = false;
-        if (self->callback)
-            self->callback(3, nullptr, 0, self->user);
-    }
+    self->ServerAnswered();
     while (pa_stream_readable_size(s) > 0) {
         const void* data = nullptr;
         size_t n = 0;

@@ -51,6 +51,8 @@ private:
     void OpenStreamAgain();
     void TryToRecover(pa_usec_t now);
     void DropPing();
+    // Data or an answer came: a hung server is back (kind 3).
+    void ServerAnswered();
     static void PingCallback(pa_context* c, const pa_server_info* info, void* userdata);
     static void ReadCallback(pa_stream* s, size_t bytes, void* userdata);
     static void StateCallback(pa_stream* s, void* userdata);

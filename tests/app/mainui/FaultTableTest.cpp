@@ -7,6 +7,7 @@
 // take it), and the user was told what happened.
 #include "MainUITestSupport.h"
 
+#include "../../common/DamagedFile.h"
 #include "../../common/PrivateSoundServer.h"
 #include "../../common/SmallDisk.h"
 #include "CAppSettings.h"
@@ -32,11 +33,6 @@
 #include <memory>
 
 namespace {
-
-void Pause(int ms)
-{
-    WaitFor([] { return false; }, ms);
-}
 
 // Plays a file into `device` of the current server, on its own.
 std::unique_ptr<QProcess> StartPlaying(const QString& file, const QString& device = "test_out")
@@ -80,14 +76,9 @@ class FaultTable : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        settings = CAppSettings::GetInstance();
-        settings->SetRecordMode(-1);
-        settings->SetSplitMode(1);
+        settings = UseRecordingTestSettings();
         settings->SetSplitTime(500);
-        settings->SetFilterMode(1);
-        settings->SetFilterTime(1);
         settings->SetOutputFileType(1);
-        settings->SetDeleteType(1);
         ResetLibrary();
         ASSERT_TRUE(scratch.isValid());
         tone = scratch.filePath("tone.wav");
@@ -208,11 +199,8 @@ TEST_F(FaultTable, DamagedLibrary)
                                nullptr, nullptr, nullptr),
                   SQLITE_OK);
         sqlite3_close(db);
-        QFile f(file);
-        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
-        ASSERT_TRUE(f.seek(f.size() * 3 / 4));
-        f.write(QByteArray(16384, '\x5a'));
     }
+    ASSERT_FALSE(DamageFile(file, 0.75, 16384).isEmpty());
     ASSERT_EQ(DB_OpenDatabase(), 0);  // as the program's start does
     TestMainUI& w = Open();
     ASSERT_TRUE(WaitFor([&] { return w.SawText("The library is damaged"); }));

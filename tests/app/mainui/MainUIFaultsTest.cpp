@@ -4,6 +4,8 @@
 // deleted by the Delete key.
 #include "MainUITestSupport.h"
 
+#include "../../common/DamagedFile.h"
+
 #include "CAppSettings.h"
 #include "CListTreeItem.h"
 #include "CMusicInfoTreeWidget.h"
@@ -30,33 +32,12 @@
 
 namespace {
 
-class MainUIFaultsTest : public ::testing::Test {
+class MainUIFaultsTest : public FakeEngineWindowTest {
 protected:
     void SetUp() override
     {
-        settings = CAppSettings::GetInstance();
-        settings->SetRecordMode(-1);
-        settings->SetDeviceId(QString());
-        settings->SetSplitMode(1);
-        settings->SetSplitTime(200);
-        settings->SetFilterMode(1);
-        settings->SetFilterTime(1);
+        FakeEngineWindowTest::SetUp();
         settings->SetOutputFileType(1);
-        settings->SetDeleteType(1);
-        ResetLibrary();
-        previous = SetEngineFactory(&factory);
-    }
-    void TearDown() override
-    {
-        window.reset();
-        SetEngineFactory(previous);
-    }
-    TestMainUI& Open()
-    {
-        if (!DB_IsOpen())
-            DB_OpenDatabase();
-        window.reset(new TestMainUI);
-        return *window;
     }
     // A song the fake engine "writes": its file, then code 2.
     QString StartSong(const QString& name, double seconds = 3)
@@ -100,11 +81,6 @@ protected:
         EXPECT_TRUE(QFile::exists(songs.first().MusicPath)) << songs.first().MusicPath.toStdString();
         return songs.first();
     }
-
-    CAppSettings* settings = nullptr;
-    FakeEngineFactory factory;
-    IEngineFactory* previous = nullptr;
-    std::unique_ptr<TestMainUI> window;
 };
 
 // Stop, then close at once, while the engine still finishes the song (a
@@ -465,15 +441,9 @@ TEST_F(MainUIFaultsTest, DamagedLibraryIsToldAtStart)
                      "insert into MusicInfo select i, printf('/music/song %d with a long enough name.mp3', i) from n",
                      nullptr, nullptr, nullptr);
         sqlite3_close(db);
-        QFile f(file);
-        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
-        ASSERT_TRUE(f.seek(f.size() / 2));
-        f.write(QByteArray(8192, '\x5a'));
     }
-    QFile original(file);
-    ASSERT_TRUE(original.open(QIODevice::ReadOnly));
-    const QByteArray before = original.readAll();
-    original.close();
+    const QByteArray before = DamageFile(file, 0.5, 8192);
+    ASSERT_FALSE(before.isEmpty());
 
     ASSERT_EQ(DB_OpenDatabase(), 0);
     TestMainUI& w = Open();

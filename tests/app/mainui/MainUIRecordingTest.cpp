@@ -28,27 +28,8 @@
 
 namespace {
 
-class MainUITest : public ::testing::Test {
+class MainUITest : public FakeEngineWindowTest {
 protected:
-    void SetUp() override
-    {
-        settings = UseRecordingTestSettings();
-        ResetLibrary();
-        previous = SetEngineFactory(&factory);
-    }
-    void TearDown() override
-    {
-        window.reset();
-        SetEngineFactory(previous);
-    }
-    TestMainUI& Open()
-    {
-        // The library page closes the database when its window goes.
-        if (!DB_IsOpen())
-            DB_OpenDatabase();
-        window.reset(new TestMainUI);
-        return *window;
-    }
     // Records one song through the fake engine: start, then the finished file.
     QString Record(double seconds, const QString& name)
     {
@@ -60,11 +41,6 @@ protected:
         EXPECT_TRUE(WaitFor([&] { return window->LibraryPage()->NewRecordItem == nullptr; }));
         return path;
     }
-
-    CAppSettings* settings = nullptr;
-    FakeEngineFactory factory;
-    IEngineFactory* previous = nullptr;
-    std::unique_ptr<TestMainUI> window;
 };
 
 std::vector<std::string> Strings(std::initializer_list<std::string> list)

@@ -203,6 +203,11 @@ void WriteToneWav(const QString& path, double seconds)
     f.write(pcm);
 }
 
+void Pause(int ms)
+{
+    WaitFor([] { return false; }, ms);
+}
+
 CAppSettings* UseRecordingTestSettings()
 {
     CAppSettings* settings = CAppSettings::GetInstance();
@@ -238,4 +243,26 @@ int MusicRowCount()
     const int n = DB_GetAllMusicInfo(rows);
     qDeleteAll(rows);
     return n;
+}
+
+void FakeEngineWindowTest::SetUp()
+{
+    settings = UseRecordingTestSettings();
+    ResetLibrary();
+    previous = SetEngineFactory(&factory);
+}
+
+void FakeEngineWindowTest::TearDown()
+{
+    window.reset();
+    SetEngineFactory(previous);
+}
+
+TestMainUI& FakeEngineWindowTest::Open()
+{
+    // The library page closes the database when its window goes.
+    if (!DB_IsOpen())
+        DB_OpenDatabase();
+    window.reset(new TestMainUI);
+    return *window;
 }

@@ -16,6 +16,7 @@
 #include <QString>
 #include <QStringList>
 #include <QUrl>
+#include <gtest/gtest.h>
 
 #include <functional>
 #include <memory>
@@ -133,6 +134,8 @@ protected:
 
 // Processes events until pred holds or the time runs out.
 bool WaitFor(const std::function<bool()>& pred, int ms = 5000);
+// Processes events for that long.
+void Pause(int ms);
 
 // A 16-bit stereo 44.1 kHz WAV file with a tone of `seconds` (fractions allowed).
 void WriteToneWav(const QString& path, double seconds);
@@ -146,3 +149,19 @@ CAppSettings* UseRecordingTestSettings();
 void ResetLibrary();
 QString OutputFolder();
 int MusicRowCount();
+
+class CAppSettings;
+
+// The main window over the fake engine, with the recording tests' settings
+// and a fresh library; Open() makes the window.
+class FakeEngineWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+    TestMainUI& Open();
+
+    CAppSettings* settings = nullptr;
+    FakeEngineFactory factory;
+    IEngineFactory* previous = nullptr;
+    std::unique_ptr<TestMainUI> window;
+};

@@ -30,11 +30,6 @@ bool PlayInto(const QString& file)
     return WaitFor([&] { return player.state() == QProcess::NotRunning; }, 20000) && player.exitCode() == 0;
 }
 
-void Pause(int ms)
-{
-    WaitFor([] { return false; }, ms);
-}
-
 TEST(ProgramEndToEnd, RecordsTwoSongsIntoTheLibraryAndKeepsOneInstance)
 {
     ASSERT_FALSE(qEnvironmentVariableIsEmpty("PULSE_SERVER"));

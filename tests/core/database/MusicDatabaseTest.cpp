@@ -1,3 +1,4 @@
+#include "../../common/DamagedFile.h"
 #include "MusicDatabase.h"
 
 #include <QCoreApplication>
@@ -445,16 +446,8 @@ TEST(MusicDatabaseRobustness, DamagedFileIsFoundAndCopiedFirst)
     }
     DB_CommitTransaction();
     DB_CloseDatabase();
-    {
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
-        ASSERT_TRUE(f.seek(f.size() / 2));
-        f.write(QByteArray(8192, '\x5a'));
-    }
-    QFile before(path);
-    ASSERT_TRUE(before.open(QIODevice::ReadOnly));
-    const QByteArray damaged = before.readAll();
-    before.close();
+    const QByteArray damaged = DamageFile(path, 0.5, 8192);
+    ASSERT_FALSE(damaged.isEmpty());
 
     ASSERT_EQ(0, DB_OpenDatabaseFile(path));
     EXPECT_TRUE(DB_IsOpen());

@@ -74,6 +74,16 @@ protected:
             ids.insert(row->GetMusicId());
         return ids;
     }
+    // Runs a statement straight on the library file, behind the program's back.
+    void OnLibraryFile(const char* sql)
+    {
+        DB_CloseDatabase();
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(Path("music.db").toUtf8().constData(), &db), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+        sqlite3_close(db);
+        ASSERT_EQ(DB_OpenDatabaseFile(Path("music.db")), 0);
+    }
     QList<CListTreeItem*> entries;
     TestPage* page = nullptr;
 };
@@ -512,16 +522,8 @@ TEST_F(ShowListTest, SongLimitRefusesTheRowAndDropsLaterData)
 TEST_F(ShowListTest, UnwritableLibraryIsNotAFullOne)
 {
     Build();
-    DB_CloseDatabase();
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(Path("music.db").toUtf8().constData(), &db), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(db,
-                           "create trigger refuse before insert on MusicInfo "
-                           "begin select raise(fail, 'database or disk is full'); end",
-                           nullptr, nullptr, nullptr),
-              SQLITE_OK);
-    sqlite3_close(db);
-    ASSERT_EQ(DB_OpenDatabaseFile(Path("music.db")), 0);
+    OnLibraryFile("create trigger refuse before insert on MusicInfo "
+                  "begin select raise(fail, 'database or disk is full'); end");
     auto rows = [] {
         QMap<int, MusicInfoRow*> all;
         const int n = DB_GetAllMusicInfo(all);
@@ -547,16 +549,8 @@ TEST_F(ShowListTest, CoverWithoutAFreeKeyIsDroppedNotStoredUnderMinusOne)
     ASSERT_EQ(page->CreateNewRecord("/music/full.mp3"), 0);
     const int id = page->NewRecordItem->GetMusicId();
     // Every CoverId from 1 to 500,000 taken (written straight into the file).
-    DB_CloseDatabase();
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(Path("music.db").toUtf8().constData(), &db), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(db,
-                           "with recursive n(i) as (select 1 union all select i + 1 from n where i < 500000) "
-                           "insert into CoverInfo select i, 0, 'elsewhere' from n",
-                           nullptr, nullptr, nullptr),
-              SQLITE_OK);
-    sqlite3_close(db);
-    ASSERT_EQ(DB_OpenDatabaseFile(Path("music.db")), 0);
+    OnLibraryFile("with recursive n(i) as (select 1 union all select i + 1 from n where i < 500000) "
+                  "insert into CoverInfo select i, 0, 'elsewhere' from n");
 
     const QString cover = PicturesFolder() + "/no-key.jpg";
     WriteImage(cover, Qt::blue);
