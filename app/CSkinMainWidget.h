@@ -1,5 +1,7 @@
 #pragma once
 
+#include "CBackgroundCache.h"
+
 #include <QWidget>
 
 // The library panel's background: the skin's picture behind the side panel
@@ -12,4 +14,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+
+private:
+    CBackgroundCache m_background;
 };

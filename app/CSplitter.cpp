@@ -1,5 +1,6 @@
 #include "CSplitter.h"
 
+#include "CBackgroundCache.h"
 #include "InterfaceScale.h"
 
 #include <QPainter>
@@ -21,8 +22,9 @@ void CSplitter::paintEvent(QPaintEvent*)
 {
     if (m_rect.isNull())
         return;
-    const QPixmap picture = QPixmap(QStringLiteral(":/prefix/res/main background/recording_lbg_v.png"))
-                                .scaled(m_rect.size(), Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    // Scaled once per size, not at every paint of the side panel.
+    const QPixmap picture =
+        ScaledSkinPicture(QStringLiteral(":/prefix/res/main background/recording_lbg_v.png"), m_rect.size());
     if (picture.isNull())
         return;
     QPainter painter(this);

@@ -1,5 +1,6 @@
 #include "CCoverWidget.h"
 
+#include "CBackgroundCache.h"
 #include "InterfaceScale.h"
 #include "SkinButtonStyle.h"
 
@@ -121,16 +122,17 @@ void CCoverWidget::paintEvent(QPaintEvent* event)
 
     if (m_cornerOverlay) {
         const int side = ScaledPixels(128);
-        QPixmap overlay(QStringLiteral(":/prefix/res/artworkradius.png"));
+        const QPixmap overlay = ScaledSkinPicture(QStringLiteral(":/prefix/res/artworkradius.png"), QSize(side, side));
         if (!overlay.isNull())
-            painter.drawPixmap(tile, overlay.scaled(side, side));
+            painter.drawPixmap(tile, overlay);
     }
     if (m_selected) {
         const bool big = m_cornerOverlay;
         const int side = ScaledPixels(big ? 136 : 98);
-        QPixmap frame(big ? QStringLiteral("./skin/cover_down.png") : QStringLiteral("./skin/cover_border.png"));
+        const QPixmap frame = ScaledSkinPicture(
+            big ? QStringLiteral("./skin/cover_down.png") : QStringLiteral("./skin/cover_border.png"), QSize(side, side));
         if (!frame.isNull())
-            painter.drawPixmap(tile, frame.scaled(side, side));
+            painter.drawPixmap(tile, frame);
     }
     if (!m_text.isEmpty()) {
         QFont font = QApplication::font();

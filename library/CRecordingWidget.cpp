@@ -16,12 +16,14 @@
 
 #include <QDebug>
 #include <QKeyEvent>
-#include <QLabel>
+#include <QHideEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPaintEvent>
 #include <QParallelAnimationGroup>
 #include <QPropertyAnimation>
 #include <QScrollBar>
+#include <QShowEvent>
 #include <QTimer>
 #include <QWheelEvent>
 
@@ -47,14 +49,35 @@ QPropertyAnimation* GeometryAnimation(QWidget* w, const QRect& to, int durationM
 }
 } // namespace
 
+// The area of the "recording" loop. It paints the page's background beneath
+// itself and then the frame, so it is opaque: a new frame every 100 ms
+// repaints this area (and the artwork view inside it), never the page around.
+class CRecordingWidget::PulseArea : public QWidget
+{
+public:
+    explicit PulseArea(CRecordingWidget* page) : QWidget(page), m_page(page)
+    {
+        setAttribute(Qt::WA_OpaquePaintEvent);
+    }
+
+protected:
+    void paintEvent(QPaintEvent* e) override
+    {
+        QPainter painter(this);
+        m_page->PaintArea(painter, e->rect());
+    }
+
+private:
+    CRecordingWidget* m_page;
+};
+
 CRecordingWidget::CRecordingWidget(QWidget* parent) : QWidget(parent)
 {
     setFocusPolicy(Qt::ClickFocus);
     setMinimumWidth(ScaledPixels(600));
-    m_recordLabel = new QLabel(this);
+    m_recordLabel = new PulseArea(this);
     m_recordLabel->setGeometry(0, 0, ScaledPixels(720), ScaledPixels(290));
     m_recordLabel->setFixedSize(ScaledPixels(720), ScaledPixels(290));
-    m_recordLabel->setAlignment(Qt::AlignCenter);
     m_recordTimer = new QTimer(this);
     m_recordTimer->setInterval(100);
     connect(m_recordTimer, &QTimer::timeout, this, &CRecordingWidget::RecordingAnimation);
@@ -914,47 +937,184 @@ void CRecordingWidget::MusicInfoToUiSlot(const RecordMusicInfo* musicinfo)
 
 void CRecordingWidget::StartRecordingAnimation()
 {
-    m_recordTimer->start(100);
+    m_animating = true;
+    UpdateRecordTimer();
 }
 
 void CRecordingWidget::StopRecordingAnimation()
 {
-    m_recordTimer->stop();
+    m_animating = false;
+    UpdateRecordTimer();
     m_downloadingView->StopAnimation();
 }
 
 bool CRecordingWidget::IsRecordingAnimationRunning() const
 {
+    return m_animating;
+}
+
+bool CRecordingWidget::IsRecordingTimerActive() const
+{
     return m_recordTimer->isActive();
+}
+
+QWidget* CRecordingWidget::AnimationArea() const
+{
+    return m_recordLabel;
+}
+
+void CRecordingWidget::UpdateRecordTimer()
+{
+    // isVisible() stays true while the window is minimised; the hide and
+    // show events that minimising sends are what tells, so the flag those
+    // keep is asked instead.
+    const bool run = m_animating && isVisible() && !m_restingHidden;
+    if (run && !m_recordTimer->isActive()) {
+        m_recordTimer->start(100);
+    } else if (!run) {
+        m_recordTimer->stop();
+        DropFrames();
+    }
+}
+
+void CRecordingWidget::showEvent(QShowEvent* e)
+{
+    QWidget::showEvent(e);
+    m_restingHidden = false;
+    UpdateRecordTimer();
+}
+
+void CRecordingWidget::hideEvent(QHideEvent* e)
+{
+    QWidget::hideEvent(e);
+    m_restingHidden = true;
+    UpdateRecordTimer();
+}
+
+int CRecordingWidget::DecodedFrameCount() const
+{
+    int n = 0;
+    for (const PulseFrame& frame : m_frames)
+        n += frame.image.isNull() ? 0 : 1;
+    return n;
+}
+
+qint64 CRecordingWidget::DecodedFrameBytes() const
+{
+    qint64 bytes = 0;
+    for (const PulseFrame& frame : m_frames)
+        bytes += frame.image.sizeInBytes();
+    return bytes;
+}
+
+void CRecordingWidget::DropFrames()
+{
+    // The frame on show stays (shared with its entry) so the area keeps
+    // showing it while the loop rests.
+    m_frames.clear();
+}
+
+const CRecordingWidget::PulseFrame& CRecordingWidget::Frame(int number)
+{
+    if (m_frames.size() != kFrameCount)
+        m_frames = QVector<PulseFrame>(kFrameCount);
+    PulseFrame& frame = m_frames[number - 1];
+    if (!frame.image.isNull())
+        return frame;
+    const QImage picture =
+        CBackgroundCache::LoadPicture(QStringLiteral(":/prefix/res/recording/recording_%1.png").arg(number));
+    if (picture.isNull())
+        return frame;
+    // Scaled to 918 x 250 (x scale) as a whole and shown centred in the
+    // area, which cuts off its sides: only what is left is kept.
+    const QImage scaled = picture
+                              .scaled(ScaledPixels(918), ScaledPixels(250), Qt::IgnoreAspectRatio,
+                                      Qt::FastTransformation)
+                              .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    const QSize area = m_recordLabel->size();
+    const QPoint placed((area.width() - scaled.width()) / 2, (area.height() - scaled.height()) / 2);
+    const QRect visible = QRect(placed, scaled.size()).intersected(QRect(QPoint(0, 0), area)).translated(-placed);
+    // Then the rows and columns that are fully transparent go as well.
+    int left = visible.right() + 1, right = visible.left() - 1, top = visible.bottom() + 1, bottom = visible.top() - 1;
+    for (int y = visible.top(); y <= visible.bottom(); ++y) {
+        const QRgb* line = reinterpret_cast<const QRgb*>(scaled.constScanLine(y));
+        for (int x = visible.left(); x <= visible.right(); ++x) {
+            if (qAlpha(line[x]) == 0)
+                continue;
+            left = qMin(left, x);
+            right = qMax(right, x);
+            top = qMin(top, y);
+            bottom = qMax(bottom, y);
+        }
+    }
+    if (left > right) {
+        frame.image = QImage(1, 1, QImage::Format_ARGB32_Premultiplied);
+        frame.image.fill(Qt::transparent);
+        frame.at = QPoint(0, 0);
+        return frame;
+    }
+    const QRect kept(QPoint(left, top), QPoint(right, bottom));
+    frame.image = scaled.copy(kept);
+    frame.at = placed + kept.topLeft();
+    return frame;
+}
+
+void CRecordingWidget::ShowFrame(const PulseFrame& frame)
+{
+    // Only the old and the new frame's rectangles change.
+    QRegion changed(QRect(m_shownFrame.at, m_shownFrame.image.size()));
+    changed += QRect(frame.at, frame.image.size());
+    m_shownFrame = frame;
+    m_recordLabel->update(changed);
 }
 
 void CRecordingWidget::RecordingAnimation()
 {
     if (m_frameNumber > kFrameCount)
         m_frameNumber = 1;
-    m_framePixmap = QPixmap(QStringLiteral(":/prefix/res/recording/recording_%1.png").arg(m_frameNumber))
-                        .scaled(ScaledPixels(918), ScaledPixels(250), Qt::IgnoreAspectRatio, Qt::FastTransformation);
-    m_recordLabel->setPixmap(m_framePixmap);
+    ShowFrame(Frame(m_frameNumber));
     ++m_frameNumber;
+}
+
+const QPixmap& CRecordingWidget::Background()
+{
+    return m_background.Get(size(), [](QPainter& painter, const QSize& size) {
+        const QRect whole(QPoint(0, 0), size);
+        const QImage back = CBackgroundCache::LoadPicture(
+            QStringLiteral(":/prefix/res/main background/recording_mbg_%1.png").arg(CAppSettings::GetInstance()->GetSkin()));
+        if (!back.isNull())
+            painter.drawImage(whole, back.scaled(ScaledPixels(918), ScaledPixels(451), Qt::IgnoreAspectRatio,
+                                                 Qt::SmoothTransformation));
+        const QImage band = CBackgroundCache::LoadPicture(QStringLiteral(":/prefix/res/main background/recording_lbg_h.png"));
+        if (!band.isNull()) {
+            QRect lower = whole;
+            lower.setTop(lower.bottom() - ScaledPixels(200) - 1);
+            painter.setOpacity(0.5);
+            painter.drawImage(lower, band.scaled(ScaledPixels(920), ScaledPixels(202), Qt::IgnoreAspectRatio,
+                                                 Qt::SmoothTransformation));
+        }
+    });
 }
 
 void CRecordingWidget::paintEvent(QPaintEvent* e)
 {
     QWidget::paintEvent(e);
     QPainter painter(this);
-    const QPixmap back(QStringLiteral(":/prefix/res/main background/recording_mbg_%1.png")
-                           .arg(CAppSettings::GetInstance()->GetSkin()));
-    if (!back.isNull())
-        painter.drawPixmap(rect(), back.scaled(ScaledPixels(918), ScaledPixels(451), Qt::IgnoreAspectRatio,
-                                               Qt::SmoothTransformation));
-    const QPixmap band(QStringLiteral(":/prefix/res/main background/recording_lbg_h.png"));
-    if (!band.isNull()) {
-        QRect lower = rect();
-        lower.setTop(lower.bottom() - ScaledPixels(200) - 1);
-        painter.setOpacity(0.5);
-        painter.drawPixmap(lower, band.scaled(ScaledPixels(920), ScaledPixels(202), Qt::IgnoreAspectRatio,
-                                              Qt::SmoothTransformation));
-    }
+    painter.drawPixmap(e->rect(), Background(), e->rect());
+}
+
+void CRecordingWidget::PaintArea(QPainter& painter, const QRect& exposed)
+{
+    const QPixmap& background = Background();
+    const QRect under = exposed.translated(m_recordLabel->pos());
+    // Opaque means every pixel is painted: without a picture (an unreadable
+    // skin) the page's own colour stands in.
+    if (background.isNull())
+        painter.fillRect(exposed, palette().window());
+    else
+        painter.drawPixmap(exposed, background, under);
+    if (!m_shownFrame.image.isNull())
+        painter.drawImage(m_shownFrame.at, m_shownFrame.image);
 }
 
 void CRecordingWidget::RetranslateUi()

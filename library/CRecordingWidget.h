@@ -1,9 +1,11 @@
 #pragma once
 
+#include "CBackgroundCache.h"
 #include "MusicRecords.h"
 
+#include <QImage>
 #include <QList>
-#include <QPixmap>
+#include <QVector>
 #include <QPoint>
 #include <QWidget>
 
@@ -12,7 +14,7 @@ class CTagWriter;
 class CShowCoverWidget;
 class CShowDownloadingView;
 class CTreeWidgetItem;
-class QLabel;
+class QPainter;
 class QParallelAnimationGroup;
 class QScrollBar;
 class QTimer;
@@ -49,7 +51,9 @@ public:
     void AddAnimItem(int kind, CTreeWidgetItem* item);
     // The rows of all cards in strip order (oldest first).
     QList<CTreeWidgetItem*> GetAllItems() const;
-    // The 100 ms "recording" picture loop; stopping also resets the artwork view.
+    // The 100 ms "recording" picture loop; stopping also resets the artwork
+    // view. The loop only turns while the page can be seen: hidden (another
+    // page, the window minimised) its timer rests and its pictures are let go.
     void StartRecordingAnimation();
     void StopRecordingAnimation();
     void RetranslateUi();
@@ -71,7 +75,18 @@ public:
     QScrollBar* ScrollBar() const { return m_scrollBar; }
     CSelecetCoverWidget* CoverChooser() const { return m_chooser; }
     int FrameNumber() const { return m_frameNumber; }
+    // True between StartRecordingAnimation and StopRecordingAnimation, also
+    // while the page is hidden and the loop rests.
     bool IsRecordingAnimationRunning() const;
+    // Whether the loop's timer runs now (the page is shown and recording).
+    bool IsRecordingTimerActive() const;
+    // The area that shows the loop (and holds the artwork view); opaque, so
+    // a new frame repaints it alone, not the page beneath.
+    QWidget* AnimationArea() const;
+    // Frames of the loop decoded and kept now (0 .. 28).
+    int DecodedFrameCount() const;
+    // Bytes the kept frames take.
+    qint64 DecodedFrameBytes() const;
     int SlotMargin() const { return m_slotMargin; }
     int CardWidth() const { return m_cardWidth; }
     // Where a card's cover choice has its tags written (off the GUI thread);
@@ -117,8 +132,26 @@ protected:
     void mouseReleaseEvent(QMouseEvent* e) override;
     void wheelEvent(QWheelEvent* e) override;
     void keyReleaseEvent(QKeyEvent* e) override;
+    void showEvent(QShowEvent* e) override;
+    void hideEvent(QHideEvent* e) override;
 
 private:
+    class PulseArea;
+    // One frame of the loop as the area shows it: only the part of the
+    // scaled picture that lies inside the area and is not fully transparent,
+    // and where that part goes in the area.
+    struct PulseFrame {
+        QImage image;
+        QPoint at;
+    };
+    // The page's two background pictures at the page's size.
+    const QPixmap& Background();
+    const PulseFrame& Frame(int number);
+    void ShowFrame(const PulseFrame& frame);
+    void DropFrames();
+    void UpdateRecordTimer();
+    void PaintArea(QPainter& painter, const QRect& exposed);
+
     int FirstShownCard() const;
     int SlotOfWidget(const CShowCoverWidget* card) const;
     CShowCoverWidget* MakeCard(int cardIndex, int cornerOverlay);
@@ -150,7 +183,16 @@ private:
     QPoint m_dragPoint;
     int m_cardWidth = 0;
     int m_slotMargin = 0;
-    QPixmap m_framePixmap;
+    // Frames of the loop by number - 1, made on first use while the loop
+    // turns; empty images for the ones not made yet. About 12 MB at scale 1
+    // for all 28 (a tenth of the pictures as read), so they go when the loop
+    // rests.
+    QVector<PulseFrame> m_frames;
+    PulseFrame m_shownFrame;
+    bool m_animating = false;
+    // Set by a hide event (another page, or the window minimised), cleared
+    // by a show event.
+    bool m_restingHidden = false;
     QTimer* m_recordTimer = nullptr;
     int m_frameNumber = 1;
     CShowCoverWidget* m_discarded = nullptr;
@@ -163,7 +205,8 @@ private:
     CSelecetCoverWidget* m_chooser = nullptr;
     QList<CShowCoverWidget*> m_pCoverList;
     CShowDownloadingView* m_downloadingView = nullptr;
-    QLabel* m_recordLabel = nullptr;
+    PulseArea* m_recordLabel = nullptr;
+    CBackgroundCache m_background;
     bool m_dragAccepted = false;
     int m_lastStep = 0;
     CTagWriter* m_tagWriter = nullptr;

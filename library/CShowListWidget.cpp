@@ -20,6 +20,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QMenu>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
 #include <QSplitter>
@@ -750,16 +751,27 @@ void CShowListWidget::RetranslateUi()
 void CShowListWidget::paintEvent(QPaintEvent* event)
 {
     QWidget::paintEvent(event);
-    QPainter painter(this);
     const QRect listRect = m_trackList->geometry().translated(m_splitter->pos());
-    QPixmap background(QStringLiteral(":/prefix/res/main background/recording_lbg_h.png"));
-    if (!background.isNull()) {
-        painter.setOpacity(0.7);
-        painter.drawPixmap(listRect, background.scaled(listRect.size()));
+    const QRect toolRect = m_tool->geometry();
+    if (listRect != m_backgroundList || toolRect != m_backgroundTool) {
+        // The cover flow or the splitter moved the list within the page.
+        m_background.Clear();
+        m_backgroundList = listRect;
+        m_backgroundTool = toolRect;
     }
-    QPixmap search(QStringLiteral(":/prefix/res/searchbg.png"));
-    if (!search.isNull()) {
-        painter.setOpacity(0.5);
-        painter.drawPixmap(m_tool->geometry(), search);
-    }
+    const QPixmap& pictures = m_background.Get(size(), [&](QPainter& painter, const QSize&) {
+        const QImage background =
+            CBackgroundCache::LoadPicture(QStringLiteral(":/prefix/res/main background/recording_lbg_h.png"));
+        if (!background.isNull()) {
+            painter.setOpacity(0.7);
+            painter.drawImage(listRect, background.scaled(listRect.size()));
+        }
+        const QImage search = CBackgroundCache::LoadPicture(QStringLiteral(":/prefix/res/searchbg.png"));
+        if (!search.isNull()) {
+            painter.setOpacity(0.5);
+            painter.drawImage(toolRect, search);
+        }
+    });
+    QPainter painter(this);
+    painter.drawPixmap(event->rect(), pictures, event->rect());
 }

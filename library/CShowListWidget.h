@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CBackgroundCache.h"
 #include "MusicRecords.h"
 
 #include <QHash>
@@ -220,4 +221,8 @@ public:
     CTagWriter* m_tagWriter = nullptr;
     QList<CListTreeItem*> m_lists;
     IRecordStateSource* m_recordState = nullptr;
+    // The two pictures under the tool row and the list, and where they lie.
+    CBackgroundCache m_background;
+    QRect m_backgroundList;
+    QRect m_backgroundTool;
 };

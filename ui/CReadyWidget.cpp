@@ -7,6 +7,7 @@
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QResizeEvent>
 #include <QToolButton>
@@ -79,16 +80,20 @@ void CReadyWidget::resizeEvent(QResizeEvent* event) {
 
 void CReadyWidget::paintEvent(QPaintEvent* event) {
   QFrame::paintEvent(event);
+  const QPixmap& background = m_background.Get(size(), [](QPainter& painter, const QSize& size) {
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
+    const QRect whole(QPoint(0, 0), size);
+    const QImage back = CBackgroundCache::LoadPicture(
+        QStringLiteral(":/prefix/res/main background/recording_mbg_%1.png").arg(CAppSettings::GetInstance()->GetSkin()));
+    if (!back.isNull()) painter.drawImage(whole, back);
+    const QImage band = CBackgroundCache::LoadPicture(QStringLiteral(":/prefix/res/main background/recording_lbg_h.png"));
+    if (!band.isNull()) {
+      QRect lower = whole;
+      lower.setTop(lower.bottom() - ScaledPixels(200) - 1);
+      painter.setOpacity(0.5);
+      painter.drawImage(lower, band);
+    }
+  });
   QPainter painter(this);
-  painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
-  const QPixmap back(QStringLiteral(":/prefix/res/main background/recording_mbg_%1.png")
-                         .arg(CAppSettings::GetInstance()->GetSkin()));
-  if (!back.isNull()) painter.drawPixmap(rect(), back);
-  const QPixmap band(QStringLiteral(":/prefix/res/main background/recording_lbg_h.png"));
-  if (!band.isNull()) {
-    QRect lower = rect();
-    lower.setTop(lower.bottom() - ScaledPixels(200) - 1);
-    painter.setOpacity(0.5);
-    painter.drawPixmap(lower, band);
-  }
+  painter.drawPixmap(event->rect(), background, event->rect());
 }

@@ -1,4 +1,6 @@
 #pragma once
+#include "CBackgroundCache.h"
+
 #include <QFrame>
 
 class QFormLayout;
@@ -41,4 +43,5 @@ private:
   QFormLayout* m_form = nullptr;
   QHBoxLayout* m_secondRow = nullptr;
   void* m_device = nullptr;
+  CBackgroundCache m_background;
 };

@@ -43,7 +43,8 @@ void CShowDownloadingItem::PreparePictures(int w, int h)
     if (m_preparedSize != size) {
         m_sleeve = QPixmap(m_sleevePicture).scaled(w, h, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
         m_fill = QPixmap(m_fillPicture).scaled(w, h, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-        m_frame = QPixmap(m_framePicture);
+        // Drawn into (w - 1) x (h - 1) in both variants: scaled here once.
+        m_frame = QPixmap(m_framePicture).scaled(w - 1, h - 1, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
         m_preparedCover.clear();
         m_cover = QImage();
         m_preparedSize = size;
@@ -55,6 +56,18 @@ void CShowDownloadingItem::PreparePictures(int w, int h)
                                  : cover.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
         m_preparedCover = m_coverPath;
     }
+}
+
+qreal CShowDownloadingItem::FillTop(float p) const
+{
+    if (m_mini)
+        return ScaledPixels(40) - 30.0 * p;
+    return (105.0 - 85.0 * p) * GetInterfaceScale();
+}
+
+QSizeF CShowDownloadingItem::PaintedSize() const
+{
+    return QSizeF(ScaledPixels(m_mini ? 50 : 128), ScaledPixels(m_mini ? 50 : 182));
 }
 
 void CShowDownloadingItem::paint(QPainter* painter, const QStyleOptionGraphicsItem*, QWidget*)
@@ -75,14 +88,9 @@ void CShowDownloadingItem::paint(QPainter* painter, const QStyleOptionGraphicsIt
             if (p > 0.0f) {
                 const QPixmap& fill = m_fill;
                 // The filled part rises from the bottom of the sleeve.
-                QRectF band;
-                if (m_mini) {
-                    const qreal top = ScaledPixels(40) - 30.0 * p;
-                    band = QRectF(-1, top, 70 - 1, ScaledPixels(10) + 30.0 * p);
-                } else {
-                    const qreal top = (105.0 - 85.0 * p) * GetInterfaceScale();
-                    band = QRectF(-1, top, w - 1, h - top);
-                }
+                const qreal top = FillTop(p);
+                const QRectF band = m_mini ? QRectF(-1, top, 70 - 1, ScaledPixels(10) + 30.0 * p)
+                                           : QRectF(-1, top, w - 1, h - top);
                 painter->save();
                 painter->setClipRect(band);
                 painter->drawPixmap(QRect(-1, 0, w, h), fill);

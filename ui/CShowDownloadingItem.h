@@ -30,6 +30,12 @@ public:
     void SetTexts(const QString& title, const QString& artist);
     bool IsMini() const { return m_mini; }
 
+    // The top edge of the filled band of the sleeve at progress p (0 < p <
+    // 1), in item coordinates: the band rises from there to the bottom.
+    qreal FillTop(float p) const;
+    // The item's width and height as painted.
+    QSizeF PaintedSize() const;
+
     // Shortens text until it is at most maxWidth wide by the metrics,
     // the "..." included.
     static QString Elide(const QString& text, const QFontMetrics& metrics, int maxWidth);
@@ -51,7 +57,7 @@ private:
     QSize m_preparedSize;
     QPixmap m_sleeve;       // at the item's size
     QPixmap m_fill;         // at the item's size
-    QPixmap m_frame;        // as read
+    QPixmap m_frame;        // at the size it is drawn
     QString m_preparedCover;
     QImage m_cover;         // scaled to where it is drawn; null when unreadable
 };

@@ -11,6 +11,8 @@
 #include <QApplication>
 #include <QMenu>
 #include <QFile>
+#include <QHash>
+#include <QResource>
 #include <QMouseEvent>
 #include <QResizeEvent>
 #include <QScrollBar>
@@ -445,6 +447,123 @@ TEST_F(RecordingPageTest, RecordingAnimationLoopsOverTwentyEightFrames)
     EXPECT_EQ(page->FrameNumber(), 2);
     page->StopRecordingAnimation();
     EXPECT_FALSE(page->IsRecordingAnimationRunning());
+}
+
+// The "recording" loop with the skin's real pictures, on a shown page.
+class RecordingLoopTest : public RecordingPageTest {
+protected:
+    static void SetUpTestSuite()
+    {
+        ASSERT_TRUE(QResource::registerResource(QStringLiteral(SONACAP_TEST_OUTPUT_DIR "/skin.rcc")));
+    }
+    static void TearDownTestSuite()
+    {
+        QResource::unregisterResource(QStringLiteral(SONACAP_TEST_OUTPUT_DIR "/skin.rcc"));
+    }
+    void SetUp() override
+    {
+        RecordingPageTest::SetUp();
+        page->resize(1000, 700);
+        page->show();
+        Flush();
+    }
+};
+
+// Counts paint events per widget.
+class PaintCounter : public QObject {
+public:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++counts[watched];
+        return false;
+    }
+    QHash<QObject*, int> counts;
+};
+
+TEST_F(RecordingLoopTest, NewFrameRepaintsTheAreaNotThePage)
+{
+    page->StartRecordingAnimation();
+    page->RecordingAnimation();
+    Flush();
+    PaintCounter counter;
+    page->installEventFilter(&counter);
+    page->AnimationArea()->installEventFilter(&counter);
+    for (int i = 0; i < 5; ++i) {
+        page->RecordingAnimation();
+        QApplication::processEvents();
+    }
+    EXPECT_GE(counter.counts.value(page->AnimationArea()), 1);
+    EXPECT_EQ(counter.counts.value(page.get()), 0) << "a frame repainted the whole page";
+    EXPECT_TRUE(page->AnimationArea()->testAttribute(Qt::WA_OpaquePaintEvent));
+}
+
+TEST_F(RecordingLoopTest, FramesAreKeptSmallAndShownWhereTheLabelShowedThem)
+{
+    const QImage empty = page->AnimationArea()->grab().toImage();
+    page->StartRecordingAnimation();
+    for (int i = 0; i < 28; ++i)
+        page->RecordingAnimation();
+    EXPECT_EQ(page->DecodedFrameCount(), 28);
+    // All 28 at their full scaled size would take 28 x 918 x 250 x 4 bytes.
+    EXPECT_LT(page->DecodedFrameBytes(), 28LL * 918 * 250 * 4 / 2);
+
+    // Frame 1 again: the area differs from the empty one exactly where the
+    // picture, scaled to 918 x 250 and centred in the 720 x 290 area, is not
+    // transparent.
+    page->RecordingAnimation();
+    const QImage shown = page->AnimationArea()->grab().toImage();
+    const QImage frame = QImage(QStringLiteral(":/prefix/res/recording/recording_1.png"))
+                             .scaled(918, 250, Qt::IgnoreAspectRatio, Qt::FastTransformation)
+                             .convertToFormat(QImage::Format_ARGB32);
+    ASSERT_FALSE(frame.isNull());
+    const QPoint placed((720 - 918) / 2, (290 - 250) / 2);
+    QRect expected;
+    for (int y = 0; y < frame.height(); ++y)
+        for (int x = 0; x < frame.width(); ++x)
+            if (qAlpha(frame.pixel(x, y)) > 0)
+                expected |= QRect(placed + QPoint(x, y), QSize(1, 1));
+    expected &= QRect(0, 0, 720, 290);
+    QRect changed;
+    for (int y = 0; y < shown.height(); ++y)
+        for (int x = 0; x < shown.width(); ++x)
+            if (shown.pixel(x, y) != empty.pixel(x, y))
+                changed |= QRect(x, y, 1, 1);
+    // The artwork view inside the area paints the same in both grabs.
+    EXPECT_FALSE(changed.isEmpty());
+    EXPECT_TRUE(expected.contains(changed)) << "changed outside the picture";
+    EXPECT_GE(changed.width(), expected.width() - 2);
+    EXPECT_GE(changed.height(), expected.height() - 2);
+}
+
+TEST_F(RecordingLoopTest, LoopRestsWhileThePageIsHiddenOrTheWindowMinimised)
+{
+    page->StartRecordingAnimation();
+    EXPECT_TRUE(page->IsRecordingTimerActive());
+    page->RecordingAnimation();
+    EXPECT_GT(page->DecodedFrameCount(), 0);
+
+    page->hide();
+    EXPECT_TRUE(page->IsRecordingAnimationRunning());
+    EXPECT_FALSE(page->IsRecordingTimerActive());
+    EXPECT_EQ(page->DecodedFrameCount(), 0) << "the frames stay while nothing shows them";
+    page->show();
+    EXPECT_TRUE(page->IsRecordingTimerActive());
+
+    // Minimising keeps isVisible() but sends hide and show events. (Asked
+    // at once: the offscreen platform has no window manager, so the window
+    // stays exposed and the toolkit shows its widgets again afterwards.)
+    page->showMinimized();
+    EXPECT_TRUE(page->isVisible());
+    EXPECT_FALSE(page->IsRecordingTimerActive());
+    page->showNormal();
+    EXPECT_TRUE(page->IsRecordingTimerActive());
+
+    page->StopRecordingAnimation();
+    EXPECT_FALSE(page->IsRecordingTimerActive());
+    page->hide();
+    page->show();
+    EXPECT_FALSE(page->IsRecordingTimerActive()) << "showing does not restart a stopped loop";
 }
 
 // Seeded random sequences of add, remove, resize, scroll, drag and wheel on a
