@@ -26,8 +26,12 @@ CWaveThread::CWaveThread(QObject* parent)
 
 CWaveThread::~CWaveThread()
 {
-    // The owner waits for a running computation first; this is the last line
-    // of defence should a worker be destroyed on its own.
+    {
+        QMutexLocker lock(&m_wakeLock);
+        m_quit = true;
+        m_wake.wakeAll();
+    }
+    // A computation in progress ends first; the thread then sees m_quit.
     wait();
     delete m_fft;
     delete m_buffer;
@@ -44,7 +48,39 @@ void CWaveThread::CopyBars(int* bars)
 
 void CWaveThread::run()
 {
-    ComputeOnce();
+    QMutexLocker lock(&m_wakeLock);
+    for (;;) {
+        while (!m_requested && !m_quit)
+            m_wake.wait(&m_wakeLock);
+        if (m_quit)
+            return;
+        m_requested = false;
+        lock.unlock();
+        ComputeOnce();
+        lock.relock();
+        m_busy = false;
+    }
+}
+
+bool CWaveThread::Request()
+{
+    {
+        QMutexLocker lock(&m_wakeLock);
+        if (m_busy || m_quit)
+            return false;
+        m_busy = true;
+        m_requested = true;
+        m_wake.wakeAll();
+    }
+    if (!isRunning())
+        start();
+    return true;
+}
+
+bool CWaveThread::IsBusy()
+{
+    QMutexLocker lock(&m_wakeLock);
+    return m_busy;
 }
 
 void CWaveThread::ComputeOnce()

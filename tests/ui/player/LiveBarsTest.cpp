@@ -6,8 +6,10 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFrame>
 #include <QImage>
 #include <QPixmap>
+#include <QSignalSpy>
 
 #include <gtest/gtest.h>
 
@@ -15,6 +17,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -179,6 +182,34 @@ TEST_F(SpectrumTest, PaintingGeometryColoursAndPeakCaps)
     EXPECT_EQ(PixelAt(img, 14, y0), lit);
 }
 
+TEST_F(SpectrumTest, OpaqueDisplayShowsWhatLiesBeneathWhereverItMoves)
+{
+    // Painted opaque, the display draws the widgets beneath it itself; the
+    // gap between its halves must show them as they are at its place.
+    QFrame parent;
+    parent.setObjectName(QStringLiteral("panel"));
+    parent.setStyleSheet(QStringLiteral(
+        "QFrame#panel { background-color: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #102030, stop:1 #F0E0D0); }"));
+    parent.resize(500, 200);
+    auto* w = new pcmsink_widget(&parent);
+    w->setGeometry(10, 10, 405, 50);
+    parent.show();
+    EXPECT_TRUE(w->testAttribute(Qt::WA_OpaquePaintEvent));
+    for (int y : {10, 140, 60}) {
+        w->move(10, y);
+        const QPoint gap(10 + 186, y + 43);
+        w->hide();
+        const QColor beneath = PixelAt(parent.grab().toImage(), gap.x(), gap.y());
+        w->show();
+        const QColor shown = PixelAt(parent.grab().toImage(), gap.x(), gap.y());
+        // A gradient painted in pieces may round a channel the other way.
+        EXPECT_LE(std::abs(shown.red() - beneath.red()) + std::abs(shown.green() - beneath.green())
+                      + std::abs(shown.blue() - beneath.blue()),
+                  3)
+            << "at y " << y << ": " << shown.name().toStdString() << " over " << beneath.name().toStdString();
+    }
+}
+
 TEST_F(SpectrumTest, OuterBarsAreDrawnBelowTheirNeighbours)
 {
     pcmsink_widget w;
@@ -218,10 +249,93 @@ TEST_F(SpectrumTest, TicksRunTheWorkerAndTearDownWaitsForIt)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
         stop.store(true);
         engine.join();
-        w->Worker()->start();  // a computation may still run at destruction
+        w->Worker()->Request();  // a computation may still run at destruction
         delete w;
     }
     SUCCEED();
+}
+
+// Runs the event loop until done() or the time is up.
+bool Until(const std::function<bool()>& done, int ms)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!done()) {
+        if (t.elapsed() > ms)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return true;
+}
+
+TEST_F(SpectrumTest, TickRestsWithoutSoundAndWakesOnAnAudibleBlock)
+{
+    pcmsink_widget w;
+    w.resize(405, 50);
+    w.show();
+    w.Start();
+    // Nothing to show: a few ticks draw the empty display, then it rests.
+    ASSERT_TRUE(Until([&] { return !w.IsTicking(); }, 3000));
+
+    // The engine's blocks of silence neither wake it nor pile up.
+    const auto silence = Block([](int) { return 0; }, [](int) { return 3; });
+    for (int i = 0; i < 20; ++i)
+        w.WriteWaveData(static_cast<int>(silence.size()), silence.data());
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(w.IsTicking());
+    EXPECT_EQ(w.Worker()->Buffer()->FillCount(), 0);
+
+    // Music wakes it and lights the bars.
+    const auto sine = Block([](int f) { return 16000.0 * std::sin(2 * M_PI * 110 * f / 2048.0); },
+                            [](int f) { return 16000.0 * std::sin(2 * M_PI * 260 * f / 2048.0); });
+    std::atomic<bool> stop{false};
+    std::thread engine([&] {
+        while (!stop.load()) {
+            w.WriteWaveData(static_cast<int>(sine.size()), sine.data());
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    });
+    EXPECT_TRUE(Until([&] { return Bars(w.Worker())[4] >= 3; }, 3000));
+    EXPECT_TRUE(w.IsTicking());
+    stop.store(true);
+    engine.join();
+    // When the music stops the bars sink, the caps drop, and it rests again.
+    EXPECT_TRUE(Until([&] { return !w.IsTicking(); }, 5000));
+    for (int v : Bars(w.Worker()))
+        EXPECT_EQ(v, 0);
+}
+
+TEST_F(SpectrumTest, HiddenDisplayStoresNothingAndRests)
+{
+    pcmsink_widget w;
+    w.resize(405, 50);
+    w.show();
+    w.Start();
+    const auto full = Block([](int) { return 20000; }, [](int) { return -20000; });
+    w.WriteWaveData(static_cast<int>(full.size()), full.data());
+    ASSERT_TRUE(Until([&] { return w.IsTicking(); }, 2000));
+    w.hide();
+    EXPECT_FALSE(w.IsTicking());
+    for (int i = 0; i < 5; ++i)
+        w.WriteWaveData(static_cast<int>(full.size()), full.data());
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(w.IsTicking());
+    EXPECT_EQ(w.Worker()->Buffer()->FillCount(), 0);
+    w.show();
+    EXPECT_TRUE(Until([&] { return w.IsTicking(); }, 2000));
+}
+
+TEST_F(SpectrumTest, OneWorkerThreadServesEveryComputation)
+{
+    pcmsink_widget w;
+    w.Start();
+    QSignalSpy drawn(w.Worker(), &CWaveThread::SendDraw);
+    for (int round = 1; round <= 3; ++round) {
+        ASSERT_TRUE(w.Worker()->Request());
+        ASSERT_TRUE(Until([&] { return drawn.size() >= round && !w.Worker()->IsBusy(); }, 2000));
+        // The thread waits for the next request instead of ending.
+        EXPECT_TRUE(w.Worker()->isRunning()) << "round " << round;
+    }
 }
 
 }  // namespace
