@@ -40,6 +40,7 @@ void CShowDownloadingScene::Reset()
     m_item->setX(0);
     m_item->setTransform(YRotation(0));
     m_fillBase = 0.0f;
+    m_paintedTop = -1.0;
     m_coverPath.clear();
     m_title.clear();
     m_artist.clear();
@@ -82,8 +83,21 @@ void CShowDownloadingScene::ReplaceFailedCover(const QString& failedCover)
 void CShowDownloadingScene::TimeLineValueChange(qreal value)
 {
     if (m_state == Downloading) {
-        m_item->SetProgress(m_fillBase + (1.0f - m_fillBase) * float(value) * 0.5f);
-        update();
+        const float progress = m_fillBase + (1.0f - m_fillBase) * float(value) * 0.5f;
+        m_item->SetProgress(progress);
+        // The band rises a few pixels a second while the time line reports
+        // 25 times a second: the sleeve is repainted when its edge has moved
+        // half a pixel, and only the strip it moved over.
+        const qreal top = m_item->FillTop(progress);
+        if (m_paintedTop < 0) {
+            m_item->update();
+            m_paintedTop = top;
+        } else if (qAbs(top - m_paintedTop) >= 0.5) {
+            const QSizeF size = m_item->PaintedSize();
+            m_item->update(QRectF(-2, qMin(top, m_paintedTop) - 2, size.width() + 4,
+                                  qAbs(top - m_paintedTop) + 4));
+            m_paintedTop = top;
+        }
     } else if (m_state == Finishing) {
         const int travel = m_mini ? 50 : 130;
         // The item turns about its left edge; moving it along keeps the turn in place.

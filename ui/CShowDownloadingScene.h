@@ -41,6 +41,9 @@ private:
     CShowDownloadingItem* m_item;
     int m_state = Idle;
     float m_fillBase = 0.0f;
+    // Where the filled band's top edge was last repainted (item
+    // coordinates); below 0 when the whole sleeve is to be repainted.
+    qreal m_paintedTop = -1.0;
     QString m_coverPath;
     QString m_title;
     QString m_artist;

@@ -4,7 +4,10 @@
 #include "CShowDownloadingView.h"
 #include "ViewsTestSupport.h"
 
+#include <QCoreApplication>
 #include <QFontMetrics>
+#include <QPaintEvent>
+#include <QThread>
 #include <QTimeLine>
 
 #include <memory>
@@ -53,6 +56,50 @@ TEST_F(ArtworkViewTest, DownloadingFillsInThreeCyclesAndRests)
     EXPECT_EQ(scene()->GetState(), CShowDownloadingScene::Idle);
     EXPECT_FLOAT_EQ(item()->Progress(), 0.0f);
     EXPECT_FLOAT_EQ(scene()->FillBase(), 0.0f);
+}
+
+// Records the region of every paint of a widget.
+class PaintRegions : public QObject {
+public:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            regions.append(static_cast<QPaintEvent*>(event)->region().boundingRect());
+        return false;
+    }
+    QList<QRect> regions;
+};
+
+TEST_F(ArtworkViewTest, DownloadingRepaintsOnlyTheStripTheFillEdgeMovedOver)
+{
+    view->show();
+    view->StartAnimation();
+    scene()->TimeLine()->stop();   // driven by hand below
+    // The first report paints the band in; that and the view's first paints
+    // go first.
+    scene()->TimeLineValueChange(0.0001);
+    for (int i = 0; i < 5; ++i) {
+        QCoreApplication::processEvents();
+        QThread::msleep(10);
+    }
+    PaintRegions paints;
+    view->viewport()->installEventFilter(&paints);
+    // Ten reports that move the edge by less than half a pixel in all
+    // (progress 0.005 of the 85-pixel rise) repaint nothing.
+    for (int i = 1; i <= 10; ++i) {
+        scene()->TimeLineValueChange(i * 0.001);
+        QCoreApplication::processEvents();
+    }
+    EXPECT_EQ(paints.regions.size(), 0);
+    // Two pixels further: one repaint of a strip a few pixels high, over
+    // where the edge was and where it is now.
+    scene()->TimeLineValueChange(0.05);
+    QCoreApplication::processEvents();
+    ASSERT_EQ(paints.regions.size(), 1);
+    const QRect strip = paints.regions.at(0);
+    EXPECT_LT(strip.height(), 12);
+    EXPECT_LE(strip.top(), item()->FillTop(item()->Progress()));
+    EXPECT_GE(strip.bottom(), item()->FillTop(0.00005f));
 }
 
 TEST_F(ArtworkViewTest, FlipShowsCoverAtTheMiddleAndTextsAtTheEnd)
