@@ -100,6 +100,12 @@ int CPlayInfoGroup::PlayCallback(int position, int state, void* context)
 void CPlayInfoGroup::PlaySliderPressed()
 {
     m_context.sliderPressed = true;
+    // A press on the handle itself reports no value, and the handle stands
+    // where the player put it: that is where a seek without a drag goes (not
+    // to 0 or to an earlier click). A press beside the handle has just
+    // reported the clicked value, which stays.
+    if (m_playSlider->State() == 2)
+        m_seekValue = m_playSlider->Value();
     m_seekTimer->start();
 }
 

@@ -6,7 +6,9 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QResource>
 #include <QSignalSpy>
+#include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -103,6 +105,56 @@ TEST(PlayerPanelTest, ValueChangesCollapseIntoOneSeek)
     EXPECT_EQ(Calls().back(), std::make_pair(std::string("WM_SeekTo"), 3000LL));
     EXPECT_EQ(panel.SeekTimer()->interval(), 200);
     EXPECT_TRUE(panel.SeekTimer()->isSingleShot());
+}
+
+// Presses on the seek slider, with the skin's pictures so the handle has its
+// real size: a press on the handle seeks to where the handle stands.
+TEST(PlayerPanelTest, PressingTheHandleSeeksToWhereItStands)
+{
+    ASSERT_TRUE(QResource::registerResource(QStringLiteral(SONACAP_TEST_OUTPUT_DIR "/skin.rcc")));
+    struct Case {
+        const char* what;
+        int earlierClick;   // a click beside the handle first, -1 for none
+        bool onHandle;      // then a press on the handle, or beside it at 80 %
+        int expected;
+    };
+    const Case cases[] = {
+        {"press on the handle", -1, true, 4000},
+        {"press on the handle after a click elsewhere", 20, true, 4000},
+        {"press beside the handle", -1, false, 8000},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TraceScope trace;
+        CPlayInfoGroup panel(nullptr);
+        CSlider* slider = panel.m_playSlider;
+        slider->setFixedWidth(509);   // 500 pixels of travel for the 9-pixel handle
+        panel.show();
+        QCoreApplication::processEvents();
+        ASSERT_GT(slider->HandleWidth(), 0) << "no handle picture";
+        panel.m_context.durationMs = 200000;
+        panel.m_context.position = 4000;
+        panel.ReflashPlaySlider();
+        ASSERT_EQ(slider->Value(), 4000);
+        const int y = slider->HandleHeight() / 2;
+        QSignalSpy fired(panel.SeekTimer(), &QTimer::timeout);
+        if (c.earlierClick >= 0) {
+            // The player refuses it (no SetValue), so the handle stays put.
+            QTest::mouseClick(slider, Qt::LeftButton, Qt::NoModifier, QPoint(c.earlierClick + 4, y));
+            ASSERT_TRUE(fired.wait(5000));
+            fired.clear();
+        }
+        Calls().clear();
+        const QPoint at = c.onHandle ? QPoint(slider->HandleX(), y) : QPoint(4 + 400, y);
+        QTest::mousePress(slider, Qt::LeftButton, Qt::NoModifier, at);
+        // Held without moving: the seek goes out 200 ms after the press.
+        ASSERT_TRUE(fired.wait(5000));
+        QCoreApplication::processEvents();
+        ASSERT_EQ(CountCalls("WM_SeekTo"), 1);
+        EXPECT_EQ(Calls().back(), std::make_pair(std::string("WM_SeekTo"), static_cast<long long>(c.expected)));
+        QTest::mouseRelease(slider, Qt::LeftButton, Qt::NoModifier, at);
+    }
+    QResource::unregisterResource(QStringLiteral(SONACAP_TEST_OUTPUT_DIR "/skin.rcc"));
 }
 
 TEST(PlayerPanelTest, ClosingOrder)
