@@ -3,6 +3,7 @@
 #include "CAppSettings.h"
 #include "CMainUI.h"
 #include "CSingleInstanceMutex.h"
+#include "CStdinCommands.h"
 #include "InterfaceScale.h"
 #include "MusicDatabase.h"
 #include "ProgramLog.h"
@@ -141,6 +142,9 @@ int main(int argc, char* argv[])
         window.CheckUpdateOnStart();
         if (!qEnvironmentVariableIsEmpty("SONACAP_QUIT_WHEN_IDLE"))
             QuitWhenIdle(&window);
+        // For the whole-program benchmark only: commands on standard input.
+        if (!qEnvironmentVariableIsEmpty("SONACAP_COMMANDS_ON_STDIN"))
+            new CStdinCommands(&window);
         code = app.exec();
         QResource::unregisterResource(skin, QString());
         qDebug() << "\nRecorder Application exit ##########################################";

@@ -1,0 +1,68 @@
+#include "CStdinCommands.h"
+
+#include "CMToolButton.h"
+#include "CMainUI.h"
+#include "CStatusBar.h"
+#include "CToolBar.h"
+
+#include <QCoreApplication>
+#include <QSocketNotifier>
+
+#include <cstdio>
+#include <functional>
+#include <utility>
+#include <vector>
+#include <unistd.h>
+
+CStdinCommands::CStdinCommands(CMainUI* window) : QObject(window), m_window(window)
+{
+    m_notifier = new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, &CStdinCommands::ReadInput);
+}
+
+CStdinCommands::~CStdinCommands() = default;
+
+void CStdinCommands::ReadInput()
+{
+    char buffer[256];
+    const ssize_t got = ::read(STDIN_FILENO, buffer, sizeof buffer);
+    if (got <= 0) {
+        // The other end went away: nothing more will come.
+        m_notifier->setEnabled(false);
+        return;
+    }
+    m_pending.append(buffer, static_cast<int>(got));
+    int end;
+    while ((end = m_pending.indexOf('\n')) >= 0) {
+        const QByteArray line = m_pending.left(end).trimmed();
+        m_pending.remove(0, end + 1);
+        if (line.isEmpty())
+            continue;
+        const bool known = Run(line);
+        std::printf("%s %s\n", known ? "ok" : "unknown", line.constData());
+        std::fflush(stdout);
+    }
+}
+
+bool CStdinCommands::Run(const QByteArray& command)
+{
+    CMainUI* w = m_window;
+    const std::vector<std::pair<const char*, std::function<void()>>> commands = {
+        // Answered once the event loop runs: the window is up.
+        {"ping", [] {}},
+        {"record", [w] { w->ControlBar()->RecordStartButton()->click(); }},
+        {"stop", [w] { w->ControlBar()->RecordStopButton()->click(); }},
+        {"page recording", [w] { w->StatusBar()->RecordingButton()->click(); }},
+        {"page media", [w] { w->StatusBar()->MediaButton()->click(); }},
+        {"minimize", [w] { w->showMinimized(); }},
+        {"restore", [w] { w->showNormal(); }},
+        {"quit", [] { QCoreApplication::quit(); }},
+    };
+    for (const auto& entry : commands) {
+        if (command == entry.first) {
+            entry.second();
+            return true;
+        }
+    }
+    return false;
+}

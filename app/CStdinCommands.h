@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+
+class CMainUI;
+class QSocketNotifier;
+
+// Drives the main window from its standard input, one command a line, for the
+// whole-program benchmark (bench/program): it presses the window's own
+// buttons, so what runs is what a user's click runs. Made by main() only when
+// SONACAP_COMMANDS_ON_STDIN is set; the program never reads its input
+// otherwise. Each command is answered on standard output with "ok <command>"
+// once it has been carried out, or "unknown <command>".
+//
+//   ping          nothing (the answer says the program is up)
+//   record        the control bar's Record button
+//   stop          the control bar's Stop button
+//   page recording, page media    the status bar's page buttons
+//   minimize, restore             the window
+//   quit          ends the program the ordinary way
+//
+// Thread contract: GUI thread only.
+class CStdinCommands : public QObject
+{
+    Q_OBJECT
+public:
+    explicit CStdinCommands(CMainUI* window);
+    ~CStdinCommands() override;
+
+    // Carries out one command line (without its line end); false when the
+    // command is unknown.
+    bool Run(const QByteArray& command);
+
+private:
+    void ReadInput();
+
+    CMainUI* m_window;
+    QSocketNotifier* m_notifier = nullptr;
+    QByteArray m_pending;
+};

@@ -1,0 +1,424 @@
+// CPU time of the whole program, the way a user runs it: the real
+// TavrelSonacap on its own X display (Xvfb) with the test suite's private
+// sound server and a throw-away home, recording MP3 at 320 kbit/s what a
+// player plays into the server's output. The program is driven through its
+// SONACAP_COMMANDS_ON_STDIN switch, which presses its own buttons (Record,
+// the page buttons) and minimises its window. The process's CPU time is read
+// from /proc/<pid>/stat (all its threads) over each phase:
+//
+//   idle            started, nothing recorded or played      goal < 1 %
+//   Recording page  recording, the page with the animation   goal < 5 %
+//   Media page      recording, the library shown             goal < 3 %
+//   minimised       recording, the window minimised          (no goal)
+//   idle after      recording stopped                        (no goal)
+//
+// Figures are percent of one core. Then bench_capture runs on the same sound
+// server for the engine alone (and its parec | lame peer), printed beside.
+//
+//   program_cpu_bench [--seconds N] [--rounds N] [--program PATH]
+//                     [--capture-bench PATH] [--keep 1]
+//
+// --seconds is the length of each measured phase (default 20); with several
+// rounds the median of each phase is printed. The machine may be shared:
+// the load average is printed at the start and the end.
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <QThread>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <unistd.h>
+#include <vector>
+
+#ifndef SONACAP_PROGRAM
+#define SONACAP_PROGRAM ""
+#endif
+#ifndef SONACAP_CAPTURE_BENCH
+#define SONACAP_CAPTURE_BENCH ""
+#endif
+#ifndef SONACAP_PULSE_FIXTURE
+#define SONACAP_PULSE_FIXTURE ""
+#endif
+
+namespace {
+
+constexpr int kRate = 44100;
+
+QString LoadAverage()
+{
+    QFile f(QStringLiteral("/proc/loadavg"));
+    if (!f.open(QIODevice::ReadOnly))
+        return QStringLiteral("?");
+    return QString::fromLatin1(f.readAll()).section(QLatin1Char(' '), 0, 2);
+}
+
+// utime + stime of the process (every thread), in seconds; < 0 when gone.
+double CpuSeconds(qint64 pid)
+{
+    QFile f(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray stat = f.readAll();
+    // The command name may hold spaces: the fields count from its ')'.
+    const int close = stat.lastIndexOf(')');
+    if (close < 0)
+        return -1;
+    const QList<QByteArray> fields = stat.mid(close + 2).split(' ');
+    // Field 3 of the line is fields[0]; utime and stime are fields 14 and 15.
+    if (fields.size() < 13)
+        return -1;
+    const double ticks = static_cast<double>(sysconf(_SC_CLK_TCK));
+    return (fields.at(11).toLongLong() + fields.at(12).toLongLong()) / ticks;
+}
+
+void Wait(int ms)
+{
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < ms)
+        QThread::msleep(static_cast<unsigned long>(qMin<qint64>(50, ms - t.elapsed())));
+}
+
+// Percent of one core the process used over `seconds`.
+double Measure(qint64 pid, int seconds)
+{
+    const double cpu0 = CpuSeconds(pid);
+    QElapsedTimer wall;
+    wall.start();
+    Wait(seconds * 1000);
+    const double cpu1 = CpuSeconds(pid);
+    if (cpu0 < 0 || cpu1 < 0)
+        return -1;
+    return 100.0 * (cpu1 - cpu0) / (wall.nsecsElapsed() / 1e9);
+}
+
+// A song: a few chords with a beat and a melody over them, never silent, so
+// the recording stays one song; 16-bit stereo WAV.
+bool WriteSong(const QString& path, int seconds)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+        return false;
+    const quint32 frames = static_cast<quint32>(seconds) * kRate;
+    const quint32 dataBytes = frames * 4;
+    auto put32 = [&](quint32 v) { f.write(reinterpret_cast<const char*>(&v), 4); };
+    auto put16 = [&](quint16 v) { f.write(reinterpret_cast<const char*>(&v), 2); };
+    f.write("RIFF", 4);
+    put32(36 + dataBytes);
+    f.write("WAVEfmt ", 8);
+    put32(16);
+    put16(1);
+    put16(2);
+    put32(kRate);
+    put32(kRate * 4);
+    put16(4);
+    put16(16);
+    f.write("data", 4);
+    put32(dataBytes);
+    static const double kChords[4][3] = {
+        {261.63, 329.63, 392.00}, {220.00, 261.63, 329.63}, {174.61, 220.00, 261.63}, {196.00, 246.94, 293.66}};
+    static const double kMelody[8] = {523.25, 587.33, 659.25, 587.33, 523.25, 493.88, 440.00, 493.88};
+    std::vector<qint16> block(static_cast<size_t>(kRate) * 2);
+    for (int second = 0; second < seconds; ++second) {
+        for (int i = 0; i < kRate; ++i) {
+            const double t = (static_cast<double>(second) * kRate + i) / kRate;
+            const double* chord = kChords[static_cast<int>(t / 2) % 4];
+            double left = 0;
+            for (int n = 0; n < 3; ++n)
+                left += 0.12 * std::sin(2 * M_PI * chord[n] * t);
+            const double beat = std::fmod(t, 0.5);
+            left += 0.3 * std::exp(-beat * 18) * std::sin(2 * M_PI * 60 * beat);
+            const double note = kMelody[static_cast<int>(t * 4) % 8];
+            const double right = left + 0.15 * std::sin(2 * M_PI * note * t);
+            block[static_cast<size_t>(i) * 2] = static_cast<qint16>(std::lround(12000 * left));
+            block[static_cast<size_t>(i) * 2 + 1] = static_cast<qint16>(std::lround(12000 * right));
+        }
+        f.write(reinterpret_cast<const char*>(block.data()), static_cast<qint64>(block.size() * 2));
+    }
+    return f.error() == QFile::NoError;
+}
+
+bool RunFixture(const char* action, const QString& dir)
+{
+    return QProcess::execute(QStringLiteral("bash"), {QStringLiteral(SONACAP_PULSE_FIXTURE), QLatin1String(action), dir})
+        == 0;
+}
+
+// The program with its command input; answers come back on its output.
+class Program
+{
+public:
+    bool Start(const QString& path, const QProcessEnvironment& env, const QString& log)
+    {
+        m_process.setProcessEnvironment(env);
+        m_process.setStandardErrorFile(log);
+        m_process.start(path, QStringList());
+        return m_process.waitForStarted(10000) && Command("ping", 60000);
+    }
+    // Sends one command and waits for its "ok".
+    bool Command(const QByteArray& command, int timeoutMs = 15000)
+    {
+        m_process.write(command + '\n');
+        const QByteArray answer = "ok " + command + '\n';
+        QElapsedTimer t;
+        t.start();
+        while (!m_output.contains(answer)) {
+            if (t.elapsed() > timeoutMs || m_process.state() != QProcess::Running)
+                return false;
+            m_process.waitForReadyRead(100);
+            m_output += m_process.readAllStandardOutput();
+        }
+        m_output.remove(0, m_output.indexOf(answer) + answer.size());
+        return true;
+    }
+    qint64 Pid() const { return m_process.processId(); }
+    void Quit()
+    {
+        Command("quit", 5000);
+        if (!m_process.waitForFinished(20000)) {
+            m_process.kill();
+            m_process.waitForFinished(5000);
+        }
+    }
+
+private:
+    QProcess m_process;
+    QByteArray m_output;
+};
+
+// An X server of our own on a free display (Xvfb picks the number).
+class Display
+{
+public:
+    bool Start()
+    {
+        m_process.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"),
+                                                  QStringLiteral("-screen"), QStringLiteral("0"),
+                                                  QStringLiteral("1920x1080x24"), QStringLiteral("-nolisten"),
+                                                  QStringLiteral("tcp")});
+        if (!m_process.waitForStarted(10000))
+            return false;
+        QByteArray out;
+        QElapsedTimer t;
+        t.start();
+        while (!out.contains('\n') && t.elapsed() < 20000) {
+            m_process.waitForReadyRead(200);
+            out += m_process.readAllStandardOutput();
+        }
+        bool ok = false;
+        const int number = out.trimmed().toInt(&ok);
+        if (!ok)
+            return false;
+        m_name = QStringLiteral(":%1").arg(number);
+        return true;
+    }
+    QString Name() const { return m_name; }
+    ~Display()
+    {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.terminate();
+            if (!m_process.waitForFinished(5000))
+                m_process.kill();
+            m_process.waitForFinished(2000);
+        }
+    }
+
+private:
+    QProcess m_process;
+    QString m_name;
+};
+
+QProcessEnvironment MakeUser(const QString& home, const QString& display)
+{
+    for (const char* sub : {"/.config", "/.local/share/Tavrel/Sonacap", "/Music", "/runtime"})
+        QDir().mkpath(home + QLatin1String(sub));
+    QFile::setPermissions(home + "/runtime", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    // MP3 at 320 kbit/s, as bench_capture records it; what plays is recorded.
+    QFile ini(home + "/.local/share/Tavrel/Sonacap/sonacap.ini");
+    if (ini.open(QIODevice::WriteOnly | QIODevice::Text)) {
+        QTextStream out(&ini);
+        out << "[General]\nBit_Rate=320\nOutput_File_Type=0\nRecord_Mode=-1\nLanguage=en\n"
+            << "Output_Path=" << home << "/Music\n";
+    }
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", home);
+    env.insert("XDG_CONFIG_HOME", home + "/.config");
+    env.insert("XDG_DATA_HOME", home + "/.local/share");
+    env.insert("XDG_CACHE_HOME", home + "/.cache");
+    env.insert("XDG_RUNTIME_DIR", home + "/runtime");
+    env.insert("QT_QPA_PLATFORM", "xcb");
+    env.insert("DISPLAY", display);
+    env.insert("SONACAP_COMMANDS_ON_STDIN", "1");
+    env.remove("DBUS_SESSION_BUS_ADDRESS");
+    env.remove("WAYLAND_DISPLAY");
+    return env;
+}
+
+double Median(std::vector<double> v)
+{
+    if (v.empty())
+        return -1;
+    std::sort(v.begin(), v.end());
+    return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
+}
+
+const char* const kPhases[] = {"idle", "Recording page", "Media page", "minimised", "idle after"};
+
+// One run of the program through every phase; false when it failed.
+bool RunRound(const QString& program, const QProcessEnvironment& env, const QString& song, const QString& log,
+              int seconds, std::map<QString, std::vector<double>>& figures)
+{
+    Program p;
+    if (!p.Start(program, env, log)) {
+        std::fprintf(stderr, "the program did not start or answer (its log: %s)\n", qPrintable(log));
+        return false;
+    }
+    const qint64 pid = p.Pid();
+    Wait(3000);   // start-up work done
+    figures["idle"].push_back(Measure(pid, seconds));
+
+    if (!p.Command("record")) {
+        std::fprintf(stderr, "Record did not answer\n");
+        p.Quit();
+        return false;
+    }
+    QProcess player;
+    player.start(QStringLiteral("paplay"), {song});
+    if (!player.waitForStarted(5000)) {
+        std::fprintf(stderr, "paplay did not start\n");
+        p.Quit();
+        return false;
+    }
+    Wait(3000);   // the song has begun and the first file is open
+    p.Command("page recording");
+    Wait(1000);
+    figures["Recording page"].push_back(Measure(pid, seconds));
+    p.Command("page media");
+    Wait(2000);
+    figures["Media page"].push_back(Measure(pid, seconds));
+    p.Command("page recording");
+    p.Command("minimize");
+    Wait(2000);
+    figures["minimised"].push_back(Measure(pid, seconds));
+    p.Command("restore");
+    player.waitForFinished(-1);
+    p.Command("stop");
+    Wait(3000);
+    figures["idle after"].push_back(Measure(pid, seconds));
+    p.Quit();
+    return true;
+}
+
+// The engine alone: bench_capture's MP3 line (and its peer's), run on the same
+// sound server.
+QStringList CaptureFigures(const QString& captureBench, int seconds)
+{
+    QStringList lines;
+    if (!QFile::exists(captureBench))
+        return lines;
+    QProcess capture;
+    capture.start(captureBench, {QString::number(seconds)});
+    capture.waitForFinished(-1);
+    const QStringList output = QString::fromLocal8Bit(capture.readAllStandardOutput()).split(QLatin1Char('\n'));
+    for (const QString& line : output) {
+        if (line.contains(QLatin1String("% of one core")))
+            lines << line;
+    }
+    return lines;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    int seconds = 20;
+    int rounds = 1;
+    bool keep = false;
+    QString program = QStringLiteral(SONACAP_PROGRAM);
+    QString captureBench = QStringLiteral(SONACAP_CAPTURE_BENCH);
+    const QStringList args = app.arguments();
+    for (int i = 1; i + 1 < args.size(); i += 2) {
+        if (args[i] == "--seconds")
+            seconds = qMax(5, args[i + 1].toInt());
+        else if (args[i] == "--rounds")
+            rounds = qMax(1, args[i + 1].toInt());
+        else if (args[i] == "--program")
+            program = args[i + 1];
+        else if (args[i] == "--capture-bench")
+            captureBench = args[i + 1];
+        else if (args[i] == "--keep")
+            keep = args[i + 1] == "1";
+    }
+    if (!QFile::exists(program)) {
+        std::fprintf(stderr, "no program at '%s' (give --program)\n", qPrintable(program));
+        return 2;
+    }
+    std::printf("load average at the start: %s (%ld cores)\n", qPrintable(LoadAverage()), sysconf(_SC_NPROCESSORS_ONLN));
+
+    QTemporaryDir scratch;
+    scratch.setAutoRemove(!keep);
+    if (keep)
+        std::printf("folders kept in %s\n", qPrintable(scratch.path()));
+    const QString pulseDir = scratch.filePath("pulse");
+    bool ownPulse = false;
+    if (qEnvironmentVariableIsEmpty("PULSE_SERVER")) {
+        if (!RunFixture("start", pulseDir)) {
+            std::fprintf(stderr, "the private sound server did not start\n");
+            return 2;
+        }
+        ownPulse = true;
+        qputenv("PULSE_SERVER", ("unix:" + pulseDir + "/native").toUtf8());
+    }
+    Display display;
+    if (!display.Start()) {
+        std::fprintf(stderr, "Xvfb did not start\n");
+        if (ownPulse)
+            RunFixture("stop", pulseDir);
+        return 2;
+    }
+    // Long enough for every recording phase, with room to spare.
+    const QString song = scratch.filePath("song.wav");
+    WriteSong(song, 3 * seconds + 20);
+
+    std::map<QString, std::vector<double>> figures;
+    bool ok = true;
+    for (int round = 0; round < rounds && ok; ++round) {
+        const QString home = scratch.filePath(QStringLiteral("home%1").arg(round));
+        ok = RunRound(program, MakeUser(home, display.Name()), song, scratch.filePath(QStringLiteral("program%1.log").arg(round)),
+                      seconds, figures);
+    }
+    QStringList capture;
+    if (ok)
+        capture = CaptureFigures(captureBench, 2 * seconds);
+    if (ownPulse)
+        RunFixture("stop", pulseDir);
+    if (!ok)
+        return 1;
+
+    std::printf("whole program, %% of one core over %d s per phase, median of %d round(s):\n", seconds, rounds);
+    const std::map<QString, double> goals = {{"idle", 1.0}, {"Recording page", 5.0}, {"Media page", 3.0}};
+    for (const char* phase : kPhases) {
+        const double value = Median(figures[phase]);
+        const auto goal = goals.find(phase);
+        if (goal != goals.end())
+            std::printf("  %-15s %6.2f %%   goal < %.0f %%: %s (%.2fx of the goal)\n", phase, value, goal->second,
+                        value < goal->second ? "met" : "MISSED", value / goal->second);
+        else
+            std::printf("  %-15s %6.2f %%\n", phase, value);
+    }
+    std::printf("engine alone (bench_capture, %d s):\n", 2 * seconds);
+    for (const QString& line : capture)
+        std::printf("  %s\n", qPrintable(line));
+    std::printf("load average at the end: %s\n", qPrintable(LoadAverage()));
+    return 0;
+}
