@@ -793,6 +793,251 @@ int DB_DeleteImage(int coverId)
                       "DB_DeleteImage, Err: %s");
 }
 
+namespace {
+
+// Runs `body` inside a savepoint (a transaction of its own, or nested in the
+// caller's); on failure everything it did is rolled back. g_dbLock must be
+// held. Returns the first failing code, or 0.
+template <typename Body>
+int InSavepointLocked(const char* name, Body body)
+{
+    const QByteArray savepoint(name);
+    int rc = ExecLocked("savepoint " + savepoint, "savepoint failed: %s");
+    if (rc != SQLITE_OK)
+        return rc;
+    rc = body();
+    if (rc == SQLITE_OK)
+        rc = ExecLocked("release " + savepoint, "release failed: %s");
+    if (rc != SQLITE_OK) {
+        ExecLocked("rollback to " + savepoint, "rollback failed: %s");
+        ExecLocked("release " + savepoint, "release failed: %s");
+    }
+    return rc;
+}
+
+// Steps a prepared statement once per key of `keys` (bound as parameter 1).
+int StepForEachLocked(const char* sql, const std::vector<int>& keys)
+{
+    sqlite3_stmt* stmt = nullptr;
+    int rc = sqlite3_prepare_v2(g_db, sql, -1, &stmt, nullptr);
+    for (size_t i = 0; rc == SQLITE_OK && i < keys.size(); ++i) {
+        sqlite3_bind_int(stmt, 1, keys[i]);
+        rc = sqlite3_step(stmt);
+        rc = rc == SQLITE_DONE || rc == SQLITE_ROW ? sqlite3_reset(stmt) : rc;
+    }
+    if (rc != SQLITE_OK)
+        qCritical("%s, Err: %s", sql, sqlite3_errmsg(g_db));
+    sqlite3_finalize(stmt);
+    return rc;
+}
+
+// Fills the temporary table DeleteIds with `ids` (the sets below name it).
+int FillIdTableLocked(const std::vector<int>& ids)
+{
+    int rc = ExecLocked("create temp table if not exists DeleteIds (MusicId integer primary key)",
+                        "DeleteIds, Err: %s");
+    if (rc == SQLITE_OK)
+        rc = ExecLocked("delete from temp.DeleteIds", "DeleteIds, Err: %s");
+    if (rc == SQLITE_OK)
+        rc = StepForEachLocked("insert or ignore into temp.DeleteIds values (?)", ids);
+    return rc;
+}
+
+// The text of the first column of every row of `sql`.
+int ReadTextsLocked(const char* sql, std::vector<QString>& out)
+{
+    sqlite3_stmt* stmt = nullptr;
+    int rc = sqlite3_prepare_v2(g_db, sql, -1, &stmt, nullptr);
+    while (rc == SQLITE_OK && (rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+        out.push_back(ColumnString(stmt, 0));
+        rc = SQLITE_OK;
+    }
+    rc = rc == SQLITE_DONE ? SQLITE_OK : rc;
+    if (rc != SQLITE_OK)
+        qCritical("%s, Err: %s", sql, sqlite3_errmsg(g_db));
+    sqlite3_finalize(stmt);
+    return rc;
+}
+
+const char* const kCreatePendingRemoval =
+    "create table if not exists PendingRemoval (Id integer primary key autoincrement, Kind int, Path varchar(512))";
+
+} // namespace
+
+int DB_DeleteSongs(const std::vector<int>& musicIds, std::vector<PendingFileRemoval>& removals)
+{
+    removals.clear();
+    if (musicIds.empty())
+        return SQLITE_OK;
+    QMutexLocker guard(&g_dbLock);
+    if (!g_db)
+        return kNotOpen;
+    std::vector<int> itemIds;
+    const int rc = InSavepointLocked("DeleteSongs", [&] {
+        int r = ExecLocked(kCreatePendingRemoval, "PendingRemoval, Err: %s");
+        if (r == SQLITE_OK)
+            r = FillIdTableLocked(musicIds);
+        std::vector<QString> items;
+        if (r == SQLITE_OK)
+            r = ReadTextsLocked("select ItemId from MusicItem where MusicId in (select MusicId from temp.DeleteIds)",
+                                items);
+        // The files the songs name, then the rows; what the remaining rows
+        // still name stays. Each question is one pass over a table, not one
+        // per file: a deletion may take 100,000 songs.
+        for (const char* sql : {
+                 "create temp table if not exists DeletePaths (Kind int, Path text)",
+                 "delete from temp.DeletePaths",
+                 "insert into temp.DeletePaths select distinct 0, MusicPath from MusicInfo "
+                 "where MusicId in (select MusicId from temp.DeleteIds) and MusicPath <> ''",
+                 "insert into temp.DeletePaths select distinct 1, ImagePath from CoverInfo "
+                 "where MusicId in (select MusicId from temp.DeleteIds) and ImagePath <> ''",
+                 "delete from MusicItem where MusicId in (select MusicId from temp.DeleteIds)",
+                 "delete from CoverInfo where MusicId in (select MusicId from temp.DeleteIds)",
+                 "delete from MusicInfo where MusicId in (select MusicId from temp.DeleteIds)",
+                 "delete from temp.DeletePaths where (Kind = 0 and Path in (select MusicPath from MusicInfo)) "
+                 "or (Kind = 1 and Path in (select ImagePath from CoverInfo))",
+                 "insert into PendingRemoval (Kind, Path) select Kind, Path from temp.DeletePaths"}) {
+            if (r == SQLITE_OK)
+                r = ExecLocked(sql, "DB_DeleteSongs, Err: %s");
+        }
+        // The entries just made are the last ones (keys count upwards).
+        sqlite3_stmt* stmt = nullptr;
+        if (r == SQLITE_OK)
+            r = sqlite3_prepare_v2(g_db,
+                                   "select Id, Kind, Path from PendingRemoval where Id > "
+                                   "(select coalesce(max(Id), 0) from PendingRemoval) - "
+                                   "(select count(*) from temp.DeletePaths) order by Id",
+                                   -1, &stmt, nullptr);
+        while (r == SQLITE_OK && (r = sqlite3_step(stmt)) == SQLITE_ROW) {
+            PendingFileRemoval removal;
+            removal.id = sqlite3_column_int64(stmt, 0);
+            removal.kind = sqlite3_column_int(stmt, 1);
+            removal.path = ColumnString(stmt, 2);
+            removals.push_back(removal);
+            r = SQLITE_OK;
+        }
+        r = r == SQLITE_DONE ? SQLITE_OK : r;
+        sqlite3_finalize(stmt);
+        for (const QString& item : items)
+            itemIds.push_back(item.toInt());
+        return r;
+    });
+    if (rc != SQLITE_OK) {
+        removals.clear();
+        return rc;
+    }
+    // The deleted entries' ItemIds are free again (both lists are sorted).
+    std::sort(itemIds.begin(), itemIds.end());
+    std::vector<int> kept;
+    kept.reserve(g_itemIds.size());
+    std::set_difference(g_itemIds.begin(), g_itemIds.end(), itemIds.begin(), itemIds.end(),
+                        std::back_inserter(kept));
+    g_itemIds.swap(kept);
+    return SQLITE_OK;
+}
+
+int DB_DeleteMusicItems(const std::vector<int>& itemIds)
+{
+    if (itemIds.empty())
+        return SQLITE_OK;
+    QMutexLocker guard(&g_dbLock);
+    if (!g_db)
+        return kNotOpen;
+    const int rc = InSavepointLocked("DeleteMusicItems", [&] {
+        return StepForEachLocked("delete from MusicItem where ItemId = ?", itemIds);
+    });
+    if (rc == SQLITE_OK) {
+        std::vector<int> gone = itemIds;
+        std::sort(gone.begin(), gone.end());
+        std::vector<int> kept;
+        kept.reserve(g_itemIds.size());
+        std::set_difference(g_itemIds.begin(), g_itemIds.end(), gone.begin(), gone.end(), std::back_inserter(kept));
+        g_itemIds.swap(kept);
+    }
+    return rc;
+}
+
+int DB_CutPlayDates(const std::vector<int>& musicIds)
+{
+    if (musicIds.empty())
+        return SQLITE_OK;
+    QMutexLocker guard(&g_dbLock);
+    if (!g_db)
+        return kNotOpen;
+    return InSavepointLocked("CutPlayDates", [&] {
+        return StepForEachLocked(
+            "update MusicInfo set DateAdded = substr(DateAdded, 1, 16) where MusicId = ? and length(DateAdded) > 16",
+            musicIds);
+    });
+}
+
+int DB_GetPendingRemovals(std::vector<PendingFileRemoval>& out)
+{
+    QMutexLocker guard(&g_dbLock);
+    if (!g_db)
+        return kNotOpen;
+    sqlite3_stmt* stmt = nullptr;
+    // No table: no deletion ever ran on this library.
+    if (sqlite3_prepare_v2(g_db,
+                           "select Id, Kind, Path, (Kind = 0 and Path in (select MusicPath from MusicInfo)) "
+                           "or (Kind = 1 and Path in (select ImagePath from CoverInfo)) from PendingRemoval order by Id",
+                           -1, &stmt, nullptr)
+        != SQLITE_OK) {
+        sqlite3_finalize(stmt);
+        return SQLITE_OK;
+    }
+    int rc;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+        PendingFileRemoval removal;
+        removal.id = sqlite3_column_int64(stmt, 0);
+        removal.kind = sqlite3_column_int(stmt, 1);
+        removal.path = ColumnString(stmt, 2);
+        removal.named = sqlite3_column_int(stmt, 3) != 0;
+        out.push_back(removal);
+    }
+    rc = rc == SQLITE_DONE ? SQLITE_OK : rc;
+    if (rc != SQLITE_OK)
+        qCritical("DB_GetPendingRemovals, Err: %s", sqlite3_errmsg(g_db));
+    sqlite3_finalize(stmt);
+    return rc;
+}
+
+int DB_DonePendingRemovals(const std::vector<PendingFileRemoval>& done)
+{
+    if (done.empty())
+        return SQLITE_OK;
+    qint64 low = done.front().id, high = done.front().id;
+    for (const PendingFileRemoval& removal : done) {
+        low = qMin(low, removal.id);
+        high = qMax(high, removal.id);
+    }
+    QMutexLocker guard(&g_dbLock);
+    if (!g_db)
+        return kNotOpen;
+    return InSavepointLocked("DonePendingRemovals", [&] {
+        // A whole deletion's entries are one run of keys: one statement.
+        if (high - low + 1 == static_cast<qint64>(done.size())) {
+            sqlite3_stmt* stmt = nullptr;
+            int r = sqlite3_prepare_v2(g_db, "delete from PendingRemoval where Id between ? and ?", -1, &stmt, nullptr);
+            if (r == SQLITE_OK) {
+                sqlite3_bind_int64(stmt, 1, low);
+                sqlite3_bind_int64(stmt, 2, high);
+                r = sqlite3_step(stmt) == SQLITE_DONE ? SQLITE_OK : sqlite3_errcode(g_db);
+            }
+            sqlite3_finalize(stmt);
+            return r;
+        }
+        sqlite3_stmt* stmt = nullptr;
+        int r = sqlite3_prepare_v2(g_db, "delete from PendingRemoval where Id = ?", -1, &stmt, nullptr);
+        for (size_t i = 0; r == SQLITE_OK && i < done.size(); ++i) {
+            sqlite3_bind_int64(stmt, 1, done[i].id);
+            r = sqlite3_step(stmt) == SQLITE_DONE ? sqlite3_reset(stmt) : sqlite3_errcode(g_db);
+        }
+        sqlite3_finalize(stmt);
+        return r;
+    });
+}
+
 int DB_SetMusicInfo(const MusicInfoRow* row)
 {
     if (!row)

@@ -73,6 +73,34 @@ int DB_GetMusicList(QList<MusicListRow>& out);
 // Leaves `name` unchanged when the query fails or no such list exists.
 int DB_GetMusicListName(int listId, QString& name);
 
+// A file a deletion has made unused: its rows are gone (committed), the file
+// itself is removed by the caller afterwards. Kept in the PendingRemoval
+// table until the caller confirms, so a program killed in between removes
+// the files at its next start instead of leaving them behind.
+struct PendingFileRemoval {
+    enum Kind { SongFile = 0, CoverPicture = 1 };
+    qint64 id = 0;        // the entry's key in PendingRemoval
+    int kind = SongFile;
+    QString path;
+    bool named = false;   // DB_GetPendingRemovals: a song or cover names the path again
+};
+// Deletes the songs of `musicIds` from the library in one transaction: their
+// MusicInfo, MusicItem and CoverInfo rows, and records as pending removals
+// each song's file (unless another song names it) and each cover picture no
+// remaining CoverInfo row names. Files are not touched. 0 and the removals in
+// `removals`, or the SQLite error code with nothing changed.
+int DB_DeleteSongs(const std::vector<int>& musicIds, std::vector<PendingFileRemoval>& removals);
+// Deletes the MusicItem rows of `itemIds` in one transaction.
+int DB_DeleteMusicItems(const std::vector<int>& itemIds);
+// Cuts the play date off the DateAdded of the songs of `musicIds` (back to
+// its first 16 characters) in one transaction.
+int DB_CutPlayDates(const std::vector<int>& musicIds);
+// The removals recorded and not yet confirmed (none when there is no table),
+// each marked when a song or a cover names its path again.
+int DB_GetPendingRemovals(std::vector<PendingFileRemoval>& out);
+// Confirms removals: their entries go.
+int DB_DonePendingRemovals(const std::vector<PendingFileRemoval>& done);
+
 int DB_DeleteMusicinfo(int musicId);
 int DB_DeleteMusicList(int listId);
 // Also removes the id from the item-id cache.

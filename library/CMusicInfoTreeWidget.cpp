@@ -167,24 +167,118 @@ void CMusicInfoTreeWidget::AddRowsSorted(const QList<CTreeWidgetItem*>& rows)
     for (const Entry& entry : order)
         items.append(entry.row);
 
-    // The rows go in at once with sorting off. Sorting comes back on without
-    // sorting them again (they are in order): switched on with no sort
-    // column, which sorts nothing, then given the column and order back with
-    // the header's signals held, which would sort.
+    // The rows go in at once with sorting off.
     QHeaderView* hv = header();
     const Qt::SortOrder sortOrder = hv->sortIndicatorOrder();
     const bool indicatorShown = hv->isSortIndicatorShown();
     const bool clickable = hv->sectionsClickable();
     setSortingEnabled(false);
     addTopLevelItems(items);
+    SortingOnWithoutResort(column, sortOrder, indicatorShown, clickable);
+}
+
+void CMusicInfoTreeWidget::SortingOnWithoutResort(int column, Qt::SortOrder order, bool indicatorShown,
+                                                  bool clickable)
+{
+    // Switched on with no sort column, which sorts nothing, then given the
+    // column and order back with the header's signals held, which would sort.
+    QHeaderView* hv = header();
     {
         const QSignalBlocker hold(hv);
-        hv->setSortIndicator(-1, sortOrder);
+        hv->setSortIndicator(-1, order);
         setSortingEnabled(true);
-        hv->setSortIndicator(column, sortOrder);
+        hv->setSortIndicator(column, order);
     }
     hv->setSortIndicatorShown(indicatorShown);
     hv->setSectionsClickable(clickable);
+}
+
+void CMusicInfoTreeWidget::TakeRows(const QSet<const QTreeWidgetItem*>& rows)
+{
+    if (rows.isEmpty())
+        return;
+    SyncRowCopies();
+    const int count = m_rows.size();
+    // Which rows are selected, by row number, from the selection's ranges
+    // (a list of 100,000 selected indexes costs more than the rest).
+    QVector<char> selectedAt(count, 0);
+    for (const QItemSelectionRange& range : selectionModel()->selection()) {
+        if (range.parent().isValid())
+            continue;
+        for (int row = qMax(0, range.top()); row <= range.bottom() && row < count; ++row)
+            selectedAt[row] = 1;
+    }
+    // Rows in order, their hidden state, and the selected ones that stay.
+    QVector<RowCopy> kept;
+    kept.reserve(count);
+    QVector<char> keptSelected;
+    keptSelected.reserve(count);
+    QTreeWidgetItem* current = currentItem();
+    QTreeWidgetItem* nextCurrent = nullptr;
+    bool currentLeaves = false;
+    QTreeWidgetItem* lastKept = nullptr;
+    for (int i = 0; i < count; ++i) {
+        const RowCopy& copy = m_rows.at(i);
+        if (rows.contains(copy.item)) {
+            if (copy.item == current)
+                currentLeaves = true;
+            continue;
+        }
+        if (currentLeaves && !nextCurrent)
+            nextCurrent = copy.item;
+        kept.append(copy);
+        keptSelected.append(selectedAt.at(i));
+        lastKept = copy.item;
+    }
+    if (!currentLeaves)
+        nextCurrent = current;
+    else if (!nextCurrent)
+        nextCurrent = lastKept;
+
+    const bool updates = updatesEnabled();
+    setUpdatesEnabled(false);
+    QHeaderView* hv = header();
+    const int column = sortColumn();
+    const Qt::SortOrder order = hv->sortIndicatorOrder();
+    const bool indicatorShown = hv->isSortIndicatorShown();
+    const bool clickable = hv->sectionsClickable();
+    const bool sorting = isSortingEnabled();
+    // No current row and no selection while they go: each move of the
+    // current row would cost a signal. (setCurrentItem would also clear the
+    // selection, a second time.)
+    selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
+    clearSelection();
+    setSortingEnabled(false);
+    // Every row out in one step and the staying ones back in one step: one
+    // layout instead of one per row. The texts of the staying rows are kept
+    // (only the leaving ones are forgotten, see OnRowsAboutToBeRemoved).
+    m_leaving = &rows;
+    invisibleRootItem()->takeChildren();
+    m_leaving = nullptr;
+    QList<QTreeWidgetItem*> items;
+    items.reserve(kept.size());
+    for (const RowCopy& copy : kept)
+        items.append(copy.item);
+    addTopLevelItems(items);
+    if (sorting)
+        SortingOnWithoutResort(column, order, indicatorShown, clickable);
+    UpdateRowsHidden([&](int i, QTreeWidgetItem*, bool) { return kept.at(i).hidden; });
+
+    QItemSelection selection;
+    for (int i = 0; i < kept.size(); ++i) {
+        if (!keptSelected.at(i))
+            continue;
+        int last = i;
+        while (last + 1 < kept.size() && keptSelected.at(last + 1))
+            ++last;
+        selection.select(model()->index(i, 0), model()->index(last, columnCount() - 1));
+        i = last;
+    }
+    if (!selection.isEmpty())
+        selectionModel()->select(selection, QItemSelectionModel::Select);
+    if (nextCurrent)
+        selectionModel()->setCurrentIndex(indexFromItem(nextCurrent), QItemSelectionModel::NoUpdate);
+    setUpdatesEnabled(updates);
 }
 
 QList<CTreeWidgetItem*> CMusicInfoTreeWidget::GetSelectedItems() const
@@ -441,8 +535,11 @@ void CMusicInfoTreeWidget::OnRowsAboutToBeRemoved(const QModelIndex& parent, int
     // it changes), so their indexes name the items leaving.
     for (int r = first; r <= last; ++r) {
         const QModelIndex index = model()->index(r, 0, parent);
-        if (index.isValid())
-            m_removedItems.insert(static_cast<const QTreeWidgetItem*>(index.internalPointer()));
+        if (!index.isValid())
+            continue;
+        const auto* item = static_cast<const QTreeWidgetItem*>(index.internalPointer());
+        if (!m_leaving || m_leaving->contains(item))
+            m_removedItems.insert(item);
     }
 }
 

@@ -205,6 +205,7 @@ CShowListWidget::CShowListWidget(const QList<CListTreeItem*>& lists, IRecordStat
     connect(m_tagWriter, &CTagWriter::Finished, this,
             [this](int, const QString& path, CTagWriter::Outcome outcome, int) { TagWriteFinished(path, outcome); });
 
+    FinishPendingRemovals();
     LoadLists();
 }
 
@@ -213,6 +214,7 @@ CShowListWidget::~CShowListWidget()
     // Finishes the running tag write while the database and the rows exist.
     delete m_tagWriter;
     m_tagWriter = nullptr;
+    StopFileRemovals();
     DB_CloseDatabase();
     qDeleteAll(m_tables);
     m_tables.clear();

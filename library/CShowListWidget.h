@@ -1,14 +1,18 @@
 #pragma once
 
 #include "CBackgroundCache.h"
+#include "MusicDatabase.h"
 #include "MusicRecords.h"
 
 #include <QHash>
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QWidget>
 
+#include <atomic>
 #include <memory>
+#include <vector>
 
 class CCreateFactoryThread;
 struct DialogButtonInfo;
@@ -23,6 +27,7 @@ class QAction;
 class QHBoxLayout;
 class QMenu;
 class QSplitter;
+class QThread;
 class QToolButton;
 class QTreeWidgetItem;
 class QVBoxLayout;
@@ -108,6 +113,10 @@ public:
 
     void RetranslateUi();
 
+    // Waits until the files of earlier deletions are removed (they go on a
+    // worker); false when that took longer than timeoutMs.
+    bool WaitForFileRemovals(int timeoutMs = 30000);
+
     // Widgets the main window connects to.
     CMusicInfoTreeWidget* TrackList() const { return m_trackList; }
     CGraphicsView* CoverFlow() const { return m_coverFlow; }
@@ -184,8 +193,27 @@ private:
     // Takes row out of the play queue wherever it stands; true when it was
     // the current entry.
     static bool RemoveFromPlayQueue(CTreeWidgetItem* row);
-    // Drops every pointer to row from the tables, emitting the new counts.
-    void ForgetRow(CTreeWidgetItem* row);
+    // The same for many rows in one pass; true when the current entry went.
+    static bool RemoveFromPlayQueue(const QSet<const QTreeWidgetItem*>& rows);
+    // Deletes the songs of rows from the library in one pass: one committed
+    // transaction for the rows, entries and covers (it also notes the files
+    // left unused), every table, the clipboard, the queue and the track list
+    // once, then the files. The rows are destroyed. 1 when the playing entry
+    // went.
+    int DeleteSongs(const QList<CTreeWidgetItem*>& rows);
+    // RemoveItemFromList for many rows of one list in one pass.
+    int RemoveItemsFromList(const QList<CTreeWidgetItem*>& rows, int listId);
+    // Removes the files of a committed deletion on a worker, then confirms
+    // them.
+    void RemoveFiles(std::vector<PendingFileRemoval> removals);
+    // Ends the workers, leaving what they did not reach noted for the next
+    // start (the page's end).
+    void StopFileRemovals();
+    // Removes a picture only when it is a file directly in picturesFolder
+    // (canonical). True when it was removed.
+    static bool RemoveProgramPicture(const QString& path, const QString& picturesFolder);
+    // Removes the files of a deletion the program did not live to finish.
+    void FinishPendingRemovals();
     bool ConfirmDelete(const QString& text);
     // A song's tag write started (busy) or ended: its row shows it.
     void MarkTagWriting(int musicId, bool busy);
@@ -223,6 +251,10 @@ public:
     IRecordStateSource* m_recordState = nullptr;
     // The two pictures under the tool row and the list, and where they lie.
     CBackgroundCache m_background;
+    // Workers removing the files of deletions (GUI thread only); the flag
+    // tells them to stop early (set by the GUI thread, read by them).
+    QList<QThread*> m_removers;
+    std::shared_ptr<std::atomic<bool>> m_stopRemovals = std::make_shared<std::atomic<bool>>(false);
     QRect m_backgroundList;
     QRect m_backgroundTool;
 };

@@ -15,6 +15,7 @@
 #include "MusicDatabase.h"
 #include "PlayQueue.h"
 #include "SongRecordFields.h"
+#include "SystemHelpers.h"
 
 #include <QAction>
 #include <QDateTime>
@@ -22,9 +23,17 @@
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QIcon>
+#include <QElapsedTimer>
 #include <QMenu>
+#include <QThread>
+#include <QSet>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstring>
+#include <unistd.h>
 #include <memory>
 
 namespace {
@@ -62,46 +71,97 @@ public:
 
 bool CShowListWidget::RemoveFromPlayQueue(CTreeWidgetItem* row)
 {
-    PlayQueue& queue = PlayQueue::Instance();
-    const int pos = queue.items.indexOf(row);
-    if (pos < 0)
-        return false;
-    row->setIcon(CTreeWidgetItem::ColNotice, QIcon());
-    queue.items.removeAt(pos);
-    if (queue.currentIndex > pos) {
-        --queue.currentIndex;
-        return false;
-    }
-    // The index now names the next entry (or lies past the end); the main
-    // window decides what plays after the playing entry went away.
-    return queue.currentIndex == pos;
+    return RemoveFromPlayQueue(QSet<const QTreeWidgetItem*>{row});
 }
 
-void CShowListWidget::ForgetRow(CTreeWidgetItem* row)
+bool CShowListWidget::RemoveFromPlayQueue(const QSet<const QTreeWidgetItem*>& rows)
 {
-    for (auto it = m_tables.begin(); it != m_tables.end(); ++it) {
-        ListTable* table = it.value();
-        bool changed = false;
-        if (it.key() <= kPlayedList) {
-            // Keyed by MusicId: one look-up, not a walk over up to 100,000
-            // entries for every song of a large deletion.
-            changed = table->value(row->GetMusicId(), nullptr) == row && table->remove(row->GetMusicId()) > 0;
-            if (changed)
-                emit MusicInOtherListDeleted(it.key(), table->size());
+    // One pass, with what taking the rows out one by one gives: the index
+    // falls by one for each entry gone before it, and names the next entry
+    // when the current one went.
+    PlayQueue& queue = PlayQueue::Instance();
+    QList<IPlayQueueTrack*> kept;
+    kept.reserve(queue.items.size());
+    int before = 0;
+    bool current = false;
+    for (int pos = 0; pos < queue.items.size(); ++pos) {
+        IPlayQueueTrack* entry = queue.items.at(pos);
+        if (!rows.contains(CTreeWidgetItem::FromQueue(entry))) {
+            kept.append(entry);
             continue;
         }
-        for (auto entry = table->begin(); entry != table->end();) {
-            if (entry.value() == row) {
-                entry = table->erase(entry);
-                changed = true;
-            } else {
-                ++entry;
+        entry->SetNoticeColumnIcon(QIcon());
+        if (pos < queue.currentIndex)
+            ++before;
+        else if (pos == queue.currentIndex)
+            current = true;
+    }
+    if (kept.size() == queue.items.size())
+        return false;
+    queue.items = kept;
+    queue.currentIndex -= before;
+    return current;
+}
+
+int CShowListWidget::RemoveItemsFromList(const QList<CTreeWidgetItem*>& rows, int listId)
+{
+    QSet<const QTreeWidgetItem*> leaving;
+    for (CTreeWidgetItem* row : rows) {
+        if (row)
+            leaving.insert(row);
+    }
+    if (leaving.isEmpty())
+        return 0;
+    const PlayQueue& queue = PlayQueue::Instance();
+    const int result = queue.queueListId == listId && RemoveFromPlayQueue(leaving) ? 1 : 0;
+    QList<CTreeWidgetItem*> clipboard;
+    for (CTreeWidgetItem* row : Clipboard) {
+        if (!leaving.contains(row))
+            clipboard.append(row);
+    }
+    Clipboard = clipboard;
+
+    ListTable* table = TableOf(listId);
+    if (listId > kPlayedList) {
+        // The entries of the rows, found in one walk over the list's table.
+        std::vector<int> itemIds;
+        if (table) {
+            for (auto entry = table->begin(); entry != table->end(); ++entry) {
+                if (leaving.contains(entry.value()))
+                    itemIds.push_back(entry.key());
             }
         }
-        if (changed)
-            emit MusicInOtherListDeleted(it.key(), table->size());
+        if (DB_DeleteMusicItems(itemIds) != 0) {
+            qWarning() << "CShowListWidget::RemoveItemsFromList the library kept the entries of list" << listId;
+            return result;
+        }
+        for (int itemId : itemIds)
+            table->remove(itemId);
+    } else if (listId == kPlayedList) {
+        std::vector<int> ids;
+        for (const QTreeWidgetItem* row : leaving)
+            ids.push_back(static_cast<const CTreeWidgetItem*>(row)->GetMusicId());
+        if (DB_CutPlayDates(ids) != 0) {
+            qWarning() << "CShowListWidget::RemoveItemsFromList the library kept the play dates";
+            return result;
+        }
+        for (CTreeWidgetItem* row : rows) {
+            if (!row)
+                continue;
+            row->ClearPlayDate();
+            if (table)
+                table->remove(row->GetMusicId());
+        }
+    } else if (table) {
+        for (CTreeWidgetItem* row : rows) {
+            if (row)
+                table->remove(row->GetMusicId());
+        }
     }
-    Clipboard.removeAll(row);
+    if (listId == GetShownListId())
+        m_trackList->UpdateRowsHidden(
+            [&](int, QTreeWidgetItem* row, bool hidden) { return hidden || leaving.contains(row); });
+    return result;
 }
 
 bool CShowListWidget::ConfirmDelete(const QString& text)
@@ -143,7 +203,7 @@ int CShowListWidget::RemoveItemFromList(CTreeWidgetItem* row, int listId)
             }
         }
     } else if (listId == kPlayedList) {
-        row->SetDateText(QString());
+        row->ClearPlayDate();
         std::unique_ptr<MusicInfoRow> record(row->GetMusicInfo());
         if (record && record->DateAdded.size() > kDateLength) {
             record->DateAdded.truncate(kDateLength);
@@ -163,47 +223,156 @@ int CShowListWidget::DeleteMusic(CTreeWidgetItem* row)
 {
     if (!row)
         return 0;
-    int result = 0;
-    std::unique_ptr<MusicInfoRow> record(row->GetMusicInfo());
-    if (!record) {
+    if (std::unique_ptr<MusicInfoRow> record{row->GetMusicInfo()}; !record)
         qDebug() << "CShowListWidget::DeleteMusic can not found record, item: " << static_cast<void*>(row)
                  << " musicId: " << row->GetMusicId();
-    } else {
-        QList<MusicItemLink> links;
-        DB_GetMusicItem(links, row->GetMusicId(), QStringLiteral("MusicId"));
-        for (const MusicItemLink& link : links) {
-            ListTable* table = TableOf(link.ListId);
-            if (table && table->value(link.ItemId, nullptr) == row) {
-                result |= RemoveItemFromList(row, link.ListId);
-                emit MusicInOtherListDeleted(link.ListId, table->size());
-            } else {
-                DB_DeleteMusicItem(link.ItemId);
-            }
-        }
-        for (int listId : {kAllList, kNewList, kPlayedList}) {
-            ListTable* table = TableOf(listId);
-            if (table && table->value(row->GetMusicId(), nullptr) == row) {
-                result |= RemoveItemFromList(row, listId);
-                emit MusicInOtherListDeleted(listId, table->size());
-            }
-        }
-    }
-    // Whatever the database held, no table, clipboard or queue entry may
-    // outlive the row: the queue may have been filled from any list.
-    ForgetRow(row);
-    if (RemoveFromPlayQueue(row))
-        result = 1;
-    emit MusicItemDeleted(row);
-    delete row;
+    return DeleteSongs({row});
+}
 
-    if (record) {
-        if (!record->MusicPath.isEmpty() && QFile::exists(record->MusicPath)
-            && !QFile::remove(record->MusicPath))
-            qWarning() << "CShowListWidget::DeleteMusic could not remove " << record->MusicPath;
-        DB_DeleteMusicinfo(record->MusicId);
-        DeleteCandidateCovers(record->Info);
+int CShowListWidget::DeleteSongs(const QList<CTreeWidgetItem*>& rows)
+{
+    QSet<const QTreeWidgetItem*> leaving;
+    leaving.reserve(rows.size());
+    QList<CTreeWidgetItem*> unique;
+    unique.reserve(rows.size());
+    std::vector<int> ids;
+    ids.reserve(static_cast<size_t>(rows.size()));
+    for (CTreeWidgetItem* row : rows) {
+        if (!row || leaving.contains(row))
+            continue;
+        leaving.insert(row);
+        unique.append(row);
+        ids.push_back(row->GetMusicId());
     }
+    if (unique.isEmpty())
+        return 0;
+    std::sort(ids.begin(), ids.end());
+    ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+    // The songs' rows, list entries and covers go in one committed
+    // transaction that also notes the files they leave unused. Refused, the
+    // library, the lists and the disk stay as they were.
+    std::vector<PendingFileRemoval> removals;
+    const int rc = DB_DeleteSongs(ids, removals);
+    if (rc != 0) {
+        qWarning() << "CShowListWidget::DeleteSongs the library refused the deletion, rc:" << rc << "songs:"
+                   << unique.size();
+        return 0;
+    }
+
+    // Every table, the clipboard and the play queue in one pass each.
+    for (auto it = m_tables.begin(); it != m_tables.end(); ++it) {
+        ListTable* table = it.value();
+        const int before = table->size();
+        for (auto entry = table->begin(); entry != table->end();) {
+            if (leaving.contains(entry.value()))
+                entry = table->erase(entry);
+            else
+                ++entry;
+        }
+        if (table->size() != before)
+            emit MusicInOtherListDeleted(it.key(), table->size());
+    }
+    QList<CTreeWidgetItem*> clipboard;
+    for (CTreeWidgetItem* row : Clipboard) {
+        if (!leaving.contains(row))
+            clipboard.append(row);
+    }
+    Clipboard = clipboard;
+    const int result = RemoveFromPlayQueue(leaving) ? 1 : 0;
+
+    for (CTreeWidgetItem* row : unique)
+        emit MusicItemDeleted(row);
+    m_trackList->TakeRows(leaving);
+    qDeleteAll(unique);
+
+    RemoveFiles(std::move(removals));
     return result;
+}
+
+void CShowListWidget::RemoveFiles(std::vector<PendingFileRemoval> removals)
+{
+    if (removals.empty())
+        return;
+    QString pictures;
+    if (GetSpecialFolderPath(pictures, kFolderPictures) == 0)
+        pictures = QFileInfo(pictures).canonicalFilePath();
+    // On a worker: 100,000 files take the file system most of a second, and
+    // the notes in the library finish the work should the program end first.
+    auto stop = m_stopRemovals;
+    auto work = std::make_shared<std::vector<PendingFileRemoval>>(std::move(removals));
+    QThread* worker = QThread::create([work, pictures, stop] {
+        const std::vector<PendingFileRemoval>& removals = *work;
+        std::vector<PendingFileRemoval> done;
+        done.reserve(removals.size());
+        for (const PendingFileRemoval& removal : removals) {
+            if (stop->load())
+                break;
+            done.push_back(removal);
+            if (removal.kind == PendingFileRemoval::CoverPicture) {
+                // Only the program's own pictures, never a user's file.
+                RemoveProgramPicture(removal.path, pictures);
+                continue;
+            }
+            const QByteArray name = QFile::encodeName(removal.path);
+            if (::unlink(name.constData()) != 0 && errno != ENOENT)
+                qWarning() << "CShowListWidget::RemoveFiles could not remove " << removal.path << strerror(errno);
+        }
+        DB_DonePendingRemovals(done);
+    });
+    m_removers.append(worker);
+    connect(worker, &QThread::finished, this, [this, worker] {
+        m_removers.removeAll(worker);
+        worker->deleteLater();
+    });
+    worker->start(QThread::LowPriority);
+}
+
+bool CShowListWidget::WaitForFileRemovals(int timeoutMs)
+{
+    QElapsedTimer waited;
+    waited.start();
+    for (QThread* worker : m_removers) {
+        const qint64 left = timeoutMs - waited.elapsed();
+        if (left <= 0 || !worker->wait(static_cast<unsigned long>(left)))
+            return false;
+    }
+    return true;
+}
+
+void CShowListWidget::StopFileRemovals()
+{
+    // What is not removed yet stays noted for the next start.
+    m_stopRemovals->store(true);
+    for (QThread* worker : m_removers)
+        worker->wait();
+    qDeleteAll(m_removers);
+    m_removers.clear();
+}
+
+bool CShowListWidget::RemoveProgramPicture(const QString& path, const QString& picturesFolder)
+{
+    const QFileInfo file(path);
+    const QString folder = QFileInfo(file.absolutePath()).canonicalFilePath();
+    if (picturesFolder.isEmpty() || folder.isEmpty() || folder != picturesFolder || !file.isFile())
+        return false;
+    return QFile::remove(path);
+}
+
+void CShowListWidget::FinishPendingRemovals()
+{
+    // Removals a deletion noted and did not confirm: the program ended
+    // between the commit and the files. A path a song or a cover names
+    // again stays.
+    std::vector<PendingFileRemoval> pending;
+    if (DB_GetPendingRemovals(pending) != 0 || pending.empty())
+        return;
+    std::vector<PendingFileRemoval> named;
+    std::vector<PendingFileRemoval> unused;
+    for (const PendingFileRemoval& removal : pending)
+        (removal.named ? named : unused).push_back(removal);
+    qDebug() << "CShowListWidget::FinishPendingRemovals" << unused.size() << "files," << named.size() << "kept";
+    DB_DonePendingRemovals(named);
+    RemoveFiles(std::move(unused));
 }
 
 int CShowListWidget::DeleteSelectedMusic(const QList<QTreeWidgetItem*>& rows, int listId)
@@ -226,12 +395,7 @@ int CShowListWidget::DeleteSelectedMusic(const QList<CTreeWidgetItem*>& rows, in
         : tr("Are you sure to delete the selected file?\n");
     if (!ConfirmDelete(text))
         return 0;
-    int result = 0;
-    {
-        TransactionScope transaction;
-        for (CTreeWidgetItem* row : rows)
-            result |= library ? DeleteMusic(row) : RemoveItemFromList(row, listId);
-    }
+    const int result = library ? DeleteSongs(rows) : RemoveItemsFromList(rows, listId);
     if (CTreeWidgetItem* current = m_trackList->GetCurrentVisibleItem()) {
         m_trackList->setCurrentItem(current);
         current->setSelected(true);

@@ -44,12 +44,7 @@ bool CShowListWidget::DeleteCoverFileIfUnused(const QString& path)
     QString pictures;
     if (GetSpecialFolderPath(pictures, kFolderPictures) != 0)
         return false;
-    const QFileInfo file(path);
-    const QString folder = QFileInfo(file.absolutePath()).canonicalFilePath();
-    const QString expected = QFileInfo(pictures).canonicalFilePath();
-    if (folder.isEmpty() || folder != expected || !file.isFile())
-        return false;
-    return QFile::remove(path);
+    return RemoveProgramPicture(path, QFileInfo(pictures).canonicalFilePath());
 }
 
 int CShowListWidget::CreateNewRecord(const char* path)

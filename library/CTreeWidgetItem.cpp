@@ -175,6 +175,13 @@ void CTreeWidgetItem::SetBusyNote(const QString& note)
     }
 }
 
+void CTreeWidgetItem::ClearPlayDate()
+{
+    if (!m_dateText.isEmpty())
+        setText(ColDate, m_dateText.left(kDateLength));
+    m_dateText.clear();
+}
+
 void CTreeWidgetItem::SetNoticeIcon(bool show)
 {
     if (!show) {

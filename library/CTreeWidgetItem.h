@@ -77,6 +77,9 @@ public:
     bool IsConverting() const { return false; }
 
     void SetDateText(const QString& text) { m_dateText = text; }
+    // The song leaves "Recently Played": the kept date text goes, and the
+    // date column shows the date added again (whichever list it showed).
+    void ClearPlayDate();
     // Column 7 from the stored date text: the play date for list 3, the date
     // added otherwise. An empty date text leaves the column alone.
     void SetDateColumn(int listId);

@@ -137,6 +137,7 @@ TEST_F(OperationsTest, DeletingFromTheLibraryListsRemovesTheSongEverywhere)
         CTreeWidgetItem* row = Row(1);
         page->Clipboard.append(row);
         EXPECT_EQ(page->DeleteSelectedMusic(QList<CTreeWidgetItem*>{row}, listId), 0);
+        ASSERT_TRUE(page->WaitForFileRemovals());   // the files go on a worker
         EXPECT_EQ(deleted, QList<int>{1});
         EXPECT_EQ(Stored(1), nullptr);
         EXPECT_FALSE(QFile::exists(Path("song1.mp3")));
@@ -159,12 +160,100 @@ TEST_F(OperationsTest, CoverStillNamedByAnotherSongStays)
     // Song 2 uses song 1's cover file too (its own CoverInfo row).
     DB_SetImageInfo(21, 2, programCover.toUtf8().constData());
     page->DeleteSelectedMusic(QList<CTreeWidgetItem*>{Row(1)}, 1);
+    ASSERT_TRUE(page->WaitForFileRemovals());
     EXPECT_EQ(Stored(1), nullptr);
     EXPECT_TRUE(QFile::exists(programCover));
     EXPECT_EQ(DB_GetImageId(programCover), 1);
     page->DeleteSelectedMusic(QList<CTreeWidgetItem*>{Row(2)}, 1);
+    ASSERT_TRUE(page->WaitForFileRemovals());
     EXPECT_FALSE(QFile::exists(programCover));   // the last name gone, the file goes
     EXPECT_TRUE(QFile::exists(userCover));
+}
+
+TEST_F(OperationsTest, ManySongsGoInOnePassWithTheirFilesAndCovers)
+{
+    page->ShowList(1);
+    PlayQueue& queue = PlayQueue::Instance();
+    queue.items = {Row(1), Row(2), Row(3), Row(4), Row(5)};
+    queue.queueListId = 1;
+    queue.currentIndex = 3;   // song 4 plays
+    QList<CTreeWidgetItem*> rows = {Row(4), Row(1), Row(2), Row(4)};   // a repeat counts once
+    EXPECT_EQ(page->DeleteSelectedMusic(rows, 1), 1);
+    ASSERT_TRUE(page->WaitForFileRemovals());
+    for (int id : {1, 2, 4}) {
+        EXPECT_EQ(Stored(id), nullptr) << id;
+        EXPECT_FALSE(QFile::exists(Path(QStringLiteral("song%1.mp3").arg(id)))) << id;
+        EXPECT_EQ(ItemsOfSong(id), 0) << id;
+        EXPECT_EQ(Row(id), nullptr) << id;
+    }
+    EXPECT_FALSE(QFile::exists(programCover));
+    EXPECT_TRUE(QFile::exists(userCover));
+    EXPECT_EQ(page->GetVisibleCount(), 2);
+    EXPECT_EQ(page->TrackList()->topLevelItemCount(), 2);
+    EXPECT_EQ(counts.value(1), 2);
+    EXPECT_EQ(counts.value(3), 0);
+    EXPECT_EQ(counts.value(4), 1);
+    EXPECT_EQ(deleted.size(), 3);
+    // Songs 3 and 5 stay queued; the index names what followed song 4.
+    EXPECT_EQ(queue.items, (QList<IPlayQueueTrack*>{Row(3), Row(5)}));
+    EXPECT_EQ(queue.currentIndex, 1);
+    std::vector<PendingFileRemoval> pending;
+    DB_GetPendingRemovals(pending);
+    EXPECT_TRUE(pending.empty()) << "removals left unconfirmed";
+    // A new ItemId may take an entry's id that went.
+    EXPECT_EQ(page->AddItemToList(Row(5), 4), Row(5));
+}
+
+TEST_F(OperationsTest, ADeletionCutShortFinishesAtTheNextStart)
+{
+    // The program dies after the deletion's commit, before its files: the
+    // songs are gone from the library and their files wait in the notes.
+    std::vector<PendingFileRemoval> removals;
+    ASSERT_EQ(DB_DeleteSongs({1, 2}, removals), 0);
+    EXPECT_EQ(removals.size(), 4u);   // two songs, two covers (the user's own one is kept later)
+    EXPECT_TRUE(QFile::exists(Path("song1.mp3")));
+    // Meanwhile a new song took song 2's file name: that file stays.
+    AddSong(9, "New", "Artist", "Album", "Pop", DateText(0), Path("song2.mp3"));
+    delete page;   // closes the library, as quitting does
+    page = nullptr;
+    qDeleteAll(entries);
+    entries.clear();
+    ASSERT_EQ(DB_OpenDatabaseFile(Path("music.db")), 0);
+    Build();
+    ASSERT_TRUE(page->WaitForFileRemovals());
+    EXPECT_FALSE(QFile::exists(Path("song1.mp3")));
+    EXPECT_TRUE(QFile::exists(Path("song2.mp3")));
+    EXPECT_FALSE(QFile::exists(programCover));
+    EXPECT_TRUE(QFile::exists(userCover));
+    std::vector<PendingFileRemoval> pending;
+    DB_GetPendingRemovals(pending);
+    EXPECT_TRUE(pending.empty());
+    EXPECT_EQ(Row(1), nullptr);
+    EXPECT_EQ(page->GetListItemCount(1), 4);
+}
+
+TEST_F(OperationsTest, ADeletionTheLibraryRefusesChangesNothing)
+{
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(Path("music.db").toUtf8().constData(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db, "create trigger refuse before delete on MusicInfo begin select raise(abort, 'no'); end",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+    EXPECT_EQ(page->DeleteSelectedMusic(QList<CTreeWidgetItem*>{Row(1), Row(3)}, 1), 0);
+    for (int id : {1, 3}) {
+        EXPECT_TRUE(Stored(id) != nullptr) << id;
+        EXPECT_TRUE(QFile::exists(Path(QStringLiteral("song%1.mp3").arg(id)))) << id;
+        EXPECT_TRUE(Row(id) != nullptr) << id;
+    }
+    EXPECT_EQ(ItemsOfSong(1), 1) << "the list entries came back with the rollback";
+    EXPECT_EQ(DB_GetImageId(programCover), 1);
+    EXPECT_TRUE(QFile::exists(programCover));
+    EXPECT_EQ(page->GetListItemCount(1), 5);
+    EXPECT_TRUE(deleted.isEmpty());
+    std::vector<PendingFileRemoval> pending;
+    DB_GetPendingRemovals(pending);
+    EXPECT_TRUE(pending.empty());
 }
 
 TEST_F(OperationsTest, DeletingFromOtherListsRemovesOnlyTheEntry)

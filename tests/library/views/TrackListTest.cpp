@@ -231,6 +231,101 @@ TEST_F(TrackListFixture, HiddenRowsNeverCountAsSelectedOrVisible)
     EXPECT_EQ(list.currentItem(), rows[0]);
 }
 
+TEST_F(TrackListFixture, TakingManyRowsKeepsTheRestAsTheyWere)
+{
+    struct Case {
+        const char* what;
+        QList<int> taken;
+        int current;
+        int newCurrent;   // -1: none
+    };
+    const Case cases[] = {
+        {"current goes, the next staying row follows", {2, 3, 5}, 2, 4},
+        {"current at the end goes, the one before follows", {4, 5}, 5, 3},
+        {"current stays", {0, 5}, 3, 3},
+        {"all go", {0, 1, 2, 3, 4, 5}, 1, -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        list.clear();
+        rows.clear();
+        for (int i = 0; i < 6; ++i) {
+            MusicInfoRow r = MakeRow(i + 1, QString("Song %1").arg(i), "a", "b", "g", "01/01/2020 00:00",
+                                     QString("/music/song %1.mp3").arg(i));
+            rows.append(new CTreeWidgetItem(i + 1, &r, &list));
+        }
+        rows[1]->setHidden(true);
+        rows[4]->setHidden(true);
+        list.setCurrentItem(rows[c.current]);
+        list.clearSelection();
+        for (int i : {0, 3, 4})
+            rows[i]->setSelected(true);
+        // The folded texts are made before, so the staying ones are reused.
+        const CMusicInfoTreeWidget::SearchText song(QStringLiteral("SONG"));
+        list.UpdateRowsHidden([&](int i, QTreeWidgetItem*, bool hidden) {
+            list.RowTextContains(i, CTreeWidgetItem::ColName, song);
+            return hidden;
+        });
+
+        QSet<const QTreeWidgetItem*> taken;
+        for (int i : c.taken)
+            taken.insert(rows[i]);
+        list.TakeRows(taken);
+        QList<CTreeWidgetItem*> staying;
+        for (int i = 0; i < 6; ++i) {
+            if (!c.taken.contains(i))
+                staying.append(rows[i]);
+        }
+        ASSERT_EQ(list.topLevelItemCount(), staying.size());
+        for (int i = 0; i < staying.size(); ++i) {
+            EXPECT_EQ(list.topLevelItem(i), staying[i]) << i;
+            EXPECT_EQ(list.IsRowHiddenAt(i), staying[i] == rows[1] || staying[i] == rows[4]) << i;
+            EXPECT_EQ(staying[i]->isSelected(), staying[i] == rows[0] || staying[i] == rows[3] || staying[i] == rows[4])
+                << i;
+            // The texts still answer for the row now at this place.
+            const int number = rows.indexOf(staying[i]);
+            const CMusicInfoTreeWidget::SearchText own(QStringLiteral("song %1").arg(number));
+            bool found = false;
+            list.UpdateRowsHidden([&](int at, QTreeWidgetItem*, bool hidden) {
+                if (at == i)
+                    found = list.RowTextContains(at, CTreeWidgetItem::ColName, own);
+                return hidden;
+            });
+            EXPECT_TRUE(found) << i;
+        }
+        EXPECT_EQ(list.currentItem(), c.newCurrent < 0 ? nullptr : rows[c.newCurrent]);
+        for (int i : c.taken)
+            delete rows[i];
+    }
+    rows.clear();
+}
+
+TEST_F(TrackListFixture, TakingRowsOfASortedListKeepsItsOrderAndSorting)
+{
+    list.clear();
+    rows.clear();
+    list.setSortingEnabled(true);
+    list.sortItems(CTreeWidgetItem::ColName, Qt::DescendingOrder);
+    for (const char* title : {"b", "d", "a", "c", "e"}) {
+        MusicInfoRow r = MakeRow(rows.size() + 1, title, "a", "b", "g", "01/01/2020 00:00", "/m/x.mp3");
+        rows.append(new CTreeWidgetItem(rows.size() + 1, &r, &list));
+    }
+    list.TakeRows({rows[1], rows[2]});   // "d" and "a"
+    QStringList order;
+    for (int i = 0; i < list.topLevelItemCount(); ++i)
+        order << list.topLevelItem(i)->text(CTreeWidgetItem::ColName);
+    EXPECT_EQ(order, (QStringList{"e", "c", "b"}));
+    EXPECT_TRUE(list.isSortingEnabled());
+    EXPECT_EQ(list.sortColumn(), int(CTreeWidgetItem::ColName));
+    EXPECT_EQ(list.header()->sortIndicatorOrder(), Qt::DescendingOrder);
+    MusicInfoRow r = MakeRow(9, "d2", "a", "b", "g", "01/01/2020 00:00", "/m/x.mp3");
+    auto* added = new CTreeWidgetItem(9, &r, &list);
+    EXPECT_EQ(list.indexOfTopLevelItem(added), 1) << "a new row still goes to its sorted place";
+    delete rows[1];
+    delete rows[2];
+    rows.clear();
+}
+
 TEST_F(TrackListFixture, PressRulesAndDragPayload)
 {
     QWidget* vp = list.viewport();
