@@ -461,6 +461,15 @@ void CMusicInfoTreeWidget::CopyTextsWhileIdle()
     }
 }
 
+void CMusicInfoTreeWidget::PrepareSearchTexts()
+{
+    SyncRowCopies();
+    for (RowCopy& copy : m_rows) {
+        if (copy.textAt < 0)
+            CopyTexts(copy);
+    }
+}
+
 bool CMusicInfoTreeWidget::RowTextContains(int row, int column, const SearchText& text)
 {
     const int slot = SearchSlot(column);

@@ -79,6 +79,11 @@ public:
     // inside a decide function of UpdateRowsHidden.
     bool RowTextContains(int row, int column, const SearchText& text);
 
+    // Makes the case-folded copies of every row's Name, Artist and Album now
+    // (the library page does it once it has loaded, before the list shows),
+    // so that the first keystroke of the filter does not pay for them.
+    void PrepareSearchTexts();
+
     // The main window forwards its key releases so a Shift/Control let go
     // outside the list is noticed.
     void ReleaseModifierKey(QKeyEvent* event);
