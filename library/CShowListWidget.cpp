@@ -27,6 +27,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -725,7 +726,21 @@ void CShowListWidget::UpdataPicView(bool playing, bool scroll)
 
 void CShowListWidget::RetranslateUi()
 {
+    // The rows stay filtered by what the user typed: the box keeps that text
+    // and its type (only the default text and the type names change).
+    const QString typed = m_filter->text() == m_filter->DefaultText() ? QString() : m_filter->text();
+    const int type = m_filter->CurrentType();
     ResetFilterBox();
+    if (!typed.isEmpty()) {
+        m_filter->SelectFilterType(type);
+        if (typed == m_filter->DefaultText()) {
+            // The new language's default text reads as no text: no filter.
+            Filter(type, QString());
+        } else {
+            m_filter->setText(typed);
+        }
+        m_filter->UpdateClearButton();
+    }
     m_playAction->setText(tr("Play"));
     m_editAction->setText(tr("Edit Music Tags"));
     m_playListMenu->setTitle(tr("Add to playlist"));
@@ -735,22 +750,27 @@ void CShowListWidget::RetranslateUi()
     m_showFolderAction->setText(tr("Show in Folder"));
     m_deleteAction->setText(tr("Delete"));
     m_trackList->RetranslateHeader();
-    // One read of every record, not one query per row (up to 100,000).
-    QMap<int, MusicInfoRow*> records;
-    if (DB_GetAllMusicInfo(records) < 0)
-        qWarning() << "CShowListWidget::RetranslateUi DB_GetAllMusicInfo failed";
+    // The light rows loading reads, in MusicId order: reading every full
+    // record at 100,000 songs held half a gigabyte for a second.
+    std::vector<MusicInfoListRow> records;
+    if (DB_GetAllMusicListRows(records) < 0)
+        qWarning() << "CShowListWidget::RetranslateUi DB_GetAllMusicListRows failed";
+    const QString unknownArtist = tr("Unknown Artist");
+    const QString unknownAlbum = tr("Unknown Album");
     const int count = m_trackList->topLevelItemCount();
     for (int i = 0; i < count; ++i) {
         auto* row = dynamic_cast<CTreeWidgetItem*>(m_trackList->topLevelItem(i));
-        const MusicInfoRow* record = row ? records.value(row->GetMusicId(), nullptr) : nullptr;
-        if (!record)
+        if (!row)
             continue;
-        if (record->Info.Artist[0] == 0)
-            row->setText(CTreeWidgetItem::ColArtist, tr("Unknown Artist"));
-        if (record->Info.Album[0] == 0)
-            row->setText(CTreeWidgetItem::ColAlbum, tr("Unknown Album"));
+        const auto record = std::lower_bound(records.cbegin(), records.cend(), row->GetMusicId(),
+                                             [](const MusicInfoListRow& r, int id) { return r.MusicId < id; });
+        if (record == records.cend() || record->MusicId != row->GetMusicId())
+            continue;
+        if (record->Artist.isEmpty())
+            row->setText(CTreeWidgetItem::ColArtist, unknownArtist);
+        if (record->Album.isEmpty())
+            row->setText(CTreeWidgetItem::ColAlbum, unknownAlbum);
     }
-    qDeleteAll(records);
 }
 
 void CShowListWidget::paintEvent(QPaintEvent* event)

@@ -98,6 +98,17 @@ void CFilterEdit::AddFilterType(const QString& text, int id) {
   if (!m_typeList->currentIndex().isValid()) m_typeList->setCurrentIndex(m_typeModel->indexFromItem(item));
 }
 
+void CFilterEdit::SelectFilterType(int id) {
+  for (int row = 0; row < m_typeModel->rowCount(); ++row) {
+    const QModelIndex index = m_typeModel->index(row, 0);
+    if (index.data(kTypeIdRole).toInt() == id) {
+      m_typeList->setCurrentIndex(index);
+      m_currentType = id;
+      return;
+    }
+  }
+}
+
 void CFilterEdit::emtiFilterChanged() {
   m_timer->stop();
   const QModelIndex current = m_typeList->currentIndex();

@@ -31,6 +31,9 @@ public:
   void ResetFilter(const QString& defaultText);
   // Appends a type; the first type added after construction or ResetFilter is current.
   void AddFilterType(const QString& text, int id);
+  // Makes the type of that id current (the one a filter with it used);
+  // nothing when no such type was added.
+  void SelectFilterType(int id);
   // Shows the clear button only when the text is neither empty nor the default text.
   void UpdateClearButton();
 

@@ -1,4 +1,6 @@
+#include "CFilterEdit.h"
 #include "CListTreeItem.h"
+#include "CMToolButton.h"
 #include "CMusicInfoTreeWidget.h"
 #include "CShowListWidget.h"
 #include "CTreeWidgetItem.h"
@@ -388,6 +390,38 @@ TEST_F(ShowListTest, RetranslateRefillsTheUnknownArtistAndAlbum)
     EXPECT_EQ(bare->text(CTreeWidgetItem::ColAlbum), "Unknown Album");
     EXPECT_EQ(known->text(CTreeWidgetItem::ColArtist), "Alice");
     EXPECT_EQ(known->text(CTreeWidgetItem::ColAlbum), "Dawn");
+
+    // After the switch the box still says what the rows are filtered by.
+    struct Case {
+        const char* what;
+        int type;
+        QString typed;       // empty: the box shows its default text
+        QSet<int> visible;   // after the switch
+    };
+    const Case cases[] = {
+        {"no filter", 0, QString(), {1, 2}},
+        {"a typed filter", 0, "dawn", {1}},
+        {"a filter by artist", CTreeWidgetItem::ColArtist, "ali", {1}},
+        {"a filter that reads like the default text", 0, "Filter", {1, 2}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        page->FilterBox()->clearText();
+        page->FilterBox()->SelectFilterType(c.type);
+        if (!c.typed.isEmpty()) {
+            page->FilterBox()->setText(c.typed);
+            page->FilterBox()->emtiFilterChanged();
+        }
+        page->RetranslateUi();
+        EXPECT_EQ(Visible(), c.visible);
+        const bool filtered = c.visible.size() < 2;
+        EXPECT_EQ(page->FilterBox()->text(), filtered ? c.typed : page->FilterBox()->DefaultText());
+        EXPECT_EQ(page->FilterBox()->CurrentType(), c.type);
+        EXPECT_EQ(page->FilterBox()->ClearButton()->isVisibleTo(page->FilterBox()), filtered);
+        // What the box would filter by now is what the rows show.
+        page->FilterBox()->emtiFilterChanged();
+        EXPECT_EQ(Visible(), c.visible);
+    }
 }
 
 TEST_F(ShowListTest, ListsExistEvenWhenLoadingFailed)
