@@ -71,13 +71,18 @@ QString GetUniqueOutputFileName(QString baseName, QString folder, QString extens
     return path;
 }
 
+QString TitleFromFileName(const QString& path)
+{
+    return QFileInfo(path).completeBaseName();
+}
+
 bool SaveLoadMuiscName(QString musicName, QString& path)
 {
     qDebug() << "SaveLoadMuiscName MusicName " + musicName + " Path " + path;
     const QString extension = path.right(3);
     const QString safe = FitFileNameBytes(MakeValidFileName(musicName), extension);
     const QFileInfo info(path);
-    if (info.baseName().contains(safe)) {
+    if (TitleFromFileName(path).contains(safe)) {
         qDebug() << "don't need to changed";
         return true;
     }

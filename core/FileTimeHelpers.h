@@ -14,6 +14,11 @@ QString MakeValidFileName(QString text);
 // Safe from any thread: choice and reservation happen under one lock.
 QString GetUniqueOutputFileName(QString baseName, QString folder, QString extension);
 
+// The title a song without one shows: its file's name without the folder
+// and without the extension only ("Mr. Brightside.mp3" gives "Mr. Brightside",
+// not "Mr").
+QString TitleFromFileName(const QString& path);
+
 // Renames the file at `path` after `musicName` (made valid, cut to what a file
 // name can hold, unique in the same folder, same extension) unless its base
 // name already contains that name; `path` then holds the new path when the

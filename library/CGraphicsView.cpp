@@ -2,12 +2,12 @@
 
 #include "CMusicInfoTreeWidget.h"
 #include "CTreeWidgetItem.h"
+#include "FileTimeHelpers.h"
 #include "InterfaceScale.h"
 #include "LibraryServices.h"
 #include "MusicRecords.h"
 #include "SongRecordFields.h"
 
-#include <QFileInfo>
 #include <QGraphicsSceneMouseEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -553,7 +553,7 @@ void CGraphicsView::FlashMusicInfo()
             artist = RecordFieldText(record->Info.Artist);
         }
         if (title.isEmpty())
-            title = QFileInfo(row->GetMusicPath()).baseName();
+            title = TitleFromFileName(row->GetMusicPath());
         if (artist.isEmpty())
             artist = tr("Unkown Artist");
     }

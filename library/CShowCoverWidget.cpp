@@ -1,6 +1,7 @@
 #include "CShowCoverWidget.h"
 
 #include "CCoverWidget.h"
+#include "FileTimeHelpers.h"
 #include "InterfaceScale.h"
 #include "SongRecordFields.h"
 
@@ -88,7 +89,7 @@ void CShowCoverWidget::ShowTitle(const RecordMusicInfo& info, const QString& mus
 {
     QString title = RecordFieldText(info.MusicName);
     if (title.isEmpty() && !musicPath.isEmpty())
-        title = QFileInfo(musicPath).baseName();
+        title = TitleFromFileName(musicPath);
     m_titleLabel->setText(title.isEmpty() ? tr("Title") : ShortenText(title));
     const QString artist = RecordFieldText(info.Artist);
     m_artistLabel->setText(artist.isEmpty() ? tr("Artist") : ShortenText(artist));

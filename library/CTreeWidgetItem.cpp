@@ -1,5 +1,6 @@
 #include "CTreeWidgetItem.h"
 
+#include "FileTimeHelpers.h"
 #include "InterfaceScale.h"
 #include "MusicDatabase.h"
 #include "MusicRecords.h"
@@ -7,7 +8,6 @@
 
 #include <QColor>
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QIcon>
 #include <QPixmap>
 #include <QTreeWidget>
@@ -63,10 +63,51 @@ QString CTreeWidgetItem::SortKeyOf(const QString& text, int column)
     return key;
 }
 
+namespace {
+// A length "[H:]MM:SS" (any number of ':'-separated digit groups) in
+// seconds; -1 when the text is not one.
+qint64 LengthSeconds(const QString& text)
+{
+    qint64 seconds = 0;
+    qint64 part = -1;
+    for (const QChar c : text) {
+        const ushort u = c.unicode();
+        if (u >= '0' && u <= '9') {
+            part = (part < 0 ? 0 : part) * 10 + (u - '0');
+            if (part > 1000000000)
+                return -1;
+        } else if (u == ':' && part >= 0) {
+            seconds = seconds * 60 + part;
+            part = -1;
+        } else {
+            return -1;
+        }
+    }
+    return part < 0 ? -1 : seconds * 60 + part;
+}
+} // namespace
+
 void CTreeWidgetItem::AppendSortKey(QString& out, const QString& text, int column)
 {
     const int at = out.size();
-    if (column == ColDate) {
+    if (column == ColTime) {
+        // By length: a 1:02:05 recording sorts after 19:59, not between
+        // 19:59 and 20:00 as its text would. Lengths become fixed-width
+        // digits; anything else follows them, by its text.
+        const qint64 seconds = LengthSeconds(text);
+        if (text.isEmpty()) {
+            // No time at all sorts first, as its empty text did.
+        } else if (seconds >= 0) {
+            QChar digits[12];
+            qint64 rest = seconds;
+            for (int i = 11; i >= 0; --i, rest /= 10)
+                digits[i] = QChar(ushort('0' + rest % 10));
+            out.append(digits, 12);
+        } else {
+            out.append(QLatin1Char('~'));
+            out.append(text);
+        }
+    } else if (column == ColDate) {
         // "MM/dd/yyyy hh:mm" compares by year, month, day, hour and minute.
         out.append(text.midRef(6, 4));
         out.append(text.leftRef(6));
@@ -131,7 +172,7 @@ void CTreeWidgetItem::SetCells(const QString& title, const QString& time, const 
                                const QString& album, const QString& genre, const QString& musicPath,
                                bool hasCover, const QString& coverPath)
 {
-    setText(ColName, title.isEmpty() ? QFileInfo(musicPath).baseName() : title);
+    setText(ColName, title.isEmpty() ? TitleFromFileName(musicPath) : title);
     setText(ColTime, time);
     setText(ColArtist, artist.isEmpty() ? QObject::tr("Unknown Artist") : artist);
     setText(ColAlbum, album.isEmpty() ? QObject::tr("Unknown Album") : album);

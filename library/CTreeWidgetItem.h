@@ -42,7 +42,7 @@ public:
     ~CTreeWidgetItem() override;
 
     // Sort rule: lower-cased text of the tree's sort column; the date column
-    // compares year first.
+    // compares year first, the time column by length.
     bool operator<(const QTreeWidgetItem& other) const override;
     // Drops the row's sort key when the text of its column changes, before
     // the list re-sorts the row.
@@ -50,7 +50,9 @@ public:
 
     // What operator< compares for a text of a column: the text lower-cased
     // unit by unit, for the date column with its year (characters 6 to 9)
-    // moved to the front. Plain code-unit order of two keys is the sort order.
+    // moved to the front, for the time column the length in seconds as
+    // twelve digits (a text that is no length: '~' and the text, after every
+    // length). Plain code-unit order of two keys is the sort order.
     static QString SortKeyOf(const QString& text, int column);
     // The same appended to out (many keys in one buffer).
     static void AppendSortKey(QString& out, const QString& text, int column);

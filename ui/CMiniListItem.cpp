@@ -1,10 +1,10 @@
 #include "CMiniListItem.h"
 
 #include "CAppSettings.h"
+#include "FileTimeHelpers.h"
 #include "InterfaceScale.h"
 #include "MusicDatabase.h"
 
-#include <QFileInfo>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QPixmap>
@@ -98,7 +98,7 @@ void CMiniListItem::SetMusicId(int musicId)
     m_artist->ensurePolished();
     QString title = QString::fromUtf8(row.Info.MusicName);
     if (title.isEmpty() && !row.MusicPath.isEmpty())
-        title = QFileInfo(row.MusicPath).baseName();
+        title = TitleFromFileName(row.MusicPath);
     m_title->setText(title.isEmpty() ? tr("Title") : ElideForLabel(title, m_title->font()));
 
     const QString artist = QString::fromUtf8(row.Info.Artist);

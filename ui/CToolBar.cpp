@@ -5,8 +5,8 @@
 #include "CPlayInfoGroup.h"
 #include "CShowDownloadingView.h"
 #include "CSlider.h"
-#include "IPlayQueueTrack.h"
 #include "FileTimeHelpers.h"
+#include "IPlayQueueTrack.h"
 #include "InterfaceScale.h"
 #include "MusicRecords.h"
 #include "PlayQueue.h"
@@ -19,7 +19,6 @@
 #include <QAction>
 #include <QDebug>
 #include <QEvent>
-#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QLabel>
@@ -402,7 +401,7 @@ void CToolBar::RefreshPlayInfo(IPlayQueueTrack* item)
         return;
     QString title = QString::fromUtf8(row->Info.MusicName);
     if (title.isEmpty())
-        title = QFileInfo(row->MusicPath).baseName();
+        title = TitleFromFileName(row->MusicPath);
     QString artist = QString::fromUtf8(row->Info.Artist);
     if (artist.isEmpty())
         artist = tr("Unknown Artist");

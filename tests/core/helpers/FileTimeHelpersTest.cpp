@@ -88,6 +88,16 @@ TEST(FileTimeHelpers, SaveLoadMuiscNameRenamesAfterTheTitle)
     SaveLoadMuiscName("What? Now", path);
     EXPECT_EQ(third, path);
 
+    // A title with a dot: the file named after it already is not renamed
+    // again (its name is cut at the extension only).
+    const QString dotted = dir.filePath("Mr. Brightside.mp3");
+    Touch(dotted, "dotted");
+    path = dotted;
+    SaveLoadMuiscName("Mr. Brightside", path);
+    EXPECT_EQ(dotted, path);
+    EXPECT_EQ(QStringLiteral("Mr. Brightside"), TitleFromFileName(dotted));
+    EXPECT_EQ(QStringLiteral("song.final"), TitleFromFileName("/m/song.final.mp3"));
+
     // A missing file: path stays, and no stray reservation is left behind.
     path = dir.filePath("gone.mp3");
     EXPECT_TRUE(SaveLoadMuiscName("Ghost", path));

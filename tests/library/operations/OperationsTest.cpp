@@ -266,6 +266,10 @@ TEST_F(OperationsTest, DeletingFromOtherListsRemovesOnlyTheEntry)
     EXPECT_EQ(stored->DateAdded, DateText(0));   // the play date is cut off
     EXPECT_FALSE(page->IsItemInList(3, row));
     EXPECT_TRUE(row->isHidden());
+    // The other lists show its date added, not the play date it had.
+    page->ShowList(1);
+    EXPECT_EQ(row->text(CTreeWidgetItem::ColDate), DateText(0));
+    page->ShowList(3);
     EXPECT_TRUE(InTable(1, row));
     EXPECT_TRUE(InTable(4, row));
     EXPECT_TRUE(QFile::exists(Path("song1.mp3")));

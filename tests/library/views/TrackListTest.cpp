@@ -48,7 +48,10 @@ TEST(TrackRow, CellsFromTheRecord)
     };
     const std::vector<Case> cases = {
         {"Song", "Band", "Disc", "Rock;Pop", "/m/a.mp3", "Song", "Band", "Disc", "Rock"},
-        {"", "", "", "Jazz", "/m/2020-01-01 10.00.00.mp3", "2020-01-01 10", "Unknown Artist", "Unknown Album", "Jazz"},
+        // Without a title the file's name shows, cut at the extension only.
+        {"", "", "", "Jazz", "/m/2020-01-01 10.00.00.mp3", "2020-01-01 10.00.00", "Unknown Artist", "Unknown Album", "Jazz"},
+        {"", "X", "Y", "Pop", "/m/Mr. Brightside.mp3", "Mr. Brightside", "X", "Y", "Pop"},
+        {"", "X", "Y", "Pop", "/m/.hidden", "", "X", "Y", "Pop"},
         {"", "A", "B", "", "/m/noext", "noext", "A", "B", "Other"},
     };
     for (const Case& c : cases) {
@@ -94,6 +97,13 @@ TEST(TrackRow, DateColumnShowsPlayDateInRecentlyPlayedOnly)
     EXPECT_EQ(item.text(CTreeWidgetItem::ColDate), "01/02/2020 08:00");
     item.SetItemData(3, &row);
     EXPECT_EQ(item.text(CTreeWidgetItem::ColDate), "03/04/2021 09:30");
+    // Taken out of "Recently Played" while shown there: the date added comes
+    // back, and no other list shows the play date any more.
+    item.ClearPlayDate();
+    EXPECT_EQ(item.text(CTreeWidgetItem::ColDate), "01/02/2020 08:00");
+    EXPECT_TRUE(item.GetDateText().isEmpty());
+    item.SetDateColumn(1);
+    EXPECT_EQ(item.text(CTreeWidgetItem::ColDate), "01/02/2020 08:00");
     // Without a date text the column stays.
     MusicInfoRow plain = MakeRow(2, "t", "a", "b", "g", "05/05/2020 05:05", "/m/y.mp3");
     CTreeWidgetItem other(2, &plain, nullptr);
@@ -123,7 +133,14 @@ TEST(TrackList, SortRules)
         {CTreeWidgetItem::ColDate, "01/01/2020 09:59", "01/01/2020 10:00"},
         {CTreeWidgetItem::ColName, "apple", "Banana"},
         {CTreeWidgetItem::ColName, "Zeta", "zetb"},
-        {CTreeWidgetItem::ColTime, "10:00", "9:00"},   // text, not time
+        // The time column by length, not as text.
+        {CTreeWidgetItem::ColTime, "9:00", "10:00"},
+        {CTreeWidgetItem::ColTime, "19:59", "1:02:05"},
+        {CTreeWidgetItem::ColTime, "59:59", "1:00:00"},
+        {CTreeWidgetItem::ColTime, "03:05", "03:06"},
+        {CTreeWidgetItem::ColTime, "10:00:00", "99:59:59"},
+        {CTreeWidgetItem::ColTime, "1:02:05", "unknown"},   // no length: after every length
+        {CTreeWidgetItem::ColTime, "", "00:00"},
     };
     for (const Case& c : cases) {
         MusicInfoRow a = MakeRow(1, "x", "x", "x", "x", "01/01/2020 00:00", "/m/a.mp3");
