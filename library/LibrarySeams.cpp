@@ -2,6 +2,8 @@
 
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
 #include <QDebug>
 #include <QDesktopServices>
 #include <QFileInfo>
@@ -53,7 +55,7 @@ bool RevealFileInFileManager(const QString& path)
     return Revealer() ? Revealer()(path) : DefaultRevealFile(path);
 }
 
-bool FileManagerShowItem(const QDBusConnection& bus, const QString& path)
+bool FileManagerShowItem(const QDBusConnection& bus, const QString& path, std::function<void(bool accepted)> done)
 {
     if (path.isEmpty() || !bus.isConnected())
         return false;
@@ -65,21 +67,35 @@ bool FileManagerShowItem(const QDBusConnection& bus, const QString& path)
     // A proper URI: spaces and other characters percent-encoded.
     const QUrl url = QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath());
     call << QStringList{url.toString(QUrl::FullyEncoded)} << QString();
-    const QDBusMessage reply = bus.call(call, QDBus::Block, 5000);
-    if (reply.type() == QDBusMessage::ReplyMessage)
-        return true;
-    qWarning() << "FileManagerShowItem: ShowItems failed:" << reply.errorMessage();
-    return false;
+    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, 5000));
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher,
+                     [done = std::move(done)](QDBusPendingCallWatcher* finished) {
+                         const bool accepted = !finished->isError();
+                         if (!accepted)
+                             qWarning() << "FileManagerShowItem: ShowItems failed:" << finished->error().message();
+                         finished->deleteLater();
+                         if (done)
+                             done(accepted);
+                     });
+    return true;
 }
 
 bool DefaultRevealFile(const QString& path)
 {
     if (path.isEmpty())
         return false;
-    if (FileManagerShowItem(QDBusConnection::sessionBus(), path))
+    const auto openFolder = [path] {
+        // No file manager service: open the folder that holds the file.
+        if (!QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absolutePath())))
+            qWarning() << "Show " << path << " InFinder failed, err: " << -1;
+    };
+    if (FileManagerShowItem(QDBusConnection::sessionBus(), path, [openFolder](bool accepted) {
+            if (!accepted)
+                openFolder();
+        }))
         return true;
-    // No file manager service: open the folder that holds the file.
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absolutePath()));
+    openFolder();
+    return true;
 }
 
 void SetQuestionAsker(QuestionAsker asker)

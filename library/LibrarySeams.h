@@ -20,17 +20,22 @@ void SetTagEditorRunner(TagEditorRunner runner);
 // Without an installed editor nothing is edited (false, logged).
 bool RunTagEditor(MusicInfoRow* record, QWidget* parent);
 
-// Shows a song's file in the desktop's file manager. The default asks the
-// file manager over D-Bus (org.freedesktop.FileManager1.ShowItems) to select
-// the file and falls back to opening its folder. True when one of them was
-// accepted; a failure is logged by the callers. Tests install their own.
+// Shows a song's file in the desktop's file manager without waiting for it.
+// The default asks the file manager over D-Bus
+// (org.freedesktop.FileManager1.ShowItems) and, should that fail, opens the
+// file's folder instead; the answer comes later, on the event loop, and a
+// failure is logged there. True when the request went out (false for an
+// empty path, logged by the callers). Tests install their own.
 using FileRevealer = std::function<bool(const QString& path)>;
 void SetFileRevealer(FileRevealer revealer);
 bool RevealFileInFileManager(const QString& path);
 bool DefaultRevealFile(const QString& path);
-// The file manager's "show item" call (org.freedesktop.FileManager1.ShowItems)
-// on the given bus; true when the file manager accepted it.
-bool FileManagerShowItem(const QDBusConnection& bus, const QString& path);
+// The file manager's "show item" call on the given bus, sent without
+// waiting: a file manager the bus has to start first took up to five
+// seconds, all of them on the GUI thread. `done` runs on the event loop with
+// whether the file manager accepted it. False, and `done` not called, when
+// nothing could be sent (no path, no bus).
+bool FileManagerShowItem(const QDBusConnection& bus, const QString& path, std::function<void(bool accepted)> done);
 
 // Asks the user with the program's question dialog, modal over parent:
 // returns the StandardButton of the pressed button (0 for Escape or closing)
