@@ -209,10 +209,10 @@ void CMusicInfoTreeWidget::TakeRows(const QSet<const QTreeWidgetItem*>& rows)
             selectedAt[row] = 1;
     }
     // Rows in order, their hidden state, and the selected ones that stay.
-    QVector<RowCopy> kept;
-    kept.reserve(count);
-    QVector<char> keptSelected;
-    keptSelected.reserve(count);
+    std::vector<RowCopy> kept;
+    kept.reserve(static_cast<size_t>(count));
+    std::vector<char> keptSelected;
+    keptSelected.reserve(static_cast<size_t>(count));
     QTreeWidgetItem* current = currentItem();
     QTreeWidgetItem* nextCurrent = nullptr;
     bool currentLeaves = false;
@@ -226,8 +226,8 @@ void CMusicInfoTreeWidget::TakeRows(const QSet<const QTreeWidgetItem*>& rows)
         }
         if (currentLeaves && !nextCurrent)
             nextCurrent = copy.item;
-        kept.append(copy);
-        keptSelected.append(selectedAt.at(i));
+        kept.push_back(copy);
+        keptSelected.push_back(selectedAt.at(i));
         lastKept = copy.item;
     }
     if (!currentLeaves)
@@ -256,20 +256,21 @@ void CMusicInfoTreeWidget::TakeRows(const QSet<const QTreeWidgetItem*>& rows)
     invisibleRootItem()->takeChildren();
     m_leaving = nullptr;
     QList<QTreeWidgetItem*> items;
-    items.reserve(kept.size());
+    items.reserve(static_cast<int>(kept.size()));
     for (const RowCopy& copy : kept)
         items.append(copy.item);
     addTopLevelItems(items);
     if (sorting)
         SortingOnWithoutResort(column, order, indicatorShown, clickable);
-    UpdateRowsHidden([&](int i, QTreeWidgetItem*, bool) { return kept.at(i).hidden; });
+    UpdateRowsHidden([&](int i, QTreeWidgetItem*, bool) { return kept.at(static_cast<size_t>(i)).hidden; });
 
     QItemSelection selection;
-    for (int i = 0; i < kept.size(); ++i) {
-        if (!keptSelected.at(i))
+    const int keptCount = static_cast<int>(kept.size());
+    for (int i = 0; i < keptCount; ++i) {
+        if (!keptSelected.at(static_cast<size_t>(i)))
             continue;
         int last = i;
-        while (last + 1 < kept.size() && keptSelected.at(last + 1))
+        while (last + 1 < keptCount && keptSelected.at(static_cast<size_t>(last + 1)))
             ++last;
         selection.select(model()->index(i, 0), model()->index(last, columnCount() - 1));
         i = last;
