@@ -1,6 +1,8 @@
 // Measures the engine's CPU time while it records live from the sound
 // server's default output, for WAV and for MP3 at 320 kbit/s, and prints it as
-// a share of one core next to the length of the audio recorded.
+// a share of one core next to the length of the audio recorded; then the same
+// MP3 recording by a peer made of the system's tools (parec on the same
+// monitor piped into lame), with the ratio.
 //
 //   bench_capture [seconds]      (default 60 per format)
 //
@@ -9,7 +11,10 @@
 // sound setup is never touched. The audio is played by a child "paplay", so
 // this process's CPU accounting holds only the engine and the idle main thread.
 
+#include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -112,7 +117,7 @@ double WallSeconds()
 }
 
 bool Measure(const char* label, const char* subfolder, int format, int quality, const std::string& folder,
-             const std::string& program, int seconds)
+             const std::string& program, int seconds, double* share = nullptr)
 {
     std::string out = folder + "/" + subfolder;
     ::mkdir(out.c_str(), 0755);
@@ -141,6 +146,78 @@ bool Measure(const char* label, const char* subfolder, int format, int quality, 
     }
     std::printf("%-14s audio %4d s (recording %5.1f s)  engine CPU %6.3f s = %5.2f %% of one core  (%d songs)\n", label,
                 seconds, wall, cpu, 100.0 * cpu / wall, songsWritten.load());
+    if (share)
+        *share = 100.0 * cpu / wall;
+    std::fflush(stdout);
+    return true;
+}
+
+// Seconds of CPU a child used, reaped with its resources.
+double ReapCpuSeconds(pid_t pid)
+{
+    int status = 0;
+    rusage usage{};
+    if (wait4(pid, &status, 0, &usage) != pid)
+        return -1;
+    return usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + usage.ru_stime.tv_sec + usage.ru_stime.tv_usec / 1e6;
+}
+
+// The same recording without the engine: parec reads the default output's
+// monitor and pipes it into lame (MP3 at 320 kbit/s, no ReplayGain, like the
+// engine), while the same program plays. Their CPU time together.
+bool MeasurePeer(const std::string& folder, const std::string& program, int seconds, double engineShare)
+{
+    // Close-on-exec: only parec's output and lame's input may hold the pipe,
+    // or lame never sees its end.
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0)
+        return false;
+    auto spawnWith = [](const std::vector<std::string>& args, int in, int out, pid_t* pid) {
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        if (in >= 0)
+            posix_spawn_file_actions_adddup2(&actions, in, 0);
+        if (out >= 0)
+            posix_spawn_file_actions_adddup2(&actions, out, 1);
+        // lame warns that raw input from a pipe cannot be seeked: it is not.
+        if (in >= 0)
+            posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+        std::vector<char*> argv;
+        for (const std::string& a : args)
+            argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        const int rc = posix_spawnp(pid, argv[0], &actions, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        return rc == 0;
+    };
+    pid_t parec = 0, lame = 0;
+    const std::string out = folder + "/peer.mp3";
+    bool ok = spawnWith({"parec", "-d", "@DEFAULT_MONITOR@", "--raw", "--format=s16le", "--rate=44100", "--channels=2"},
+                        -1, fds[1], &parec);
+    ok = ok && spawnWith({"lame", "--silent", "--noreplaygain", "-r", "-s", "44.1", "--bitwidth", "16", "--signed",
+                          "--little-endian", "-m", "s", "-b", "320", "--cbr", "-", out},
+                         fds[0], -1, &lame);
+    close(fds[0]);
+    close(fds[1]);
+    if (!ok) {
+        std::fprintf(stderr, "parec | lame: could not start\n");
+        return false;
+    }
+    const double wall0 = WallSeconds();
+    const int played = Run({"paplay", program}, true);
+    kill(parec, SIGTERM);
+    const double parecCpu = ReapCpuSeconds(parec);
+    const double lameCpu = ReapCpuSeconds(lame);   // ends at the pipe's end
+    const double wall = WallSeconds() - wall0;
+    unlink(out.c_str());
+    if (played != 0 || parecCpu < 0 || lameCpu < 0) {
+        std::fprintf(stderr, "parec | lame: failed (paplay %d, parec %.3f, lame %.3f)\n", played, parecCpu, lameCpu);
+        return false;
+    }
+    const double share = 100.0 * (parecCpu + lameCpu) / wall;
+    std::printf("%-14s audio %4d s (recording %5.1f s)  CPU %6.3f s = %5.2f %% of one core  (parec %.3f s, lame %.3f s)"
+                "; engine / peer %.2f\n",
+                "parec | lame", seconds, wall, parecCpu + lameCpu, share, parecCpu, lameCpu, engineShare / share);
     std::fflush(stdout);
     return true;
 }
@@ -172,7 +249,10 @@ int main(int argc, char** argv)
     bool ok = WriteProgram(program, seconds);
     InitSonacapModule(folder.c_str(), (folder + "/log").c_str());
     ok = ok && Measure("WAV", "wav", 1, 0, folder, program, seconds);
-    ok = ok && Measure("MP3 320kbit/s", "mp3", 2, 4, folder, program, seconds);
+    double mp3Share = 0;
+    ok = ok && Measure("MP3 320kbit/s", "mp3", 2, 4, folder, program, seconds, &mp3Share);
+    // The peer: what recording the same with the system's own tools costs.
+    ok = ok && MeasurePeer(folder, program, seconds, mp3Share);
     if (ownServer)
         Run({script, "stop", serverDir}, true);
     Run({"rm", "-rf", folder}, true);
