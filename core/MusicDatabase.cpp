@@ -859,6 +859,16 @@ int ReadTextsLocked(const char* sql, std::vector<QString>& out)
     return rc;
 }
 
+// Deleted entries' ItemIds are free again: out of the ordered cache.
+void ForgetItemIdsLocked(std::vector<int> gone)
+{
+    std::sort(gone.begin(), gone.end());
+    std::vector<int> kept;
+    kept.reserve(g_itemIds.size());
+    std::set_difference(g_itemIds.begin(), g_itemIds.end(), gone.begin(), gone.end(), std::back_inserter(kept));
+    g_itemIds.swap(kept);
+}
+
 const char* const kCreatePendingRemoval =
     "create table if not exists PendingRemoval (Id integer primary key autoincrement, Kind int, Path varchar(512))";
 
@@ -926,13 +936,7 @@ int DB_DeleteSongs(const std::vector<int>& musicIds, std::vector<PendingFileRemo
         removals.clear();
         return rc;
     }
-    // The deleted entries' ItemIds are free again (both lists are sorted).
-    std::sort(itemIds.begin(), itemIds.end());
-    std::vector<int> kept;
-    kept.reserve(g_itemIds.size());
-    std::set_difference(g_itemIds.begin(), g_itemIds.end(), itemIds.begin(), itemIds.end(),
-                        std::back_inserter(kept));
-    g_itemIds.swap(kept);
+    ForgetItemIdsLocked(std::move(itemIds));
     return SQLITE_OK;
 }
 
@@ -946,14 +950,8 @@ int DB_DeleteMusicItems(const std::vector<int>& itemIds)
     const int rc = InSavepointLocked("DeleteMusicItems", [&] {
         return StepForEachLocked("delete from MusicItem where ItemId = ?", itemIds);
     });
-    if (rc == SQLITE_OK) {
-        std::vector<int> gone = itemIds;
-        std::sort(gone.begin(), gone.end());
-        std::vector<int> kept;
-        kept.reserve(g_itemIds.size());
-        std::set_difference(g_itemIds.begin(), g_itemIds.end(), gone.begin(), gone.end(), std::back_inserter(kept));
-        g_itemIds.swap(kept);
-    }
+    if (rc == SQLITE_OK)
+        ForgetItemIdsLocked(itemIds);
     return rc;
 }
 

@@ -21,6 +21,8 @@
 // --seconds is the length of each measured phase (default 20); with several
 // rounds the median of each phase is printed. The machine may be shared:
 // the load average is printed at the start and the end.
+#include "../common/BenchProgram.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -147,12 +149,6 @@ bool WriteSong(const QString& path, int seconds)
     return f.error() == QFile::NoError;
 }
 
-bool RunFixture(const char* action, const QString& dir)
-{
-    return QProcess::execute(QStringLiteral("bash"), {QStringLiteral(SONACAP_PULSE_FIXTURE), QLatin1String(action), dir})
-        == 0;
-}
-
 // The program with its command input; answers come back on its output.
 class Program
 {
@@ -239,9 +235,9 @@ private:
 
 QProcessEnvironment MakeUser(const QString& home, const QString& display)
 {
-    for (const char* sub : {"/.config", "/.local/share/Tavrel/Sonacap", "/Music", "/runtime"})
-        QDir().mkpath(home + QLatin1String(sub));
-    QFile::setPermissions(home + "/runtime", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QProcessEnvironment env = bench_program::ThrowAwayUser(home);
+    QDir().mkpath(home + "/.local/share/Tavrel/Sonacap");
+    QDir().mkpath(home + "/Music");
     // MP3 at 320 kbit/s, as bench_capture records it; what plays is recorded.
     QFile ini(home + "/.local/share/Tavrel/Sonacap/sonacap.ini");
     if (ini.open(QIODevice::WriteOnly | QIODevice::Text)) {
@@ -249,27 +245,14 @@ QProcessEnvironment MakeUser(const QString& home, const QString& display)
         out << "[General]\nBit_Rate=320\nOutput_File_Type=0\nRecord_Mode=-1\nLanguage=en\n"
             << "Output_Path=" << home << "/Music\n";
     }
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("HOME", home);
-    env.insert("XDG_CONFIG_HOME", home + "/.config");
-    env.insert("XDG_DATA_HOME", home + "/.local/share");
-    env.insert("XDG_CACHE_HOME", home + "/.cache");
-    env.insert("XDG_RUNTIME_DIR", home + "/runtime");
     env.insert("QT_QPA_PLATFORM", "xcb");
     env.insert("DISPLAY", display);
     env.insert("SONACAP_COMMANDS_ON_STDIN", "1");
-    env.remove("DBUS_SESSION_BUS_ADDRESS");
     env.remove("WAYLAND_DISPLAY");
     return env;
 }
 
-double Median(std::vector<double> v)
-{
-    if (v.empty())
-        return -1;
-    std::sort(v.begin(), v.end());
-    return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
-}
+using bench_program::Median;
 
 const char* const kPhases[] = {"idle", "Recording page", "Media page", "minimised", "idle after"};
 
@@ -341,49 +324,26 @@ QStringList CaptureFigures(const QString& captureBench, int seconds)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    int seconds = 20;
-    int rounds = 1;
-    bool keep = false;
-    QString program = QStringLiteral(SONACAP_PROGRAM);
-    QString captureBench = QStringLiteral(SONACAP_CAPTURE_BENCH);
-    const QStringList args = app.arguments();
-    for (int i = 1; i + 1 < args.size(); i += 2) {
-        if (args[i] == "--seconds")
-            seconds = qMax(5, args[i + 1].toInt());
-        else if (args[i] == "--rounds")
-            rounds = qMax(1, args[i + 1].toInt());
-        else if (args[i] == "--program")
-            program = args[i + 1];
-        else if (args[i] == "--capture-bench")
-            captureBench = args[i + 1];
-        else if (args[i] == "--keep")
-            keep = args[i + 1] == "1";
-    }
-    if (!QFile::exists(program)) {
-        std::fprintf(stderr, "no program at '%s' (give --program)\n", qPrintable(program));
+    const QMap<QString, QString> options = bench_program::Options(app.arguments());
+    const int seconds = qMax(5, options.value("--seconds", "20").toInt());
+    const int rounds = qMax(1, options.value("--rounds", "1").toInt());
+    const bool keep = options.value("--keep") == "1";
+    const QString captureBench = options.value("--capture-bench", QStringLiteral(SONACAP_CAPTURE_BENCH));
+    const QString program = bench_program::ProgramToStart(options, QStringLiteral(SONACAP_PROGRAM));
+    if (program.isEmpty())
         return 2;
-    }
     std::printf("load average at the start: %s (%ld cores)\n", qPrintable(LoadAverage()), sysconf(_SC_NPROCESSORS_ONLN));
 
     QTemporaryDir scratch;
     scratch.setAutoRemove(!keep);
     if (keep)
         std::printf("folders kept in %s\n", qPrintable(scratch.path()));
-    const QString pulseDir = scratch.filePath("pulse");
-    bool ownPulse = false;
-    if (qEnvironmentVariableIsEmpty("PULSE_SERVER")) {
-        if (!RunFixture("start", pulseDir)) {
-            std::fprintf(stderr, "the private sound server did not start\n");
-            return 2;
-        }
-        ownPulse = true;
-        qputenv("PULSE_SERVER", ("unix:" + pulseDir + "/native").toUtf8());
-    }
+    bench_program::PrivateSoundServer sound(QStringLiteral(SONACAP_PULSE_FIXTURE), scratch.filePath("pulse"));
+    if (sound.Failed())
+        return 2;
     Display display;
     if (!display.Start()) {
         std::fprintf(stderr, "Xvfb did not start\n");
-        if (ownPulse)
-            RunFixture("stop", pulseDir);
         return 2;
     }
     // Long enough for every recording phase, with room to spare.
@@ -400,8 +360,6 @@ int main(int argc, char** argv)
     QStringList capture;
     if (ok)
         capture = CaptureFigures(captureBench, 2 * seconds);
-    if (ownPulse)
-        RunFixture("stop", pulseDir);
     if (!ok)
         return 1;
 

@@ -13,6 +13,7 @@
 // a start by hand.
 // The platform defaults to offscreen; "xcb" needs DISPLAY (e.g. under Xvfb).
 #include "MusicDatabase.h"
+#include "../common/BenchProgram.h"
 #include "../common/BenchSongs.h"
 
 #include <QCoreApplication>
@@ -41,19 +42,9 @@ namespace {
 // program with.
 QProcessEnvironment MakeUser(const QString& home, const QString& platform)
 {
-    QDir().mkpath(home + "/.config");
-    QDir().mkpath(home + "/.local/share");
-    QDir().mkpath(home + "/runtime");
-    QFile::setPermissions(home + "/runtime", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("HOME", home);
-    env.insert("XDG_CONFIG_HOME", home + "/.config");
-    env.insert("XDG_DATA_HOME", home + "/.local/share");
-    env.insert("XDG_CACHE_HOME", home + "/.cache");
-    env.insert("XDG_RUNTIME_DIR", home + "/runtime");
+    QProcessEnvironment env = bench_program::ThrowAwayUser(home);
     env.insert("QT_QPA_PLATFORM", platform);
     env.insert("SONACAP_QUIT_WHEN_IDLE", "1");
-    env.remove("DBUS_SESSION_BUS_ADDRESS");
     return env;
 }
 
@@ -121,61 +112,29 @@ Start RunOnce(const QString& program, const QProcessEnvironment& env)
     return result;
 }
 
-double Median(std::vector<double> v)
-{
-    if (v.empty())
-        return -1;
-    std::sort(v.begin(), v.end());
-    return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
-}
-
-bool RunFixture(const char* action, const QString& dir)
-{
-    return QProcess::execute("bash", {QStringLiteral(SONACAP_PULSE_FIXTURE), QLatin1String(action), dir}) == 0;
-}
+using bench_program::Median;
 
 } // namespace
 
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    int runs = 5;
-    int songs = kMaxMusicInfoRows;
-    QString program = QStringLiteral(SONACAP_PROGRAM);
-    QString platform = QStringLiteral("offscreen");
-    bool keep = false;
-    const QStringList args = app.arguments();
-    for (int i = 1; i + 1 < args.size(); i += 2) {
-        if (args[i] == "--runs")
-            runs = qMax(1, args[i + 1].toInt());
-        else if (args[i] == "--songs")
-            songs = qBound(1, args[i + 1].toInt(), kMaxMusicInfoRows);
-        else if (args[i] == "--program")
-            program = args[i + 1];
-        else if (args[i] == "--platform")
-            platform = args[i + 1];
-        else if (args[i] == "--keep")
-            keep = args[i + 1] == "1";
-    }
-    if (!QFile::exists(program)) {
-        std::fprintf(stderr, "no program at '%s' (give --program)\n", qPrintable(program));
+    const QMap<QString, QString> options = bench_program::Options(app.arguments());
+    const int runs = qMax(1, options.value("--runs", "5").toInt());
+    const int songs = qBound(1, options.value("--songs", QString::number(kMaxMusicInfoRows)).toInt(), kMaxMusicInfoRows);
+    const QString platform = options.value("--platform", "offscreen");
+    const bool keep = options.value("--keep") == "1";
+    const QString program = bench_program::ProgramToStart(options, QStringLiteral(SONACAP_PROGRAM));
+    if (program.isEmpty())
         return 2;
-    }
 
     QTemporaryDir scratch;
     scratch.setAutoRemove(!keep);
     if (keep)
         std::printf("users' folders kept in %s\n", qPrintable(scratch.path()));
-    bool ownPulse = false;
-    const QString pulseDir = scratch.filePath("pulse");
-    if (qEnvironmentVariableIsEmpty("PULSE_SERVER")) {
-        if (!RunFixture("start", pulseDir)) {
-            std::fprintf(stderr, "the private sound server did not start\n");
-            return 2;
-        }
-        ownPulse = true;
-        qputenv("PULSE_SERVER", ("unix:" + pulseDir + "/native").toUtf8());
-    }
+    bench_program::PrivateSoundServer sound(QStringLiteral(SONACAP_PULSE_FIXTURE), scratch.filePath("pulse"));
+    if (sound.Failed())
+        return 2;
 
     const QString emptyHome = scratch.filePath("empty");
     const QString fullHome = scratch.filePath("full");
@@ -208,8 +167,6 @@ int main(int argc, char** argv)
             (full ? fullExit : emptyExit).push_back(s.exitMs);
         }
     }
-    if (ownPulse)
-        RunFixture("stop", pulseDir);
 
     const double empty = Median(emptyShown);
     const double full = Median(fullShown);

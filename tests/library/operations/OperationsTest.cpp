@@ -114,6 +114,18 @@ protected:
         DB_GetMusicItem(links, id, QStringLiteral("MusicId"));
         return links.size();
     }
+    // Makes the library file refuse a change ("before insert on Table"), as
+    // a full disk or a damaged file would, through a second connection.
+    bool RefuseInTheLibrary(const char* when)
+    {
+        sqlite3* db = nullptr;
+        if (sqlite3_open(Path("music.db").toUtf8().constData(), &db) != SQLITE_OK)
+            return false;
+        const QByteArray sql = QByteArray("create trigger refuse ") + when + " begin select raise(abort, 'no'); end";
+        const bool made = sqlite3_exec(db, sql.constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
+        sqlite3_close(db);
+        return made;
+    }
     bool InTable(int listId, CTreeWidgetItem* row) const
     {
         const CShowListWidget::ListTable* table = page->GetListTable(listId);
@@ -234,12 +246,7 @@ TEST_F(OperationsTest, ADeletionCutShortFinishesAtTheNextStart)
 
 TEST_F(OperationsTest, ADeletionTheLibraryRefusesChangesNothing)
 {
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(Path("music.db").toUtf8().constData(), &db), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(db, "create trigger refuse before delete on MusicInfo begin select raise(abort, 'no'); end",
-                           nullptr, nullptr, nullptr),
-              SQLITE_OK);
-    sqlite3_close(db);
+    ASSERT_TRUE(RefuseInTheLibrary("before delete on MusicInfo"));
     EXPECT_EQ(page->DeleteSelectedMusic(QList<CTreeWidgetItem*>{Row(1), Row(3)}, 1), 0);
     for (int id : {1, 3}) {
         EXPECT_TRUE(Stored(id) != nullptr) << id;
@@ -392,12 +399,7 @@ TEST_F(OperationsTest, PlayListsTakeASongOnce)
 
 TEST_F(OperationsTest, PlayListEntryTheDatabaseRefusesIsNotShown)
 {
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(Path("music.db").toUtf8().constData(), &db), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(db, "create trigger refuse before insert on MusicItem begin select raise(abort, 'no'); end",
-                           nullptr, nullptr, nullptr),
-              SQLITE_OK);
-    sqlite3_close(db);
+    ASSERT_TRUE(RefuseInTheLibrary("before insert on MusicItem"));
     EXPECT_EQ(page->AddItemToList(Row(5), 4), nullptr);
     EXPECT_EQ(page->GetListItemCount(4), 3);
     EXPECT_FALSE(InTable(4, Row(5)));
