@@ -98,7 +98,7 @@ CMusicTagsEditDialog::CMusicTagsEditDialog(MusicInfoRow* row, QWidget* parent)
     const RecordMusicInfo* info = row ? &row->Info : nullptr;
     QString title = info ? RecordFieldText(info->MusicName) : QString();
     if (title.isEmpty() && row)
-        title = QFileInfo(row->MusicPath).baseName();
+        title = TitleFromFileName(row->MusicPath);
     m_titleEdit = new CDefLineEdit(title, content);
     m_titleEdit->selectAll();
     m_titleEdit->setMaxLength(kMaxFieldCharacters);

@@ -519,8 +519,9 @@ TEST_F(TagEditorTest, FieldsShowAndStoreTheRecordsTexts)
 
 TEST_F(TagEditorTest, AnUntitledSongShowsItsFileNameAndTheCoverButtonsFollowTheCount)
 {
-    // A song without a title shows its file's base name, stores it as the
-    // title and keeps its file name (the name already holds it).
+    // A song without a title shows its file's name without the extension
+    // (not cut at its first dot), stores it as the title and keeps its file
+    // name (the name already holds it).
     auto r = Stored(1);
     SET_FIELD(r->Info.MusicName, "");
     const QString dotted = Path("My.Song.mp3");
@@ -530,7 +531,7 @@ TEST_F(TagEditorTest, AnUntitledSongShowsItsFileNameAndTheCoverButtonsFollowTheC
     Rebuild();
     const QString a = Jpeg("a.jpg", Qt::red), b = Jpeg("b.jpg", Qt::green);
     script = [&](CMusicTagsEditDialog& d) {
-        EXPECT_EQ(d.TitleEdit()->GetText(), QStringLiteral("My"));
+        EXPECT_EQ(d.TitleEdit()->GetText(), QStringLiteral("My.Song"));
         EXPECT_EQ(d.windowTitle(), QStringLiteral("Music Tags Edit"));
         EXPECT_EQ(d.TitleEdit()->maxLength(), 127);
         EXPECT_EQ(d.YearEdit()->maxLength(), 4);
@@ -551,7 +552,7 @@ TEST_F(TagEditorTest, AnUntitledSongShowsItsFileNameAndTheCoverButtonsFollowTheC
         Press(d.ButtonBox(), QDialogButtonBox::Ok);
     };
     page->EditTagsMusic(Row(1));
-    EXPECT_STREQ(Stored(1)->Info.MusicName, "My");
+    EXPECT_STREQ(Stored(1)->Info.MusicName, "My.Song");
     EXPECT_EQ(Stored(1)->MusicPath, dotted);
     EXPECT_EQ(Stored(1)->Info.CoverCount, 4);
     page->TagWriter()->WaitUntilIdle();
