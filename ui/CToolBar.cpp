@@ -147,7 +147,7 @@ CToolBar::CToolBar(HCAPDEV device, CSonacapBase* engine, QWidget* parent)
     m_recordTimer = new QTimer(this);
 
     ApplyStateSizes();
-    ApplyLanguageGeometry();
+    ApplyStatusGeometry();
 
     m_recordStack->setToolTip(tr("Start"));
     m_playPauseStack->setToolTip(tr("Play"));
@@ -156,7 +156,7 @@ CToolBar::CToolBar(HCAPDEV device, CSonacapBase* engine, QWidget* parent)
     m_next->setEnabled(false);
 
     m_recordTime = QTime(0, 0, 0, 0);
-    m_statusLabel->setText(tr("Ready"));
+    ShowStateText(tr("Ready"));
     m_timeLabel->setText(m_recordTime.toString(Qt::TextDate));
     m_timeLabel->setStyleSheet(QLatin1String(kTimeStyleNormal));
 
@@ -260,18 +260,48 @@ int CToolBar::TimeLabelWidth(bool german)
     return std::max(S(german ? 63 : 83), text);
 }
 
-void CToolBar::ApplyLanguageGeometry()
+int CToolBar::StateLabelWidth(bool german)
+{
+    // "Recording" in bold 14 px of the interface font is wider than the
+    // English design width; centred in it, the word lost a letter's width at
+    // each side.
+    m_statusLabel->ensurePolished();
+    const QFontMetrics metrics = m_statusLabel->fontMetrics();
+    const int text = std::max(metrics.horizontalAdvance(tr("Ready")), metrics.horizontalAdvance(tr("Recording"))) + S(8);
+    return std::max(S(german ? 103 : 83), text);
+}
+
+void CToolBar::ApplyStatusGeometry()
 {
     const bool german = IsGerman();
-    const int statusW = S(german ? 103 : 83);
     const int timeW = TimeLabelWidth(german);
-    m_statusLabel->setFixedWidth(statusW);
-    m_statusLabel->setGeometry(0, S(-4), statusW, S(50));
+    const int timeX = m_statusWidth - timeW;
+    const int stateW = StateLabelWidth(german);
+    // A note is far longer than a state word: it takes the spectrum's place
+    // (nothing is being captured while one shows) up to the time.
+    const int labelW = m_statusNote ? std::max(stateW, timeX - S(2)) : stateW;
+    m_statusLabel->setFixedWidth(labelW);
+    m_statusLabel->setGeometry(0, S(-4), labelW, S(50));
     m_timeLabel->setFixedWidth(timeW);
+    m_spectrum->setVisible(m_mini || !m_statusNote);
     if (!m_mini) {
-        m_spectrum->setGeometry(S(german ? 105 : 85), S(3), m_spectrumWidth, S(40));
+        // The spectrum starts after the state word and ends before the time,
+        // giving up width only when one of the labels had to grow.
+        const int x = std::max(S(german ? 105 : 85), stateW + S(2));
+        if (m_spectrumFixedWidth > 0)
+            m_spectrum->setFixedSize(std::max(0, std::min(m_spectrumFixedWidth, timeX - S(2) - x)), S(40));
+        m_spectrum->setGeometry(x, S(3), m_spectrumWidth, S(40));
     }
-    m_timeLabel->setGeometry(m_statusWidth - timeW, S(-4), timeW, S(50));
+    m_timeLabel->setGeometry(timeX, S(-4), timeW, S(50));
+}
+
+void CToolBar::ShowStateText(const QString& text)
+{
+    m_statusLabel->setText(text);
+    if (m_statusNote) {
+        m_statusNote = false;
+        ApplyStatusGeometry();
+    }
 }
 
 // ---------------------------------------------------------------- player
@@ -438,7 +468,7 @@ void CToolBar::RecordStopped()
     m_recordStack->setToolTip(tr("Start"));
     m_recordState = NotRecording;
     m_playState = Stopped;
-    m_statusLabel->setText(tr("Ready"));
+    ShowStateText(tr("Ready"));
     m_timeLabel->setText(QStringLiteral("00:00:00"));
     m_recordTimer->stop();
     m_timeLabel->setStyleSheet(QLatin1String(kTimeStyleNormal));
@@ -449,18 +479,20 @@ void CToolBar::SongRecordStarted()
     m_recordState = RecordingSong;
     m_recordTime = QTime(0, 0, 0, 0);
     m_spectrum->Start();
-    m_statusLabel->setText(tr("Recording"));
+    ShowStateText(tr("Recording"));
     m_timeLabel->setStyleSheet(QLatin1String(kTimeStyleNormal));
 }
 
 void CToolBar::SetStatusText(const QString& text)
 {
     m_statusLabel->setText(text);
+    m_statusNote = true;
+    ApplyStatusGeometry();
 }
 
 void CToolBar::RestoreStatusText()
 {
-    m_statusLabel->setText(m_recordState == RecordingSong ? tr("Recording") : tr("Ready"));
+    ShowStateText(m_recordState == RecordingSong ? tr("Recording") : tr("Ready"));
 }
 
 void CToolBar::SongRecordFinished()
@@ -469,7 +501,7 @@ void CToolBar::SongRecordFinished()
         m_recordState = WaitingForSong;
     m_downloading->StopAnimation();
     SetTrayIcon(NormalTrayIconPath());
-    m_statusLabel->setText(tr("Ready"));
+    ShowStateText(tr("Ready"));
 }
 
 void CToolBar::StartDownloadAnimation()
@@ -557,8 +589,8 @@ void CToolBar::Retranslate()
     m_libraryAction->setText(tr("Library"));
     m_settingsAction->setText(tr("Settings"));
     m_quitAction->setText(tr("Exit"));
-    m_statusLabel->setText(m_recordState == RecordingSong ? tr("Recording") : tr("Ready"));
-    ApplyLanguageGeometry();
+    ShowStateText(m_recordState == RecordingSong ? tr("Recording") : tr("Ready"));
+    ApplyStatusGeometry();
     if (m_playState == Playing) {
         m_playInfo->m_statusLabel->setText(tr("Playing"));
         RefreshPlayInfo(PlayQueue::Instance().Current());
@@ -570,7 +602,7 @@ void CToolBar::changeEvent(QEvent* event)
     if (event->type() == QEvent::LanguageChange) {
         m_recordStack->setToolTip(m_recordState != NotRecording ? tr("Stop") : tr("Start"));
         m_playPauseStack->setToolTip(m_playState == Playing ? tr("Pause") : tr("Play"));
-        m_statusLabel->setText(m_recordState == RecordingSong ? tr("Recording") : tr("Ready"));
+        ShowStateText(m_recordState == RecordingSong ? tr("Recording") : tr("Ready"));
         m_recordAction->setText(tr("Record"));
         m_stopAction->setText(tr("Stop"));
         m_libraryAction->setText(tr("Library"));
@@ -593,13 +625,10 @@ void CToolBar::resizeEvent(QResizeEvent* event)
             extra = static_cast<int>(170 * s);
         m_statusWidth = static_cast<int>(430 * s + extra);
         m_spectrumWidth = static_cast<int>(260 * s + extra);
-        m_spectrum->setFixedSize(static_cast<int>(250 * s + extra), S(40));
+        m_spectrumFixedWidth = static_cast<int>(250 * s + extra);
         m_playInfo->m_playSlider->setFixedWidth(static_cast<int>(250 * s + extra));
         m_statusStack->setFixedWidth(m_statusWidth);
-        const bool german = IsGerman();
-        m_spectrum->setGeometry(S(german ? 105 : 85), S(3), m_spectrumWidth, S(40));
-        const int timeW = TimeLabelWidth(german);
-        m_timeLabel->setGeometry(m_statusWidth - timeW, S(-4), timeW, S(50));
+        ApplyStatusGeometry();
         m_recordStack->move(S(25), S(7));
         m_playGroup->move(S(101), S(16));
         m_statusStack->move((w - m_statusWidth) / 2, S(14));
@@ -628,6 +657,7 @@ void CToolBar::ChangeMiniState()
     m_timeLabel->setHidden(m_mini);
     m_playInfo->m_statusLabel->setHidden(m_mini);
     ApplyStateSizes();
+    ApplyStatusGeometry();
     if (m_mini) {
         ShowMiniPage();
     } else {

@@ -134,7 +134,12 @@ protected:
 private:
     void BuildTray();
     void ApplyStateSizes();
-    void ApplyLanguageGeometry();
+    // Places the state word or note, the spectrum and the time in the status
+    // frame: the language's design widths, widened where the font needs it.
+    void ApplyStatusGeometry();
+    // Shows "Ready" or "Recording", ending a note of SetStatusText.
+    void ShowStateText(const QString& text);
+    int StateLabelWidth(bool german);
     void SetTrayIcon(const QString& path);
     static bool IsGerman();
     // The time label's width: the language's design width, widened to the
@@ -160,6 +165,10 @@ private:
     CShowDownloadingView* m_downloading;
     int m_statusWidth = 0;
     int m_spectrumWidth = 0;
+    // The spectrum's full-size width from the last resize (0 before it).
+    int m_spectrumFixedWidth = 0;
+    // The status label shows a note of SetStatusText, not the state word.
+    bool m_statusNote = false;
     CSonacapBase* m_engine;
     CMToolButton* m_playListButton;
     QAction* m_settingsAction = nullptr;

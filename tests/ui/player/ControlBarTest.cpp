@@ -18,6 +18,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QFile>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QMenu>
 #include <QResizeEvent>
@@ -27,6 +28,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -75,6 +77,13 @@ protected:
         bar->resize(w, bar->height());
         QResizeEvent event(QSize(w, bar->height()), old);
         QApplication::sendEvent(bar.get(), &event);
+    }
+    // The wider state word in the label's font, with its margin.
+    int StateWordWidth() const
+    {
+        const QFontMetrics metrics = bar->StatusLabel()->fontMetrics();
+        return std::max(metrics.horizontalAdvance(QStringLiteral("Recording")),
+                        metrics.horizontalAdvance(QStringLiteral("Ready"))) + 8;
     }
     QStringList MenuTexts() const
     {
@@ -266,12 +275,19 @@ TEST_F(ControlBarTest, FullLayoutAtSeveralWidths)
         SCOPED_TRACE(c.width);
         Resize(c.width);
         EXPECT_EQ(bar->StatusWidth(), c.statusWidth);
-        EXPECT_EQ(bar->Spectrum()->size(), QSize(c.spectrumW, 40));
+        // Where the state word needs more than the design width, the
+        // spectrum gives way to it.
+        const int grow = std::max(0, StateWordWidth() - 83);
+        EXPECT_EQ(bar->StatusLabel()->width(), 83 + grow);
+        EXPECT_EQ(bar->Spectrum()->x(), 85 + grow);
+        EXPECT_LE(bar->Spectrum()->geometry().right(), c.statusWidth - 83);
+        if (grow == 0) {
+            EXPECT_EQ(bar->Spectrum()->size(), QSize(c.spectrumW, 40));
+        }
         EXPECT_EQ(bar->StatusStack()->x(), c.stackX);
         EXPECT_EQ(bar->VolumeGroup()->geometry().right() + 1, c.width - 75);
         EXPECT_EQ(bar->RecordStack()->pos(), QPoint(25, 7));
         EXPECT_EQ(bar->PlayGroup()->pos(), QPoint(101, 16));
-        EXPECT_EQ(bar->Spectrum()->x(), 85);
         EXPECT_EQ(bar->TimeLabel()->x(), c.statusWidth - 83);
     }
 }
@@ -293,8 +309,39 @@ TEST_F(ControlBarTest, GermanLabelWidths)
     EXPECT_GE(bar->TimeLabel()->x(), bar->Spectrum()->geometry().right());
     CAppSettings::GetInstance()->SetLanguage(QStringLiteral("en"));
     bar->Retranslate();
-    EXPECT_EQ(bar->StatusLabel()->width(), 83);
+    EXPECT_EQ(bar->StatusLabel()->width(), std::max(83, StateWordWidth()));
     EXPECT_EQ(bar->TimeLabel()->width(), 83);
+}
+
+TEST_F(ControlBarTest, ANoteIsShownWholeAndTheStateWordEndsIt)
+{
+    // Long notes were centred in the state word's width and lost both ends.
+    Resize(1024);
+    bar->show();
+    const QString note = QStringLiteral("Waiting for the sound server");
+    bar->SetStatusText(note);
+    EXPECT_EQ(bar->StatusLabel()->text(), note);
+    EXPECT_GE(bar->StatusLabel()->width(), bar->StatusLabel()->fontMetrics().horizontalAdvance(note));
+    EXPECT_LE(bar->StatusLabel()->geometry().right(), bar->TimeLabel()->x());
+    EXPECT_FALSE(bar->Spectrum()->isVisible());
+
+    // Every way back to the state word gives the spectrum its place again.
+    const std::vector<std::pair<const char*, std::function<void()>>> ways = {
+        {"restore", [&] { bar->RestoreStatusText(); }},
+        {"record stopped", [&] { bar->RecordStopped(); }},
+        {"song started", [&] { bar->SongRecordStarted(); }},
+        {"retranslate", [&] { bar->Retranslate(); }},
+    };
+    for (const auto& way : ways) {
+        SCOPED_TRACE(way.first);
+        bar->SetStatusText(note);
+        way.second();
+        EXPECT_NE(bar->StatusLabel()->text(), note);
+        EXPECT_LT(bar->StatusLabel()->width(), bar->StatusLabel()->fontMetrics().horizontalAdvance(note));
+        EXPECT_TRUE(bar->Spectrum()->isVisible());
+        EXPECT_GE(bar->Spectrum()->x(), bar->StatusLabel()->geometry().right());
+    }
+    bar->RecordStopped();
 }
 
 TEST_F(ControlBarTest, LanguageChangeKeepsTheStateText)
