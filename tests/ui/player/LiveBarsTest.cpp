@@ -1,4 +1,5 @@
 // The live spectrum: bar dynamics, painting and a threaded tear-down.
+#include "../../common/EventWait.h"
 #include "CMyAudioBuffer.h"
 #include "CWaveThread.h"
 #include "InterfaceScale.h"
@@ -17,7 +18,6 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <functional>
 #include <thread>
 #include <vector>
 
@@ -255,19 +255,6 @@ TEST_F(SpectrumTest, TicksRunTheWorkerAndTearDownWaitsForIt)
     SUCCEED();
 }
 
-// Runs the event loop until done() or the time is up.
-bool Until(const std::function<bool()>& done, int ms)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > ms)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
-}
-
 TEST_F(SpectrumTest, TickRestsWithoutSoundAndWakesOnAnAudibleBlock)
 {
     pcmsink_widget w;
@@ -275,7 +262,7 @@ TEST_F(SpectrumTest, TickRestsWithoutSoundAndWakesOnAnAudibleBlock)
     w.show();
     w.Start();
     // Nothing to show: a few ticks draw the empty display, then it rests.
-    ASSERT_TRUE(Until([&] { return !w.IsTicking(); }, 3000));
+    ASSERT_TRUE(WaitForEvents([&] { return !w.IsTicking(); }, 3000));
 
     // The engine's blocks of silence neither wake it nor pile up.
     const auto silence = Block([](int) { return 0; }, [](int) { return 3; });
@@ -295,12 +282,12 @@ TEST_F(SpectrumTest, TickRestsWithoutSoundAndWakesOnAnAudibleBlock)
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
     });
-    EXPECT_TRUE(Until([&] { return Bars(w.Worker())[4] >= 3; }, 3000));
+    EXPECT_TRUE(WaitForEvents([&] { return Bars(w.Worker())[4] >= 3; }, 3000));
     EXPECT_TRUE(w.IsTicking());
     stop.store(true);
     engine.join();
     // When the music stops the bars sink, the caps drop, and it rests again.
-    EXPECT_TRUE(Until([&] { return !w.IsTicking(); }, 5000));
+    EXPECT_TRUE(WaitForEvents([&] { return !w.IsTicking(); }, 5000));
     for (int v : Bars(w.Worker()))
         EXPECT_EQ(v, 0);
 }
@@ -313,7 +300,7 @@ TEST_F(SpectrumTest, HiddenDisplayStoresNothingAndRests)
     w.Start();
     const auto full = Block([](int) { return 20000; }, [](int) { return -20000; });
     w.WriteWaveData(static_cast<int>(full.size()), full.data());
-    ASSERT_TRUE(Until([&] { return w.IsTicking(); }, 2000));
+    ASSERT_TRUE(WaitForEvents([&] { return w.IsTicking(); }, 2000));
     w.hide();
     EXPECT_FALSE(w.IsTicking());
     for (int i = 0; i < 5; ++i)
@@ -322,7 +309,7 @@ TEST_F(SpectrumTest, HiddenDisplayStoresNothingAndRests)
     EXPECT_FALSE(w.IsTicking());
     EXPECT_EQ(w.Worker()->Buffer()->FillCount(), 0);
     w.show();
-    EXPECT_TRUE(Until([&] { return w.IsTicking(); }, 2000));
+    EXPECT_TRUE(WaitForEvents([&] { return w.IsTicking(); }, 2000));
 }
 
 TEST_F(SpectrumTest, OneWorkerThreadServesEveryComputation)
@@ -332,7 +319,7 @@ TEST_F(SpectrumTest, OneWorkerThreadServesEveryComputation)
     QSignalSpy drawn(w.Worker(), &CWaveThread::SendDraw);
     for (int round = 1; round <= 3; ++round) {
         ASSERT_TRUE(w.Worker()->Request());
-        ASSERT_TRUE(Until([&] { return drawn.size() >= round && !w.Worker()->IsBusy(); }, 2000));
+        ASSERT_TRUE(WaitForEvents([&] { return drawn.size() >= round && !w.Worker()->IsBusy(); }, 2000));
         // The thread waits for the next request instead of ending.
         EXPECT_TRUE(w.Worker()->isRunning()) << "round " << round;
     }
