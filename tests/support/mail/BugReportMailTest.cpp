@@ -180,11 +180,15 @@ TEST_F(BugReportMailTest, NameAndMailFieldsCannotAddHeaderLines)
     job.userName = QStringLiteral("Ann\r\nBcc: thief@example.org");
 
     BugreportThread thread(job, ServerAt(server.Port(), false));
+    bool answered = false;
     bool ok = false;
-    QObject::connect(&thread, &BugreportThread::updateResultUI, [&](bool result, QString, void*) { ok = result; });
+    QObject::connect(&thread, &BugreportThread::updateResultUI, [&](bool result, QString, void*) {
+        answered = true;
+        ok = result;
+    });
     thread.start();
-    ASSERT_TRUE(WaitFor([&] { return thread.isFinished(); }));
-    QCoreApplication::processEvents();
+    // isFinished() turns true before finished() is posted, so the result is waited for itself.
+    ASSERT_TRUE(WaitFor([&] { return answered; }));
     EXPECT_TRUE(ok);
     EXPECT_EQ(thread.LastResponseCode(), 250);
     const QJsonObject mail = server.WaitForMail(1);
