@@ -88,9 +88,16 @@ CMainUI::CMainUI(QWidget* parent) : CMyWindowFrame(parent, Qt::WindowFlags(1))
     SetPlayingItemSource([] { return CTreeWidgetItem::FromQueue(PlayQueue::Instance().Current()); });
     // The question dialog and the bug report stand above the library and the
     // notices that ask for them. The library's questions run as the window's
-    // own do.
+    // own do; so do its notices (one button, nothing to choose), which wait
+    // for nobody.
     SetQuestionAsker([this](QWidget* parent, const QString& text, const QList<DialogButtonInfo>& buttons,
                             bool checkBox, bool* checked) {
+        if (buttons.size() == 1 && !checkBox) {
+            if (checked)
+                *checked = false;
+            ShowNotice(new CDeleteDialog(text, buttons, this));
+            return buttons.first().StandardButton;
+        }
         CDeleteDialog dialog(text, buttons, parent, checkBox, false);
         dialog.setModal(true);
         const int result = ExecDialog(&dialog);
@@ -257,8 +264,8 @@ void CMainUI::ConnectSignals()
     connect(this, &CMainUI::RecorderModuleCompleteSignal, this, &CMainUI::RecorderModuleCompleteSlot);
     connect(this, &CMainUI::RecorderModuleGNCompleteSignal, this, &CMainUI::RecorderModuleGNCompleteSlot);
     connect(this, &CMainUI::DiskNoEnoughSignal, this, &CMainUI::DiskNoEnoughSlot);
-    connect(m_toolBar->RecordStartButton(), &QToolButton::clicked, this, &CMainUI::RecorderModuleStart);
-    connect(m_toolBar->RecordStopButton(), &QToolButton::clicked, this, &CMainUI::RecorderModuleStop);
+    connect(m_toolBar->RecordStartButton(), &QToolButton::clicked, this, [this] { RecordButtonClicked(true); });
+    connect(m_toolBar->RecordStopButton(), &QToolButton::clicked, this, [this] { RecordButtonClicked(false); });
     connect(m_toolBar->RecordAction(), &QAction::triggered, this, &CMainUI::RecorderModuleStart);
     connect(m_toolBar->StopAction(), &QAction::triggered, this, &CMainUI::RecorderModuleStop);
     connect(m_toolBar->LibraryAction(), &QAction::triggered, this, &CMainUI::ShowLibrary);
@@ -276,7 +283,7 @@ void CMainUI::ConnectSignals()
     connect(m_treeLib, &CTreeLib::listNameChanged, this, &CMainUI::itemChanged);
     connect(m_treeLib->ITunesAction(), &QAction::triggered, this, &CMainUI::AddAllMusicToiTunes);
     connect(m_treeLib->PlayListTree(), &CAcDopTreeWidget::DragItemToList, this, &CMainUI::DragItemToList);
-    connect(m_readyWidget->RecordButton(), &QToolButton::clicked, this, &CMainUI::RecorderModuleStart);
+    connect(m_readyWidget->RecordButton(), &QToolButton::clicked, this, [this] { RecordButtonClicked(true); });
     connect(m_readyWidget->SourcesButton(), &QToolButton::clicked, this, &CMainUI::RecordingSourceSetting);
     connect(m_showList->PlayAction(), &QAction::triggered, this, [this] { StartNewPlay(-1); });
     connect(m_showList->DeleteAction(), &QAction::triggered, this, [this] { DeleteMusic(); });

@@ -23,6 +23,7 @@
 #include "Sonacap.h"
 #include "capdev.h"
 
+#include <QElapsedTimer>
 #include <QList>
 #include <QMap>
 #include <QMutex>
@@ -142,6 +143,10 @@ signals:
     void CaptureRestoredSignal();
 
 public slots:
+    // The program is asked to end (SIGTERM): a recording ends as Stop ends
+    // it, its song is stored, and the program quits without a question.
+    void QuitFinishingRecording();
+
     // Recording control.
     void RecorderModuleStart();
     void RecorderModuleStop();
@@ -228,6 +233,10 @@ protected:
     // ExecDialog, every web page through OpenUrl, the conflicting-tool check
     // through IsConflictingToolRunning.
     virtual int ExecDialog(QDialog* dialog);
+    // A notice: nothing to choose, so nothing waits for it. Shown without
+    // blocking, deleted when closed, closed with the window; while one of the
+    // same kind and text is open, that one is raised instead.
+    virtual void ShowNotice(QDialog* notice);
     virtual bool OpenUrl(const QUrl& url);
     virtual bool IsConflictingToolRunning();
 
@@ -239,6 +248,10 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
+    // A click on Record or Stop. The two share one place on the control bar:
+    // the second click of a double click lands on the button that took the
+    // first one's place, and belongs to the first click.
+    void RecordButtonClicked(bool start);
     void InitMainWindow();
     void InitRecorderModule();
     void CreateMainWidgets();
@@ -265,6 +278,9 @@ private:
     // Once per recording: new songs stay in the output folder only.
     void TellLibraryNotWritable(const QString& reason);
     void TellLibraryFull();
+    // Where the song the engine reported as `reported` is now on disk (empty:
+    // it is gone), for what is said about it afterwards.
+    void NoteSongOnDisk(const QString& reported, const QString& onDisk);
     // The window's side of a stop the engine made by itself (full disk, failed
     // write): no question, no notice about recognition.
     void ShowRecordingStopped();
@@ -295,8 +311,10 @@ private:
     // Removes a song being recorded: its row, covers, database record and,
     // once the engine no longer writes it, its file.
     void DiscardRecordingRow(bool removeFile);
-    // A simple question or notice through the program's dialog.
+    // A simple question through the program's dialog.
     int Ask(const QString& text, const QList<QPair<int, QString>>& buttons, int defaultIndex);
+    // A notice with one "Ok" through the program's dialog (ShowNotice).
+    void Notice(const QString& text);
 
     CRecordWavWriter m_wavWriter;
     std::atomic<bool> m_recordingStopped{false};
@@ -348,13 +366,18 @@ private:
     std::atomic<quint64> m_lastFreeBytes{0};
 
     // GUI thread.
+    QElapsedTimer m_recordClick;      // since the last click that started or stopped was carried out
     bool m_engineReady = false;       // the engine's capture is set up as m_lastSetup says
     bool m_captureLost = false;
     bool m_libraryProblemTold = false;
     bool m_closePending = false;      // closing once the stopped song is stored
     bool m_closeAnyway = false;       // the user chose not to wait for it
     bool m_discardOpenSong = false;   // the user agreed to lose the song being recorded
+    bool m_quitRequested = false;     // QuitFinishingRecording: close without questions, then quit
     QTimer* m_closeWaitTimer = nullptr;
     QPointer<QDialog> m_closeNote;
     QPointer<QDialog> m_captureNotice;
+    QList<QPointer<QDialog>> m_notices;   // open notices (ShowNotice)
+    QString m_lastSongReported;   // the last completed song as the engine named it
+    QString m_lastSongOnDisk;     // ... and as it is on disk after its completion
 };

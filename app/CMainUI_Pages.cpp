@@ -35,6 +35,7 @@
 #include <QDialogButtonBox>
 #include <QFile>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QStackedWidget>
@@ -53,6 +54,8 @@ const char* const kFacebookPage = "https://www.facebook.com/tavrelsoftware";
 const char* const kTwitterPage = "https://twitter.com/tavrelsoftware";
 const char* const kTranslationPage = "https://www.tavrel.com/translation/";
 const char* const kHomePageHost = "https://www.tavrel.com";
+// How long an asked-for end waits for the stopped song to be stored.
+constexpr int kQuitWaitMs = 20000;
 } // namespace
 
 int CMainUI::DeleteRepeatCounter()
@@ -75,6 +78,41 @@ int CMainUI::ExecDialog(QDialog* dialog)
 bool CMainUI::OpenUrl(const QUrl& url)
 {
     return QDesktopServices::openUrl(url);
+}
+
+namespace {
+// What makes two notices the same: their kind and, for the question dialog,
+// their text.
+QString NoticeKey(const QDialog* notice)
+{
+    QString key = QString::fromLatin1(notice->metaObject()->className());
+    if (const auto* question = qobject_cast<const CDeleteDialog*>(notice))
+        key += QLatin1Char('\n') + question->MessageLabel()->text();
+    return key;
+}
+} // namespace
+
+void CMainUI::ShowNotice(QDialog* notice)
+{
+    notice->setAttribute(Qt::WA_DeleteOnClose);
+    notice->setWindowModality(Qt::NonModal);
+    m_notices.removeAll(nullptr);
+    const QString key = NoticeKey(notice);
+    for (const QPointer<QDialog>& open : m_notices) {
+        if (NoticeKey(open) == key) {
+            delete notice;
+            open->raise();
+            return;
+        }
+    }
+    m_notices.append(notice);
+    notice->show();
+    notice->raise();
+}
+
+void CMainUI::Notice(const QString& text)
+{
+    ShowNotice(new CDeleteDialog(text, {{QDialogButtonBox::Ok, tr("Ok"), true}}, this));
 }
 
 int CMainUI::Ask(const QString& text, const QList<QPair<int, QString>>& buttons, int defaultIndex)
@@ -519,6 +557,22 @@ void CMainUI::keyReleaseEvent(QKeyEvent* event)
 
 // ---------------------------------------------------------------- window events
 
+void CMainUI::QuitFinishingRecording()
+{
+    if (m_quitRequested)
+        return;
+    m_quitRequested = true;
+    qDebug() << "CMainUI::QuitFinishingRecording";
+    if (!m_recordingStopped && m_toolBar->GetRecordState() != IRecordStateSource::NotRecording) {
+        // As Stop ends it, without the notice nobody is there to read.
+        m_recordingStopped = true;
+        if (m_engine)
+            m_engine->Stop();
+        ShowRecordingStopped();
+    }
+    close();
+}
+
 void CMainUI::closeEvent(QCloseEvent* event)
 {
     // A song the user stopped is finished by the engine on its own thread (a
@@ -539,6 +593,18 @@ void CMainUI::closeEvent(QCloseEvent* event)
             connect(m_closeWaitTimer, &QTimer::timeout, this, &CMainUI::ShowCloseNote);
         }
         m_closeWaitTimer->start(500);
+        if (m_quitRequested) {
+            // Whoever asked the program to end will not wait for ever: after a
+            // while the close goes on, the engine finishing the file as the
+            // window goes.
+            QTimer::singleShot(kQuitWaitMs, this, [this] {
+                if (!m_closePending)
+                    return;
+                m_closePending = false;
+                m_closeAnyway = true;
+                close();
+            });
+        }
         event->ignore();
         return;
     }
@@ -546,7 +612,8 @@ void CMainUI::closeEvent(QCloseEvent* event)
     // Both questions come first: a "No" to the second must not find the
     // unfinished recording already thrown away.
     bool discard = false;
-    if (m_toolBar->GetRecordState() == IRecordStateSource::RecordingSong && !m_recordingStopped) {
+    if (!m_quitRequested && m_toolBar->GetRecordState() == IRecordStateSource::RecordingSong
+        && !m_recordingStopped) {
         const int answer = Ask(tr("Are you sure to quit the programme?\nUnfinished recording will be lost if you "
                                   "quit now!"),
                                {{QDialogButtonBox::Cancel, tr("No")}, {QDialogButtonBox::Ok, tr("Quit")}}, 0);
@@ -556,7 +623,7 @@ void CMainUI::closeEvent(QCloseEvent* event)
         }
         discard = true;
     }
-    if (m_bugReport && m_bugReport->IsBusy()) {
+    if (!m_quitRequested && m_bugReport && m_bugReport->IsBusy()) {
         const int answer = Ask(tr("Are you sure to quit the programme?\nIt is sending bug report mail!"),
                                {{QDialogButtonBox::Cancel, tr("No")}, {QDialogButtonBox::Ok, tr("Quit")}}, 0);
         if (answer == QDialogButtonBox::Cancel || answer == 0) {
@@ -592,10 +659,19 @@ void CMainUI::closeEvent(QCloseEvent* event)
         m_toolBar->RecordStopped();
     }
     delete m_closeNote;
+    // Notices are the window's: they go with it.
+    for (const QPointer<QDialog>& notice : m_notices) {
+        if (notice)
+            notice->close();
+    }
     qDebug() << "CMainUI::closeEvent event->accept()";
     event->accept();
     delete m_updateInfo;
     m_updateInfo = nullptr;
+    // Another window left open (a dialog of its own) must not keep the
+    // program running.
+    if (m_quitRequested)
+        QTimer::singleShot(0, qApp, &QCoreApplication::quit);
 }
 
 void CMainUI::ShowCloseNote()

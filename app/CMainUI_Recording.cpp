@@ -26,6 +26,7 @@
 #include "pcmsink_widget.h"
 #include "trackhold.h"
 
+#include <QApplication>
 #include <QDebug>
 #include <QDialogButtonBox>
 #include <QDir>
@@ -188,8 +189,11 @@ bool CMainUI::IsNeedReset(int probe)
         return true;
     }
     // A capture that never came up or went away must be set up again; so must
-    // one after a probe that failed: that is no sign that all is well.
-    if (!m_engineReady || m_captureLost || probe != kProbeDenied) {
+    // one after a probe that failed: that is no sign that all is well. A
+    // capture that runs is kept as it is: setting it up again would stop it,
+    // freeze the window while its thread ends and lose the first moments of
+    // the song the user pressed Record for.
+    if (!m_engineReady || m_captureLost || probe == kProbeFailed) {
         qDebug() << "IsNeedReset = true";
         return true;
     }
@@ -229,25 +233,24 @@ void CMainUI::RecorderModuleStart()
     m_Mode = m_settings->GetRecordMode();
     qDebug() << "m_Mode =" << m_Mode;
 
-    // One probe a press: a hung server costs its time-out once.
+    // One probe a press: a hung server costs its time-out once. The notices
+    // of a refused start wait for nobody: a scheduled start goes on to arm
+    // its stop whatever became of it.
     const int probe = CheckMixFormat();
     if (probe == kProbeServerHung) {
-        Ask(tr("Recording could not start.") + QStringLiteral("\n")
-                + tr("The sound server does not answer. Restart the sound system or the computer, then try "
-                     "again."),
-            {{QDialogButtonBox::Ok, tr("Ok")}}, 0);
+        Notice(tr("Recording could not start.") + QStringLiteral("\n")
+               + tr("The sound server does not answer. Restart the sound system or the computer, then try "
+                    "again."));
         return;
     }
     if (probe == kProbeDenied && m_Mode == 0) {
-        guidialogMicrophone notice(this);
-        ExecDialog(&notice);
+        ShowNotice(new guidialogMicrophone(this));
         return;
     }
     if (IsConflictingToolRunning()) {
-        QMessageBox box(QMessageBox::Warning, m_settings->GetDisplayName(),
-                        tr("Please shut down Nahimic and restart computer to start recording normally!"),
-                        QMessageBox::Ok, this);
-        ExecDialog(&box);
+        ShowNotice(new QMessageBox(QMessageBox::Warning, m_settings->GetDisplayName(),
+                                   tr("Please shut down Nahimic and restart computer to start recording normally!"),
+                                   QMessageBox::Ok, this));
         return;
     }
 
@@ -306,8 +309,7 @@ void CMainUI::RecorderModuleStart()
         // The window stays out of the recording state: nothing would arrive.
         m_recordingStopped = true;
         qWarning() << "CMainUI::RecorderModuleStart engine failed:" << started;
-        Ask(tr("Recording could not start.") + QStringLiteral("\n") + EngineFailureText(started),
-            {{QDialogButtonBox::Ok, tr("Ok")}}, 0);
+        Notice(tr("Recording could not start.") + QStringLiteral("\n") + EngineFailureText(started));
         return;
     }
 
@@ -320,6 +322,21 @@ void CMainUI::RecorderModuleStart()
     m_toolBar->RecordStarted();
     m_recordingWidget->StartRecordingAnimation();
     pcmsink_widget::SetRecordingFlag(true);
+}
+
+void CMainUI::RecordButtonClicked(bool start)
+{
+    if (m_recordClick.isValid() && m_recordClick.elapsed() < QApplication::doubleClickInterval()) {
+        qDebug() << "CMainUI::RecordButtonClicked second click of a double click, ignored";
+        return;
+    }
+    if (start)
+        RecorderModuleStart();
+    else
+        RecorderModuleStop();
+    // Counted from the end: a second click that came while the first one was
+    // being carried out is delivered only now.
+    m_recordClick.start();
 }
 
 void CMainUI::ShowRecordingStopped()
@@ -343,9 +360,12 @@ void CMainUI::RecorderModuleStop()
         m_engine->Stop();
     ShowRecordingStopped();
 
-    guidialogExpire notice(this);
-    if (notice.GetState() == 0)
-        ExecDialog(&notice);
+    // Waits for nobody: a scheduled stop goes on to its power-off countdown.
+    auto* notice = new guidialogExpire(this);
+    if (notice->GetState() == 0)
+        ShowNotice(notice);
+    else
+        delete notice;
 }
 
 void CMainUI::CreateNewFile(int created)
@@ -366,11 +386,10 @@ void CMainUI::DiskNoEnoughSlot()
     ShowRecordingStopped();
     const QString folder = QDir::toNativeSeparators(m_settings->GetOutputPath().value(0));
     const quint64 freeMb = m_lastFreeBytes.load() / (1024 * 1024);
-    Ask(tr("Recording has stopped: the disk of the output folder is nearly full (%1 MB free):\n%2\nSongs "
-           "recorded until now are kept.")
-            .arg(freeMb)
-            .arg(folder),
-        {{QDialogButtonBox::Ok, tr("Ok")}}, 0);
+    Notice(tr("Recording has stopped: the disk of the output folder is nearly full (%1 MB free):\n%2\nSongs "
+              "recorded until now are kept.")
+               .arg(freeMb)
+               .arg(folder));
 }
 
 void CMainUI::SongWriteFailedSlot(int reason, int systemError, QString folder, QString keptPath)
@@ -396,11 +415,15 @@ void CMainUI::SongWriteFailedSlot(int reason, int systemError, QString folder, Q
         break;
     }
     text += QStringLiteral("\n");
+    // The engine names the song as it wrote it; its completion, which came
+    // first, may have renamed it after its title or dropped it as too short.
+    if (!keptPath.isEmpty() && keptPath == m_lastSongReported)
+        keptPath = m_lastSongOnDisk;
     if (keptPath.isEmpty())
         text += tr("No part of the last song could be kept.");
     else
         text += tr("The song recorded until then is kept:\n%1").arg(QDir::toNativeSeparators(keptPath));
-    Ask(text, {{QDialogButtonBox::Ok, tr("Ok")}}, 0);
+    Notice(text);
 }
 
 void CMainUI::CaptureLostSlot()
@@ -412,15 +435,13 @@ void CMainUI::CaptureLostSlot()
     if (m_recordingStopped)
         return;
     // Recording goes on by itself once the server is back, and then this
-    // notice goes away by itself too.
-    CDeleteDialog notice(tr("The sound server stopped delivering sound: it was closed or does not answer.\nThe "
-                            "song recorded until then is kept. Recording goes on by itself as soon as the sound "
-                            "server is back."),
-                         {{QDialogButtonBox::Ok, tr("Ok"), true}}, this);
-    notice.setModal(true);
-    m_captureNotice = &notice;
-    ExecDialog(&notice);
-    m_captureNotice = nullptr;
+    // notice goes away by itself too; meanwhile Stop stays at hand.
+    auto* notice = new CDeleteDialog(tr("The sound server stopped delivering sound: it was closed or does not "
+                                        "answer.\nThe song recorded until then is kept. Recording goes on by "
+                                        "itself as soon as the sound server is back."),
+                                     {{QDialogButtonBox::Ok, tr("Ok"), true}}, this);
+    m_captureNotice = notice;
+    ShowNotice(notice);
 }
 
 void CMainUI::CaptureRestoredSlot()
@@ -435,9 +456,8 @@ void CMainUI::CaptureRestoredSlot()
 
 void CMainUI::ShowMultiChannelTips()
 {
-    Ask(tr("Please change the audio channel output settings to stereo,or you'll need to wait for a while when "
-           "you stop recording."),
-        {{QDialogButtonBox::Ok, tr("Ok")}}, 0);
+    Notice(tr("Please change the audio channel output settings to stereo,or you'll need to wait for a while when "
+              "you stop recording."));
 }
 
 // ---------------------------------------------------------------- recognition result (GUI thread)
@@ -510,9 +530,8 @@ void CMainUI::TellLibraryNotWritable(const QString& reason)
     if (m_libraryProblemTold)
         return;
     m_libraryProblemTold = true;
-    Ask(tr("New recordings cannot be stored in the library: %1\nThey are kept in the output folder:\n%2")
-            .arg(reason, QDir::toNativeSeparators(m_settings->GetOutputPath().value(0))),
-        {{QDialogButtonBox::Ok, tr("Ok")}}, 0);
+    Notice(tr("New recordings cannot be stored in the library: %1\nThey are kept in the output folder:\n%2")
+               .arg(reason, QDir::toNativeSeparators(m_settings->GetOutputPath().value(0))));
 }
 
 void CMainUI::TellLibraryFull()
@@ -520,10 +539,9 @@ void CMainUI::TellLibraryFull()
     if (m_libraryProblemTold)
         return;
     m_libraryProblemTold = true;
-    Ask(tr("The library is full: it holds at most 100,000 songs.\nNew recordings are kept in the output "
-           "folder:\n%1")
-            .arg(QDir::toNativeSeparators(m_settings->GetOutputPath().value(0))),
-        {{QDialogButtonBox::Ok, tr("Ok")}}, 0);
+    Notice(tr("The library is full: it holds at most 100,000 songs.\nNew recordings are kept in the output "
+              "folder:\n%1")
+               .arg(QDir::toNativeSeparators(m_settings->GetOutputPath().value(0))));
 }
 
 bool CMainUI::StoreSongRow(MusicInfoRow* record, const QString& nameBefore)
@@ -566,12 +584,15 @@ void CMainUI::RecorderModuleCompleteSlot(QString path)
         // in the output folder, as the user was told.
         if (!path.isEmpty())
             qWarning() << "CMainUI::RecorderModuleCompleteSlot kept without a library row:" << path;
+        NoteSongOnDisk(path, path);
         qDebug() << "-------------------CMainUI::RecorderModuleCompleteSlot end 1";
         ContinuePendingClose();
         return;
     }
 
+    const int musicId = row->GetMusicId();
     std::unique_ptr<MusicInfoRow> record(row->GetMusicInfo());
+    QString onDisk = path;
     if (record) {
         record->MusicPath = path;
         if (row->GetDownloadStatus() < TWM_DOWNLOAD_WAITING && !m_showList->OldFilePath.isEmpty()) {
@@ -587,13 +608,25 @@ void CMainUI::RecorderModuleCompleteSlot(QString path)
             SaveLoadMuiscName(FieldText(record->Info.MusicName, sizeof record->Info.MusicName), record->MusicPath);
         }
         StoreSongRow(record.get(), before);
+        onDisk = record->MusicPath;
     }
     DealWithMusicInfo();
+    // A song without a title was renamed on its way into the library too.
+    MusicInfoRow stored;
+    if (DB_GetMusicInfo(musicId, &stored) == 1)
+        onDisk = stored.MusicPath;
+    NoteSongOnDisk(path, onDisk);
 
     if (m_toolBar->GetRecordState() == IRecordStateSource::NotRecording)
         EnablePlayButtonIfPlayable();
     qDebug() << "-------------------CMainUI::RecorderModuleCompleteSlot end 2";
     ContinuePendingClose();
+}
+
+void CMainUI::NoteSongOnDisk(const QString& reported, const QString& onDisk)
+{
+    m_lastSongReported = reported;
+    m_lastSongOnDisk = !onDisk.isEmpty() && QFileInfo(onDisk).isFile() ? onDisk : QString();
 }
 
 qint64 CMainUI::IfDeleteRecord()

@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QSocketNotifier>
 
+#include <chrono>
 #include <cstdio>
 #include <functional>
 #include <utility>
@@ -18,6 +19,17 @@ CStdinCommands::CStdinCommands(CMainUI* window) : QObject(window), m_window(wind
 {
     m_notifier = new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &CStdinCommands::ReadInput);
+    // Timed where the engine reports it: the window's own work on the new
+    // song must not count as capture latency.
+    connect(window, &CMainUI::RecorderModuleMusicStartSignal, this, [this] {
+        const long long at = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                 std::chrono::steady_clock::now().time_since_epoch())
+                                 .count();
+        QMetaObject::invokeMethod(this, [at] {
+            std::printf("event song-start %lld\n", at);
+            std::fflush(stdout);
+        });
+    }, Qt::DirectConnection);
 }
 
 CStdinCommands::~CStdinCommands() = default;

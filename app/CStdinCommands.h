@@ -11,7 +11,10 @@ class QSocketNotifier;
 // buttons, so what runs is what a user's click runs. Made by main() only when
 // SONACAP_COMMANDS_ON_STDIN is set; the program never reads its input
 // otherwise. Each command is answered on standard output with "ok <command>"
-// once it has been carried out, or "unknown <command>".
+// once it has been carried out, or "unknown <command>". When a song file
+// opens while recording, it also prints "event song-start <ms>", the
+// steady clock (CLOCK_MONOTONIC, in milliseconds) at the moment the
+// engine reported it, so the benchmark can time a press against it.
 //
 //   ping          nothing (the answer says the program is up)
 //   record        the control bar's Record button
@@ -20,7 +23,8 @@ class QSocketNotifier;
 //   minimize, restore             the window
 //   quit          ends the program the ordinary way
 //
-// Thread contract: GUI thread only.
+// Thread contract: GUI thread only, but for the song-start report, which
+// takes the time on the engine's thread and hands it to the GUI thread.
 class CStdinCommands : public QObject
 {
     Q_OBJECT

@@ -15,7 +15,12 @@ QByteArray ReadSmallFile(const QString& path)
     return f.read(4096);
 }
 
-void IgnoreStream(pa_stream*, void*) {}
+// The session waits for the stream's state with the main loop's wait: each
+// change must wake it, or the wait lasts until its deadline.
+void WakeSession(pa_stream*, void* user)
+{
+    static_cast<PulseSession*>(user)->Signal();
+}
 void IgnoreData(pa_stream*, size_t, void*) {}
 } // namespace
 
@@ -30,7 +35,7 @@ int ProbeMicrophoneAccess()
     spec.channels = 2;
     PulseLockGuard guard(&session);
     pa_stream* stream = session.ConnectRecordStream("access probe", nullptr, spec, 20 * PA_USEC_PER_MSEC,
-                                                    PA_STREAM_NOFLAGS, IgnoreStream, IgnoreData, nullptr);
+                                                    PA_STREAM_NOFLAGS, WakeSession, IgnoreData, &session);
     if (stream) {
         PulseSession::CloseStream(&stream);
         return kProbeGranted;

@@ -4,6 +4,7 @@
 #include "CMainUI.h"
 #include "CSingleInstanceMutex.h"
 #include "CStdinCommands.h"
+#include "CTerminateWatcher.h"
 #include "InterfaceScale.h"
 #include "MusicDatabase.h"
 #include "ProgramLog.h"
@@ -137,7 +138,11 @@ int main(int argc, char* argv[])
 
     int code = 0;
     {
+        // Asked to end from outside, the program keeps the song being
+        // recorded whole; watched until the window and its engine are gone.
+        CTerminateWatcher terminate;
         CMainUI window(nullptr);
+        QObject::connect(&terminate, &CTerminateWatcher::Terminated, &window, &CMainUI::QuitFinishingRecording);
         window.show();
         window.CheckUpdateOnStart();
         if (!qEnvironmentVariableIsEmpty("SONACAP_QUIT_WHEN_IDLE"))

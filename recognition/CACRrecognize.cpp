@@ -11,16 +11,9 @@
 #include <QMutexLocker>
 #include <QThread>
 
-#include <chrono>
-#include <future>
-#include <memory>
-
 namespace {
 constexpr int kSampleStartSeconds = 0;
 constexpr int kSampleSeconds = 12;
-// Beyond the identify time-out: the job starts its timer a moment after the
-// entry point hands it over.
-constexpr int kWaitMarginMs = 2000;
 } // namespace
 
 CACRrecognize::CACRrecognize() : CACRrecognize(RecognitionSetup::Current()) {}
@@ -128,22 +121,16 @@ void CACRrecognize::Post(const QVariantMap& result, const QByteArray& sample)
     const QString timestamp = QString::number(QDateTime::currentSecsSinceEpoch());
     const QVariantMap form = IdentifyForm(DecodeBase64Text(m_setup.accessKey),
                                           DecodeBase64Text(m_setup.accessSecret), sample, timestamp);
-    auto identifyEnded = std::make_shared<std::promise<void>>();
-    std::future<void> ended = identifyEnded->get_future();
-    {
-        QMutexLocker guard(&m_lock);
-        if (m_shutDown)
-            return;
-        QObject* jobs = m_jobs;
-        QMetaObject::invokeMethod(
-            m_jobs,
-            [this, jobs, form, result, identifyEnded] {
-                auto* job = new CRecognitionJob(m_setup, form, result, identifyEnded, jobs);
-                connect(job, &CRecognitionJob::Finished, this, &CACRrecognize::DeliverResult,
-                        Qt::QueuedConnection);
-                job->Start();
-            },
-            Qt::QueuedConnection);
-    }
-    ended.wait_for(std::chrono::milliseconds(m_setup.identifyTimeoutMs + kWaitMarginMs));
+    QMutexLocker guard(&m_lock);
+    if (m_shutDown)
+        return;
+    QObject* jobs = m_jobs;
+    QMetaObject::invokeMethod(
+        m_jobs,
+        [this, jobs, form, result] {
+            auto* job = new CRecognitionJob(m_setup, form, result, jobs);
+            connect(job, &CRecognitionJob::Finished, this, &CACRrecognize::DeliverResult, Qt::QueuedConnection);
+            job->Start();
+        },
+        Qt::QueuedConnection);
 }

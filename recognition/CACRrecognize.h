@@ -24,9 +24,9 @@ class QThread;
 // run on any thread (the engine's processing thread in the program) and at
 // the same time: each builds its request on its caller's thread and hands it
 // to a job of its own (CRecognitionJob) on the client's recognition thread,
-// which owns every network manager and reply. An entry point then waits for
-// the identify request to end, at most its time-out, as the capture it comes
-// from can afford to. Results of jobs are emitted on the GUI thread; the
+// which owns every network manager and reply, and returns without waiting
+// for the network: its caller is the engine's processing thread, whose lock
+// the user's Stop needs. Results of jobs are emitted on the GUI thread; the
 // early ones (nothing to read, nothing configured) on the caller's thread.
 // m_shutDown is guarded by m_lock; m_setup never changes after construction.
 class CACRrecognize : public QObject
@@ -61,7 +61,7 @@ private slots:
 
 private:
     void Emit(const QVariantMap& result);
-    // Hands the request to a job and waits for its identify request.
+    // Hands the request to a job on the recognition thread.
     void Post(const QVariantMap& result, const QByteArray& sample);
 
     const RecognitionSetup m_setup;

@@ -21,19 +21,15 @@ constexpr qint64 kMaxBodyBytes = 16 * 1024 * 1024;
 } // namespace
 
 CRecognitionJob::CRecognitionJob(const RecognitionSetup& setup, const QVariantMap& form, const QVariantMap& result,
-                                 std::shared_ptr<std::promise<void>> identifyEnded, QObject* parent)
+                                 QObject* parent)
     : QObject(parent)
     , m_setup(setup)
     , m_form(form)
     , m_result(result)
-    , m_identifyEnded(std::move(identifyEnded))
 {
 }
 
-CRecognitionJob::~CRecognitionJob()
-{
-    EndIdentifyWait();
-}
+CRecognitionJob::~CRecognitionJob() = default;
 
 QNetworkRequest CRecognitionJob::Request(const QUrl& url) const
 {
@@ -102,7 +98,6 @@ void CRecognitionJob::Cancel()
         m_reply = nullptr;
         reply->abort();
     }
-    EndIdentifyWait();
 }
 
 void CRecognitionJob::slotNetworkReply()
@@ -114,7 +109,6 @@ void CRecognitionJob::slotNetworkReply()
         return;
     qDebug() << "Http status: " << status;
     qDebug() << "Reply error: " << reply->error();
-    EndIdentifyWait();
     if (failed) {
         // No network, a server error or the time-out: not recognised.
         Finish();
@@ -244,21 +238,11 @@ void CRecognitionJob::ServiceFailed(int status)
     Finish();
 }
 
-void CRecognitionJob::EndIdentifyWait()
-{
-    if (m_identifyWaitEnded)
-        return;
-    m_identifyWaitEnded = true;
-    if (m_identifyEnded)
-        m_identifyEnded->set_value();
-}
-
 void CRecognitionJob::Finish()
 {
     if (m_done)
         return;
     m_done = true;
-    EndIdentifyWait();
     emit Finished(m_result);
     deleteLater();
 }

@@ -6,9 +6,6 @@
 #include <QString>
 #include <QVariantMap>
 
-#include <future>
-#include <memory>
-
 class QNetworkAccessManager;
 class QNetworkReply;
 class QNetworkRequest;
@@ -22,16 +19,14 @@ class QUrl;
 // job deletes itself. Only Cancel ends it without Finished.
 //
 // Thread contract: created, run and deleted on the recognition thread, which
-// owns the job's network manager and replies; no field is shared. Two values
-// cross threads: the promise, set once on the recognition thread when the
-// identify request has ended (the caller's entry point waits for it), and the
-// Finished signal, which reaches the client queued.
+// owns the job's network manager and replies; no field is shared. Only the
+// Finished signal crosses threads, reaching the client queued.
 class CRecognitionJob : public QObject
 {
     Q_OBJECT
 public:
     CRecognitionJob(const RecognitionSetup& setup, const QVariantMap& form, const QVariantMap& result,
-                    std::shared_ptr<std::promise<void>> identifyEnded, QObject* parent);
+                    QObject* parent);
     ~CRecognitionJob() override;
 
     // Posts the identify request.
@@ -72,15 +67,12 @@ private:
     void HandleImageReply(QNetworkReply* reply);
 
     void ServiceFailed(int status);
-    void EndIdentifyWait();
     void Finish();
 
     const RecognitionSetup m_setup;
     QVariantMap m_form;
     QVariantMap m_result;
     QString m_trackId;
-    std::shared_ptr<std::promise<void>> m_identifyEnded;
-    bool m_identifyWaitEnded = false;
     bool m_done = false;
     QNetworkAccessManager* m_network = nullptr;
     QNetworkReply* m_reply = nullptr;   // the request in flight

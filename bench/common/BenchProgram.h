@@ -3,8 +3,8 @@
 // Helpers of the benchmarks that start the real program: a throw-away user
 // for it, the test suite's private sound server, and the median of runs.
 //
-// Header only; this folder has no CMakeLists.txt, a benchmark includes it by
-// relative path.
+// Header only; this folder has no CMakeLists.txt, a benchmark (or a test that
+// starts the program) includes it by relative path.
 
 #include <QDir>
 #include <QMap>

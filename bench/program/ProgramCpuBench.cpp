@@ -15,6 +15,17 @@
 // Figures are percent of one core. Then bench_capture runs on the same sound
 // server for the engine alone (and its parec | lame peer), printed beside.
 //
+// Record is pressed while a song already plays, as a user does who hears one
+// start. Timed on the steady clock from the moment the command is sent:
+//
+//   Record press        until the window answers (how long the click holds it)
+//   Record to capture   until the engine opens the song with its first
+//                       captured block                      goal < 150 ms
+//
+// beside the peer: the sound server's own stream start, from connecting a
+// record stream on the default output's monitor (as the engine records) to
+// its first block, on a client that is already connected.
+//
 //   program_cpu_bench [--seconds N] [--rounds N] [--program PATH]
 //                     [--capture-bench PATH] [--keep 1]
 //
@@ -22,6 +33,8 @@
 // rounds the median of each phase is printed. The machine may be shared:
 // the load average is printed at the start and the end.
 #include "../common/BenchProgram.h"
+
+#include "PulseSession.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -34,6 +47,7 @@
 #include <QThread>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -54,6 +68,62 @@
 namespace {
 
 constexpr int kRate = 44100;
+
+long long NowMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+struct PeerStream {
+    PulseSession* session = nullptr;
+    bool gotBlock = false;
+};
+
+void PeerState(pa_stream*, void* user)
+{
+    static_cast<PeerStream*>(user)->session->Signal();
+}
+
+void PeerRead(pa_stream* stream, size_t, void* user)
+{
+    auto* peer = static_cast<PeerStream*>(user);
+    const void* data = nullptr;
+    size_t bytes = 0;
+    if (pa_stream_peek(stream, &data, &bytes) == 0 && bytes > 0) {
+        pa_stream_drop(stream);
+        peer->gotBlock = true;
+    }
+    peer->session->Signal();
+}
+
+// The sound server's own stream start in milliseconds: a record stream on
+// the default output's monitor, 20 ms fragments as the engine asks for,
+// from the connect to its first block; -1 when none came.
+double StreamStartMs()
+{
+    PulseSession session("program bench peer");
+    if (!session.Connect())
+        return -1;
+    PeerStream peer;
+    peer.session = &session;
+    pa_sample_spec spec;
+    spec.format = PA_SAMPLE_S16LE;
+    spec.rate = kRate;
+    spec.channels = 2;
+    PulseLockGuard guard(&session);
+    const long long begin = NowMs();
+    pa_stream* stream = session.StartRecordStream("program bench peer", "@DEFAULT_MONITOR@", spec,
+                                                  20 * PA_USEC_PER_MSEC, PA_STREAM_ADJUST_LATENCY, PeerState,
+                                                  PeerRead, &peer);
+    if (!stream)
+        return -1;
+    const bool got = session.WaitFor([&] { return peer.gotBlock; }, 5000);
+    const long long end = NowMs();
+    PulseSession::CloseStream(&stream);
+    return got ? static_cast<double>(end - begin) : -1;
+}
 
 QString LoadAverage()
 {
@@ -173,8 +243,27 @@ public:
             m_process.waitForReadyRead(100);
             m_output += m_process.readAllStandardOutput();
         }
-        m_output.remove(0, m_output.indexOf(answer) + answer.size());
+        Consume(m_output.indexOf(answer) + answer.size());
         return true;
+    }
+    // The value of the next "event <name> <value>" line; -1 when none came
+    // within the time.
+    long long Event(const QByteArray& name, int timeoutMs)
+    {
+        const QByteArray prefix = "event " + name + ' ';
+        QElapsedTimer t;
+        t.start();
+        for (;;) {
+            Consume(m_output.lastIndexOf('\n') + 1);
+            for (int i = 0; i < m_events.size(); ++i) {
+                if (m_events[i].startsWith(prefix))
+                    return m_events.takeAt(i).mid(prefix.size()).toLongLong();
+            }
+            if (t.elapsed() > timeoutMs || m_process.state() != QProcess::Running)
+                return -1;
+            m_process.waitForReadyRead(20);
+            m_output += m_process.readAllStandardOutput();
+        }
     }
     qint64 Pid() const { return m_process.processId(); }
     void Quit()
@@ -187,8 +276,20 @@ public:
     }
 
 private:
+    // Drops the first `bytes` of the output, keeping the event lines in them.
+    void Consume(int bytes)
+    {
+        const QList<QByteArray> lines = m_output.left(bytes).split('\n');
+        for (const QByteArray& line : lines) {
+            if (line.startsWith("event "))
+                m_events.append(line.trimmed());
+        }
+        m_output.remove(0, bytes);
+    }
+
     QProcess m_process;
     QByteArray m_output;
+    QList<QByteArray> m_events;
 };
 
 // An X server of our own on a free display (Xvfb picks the number).
@@ -269,11 +370,6 @@ bool RunRound(const QString& program, const QProcessEnvironment& env, const QStr
     Wait(3000);   // start-up work done
     figures["idle"].push_back(Measure(pid, seconds));
 
-    if (!p.Command("record")) {
-        std::fprintf(stderr, "Record did not answer\n");
-        p.Quit();
-        return false;
-    }
     QProcess player;
     player.start(QStringLiteral("paplay"), {song});
     if (!player.waitForStarted(5000)) {
@@ -281,7 +377,18 @@ bool RunRound(const QString& program, const QProcessEnvironment& env, const QStr
         p.Quit();
         return false;
     }
-    Wait(3000);   // the song has begun and the first file is open
+    Wait(1500);   // the song plays
+    figures["stream start"].push_back(StreamStartMs());
+    const long long clicked = NowMs();
+    if (!p.Command("record")) {
+        std::fprintf(stderr, "Record did not answer\n");
+        p.Quit();
+        return false;
+    }
+    figures["record press"].push_back(static_cast<double>(NowMs() - clicked));
+    const long long captured = p.Event("song-start", 10000);
+    figures["record to capture"].push_back(captured < 0 ? -1 : static_cast<double>(captured - clicked));
+    Wait(3000);   // the first file is open and being written
     p.Command("page recording");
     Wait(1000);
     figures["Recording page"].push_back(Measure(pid, seconds));
@@ -374,6 +481,22 @@ int main(int argc, char** argv)
         else
             std::printf("  %-15s %6.2f %%\n", phase, value);
     }
+    const double press = Median(figures["record press"]);
+    const double toCapture = Median(figures["record to capture"]);
+    const double stream = Median(figures["stream start"]);
+    std::printf("Record click with a song playing, ms, median of %d round(s):\n", rounds);
+    std::printf("  Record press        %6.0f ms\n", press);
+    if (toCapture < 0) {
+        std::printf("  Record to capture   no song was started   goal < 150 ms: MISSED\n");
+    } else {
+        std::printf("  Record to capture   %6.0f ms   goal < 150 ms: %s (%.2fx of the goal)\n", toCapture,
+                    toCapture < 150 ? "met" : "MISSED", toCapture / 150);
+    }
+    if (stream > 0 && toCapture >= 0)
+        std::printf("  peer: sound server's stream start %6.0f ms (Record to capture is %.1fx of it)\n", stream,
+                    toCapture / stream);
+    else
+        std::printf("  peer: sound server's stream start did not deliver a block\n");
     std::printf("engine alone (bench_capture, %d s):\n", 2 * seconds);
     for (const QString& line : capture)
         std::printf("  %s\n", qPrintable(line));

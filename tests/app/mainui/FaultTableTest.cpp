@@ -72,39 +72,17 @@ QList<SongOnDisk> LibrarySongs()
     return out;
 }
 
-class FaultTable : public ::testing::Test {
+class FaultTable : public RealEngineWindowTest {
 protected:
     void SetUp() override
     {
-        settings = UseRecordingTestSettings();
-        settings->SetSplitTime(500);
-        settings->SetOutputFileType(1);
-        ResetLibrary();
-        ASSERT_TRUE(scratch.isValid());
+        RealEngineWindowTest::SetUp();
         tone = scratch.filePath("tone.wav");
         WriteToneWav(tone, 6.0);
     }
-    void TearDown() override
-    {
-        window.reset();
-        if (!DB_IsOpen())
-            DB_OpenDatabase();
-    }
-    TestMainUI& Open()
-    {
-        if (!DB_IsOpen())
-            DB_OpenDatabase();
-        window = std::make_unique<TestMainUI>();
-        window->show();
-        Pause(300);
-        return *window;
-    }
     bool SongOpen() { return !window->OpenSongPath().isEmpty(); }
 
-    CAppSettings* settings = nullptr;
-    QTemporaryDir scratch;
     QString tone;
-    std::unique_ptr<TestMainUI> window;
 };
 
 TEST_F(FaultTable, DiskFillsMidSong)

@@ -26,7 +26,6 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QFile>
 #include <QFocusEvent>
@@ -35,7 +34,6 @@
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTest>
-#include <QTimeEdit>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -186,12 +184,7 @@ TEST_F(MainUICommandsTest, TaskArmsTheStartTimerFromTheClock)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        CSetTaskDialog page(nullptr);
-        page.TaskCheckBox()->setChecked(true);
-        page.StartTimeEdit()->setTime(c.start);
-        page.DurationEdit()->setTime(c.duration);
-        page.ShutdownCheckBox()->setChecked(false);
-        page.Save();
+        SaveTask(c.start, c.duration, false);
         window->SetClock([&] { return c.now; });
         window->SetTask();
         EXPECT_TRUE(window->TaskStartTimer()->isActive());
@@ -225,7 +218,7 @@ TEST_F(MainUICommandsTest, PowerOffAfterTheTaskOnlyWhenNotCancelled)
     };
     for (const Case c : {Case{QDialogButtonBox::Cancel, 0}, Case{QDialogButtonBox::Ok, 1}}) {
         powerOffs = 0;
-        window->answers = {0, c.answer};  // the stop's notice, then the countdown
+        window->answers = {c.answer};  // the countdown; the stop's notice waits for nobody
         window->StopRecordTask();
         EXPECT_EQ(powerOffs, c.expected);
         EXPECT_TRUE(window->SawText("Your computer will be shutdown in 60 seconds"));

@@ -151,7 +151,11 @@ struct WriteFailureCase {
     int error;
     bool kept;
     const char* expected;
+    const char* title = nullptr;   // recognised: the song is renamed after it when it ends
 };
+
+// The name an unrecognised song gets in the library.
+const char* const kUntitled = "Track";
 
 void PrintTo(const WriteFailureCase& c, std::ostream* os) { *os << c.label; }
 
@@ -165,11 +169,26 @@ TEST_P(WriteFailureNotice, StopsAndSaysWhy)
     TestMainUI& w = Open();
     w.RecorderModuleStart();
     const QString path = StartSong("cut");
+    QString onDisk = OutputFolder() + "/" + kUntitled + ".wav";
+    if (c.title) {
+        ASSERT_TRUE(WaitFor([&] { return w.LibraryPage()->NewRecordItem != nullptr; }));
+        RecordMusicInfo info;
+        std::memset(&info, 0, sizeof info);
+        CopyUtf8Field(info.MusicName, sizeof info.MusicName, QByteArray(c.title));
+        w.LibraryPage()->SetNewRecordMusicInfo(&info);
+        onDisk = OutputFolder() + "/" + c.title + ".wav";
+    }
     factory.engine->SongEnd(c.kept ? path : QString());
     factory.engine->WriteFailed(c.reason, c.error, OutputFolder() + "/", c.kept ? path : QString());
     ASSERT_TRUE(WaitFor([&] { return w.SawText(c.expected); })) << c.label;
     EXPECT_TRUE(w.SawText(QDir::toNativeSeparators(OutputFolder())));
     EXPECT_TRUE(w.SawText(c.kept ? "is kept" : "No part of the last song"));
+    if (c.kept) {
+        // Named as it is on disk, not as the engine wrote it.
+        EXPECT_TRUE(QFile::exists(onDisk));
+        EXPECT_TRUE(w.SawText(QDir::toNativeSeparators(onDisk)));
+        EXPECT_FALSE(w.SawText(QDir::toNativeSeparators(path)));
+    }
     EXPECT_EQ(w.ControlBar()->GetRecordState(), IRecordStateSource::NotRecording);
     EXPECT_TRUE(w.IsRecordingStopped());
     EXPECT_EQ(w.DialogCount("guidialogExpire"), 0);
@@ -184,6 +203,8 @@ TEST_P(WriteFailureNotice, StopsAndSaysWhy)
 INSTANTIATE_TEST_SUITE_P(
     Reasons, WriteFailureNotice,
     ::testing::Values(WriteFailureCase{"disk full", kSonacapReasonDiskFull, ENOSPC, true, "disk of the output folder is full"},
+                      WriteFailureCase{"disk full after recognition", kSonacapReasonDiskFull, ENOSPC, true,
+                                       "disk of the output folder is full", "A Title"},
                       WriteFailureCase{"folder gone", kSonacapReasonFolderNotWritable, ENOENT, false,
                                        "output folder cannot be written"},
                       WriteFailureCase{"io error", kSonacapReasonWriteError, EIO, true, "Input/output error"}),
@@ -235,10 +256,12 @@ TEST_F(MainUIFaultsTest, LostServerIsShownAndGoesAwayWhenItIsBack)
 TEST_F(MainUIFaultsTest, FailedProbeSetsTheEngineUpAgain)
 {
     TestMainUI& w = Open();
+    // A capture that runs as set up is kept: setting it up again would lose
+    // the first moments of the song.
     struct Case {
         int probe;
         bool reset;
-    } cases[] = {{kProbeFailed, true}, {kProbeGranted, true}, {kProbeDenied, false}};
+    } cases[] = {{kProbeFailed, true}, {kProbeGranted, false}, {kProbeDenied, false}};
     for (const Case& c : cases) {
         EXPECT_EQ(w.IsNeedReset(c.probe), c.reset) << c.probe;
     }
@@ -282,6 +305,9 @@ TEST_F(MainUIFaultsTest, StartFailuresSayWhy)
         {0, kErrBadFormat, "chosen format"},
     };
     TestMainUI& w = Open();
+    // Another sample rate: the first press sets the capture up again, and
+    // after a capture that failed so does every other.
+    settings->SetSampleRate(48000);
     for (const StartFailureCase& c : cases) {
         w.dialogs.clear();
         factory.engine->selectResult = c.select;
@@ -295,6 +321,7 @@ TEST_F(MainUIFaultsTest, StartFailuresSayWhy)
             EXPECT_NE(calls.back().rfind("SelectMode", 0), std::string::npos) << "no Start without capture";
         }
     }
+    settings->SetSampleRate(44100);
 }
 
 // An output folder chosen but not made yet is made before recording starts.

@@ -4,14 +4,17 @@
 
 #include "CAppSettings.h"
 #include "CDeleteDialog.h"
+#include "CSetTaskDialog.h"
 #include "MusicDatabase.h"
 #include "SystemHelpers.h"
 
+#include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QMutexLocker>
 #include <QThread>
+#include <QTimeEdit>
 #include <QtEndian>
 
 #include <cmath>
@@ -148,6 +151,15 @@ int TestMainUI::ExecDialog(QDialog* dialog)
     return answers.isEmpty() ? 0 : answers.takeFirst();
 }
 
+void TestMainUI::ShowNotice(QDialog* notice)
+{
+    Shown shown{QString::fromLatin1(notice->metaObject()->className()), QString()};
+    if (auto* question = qobject_cast<CDeleteDialog*>(notice))
+        shown.text = question->MessageLabel()->text();
+    dialogs.append(shown);
+    CMainUI::ShowNotice(notice);
+}
+
 int TestMainUI::DialogCount(const QString& className) const
 {
     int n = 0;
@@ -264,5 +276,42 @@ TestMainUI& FakeEngineWindowTest::Open()
     if (!DB_IsOpen())
         DB_OpenDatabase();
     window.reset(new TestMainUI);
+    return *window;
+}
+
+void SaveTask(const QTime& start, const QTime& duration, bool powerOff)
+{
+    CSetTaskDialog page(nullptr);
+    page.TaskCheckBox()->setChecked(true);
+    page.StartTimeEdit()->setTime(start);
+    page.DurationEdit()->setTime(duration);
+    page.ShutdownCheckBox()->setChecked(powerOff);
+    page.Save();
+}
+
+void RealEngineWindowTest::SetUp()
+{
+    ASSERT_FALSE(qEnvironmentVariableIsEmpty("PULSE_SERVER"));
+    settings = UseRecordingTestSettings();
+    settings->SetSplitTime(500);
+    settings->SetOutputFileType(1);
+    ResetLibrary();
+    ASSERT_TRUE(scratch.isValid());
+}
+
+void RealEngineWindowTest::TearDown()
+{
+    window.reset();
+    if (!DB_IsOpen())
+        DB_OpenDatabase();
+}
+
+TestMainUI& RealEngineWindowTest::Open()
+{
+    if (!DB_IsOpen())
+        DB_OpenDatabase();
+    window = std::make_unique<TestMainUI>();
+    window->show();
+    Pause(300);
     return *window;
 }

@@ -15,6 +15,8 @@
 #include <QMutex>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
+#include <QTime>
 #include <QUrl>
 #include <gtest/gtest.h>
 
@@ -101,8 +103,8 @@ public:
         QString className;
         QString text;
     };
-    QList<Shown> dialogs;
-    QList<int> answers;          // taken in order; empty: 0
+    QList<Shown> dialogs;        // every dialog run and notice shown, in order
+    QList<int> answers;          // answers of the dialogs run, in order; empty: 0
     // When set, runs each dialog in place of the scripted answer (it may work
     // the dialog's controls) and gives what exec() returns.
     std::function<int(QDialog*)> onExec;
@@ -124,6 +126,9 @@ public:
 
 protected:
     int ExecDialog(QDialog* dialog) override;
+    // Notices are listed with the dialogs and really shown (they wait for
+    // nobody, so nothing answers them).
+    void ShowNotice(QDialog* notice) override;
     bool OpenUrl(const QUrl& url) override
     {
         urls.append(url);
@@ -151,6 +156,24 @@ QString OutputFolder();
 int MusicRowCount();
 
 class CAppSettings;
+
+// Saves a scheduled recording as the task page does when the user checks
+// "enable", sets the times and the power-off box, and presses OK.
+void SaveTask(const QTime& start, const QTime& duration, bool powerOff);
+
+// The main window over the real engine and the sound server PULSE_SERVER
+// names, recording WAV with songs split at half a second of silence, into a
+// fresh library; Open() makes and shows the window.
+class RealEngineWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+    TestMainUI& Open();
+
+    CAppSettings* settings = nullptr;
+    QTemporaryDir scratch;
+    std::unique_ptr<TestMainUI> window;
+};
 
 // The main window over the fake engine, with the recording tests' settings
 // and a fresh library; Open() makes the window.

@@ -332,6 +332,36 @@ TEST_F(RecognizeNetTest, ClosingDuringARecognitionNeitherWaitsNorReports)
     service.ClearOverrides();
 }
 
+// The caller is the engine's processing thread, whose lock Stop needs: the
+// entry point hands the request over and returns while the service hangs;
+// the recognition still ends with its one result.
+TEST_F(RecognizeNetTest, EntryPointReturnsWhileTheServiceHangs)
+{
+    service.SetOverride(Route::Identify, {200, "{}", true});
+    CACRrecognize client(service.Setup(60000, 60000));
+    QList<QVariantMap> results;
+    QObject receiver;
+    QObject::connect(&client, &CACRrecognize::signalGetResult, &receiver,
+                     [&](QMap<QString, QVariant> map) { results.append(map); });
+    QElapsedTimer timer;
+    timer.start();
+    std::future<int> engine = std::async(std::launch::async, [&] { return client.RecognizeBuffer(WavImage(13), 1); });
+    ASSERT_EQ(engine.wait_for(std::chrono::seconds(3)), std::future_status::ready);
+    EXPECT_EQ(engine.get(), 0);
+    std::printf("the entry point returned after %lld ms with the service hanging\n",
+                static_cast<long long>(timer.elapsed()));
+    ASSERT_TRUE(service.WaitFor(Route::Identify, 1, 10000));
+    EXPECT_TRUE(results.isEmpty());
+
+    service.ReleaseStalls();
+    ASSERT_TRUE(WaitFor([&] { return !results.isEmpty(); }, 10000));
+    QTest::qWait(200);
+    ASSERT_EQ(results.size(), 1);
+    EXPECT_EQ(results.first().value("identify").toInt(), 1);
+    EXPECT_NE(results.first().value("message").toString(), "Success");
+    service.ClearOverrides();
+}
+
 TEST_F(RecognizeNetTest, IdentifyGivesUpAfterFiveSeconds)
 {
     // The program's own time-outs, not the short ones of the other tests.

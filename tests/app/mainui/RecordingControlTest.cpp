@@ -1,0 +1,349 @@
+// Recording control as a user meets it, with the real engine on the private
+// sound server and the real microphone probe: Record starts at once, so a
+// song that begins right after the press is kept whole, and a scheduled
+// recording starts on time; a double click on Record gives one recording;
+// Stop does not wait for a recognition service that hangs; and the notices
+// of a recording never hold back Stop, the window's close or the scheduled
+// stop.
+//
+// Clicks go through the window as a user's do (QTEST_QPA_MOUSE_HANDLING), so
+// a modal dialog would block them exactly as it blocks a user.
+#define QTEST_QPA_MOUSE_HANDLING
+#include "MainUITestSupport.h"
+
+#include "CAppSettings.h"
+#include "CDeleteDialog.h"
+#include "CMToolButton.h"
+#include "CMyTitleBar.h"
+#include "CShowListWidget.h"
+#include "CToolBar.h"
+#include "FakeRecognitionService.h"
+#include "MusicDatabase.h"
+#include "SystemHelpers.h"
+
+#include <QApplication>
+#include <QDialogButtonBox>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QProcess>
+#include <QStackedWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <gtest/gtest.h>
+#include <sndfile.h>
+
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+namespace {
+
+constexpr int kRate = 44100;
+// The engine cuts what it captures into 20 ms clips; a song starts with the
+// first clip it hears as music.
+constexpr double kCaptureFragmentSeconds = 0.020;
+
+// A 16-bit stereo WAV: `silence` seconds of nothing, then a tone of `tone`
+// seconds.
+void WriteDelayedTone(const QString& path, double silence, double tone)
+{
+    SF_INFO info{};
+    info.samplerate = kRate;
+    info.channels = 2;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    SNDFILE* sf = sf_open(path.toLocal8Bit().constData(), SFM_WRITE, &info);
+    ASSERT_NE(sf, nullptr) << sf_strerror(nullptr);
+    const auto quiet = static_cast<sf_count_t>(silence * kRate);
+    const auto frames = quiet + static_cast<sf_count_t>(tone * kRate);
+    std::vector<short> pcm(static_cast<size_t>(frames) * 2, 0);
+    for (sf_count_t i = quiet; i < frames; ++i)
+        pcm[2 * i] = pcm[2 * i + 1] = static_cast<short>(8000 * std::sin(2 * M_PI * 440.0 * (i - quiet) / kRate));
+    EXPECT_EQ(sf_writef_short(sf, pcm.data(), frames), frames);
+    sf_close(sf);
+}
+
+// Seconds from the first to the last audible frame of a recorded song; -1
+// when it cannot be read.
+double AudibleSeconds(const QString& path)
+{
+    SF_INFO info{};
+    SNDFILE* sf = sf_open(path.toLocal8Bit().constData(), SFM_READ, &info);
+    if (!sf)
+        return -1;
+    std::vector<short> pcm(static_cast<size_t>(info.frames) * info.channels);
+    const sf_count_t frames = sf_readf_short(sf, pcm.data(), info.frames);
+    sf_close(sf);
+    sf_count_t first = -1;
+    sf_count_t last = -1;
+    for (sf_count_t i = 0; i < frames; ++i) {
+        if (std::abs(pcm[static_cast<size_t>(i * info.channels)]) > 200) {
+            if (first < 0)
+                first = i;
+            last = i;
+        }
+    }
+    return first < 0 ? 0 : static_cast<double>(last - first + 1) / info.samplerate;
+}
+
+// The one song of the library; empty when there is not exactly one.
+QString OnlySong()
+{
+    QMap<int, MusicInfoRow*> rows;
+    const int n = DB_GetAllMusicInfo(rows);
+    const QString path = n == 1 ? rows.first()->MusicPath : QString();
+    qDeleteAll(rows);
+    return path;
+}
+
+std::unique_ptr<QProcess> Play(const QString& file)
+{
+    auto player = std::make_unique<QProcess>();
+    player->start("paplay", {file});
+    EXPECT_TRUE(player->waitForStarted(5000));
+    return player;
+}
+
+// The control bar's Record/Stop place: whichever of the two it shows.
+QWidget* RecordPlace(TestMainUI& w)
+{
+    return w.ControlBar()->RecordStartButton()->isVisible()
+               ? static_cast<QWidget*>(w.ControlBar()->RecordStartButton())
+               : static_cast<QWidget*>(w.ControlBar()->RecordStopButton());
+}
+
+// Notices the window shows without waiting for them, still open.
+QList<QDialog*> OpenNotices(TestMainUI& w)
+{
+    QList<QDialog*> open;
+    for (QDialog* d : w.findChildren<QDialog*>()) {
+        if (d->isVisible())
+            open.append(d);
+    }
+    return open;
+}
+
+class RecordingControlTest : public RealEngineWindowTest {
+protected:
+    void TearDown() override
+    {
+        RealEngineWindowTest::TearDown();
+        RecognitionSetup::ResetCurrent();
+    }
+    // With the microphone probe the program makes.
+    TestMainUI& Open()
+    {
+        TestMainUI& w = RealEngineWindowTest::Open();
+        w.realProbe = true;
+        return w;
+    }
+    bool SongStored() { return MusicRowCount() >= 1 && !window->LibraryPage()->NewRecordItem; }
+};
+
+TEST_F(RecordingControlTest, SongThatStartsRightAfterRecordIsKeptWhole)
+{
+    TestMainUI& w = Open();
+    const QString song = scratch.filePath("song.wav");
+    WriteDelayedTone(song, 0.2, 3.0);
+
+    // The song begins 0.2 s after the player starts, which is as Record is
+    // pressed.
+    auto player = Play(song);
+    QElapsedTimer press;
+    press.start();
+    QTest::mouseClick(w.ControlBar()->RecordStartButton(), Qt::LeftButton);
+    const qint64 pressMs = press.elapsed();
+    ASSERT_NE(w.ControlBar()->GetRecordState(), IRecordStateSource::NotRecording);
+    ASSERT_TRUE(WaitFor([&] { return player->state() == QProcess::NotRunning; }, 20000));
+    ASSERT_TRUE(WaitFor([&] { return SongStored(); }, 10000));
+    w.RecorderModuleStop();
+
+    const double kept = AudibleSeconds(OnlySong());
+    std::printf("Record press took %lld ms; of a 3.00 s song started 0.2 s after it, %.3f s were kept\n",
+                static_cast<long long>(pressMs), kept);
+    EXPECT_GE(kept, 3.0 - kCaptureFragmentSeconds - 0.005);
+    EXPECT_LE(kept, 3.0 + 0.005);
+}
+
+TEST_F(RecordingControlTest, DoubleClickOnRecordGivesOneRecording)
+{
+    TestMainUI& w = Open();
+    const QString song = scratch.filePath("song.wav");
+    WriteDelayedTone(song, 0.3, 1.5);
+
+    // The second click lands where the first one was: on Stop by then.
+    QTest::mouseClick(RecordPlace(w), Qt::LeftButton);
+    QTest::mouseClick(RecordPlace(w), Qt::LeftButton);
+    EXPECT_NE(w.ControlBar()->GetRecordState(), IRecordStateSource::NotRecording);
+    EXPECT_FALSE(w.IsRecordingStopped());
+
+    auto player = Play(song);
+    ASSERT_TRUE(WaitFor([&] { return player->state() == QProcess::NotRunning; }, 20000));
+    ASSERT_TRUE(WaitFor([&] { return SongStored(); }, 10000));
+    EXPECT_EQ(MusicRowCount(), 1);
+
+    // Past the double click, a click on Stop stops.
+    QTest::mouseClick(RecordPlace(w), Qt::LeftButton);
+    EXPECT_EQ(w.ControlBar()->GetRecordState(), IRecordStateSource::NotRecording);
+    EXPECT_TRUE(w.IsRecordingStopped());
+}
+
+TEST_F(RecordingControlTest, ScheduledRecordingStartsOnTime)
+{
+    TestMainUI& w = Open();
+    const QString song = scratch.filePath("song.wav");
+    WriteDelayedTone(song, 0.0, 5.0);
+    SaveTask(w.Now().addSecs(1), QTime(0, 0, 2), false);
+
+    auto player = Play(song);
+    w.SetTask();
+    QElapsedTimer armed;
+    armed.start();
+    const int dueMs = w.TaskStartTimer()->remainingTime();
+    ASSERT_TRUE(WaitFor([&] { return !w.OpenSongPath().isEmpty(); }, 10000));
+    const qint64 lateMs = armed.elapsed() - dueMs;
+    ASSERT_TRUE(WaitFor([&] { return w.IsRecordingStopped() && SongStored(); }, 10000));
+    const double kept = AudibleSeconds(OnlySong());
+    std::printf("the scheduled recording began %lld ms after its time and kept %.3f s of its 2 s\n",
+                static_cast<long long>(lateMs), kept);
+    // Far from the seconds a start used to take, with room for a loaded
+    // machine and the sanitizers.
+    EXPECT_LT(lateMs, 1500);
+    EXPECT_GE(kept, 1.9);
+    player->waitForFinished(10000);
+}
+
+TEST_F(RecordingControlTest, StopReturnsAtOnceWhileTheIdentifyRequestHangs)
+{
+    FakeRecognitionService service({{"Hello", "Adele", "25", "2015", "Pop", 295000, "track", QByteArray()}});
+    service.SetOverride(FakeRecognitionService::Identify, {200, "{}", true});
+    // The service's own time-out: the wait a Stop could run into.
+    RecognitionSetup::SetCurrent(service.Setup(5000, 10000));
+    TestMainUI& w = Open();
+    // The capture's 22 seconds pass in 2.2 seconds.
+    QElapsedTimer clock;
+    clock.start();
+    w.Capture().SetClock([&clock] { return clock.elapsed() * 10; });
+    const QString song = scratch.filePath("song.wav");
+    WriteDelayedTone(song, 0.0, 4.0);
+
+    w.RecorderModuleStart();
+    auto player = Play(song);
+    ASSERT_TRUE(service.WaitFor(FakeRecognitionService::Identify, 1, 10000));
+    ASSERT_TRUE(w.IsSongIdentified());
+
+    QElapsedTimer stop;
+    stop.start();
+    w.RecorderModuleStop();
+    const qint64 stopMs = stop.elapsed();
+    std::printf("Stop with the identify request hanging took %lld ms\n", static_cast<long long>(stopMs));
+    EXPECT_LT(stopMs, 200);
+    EXPECT_EQ(w.ControlBar()->GetRecordState(), IRecordStateSource::NotRecording);
+    ASSERT_TRUE(WaitFor([&] { return SongStored(); }, 10000));
+    service.ReleaseStalls();
+    player->waitForFinished(10000);
+}
+
+// Against the fake engine: what is looked at is the window's input, not the
+// sound.
+class NoticeTest : public FakeEngineWindowTest {
+protected:
+    void SetUp() override
+    {
+        FakeEngineWindowTest::SetUp();
+        settings->SetOutputFileType(1);
+    }
+    TestMainUI& OpenShown()
+    {
+        TestMainUI& w = Open();
+        w.show();
+        Pause(200);
+        return w;
+    }
+    // A six-channel song starts: its notice comes up.
+    void SixChannelSong(TestMainUI& w)
+    {
+        const QString path = OutputFolder() + "/six.wav";
+        WriteToneWav(path, 3);
+        factory.engine->SongStart(path, 6);
+        factory.engine->SongData(3528 * 3, 6);
+        ASSERT_TRUE(WaitFor([&] { return w.SawText("Please change the audio channel output settings"); }));
+    }
+};
+
+TEST_F(NoticeTest, OpenNoticesLeaveStopAndCloseToTheUser)
+{
+    TestMainUI& w = OpenShown();
+    QTest::mouseClick(w.ControlBar()->RecordStartButton(), Qt::LeftButton);
+    ASSERT_NE(w.ControlBar()->GetRecordState(), IRecordStateSource::NotRecording);
+    SixChannelSong(w);
+    ASSERT_FALSE(OpenNotices(w).isEmpty());
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+
+    Pause(QApplication::doubleClickInterval() + 50);
+    QTest::mouseClick(RecordPlace(w), Qt::LeftButton);
+    EXPECT_EQ(w.ControlBar()->GetRecordState(), IRecordStateSource::NotRecording);
+    const auto calls = factory.engine->Calls();
+    EXPECT_NE(std::find(calls.begin(), calls.end(), "Stop"), calls.end());
+    // The notice after Stop comes, and waits for nobody either.
+    EXPECT_TRUE(WaitFor([&] { return w.DialogCount("guidialogExpire") == 1; }));
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+
+    ASSERT_TRUE(WaitFor([&] { return !w.LibraryPage()->NewRecordItem; }));
+    QTest::mouseClick(w.TitleBar()->CloseButton(), Qt::LeftButton);
+    EXPECT_TRUE(WaitFor([&] { return !w.isVisible(); }));
+    // The notices went with the window.
+    EXPECT_TRUE(OpenNotices(w).isEmpty());
+}
+
+TEST_F(NoticeTest, ScheduledStopAndPowerOffCountdownComeWithNoticesOpen)
+{
+    int powerOffs = 0;
+    const ShutdownHook old = SetShutdownHook([&] {
+        ++powerOffs;
+        return true;
+    });
+    settings->SetAfterRecord(0);
+    TestMainUI& w = OpenShown();
+    SaveTask(w.Now().addSecs(1), QTime(0, 0, 2), true);
+    QElapsedTimer countdown;
+    w.onExec = [&](QDialog* dialog) {
+        auto* question = qobject_cast<CDeleteDialog*>(dialog);
+        if (question && question->MessageLabel()->text().contains("shutdown in 60 seconds")) {
+            if (!countdown.isValid())
+                countdown.start();
+            return static_cast<int>(QDialogButtonBox::Cancel);
+        }
+        // Anything else the user would have to answer first: the window
+        // would wait here as long as nobody does.
+        return dialog->exec();
+    };
+    // Whatever waits for an answer is answered after a long while, so that a
+    // window that waits fails the test instead of hanging it.
+    QTimer unblock;
+    unblock.setInterval(8000);
+    QObject::connect(&unblock, &QTimer::timeout, [] {
+        if (QWidget* modal = QApplication::activeModalWidget())
+            modal->close();
+    });
+    unblock.start();
+
+    w.SetTask();
+    ASSERT_TRUE(WaitFor([&] { return w.ControlBar()->GetRecordState() != IRecordStateSource::NotRecording; }));
+    QElapsedTimer task;
+    task.start();
+    SixChannelSong(w);
+    ASSERT_TRUE(WaitFor([&] { return countdown.isValid(); }, 12000));
+    const qint64 stoppedAt = task.elapsed();
+    std::printf("the 2 s task reached its power-off countdown after %lld ms\n", static_cast<long long>(stoppedAt));
+    EXPECT_LT(stoppedAt, 3000);
+    EXPECT_EQ(w.ControlBar()->GetRecordState(), IRecordStateSource::NotRecording);
+    EXPECT_EQ(powerOffs, 0);
+    EXPECT_FALSE(OpenNotices(w).isEmpty()) << "the notices stay for the user to read";
+    settings->SetAfterRecord(1);
+    SetShutdownHook(old);
+}
+
+} // namespace
