@@ -264,8 +264,14 @@ void CMainUI::ConnectSignals()
     connect(this, &CMainUI::RecorderModuleCompleteSignal, this, &CMainUI::RecorderModuleCompleteSlot);
     connect(this, &CMainUI::RecorderModuleGNCompleteSignal, this, &CMainUI::RecorderModuleGNCompleteSlot);
     connect(this, &CMainUI::DiskNoEnoughSignal, this, &CMainUI::DiskNoEnoughSlot);
-    connect(m_toolBar->RecordStartButton(), &QToolButton::clicked, this, [this] { RecordButtonClicked(true); });
-    connect(m_toolBar->RecordStopButton(), &QToolButton::clicked, this, [this] { RecordButtonClicked(false); });
+    connect(m_toolBar->RecordStartButton(), &QToolButton::clicked, this, &CMainUI::RecorderModuleStart);
+    connect(m_toolBar->RecordStopButton(), &QToolButton::clicked, this, &CMainUI::RecorderModuleStop);
+    // Record and Stop share one place: the second click of a double click
+    // lands on the button that took the first one's place.
+    for (QObject* button : {static_cast<QObject*>(m_toolBar->RecordStartButton()),
+                            static_cast<QObject*>(m_toolBar->RecordStopButton()),
+                            static_cast<QObject*>(m_readyWidget->RecordButton())})
+        button->installEventFilter(this);
     connect(m_toolBar->RecordAction(), &QAction::triggered, this, &CMainUI::RecorderModuleStart);
     connect(m_toolBar->StopAction(), &QAction::triggered, this, &CMainUI::RecorderModuleStop);
     connect(m_toolBar->LibraryAction(), &QAction::triggered, this, &CMainUI::ShowLibrary);
@@ -283,7 +289,7 @@ void CMainUI::ConnectSignals()
     connect(m_treeLib, &CTreeLib::listNameChanged, this, &CMainUI::itemChanged);
     connect(m_treeLib->ITunesAction(), &QAction::triggered, this, &CMainUI::AddAllMusicToiTunes);
     connect(m_treeLib->PlayListTree(), &CAcDopTreeWidget::DragItemToList, this, &CMainUI::DragItemToList);
-    connect(m_readyWidget->RecordButton(), &QToolButton::clicked, this, [this] { RecordButtonClicked(true); });
+    connect(m_readyWidget->RecordButton(), &QToolButton::clicked, this, &CMainUI::RecorderModuleStart);
     connect(m_readyWidget->SourcesButton(), &QToolButton::clicked, this, &CMainUI::RecordingSourceSetting);
     connect(m_showList->PlayAction(), &QAction::triggered, this, [this] { StartNewPlay(-1); });
     connect(m_showList->DeleteAction(), &QAction::triggered, this, [this] { DeleteMusic(); });

@@ -23,7 +23,6 @@
 #include "Sonacap.h"
 #include "capdev.h"
 
-#include <QElapsedTimer>
 #include <QList>
 #include <QMap>
 #include <QMutex>
@@ -240,6 +239,10 @@ protected:
     virtual bool OpenUrl(const QUrl& url);
     virtual bool IsConflictingToolRunning();
 
+    // The second click of a double click on Record or Stop belongs to the
+    // first: it is dropped before the button that took the first one's place
+    // sees it, however long the first click's work held the window.
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
@@ -248,10 +251,6 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
-    // A click on Record or Stop. The two share one place on the control bar:
-    // the second click of a double click lands on the button that took the
-    // first one's place, and belongs to the first click.
-    void RecordButtonClicked(bool start);
     void InitMainWindow();
     void InitRecorderModule();
     void CreateMainWidgets();
@@ -366,7 +365,6 @@ private:
     std::atomic<quint64> m_lastFreeBytes{0};
 
     // GUI thread.
-    QElapsedTimer m_recordClick;      // since the last click that started or stopped was carried out
     bool m_engineReady = false;       // the engine's capture is set up as m_lastSetup says
     bool m_captureLost = false;
     bool m_libraryProblemTold = false;

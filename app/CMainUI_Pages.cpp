@@ -557,6 +557,17 @@ void CMainUI::keyReleaseEvent(QKeyEvent* event)
 
 // ---------------------------------------------------------------- window events
 
+bool CMainUI::eventFilter(QObject* watched, QEvent* event)
+{
+    // Only the record buttons are watched. Dropped, the double click leaves
+    // the button up, so its release clicks nothing either.
+    if (event->type() == QEvent::MouseButtonDblClick) {
+        qDebug() << "CMainUI: second click of a double click on Record/Stop dropped";
+        return true;
+    }
+    return CMyWindowFrame::eventFilter(watched, event);
+}
+
 void CMainUI::QuitFinishingRecording()
 {
     if (m_quitRequested)

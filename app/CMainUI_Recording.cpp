@@ -26,7 +26,6 @@
 #include "pcmsink_widget.h"
 #include "trackhold.h"
 
-#include <QApplication>
 #include <QDebug>
 #include <QDialogButtonBox>
 #include <QDir>
@@ -324,21 +323,6 @@ void CMainUI::RecorderModuleStart()
     pcmsink_widget::SetRecordingFlag(true);
 }
 
-void CMainUI::RecordButtonClicked(bool start)
-{
-    if (m_recordClick.isValid() && m_recordClick.elapsed() < QApplication::doubleClickInterval()) {
-        qDebug() << "CMainUI::RecordButtonClicked second click of a double click, ignored";
-        return;
-    }
-    if (start)
-        RecorderModuleStart();
-    else
-        RecorderModuleStop();
-    // Counted from the end: a second click that came while the first one was
-    // being carried out is delivered only now.
-    m_recordClick.start();
-}
-
 void CMainUI::ShowRecordingStopped()
 {
     m_recordingStopped = true;
@@ -361,11 +345,16 @@ void CMainUI::RecorderModuleStop()
     ShowRecordingStopped();
 
     // Waits for nobody: a scheduled stop goes on to its power-off countdown.
-    auto* notice = new guidialogExpire(this);
-    if (notice->GetState() == 0)
-        ShowNotice(notice);
-    else
-        delete notice;
+    // Built once the stop is done, so the stop answers at once.
+    QTimer::singleShot(0, this, [this] {
+        if (m_closing)
+            return;
+        auto* notice = new guidialogExpire(this);
+        if (notice->GetState() == 0)
+            ShowNotice(notice);
+        else
+            delete notice;
+    });
 }
 
 void CMainUI::CreateNewFile(int created)

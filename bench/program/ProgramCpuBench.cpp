@@ -18,7 +18,8 @@
 // Record is pressed while a song already plays, as a user does who hears one
 // start. Timed on the steady clock from the moment the command is sent:
 //
-//   Record press        until the window answers (how long the click holds it)
+//   Record press        until the window takes the next command (how long
+//                       the click and what it shows hold the window)
 //   Record to capture   until the engine opens the song with its first
 //                       captured block                      goal < 150 ms
 //
@@ -380,7 +381,7 @@ bool RunRound(const QString& program, const QProcessEnvironment& env, const QStr
     Wait(1500);   // the song plays
     figures["stream start"].push_back(StreamStartMs());
     const long long clicked = NowMs();
-    if (!p.Command("record")) {
+    if (!p.Command("record") || !p.Command("ping")) {
         std::fprintf(stderr, "Record did not answer\n");
         p.Quit();
         return false;
