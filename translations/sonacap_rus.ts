@@ -367,12 +367,6 @@ Songs that cannot be read are not shown.</source>
 %1</translation>
     </message>
     <message>
-        <source>The output folder cannot be written:
-%1</source>
-        <translation>Запись в выходную папку невозможна:
-%1</translation>
-    </message>
-    <message>
         <source>The sound server cannot be reached, so there is nothing to record from.</source>
         <translation>Звуковой сервер недоступен, поэтому записывать нечего.</translation>
     </message>
@@ -778,6 +772,10 @@ Nothing was changed.</source>
         <source>Sample Rate(HZ):</source>
         <translation>Частота дискретизации (Гц):</translation>
     </message>
+    <message>
+        <source>Choose another folder.</source>
+        <translation>Выберите другую папку.</translation>
+    </message>
 </context>
 <context>
     <name>CReadyWidget</name>
@@ -1137,10 +1135,56 @@ Note: the maximum playlists are 999.
     </message>
 </context>
 <context>
+    <name>DesktopLinks</name>
+    <message>
+        <source>No file manager could open this folder. Open it yourself:
+%1</source>
+        <translation>Ни один файловый менеджер не смог открыть эту папку. Откройте её сами:
+%1</translation>
+    </message>
+    <message>
+        <source>No web browser could open this page. Open it yourself:
+%1</source>
+        <translation>Ни один веб-браузер не смог открыть эту страницу. Откройте её сами:
+%1</translation>
+    </message>
+</context>
+<context>
     <name>DiskNoEnoughDialog</name>
     <message>
         <source>The current path is invalid!</source>
         <translation>Текущий путь недоступен!</translation>
+    </message>
+</context>
+<context>
+    <name>OutputFolderCheck</name>
+    <message>
+        <source>No output folder is chosen. Choose one in Settings.</source>
+        <translation>Выходная папка не выбрана. Выберите её в настройках.</translation>
+    </message>
+    <message>
+        <source>The output folder is a file, not a folder:
+%1</source>
+        <translation>Выходная папка — это файл, а не папка:
+%1</translation>
+    </message>
+    <message>
+        <source>The output folder belongs to the system and cannot hold recordings:
+%1</source>
+        <translation>Выходная папка принадлежит системе и не может хранить записи:
+%1</translation>
+    </message>
+    <message>
+        <source>The output folder does not exist and cannot be created:
+%1</source>
+        <translation>Выходная папка не существует, и её нельзя создать:
+%1</translation>
+    </message>
+    <message>
+        <source>The output folder cannot be written:
+%1</source>
+        <translation>Запись в выходную папку невозможна:
+%1</translation>
     </message>
 </context>
 <context>
@@ -1199,6 +1243,10 @@ Note: the maximum playlists are 999.
     <message>
         <source>the library is not open</source>
         <translation>библиотека не открыта</translation>
+    </message>
+    <message>
+        <source>Other</source>
+        <translation>Другое</translation>
     </message>
 </context>
 <context>
