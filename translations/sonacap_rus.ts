@@ -476,7 +476,7 @@ New recordings are kept in the output folder:
     </message>
     <message>
         <source>Time</source>
-        <translation>Длительность</translation>
+        <translation>Время</translation>
     </message>
     <message>
         <source>Artist</source>
@@ -492,7 +492,7 @@ New recordings are kept in the output folder:
     </message>
     <message>
         <source>Date Added</source>
-        <translation>Дата добавления</translation>
+        <translation>Добавлено</translation>
     </message>
 </context>
 <context>
@@ -913,11 +913,11 @@ Nothing was changed.</source>
     </message>
     <message>
         <source>Date Played</source>
-        <translation>Дата воспроизведения</translation>
+        <translation>Прослушано</translation>
     </message>
     <message>
         <source>Date Added</source>
-        <translation>Дата добавления</translation>
+        <translation>Добавлено</translation>
     </message>
     <message>
         <source>Unknown Artist</source>
@@ -1131,7 +1131,7 @@ Note: the maximum playlists are 999.
     </message>
     <message>
         <source>Recently Played</source>
-        <translation>Недавно прослушанные</translation>
+        <translation>Недавно слушали</translation>
     </message>
 </context>
 <context>
@@ -1222,7 +1222,7 @@ Note: the maximum playlists are 999.
     </message>
     <message>
         <source>Recently Played</source>
-        <translation>Недавно прослушанные</translation>
+        <translation>Недавно слушали</translation>
     </message>
     <message>
         <source>PlayList 1</source>
