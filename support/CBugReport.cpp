@@ -258,8 +258,8 @@ void CBugReport::StartPacking(WorkerThread* packer, std::function<void(const QSt
         // packer that is no longer ours.
         if (m_packer != packer)
             return;
-        m_packer->wait();   // it has emitted its last signal
-        m_packer->deleteLater();
+        // It has emitted its last signal; it goes once it has ended.
+        RetiredThreads::Retire(m_packer);
         m_packer = nullptr;
         next(packed);
     });
@@ -291,9 +291,8 @@ void CBugReport::ReportFinish(bool ok, QString, void*)
 {
     if (m_thread) {
         m_thread->disconnect(this);
-        m_thread->wait();
-        // This runs inside the thread object's own signal.
-        m_thread->deleteLater();
+        // This runs inside the thread object's own signal, once it ended.
+        RetiredThreads::Retire(m_thread);
         m_thread = nullptr;
     }
     SetBusy(false);

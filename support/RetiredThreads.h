@@ -2,19 +2,19 @@
 
 class QThread;
 
-// Threads the window no longer waits for. A report the user cancels has its
-// thread told to stop and handed over here instead of being joined on the
-// GUI thread: a thread stuck in a blocking call (a name lookup, a child
-// program) must not freeze the window. Each thread is deleted once it has
-// finished; whatever still runs when the application object goes is waited
-// for then, for a bounded time, after the windows are gone.
+// Threads the window no longer waits for: a step of a report that is done,
+// or that the user cancelled (its thread told to stop). They are handed over
+// here instead of being joined on the GUI thread, so that a thread still
+// stuck in a blocking call cannot freeze the window. Each is deleted once it
+// has finished; whatever still runs when the application object goes is
+// waited for then, for a bounded time, after the windows are gone.
 //
 // Thread contract: every function runs on the GUI thread.
 class RetiredThreads
 {
 public:
-    // Takes ownership of `thread`, which has been asked to stop and no longer
-    // talks to anyone.
+    // Takes ownership of `thread`, which has ended or been asked to stop, and
+    // no longer talks to anyone.
     static void Retire(QThread* thread);
     // Threads handed over and not yet deleted.
     static int Count();

@@ -78,7 +78,12 @@ SmtpClient::SmtpClient(const QString& host, int port, ConnectionType connectionT
     SetConnectionType(connectionType);
 }
 
-SmtpClient::~SmtpClient() = default;
+SmtpClient::~SmtpClient()
+{
+    // An exchange the user cancelled leaves a reset connection behind, however
+    // it noticed the cancel.
+    AbortSeen();
+}
 
 void SmtpClient::SetConnectionType(int type)
 {
@@ -207,7 +212,7 @@ bool SmtpClient::WaitWritten(int msec)
 
 qint64 SmtpClient::SendBytes(const QByteArray& bytes)
 {
-    if (Halted() || !m_socket)
+    if (AbortSeen() || m_stop.load() || !m_socket)
         return 0;
     const qint64 written = m_socket->write(bytes);
     if (written < 0)

@@ -2,12 +2,15 @@
 // mails it through a real server (aiosmtpd over TLS), the mail thread on its
 // own, packing faults, and closing or destroying the dialog mid-send.
 #include "../../common/EventWait.h"
+#include "../../common/LoopbackSocket.h"
 #include "AiosmtpdServer.h"
 #include "BugreportThread.h"
 #include "CAppSettings.h"
 #include "CBugReport.h"
 #include "CDefTextEdit.h"
+#include "LocalMailServer.h"
 #include "MailServerInfo.h"
+#include "ProgramLog.h"
 #include "RetiredThreads.h"
 #include "ScriptedSmtpPeer.h"
 #include "SilentListener.h"
@@ -49,19 +52,6 @@ QString SevenZipListing(const QString& archive)
     sevenZip.start(QStringLiteral("7z"), {QStringLiteral("l"), archive});
     sevenZip.waitForFinished(30000);
     return QString::fromUtf8(sevenZip.readAllStandardOutput());
-}
-
-MailServerInfo ServerAt(int port, bool ssl)
-{
-    MailServerInfo info;
-    info.host = QStringLiteral("127.0.0.1");
-    info.port = port;
-    info.ssl = ssl;
-    info.account = QString::fromLatin1(AiosmtpdServer::kUser);
-    info.password = QString::fromLatin1(AiosmtpdServer::kPassword);
-    info.recipient = QStringLiteral("support@example.org");
-    info.caFile = AiosmtpdServer::CertificateFile();
-    return info;
 }
 
 class BugReportMailTest : public ::testing::Test
@@ -117,7 +107,7 @@ TEST_F(BugReportMailTest, ReportArrivesWithThePackedLogsWhileTheBarMoves)
 {
     AiosmtpdServer server(AiosmtpdServer::Tls);
     ASSERT_NE(server.Port(), 0);
-    MailServerInfo::SetSupport(ServerAt(server.Port(), true));
+    MailServerInfo::SetSupport(LocalMailServer(server.Port(), true));
 
     CBugReport report(nullptr);
     report.show();
@@ -181,7 +171,7 @@ TEST_F(BugReportMailTest, NameAndMailFieldsCannotAddHeaderLines)
               BugreportThread::kSubjectFieldLength + QStringLiteral(" - ann@example.org X-Injected: 1  body? -> Sonacap( LINUX )").size());
     job.userName = QStringLiteral("Ann\r\nBcc: thief@example.org");
 
-    BugreportThread thread(job, ServerAt(server.Port(), false));
+    BugreportThread thread(job, LocalMailServer(server.Port(), false));
     bool answered = false;
     bool ok = false;
     QObject::connect(&thread, &BugreportThread::updateResultUI, [&](bool result, QString, void*) {
@@ -218,7 +208,7 @@ TEST_F(BugReportMailTest, ABadPackingIsNeverMailedAsComplete)
     };
     AiosmtpdServer server(AiosmtpdServer::Plain);
     ASSERT_NE(server.Port(), 0);
-    MailServerInfo::SetSupport(ServerAt(server.Port(), false));
+    MailServerInfo::SetSupport(LocalMailServer(server.Port(), false));
     WorkerThread::SetTimeoutMs(700);
     int mails = 0;
     for (const Case& c : cases) {
@@ -328,7 +318,7 @@ TEST_F(BugReportMailTest, CancelCloseOrQuitInEveryPhaseEndsTheMailWithinASecond)
                 peer = std::make_unique<ScriptedSmtpPeer>(phase.script());
             else
                 silent = std::make_unique<SilentListener>();
-            MailServerInfo::SetSupport(ServerAt(peer ? peer->Port() : silent->Port(), phase.ssl));
+            MailServerInfo::SetSupport(LocalMailServer(peer ? peer->Port() : silent->Port(), phase.ssl));
             WorkerThread::SetProgram(phase.bigArchive ? copyBig : copySmall);
             m_shown.clear();
             QFile::remove(packed);
@@ -379,7 +369,7 @@ TEST_F(BugReportMailTest, CancelCloseOrQuitInEveryPhaseEndsTheMailWithinASecond)
 
 TEST_F(BugReportMailTest, ClosingWhilePackingStopsSevenZip)
 {
-    MailServerInfo::SetSupport(ServerAt(1, false));
+    MailServerInfo::SetSupport(LocalMailServer(1, false));
     const QString pidFile = m_scripts.path() + QStringLiteral("/packer.pid");
     WorkerThread::SetProgram(FakePacker("echo $$ > '" + pidFile.toUtf8() + "'\nprintf partial > \"$3\"\nexec sleep 60"));
     CBugReport report(nullptr);
@@ -402,4 +392,95 @@ TEST_F(BugReportMailTest, ClosingWhilePackingStopsSevenZip)
     for (int i = 0; i < 20; ++i)
         QCoreApplication::processEvents();
     EXPECT_TRUE(m_shown.isEmpty());
+}
+
+TEST_F(BugReportMailTest, OnlyTheEndOfALargeEngineLogIsPacked)
+{
+    struct Case {
+        const char* what;
+        qint64 lines;   // of 100 bytes each
+        bool whole;
+    };
+    const qint64 tailLines = WorkerThread::kEngineLogTail / 100;
+    const Case cases[] = {
+        {"small log: packed whole", 50, true},
+        {"log larger than the tail: its end from a line start", tailLines + 3000, false},
+    };
+    QTemporaryDir out;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QByteArray log;
+        log.reserve(int(c.lines * 100));
+        for (qint64 i = 0; i < c.lines; ++i)
+            log += QByteArray::number(i).rightJustified(12, '0') + ' ' + QByteArray(86, 'e') + '\n';
+        WriteFile(m_logFolder + QLatin1Char('/') + QLatin1String(WorkerThread::kEngineLog), log);
+
+        const QString archive = out.path() + QStringLiteral("/%1.7z").arg(c.lines);
+        WorkerThread packer(archive, m_logFolder);
+        QString result;
+        QObject::connect(&packer, &WorkerThread::resultReady, [&](const QString& path) { result = path; });
+        packer.start();
+        ASSERT_TRUE(packer.wait(60000));
+        ASSERT_EQ(result, archive);
+
+        const QString listing = SevenZipListing(archive);
+        EXPECT_EQ(listing.count(QStringLiteral("Sonacap.log")), 1) << listing.toStdString();
+        EXPECT_TRUE(listing.contains(QStringLiteral("Sonacap_2024_01_02.log"))) << listing.toStdString();
+        QProcess extract;
+        extract.start(QStringLiteral("7z"), {QStringLiteral("e"), QStringLiteral("-so"), archive,
+                                             QLatin1String(WorkerThread::kEngineLog)});
+        ASSERT_TRUE(extract.waitForFinished(60000));
+        const QByteArray packed = extract.readAllStandardOutput();
+        if (c.whole) {
+            EXPECT_EQ(packed, log);
+        } else {
+            EXPECT_LE(packed.size(), WorkerThread::kEngineLogTail);
+            EXPECT_GT(packed.size(), WorkerThread::kEngineLogTail - 100);
+            EXPECT_TRUE(log.endsWith(packed));
+            EXPECT_EQ(log.at(log.size() - packed.size() - 1), '\n');
+        }
+    }
+}
+
+TEST_F(BugReportMailTest, TheUserSeesOneFailureTheProgramLogItsCause)
+{
+    struct Case {
+        const char* what;
+        bool wrongPassword;   // else nothing listens
+        const char* cause;
+    };
+    const Case cases[] = {
+        {"refused login", true, "bug report mail not sent: login refused: 535"},
+        {"refused connection", false, "bug report mail not sent: connection refused"},
+    };
+    AiosmtpdServer server(AiosmtpdServer::Plain);
+    ASSERT_NE(server.Port(), 0);
+    int refusedPort = 0;
+    close(BindLoopback(&refusedPort, 0));
+    WorkerThread::SetProgram(m_scripts.path() + QStringLiteral("/missing-7z"));   // no archive, at once
+    QTemporaryDir logs;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        MailServerInfo info = LocalMailServer(c.wrongPassword ? server.Port() : refusedPort, false);
+        if (c.wrongPassword)
+            info.password = QStringLiteral("wrong");
+        MailServerInfo::SetSupport(info);
+        m_shown.clear();
+        const QString folder = logs.path() + QLatin1Char('/') + QLatin1String(c.wrongPassword ? "a" : "b");
+        StartProgramLog(folder);
+        {
+            CBugReport report(nullptr);
+            Fill(report, QStringLiteral("Eve"), QStringLiteral("eve@example.org"), QStringLiteral("no mail"));
+            report.ReportButton()->click();
+            EXPECT_TRUE(WaitFor([&] { return !m_shown.isEmpty(); }));
+        }
+        StopProgramLog();
+        EXPECT_EQ(m_shown, QStringList{QStringLiteral("Send bug report mail failed!")});
+        const QStringList files = QDir(folder).entryList({QStringLiteral("*.log")}, QDir::Files);
+        ASSERT_EQ(files.size(), 1);
+        QFile log(folder + QLatin1Char('/') + files.first());
+        ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(log.readAll());
+        EXPECT_TRUE(text.contains(QLatin1String(c.cause))) << text.toStdString();
+    }
 }
