@@ -58,7 +58,6 @@ public slots:
     // the wait for the server's verdict on the sent mail included, and drops
     // the connection; the mail counts as not sent. Any thread.
     void Cancel();
-    bool Cancelled() const { return m_cancelled.load(); }
     void Finished();
     void SmtpError(int error);
     void LimitStop();

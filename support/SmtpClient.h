@@ -132,7 +132,6 @@ public:
     // every wait ends within one slice, nothing more is written and the
     // connection is dropped. Any thread.
     void Abort();
-    bool IsAborted() const { return m_abort.load(); }
 
     // The first failure of the exchange; NoFailure while none happened.
     FailureCause GetFailureCause() const { return m_failure; }
