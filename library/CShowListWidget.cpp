@@ -772,9 +772,6 @@ void CShowListWidget::RetranslateUi()
             row->setText(CTreeWidgetItem::ColArtist, unknownArtist);
         if (record->Album.isEmpty())
             row->setText(CTreeWidgetItem::ColAlbum, unknownAlbum);
-        const QString genre = CTreeWidgetItem::ShownGenre(record->Genre);
-        if (row->text(CTreeWidgetItem::ColGenre) != genre)
-            row->setText(CTreeWidgetItem::ColGenre, genre);
     }
 }
 

@@ -185,9 +185,9 @@ QString CTreeWidgetItem::ShownGenre(const QString& genre)
 {
     const int semi = genre.indexOf(QLatin1Char(';'));
     const QString first = semi >= 0 ? genre.left(semi) : genre;
-    // Translated like "Unknown Artist": an English word in a German list
-    // read as a genre called "Other".
-    return first.isEmpty() ? QObject::tr("Other") : first;
+    // One word in every language: the tag editor stores its own translated
+    // "Other", and the column must not make a stored genre look like it.
+    return first.isEmpty() ? QStringLiteral("Other") : first;
 }
 
 void CTreeWidgetItem::SetDateCells(int listId, const QString& date)

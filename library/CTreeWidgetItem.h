@@ -99,7 +99,7 @@ public:
 
     static QString DefaultCoverPath();
     // What the Genre column shows for a stored genre: its first name, or
-    // "Other" in the interface language when it has none.
+    // "Other" when it has none.
     static QString ShownGenre(const QString& genre);
 
 private:

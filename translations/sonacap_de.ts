@@ -1244,10 +1244,6 @@ Hinweis: Es sind höchstens 999 Wiedergabelisten möglich.
         <source>the library is not open</source>
         <translation>die Bibliothek ist nicht geöffnet</translation>
     </message>
-    <message>
-        <source>Other</source>
-        <translation>Sonstiges</translation>
-    </message>
 </context>
 <context>
     <name>WhatsNew</name>

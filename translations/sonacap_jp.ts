@@ -1244,10 +1244,6 @@ Note: the maximum playlists are 999.
         <source>the library is not open</source>
         <translation>ライブラリが開いていません</translation>
     </message>
-    <message>
-        <source>Other</source>
-        <translation>その他</translation>
-    </message>
 </context>
 <context>
     <name>WhatsNew</name>

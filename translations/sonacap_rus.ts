@@ -1244,10 +1244,6 @@ Note: the maximum playlists are 999.
         <source>the library is not open</source>
         <translation>библиотека не открыта</translation>
     </message>
-    <message>
-        <source>Other</source>
-        <translation>Другое</translation>
-    </message>
 </context>
 <context>
     <name>WhatsNew</name>
