@@ -5,6 +5,7 @@
 #include "SystemHelpers.h"
 
 #include <QCheckBox>
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -42,17 +43,14 @@ guidialogExpire::guidialogExpire(QWidget* parent, int)
     ApplyDialogLabelStyle();
 
     QWidget* content = GetContentWidget();
-    m_message1 = new QLabel(
-        tr("Sorry, Tavrel Sonacap cant get music info automatically while recording now."),
-        content);
+    m_message1 = new QLabel(content);
     m_message1->setWordWrap(true);
-    m_message2 = new QLabel(
-        tr("Please go Media, right click the file, click Edit Music Tags to add music tags."),
-        content);
+    m_message2 = new QLabel(content);
     m_message2->setWordWrap(true);
-    m_checkBox = new QCheckBox(tr("Do not show this again"), content);
+    m_checkBox = new QCheckBox(content);
     m_checkBox->setChecked(false);
-    m_button = new QPushButton(tr("OK"), content);
+    m_button = new QPushButton(content);
+    RetranslateUi();
 
     auto* texts = new QVBoxLayout;
     texts->addSpacing(ScaledPixels(80));
@@ -73,6 +71,23 @@ guidialogExpire::guidialogExpire(QWidget* parent, int)
 }
 
 guidialogExpire::~guidialogExpire() = default;
+
+void guidialogExpire::RetranslateUi()
+{
+    m_message1->setText(tr("Sorry, Tavrel Sonacap cant get music info automatically while recording now."));
+    m_message2->setText(tr("Please go Media, right click the file, click Edit Music Tags to add music tags."));
+    m_checkBox->setText(tr("Do not show this again"));
+    m_button->setText(tr("OK"));
+}
+
+void guidialogExpire::changeEvent(QEvent* event)
+{
+    // The notice waits for nobody, so it may still be open when the user
+    // switches the language.
+    if (event->type() == QEvent::LanguageChange)
+        RetranslateUi();
+    CMyDialogFrame::changeEvent(event);
+}
 
 void guidialogExpire::onCheckBoxStateChanged(int state)
 {

@@ -27,7 +27,12 @@ public:
 public slots:
     void onCheckBoxStateChanged(int state);
 
+protected:
+    void changeEvent(QEvent* event) override;
+
 private:
+    void RetranslateUi();
+
     QLabel* m_message1 = nullptr;
     QLabel* m_message2 = nullptr;
     QPushButton* m_button = nullptr;
