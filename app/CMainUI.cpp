@@ -192,6 +192,8 @@ void CMainUI::CreateMainWidgets()
     m_treeLib = new CTreeLib(m_toolBar, m_splitter);
     m_showList = new CShowListWidget(m_treeLib->GetListItems(), m_toolBar, m_splitter);
     m_recordingWidget->SetTagWriter(m_showList->TagWriter());
+    m_recordingWidget->SetLibraryPage(m_showList);
+    m_treeLib->SetLibraryPage(m_showList);
     m_treeLib->setMinimumWidth(ScaledPixels(230));
     m_showList->setMinimumWidth(ScaledPixels(400));
     m_splitter->addWidget(m_treeLib);

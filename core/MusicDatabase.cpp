@@ -1179,11 +1179,11 @@ int CreatePrimaryKey(const QString& table, const QString& column, int start, int
     return keys.back() + 1;
 }
 
-int DB_CreateItemId()
+namespace {
+
+// DB_CreateItemId's allocation; g_dbLock must be held.
+int CreateItemIdLocked()
 {
-    QMutexLocker guard(&g_dbLock);
-    if (!g_db)
-        return -1;
     if (g_itemIds.empty()) {
         LoadItemIdsLocked();
         if (g_itemIds.empty()) {
@@ -1228,6 +1228,117 @@ int DB_CreateItemId()
     const int id = cache.back() + 1;
     cache.push_back(id);
     return id;
+}
+
+// `count` ids with the values `count` calls of CreateItemIdLocked give (each
+// the lowest free id above the cursor's), found in one walk and merged into
+// the cache once: one by one, every id taken from a gap moved the rest of the
+// cache, which made adding 100,000 songs to a list take minutes. Fewer than
+// `count` when the ids run out. g_dbLock must be held.
+std::vector<int> CreateItemIdsLocked(size_t count)
+{
+    std::vector<int> ids;
+    ids.reserve(count);
+    // The walk needs two ids in the cache and a cursor below the top id.
+    auto walkable = [] {
+        if (g_itemIds.size() < 2)
+            return false;
+        const qint64 cursor = qBound<qint64>(0, g_itemCursor, static_cast<qint64>(g_itemIds.size()) - 1);
+        return g_itemIds[static_cast<size_t>(cursor)] != kMaxItemIds;
+    };
+    while (ids.size() < count && !walkable()) {
+        const int id = CreateItemIdLocked();
+        if (id < 0)
+            return ids;
+        ids.push_back(id);
+    }
+    if (ids.size() == count)
+        return ids;
+    std::vector<int>& cache = g_itemIds;
+    const size_t cursor = static_cast<size_t>(qBound<qint64>(0, g_itemCursor, static_cast<qint64>(cache.size()) - 1));
+    std::vector<int> fresh;
+    fresh.reserve(count - ids.size());
+    size_t at = cursor;
+    long long next = static_cast<long long>(cache[cursor]) + 1;
+    while (ids.size() + fresh.size() < count && next <= kMaxItemIds
+           && cache.size() + fresh.size() < static_cast<size_t>(kMaxItemIds)) {
+        while (at < cache.size() && cache[at] < next)
+            ++at;
+        if (at < cache.size() && cache[at] == next) {
+            ++next;
+            continue;
+        }
+        fresh.push_back(static_cast<int>(next++));
+    }
+    if (!fresh.empty()) {
+        std::vector<int> merged;
+        merged.reserve(cache.size() + fresh.size());
+        std::merge(cache.begin(), cache.end(), fresh.begin(), fresh.end(), std::back_inserter(merged));
+        cache.swap(merged);
+        g_itemCursor = static_cast<int>(std::lower_bound(cache.begin(), cache.end(), fresh.back()) - cache.begin());
+        ids.insert(ids.end(), fresh.begin(), fresh.end());
+    }
+    // Past the top id the allocation starts again from the lowest ids.
+    while (ids.size() < count) {
+        const int id = CreateItemIdLocked();
+        if (id < 0)
+            break;
+        ids.push_back(id);
+    }
+    return ids;
+}
+
+} // namespace
+
+int DB_CreateItemId()
+{
+    QMutexLocker guard(&g_dbLock);
+    if (!g_db)
+        return -1;
+    return CreateItemIdLocked();
+}
+
+int DB_SetMusicItems(int listId, const std::vector<int>& musicIds, std::vector<int>& itemIds)
+{
+    itemIds.clear();
+    if (musicIds.empty())
+        return SQLITE_OK;
+    QMutexLocker guard(&g_dbLock);
+    if (!g_db) {
+        g_lastError = QCoreApplication::translate("QObject", "the library is not open");
+        return kNotOpen;
+    }
+    std::vector<int> ids = CreateItemIdsLocked(musicIds.size());
+    if (ids.size() < musicIds.size()) {
+        ForgetItemIdsLocked(ids);
+        g_lastError = QStringLiteral("no free ItemId");
+        qCritical("DB_SetMusicItems, Err: %s", "no free ItemId");
+        return SQLITE_FULL;
+    }
+    const int rc = InSavepointLocked("SetMusicItems", [&] {
+        sqlite3_stmt* stmt = nullptr;
+        int r = sqlite3_prepare_v2(g_db, "INSERT INTO MusicItem (ItemId, ListId, MusicId) VALUES (?, ?, ?)", -1,
+                                   &stmt, nullptr);
+        for (size_t i = 0; r == SQLITE_OK && i < ids.size(); ++i) {
+            sqlite3_bind_int(stmt, 1, ids[i]);
+            sqlite3_bind_int(stmt, 2, listId);
+            sqlite3_bind_int(stmt, 3, musicIds[i]);
+            sqlite3_step(stmt);
+            r = sqlite3_reset(stmt);   // the step's outcome
+        }
+        if (r != SQLITE_OK) {
+            NoteErrorLocked(r);
+            qCritical("DB_SetMusicItems, Err: %s", sqlite3_errmsg(g_db));
+        }
+        sqlite3_finalize(stmt);
+        return r;
+    });
+    if (rc != SQLITE_OK) {
+        ForgetItemIdsLocked(ids);
+        return rc;
+    }
+    itemIds = std::move(ids);
+    return SQLITE_OK;
 }
 
 void DB_GetNewListName(QString& out)

@@ -126,5 +126,10 @@ int DB_GetImageId(const QString& path);
 int CreatePrimaryKey(const QString& table, const QString& column, int start, int max, bool* full = nullptr);
 // A free MusicItem.ItemId from the in-memory cache, or -1.
 int DB_CreateItemId();
+// Adds the songs of `musicIds` to list `listId` in one transaction: an ItemId
+// each (the ids as many DB_CreateItemId calls give, in one pass) and its
+// MusicItem row. 0 with the ids in `itemIds` (in the order of musicIds), or an
+// error code (SQLITE_FULL when the ids ran out) with nothing stored.
+int DB_SetMusicItems(int listId, const std::vector<int>& musicIds, std::vector<int>& itemIds);
 // "PlayList n" (translated "PlayList") with the lowest n no list is named yet.
 void DB_GetNewListName(QString& out);

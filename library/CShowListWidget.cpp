@@ -32,8 +32,6 @@
 #include <vector>
 
 namespace {
-int g_shownListId = 0;
-
 // The rows of one list, asked once per row of the track list when a list is
 // shown or filtered: an open-addressing set of pointers, far cheaper than a
 // QSet at 100,000 rows (no allocation per row, one probe per question).
@@ -132,11 +130,6 @@ QDate ReadDate(const QString& text, int offset)
     return QDate(year, month, day);
 }
 } // namespace
-
-int CShowListWidget::GetShownListId()
-{
-    return g_shownListId;
-}
 
 CShowListWidget::CShowListWidget(const QList<CListTreeItem*>& lists, IRecordStateSource* recordState,
                                  QWidget* parent)
@@ -405,7 +398,7 @@ void CShowListWidget::ResetFilterBox()
 
 int CShowListWidget::ShowList(int listId)
 {
-    if (listId == g_shownListId)
+    if (listId == m_shownListId)
         return 0;
     QHeaderView* header = m_trackList->header();
     if (!header->isSortIndicatorShown()) {
@@ -428,7 +421,7 @@ int CShowListWidget::ShowList(int listId)
             visibleRows.append(i);
         return !shown;
     });
-    g_shownListId = listId;
+    m_shownListId = listId;
     m_coverFlow->DisconnectSignal();
     if (!visibleRows.isEmpty())
         m_trackList->setCurrentItem(m_trackList->topLevelItem(visibleRows.at(visibleRows.size() / 2)));
@@ -450,8 +443,8 @@ void CShowListWidget::ResetCoverFlowIfShown()
 
 void CShowListWidget::Filter(int pType, QString pText)
 {
-    const ListTable* table = TableOf(g_shownListId);
-    const RowSet& members = ShownRowsOf(g_shownListId).rows;
+    const ListTable* table = TableOf(m_shownListId);
+    const RowSet& members = ShownRowsOf(m_shownListId).rows;
     // Contains-match ignoring case, on Name, Artist and Album for type 0 or on
     // the one column asked for (what QTreeWidget::findItems would match). Rows
     // outside the shown list keep their state. One pass over the rows counts
@@ -636,8 +629,8 @@ bool CShowListWidget::PrepareContextMenu(const QPoint& pos)
     m_iTunesAction->setEnabled(found);
     m_editAction->setEnabled(found && selected.size() == 1);
     m_showFolderAction->setEnabled(found && selected.size() == 1);
-    if (found && g_shownListId > kPlayedList) {
-        if (QAction* own = GetListAction(g_shownListId))
+    if (found && m_shownListId > kPlayedList) {
+        if (QAction* own = GetListAction(m_shownListId))
             own->setEnabled(false);
     }
     return true;

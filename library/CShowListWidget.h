@@ -50,7 +50,7 @@ public:
     ~CShowListWidget() override;
 
     // The ListId on show; 0 before the first ShowList. Written only by ShowList.
-    static int GetShownListId();
+    int GetShownListId() const { return m_shownListId; }
 
     // Non-zero when the shown list changed.
     int ShowList(int listId);
@@ -108,6 +108,12 @@ public:
     // List 3 marks the song played now; play lists get a MusicItem row.
     // The row added, or null when nothing was added.
     CTreeWidgetItem* AddItemToList(CTreeWidgetItem* row, int listId);
+    // AddItemToList for many rows in one pass and one transaction (Add to
+    // playlist, a drop, Paste): the rows added, each once, in their order;
+    // none when the library refused them.
+    QList<CTreeWidgetItem*> AddItemsToList(const QList<CTreeWidgetItem*>& rows, int listId);
+    // RemoveItemFromList for many rows of one list in one pass.
+    int RemoveItemsFromList(const QList<CTreeWidgetItem*>& rows, int listId);
     // Drops the list's "Add to playlist" action.
     void DeleteAction(int listId);
 
@@ -201,8 +207,6 @@ private:
     // once, then the files. The rows are destroyed. 1 when the playing entry
     // went.
     int DeleteSongs(const QList<CTreeWidgetItem*>& rows);
-    // RemoveItemFromList for many rows of one list in one pass.
-    int RemoveItemsFromList(const QList<CTreeWidgetItem*>& rows, int listId);
     // Removes the files of a committed deletion on a worker, then confirms
     // them.
     void RemoveFiles(std::vector<PendingFileRemoval> removals);
@@ -257,4 +261,5 @@ public:
     std::shared_ptr<std::atomic<bool>> m_stopRemovals = std::make_shared<std::atomic<bool>>(false);
     QRect m_backgroundList;
     QRect m_backgroundTool;
+    int m_shownListId = 0;
 };

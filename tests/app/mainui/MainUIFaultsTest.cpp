@@ -393,7 +393,7 @@ TEST_F(MainUIFaultsTest, DeleteKeyOnAPlayListAsksAboutTheList)
     TestMainUI& w = Open();
     w.show();
     w.TreeLib()->SelectList(4);
-    ASSERT_TRUE(WaitFor([&] { return CShowListWidget::GetShownListId() == 4; }));
+    ASSERT_TRUE(WaitFor([&] { return w.LibraryPage()->GetShownListId() == 4; }));
     w.LibraryPage()->TrackList()->clearSelection();
     w.answers = {QDialogButtonBox::Cancel};
     w.DeleteMusic();

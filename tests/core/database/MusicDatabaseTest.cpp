@@ -298,6 +298,66 @@ TEST_F(MusicDatabase, ItemIdsFromTheCache)
     EXPECT_EQ(8, DB_CreateItemId());
 }
 
+// Many entries at once get the ids as many single allocations would, from
+// every state of the cache (empty, one id, a gap below the cursor, the top id
+// reached), and their rows; refused, nothing is stored and no id is taken.
+TEST_F(MusicDatabase, ManyItemsTakeTheIdsOfSingleAllocations)
+{
+    const struct {
+        const char* name;
+        const char* items;   // MusicItem rows before
+    } cases[] = {
+        {"empty", ""},
+        {"one id", "insert into MusicItem values (7, 1, 1)"},
+        {"a gap below the cursor", "insert into MusicItem values (1, 1, 1), (2, 1, 2), (5, 1, 5)"},
+        {"the top id reached",
+         "insert into MusicItem values (1, 1, 1), (2, 1, 2), (5, 1, 5), (7, 1, 7), (2000000000, 1, 9)"},
+        {"only the top id", "insert into MusicItem values (2000000000, 1, 9)"},
+    };
+    const std::vector<int> songs = {11, 12, 13, 14, 15, 16};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto fresh = [&] {
+            DB_CloseDatabase();
+            QFile::remove(path);
+            EXPECT_EQ(0, DB_OpenDatabaseFile(path));
+            DB_CloseDatabase();
+            if (*c.items)
+                Exec(c.items);
+            EXPECT_EQ(0, DB_OpenDatabaseFile(path));
+        };
+        fresh();
+        std::vector<int> single;
+        for (size_t i = 0; i < songs.size(); ++i)
+            single.push_back(DB_CreateItemId());
+        const int nextSingle = DB_CreateItemId();
+
+        fresh();
+        std::vector<int> ids;
+        ASSERT_EQ(0, DB_SetMusicItems(4, songs, ids));
+        EXPECT_EQ(ids, single);
+        EXPECT_EQ(DB_CreateItemId(), nextSingle);
+        QList<MusicItemLink> links;
+        DB_GetMusicItem(links, 4, "ListId");
+        ASSERT_EQ(links.size(), static_cast<int>(songs.size()));
+        for (const MusicItemLink& link : links) {
+            const auto at = std::find(ids.begin(), ids.end(), link.ItemId);
+            ASSERT_NE(at, ids.end());
+            EXPECT_EQ(link.MusicId, songs[static_cast<size_t>(at - ids.begin())]);
+        }
+
+        fresh();
+        Exec("create trigger refuse before insert on MusicItem when new.MusicId = 14 "
+             "begin select raise(abort, 'no'); end");
+        EXPECT_NE(0, DB_SetMusicItems(4, songs, ids));
+        EXPECT_TRUE(ids.empty());
+        links.clear();
+        DB_GetMusicItem(links, 4, "ListId");
+        EXPECT_TRUE(links.isEmpty());
+        EXPECT_EQ(DB_CreateItemId(), single.front()) << "the refused ids are free again";
+    }
+}
+
 TEST_F(MusicDatabase, TwoThreadsNeverShareAnItemId)
 {
     const int perThread = 5000;
