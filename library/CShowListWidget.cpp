@@ -201,6 +201,11 @@ CShowListWidget::CShowListWidget(const QList<CListTreeItem*>& lists, IRecordStat
 
     FinishPendingRemovals();
     LoadLists();
+
+    m_songScan = new CStartupSongScan(this);
+    connect(m_songScan, &CStartupSongScan::LengthsStored, this, &CShowListWidget::ShowStoredLengths);
+    connect(m_songScan, &CStartupSongScan::SongsFound, this, &CShowListWidget::AddFoundSongs);
+    m_songScan->Start();
 }
 
 CShowListWidget::~CShowListWidget()
@@ -208,6 +213,8 @@ CShowListWidget::~CShowListWidget()
     // Finishes the running tag write while the database and the rows exist.
     delete m_tagWriter;
     m_tagWriter = nullptr;
+    delete m_songScan;
+    m_songScan = nullptr;
     StopFileRemovals();
     DB_CloseDatabase();
     qDeleteAll(m_tables);

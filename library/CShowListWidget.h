@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CBackgroundCache.h"
+#include "CStartupSongScan.h"
 #include "MusicDatabase.h"
 #include "MusicRecords.h"
 
@@ -91,6 +92,9 @@ public:
     static void WriteMusicTags(MusicInfoRow* row);
     // Writes the edited songs' tags on a worker; their rows look busy meanwhile.
     CTagWriter* TagWriter() const { return m_tagWriter; }
+    // The start's scan of the songs' files (lengths the library lacks, songs
+    // it should hold), started with the page.
+    CStartupSongScan* SongScan() const { return m_songScan; }
 
     // Song and list operations. Each int result is 1 when the playing entry
     // of the play queue was among the removed rows, else 0.
@@ -156,6 +160,8 @@ signals:
     void MusicItemDeleted(CTreeWidgetItem* item);
     void MusicInfoToUiSignal(const RecordMusicInfo* info);
     void AutoDownloadFinished(CTreeWidgetItem* item);
+    // A list got songs the user did not add (songs found at start).
+    void ListCountChanged(int listId, int count);
 
 public slots:
     void customContextMenuRequested(const QPoint& pos);
@@ -222,6 +228,10 @@ private:
     // A song's tag write started (busy) or ended: its row shows it.
     void MarkTagWriting(int musicId, bool busy);
     void TagWriteFinished(const QString& path, int outcome);
+    // The scan's results: lengths into the rows, found songs into the
+    // library and lists 1 and 2 (what the library refuses is noted again).
+    void ShowStoredLengths(const QVector<QPair<int, QString>>& lengths);
+    void AddFoundSongs(const QVector<CStartupSongScan::FoundSong>& songs);
 
 public:
     // Deletes a cover picture only when no CoverInfo row names it any more and
@@ -251,6 +261,7 @@ public:
     QAction* m_deleteAction = nullptr;
     CCreateFactoryThread* m_picturesThread = nullptr;
     CTagWriter* m_tagWriter = nullptr;
+    CStartupSongScan* m_songScan = nullptr;
     QList<CListTreeItem*> m_lists;
     IRecordStateSource* m_recordState = nullptr;
     // The two pictures under the tool row and the list, and where they lie.
