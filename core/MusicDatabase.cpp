@@ -48,6 +48,10 @@ const char* const kMusicInfoColumns =
     "MusicId, MusicPath, MusicName, TimeRecorded, Artist, Album, Genre, DateAdded, ImageId, AlbumTUI, "
     "AlbumMusicList, Year";
 
+const char* const kInsertMusicInfo =
+    "INSERT INTO MusicInfo (MusicId, MusicPath, MusicName ,TimeRecorded ,Artist ,Album,Genre, DateAdded, ImageId, "
+    "AlbumTUI, AlbumMusicList, Year) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)";
+
 const int kNotOpen = SQLITE_MISUSE;
 // Cover candidates a song record holds (RecordMusicInfo::CoverPaths).
 constexpr int kMaxCoverCandidatesRead = 5;
@@ -809,20 +813,32 @@ int InSavepointLocked(const char* name, Body body)
     return rc;
 }
 
-// Steps a prepared statement once per key of `keys` (bound as parameter 1).
-int StepForEachLocked(const char* sql, const std::vector<int>& keys)
+// Steps one prepared statement `count` times, `bind(stmt, i)` binding the
+// i-th time's parameters (texts bound without a copy live until their step);
+// stops at the first failure. 0 or that failure's code.
+template <typename Bind>
+int StepEachLocked(const char* sql, size_t count, Bind bind)
 {
     sqlite3_stmt* stmt = nullptr;
     int rc = sqlite3_prepare_v2(g_db, sql, -1, &stmt, nullptr);
-    for (size_t i = 0; rc == SQLITE_OK && i < keys.size(); ++i) {
-        sqlite3_bind_int(stmt, 1, keys[i]);
+    for (size_t i = 0; rc == SQLITE_OK && i < count; ++i) {
+        bind(stmt, i);
         rc = sqlite3_step(stmt);
         rc = rc == SQLITE_DONE || rc == SQLITE_ROW ? sqlite3_reset(stmt) : rc;
+        sqlite3_clear_bindings(stmt);
     }
-    if (rc != SQLITE_OK)
+    if (rc != SQLITE_OK) {
+        NoteErrorLocked(rc);
         qCritical("%s, Err: %s", sql, sqlite3_errmsg(g_db));
+    }
     sqlite3_finalize(stmt);
     return rc;
+}
+
+// Steps a prepared statement once per key of `keys` (bound as parameter 1).
+int StepForEachLocked(const char* sql, const std::vector<int>& keys)
+{
+    return StepEachLocked(sql, keys.size(), [&](sqlite3_stmt* stmt, size_t i) { sqlite3_bind_int(stmt, 1, keys[i]); });
 }
 
 // Fills the temporary table DeleteIds with `ids` (the sets below name it).
@@ -1033,9 +1049,7 @@ int DB_SetMusicInfo(const MusicInfoRow* row)
         return SQLITE_MISUSE;
     const MusicRowText text(*row);
     return RunPrepared(
-        "INSERT INTO MusicInfo (MusicId, MusicPath, MusicName ,TimeRecorded ,Artist ,Album,Genre, DateAdded, ImageId, "
-        "AlbumTUI, AlbumMusicList, Year) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
-        "DB_SetMusicInfo failed, ErrCode: %d", [&](sqlite3_stmt* stmt) {
+        kInsertMusicInfo, "DB_SetMusicInfo failed, ErrCode: %d", [&](sqlite3_stmt* stmt) {
             sqlite3_bind_int(stmt, 1, row->MusicId);
             BindMusicColumns(stmt, 2, *row, text);
         });
@@ -1309,24 +1323,16 @@ int DB_SetSongLengths(const std::vector<std::pair<int, QString>>& lengths)
     QMutexLocker guard(&g_dbLock);
     if (!g_db)
         return kNotOpen;
+    std::vector<QByteArray> texts;
+    texts.reserve(lengths.size());
+    for (const auto& length : lengths)
+        texts.push_back(length.second.toUtf8());
     return InSavepointLocked("SetSongLengths", [&] {
-        sqlite3_stmt* stmt = nullptr;
-        int r = sqlite3_prepare_v2(g_db, "update MusicInfo set TimeRecorded = ? where MusicId = ?", -1, &stmt,
-                                   nullptr);
-        for (size_t i = 0; r == SQLITE_OK && i < lengths.size(); ++i) {
-            const QByteArray text = lengths[i].second.toUtf8();
-            BindBytes(stmt, 1, text);
-            sqlite3_bind_int(stmt, 2, lengths[i].first);
-            sqlite3_step(stmt);
-            r = sqlite3_reset(stmt);
-            sqlite3_clear_bindings(stmt);
-        }
-        if (r != SQLITE_OK) {
-            NoteErrorLocked(r);
-            qCritical("DB_SetSongLengths, Err: %s", sqlite3_errmsg(g_db));
-        }
-        sqlite3_finalize(stmt);
-        return r;
+        return StepEachLocked("update MusicInfo set TimeRecorded = ? where MusicId = ?", lengths.size(),
+                              [&](sqlite3_stmt* stmt, size_t i) {
+                                  BindBytes(stmt, 1, texts[i]);
+                                  sqlite3_bind_int(stmt, 2, lengths[i].first);
+                              });
     });
 }
 
@@ -1381,37 +1387,25 @@ int DB_AddSongs(std::vector<MusicInfoRow>& rows)
     QMutexLocker guard(&g_dbLock);
     if (!g_db)
         return -1;
-    std::vector<QString> texts;
-    if (ReadTextsLocked("select MusicId from MusicInfo order by MusicId", texts) != SQLITE_OK)
+    std::vector<QString> keyTexts;
+    if (ReadTextsLocked("select MusicId from MusicInfo order by MusicId", keyTexts) != SQLITE_OK)
         return -1;
     std::vector<int> keys;
-    keys.reserve(texts.size());
-    for (const QString& text : texts)
-        keys.push_back(text.toInt());
+    keys.reserve(keyTexts.size());
+    for (const QString& key : keyTexts)
+        keys.push_back(key.toInt());
     const std::vector<int> ids = NextPrimaryKeys(keys, 1, kMaxMusicInfoRows, rows.size());
+    std::vector<MusicRowText> texts;
+    texts.reserve(ids.size());
+    for (size_t i = 0; i < ids.size(); ++i) {
+        rows[i].MusicId = ids[i];
+        texts.emplace_back(rows[i]);
+    }
     const int rc = InSavepointLocked("AddSongs", [&] {
-        sqlite3_stmt* stmt = nullptr;
-        int r = sqlite3_prepare_v2(g_db,
-                                   "INSERT INTO MusicInfo (MusicId, MusicPath, MusicName ,TimeRecorded ,Artist ,Album,"
-                                   "Genre, DateAdded, ImageId, AlbumTUI, AlbumMusicList, Year) VALUES (?, ?, ?, ?, ?, "
-                                   "?, ?, ?, ?, ?, ?, ?)",
-                                   -1, &stmt, nullptr);
-        for (size_t i = 0; r == SQLITE_OK && i < ids.size(); ++i) {
-            MusicInfoRow& row = rows[i];
-            row.MusicId = ids[i];
-            const MusicRowText text(row);
-            sqlite3_bind_int(stmt, 1, row.MusicId);
-            BindMusicColumns(stmt, 2, row, text);
-            sqlite3_step(stmt);
-            r = sqlite3_reset(stmt);
-            sqlite3_clear_bindings(stmt);
-        }
-        if (r != SQLITE_OK) {
-            NoteErrorLocked(r);
-            qCritical("DB_AddSongs, Err: %s", sqlite3_errmsg(g_db));
-        }
-        sqlite3_finalize(stmt);
-        return r;
+        return StepEachLocked(kInsertMusicInfo, ids.size(), [&](sqlite3_stmt* stmt, size_t i) {
+            sqlite3_bind_int(stmt, 1, rows[i].MusicId);
+            BindMusicColumns(stmt, 2, rows[i], texts[i]);
+        });
     });
     if (rc != SQLITE_OK) {
         for (size_t i = 0; i < ids.size(); ++i)
@@ -1447,22 +1441,12 @@ int DB_SetMusicItems(int listId, const std::vector<int>& musicIds, std::vector<i
         return SQLITE_FULL;
     }
     const int rc = InSavepointLocked("SetMusicItems", [&] {
-        sqlite3_stmt* stmt = nullptr;
-        int r = sqlite3_prepare_v2(g_db, "INSERT INTO MusicItem (ItemId, ListId, MusicId) VALUES (?, ?, ?)", -1,
-                                   &stmt, nullptr);
-        for (size_t i = 0; r == SQLITE_OK && i < ids.size(); ++i) {
-            sqlite3_bind_int(stmt, 1, ids[i]);
-            sqlite3_bind_int(stmt, 2, listId);
-            sqlite3_bind_int(stmt, 3, musicIds[i]);
-            sqlite3_step(stmt);
-            r = sqlite3_reset(stmt);   // the step's outcome
-        }
-        if (r != SQLITE_OK) {
-            NoteErrorLocked(r);
-            qCritical("DB_SetMusicItems, Err: %s", sqlite3_errmsg(g_db));
-        }
-        sqlite3_finalize(stmt);
-        return r;
+        return StepEachLocked("INSERT INTO MusicItem (ItemId, ListId, MusicId) VALUES (?, ?, ?)", ids.size(),
+                              [&](sqlite3_stmt* stmt, size_t i) {
+                                  sqlite3_bind_int(stmt, 1, ids[i]);
+                                  sqlite3_bind_int(stmt, 2, listId);
+                                  sqlite3_bind_int(stmt, 3, musicIds[i]);
+                              });
     });
     if (rc != SQLITE_OK) {
         ForgetItemIdsLocked(ids);

@@ -13,6 +13,7 @@
 #include <QFileInfo>
 #include <QMutex>
 #include <QMutexLocker>
+#include <QStringList>
 #include <QUrl>
 
 #include <sqlite3.h>
@@ -63,41 +64,59 @@ void InsertDefaultLists(sqlite3* db)
 
 // ---------------------------------------------------------------- salvage
 
-// A table of the library and the columns copied, in the order of its schema.
+// A table of the library and its columns, the key first. MusicList rows
+// replace the default lists the fresh library starts with.
 struct SalvagedTable {
     const char* name;
-    const char* columns;
-    int count;   // parameters
-    const char* insert;
-    int padded;  // the column stored with zero bytes after its text (-1: none)
+    QStringList columns;
+    const char* verb;
 };
 
 const SalvagedTable kSalvaged[] = {
-    {"MusicList", "ListId, ListName", 2, "insert or replace into MusicList (ListId, ListName) values (?, ?)", -1},
-    {"MusicItem", "ItemId, ListId, MusicId", 3,
-     "insert or ignore into MusicItem (ItemId, ListId, MusicId) values (?, ?, ?)", -1},
+    {"MusicList", {"ListId", "ListName"}, "insert or replace"},
+    {"MusicItem", {"ItemId", "ListId", "MusicId"}, "insert or ignore"},
     {"MusicInfo",
-     "MusicId, MusicPath, MusicName, TimeRecorded, Artist, Album, Genre, DateAdded, ImageId, AlbumTUI, "
-     "AlbumMusicList, Year",
-     12,
-     "insert or ignore into MusicInfo (MusicId, MusicPath, MusicName, TimeRecorded, Artist, Album, Genre, DateAdded, "
-     "ImageId, AlbumTUI, AlbumMusicList, Year) values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
-     11},
-    {"CoverInfo", "CoverId, MusicId, ImagePath", 3,
-     "insert or ignore into CoverInfo (CoverId, MusicId, ImagePath) values (?, ?, ?)", -1},
-    {"PendingRemoval", "Id, Kind, Path", 3, "insert or ignore into PendingRemoval (Id, Kind, Path) values (?, ?, ?)",
-     -1},
+     {"MusicId", "MusicPath", "MusicName", "TimeRecorded", "Artist", "Album", "Genre", "DateAdded", "ImageId",
+      "AlbumTUI", "AlbumMusicList", "Year"},
+     "insert or ignore"},
+    {"CoverInfo", {"CoverId", "MusicId", "ImagePath"}, "insert or ignore"},
+    {"PendingRemoval", {"Id", "Kind", "Path"}, "insert or ignore"},
 };
+// The column stored with zero bytes after its text (a record field's width).
+const char* const kPaddedColumn = "Year";
+
+// The columns of `table` that the file's schema has (none when the table or
+// the schema is gone); a file made by an older program may lack some.
+QStringList ColumnsIn(sqlite3* db, const SalvagedTable& table)
+{
+    QStringList present;
+    sqlite3_stmt* stmt = nullptr;
+    const QByteArray sql = QByteArray("pragma table_info(") + table.name + ")";
+    QStringList found;
+    if (sqlite3_prepare_v2(db, sql.constData(), -1, &stmt, nullptr) == SQLITE_OK) {
+        while (sqlite3_step(stmt) == SQLITE_ROW)
+            found << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 1)));
+    }
+    sqlite3_finalize(stmt);
+    for (const QString& column : table.columns) {
+        if (found.contains(column, Qt::CaseInsensitive))
+            present << column;
+    }
+    // Without its key no row can be told from another.
+    if (present.isEmpty() || present.first() != table.columns.first())
+        return {};
+    return present;
+}
 
 // Whether a row read is one the program wrote: its key is there, and no text
-// holds a zero byte (only the padded column does), which is what the end of a
-// row cut short by a file's end, read as zeros, looks like.
-bool Whole(sqlite3_stmt* read, const SalvagedTable& table)
+// holds a zero byte (the padded column aside), which is what the end of a row
+// cut short by a file's end, read as zeros, looks like.
+bool Whole(sqlite3_stmt* read, int columns, int padded)
 {
     if (sqlite3_column_type(read, 1) == SQLITE_NULL)
         return false;
-    for (int i = 0; i < table.count; ++i) {
-        if (i == table.padded || sqlite3_column_type(read, i + 1) != SQLITE_TEXT)
+    for (int i = 0; i < columns; ++i) {
+        if (i == padded || sqlite3_column_type(read, i + 1) != SQLITE_TEXT)
             continue;
         const void* text = sqlite3_column_blob(read, i + 1);
         if (text && std::memchr(text, 0, static_cast<size_t>(sqlite3_column_bytes(read, i + 1))))
@@ -150,17 +169,24 @@ bool NextReadable(sqlite3_stmt* probe, qint64 failed, qint64* next)
 // rowid order, stepping over damaged stretches; the number copied.
 int SalvageTable(sqlite3* from, sqlite3* to, const SalvagedTable& table)
 {
+    const QStringList columns = ColumnsIn(from, table);
+    if (columns.isEmpty())
+        return 0;   // the table never existed, or its schema did not survive
+    const int count = columns.size();
+    const int padded = columns.indexOf(QLatin1String(kPaddedColumn));
+    const QByteArray list = columns.join(QStringLiteral(", ")).toUtf8();
     const QByteArray select =
-        QByteArray("select rowid, ") + table.columns + " from " + table.name + " where rowid >= ? order by rowid";
+        QByteArray("select rowid, ") + list + " from " + table.name + " where rowid >= ? order by rowid";
     const QByteArray probeSql = QByteArray("select rowid from ") + table.name + " where rowid >= ? order by rowid limit 1";
+    const QByteArray insert = QByteArray(table.verb) + " into " + table.name + " (" + list + ") values ("
+                              + QByteArray("?, ").repeated(count - 1) + "?)";
     sqlite3_stmt* read = nullptr;
     sqlite3_stmt* probe = nullptr;
     sqlite3_stmt* write = nullptr;
     int copied = 0;
     if (sqlite3_prepare_v2(from, select.constData(), -1, &read, nullptr) != SQLITE_OK
         || sqlite3_prepare_v2(from, probeSql.constData(), -1, &probe, nullptr) != SQLITE_OK
-        || sqlite3_prepare_v2(to, table.insert, -1, &write, nullptr) != SQLITE_OK) {
-        // The table's schema did not survive (or the table never existed).
+        || sqlite3_prepare_v2(to, insert.constData(), -1, &write, nullptr) != SQLITE_OK) {
         qWarning().noquote() << "Library repair:" << table.name << "cannot be read:" << sqlite3_errmsg(from);
         sqlite3_finalize(read);
         sqlite3_finalize(probe);
@@ -177,11 +203,11 @@ int SalvageTable(sqlite3* from, sqlite3* to, const SalvagedTable& table)
             // A page cut short reads as zeros: cells with rowid 0 and no
             // values, out of order, or rows whose end is zeros.
             const qint64 rowid = sqlite3_column_int64(read, 0);
-            if ((any && rowid <= last) || !Whole(read, table))
+            if ((any && rowid <= last) || !Whole(read, count, padded))
                 continue;
             any = true;
             last = rowid;
-            for (int i = 0; i < table.count; ++i)
+            for (int i = 0; i < count; ++i)
                 sqlite3_bind_value(write, i + 1, sqlite3_column_value(read, i + 1));
             if (sqlite3_step(write) == SQLITE_DONE)
                 ++copied;

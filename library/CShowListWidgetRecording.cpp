@@ -279,6 +279,13 @@ void CShowListWidget::AddFoundSongs(const QVector<CStartupSongScan::FoundSong>& 
         record.TimeRecorded = SecondToTimeText(static_cast<unsigned>(songs.at(i).ms / 1000));
         // Added when it was recorded, which the file's time tells.
         record.DateAdded = songs.at(i).modified.toString(QStringLiteral("MM/dd/yyyy hh:mm"));
+        const CStartupSongScan::FoundSong& song = songs.at(i);
+        RecordMusicInfo& info = record.Info;
+        CopyUtf8Field(info.MusicName, sizeof info.MusicName, song.title.toUtf8());
+        CopyUtf8Field(info.Artist, sizeof info.Artist, song.artist.toUtf8());
+        CopyUtf8Field(info.Album, sizeof info.Album, song.album.toUtf8());
+        CopyUtf8Field(info.Year, sizeof info.Year, song.year.toUtf8());
+        CopyUtf8Field(info.Genre, sizeof info.Genre, song.genre.toUtf8());
     }
     const int added = DB_AddSongs(records);
     // What the library could not take stays noted for a later start.

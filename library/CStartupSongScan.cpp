@@ -10,6 +10,9 @@
 #include <QSet>
 #include <QThread>
 
+#include <taglib/fileref.h>
+#include <taglib/tag.h>
+
 #include <vector>
 
 namespace {
@@ -22,6 +25,23 @@ bool IsSongFile(const QFileInfo& file)
 {
     const QString suffix = file.suffix().toLower();
     return file.isFile() && (suffix == QLatin1String("mp3") || suffix == QLatin1String("wav"));
+}
+QString Text(const TagLib::String& text)
+{
+    return QString::fromStdString(text.to8Bit(true)).trimmed();
+}
+
+void ReadTags(CStartupSongScan::FoundSong& song)
+{
+    const TagLib::FileRef file(QFile::encodeName(song.path).constData(), false);
+    const TagLib::Tag* tag = file.isNull() ? nullptr : file.tag();
+    if (!tag)
+        return;
+    song.title = Text(tag->title());
+    song.artist = Text(tag->artist());
+    song.album = Text(tag->album());
+    song.genre = Text(tag->genre());
+    song.year = tag->year() ? QString::number(tag->year()) : QString();
 }
 } // namespace
 
@@ -124,11 +144,14 @@ void CStartupSongScan::Run()
         if (named.contains(path) || !file.isFile())
             continue;
         named.insert(path);
-        FoundSong song{path, 0, file.lastModified()};
+        FoundSong song;
+        song.path = path;
+        song.modified = file.lastModified();
         if (!measure(path, &song.ms)) {
             qWarning() << "CStartupSongScan: not a song the player reads, left out:" << path;
             continue;
         }
+        ReadTags(song);
         found.append(song);
         if (found.size() >= kBatch)
             handOver();

@@ -28,6 +28,13 @@ public:
         QString path;
         qint64 ms = 0;        // its length
         QDateTime modified;   // when the file was last written
+        // What its tags carry (the program writes them for songs recognised
+        // or edited); empty when the file has none.
+        QString title;
+        QString artist;
+        QString album;
+        QString year;
+        QString genre;
     };
 
     explicit CStartupSongScan(QObject* parent = nullptr);

@@ -11,6 +11,7 @@
 #include "CListTreeItem.h"
 #include "CTreeWidgetItem.h"
 #include "MusicDatabase.h"
+#include "capdev.h"
 
 #include <QDir>
 #include <QFile>
@@ -208,8 +209,15 @@ TEST_F(DamagedLibraryAtStart, SongsComeBackFromTheirFiles)
     DB_CloseDatabase();
     ResetLibrary();
     constexpr int kSongs = 400;
-    for (int id = 1; id <= kSongs; ++id)
-        WriteToneWav(QStringLiteral("%1/song %2.wav").arg(OutputFolder()).arg(id), 0.05);
+    for (int id = 1; id <= kSongs; ++id) {
+        // Tagged as a recognised song's file is.
+        const QString file = QStringLiteral("%1/song %2.wav").arg(OutputFolder()).arg(id);
+        WriteToneWav(file, 0.05);
+        const QByteArray title = "Title " + QByteArray::number(id);
+        const MusicTagsInfo tags{title.constData(), "Artist", "Album", "1999", "Pop", nullptr};
+        const auto* name = reinterpret_cast<const char16_t*>(file.utf16());
+        ASSERT_EQ(CAPDEV_OK, SetMusicTagsInfo(&tags, name, name));
+    }
     FillLibrary(kSongs, [](int id) { return QStringLiteral("%1/song %2.wav").arg(OutputFolder()).arg(id); });
     const std::vector<damaged_library::Fault> faults = damaged_library::Faults(LibraryFile(), kSongs);
     ASSERT_FALSE(faults.empty());
@@ -220,6 +228,20 @@ TEST_F(DamagedLibraryAtStart, SongsComeBackFromTheirFiles)
     EXPECT_EQ(MusicRowCount(), kSongs);
     EXPECT_EQ(repaired.LibraryPage()->GetListItemCount(1), kSongs);
     EXPECT_EQ(lengthOf(OutputFolder() + "/song 1.wav"), "00:01") << "a saved row keeps what it held";
+    // The songs taken in from their files carry what their tags say.
+    QMap<int, MusicInfoRow*> rows;
+    DB_GetAllMusicInfo(rows);
+    int fromTags = 0;
+    for (const MusicInfoRow* row : rows) {
+        if (row->TimeRecorded != "00:00")
+            continue;
+        ++fromTags;
+        EXPECT_EQ(QString(row->Info.MusicName), "Title " + QFileInfo(row->MusicPath).baseName().mid(5));
+        EXPECT_STREQ(row->Info.Artist, "Artist");
+        EXPECT_STREQ(row->Info.Year, "1999");
+    }
+    qDeleteAll(rows);
+    EXPECT_EQ(fromTags, kSongs - faults.front().songsThatRead);
     window.reset();
     RemoveKeptCopies();
 }

@@ -691,6 +691,37 @@ TEST_F(DamagedLibrary, ACutInsideAPageSavesWholeRowsOnly)
     EXPECT_TRUE(std::includes(original["MusicInfo"].begin(), original["MusicInfo"].end(), rows.begin(), rows.end()));
 }
 
+// A damaged file whose songs table has fewer columns (made by an older or
+// another program): its rows are saved with the columns it has.
+TEST(MusicDatabaseRobustness, DamagedFileOfFewerColumns)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("music.db");
+    {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(SQLITE_OK, sqlite3_open(path.toUtf8().constData(), &db));
+        ASSERT_EQ(SQLITE_OK, sqlite3_exec(db,
+                                          "create table MusicInfo (MusicId int primary key, MusicPath varchar(512));"
+                                          "with recursive n(i) as (select 1 union all select i + 1 from n where i < 600) "
+                                          "insert into MusicInfo select i, printf('/music/song %d of a long name.mp3', i) "
+                                          "from n",
+                                          nullptr, nullptr, nullptr));
+        sqlite3_close(db);
+    }
+    int pageSize = 0;
+    const auto leaves = damaged_library::LeafPages(path, "MusicInfo", &pageSize);
+    ASSERT_GT(leaves.size(), 3u);
+    ASSERT_TRUE(damaged_library::OverwritePages(path, {leaves[1].page}, pageSize));
+
+    ASSERT_EQ(0, DB_OpenDatabaseFile(path));
+    EXPECT_EQ(DB_LastRepair().songsSaved, 600 - leaves[1].rows);
+    MusicInfoRow song;
+    ASSERT_EQ(1, DB_GetMusicInfo(600, &song));
+    EXPECT_EQ(song.MusicPath, "/music/song 600 of a long name.mp3");
+    EXPECT_STREQ(song.Info.MusicName, "");
+    DB_CloseDatabase();
+}
+
 TEST(MusicDatabaseRobustness, ReadOnlyFile)
 {
     if (geteuid() == 0)
