@@ -343,7 +343,7 @@ void CMainUI::TellLibraryProblemAtStart()
     QString text = repair.rebuilt
         ? tr("The library was damaged: %1\nA new library was made from what could still be read (songs saved: "
              "%2). New recordings go into it.")
-              .arg(problem, QString::number(repair.songsSaved))
+              .arg(repair.reason, QString::number(repair.songsSaved))
         : tr("The library is damaged: %1\nSongs that cannot be read are not shown.").arg(problem);
     text += QStringLiteral("\n");
     if (backup.isEmpty())

@@ -350,7 +350,12 @@ int DB_OpenDatabaseFile(const QString& path)
         if (repair.keptCopy.isEmpty())
             qCritical().noquote() << "DB_OpenDatabase: no copy of the damaged library could be kept:" << path;
         if (repair.rebuilt) {
-            g_repair = {true, repair.songs, repair.lists, repair.items, repair.covers};
+            g_repair = {true,
+                        unusable ? error : QString::fromUtf8(sqlite3_errstr(SQLITE_CORRUPT)),
+                        repair.songs,
+                        repair.lists,
+                        repair.items,
+                        repair.covers};
             QString again;
             rc = OpenChecked(utf8Path, &db, &again, &error);
         } else if (!unusable) {

@@ -53,6 +53,7 @@ QString DB_LastErrorText();
 // kept (DB_OpenProblem's backup); the counts are the rows saved.
 struct LibraryRepairReport {
     bool rebuilt = false;
+    QString reason;   // SQLite's words for what was wrong with the file
     int songsSaved = 0;
     int listsSaved = 0;
     int itemsSaved = 0;

@@ -38,9 +38,11 @@ const char* const kCreateMusicInfo =
     "ImageId int, AlbumTUI varchar(128),AlbumMusicList varchar(512),Year varchar(32) )";
 const char* const kCreateCoverInfo =
     "create table CoverInfo (CoverId int primary key,MusicId int, ImagePath varchar(512))";
-// The four default lists of a new library. The translated names are bound,
-// never pasted into the statement, so any character is safe.
-void InsertDefaultLists(sqlite3* db)
+// The default lists of a new library (1 to 4), or, for a rebuilt one whose
+// lists partly read, the fixed lists 1 to 3 it lacks, placed before the
+// others. The translated names are bound, never pasted into the statement,
+// so any character is safe.
+void InsertDefaultLists(sqlite3* db, bool onlyMissingFixed)
 {
     static const char* const kNames[] = {
         QT_TRANSLATE_NOOP("QObject", "All Recordings"),
@@ -48,9 +50,12 @@ void InsertDefaultLists(sqlite3* db)
         QT_TRANSLATE_NOOP("QObject", "Recently Played"),
         QT_TRANSLATE_NOOP("QObject", "PlayList 1"),
     };
-    for (int i = 0; i < 4; ++i) {
+    const char* const sql = onlyMissingFixed ? "insert into MusicList (rowid, ListId, ListName) select ?1 - 4, ?1, ?2 "
+                                               "where not exists (select 1 from MusicList where ListId = ?1)"
+                                             : "insert into MusicList values(?1, ?2)";
+    for (int i = 0; i < (onlyMissingFixed ? 3 : 4); ++i) {
         sqlite3_stmt* stmt = nullptr;
-        if (sqlite3_prepare_v2(db, "insert into MusicList values(?, ?)", -1, &stmt, nullptr) != SQLITE_OK) {
+        if (sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) != SQLITE_OK) {
             sqlite3_finalize(stmt);
             continue;
         }
@@ -64,23 +69,23 @@ void InsertDefaultLists(sqlite3* db)
 
 // ---------------------------------------------------------------- salvage
 
-// A table of the library and its columns, the key first. MusicList rows
-// replace the default lists the fresh library starts with.
+// A table of the library and its columns, the key first. Rows keep their
+// rowids, so lists and songs come back in the order they had.
 struct SalvagedTable {
     const char* name;
     QStringList columns;
-    const char* verb;
+    bool ownRowid;   // false: the key is the rowid
 };
 
 const SalvagedTable kSalvaged[] = {
-    {"MusicList", {"ListId", "ListName"}, "insert or replace"},
-    {"MusicItem", {"ItemId", "ListId", "MusicId"}, "insert or ignore"},
+    {"MusicList", {"ListId", "ListName"}, true},
+    {"MusicItem", {"ItemId", "ListId", "MusicId"}, true},
     {"MusicInfo",
      {"MusicId", "MusicPath", "MusicName", "TimeRecorded", "Artist", "Album", "Genre", "DateAdded", "ImageId",
       "AlbumTUI", "AlbumMusicList", "Year"},
-     "insert or ignore"},
-    {"CoverInfo", {"CoverId", "MusicId", "ImagePath"}, "insert or ignore"},
-    {"PendingRemoval", {"Id", "Kind", "Path"}, "insert or ignore"},
+     true},
+    {"CoverInfo", {"CoverId", "MusicId", "ImagePath"}, true},
+    {"PendingRemoval", {"Id", "Kind", "Path"}, false},
 };
 // The column stored with zero bytes after its text (a record field's width).
 const char* const kPaddedColumn = "Year";
@@ -178,8 +183,10 @@ int SalvageTable(sqlite3* from, sqlite3* to, const SalvagedTable& table)
     const QByteArray select =
         QByteArray("select rowid, ") + list + " from " + table.name + " where rowid >= ? order by rowid";
     const QByteArray probeSql = QByteArray("select rowid from ") + table.name + " where rowid >= ? order by rowid limit 1";
-    const QByteArray insert = QByteArray(table.verb) + " into " + table.name + " (" + list + ") values ("
-                              + QByteArray("?, ").repeated(count - 1) + "?)";
+    const int first = table.ownRowid ? 0 : 1;   // the parameter of the first value read
+    const QByteArray insert = QByteArray("insert or ignore into ") + table.name + " ("
+                              + (table.ownRowid ? "rowid, " : "") + list + ") values ("
+                              + QByteArray("?, ").repeated(count - first) + "?)";
     sqlite3_stmt* read = nullptr;
     sqlite3_stmt* probe = nullptr;
     sqlite3_stmt* write = nullptr;
@@ -207,8 +214,8 @@ int SalvageTable(sqlite3* from, sqlite3* to, const SalvagedTable& table)
                 continue;
             any = true;
             last = rowid;
-            for (int i = 0; i < count; ++i)
-                sqlite3_bind_value(write, i + 1, sqlite3_column_value(read, i + 1));
+            for (int i = first; i <= count; ++i)
+                sqlite3_bind_value(write, i + 1 - first, sqlite3_column_value(read, i));
             if (sqlite3_step(write) == SQLITE_DONE)
                 ++copied;
             sqlite3_reset(write);
@@ -285,11 +292,11 @@ const char* const kSidecars[] = {"-journal", "-wal", "-shm"};
 
 } // namespace
 
-bool CreateSchema(sqlite3* db)
+bool CreateSchema(sqlite3* db, bool defaultLists)
 {
     const bool fresh = sqlite3_exec(db, kCreateMusicList, nullptr, nullptr, nullptr) == SQLITE_OK;
-    if (fresh)
-        InsertDefaultLists(db);
+    if (fresh && defaultLists)
+        InsertDefaultLists(db, false);
     sqlite3_exec(db, kCreateMusicItem, nullptr, nullptr, nullptr);
     sqlite3_exec(db, kCreateMusicInfo, nullptr, nullptr, nullptr);
     sqlite3_exec(db, kCreateCoverInfo, nullptr, nullptr, nullptr);
@@ -371,7 +378,7 @@ RepairResult RebuildLibrary(const QString& path)
         return result;
     }
     sqlite3_exec(to, "begin", nullptr, nullptr, nullptr);
-    CreateSchema(to);
+    CreateSchema(to, false);
     sqlite3_exec(to, kCreatePendingRemoval, nullptr, nullptr, nullptr);
     // The kept copy is only read: immutable, so SQLite neither locks it nor
     // writes a journal for it.
@@ -403,6 +410,7 @@ RepairResult RebuildLibrary(const QString& path)
         qWarning().noquote() << "Library repair: nothing of" << path << "reads:" << sqlite3_errmsg(from);
     }
     sqlite3_close(from);
+    InsertDefaultLists(to, result.lists > 0);
     const int committed = sqlite3_exec(to, "commit", nullptr, nullptr, nullptr);
     sqlite3_close(to);
     if (committed != SQLITE_OK) {

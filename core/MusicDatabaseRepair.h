@@ -13,9 +13,9 @@ namespace music_db {
 // The table of file removals a deletion noted and did not confirm yet.
 extern const char* const kCreatePendingRemoval;
 
-// The tables (the default lists only when MusicList is new) and the indexes
-// on `db`. True when the file was new.
-bool CreateSchema(sqlite3* db);
+// The tables (the default lists only when MusicList is new and they are
+// wanted) and the indexes on `db`. True when the file was new.
+bool CreateSchema(sqlite3* db, bool defaultLists = true);
 
 // SQLite's result for an existing library that it could not use because of
 // the file itself: not a database, damaged, locked by another program or not

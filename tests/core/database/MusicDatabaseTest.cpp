@@ -502,13 +502,15 @@ protected:
             if (id % 5 == 0)
                 DB_SetImageInfo(id, id, QStringLiteral("/covers/%1.jpg").arg(id).toUtf8().constData());
         }
-        for (int list = 5; list <= 6; ++list)
+        // The user deleted "PlayList 1" and made three lists.
+        DB_DeleteMusicList(4);
+        for (int list = 5; list <= 7; ++list)
             ASSERT_TRUE(DB_SetMusicList(list, QStringLiteral("Mix %1").arg(list)).isNull());
         std::vector<int> ids;
         for (int id = 1; id <= kSongs; id += 7)
             ids.push_back(id);
         std::vector<int> itemIds;
-        for (int list = 4; list <= 6; ++list)
+        for (int list = 5; list <= 7; ++list)
             ASSERT_EQ(0, DB_SetMusicItems(list, ids, itemIds));
         DB_CommitTransaction();
         DB_CloseDatabase();
@@ -631,8 +633,8 @@ TEST_F(DamagedLibrary, KeptOnceAndRebuiltFromTheRowsThatRead)
             for (const QByteArray& row : rows)
                 EXPECT_TRUE(songIds.count(row.split('|').at(t.songColumn))) << t.table << " " << row.toStdString();
         }
-        // Lists always: the default ones at least, every play list that read.
-        EXPECT_GE(savedOf("MusicList").size(), 4u);
+        // Lists in their order, the fixed ones first; the default play list
+        // only when no list read.
         if (fault.otherTablesRead) {
             EXPECT_EQ(savedOf("MusicList"), original["MusicList"]);
         }
@@ -642,13 +644,19 @@ TEST_F(DamagedLibrary, KeptOnceAndRebuiltFromTheRowsThatRead)
         ASSERT_EQ(0, DB_OpenDatabaseFile(path));
         EXPECT_TRUE(DB_OpenProblem().isEmpty());
         EXPECT_FALSE(DB_LastRepair().rebuilt);
+        QList<MusicListRow> lists;
+        DB_GetMusicList(lists);
+        QList<int> listIds;
+        for (const MusicListRow& list : lists)
+            listIds << list.ListId;
+        EXPECT_EQ(listIds, fault.songsThatRead ? QList<int>({1, 2, 3, 5, 6, 7}) : QList<int>({1, 2, 3, 4}));
         EXPECT_EQ(KeptCopies().size(), 1);
         MusicInfoRow fresh;
         fresh.MusicId = CreatePrimaryKey("MusicInfo", "MusicId", 1, kMaxMusicInfoRows);
         ASSERT_GT(fresh.MusicId, 0);
         EXPECT_EQ(0, DB_SetMusicInfo(&fresh));
         std::vector<int> itemIds;
-        EXPECT_EQ(0, DB_SetMusicItems(4, {fresh.MusicId}, itemIds));
+        EXPECT_EQ(0, DB_SetMusicItems(listIds.last(), {fresh.MusicId}, itemIds));
         DB_CloseDatabase();
 
         // The same damaged file met again keeps no second copy.
