@@ -440,20 +440,18 @@ QString CTreeLib::FreeListName(const QString& wanted, const CListTreeItem* self)
 
 void CTreeLib::RenameSharedNames()
 {
-    for (int i = 0; i < m_items.size(); ++i) {
-        CListTreeItem* item = m_items.at(i);
-        if (item->GetListType() < kFirstPlayList)
-            continue;
-        bool shared = false;
-        for (int j = 0; j < i && !shared; ++j)
-            shared = m_items.at(j)->GetListName() == item->GetListName();
-        if (!shared)
+    QSet<QString> seen;
+    for (CListTreeItem* item : qAsConst(m_items)) {
+        const bool shared = seen.contains(item->GetListName());
+        seen.insert(item->GetListName());
+        if (!shared || item->GetListType() < kFirstPlayList)
             continue;
         const QString name = FreeListName(item->GetListName(), item);
         qWarning() << "CTreeLib: list" << item->GetListType() << "shared its name, now" << name;
         const QSignalBlocker block(m_playTree);
         item->setText(CListTreeItem::ColName, name);
         DB_UpdateMusicList(item->GetListType(), name);
+        seen.insert(name);
     }
 }
 
