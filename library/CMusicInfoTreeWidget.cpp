@@ -142,12 +142,11 @@ void CMusicInfoTreeWidget::AddRowsSorted(const QList<CTreeWidgetItem*>& rows)
     // With sorting on, QTreeWidget puts each row of a batch in front of the
     // rows added before it, then sorts them stably: one stable sort of the
     // reversed batch gives the same order, ties included. The keys are made
-    // into one buffer for this sort (the rows make their own when the list
-    // next compares them).
-    // A key of up to 16 units all below 256 (a date's, most short texts) is
-    // held as 16 bytes, which compare as the key does: most of the 1.7
-    // million comparisons of 100,000 rows are then two integer ones. Other
-    // keys go into one buffer.
+    // for this sort only (the rows make their own when the list next
+    // compares them): a key of up to 16 units all below 256 (a date's, most
+    // short texts) is held as 16 bytes, which compare as the key does, so
+    // most of the 1.7 million comparisons of 100,000 rows are two integer
+    // ones; other keys go into one buffer.
     struct Entry {
         quint64 high;   // units 0 to 7, one byte each, zero padded
         quint64 low;    // units 8 to 15

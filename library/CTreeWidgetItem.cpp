@@ -360,7 +360,6 @@ void CTreeWidgetItem::ClearPlayDate()
     m_dateText.clear();
 }
 
-
 bool CTreeWidgetItem::SetNoticeMark(bool show)
 {
     const bool ownIcon = QTreeWidgetItem::data(ColNotice, Qt::DecorationRole).isValid();

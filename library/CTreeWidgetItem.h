@@ -111,7 +111,6 @@ public:
     // The same without repainting: for marking many rows, after which the
     // caller repaints the list once. True when the row's picture changed.
     bool SetNoticeMark(bool show);
-    bool HasNoticeIcon() const { return m_notice; }
     void SetNoticeColumnIcon(const QIcon& icon) override;
 
     // The row behind a play-queue entry (every entry is a row), or null.
