@@ -22,6 +22,7 @@
 #include "CToolBar.h"
 #include "CTreeLib.h"
 #include "CTreeWidgetItem.h"
+#include "DesktopLinks.h"
 #include "DialogSeams.h"
 #include "EngineFactory.h"
 #include "InterfaceScale.h"
@@ -98,6 +99,8 @@ CMainUI::CMainUI(QWidget* parent) : CMyWindowFrame(parent, Qt::WindowFlags(1))
             *checked = dialog.IsChecked();
         return result;
     });
+    // A page or folder that nothing on the desktop could open.
+    SetDesktopNotice([this](QWidget*, const QString& text) { Ask(text, {{QDialogButtonBox::Ok, tr("Ok")}}, 0); });
     SetBugReportOpener([] {
         CBugReport report(nullptr);
         report.setModal(true);
@@ -406,6 +409,7 @@ CMainUI::~CMainUI()
 {
     CGUITavrelRegister::ReleaseInstance();
     SetQuestionAsker(nullptr);
+    SetDesktopNotice(nullptr);
 
     // From here on a song the engine finishes while it shuts down is not a
     // finished recording but the remains of one the user quit.

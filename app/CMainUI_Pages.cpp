@@ -19,6 +19,7 @@
 #include "CToolBar.h"
 #include "CTreeLib.h"
 #include "CTreeWidgetItem.h"
+#include "DesktopLinks.h"
 #include "InterfaceScale.h"
 #include "LibraryServices.h"
 #include "MusicDatabase.h"
@@ -224,8 +225,12 @@ void CMainUI::LoadLanguage()
 
 void CMainUI::OpenLink(const QString& link, bool raiseAfter)
 {
-    if (!link.isEmpty())
-        OpenUrl(QUrl::fromEncoded(link.toLocal8Bit()));
+    if (!link.isEmpty()) {
+        const QUrl url = QUrl::fromEncoded(link.toLocal8Bit());
+        // Without a browser the desktop's reason reached the terminal only.
+        if (!OpenUrl(url))
+            TellNotOpened(this, url);
+    }
     if (raiseAfter)
         raise();
 }
@@ -248,7 +253,7 @@ void CMainUI::HomePage()
         path = QStringLiteral("/de/sonacap/");
     else if (language == QLatin1String("jp"))
         path = QStringLiteral("/jp/sonacap/");
-    OpenUrl(QUrl(QLatin1String(kHomePageHost) + path));
+    OpenLink(QLatin1String(kHomePageHost) + path, false);
 }
 
 void CMainUI::OpenFaceBook()

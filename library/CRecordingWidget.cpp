@@ -1124,16 +1124,23 @@ void CRecordingWidget::PaintArea(QPainter& painter, const QRect& exposed)
 void CRecordingWidget::RetranslateUi()
 {
     for (int k = 0; k < m_pCoverList.size() && k < m_maxCoverNum; ++k) {
-        CShowCoverWidget* w = m_pCoverList.at(k);
         const AnimItem* card = CardOfSlot(k);
-        if (card && card->item) {
-            std::unique_ptr<MusicInfoRow> row(card->item->GetMusicInfo());
-            if (row)
-                w->RetranslateUi(row->Info, row->MusicPath);
-        } else {
-            w->ResetTexts();
-        }
+        RetranslateCard(m_pCoverList.at(k), card ? card->item : nullptr);
     }
+    // A card sliding off the page is seen until its animation ends.
+    if (m_discarded)
+        RetranslateCard(m_discarded, m_discarded->Item());
     m_downloadingView->RetranslateUi();
     update();
+}
+
+void CRecordingWidget::RetranslateCard(CShowCoverWidget* card, CTreeWidgetItem* item)
+{
+    if (!item) {
+        card->ResetTexts();
+        return;
+    }
+    std::unique_ptr<MusicInfoRow> row(item->GetMusicInfo());
+    if (row)
+        card->RetranslateUi(row->Info, row->MusicPath);
 }

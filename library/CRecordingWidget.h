@@ -158,6 +158,9 @@ private:
     CShowCoverWidget* MakeCard(int cardIndex, int cornerOverlay);
     void FillCard(CShowCoverWidget* card, const AnimItem* anim);
     void MakePlaceholder(CShowCoverWidget* card);
+    // The card's texts in the interface language: its song's, or the
+    // placeholders without one.
+    void RetranslateCard(CShowCoverWidget* card, CTreeWidgetItem* item);
     // Fills every slot in place from the slot-to-card mapping.
     void RefillSlots();
     // Ends a drag or animation so the strip holds one widget per slot again.

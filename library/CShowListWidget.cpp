@@ -807,6 +807,8 @@ void CShowListWidget::RetranslateUi()
     m_showFolderAction->setText(tr("Show in Folder"));
     m_deleteAction->setText(tr("Delete"));
     m_trackList->RetranslateHeader();
+    if (g_shownListId == kPlayedList)
+        m_trackList->headerItem()->setText(CTreeWidgetItem::ColDate, tr("Date Played"));
     // The light rows loading reads, in MusicId order: reading every full
     // record at 100,000 songs held half a gigabyte for a second.
     std::vector<MusicInfoListRow> records;

@@ -118,6 +118,9 @@ public:
     static QList<IPlayQueueTrack*> ToQueue(const QList<CTreeWidgetItem*>& rows);
 
     static QString DefaultCoverPath();
+    // What the Genre column shows for a stored genre: its first name, or
+    // "Other" when it has none.
+    static QString ShownGenre(const QString& genre);
 
 private:
     // Where a column's text or the music path lies in m_texts: the cells

@@ -307,6 +307,41 @@ TEST_F(MainUIFaultsTest, MissingOutputFolderIsMade)
     EXPECT_EQ(w.ControlBar()->GetRecordState(), IRecordStateSource::WaitingForSong);
 }
 
+// A folder that cannot take songs is refused at Record with its own reason
+// (/sys/kernel read as a full disk), and the engine is not started on it.
+TEST_F(MainUIFaultsTest, UnusableOutputFolderSaysTheRealReason)
+{
+    QTemporaryDir tmp;
+    const QString file = tmp.filePath("a-file");
+    QFile(file).open(QIODevice::WriteOnly);
+    const struct {
+        QString folder;
+        const char* expected;
+    } cases[] = {
+        {"/sys/kernel", "belongs to the system"},
+        {"/proc/sonacap", "belongs to the system"},
+        {file, "is a file, not a folder"},
+        {file + "/songs", "cannot be created"},
+    };
+    const QStringList original = settings->GetOutputPath();
+    TestMainUI& w = Open();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.folder.toStdString());
+        settings->SetOutputPath({c.folder});
+        w.dialogs.clear();
+        factory.engine->ClearCalls();
+        w.RecorderModuleStart();
+        EXPECT_TRUE(w.SawText("Recording could not start."));
+        EXPECT_TRUE(w.SawText(c.expected));
+        EXPECT_TRUE(w.SawText(c.folder));
+        EXPECT_FALSE(w.SawText("free space"));
+        EXPECT_EQ(w.ControlBar()->GetRecordState(), IRecordStateSource::NotRecording);
+        for (const std::string& call : factory.engine->Calls())
+            EXPECT_NE(call.rfind("Start", 0), 0u) << "the engine started on " << c.folder.toStdString();
+    }
+    settings->SetOutputPath(original);
+}
+
 // A library that refuses new rows costs no song: the files stay, the user
 // is told once a recording with SQLite's reason, and recording goes on. The
 // same for a full library, with its own words.

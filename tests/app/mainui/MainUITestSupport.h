@@ -107,6 +107,7 @@ public:
     // the dialog's controls) and gives what exec() returns.
     std::function<int(QDialog*)> onExec;
     QList<QUrl> urls;
+    bool urlsOpen = true;   // false: no browser takes a page
     int mixFormat = 0;
     int probes = 0;   // CheckMixFormat calls
     bool realProbe = false;   // ask the sound server, as the program does
@@ -127,7 +128,7 @@ protected:
     bool OpenUrl(const QUrl& url) override
     {
         urls.append(url);
-        return true;
+        return urlsOpen;
     }
     bool IsConflictingToolRunning() override { return conflictingTool; }
 };
