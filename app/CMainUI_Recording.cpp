@@ -573,8 +573,10 @@ void CMainUI::RecorderModuleCompleteSlot(QString path)
     if (!row) {
         // No row could be made for it (the library refused): the song stays
         // in the output folder, as the user was told.
-        if (!path.isEmpty())
+        if (!path.isEmpty()) {
             qWarning() << "CMainUI::RecorderModuleCompleteSlot kept without a library row:" << path;
+            DB_NoteSongOutside(path);   // added at a start the library takes it
+        }
         qDebug() << "-------------------CMainUI::RecorderModuleCompleteSlot end 1";
         ContinuePendingClose();
         return;
@@ -615,6 +617,7 @@ qint64 CMainUI::IfDeleteRecord()
         // The library cannot give the row back: the file stays where it is.
         qDebug() << "CMainUI::IfDeleteRecord can not found record, delete item, item: " << static_cast<void*>(row);
         TellLibraryNotWritable(DB_LastErrorText());
+        DB_NoteSongOutside(row->GetMusicPath());
         delete row;
         m_showList->NewRecordItem = nullptr;
         return 0;
@@ -660,6 +663,7 @@ qint64 CMainUI::IfDeleteRecord()
     if (!StoreSongRow(record.get())) {
         // Kept as a file only; the library row it could not finish goes.
         DB_DeleteMusicinfo(record->MusicId);
+        DB_NoteSongOutside(record->MusicPath);
         delete row;
         m_showList->NewRecordItem = nullptr;
         return 0;

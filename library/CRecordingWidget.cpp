@@ -881,8 +881,13 @@ void CRecordingWidget::CoverSelecetChange(int imageIndex, int pWidgetId)
     // The playing file is open in the player: its tag waits for a later edit.
     if (GetPlayingItem() != item)
         WriteCardTags(row.get());
-    item->SetItemData(CShowListWidget::GetShownListId(), row.get());
+    item->SetItemData(m_libraryPage ? m_libraryPage->GetShownListId() : 0, row.get());
     DB_UpdateMusicInfo(row.get());
+}
+
+void CRecordingWidget::SetLibraryPage(const CShowListWidget* page)
+{
+    m_libraryPage = page;
 }
 
 void CRecordingWidget::WriteCardTags(MusicInfoRow* row)

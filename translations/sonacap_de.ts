@@ -333,6 +333,12 @@ Songs that cannot be read are not shown.</source>
 Titel, die nicht gelesen werden können, werden nicht angezeigt.</translation>
     </message>
     <message>
+        <source>The library was damaged: %1
+A new library was made from what could still be read (songs saved: %2). New recordings go into it.</source>
+        <translation>Die Bibliothek war beschädigt: %1
+Aus dem, was sich noch lesen ließ, wurde eine neue Bibliothek angelegt (gerettete Titel: %2). Neue Aufnahmen werden darin gespeichert.</translation>
+    </message>
+    <message>
         <source>No copy of it could be made.</source>
         <translation>Es konnte keine Kopie davon angelegt werden.</translation>
     </message>

@@ -333,6 +333,12 @@ Songs that cannot be read are not shown.</source>
 読み取れない曲は表示されません。</translation>
     </message>
     <message>
+        <source>The library was damaged: %1
+A new library was made from what could still be read (songs saved: %2). New recordings go into it.</source>
+        <translation>ライブラリが破損していました: %1
+まだ読み取れた内容から新しいライブラリを作成しました (保存された曲: %2)。新しい録音はこのライブラリに保存されます。</translation>
+    </message>
+    <message>
         <source>No copy of it could be made.</source>
         <translation>そのコピーを作成できませんでした。</translation>
     </message>

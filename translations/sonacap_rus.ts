@@ -333,6 +333,12 @@ Songs that cannot be read are not shown.</source>
 Композиции, которые не удаётся прочитать, не показываются.</translation>
     </message>
     <message>
+        <source>The library was damaged: %1
+A new library was made from what could still be read (songs saved: %2). New recordings go into it.</source>
+        <translation>Библиотека была повреждена: %1
+Из того, что ещё удалось прочитать, создана новая библиотека (сохранено композиций: %2). Новые записи попадают в неё.</translation>
+    </message>
+    <message>
         <source>No copy of it could be made.</source>
         <translation>Не удалось создать её копию.</translation>
     </message>

@@ -70,9 +70,7 @@ protected:
     }
     CTreeWidgetItem* Record(const QString& name, double seconds = 2.5)
     {
-        const QString path = OutputFolder() + "/" + name + ".wav";
-        WriteToneWav(path, seconds);
-        return RecordFile(path);
+        return RecordToneSong(*factory.engine, *window, name, seconds);
     }
     // The fake engine "records" the song file already at path; the row it
     // leaves in the library.
@@ -333,7 +331,7 @@ TEST_F(MainUICommandsTest, PagesAndLinks)
     EXPECT_TRUE(window->StatusBar()->RecordingButton()->isChecked());
     window->ShowMedia();
     EXPECT_EQ(window->CentreStack()->currentIndex(), 2);
-    EXPECT_EQ(CShowListWidget::GetShownListId(), 2);
+    EXPECT_EQ(window->LibraryPage()->GetShownListId(), 2);
     EXPECT_TRUE(window->StatusBar()->MediaButton()->isChecked());
 
     settings->SetLanguage("de");

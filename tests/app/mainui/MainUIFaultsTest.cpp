@@ -428,7 +428,7 @@ TEST_F(MainUIFaultsTest, DeleteKeyOnAPlayListAsksAboutTheList)
     TestMainUI& w = Open();
     w.show();
     w.TreeLib()->SelectList(4);
-    ASSERT_TRUE(WaitFor([&] { return CShowListWidget::GetShownListId() == 4; }));
+    ASSERT_TRUE(WaitFor([&] { return w.LibraryPage()->GetShownListId() == 4; }));
     w.LibraryPage()->TrackList()->clearSelection();
     w.answers = {QDialogButtonBox::Cancel};
     w.DeleteMusic();
@@ -461,7 +461,8 @@ TEST_F(MainUIFaultsTest, UnplayableFileSaysSo)
     EXPECT_FALSE(w.SawText("could not be found"));
 }
 
-// A library found damaged at start: the user is told, with the copy kept.
+// A library found damaged at start: the user is told, with the copy kept
+// and the library rebuilt from it.
 TEST_F(MainUIFaultsTest, DamagedLibraryIsToldAtStart)
 {
     DB_CloseDatabase();
@@ -470,11 +471,14 @@ TEST_F(MainUIFaultsTest, DamagedLibraryIsToldAtStart)
         // Pages of rows, then garbage over the middle of them.
         sqlite3* db = nullptr;
         ASSERT_EQ(sqlite3_open(file.toUtf8().constData(), &db), SQLITE_OK);
-        sqlite3_exec(db,
-                     "create table MusicInfo (MusicId int primary key, MusicPath varchar(512));"
-                     "with recursive n(i) as (select 1 union all select i + 1 from n where i < 3000) "
-                     "insert into MusicInfo select i, printf('/music/song %d with a long enough name.mp3', i) from n",
-                     nullptr, nullptr, nullptr);
+        sqlite3_exec(db, "create table MusicInfo (MusicId int primary key, MusicPath varchar(512))", nullptr, nullptr,
+                     nullptr);
+        ASSERT_EQ(sqlite3_exec(db,
+                               "with recursive n(i) as (select 1 union all select i + 1 from n where i < 3000) "
+                               "insert into MusicInfo (MusicId, MusicPath) "
+                               "select i, printf('/music/song %d with a long enough name.mp3', i) from n",
+                               nullptr, nullptr, nullptr),
+                  SQLITE_OK);
         sqlite3_close(db);
     }
     const QByteArray before = DamageFile(file, 0.5, 8192);
@@ -482,7 +486,12 @@ TEST_F(MainUIFaultsTest, DamagedLibraryIsToldAtStart)
 
     ASSERT_EQ(DB_OpenDatabase(), 0);
     TestMainUI& w = Open();
-    ASSERT_TRUE(WaitFor([&] { return w.SawText("The library is damaged"); }));
+    ASSERT_TRUE(WaitFor([&] { return w.SawText("The library was damaged"); }));
+    // The songs off the two garbage pages.
+    const int saved = DB_LastRepair().songsSaved;
+    EXPECT_GT(saved, 2800);
+    EXPECT_LE(saved, 3000);
+    EXPECT_TRUE(w.SawText(QStringLiteral("songs saved: %1)").arg(saved)));
     QString backup;
     EXPECT_FALSE(DB_OpenProblem(&backup).isEmpty());
     ASSERT_FALSE(backup.isEmpty());

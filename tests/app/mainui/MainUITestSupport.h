@@ -153,6 +153,10 @@ int MusicRowCount();
 
 class CAppSettings;
 
+// The fake engine "records" a tone of `seconds` as `name`.wav in the output
+// folder; the row the window leaves in the library (null when none).
+CTreeWidgetItem* RecordToneSong(FakeEngine& engine, TestMainUI& window, const QString& name, double seconds = 2.5);
+
 // The main window over the fake engine, with the recording tests' settings
 // and a fresh library; Open() makes the window.
 class FakeEngineWindowTest : public ::testing::Test {
