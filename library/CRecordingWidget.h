@@ -55,7 +55,8 @@ public:
     QList<CTreeWidgetItem*> GetAllItems() const;
     // The 100 ms "recording" picture loop; stopping also resets the artwork
     // view. The loop only turns while the page can be seen: hidden (another
-    // page, the window minimised) its timer rests and its pictures are let go.
+    // page, the window minimised) its timer rests and its pictures wait for
+    // the return; they are let go when the loop stops.
     void StartRecordingAnimation();
     void StopRecordingAnimation();
     void RetranslateUi();
@@ -191,9 +192,9 @@ private:
     int m_cardWidth = 0;
     int m_slotMargin = 0;
     // Frames of the loop by number - 1, made on first use while the loop
-    // turns; empty images for the ones not made yet. About 12 MB at scale 1
-    // for all 28 (a tenth of the pictures as read), so they go when the loop
-    // rests.
+    // turns; empty images for the ones not made yet. About 10 MB at scale 1
+    // for all 28 (a tenth of the pictures as read); kept while the page is
+    // hidden during a recording, gone when the recording animation stops.
     QVector<PulseFrame> m_frames;
     PulseFrame m_shownFrame;
     bool m_animating = false;

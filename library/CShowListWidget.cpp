@@ -3,6 +3,7 @@
 #include "CCreateFactoryThread.h"
 #include "CFilterEdit.h"
 #include "CGraphicsView.h"
+#include "CMissingFileScan.h"
 #include "CListTreeItem.h"
 #include "CMusicInfoTreeWidget.h"
 #include "CTagWriter.h"
@@ -16,7 +17,6 @@
 
 #include <QDate>
 #include <QDebug>
-#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QMenu>
@@ -107,27 +107,37 @@ constexpr int kNewList = 2;
 constexpr int kPlayedList = 3;
 constexpr int kDateLength = 16;
 constexpr int kPlayedDays = 2;
+// How long a right click checks the selected songs' files before its menu
+// shows; a longer walk goes on behind the open menu.
+constexpr int kMenuFileCheckMs = 20;
 
-// "MM/dd/yyyy..." read without the cost of a format parser (the library is
-// loaded with up to 100,000 of these); an invalid text gives an invalid date.
-QDate ReadDate(const QString& text, int offset)
+// The day of a "MM/dd/yyyy..." text at offset as yyyymmdd, read without the
+// cost of a format parser or a QDate (the library is loaded with up to
+// 100,000 of these); 0 when the text holds no valid date. Days compare as
+// these numbers do.
+int ReadDay(QStringView text, qsizetype offset)
 {
     if (text.size() < offset + 10)
-        return QDate();
+        return 0;
     auto num = [&](int at, int len) {
         int v = 0;
         for (int i = 0; i < len; ++i) {
-            const QChar c = text.at(offset + at + i);
-            if (!c.isDigit())
+            const ushort c = text.at(offset + at + i).unicode();
+            if (c < '0' || c > '9')
                 return -1;
-            v = v * 10 + c.digitValue();
+            v = v * 10 + (c - '0');
         }
         return v;
     };
     const int month = num(0, 2), day = num(3, 2), year = num(6, 4);
-    if (month < 0 || day < 0 || year < 0)
-        return QDate();
-    return QDate(year, month, day);
+    if (month < 0 || day < 0 || year < 0 || !QDate::isValid(year, month, day))
+        return 0;
+    return year * 10000 + month * 100 + day;
+}
+
+int DayOf(const QDate& date)
+{
+    return date.year() * 10000 + date.month() * 100 + date.day();
 }
 } // namespace
 
@@ -249,7 +259,16 @@ void CShowListWidget::LoadLists()
     std::vector<CoverCandidateRow> covers;
     DB_GetAllImageInfo(musicIds, covers);
 
+    // The list's style (its font) arrives when it is polished, at the
+    // latest when it first shows, and makes it lay out every row again:
+    // taken now, before the rows, 100,000 rows are laid out once.
+    m_trackList->ensurePolished();
+
     const QDate today = QDate::currentDate();
+    // A song is new when added today, played lately when played at most
+    // kPlayedDays days ago.
+    const int newSince = DayOf(today);
+    const int playedSince = DayOf(today.addDays(-kPlayedDays));
     for (CListTreeItem* entry : m_lists) {
         const int listId = entry->GetListType();
         if (m_tables.contains(listId))
@@ -284,30 +303,30 @@ void CShowListWidget::LoadLists()
             m_trackList->AddRowsSorted(rows);
         } else if (listId == kNewList || listId == kPlayedList) {
             const ListTable* all = TableOf(kAllList);
-            for (MusicInfoListRow& record : records) {
+            for (const MusicInfoListRow& record : records) {
                 CTreeWidgetItem* row = all ? all->value(record.MusicId, nullptr) : nullptr;
                 if (!row)
                     continue;
+                const QStringView date = record.Text(MusicInfoListRow::DateAdded);
                 if (listId == kNewList) {
-                    const QDate added = ReadDate(record.DateAdded, 0);
-                    if (added.isValid() && added.daysTo(today) <= 0)
+                    const int added = ReadDay(date, 0);
+                    if (added != 0 && added >= newSince)
                         table->insert(record.MusicId, row);
                     continue;
                 }
-                if (record.DateAdded.size() <= kDateLength)
+                if (date.size() <= kDateLength)
                     continue;
-                const QDate played = ReadDate(record.DateAdded, record.DateAdded.size() - kDateLength);
-                if (!played.isValid())
+                const int played = ReadDay(date, date.size() - kDateLength);
+                if (played == 0)
                     continue;   // unreadable: neither shown nor rewritten
-                if (played.daysTo(today) <= kPlayedDays) {
+                if (played >= playedSince) {
                     table->insert(record.MusicId, row);
                 } else {
-                    record.DateAdded.truncate(kDateLength);
                     // The update writes the whole record: read it in full
                     // for the few songs that need it.
                     MusicInfoRow stored;
                     if (DB_GetMusicInfo(record.MusicId, &stored) > 0) {
-                        stored.DateAdded = record.DateAdded;
+                        stored.DateAdded = date.left(kDateLength).toString();
                         DB_UpdateMusicInfo(&stored);
                     }
                     row->SetDateText(QString());
@@ -620,27 +639,65 @@ bool CShowListWidget::PrepareContextMenu(const QPoint& pos)
         m_playListMenu->addAction(entry.second);
         entry.second->setEnabled(true);
     }
-    const QList<CTreeWidgetItem*> selected = m_trackList->GetSelectedItems();
-    bool found = false;
-    for (CTreeWidgetItem* row : selected) {
-        if (QFileInfo::exists(row->GetMusicPath())) {
-            if (row != GetPlayingItem())
-                row->SetNoticeIcon(false);
-            found = true;
-            break;
-        }
-        row->SetNoticeIcon(true);
+    if (!m_fileScan) {
+        m_fileScan = new CMissingFileScan(this);
+        connect(m_fileScan, &CMissingFileScan::Missing, this, &CShowListWidget::MarkMissingFiles);
+        connect(m_fileScan, &CMissingFileScan::Finished, this, &CShowListWidget::MenuFilesChecked);
     }
+    const QList<CTreeWidgetItem*> selected = m_trackList->GetSelectedItems();
+    m_menuSelectedCount = selected.size();
+    m_menuListId = m_shownListId;
+    // Until a selected song's file is found, the menu offers what it offers
+    // for missing files only. The walk answers at once for all but very
+    // large selections; the rest of it runs while the menu is open, and the
+    // menu follows when it ends.
+    SetMenuFileState(false);
+    m_fileScan->Start(selected, kMenuFileCheckMs);
+    return true;
+}
+
+void CShowListWidget::SetMenuFileState(bool found)
+{
     m_playAction->setEnabled(!IsRecordingBusy(m_recordState) && found);
     m_playListMenu->setEnabled(found);
     m_iTunesAction->setEnabled(found);
-    m_editAction->setEnabled(found && selected.size() == 1);
-    m_showFolderAction->setEnabled(found && selected.size() == 1);
-    if (found && m_shownListId > kPlayedList) {
-        if (QAction* own = GetListAction(m_shownListId))
+    m_editAction->setEnabled(found && m_menuSelectedCount == 1);
+    m_showFolderAction->setEnabled(found && m_menuSelectedCount == 1);
+    if (found && m_menuListId > kPlayedList) {
+        if (QAction* own = GetListAction(m_menuListId))
             own->setEnabled(false);
     }
-    return true;
+}
+
+void CShowListWidget::MarkMissingFiles(const QVector<int>& musicIds)
+{
+    // Rows are found again by MusicId: one may have been deleted meanwhile.
+    const ListTable* all = TableOf(kAllList);
+    if (!all)
+        return;
+    bool changed = false;
+    for (int musicId : musicIds) {
+        if (CTreeWidgetItem* row = all->value(musicId, nullptr))
+            changed = row->SetNoticeMark(true) || changed;
+    }
+    if (changed)
+        m_trackList->viewport()->update();
+}
+
+void CShowListWidget::MenuFilesChecked(bool found, int musicId)
+{
+    if (found) {
+        const ListTable* all = TableOf(kAllList);
+        CTreeWidgetItem* row = all ? all->value(musicId, nullptr) : nullptr;
+        if (row && row != GetPlayingItem())
+            row->SetNoticeIcon(false);
+    }
+    SetMenuFileState(found);
+}
+
+bool CShowListWidget::WaitForFileCheck(int timeoutMs)
+{
+    return !m_fileScan || m_fileScan->Wait(timeoutMs);
 }
 
 void CShowListWidget::PopupMenu(const QPoint& globalPos)
@@ -768,9 +825,9 @@ void CShowListWidget::RetranslateUi()
                                              [](const MusicInfoListRow& r, int id) { return r.MusicId < id; });
         if (record == records.cend() || record->MusicId != row->GetMusicId())
             continue;
-        if (record->Artist.isEmpty())
+        if (record->Text(MusicInfoListRow::Artist).isEmpty())
             row->setText(CTreeWidgetItem::ColArtist, unknownArtist);
-        if (record->Album.isEmpty())
+        if (record->Text(MusicInfoListRow::Album).isEmpty())
             row->setText(CTreeWidgetItem::ColAlbum, unknownAlbum);
     }
 }

@@ -9,6 +9,7 @@
 #include <QList>
 #include <QSet>
 #include <QString>
+#include <QVector>
 #include <QWidget>
 
 #include <atomic>
@@ -20,6 +21,7 @@ struct DialogButtonInfo;
 class CFilterEdit;
 class CGraphicsView;
 class CListTreeItem;
+class CMissingFileScan;
 class CMusicInfoTreeWidget;
 class CTagWriter;
 class CTreeWidgetItem;
@@ -126,6 +128,9 @@ public:
     // Waits until the files of earlier deletions are removed (they go on a
     // worker); false when that took longer than timeoutMs.
     bool WaitForFileRemovals(int timeoutMs = 30000);
+    // Waits until the context menu's check of the selected songs' files has
+    // ended and been shown; false when that took longer than timeoutMs.
+    bool WaitForFileCheck(int timeoutMs = 30000);
 
     // Widgets the main window connects to.
     CMusicInfoTreeWidget* TrackList() const { return m_trackList; }
@@ -196,6 +201,15 @@ private:
     std::unique_ptr<ShownRows> m_shownRows;
 
     void BuildContextMenu();
+    // The menu's entries for a selection with (found) or without a song
+    // whose file exists.
+    void SetMenuFileState(bool found);
+    // Answers of the file check the menu started.
+    void MarkMissingFiles(const QVector<int>& musicIds);
+    void MenuFilesChecked(bool found, int musicId);
+    CMissingFileScan* m_fileScan = nullptr;
+    int m_menuSelectedCount = 0;   // rows selected when the menu was asked for
+    int m_menuListId = 0;          // the list shown then
     // The filter box back to its default text ("Filter") and its four types.
     void ResetFilterBox();
     void LoadLists();

@@ -17,7 +17,42 @@
 namespace {
 constexpr int kDateLength = 16;   // "MM/dd/yyyy hh:mm"
 constexpr int kPlayedListId = 3;
+// The most a row's text buffer holds (its spans are 16 bits).
+constexpr qsizetype kMaxPackedUnits = 0xFFFF;
 
+// A stored genre's first name (several are joined by ';').
+QStringView FirstGenre(QStringView genre)
+{
+    const qsizetype semi = genre.indexOf(QLatin1Char(';'));
+    return semi >= 0 ? genre.left(semi) : genre;
+}
+
+// What the Genre column shows for a song without one. One word in every
+// language: the tag editor stores its own translated "Other", and the column
+// must not make a stored genre look like it.
+QString OtherGenre()
+{
+    return QStringLiteral("Other");
+}
+
+// The notice picture, made once per interface scale and shared by every row:
+// one scaled copy per row cost 3 KB each, 330 MB for a right click on
+// 100,000 missing songs.
+const QIcon& NoticePicture()
+{
+    static QIcon icon;
+    static int madeFor = -1;
+    const int side = ScaledPixels(16);
+    // Made again while it could not be read (no skin yet).
+    if (side != madeFor || icon.isNull()) {
+        QPixmap pix(QStringLiteral(":/prefix/res/notic.png"));
+        if (!pix.isNull())
+            pix = pix.scaled(side, side);
+        icon = QIcon(pix);
+        madeFor = side;
+    }
+    return icon;
+}
 } // namespace
 
 CTreeWidgetItem::CTreeWidgetItem(int musicId, MusicInfoRow* row, QTreeWidget* parent)
@@ -25,28 +60,65 @@ CTreeWidgetItem::CTreeWidgetItem(int musicId, MusicInfoRow* row, QTreeWidget* pa
     , m_musicId(musicId)
 {
     SetItemData(0, row);
-    setSizeHint(ColName, QSize(ScaledPixels(100), ScaledPixels(23)));
 }
 
 CTreeWidgetItem::CTreeWidgetItem(const MusicInfoListRow& row, int coverCount, const QString& coverPath,
                                  QTreeWidget* parent)
     : QTreeWidgetItem(parent, 0)
     , m_musicId(row.MusicId)
+    , m_coverPath(coverCount > 0 ? coverPath : DefaultCoverPath())
 {
-    // The row takes its own copies of the texts instead of sharing the
-    // record's. Shared, they would keep the load's records alive in the heap
-    // except for the few texts the row does not keep (the genre), and the
-    // small holes those leave between them are where the list's later small
-    // allocations land: the hidden-row bookkeeping of every filter keystroke
-    // then spreads over the whole library's memory, which made a keystroke
-    // at 100,000 rows about 40 percent slower. With copies, the records go
-    // back to the heap as one block.
-    const auto own = [](const QString& text) { return QString(text.constData(), text.size()); };
-    // The last text column first: the row's cell storage grows once.
-    SetDateCells(0, own(row.DateAdded));
-    SetCells(own(row.MusicName), own(row.TimeRecorded), own(row.Artist), own(row.Album), row.Genre,
-             own(row.MusicPath), coverCount > 0, coverPath);
-    setSizeHint(ColName, QSize(ScaledPixels(100), ScaledPixels(23)));
+    using Field = MusicInfoListRow::TextField;
+    const auto text = [&](Field field) { return row.Text(field); };
+    // The genre up to its first ';', the date added of the date column.
+    const QStringView genre = FirstGenre(text(MusicInfoListRow::Genre));
+    const QStringView date = text(MusicInfoListRow::DateAdded);
+    if (date.size() > kDateLength)
+        m_dateText = date.toString();
+    const QStringView cells[PackCount] = {text(MusicInfoListRow::MusicName), text(MusicInfoListRow::TimeRecorded),
+                                          text(MusicInfoListRow::Artist),    text(MusicInfoListRow::Album),
+                                          genre,                            date.left(kDateLength),
+                                          text(MusicInfoListRow::MusicPath)};
+    // Each cell starts where its text starts in the record's buffer.
+    const Field fieldOf[PackCount] = {MusicInfoListRow::MusicName, MusicInfoListRow::TimeRecorded,
+                                      MusicInfoListRow::Artist,    MusicInfoListRow::Album,
+                                      MusicInfoListRow::Genre,     MusicInfoListRow::DateAdded,
+                                      MusicInfoListRow::MusicPath};
+    // Texts shown in place of empty ones go at the end of the buffer, which
+    // the row then has to itself.
+    QString stands[PackCount];
+    if (cells[PackName].isEmpty())
+        stands[PackName] = TitleFromFileName(text(MusicInfoListRow::MusicPath).toString());
+    if (cells[PackArtist].isEmpty())
+        stands[PackArtist] = QObject::tr("Unknown Artist");
+    if (cells[PackAlbum].isEmpty())
+        stands[PackAlbum] = QObject::tr("Unknown Album");
+    if (cells[PackGenre].isEmpty())
+        stands[PackGenre] = OtherGenre();
+    qsizetype size = row.Texts.size();
+    for (const QString& stand : stands)
+        size += stand.size();
+    if (size > kMaxPackedUnits) {
+        // Only a path of many thousand characters: the cells as any row keeps them.
+        const auto shown = [&](int packed) { return stands[packed].isEmpty() ? cells[packed].toString() : stands[packed]; };
+        SetDateCells(0, date.toString());
+        SetCells(shown(PackName), shown(PackTime), shown(PackArtist), shown(PackAlbum), shown(PackGenre),
+                 cells[PackPath].toString(), coverCount > 0, coverPath);
+        return;
+    }
+    m_texts = row.Texts;
+    if (size > row.Texts.size())
+        m_texts.reserve(static_cast<int>(size));
+    for (int packed = 0; packed < PackCount; ++packed) {
+        if (stands[packed].isEmpty()) {
+            m_spans[packed] = Span{static_cast<quint16>(row.TextStart(fieldOf[packed])),
+                                   static_cast<quint16>(cells[packed].size())};
+        } else {
+            m_spans[packed] = Span{static_cast<quint16>(m_texts.size()), static_cast<quint16>(stands[packed].size())};
+            m_texts.append(stands[packed]);
+        }
+    }
+    m_packed = (1u << PackCount) - 1;
 }
 
 CTreeWidgetItem::~CTreeWidgetItem() = default;
@@ -66,7 +138,7 @@ QString CTreeWidgetItem::SortKeyOf(const QString& text, int column)
 namespace {
 // A length "[H:]MM:SS" (any number of ':'-separated digit groups) in
 // seconds; -1 when the text is not one.
-qint64 LengthSeconds(const QString& text)
+qint64 LengthSeconds(QStringView text)
 {
     qint64 seconds = 0;
     qint64 part = -1;
@@ -87,7 +159,7 @@ qint64 LengthSeconds(const QString& text)
 }
 } // namespace
 
-void CTreeWidgetItem::AppendSortKey(QString& out, const QString& text, int column)
+void CTreeWidgetItem::AppendSortKey(QString& out, QStringView text, int column)
 {
     const int at = out.size();
     if (column == ColTime) {
@@ -105,25 +177,34 @@ void CTreeWidgetItem::AppendSortKey(QString& out, const QString& text, int colum
             out.append(digits, 12);
         } else {
             out.append(QLatin1Char('~'));
-            out.append(text);
+            out.append(text.data(), static_cast<int>(text.size()));
         }
     } else if (column == ColDate) {
         // "MM/dd/yyyy hh:mm" compares by year, month, day, hour and minute.
-        out.append(text.midRef(6, 4));
-        out.append(text.leftRef(6));
-        out.append(text.midRef(10));
+        const auto append = [&](QStringView part) { out.append(part.data(), static_cast<int>(part.size())); };
+        append(text.mid(6, 4));
+        append(text.left(6));
+        append(text.mid(10));
     } else {
-        out.append(text);
+        out.append(text.data(), static_cast<int>(text.size()));
     }
     QChar* unit = out.data();
-    for (int i = at, n = out.size(); i < n; ++i)
-        unit[i] = unit[i].toLower();
+    for (int i = at, n = out.size(); i < n; ++i) {
+        const ushort u = unit[i].unicode();
+        if (u < 0x80)
+            unit[i] = QChar(static_cast<ushort>(u >= 'A' && u <= 'Z' ? u + ('a' - 'A') : u));   // ASCII, as toLower
+        else
+            unit[i] = unit[i].toLower();
+    }
 }
 
 const QString& CTreeWidgetItem::SortKey(int column) const
 {
     if (m_sortKeyColumn != column) {
-        m_sortKey = SortKeyOf(text(column), column);
+        QString keep;
+        const QStringView text = CellText(column, keep);
+        m_sortKey.clear();
+        AppendSortKey(m_sortKey, text, column);
         m_sortKeyColumn = column;
     }
     return m_sortKey;
@@ -142,13 +223,80 @@ bool CTreeWidgetItem::operator<(const QTreeWidgetItem& other) const
     return SortKey(column) < SortKeyOf(other.text(column), column);
 }
 
+int CTreeWidgetItem::PackedOf(int column)
+{
+    switch (column) {
+    case ColName: return PackName;
+    case ColTime: return PackTime;
+    case ColArtist: return PackArtist;
+    case ColAlbum: return PackAlbum;
+    case ColGenre: return PackGenre;
+    case ColDate: return PackDate;
+    default: return -1;
+    }
+}
+
+QStringView CTreeWidgetItem::PackedText(int packed) const
+{
+    return QStringView(m_texts).mid(m_spans[packed].at, m_spans[packed].length);
+}
+
+void CTreeWidgetItem::Unpack(int packed)
+{
+    m_packed &= static_cast<quint8>(~(1u << packed));
+    if (m_packed == 0)
+        m_texts.clear();
+}
+
+QVariant CTreeWidgetItem::data(int column, int role) const
+{
+    if (role == Qt::DisplayRole || role == Qt::EditRole) {
+        const int packed = PackedOf(column);
+        if (packed >= 0 && IsPacked(packed))
+            return PackedText(packed).toString();
+    } else if (role == Qt::DecorationRole && column == ColNotice && m_notice) {
+        return NoticePicture();
+    } else if (role == Qt::SizeHintRole && column == ColName) {
+        // Every row has it: answered here, not stored a hundred thousand times.
+        const QVariant set = QTreeWidgetItem::data(column, role);
+        return set.isValid() ? set : QVariant(QSize(ScaledPixels(100), ScaledPixels(23)));
+    }
+    return QTreeWidgetItem::data(column, role);
+}
+
+QStringView CTreeWidgetItem::CellText(int column, QString& keep) const
+{
+    const int packed = PackedOf(column);
+    if (packed >= 0 && IsPacked(packed))
+        return PackedText(packed);
+    keep = text(column);
+    return keep;
+}
+
 void CTreeWidgetItem::setData(int column, int role, const QVariant& value)
 {
-    if (column == m_sortKeyColumn && (role == Qt::DisplayRole || role == Qt::EditRole)) {
-        m_sortKeyColumn = -1;
-        m_sortKey.clear();
+    if (role == Qt::DisplayRole || role == Qt::EditRole) {
+        if (column == m_sortKeyColumn) {
+            m_sortKeyColumn = -1;
+            m_sortKey.clear();
+        }
+        const int packed = PackedOf(column);
+        if (packed >= 0 && IsPacked(packed))
+            Unpack(packed);
+    } else if (role == Qt::DecorationRole && column == ColNotice) {
+        m_notice = false;   // an icon set directly takes the notice's place
     }
     QTreeWidgetItem::setData(column, role, value);
+}
+
+QString CTreeWidgetItem::GetMusicPath() const
+{
+    return IsPacked(PackPath) ? PackedText(PackPath).toString() : m_musicPath;
+}
+
+QStringView CTreeWidgetItem::MusicPathText() const
+{
+    return IsPacked(PackPath) ? PackedText(PackPath) : QStringView(m_musicPath);
 }
 
 void CTreeWidgetItem::SetItemData(int listId, MusicInfoRow* row)
@@ -179,15 +327,16 @@ void CTreeWidgetItem::SetCells(const QString& title, const QString& time, const 
     setText(ColGenre, ShownGenre(genre));
     m_coverPath = hasCover ? coverPath : DefaultCoverPath();
     m_musicPath = musicPath;
+    if (IsPacked(PackPath))
+        Unpack(PackPath);
 }
 
 QString CTreeWidgetItem::ShownGenre(const QString& genre)
 {
-    const int semi = genre.indexOf(QLatin1Char(';'));
-    const QString first = semi >= 0 ? genre.left(semi) : genre;
-    // One word in every language: the tag editor stores its own translated
-    // "Other", and the column must not make a stored genre look like it.
-    return first.isEmpty() ? QStringLiteral("Other") : first;
+    const QStringView first = FirstGenre(genre);
+    if (first.isEmpty())
+        return OtherGenre();
+    return first.size() == genre.size() ? genre : first.toString();
 }
 
 void CTreeWidgetItem::SetDateCells(int listId, const QString& date)
@@ -230,21 +379,38 @@ void CTreeWidgetItem::ClearPlayDate()
     m_dateText.clear();
 }
 
+bool CTreeWidgetItem::SetNoticeMark(bool show)
+{
+    const bool ownIcon = QTreeWidgetItem::data(ColNotice, Qt::DecorationRole).isValid();
+    if (show == m_notice && !ownIcon)
+        return false;
+    m_notice = show;
+    // An icon set through the base (the playing mark) gives way; the base
+    // tells the list itself.
+    if (ownIcon)
+        QTreeWidgetItem::setData(ColNotice, Qt::DecorationRole, QVariant());
+    return true;
+}
+
 void CTreeWidgetItem::SetNoticeIcon(bool show)
 {
-    if (!show) {
-        setIcon(ColNotice, QIcon());
-        return;
+    if (SetNoticeMark(show)) {
+        if (QTreeWidget* tree = treeWidget())
+            tree->viewport()->update();
     }
-    const int side = ScaledPixels(16);
-    QPixmap pix(QStringLiteral(":/prefix/res/notic.png"));
-    if (!pix.isNull())
-        pix = pix.scaled(side, side);
-    setIcon(ColNotice, QIcon(pix));
 }
 
 void CTreeWidgetItem::SetNoticeColumnIcon(const QIcon& icon)
 {
+    if (m_notice) {
+        m_notice = false;
+        if (icon.isNull()) {
+            if (QTreeWidget* tree = treeWidget())
+                tree->viewport()->update();
+        }
+    }
+    if (icon.isNull() && !QTreeWidgetItem::data(ColNotice, Qt::DecorationRole).isValid())
+        return;
     setIcon(ColNotice, icon);
 }
 

@@ -3,6 +3,7 @@
 #include "IPlayQueueTrack.h"
 
 #include <QString>
+#include <QStringView>
 #include <QTreeWidgetItem>
 
 struct MusicInfoRow;
@@ -38,15 +39,27 @@ public:
     CTreeWidgetItem(int musicId, MusicInfoRow* row, QTreeWidget* parent);
     // The same row made from the lighter record the library reads when it
     // loads: `coverCount` candidates, of which coverPath is the chosen one.
+    // The row shares the record's text buffer and shows its cells from it.
     CTreeWidgetItem(const MusicInfoListRow& row, int coverCount, const QString& coverPath, QTreeWidget* parent);
     ~CTreeWidgetItem() override;
+
+    // The cells the row was made with come from its shared text buffer; a
+    // cell set afterwards is kept by the base class as usual. The size hint
+    // of the name column is answered here unless one was set.
+    QVariant data(int column, int role) const override;
 
     // Sort rule: lower-cased text of the tree's sort column; the date column
     // compares year first, the time column by length.
     bool operator<(const QTreeWidgetItem& other) const override;
     // Drops the row's sort key when the text of its column changes, before
-    // the list re-sorts the row.
+    // the list re-sorts the row; a cell set here no longer comes from the
+    // shared buffer.
     void setData(int column, int role, const QVariant& value) override;
+
+    // The text of a cell as text() gives it, read in place where the row
+    // keeps it in its buffer; `keep` holds the text when it has to be made.
+    // Valid while the row and `keep` are unchanged.
+    QStringView CellText(int column, QString& keep) const;
 
     // What operator< compares for a text of a column: the text lower-cased
     // unit by unit, for the date column with its year (characters 6 to 9)
@@ -55,7 +68,7 @@ public:
     // length). Plain code-unit order of two keys is the sort order.
     static QString SortKeyOf(const QString& text, int column);
     // The same appended to out (many keys in one buffer).
-    static void AppendSortKey(QString& out, const QString& text, int column);
+    static void AppendSortKey(QString& out, QStringView text, int column);
     // This row's key of column (made once, kept until that cell changes).
     const QString& SortKey(int column) const;
 
@@ -68,7 +81,9 @@ public:
     MusicInfoRow* GetMusicInfo() const override;
 
     int GetMusicId() const override { return m_musicId; }
-    QString GetMusicPath() const { return m_musicPath; }
+    QString GetMusicPath() const;
+    // The same read in place; valid while the row is unchanged.
+    QStringView MusicPathText() const;
     QString GetCoverPath() const { return m_coverPath; }
     QString GetDateText() const { return m_dateText; }
 
@@ -89,8 +104,13 @@ public:
     // the song's file runs (a tag write); an empty note ends that.
     void SetBusyNote(const QString& note);
     bool IsBusy() const { return m_busy; }
-    // Shows (true) or clears the "file missing" icon in column 1.
+    // Shows (true) or clears the "file missing" icon in column 1 (clearing
+    // also takes a playing mark away). Every row shows the one shared
+    // picture; a row keeps only that it shows it.
     void SetNoticeIcon(bool show);
+    // The same without repainting: for marking many rows, after which the
+    // caller repaints the list once. True when the row's picture changed.
+    bool SetNoticeMark(bool show);
     void SetNoticeColumnIcon(const QIcon& icon) override;
 
     // The row behind a play-queue entry (every entry is a row), or null.
@@ -103,6 +123,15 @@ public:
     static QString ShownGenre(const QString& genre);
 
 private:
+    // Where a column's text or the music path lies in m_texts: the cells
+    // and the path the row was made with from a loading record.
+    enum Packed { PackName, PackTime, PackArtist, PackAlbum, PackGenre, PackDate, PackPath, PackCount };
+    static int PackedOf(int column);
+    bool IsPacked(int packed) const { return (m_packed & (1u << packed)) != 0; }
+    QStringView PackedText(int packed) const;
+    // The cell or the path now lives elsewhere; the buffer goes with its last span.
+    void Unpack(int packed);
+
     // The cells and paths of a song, whichever record they come from.
     void SetCells(const QString& title, const QString& time, const QString& artist, const QString& album,
                   const QString& genre, const QString& musicPath, bool hasCover, const QString& coverPath);
@@ -114,8 +143,21 @@ private:
     int m_downloadState = TWM_DOWNLOAD_NONE;
     bool m_busy = false;
     QString m_coverPath;
-    QString m_musicPath;
+    QString m_musicPath;  // while the path is not in m_texts
     QString m_dateText;   // full DateAdded when a play date is appended, else empty
+
+    // The loading record's texts, shared with it (one buffer a song: making
+    // every cell a string of its own was most of a start with 100,000 songs,
+    // and freeing them most of quitting), the span of each cell and of the
+    // music path in it, and which of them are still read from it.
+    struct Span {
+        quint16 at = 0;
+        quint16 length = 0;
+    };
+    QString m_texts;
+    Span m_spans[PackCount];
+    quint8 m_packed = 0;
+    bool m_notice = false;   // column 1 shows the shared notice picture
 
     // The sort key of one column, made when the list first compares the row
     // by that column and dropped when that cell changes: sorting 100,000 rows

@@ -1,12 +1,15 @@
 #pragma once
 
-// Helpers of the benchmarks that start the real program: a throw-away user
-// for it, the test suite's private sound server, and the median of runs.
+// Helpers of the benchmarks that start the real program or a process of their
+// own: a throw-away user, the test suite's private sound server, an X server
+// of their own (Xvfb), the load average, resident memory and the median of
+// runs.
 //
 // Header only; this folder has no CMakeLists.txt, a benchmark (or a test that
 // starts the program) includes it by relative path.
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QMap>
 #include <QStringList>
 #include <QFile>
@@ -94,6 +97,71 @@ inline QString ProgramToStart(const QMap<QString, QString>& options, const QStri
         return program;
     std::fprintf(stderr, "no program at '%s' (give --program)\n", qPrintable(program));
     return QString();
+}
+
+// An X server of our own on a free display (Xvfb picks the number).
+class Display
+{
+public:
+    bool Start()
+    {
+        m_process.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"),
+                                                  QStringLiteral("-screen"), QStringLiteral("0"),
+                                                  QStringLiteral("1920x1080x24"), QStringLiteral("-nolisten"),
+                                                  QStringLiteral("tcp")});
+        if (!m_process.waitForStarted(10000))
+            return false;
+        QByteArray out;
+        QElapsedTimer t;
+        t.start();
+        while (!out.contains('\n') && t.elapsed() < 20000) {
+            m_process.waitForReadyRead(200);
+            out += m_process.readAllStandardOutput();
+        }
+        bool ok = false;
+        const int number = out.trimmed().toInt(&ok);
+        if (!ok)
+            return false;
+        m_name = QStringLiteral(":%1").arg(number);
+        return true;
+    }
+    QString Name() const { return m_name; }
+    ~Display()
+    {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.terminate();
+            if (!m_process.waitForFinished(5000))
+                m_process.kill();
+            m_process.waitForFinished(2000);
+        }
+    }
+
+private:
+    QProcess m_process;
+    QString m_name;
+};
+
+// The load average over 1, 5 and 15 minutes ("?" when unreadable): figures
+// of a shared machine are read against it.
+inline QString LoadAverage()
+{
+    QFile f(QStringLiteral("/proc/loadavg"));
+    if (!f.open(QIODevice::ReadOnly))
+        return QStringLiteral("?");
+    return QString::fromLatin1(f.readAll()).section(QLatin1Char(' '), 0, 2);
+}
+
+// The resident memory of this process in KB (0 when unreadable).
+inline long ResidentKb()
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : f.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLong();
+    }
+    return 0;
 }
 
 inline double Median(std::vector<double> v)

@@ -126,14 +126,6 @@ double StreamStartMs()
     return got ? static_cast<double>(end - begin) : -1;
 }
 
-QString LoadAverage()
-{
-    QFile f(QStringLiteral("/proc/loadavg"));
-    if (!f.open(QIODevice::ReadOnly))
-        return QStringLiteral("?");
-    return QString::fromLatin1(f.readAll()).section(QLatin1Char(' '), 0, 2);
-}
-
 // utime + stime of the process (every thread), in seconds; < 0 when gone.
 double CpuSeconds(qint64 pid)
 {
@@ -293,48 +285,6 @@ private:
     QList<QByteArray> m_events;
 };
 
-// An X server of our own on a free display (Xvfb picks the number).
-class Display
-{
-public:
-    bool Start()
-    {
-        m_process.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"),
-                                                  QStringLiteral("-screen"), QStringLiteral("0"),
-                                                  QStringLiteral("1920x1080x24"), QStringLiteral("-nolisten"),
-                                                  QStringLiteral("tcp")});
-        if (!m_process.waitForStarted(10000))
-            return false;
-        QByteArray out;
-        QElapsedTimer t;
-        t.start();
-        while (!out.contains('\n') && t.elapsed() < 20000) {
-            m_process.waitForReadyRead(200);
-            out += m_process.readAllStandardOutput();
-        }
-        bool ok = false;
-        const int number = out.trimmed().toInt(&ok);
-        if (!ok)
-            return false;
-        m_name = QStringLiteral(":%1").arg(number);
-        return true;
-    }
-    QString Name() const { return m_name; }
-    ~Display()
-    {
-        if (m_process.state() != QProcess::NotRunning) {
-            m_process.terminate();
-            if (!m_process.waitForFinished(5000))
-                m_process.kill();
-            m_process.waitForFinished(2000);
-        }
-    }
-
-private:
-    QProcess m_process;
-    QString m_name;
-};
-
 QProcessEnvironment MakeUser(const QString& home, const QString& display)
 {
     QProcessEnvironment env = bench_program::ThrowAwayUser(home);
@@ -440,7 +390,7 @@ int main(int argc, char** argv)
     const QString program = bench_program::ProgramToStart(options, QStringLiteral(SONACAP_PROGRAM));
     if (program.isEmpty())
         return 2;
-    std::printf("load average at the start: %s (%ld cores)\n", qPrintable(LoadAverage()), sysconf(_SC_NPROCESSORS_ONLN));
+    std::printf("load average at the start: %s (%ld cores)\n", qPrintable(bench_program::LoadAverage()), sysconf(_SC_NPROCESSORS_ONLN));
 
     QTemporaryDir scratch;
     scratch.setAutoRemove(!keep);
@@ -449,7 +399,7 @@ int main(int argc, char** argv)
     bench_program::PrivateSoundServer sound(QStringLiteral(SONACAP_PULSE_FIXTURE), scratch.filePath("pulse"));
     if (sound.Failed())
         return 2;
-    Display display;
+    bench_program::Display display;
     if (!display.Start()) {
         std::fprintf(stderr, "Xvfb did not start\n");
         return 2;
@@ -501,6 +451,6 @@ int main(int argc, char** argv)
     std::printf("engine alone (bench_capture, %d s):\n", 2 * seconds);
     for (const QString& line : capture)
         std::printf("  %s\n", qPrintable(line));
-    std::printf("load average at the end: %s\n", qPrintable(LoadAverage()));
+    std::printf("load average at the end: %s\n", qPrintable(bench_program::LoadAverage()));
     return 0;
 }

@@ -3,15 +3,16 @@
 // with an empty library. Each start runs as a throw-away user (HOME and the
 // XDG folders in a temporary folder) against a private sound server, with the
 // program's SONACAP_QUIT_WHEN_IDLE seam, which prints "shown and idle" and
-// quits. Prints the figures, the ratio and the goal (under 1.5x the empty
-// start and under 2 s).
+// quits. Prints the figures, the time from "shown and idle" to the process's
+// end (quitting), the ratio and the goal (the full start under 1 s).
 //
 //   startup_bench [--runs N] [--songs N] [--program PATH] [--platform NAME]
 //                 [--keep 1]
 //
 // With --keep 1 the users' folders stay (their path is printed) for profiling
-// a start by hand.
-// The platform defaults to offscreen; "xcb" needs DISPLAY (e.g. under Xvfb).
+// a start by hand. The platform is xcb on an X server of the benchmark's own
+// (Xvfb), as users run the program; "--platform offscreen" runs without one.
+// The machine may be shared: the load average is printed before and after.
 #include "MusicDatabase.h"
 #include "../common/BenchProgram.h"
 #include "../common/BenchSongs.h"
@@ -40,10 +41,14 @@ namespace {
 
 // A user's folders below `home`; returns the environment to start the
 // program with.
-QProcessEnvironment MakeUser(const QString& home, const QString& platform)
+QProcessEnvironment MakeUser(const QString& home, const QString& platform, const QString& display)
 {
     QProcessEnvironment env = bench_program::ThrowAwayUser(home);
     env.insert("QT_QPA_PLATFORM", platform);
+    if (!display.isEmpty()) {
+        env.insert("DISPLAY", display);
+        env.remove("WAYLAND_DISPLAY");
+    }
     env.insert("SONACAP_QUIT_WHEN_IDLE", "1");
     return env;
 }
@@ -122,7 +127,7 @@ int main(int argc, char** argv)
     const QMap<QString, QString> options = bench_program::Options(app.arguments());
     const int runs = qMax(1, options.value("--runs", "5").toInt());
     const int songs = qBound(1, options.value("--songs", QString::number(kMaxMusicInfoRows)).toInt(), kMaxMusicInfoRows);
-    const QString platform = options.value("--platform", "offscreen");
+    const QString platform = options.value("--platform", "xcb");
     const bool keep = options.value("--keep") == "1";
     const QString program = bench_program::ProgramToStart(options, QStringLiteral(SONACAP_PROGRAM));
     if (program.isEmpty())
@@ -136,10 +141,17 @@ int main(int argc, char** argv)
     if (sound.Failed())
         return 2;
 
+    bench_program::Display display;
+    if (platform == QLatin1String("xcb") && !display.Start()) {
+        std::fprintf(stderr, "Xvfb did not start\n");
+        return 2;
+    }
+    std::printf("load average at the start: %s\n", qPrintable(bench_program::LoadAverage()));
+
     const QString emptyHome = scratch.filePath("empty");
     const QString fullHome = scratch.filePath("full");
-    const QProcessEnvironment emptyEnv = MakeUser(emptyHome, platform);
-    const QProcessEnvironment fullEnv = MakeUser(fullHome, platform);
+    const QProcessEnvironment emptyEnv = MakeUser(emptyHome, platform, display.Name());
+    const QProcessEnvironment fullEnv = MakeUser(fullHome, platform, display.Name());
     QElapsedTimer fill;
     fill.start();
     if (!FillLibrary(fullHome + "/.local/share/Tavrel/Sonacap", songs)) {
@@ -178,7 +190,8 @@ int main(int argc, char** argv)
     std::printf("  %6d songs         %8.1f ms   (min %.1f)   exit after %.1f ms\n", songs, full,
                 *std::min_element(fullShown.begin(), fullShown.end()), Median(fullExit));
     const double ratio = full / empty;
-    std::printf("  ratio %.2fx (goal < 1.5x), %s; full start %s 2000 ms\n", ratio, ratio < 1.5 ? "met" : "missed",
-                full < 2000 ? "under" : "NOT under");
+    std::printf("  full start %.2fx the empty one; goal: the full start under 1000 ms, %s\n", ratio,
+                full < 1000 ? "met" : "MISSED");
+    std::printf("load average at the end: %s\n", qPrintable(bench_program::LoadAverage()));
     return 0;
 }

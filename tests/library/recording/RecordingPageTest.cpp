@@ -541,14 +541,25 @@ TEST_F(RecordingLoopTest, LoopRestsWhileThePageIsHiddenOrTheWindowMinimised)
     page->StartRecordingAnimation();
     EXPECT_TRUE(page->IsRecordingTimerActive());
     page->RecordingAnimation();
-    EXPECT_GT(page->DecodedFrameCount(), 0);
+    const QImage firstFrame = page->AnimationArea()->grab().toImage();
+    for (int i = 1; i < 28; ++i)
+        page->RecordingAnimation();
+    EXPECT_EQ(page->DecodedFrameCount(), 28);
+    const QImage lastFrame = page->AnimationArea()->grab().toImage();
 
+    // Away from the page and back during the recording: the loop rests, its
+    // frames wait (made again, every return read and scaled 28 pictures),
+    // and it goes on where it stopped.
     page->hide();
     EXPECT_TRUE(page->IsRecordingAnimationRunning());
     EXPECT_FALSE(page->IsRecordingTimerActive());
-    EXPECT_EQ(page->DecodedFrameCount(), 0) << "the frames stay while nothing shows them";
+    EXPECT_EQ(page->DecodedFrameCount(), 28);
     page->show();
     EXPECT_TRUE(page->IsRecordingTimerActive());
+    EXPECT_EQ(page->AnimationArea()->grab().toImage(), lastFrame);
+    page->RecordingAnimation();
+    EXPECT_EQ(page->AnimationArea()->grab().toImage(), firstFrame);
+    EXPECT_EQ(page->DecodedFrameCount(), 28);
 
     // Minimising keeps isVisible() but sends hide and show events. (Asked
     // at once: the offscreen platform has no window manager, so the window
@@ -561,6 +572,7 @@ TEST_F(RecordingLoopTest, LoopRestsWhileThePageIsHiddenOrTheWindowMinimised)
 
     page->StopRecordingAnimation();
     EXPECT_FALSE(page->IsRecordingTimerActive());
+    EXPECT_EQ(page->DecodedFrameCount(), 0) << "the frames outlive the recording";
     page->hide();
     page->show();
     EXPECT_FALSE(page->IsRecordingTimerActive()) << "showing does not restart a stopped loop";

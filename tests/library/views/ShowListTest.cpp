@@ -8,10 +8,13 @@
 #include "MusicDatabase.h"
 #include "ViewsTestSupport.h"
 
+#include <QAction>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
 #include <QHeaderView>
+#include <QIcon>
+#include <QMenu>
 #include <QSignalSpy>
 
 #include <sqlite3.h>
@@ -30,7 +33,9 @@ class TestPage : public CShowListWidget {
 public:
     using CShowListWidget::CShowListWidget;
     int questions = 0;
+    int menus = 0;
 protected:
+    void PopupMenu(const QPoint&) override { ++menus; }
     int AskQuestion(const QString&, const QList<DialogButtonInfo>&, bool, bool*) override
     {
         ++questions;
@@ -183,6 +188,8 @@ TEST_F(ShowListTest, LoadingMatchesReadingEachRecordWhole)
     AddSong(7, "alpha", "A", "B", "Pop;", DateText(-5, "10:00"));
     AddSong(9, "gamma", "x", "y", "z", QStringLiteral("13/45/2020 99:99"));   // unreadable date
     AddSong(11, "short date", "x", "y", "z", QStringLiteral("01/02"));
+    // A path longer than a row keeps in its own text block.
+    AddSong(13, "", "", "", "", DateText(-2, "11:00"), "/" + QString(70000, QChar('p')) + "/long name.mp3");
     // Texts longer than a record's field and covers written by another tool:
     // cut on a character boundary; seven covers of which the sixth goes; a
     // song gone from the library whose six covers stay untouched.
@@ -228,7 +235,7 @@ TEST_F(ShowListTest, LoadingMatchesReadingEachRecordWhole)
     ASSERT_TRUE(QFile::copy(Path("music.db"), Path("reference.db")));
     ASSERT_EQ(DB_OpenDatabaseFile(Path("reference.db")), 0);
     QMap<int, MusicInfoRow*> records;
-    ASSERT_EQ(DB_GetAllMusicInfo(records), 8);
+    ASSERT_EQ(DB_GetAllMusicInfo(records), 9);
     CMusicInfoTreeWidget reference;
     QList<QTreeWidgetItem*> referenceRows;
     for (MusicInfoRow* record : records) {
@@ -239,7 +246,7 @@ TEST_F(ShowListTest, LoadingMatchesReadingEachRecordWhole)
     reference.addTopLevelItems(referenceRows);
     reference.model()->index(0, 0);   // runs the sort the insertion left pending
     std::vector<RowView> expected = RowsInOrder(reference);
-    ASSERT_EQ(expected.size(), 8u);
+    ASSERT_EQ(expected.size(), 9u);
     // Loading also cuts a play date older than two days, which the row then
     // no longer keeps.
     for (RowView& row : expected) {
@@ -283,6 +290,100 @@ TEST_F(ShowListTest, LoadingMatchesReadingEachRecordWhole)
                                         [](const std::pair<int, QString>& c) { return c.first == 6; }),
                          coversExpected.end());
     EXPECT_EQ(CoverRows(Path("music.db")), coversExpected);
+}
+
+// The right click walks the selected songs' files until one exists: the songs
+// passed over get the notice, the one found loses it, the rest stay as they
+// were; the menu then offers what can be done with the songs.
+TEST_F(ShowListTest, ContextMenuFollowsTheSelectedSongsFiles)
+{
+    const SkinPictures skin;
+    ASSERT_TRUE(skin.loaded);
+    // Shown newest first: 4, 3, 2, 1.
+    for (int id = 1; id <= 4; ++id)
+        AddSong(id, QStringLiteral("Song %1").arg(id), "A", "B", "Pop", DateText(0, QStringLiteral("1%1:00").arg(id)));
+    ASSERT_EQ(DB_SetMusicItem(100, 4, 2), 0);
+    ASSERT_EQ(DB_SetMusicItem(101, 4, 3), 0);
+    Build();
+    page->show();
+    struct Case {
+        const char* what;
+        int list;
+        QList<int> selected;   // in shown order
+        QList<int> existing;   // songs whose files are there
+        QSet<int> noticedBefore;
+        QSet<int> noticedAfter;
+        bool play, edit, playlists, itunes, folder;
+    };
+    const Case cases[] = {
+        {"walk stops at the first file there", 1, {4, 3, 2, 1}, {2}, {2, 1}, {4, 3, 1}, true, false, true, true, false},
+        {"one song there", 1, {3}, {3}, {3}, {}, true, true, true, true, true},
+        {"every file missing", 1, {4, 3, 2, 1}, {}, {}, {4, 3, 2, 1}, false, false, false, false, false},
+        {"in a play list", 4, {3, 2}, {3, 2}, {}, {}, true, false, true, true, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        for (int id = 1; id <= 4; ++id) {
+            QFile::remove(Path(QStringLiteral("song%1.mp3").arg(id)));
+            if (c.existing.contains(id))
+                WriteFile(Path(QStringLiteral("song%1.mp3").arg(id)), "x");
+            page->GetItemsByMusicId({id}).front()->SetNoticeIcon(c.noticedBefore.contains(id));
+        }
+        page->ShowList(c.list);
+        CMusicInfoTreeWidget* list = page->TrackList();
+        list->clearSelection();
+        for (CTreeWidgetItem* row : page->GetItemsByMusicId(c.selected))
+            row->setSelected(true);
+        const int menus = page->menus;
+        CTreeWidgetItem* clicked = page->GetItemsByMusicId({c.selected.front()}).front();
+        page->customContextMenuRequested(list->visualItemRect(clicked).center());
+        ASSERT_TRUE(page->WaitForFileCheck(5000));
+        EXPECT_EQ(page->menus, menus + 1);
+        QSet<int> noticed;
+        for (int id = 1; id <= 4; ++id) {
+            const QIcon icon = page->GetItemsByMusicId({id}).front()->icon(CTreeWidgetItem::ColNotice);
+            if (!icon.isNull())
+                noticed.insert(id);
+        }
+        EXPECT_EQ(noticed, c.noticedAfter);
+        EXPECT_EQ(page->PlayAction()->isEnabled(), c.play);
+        EXPECT_EQ(page->EditTagsAction()->isEnabled(), c.edit);
+        EXPECT_EQ(page->PlayListMenu()->isEnabled(), c.playlists);
+        EXPECT_EQ(page->ITunesAction()->isEnabled(), c.itunes);
+        EXPECT_EQ(page->ShowInFolderAction()->isEnabled(), c.folder);
+        EXPECT_TRUE(page->SelectAllAction()->isEnabled());
+        EXPECT_TRUE(page->UnselectAllAction()->isEnabled());
+        EXPECT_TRUE(page->DeleteAction()->isEnabled());
+        // A play list's own entry is offered everywhere but in that list.
+        ASSERT_NE(page->GetListAction(4), nullptr);
+        EXPECT_EQ(page->GetListAction(4)->isEnabled(), c.list != 4);
+    }
+}
+
+// A moved music folder: thousands of selected songs, none there. The notice
+// is one shared picture, so marking them all keeps no picture per row.
+TEST_F(ShowListTest, ContextMenuMarksAWholeMissingSelection)
+{
+    const SkinPictures skin;
+    ASSERT_TRUE(skin.loaded);
+    DB_CreateTransaction();
+    for (int id = 1; id <= 3000; ++id)
+        AddSong(id, QStringLiteral("Song %1").arg(id), "A", "B", "Pop", DateText(0), Path("moved/song.mp3"));
+    DB_CommitTransaction();
+    Build();
+    page->show();
+    page->ShowList(1);
+    page->selectAll();
+    CMusicInfoTreeWidget* list = page->TrackList();
+    page->customContextMenuRequested(list->visualItemRect(list->topLevelItem(0)).center());
+    ASSERT_TRUE(page->WaitForFileCheck(10000));
+    EXPECT_FALSE(page->PlayAction()->isEnabled());
+    const qint64 picture = list->topLevelItem(0)->icon(CTreeWidgetItem::ColNotice).cacheKey();
+    for (int i = 0; i < list->topLevelItemCount(); ++i) {
+        const QIcon icon = list->topLevelItem(i)->icon(CTreeWidgetItem::ColNotice);
+        ASSERT_FALSE(icon.isNull()) << i;
+        ASSERT_EQ(icon.cacheKey(), picture) << i;
+    }
 }
 
 TEST_F(ShowListTest, ShowListAndFilter)

@@ -72,6 +72,51 @@ TEST(TrackRow, CellsFromTheRecord)
     }
 }
 
+// Column 1 holds one picture at a time: the notice (one picture shared by
+// every row) or the playing mark; clearing the notice clears either.
+TEST(TrackRow, NoticeAndPlayingMarkShareColumnOne)
+{
+    const SkinPictures skin;
+    ASSERT_TRUE(skin.loaded);
+    MusicInfoRow record = MakeRow(1, "t", "a", "b", "g", "01/01/2024 10:00", "/m/a.mp3");
+    CTreeWidgetItem a(1, &record, nullptr), b(2, &record, nullptr);
+    QPixmap markPicture(8, 8);
+    markPicture.fill(Qt::red);
+    const QIcon mark(markPicture);
+    const auto shown = [](const CTreeWidgetItem& row) { return row.icon(CTreeWidgetItem::ColNotice); };
+
+    a.SetNoticeIcon(true);
+    b.SetNoticeIcon(true);
+    ASSERT_FALSE(shown(a).isNull());
+    EXPECT_EQ(shown(a).cacheKey(), shown(b).cacheKey());
+    EXPECT_EQ(shown(a).availableSizes().value(0), QSize(ScaledPixels(16), ScaledPixels(16)));
+
+    struct Step {
+        const char* what;
+        int action;   // 0 notice on, 1 notice off, 2 playing mark, 3 no mark
+        const char* expected;   // "notice", "mark" or "none"
+    };
+    const Step steps[] = {
+        {"the mark replaces the notice", 2, "mark"}, {"the notice replaces the mark", 0, "notice"},
+        {"the mark again", 2, "mark"},                {"clearing the notice clears the mark", 1, "none"},
+        {"the notice", 0, "notice"},                  {"an empty mark clears the notice", 3, "none"},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        switch (step.action) {
+        case 0: a.SetNoticeIcon(true); break;
+        case 1: a.SetNoticeIcon(false); break;
+        case 2: a.SetNoticeColumnIcon(mark); break;
+        default: a.SetNoticeColumnIcon(QIcon()); break;
+        }
+        const QString expected = step.expected;
+        if (expected == "none")
+            EXPECT_TRUE(shown(a).isNull());
+        else
+            EXPECT_EQ(shown(a).cacheKey(), expected == "mark" ? mark.cacheKey() : shown(b).cacheKey());
+    }
+}
+
 TEST(TrackRow, ChosenCoverIsClamped)
 {
     MusicInfoRow row = MakeRow(1, "t", "a", "b", "g", "01/01/2020 10:00", "/m/x.mp3");
@@ -206,6 +251,50 @@ TEST(TrackList, SortKeysOrderLikeLowerCasingBothTexts)
                         << column << " '" << a->text(column).toStdString() << "' < '"
                         << b->text(column).toStdString() << "' (round " << shift << ")";
                 }
+            }
+        }
+    }
+}
+
+// Rows added in one step take the order the list itself would give them:
+// ties, texts differing in case only, longer than sixteen units, with units
+// above 255, and prefixes of one another, in both orders and two columns.
+TEST(TrackList, RowsAddedInOneStepAreOrderedAsTheListWouldOrderThem)
+{
+    const QStringList texts = {
+        "", "a", "A", "ab", "same", "same", "Same", "abcdefghijklmnop", "abcdefghijklmnopq", "abcdefghijklmnoP",
+        "abcdefghijklmnopa", "abcdefghijklmno", QString::fromUtf8("\xc3\x84rger"), QString::fromUtf8("a\xc4\x80"),
+        QString::fromUtf8("a\xc3\xbf"), QString::fromUtf8("\xe6\x97\xa5\xe6\x9c\xac"),
+        QString::fromUtf8("\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e"), "12/31/2019 23:59", "01/01/2020 00:00",
+        "01/01/2020 00:00", "01/02", QString::fromUtf8("12/31/2019 23:5\xc4\x80"), "01/01/2020 00:00;02/02/2021 10:00",
+    };
+    for (int column : {int(CTreeWidgetItem::ColName), int(CTreeWidgetItem::ColDate)}) {
+        for (Qt::SortOrder order : {Qt::AscendingOrder, Qt::DescendingOrder}) {
+            SCOPED_TRACE(QStringLiteral("column %1 order %2").arg(column).arg(order).toStdString());
+            CMusicInfoTreeWidget oneStep, reference;
+            oneStep.sortItems(column, order);
+            reference.sortItems(column, order);
+            QList<CTreeWidgetItem*> rows;
+            QList<QTreeWidgetItem*> referenceRows;
+            for (int i = 0; i < texts.size(); ++i) {
+                MusicInfoRow r = MakeRow(i + 1, "x", "x", "x", "x", "01/01/2020 00:00", "/m/a.mp3");
+                for (auto* list : {&rows, static_cast<QList<CTreeWidgetItem*>*>(nullptr)}) {
+                    auto* row = new CTreeWidgetItem(i + 1, &r, nullptr);
+                    row->setText(column, texts[i]);
+                    if (list)
+                        list->append(row);
+                    else
+                        referenceRows.append(row);
+                }
+            }
+            oneStep.AddRowsSorted(rows);
+            reference.addTopLevelItems(referenceRows);
+            reference.model()->index(0, 0);   // runs the sort the insertion left pending
+            ASSERT_EQ(oneStep.topLevelItemCount(), reference.topLevelItemCount());
+            for (int i = 0; i < oneStep.topLevelItemCount(); ++i) {
+                EXPECT_EQ(static_cast<CTreeWidgetItem*>(oneStep.topLevelItem(i))->GetMusicId(),
+                          static_cast<CTreeWidgetItem*>(reference.topLevelItem(i))->GetMusicId())
+                    << i << " '" << oneStep.topLevelItem(i)->text(column).toStdString() << "'";
             }
         }
     }

@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QResource>
 #include <QStandardPaths>
 #include <QTimer>
 
@@ -141,4 +142,15 @@ QList<CListTreeItem*> StoredListEntries()
     for (const MusicListRow& r : lists)
         entries.append(new CListTreeItem(r, nullptr));
     return entries;
+}
+
+SkinPictures::SkinPictures()
+    : loaded(QResource::registerResource(QStringLiteral(SONACAP_TEST_OUTPUT_DIR "/skin.rcc")))
+{
+}
+
+SkinPictures::~SkinPictures()
+{
+    if (loaded)
+        QResource::unregisterResource(QStringLiteral(SONACAP_TEST_OUTPUT_DIR "/skin.rcc"));
 }

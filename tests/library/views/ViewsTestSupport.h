@@ -45,3 +45,10 @@ void WriteFile(const QString& path, const QByteArray& bytes);
 // The library tree's entries of every stored list, as the library page takes
 // them; the caller deletes them.
 QList<CListTreeItem*> StoredListEntries();
+
+// The built skin's pictures, as the program has them, while the object lives.
+struct SkinPictures {
+    SkinPictures();
+    ~SkinPictures();
+    bool loaded;
+};
