@@ -22,6 +22,7 @@
 #include "CToolBar.h"
 #include "CTreeLib.h"
 #include "CTreeWidgetItem.h"
+#include "DesktopLinks.h"
 #include "DialogSeams.h"
 #include "EngineFactory.h"
 #include "InterfaceScale.h"
@@ -98,6 +99,8 @@ CMainUI::CMainUI(QWidget* parent) : CMyWindowFrame(parent, Qt::WindowFlags(1))
             *checked = dialog.IsChecked();
         return result;
     });
+    // A page or folder that nothing on the desktop could open.
+    SetDesktopNotice([this](QWidget*, const QString& text) { Ask(text, {{QDialogButtonBox::Ok, tr("Ok")}}, 0); });
     SetBugReportOpener([] {
         CBugReport report(nullptr);
         report.setModal(true);
@@ -192,6 +195,8 @@ void CMainUI::CreateMainWidgets()
     m_treeLib = new CTreeLib(m_toolBar, m_splitter);
     m_showList = new CShowListWidget(m_treeLib->GetListItems(), m_toolBar, m_splitter);
     m_recordingWidget->SetTagWriter(m_showList->TagWriter());
+    m_recordingWidget->SetLibraryPage(m_showList);
+    m_treeLib->SetLibraryPage(m_showList);
     m_treeLib->setMinimumWidth(ScaledPixels(230));
     m_showList->setMinimumWidth(ScaledPixels(400));
     m_splitter->addWidget(m_treeLib);
@@ -288,6 +293,7 @@ void CMainUI::ConnectSignals()
             [this](int index) { StartNewPlay(index); });
     connect(m_showList->ITunesAction(), &QAction::triggered, this, &CMainUI::AddToiTunes);
     connect(m_showList, &CShowListWidget::MusicInOtherListDeleted, m_treeLib, &CTreeLib::SetListItemNum);
+    connect(m_showList, &CShowListWidget::ListCountChanged, m_treeLib, &CTreeLib::SetListItemNum);
     connect(m_showList->TrackList(), &CMusicInfoTreeWidget::itemDragReleased, m_treeLib->PlayListTree(),
             &CAcDopTreeWidget::dragRelease);
     connect(m_showList->TrackList(), &CMusicInfoTreeWidget::borderPressed, this, &CMyWindowFrame::mousePressed);
@@ -335,7 +341,13 @@ void CMainUI::TellLibraryProblemAtStart()
     const QString problem = DB_OpenProblem(&backup);
     if (problem.isEmpty() || !DB_IsOpen())
         return;
-    QString text = tr("The library is damaged: %1\nSongs that cannot be read are not shown.").arg(problem);
+    const LibraryRepairReport repair = DB_LastRepair();
+    // Rebuilt, the next start opens a sound library: this is said once.
+    QString text = repair.rebuilt
+        ? tr("The library was damaged: %1\nA new library was made from what could still be read (songs saved: "
+             "%2). New recordings go into it.")
+              .arg(repair.reason, QString::number(repair.songsSaved))
+        : tr("The library is damaged: %1\nSongs that cannot be read are not shown.").arg(problem);
     text += QStringLiteral("\n");
     if (backup.isEmpty())
         text += tr("No copy of it could be made.");
@@ -406,6 +418,7 @@ CMainUI::~CMainUI()
 {
     CGUITavrelRegister::ReleaseInstance();
     SetQuestionAsker(nullptr);
+    SetDesktopNotice(nullptr);
 
     // From here on a song the engine finishes while it shuts down is not a
     // finished recording but the remains of one the user quit.

@@ -19,6 +19,7 @@
 #include "CToolBar.h"
 #include "CTreeLib.h"
 #include "CTreeWidgetItem.h"
+#include "DesktopLinks.h"
 #include "InterfaceScale.h"
 #include "LibraryServices.h"
 #include "MusicDatabase.h"
@@ -112,7 +113,7 @@ void CMainUI::ChangeShowWidget(int listId)
 
 void CMainUI::ShowMedia()
 {
-    if (CShowListWidget::GetShownListId() > 0) {
+    if (m_showList->GetShownListId() > 0) {
         m_centerWidget->setCurrentIndex(2);
         if (!m_showList->GetSelectedOrAllItems(true).isEmpty())
             m_statusBar->ITunesButton()->setEnabled(true);
@@ -224,8 +225,12 @@ void CMainUI::LoadLanguage()
 
 void CMainUI::OpenLink(const QString& link, bool raiseAfter)
 {
-    if (!link.isEmpty())
-        OpenUrl(QUrl::fromEncoded(link.toLocal8Bit()));
+    if (!link.isEmpty()) {
+        const QUrl url = QUrl::fromEncoded(link.toLocal8Bit());
+        // Without a browser the desktop's reason reached the terminal only.
+        if (!OpenUrl(url))
+            TellNotOpened(this, url);
+    }
     if (raiseAfter)
         raise();
 }
@@ -248,7 +253,7 @@ void CMainUI::HomePage()
         path = QStringLiteral("/de/sonacap/");
     else if (language == QLatin1String("jp"))
         path = QStringLiteral("/jp/sonacap/");
-    OpenUrl(QUrl(QLatin1String(kHomePageHost) + path));
+    OpenLink(QLatin1String(kHomePageHost) + path, false);
 }
 
 void CMainUI::OpenFaceBook()
@@ -281,12 +286,12 @@ void CMainUI::MenuBarCut()
     if (!IsLibraryPageShown())
         return;
     m_showList->Clipboard = m_showList->GetSelectedOrAllItems(true);
-    m_cutSource = CShowListWidget::GetShownListId();
+    m_cutSource = m_showList->GetShownListId();
 }
 
 void CMainUI::MenuBarPaste()
 {
-    const int target = CShowListWidget::GetShownListId();
+    const int target = m_showList->GetShownListId();
     if (!IsLibraryPageShown() || m_showList->Clipboard.isEmpty() || target <= 3)
         return;
     const QList<CTreeWidgetItem*> added = AddItemsToList(m_showList->Clipboard, target);
@@ -300,18 +305,9 @@ void CMainUI::MenuBarPaste()
     if (m_cutSource > 3 && m_cutSource != target) {
         PlayQueue& queue = PlayQueue::Instance();
         const int before = queue.Count();
-        int last = 0;
-        DB_CreateTransaction();
-        // RemoveItemFromList drops the row from the clipboard as well; a row
-        // it could not take out is dropped here so the loop always ends.
-        while (!m_showList->Clipboard.isEmpty()) {
-            CTreeWidgetItem* row = m_showList->Clipboard.first();
-            const int size = m_showList->Clipboard.size();
-            last = m_showList->RemoveItemFromList(row, m_cutSource);
-            if (m_showList->Clipboard.size() == size)
-                m_showList->Clipboard.removeFirst();
-        }
-        DB_CommitTransaction();
+        // One pass: row by row, each removal walked the list and the queue.
+        const int last = m_showList->RemoveItemsFromList(m_showList->Clipboard, m_cutSource);
+        m_showList->Clipboard.clear();
         if (queue.Count() < before)
             AfterDeletePlayingMusic(last);
         m_treeLib->SetListItemNum(m_cutSource, m_showList->GetListItemCount(m_cutSource));
@@ -331,14 +327,7 @@ void CMainUI::MenuBarClearSelect()
 
 QList<CTreeWidgetItem*> CMainUI::AddItemsToList(QList<CTreeWidgetItem*> rows, int listId)
 {
-    QList<CTreeWidgetItem*> added;
-    DB_CreateTransaction();
-    for (CTreeWidgetItem* row : rows) {
-        if (CTreeWidgetItem* listRow = m_showList->AddItemToList(row, listId))
-            added.append(listRow);
-    }
-    DB_CommitTransaction();
-    return added;
+    return m_showList->AddItemsToList(rows, listId);
 }
 
 // ---------------------------------------------------------------- lists
@@ -394,7 +383,7 @@ void CMainUI::DeleteMusic()
     QList<QTreeWidgetItem*> rows;
     for (CTreeWidgetItem* row : selected)
         rows.append(row);
-    DeleteMusic(rows, CShowListWidget::GetShownListId());
+    DeleteMusic(rows, m_showList->GetShownListId());
 }
 
 void CMainUI::DeleteMusic(CTreeWidgetItem* item)
@@ -433,7 +422,7 @@ void CMainUI::DeleteMusic(QList<QTreeWidgetItem*> rows, int listId)
 
 void CMainUI::DeleteMusicList()
 {
-    const int current = CShowListWidget::GetShownListId();
+    const int current = m_showList->GetShownListId();
     if (current < 4)
         return;
     const int removed = m_showList->ClearMusicList(current);

@@ -27,7 +27,7 @@ bool CMainUI::IsRecordingBusy() const
 
 void CMainUI::EnablePlayButtonIfPlayable()
 {
-    const int shown = CShowListWidget::GetShownListId();
+    const int shown = m_showList->GetShownListId();
     if ((shown != 0 && m_showList->GetListItemCount(shown) > 0) || !PlayQueue::Instance().IsEmpty())
         m_toolBar->PlayPauseStack()->setEnabled(true);
 }
@@ -62,7 +62,7 @@ int CMainUI::PlayCurrentItem()
             if (opened != 0)
                 return opened;
             if (CTreeWidgetItem* row = m_showList->AddItemToList(entry, 3)) {
-                if (CShowListWidget::GetShownListId() == 3 && row->treeWidget())
+                if (m_showList->GetShownListId() == 3 && row->treeWidget())
                     row->setHidden(false);
                 m_treeLib->SetListItemNum(3, m_showList->GetListItemCount(3));
             }
@@ -100,7 +100,7 @@ void CMainUI::StartPlay(const QList<IPlayQueueTrack*>& items, int index)
         }
     }
     queue.currentIndex = start;
-    const int shown = CShowListWidget::GetShownListId();
+    const int shown = m_showList->GetShownListId();
     queue.queueListId = shown > 0 ? shown : 2;
     if (PlayCurrentItem() == 0)
         m_toolBar->Play();
@@ -149,7 +149,7 @@ void CMainUI::PlayMovedEntry()
 {
     if (PlayCurrentItem() != 0)
         return;
-    const int shown = CShowListWidget::GetShownListId();
+    const int shown = m_showList->GetShownListId();
     if (shown != 0 && shown == PlayQueue::Instance().queueListId)
         m_showList->UpdataPicView(true, true);
     m_toolBar->Play();

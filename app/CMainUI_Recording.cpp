@@ -17,6 +17,7 @@
 #include "CTreeWidgetItem.h"
 #include "FileTimeHelpers.h"
 #include "MusicDatabase.h"
+#include "OutputFolderCheck.h"
 #include "PlayQueue.h"
 #include "RecordingProbes.h"
 #include "SongRecordFields.h"
@@ -205,7 +206,7 @@ QString CMainUI::EngineFailureText(int code) const
         return tr("There is not enough free space on the disk of the output folder:\n%1").arg(folder);
     case kErrOutputFolder:
     case kErrOpenFile:
-        return tr("The output folder cannot be written:\n%1").arg(folder);
+        return OutputFolderProblemText(OutputFolderProblem::NotWritable, m_settings->GetOutputPath().value(0));
     case kErrSystem:
     case kErrNoRecorder:
         return tr("The sound server cannot be reached, so there is nothing to record from.");
@@ -293,20 +294,28 @@ void CMainUI::RecorderModuleStart()
             m_captureLost = false;
     }
 
+    QString folderProblem;
     if (started == 0) {
-        // A folder chosen but not made yet is made now; one that cannot be
-        // made is the engine's to refuse, with its own reason.
+        // A folder chosen but not made yet is made now. One that cannot take
+        // songs is refused here with its own reason: the engine took
+        // /sys/kernel for a full disk.
         const QString output = m_settings->GetOutputPath().value(0);
-        if (!output.isEmpty())
-            CreateDirectoryTree(output.toUtf8().constData());
-        m_engine->SetTextParam(3, output.toUtf8().constData());
-        started = m_engine->Start(identify, format, quality);
+        int error = 0;
+        folderProblem = OutputFolderProblemText(CheckOutputFolder(output, OutputFolderUse::Create, &error), output);
+        if (!folderProblem.isEmpty()) {
+            qWarning() << "CMainUI::RecorderModuleStart output folder refused:" << output << "error" << error;
+            started = kErrOutputFolder;
+        } else {
+            m_engine->SetTextParam(3, output.toUtf8().constData());
+            started = m_engine->Start(identify, format, quality);
+        }
     }
     if (started != 0) {
         // The window stays out of the recording state: nothing would arrive.
         m_recordingStopped = true;
         qWarning() << "CMainUI::RecorderModuleStart engine failed:" << started;
-        Ask(tr("Recording could not start.") + QStringLiteral("\n") + EngineFailureText(started),
+        Ask(tr("Recording could not start.") + QStringLiteral("\n")
+                + (folderProblem.isEmpty() ? EngineFailureText(started) : folderProblem),
             {{QDialogButtonBox::Ok, tr("Ok")}}, 0);
         return;
     }
@@ -564,8 +573,10 @@ void CMainUI::RecorderModuleCompleteSlot(QString path)
     if (!row) {
         // No row could be made for it (the library refused): the song stays
         // in the output folder, as the user was told.
-        if (!path.isEmpty())
+        if (!path.isEmpty()) {
             qWarning() << "CMainUI::RecorderModuleCompleteSlot kept without a library row:" << path;
+            DB_NoteSongOutside(path);   // added at a start the library takes it
+        }
         qDebug() << "-------------------CMainUI::RecorderModuleCompleteSlot end 1";
         ContinuePendingClose();
         return;
@@ -606,6 +617,7 @@ qint64 CMainUI::IfDeleteRecord()
         // The library cannot give the row back: the file stays where it is.
         qDebug() << "CMainUI::IfDeleteRecord can not found record, delete item, item: " << static_cast<void*>(row);
         TellLibraryNotWritable(DB_LastErrorText());
+        DB_NoteSongOutside(row->GetMusicPath());
         delete row;
         m_showList->NewRecordItem = nullptr;
         return 0;
@@ -651,6 +663,7 @@ qint64 CMainUI::IfDeleteRecord()
     if (!StoreSongRow(record.get())) {
         // Kept as a file only; the library row it could not finish goes.
         DB_DeleteMusicinfo(record->MusicId);
+        DB_NoteSongOutside(record->MusicPath);
         delete row;
         m_showList->NewRecordItem = nullptr;
         return 0;

@@ -1,10 +1,12 @@
 #include "MusicDatabase.h"
 
 #include "CAppSettings.h"
+#include "MusicDatabaseRepair.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
 #include <QStringList>
 #include <QDebug>
 #include <QMutex>
@@ -18,6 +20,7 @@
 #include <cstring>
 #include <iterator>
 #include <map>
+#include <set>
 #include <vector>
 
 namespace {
@@ -31,6 +34,7 @@ sqlite3* g_db = nullptr;
 QString g_lastError;
 QString g_openProblem;
 QString g_openBackup;
+LibraryRepairReport g_repair;
 std::vector<int> g_itemIds;  // ordered ItemIds of MusicItem, loaded on first use
 int g_itemCursor = 0;
 // Prepared inserts and updates, kept for the life of the connection (keyed by
@@ -38,20 +42,15 @@ int g_itemCursor = 0;
 // filling a library. Finalized before the connection closes.
 std::map<const char*, sqlite3_stmt*> g_statements;
 
-const char* const kCreateMusicList = "create table MusicList (ListId int primary key, ListName varchar(512))";
-const char* const kCreateMusicItem = "create table MusicItem (ItemId int primary key, ListId int, MusicId int )";
-const char* const kCreateMusicInfo =
-    "create table MusicInfo (MusicId int primary key, MusicPath varchar(512), MusicName varchar(128), "
-    "TimeRecorded varchar(10), Artist varchar(128), Album varchar(128), Genre varchar(128), DateAdded varchar(20), "
-    "ImageId int, AlbumTUI varchar(128),AlbumMusicList varchar(512),Year varchar(32) )";
-const char* const kCreateCoverInfo =
-    "create table CoverInfo (CoverId int primary key,MusicId int, ImagePath varchar(512))";
-
 // Explicit columns in table order, so rows written by other tools with a
 // different column order still read correctly.
 const char* const kMusicInfoColumns =
     "MusicId, MusicPath, MusicName, TimeRecorded, Artist, Album, Genre, DateAdded, ImageId, AlbumTUI, "
     "AlbumMusicList, Year";
+
+const char* const kInsertMusicInfo =
+    "INSERT INTO MusicInfo (MusicId, MusicPath, MusicName ,TimeRecorded ,Artist ,Album,Genre, DateAdded, ImageId, "
+    "AlbumTUI, AlbumMusicList, Year) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)";
 
 const int kNotOpen = SQLITE_MISUSE;
 // Cover candidates a song record holds (RecordMusicInfo::CoverPaths).
@@ -180,30 +179,6 @@ int ExecLocked(const QByteArray& sql, const char* message, bool critical = true)
     return rc;
 }
 
-// The four default lists of a new library. The translated names are bound,
-// never pasted into the statement, so any character is safe.
-void InsertDefaultListsLocked()
-{
-    static const char* const kNames[] = {
-        QT_TRANSLATE_NOOP("QObject", "All Recordings"),
-        QT_TRANSLATE_NOOP("QObject", "New Recordings"),
-        QT_TRANSLATE_NOOP("QObject", "Recently Played"),
-        QT_TRANSLATE_NOOP("QObject", "PlayList 1"),
-    };
-    for (int i = 0; i < 4; ++i) {
-        sqlite3_stmt* stmt = nullptr;
-        if (sqlite3_prepare_v2(g_db, "insert into MusicList values(?, ?)", -1, &stmt, nullptr) != SQLITE_OK) {
-            sqlite3_finalize(stmt);
-            continue;
-        }
-        const QByteArray name = QCoreApplication::translate("QObject", kNames[i]).toUtf8();
-        sqlite3_bind_int(stmt, 1, i + 1);
-        BindBytes(stmt, 2, name);
-        sqlite3_step(stmt);
-        sqlite3_finalize(stmt);
-    }
-}
-
 // Loads the ordered ItemIds; g_dbLock must be held.
 int LoadItemIdsLocked()
 {
@@ -281,8 +256,12 @@ int RunPrepared(const char* sql, const char* prepareMessage, Bind bind)
 
 int DB_OpenDatabase()
 {
-    const QString folder = CAppSettings::GetInstance()->GetLogPath();
-    return DB_OpenDatabaseFile(folder + "/music.db");
+    CAppSettings* settings = CAppSettings::GetInstance();
+    const int rc = DB_OpenDatabaseFile(settings->GetLogPath() + "/music.db");
+    // Songs of the rows that did not read are still in the output folder.
+    if (DB_LastRepair().rebuilt)
+        DB_NoteFolderToReconcile(settings->GetOutputPath().value(0));
+    return rc;
 }
 
 namespace {
@@ -306,20 +285,36 @@ QString QuickCheck(sqlite3* db)
     return findings.join(QLatin1Char('\n'));
 }
 
-// A byte-for-byte copy of the damaged file beside it, made before anything
-// could write to it; the copy's path, or empty when none could be made.
-QString KeepDamagedCopy(const QString& path)
+} // namespace
+
+namespace {
+
+// Another program's write (a backup tool, a sync) is waited for this long at
+// the start before the file counts as locked; later calls wait briefly.
+constexpr int kOpenBusyMs = 2000;
+constexpr int kBusyMs = 250;
+
+// Opens `path` and makes sure it is a database SQLite can read (sqlite3_open
+// reads nothing yet): 0 with the connection and the quick check's findings,
+// or SQLite's code and its text with no connection.
+int OpenChecked(const QByteArray& path, sqlite3** out, QString* findings, QString* error)
 {
-    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyy_MM_dd_hh_mm_ss"));
-    for (int n = 0; n < 100; ++n) {
-        const QString copy = path + QStringLiteral(".damaged-") + stamp + (n ? QStringLiteral("-%1").arg(n) : QString());
-        if (QFile::exists(copy))
-            continue;
-        if (QFile::copy(path, copy))
-            return copy;
-        return QString();
+    sqlite3* db = nullptr;
+    int rc = sqlite3_open(path.constData(), &db);
+    if (rc == SQLITE_OK) {
+        sqlite3_busy_timeout(db, kOpenBusyMs);
+        rc = sqlite3_exec(db, "select count(*) from sqlite_master", nullptr, nullptr, nullptr);
     }
-    return QString();
+    if (rc != SQLITE_OK) {
+        *error = QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
+        sqlite3_close(db);
+        return rc;
+    }
+    // A file whose pages are partly garbage opens and answers with a
+    // fraction of its rows, and refuses new ones for ever: checked first.
+    *findings = QuickCheck(db);
+    *out = db;
+    return SQLITE_OK;
 }
 
 } // namespace
@@ -337,50 +332,52 @@ int DB_OpenDatabaseFile(const QString& path)
     g_itemCursor = 0;
     g_openProblem.clear();
     g_openBackup.clear();
+    g_repair = LibraryRepairReport();
+    music_db::SetNotesLibraryPath(path);
 
     sqlite3* db = nullptr;
-    int rc = sqlite3_open(utf8Path.constData(), &db);
-    if (rc == SQLITE_OK) {
-        // sqlite3_open reads nothing yet: make sure the file is a database
-        // before a single statement could write to it.
-        rc = sqlite3_exec(db, "select count(*) from sqlite_master", nullptr, nullptr, nullptr);
+    QString findings;
+    QString error;
+    int rc = OpenChecked(utf8Path, &db, &findings, &error);
+    const bool unusable = rc != SQLITE_OK && music_db::IsFileFault(rc) && QFileInfo::exists(path);
+    if (unusable || !findings.isEmpty()) {
+        g_openProblem = unusable ? error : findings;
+        qCritical().noquote() << "DB_OpenDatabase: the library is damaged or cannot be used:" << g_openProblem;
+        sqlite3_close(db);
+        db = nullptr;
+        const music_db::RepairResult repair = music_db::RebuildLibrary(path);
+        g_openBackup = repair.keptCopy;
+        if (repair.keptCopy.isEmpty())
+            qCritical().noquote() << "DB_OpenDatabase: no copy of the damaged library could be kept:" << path;
+        if (repair.rebuilt) {
+            g_repair = {true,
+                        unusable ? error : QString::fromUtf8(sqlite3_errstr(SQLITE_CORRUPT)),
+                        repair.songs,
+                        repair.lists,
+                        repair.items,
+                        repair.covers};
+            QString again;
+            rc = OpenChecked(utf8Path, &db, &again, &error);
+        } else if (!unusable) {
+            // Not rebuilt: the damaged file is used as far as it reads.
+            QString again;
+            rc = OpenChecked(utf8Path, &db, &again, &error);
+        }
     }
     if (rc != SQLITE_OK) {
         printf("sqlite3_open err %d,%s\n", rc, utf8Path.constData());
         fflush(stdout);
-        qDebug().noquote() << "----Error:sqlite3_open err:" << rc << sqlite3_errstr(rc) << "\n----DBPath=" + path;
-        g_openProblem = QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
-        g_lastError = g_openProblem;
-        sqlite3_close(db);
+        qDebug().noquote() << "----Error:sqlite3_open err:" << rc << error << "\n----DBPath=" + path;
+        if (g_openProblem.isEmpty())
+            g_openProblem = error;
+        g_lastError = error;
         return rc;
     }
-    // A file whose pages are partly garbage opens and answers with a fraction
-    // of its rows: it is checked first, and kept as it is before any write.
-    const QString findings = QuickCheck(db);
-    if (!findings.isEmpty()) {
-        qCritical().noquote() << "DB_OpenDatabase: the library is damaged:" << findings;
-        g_openProblem = findings;
-        g_openBackup = KeepDamagedCopy(path);
-        if (g_openBackup.isEmpty())
-            qCritical().noquote() << "DB_OpenDatabase: no copy of the damaged library could be made:" << path;
-    }
     g_db = db;
+    sqlite3_busy_timeout(g_db, kBusyMs);
     if (sqlite3_db_readonly(g_db, "main") == 1)
         qWarning().noquote() << "DB_OpenDatabase: the library is read-only, changes will fail:" << path;
-
-    if (sqlite3_exec(g_db, kCreateMusicList, nullptr, nullptr, nullptr) == SQLITE_OK)
-        InsertDefaultListsLocked();
-    sqlite3_exec(g_db, kCreateMusicItem, nullptr, nullptr, nullptr);
-    sqlite3_exec(g_db, kCreateMusicInfo, nullptr, nullptr, nullptr);
-    sqlite3_exec(g_db, kCreateCoverInfo, nullptr, nullptr, nullptr);
-    // The library page asks for each song's covers and lists by MusicId while
-    // it loads; without an index every question scans the whole table, and a
-    // start with 100,000 songs took minutes instead of a second. Indexes add
-    // no table or column, so older files read as before.
-    sqlite3_exec(g_db, "create index if not exists CoverInfo_MusicId on CoverInfo (MusicId)", nullptr, nullptr,
-                 nullptr);
-    sqlite3_exec(g_db, "create index if not exists MusicItem_MusicId on MusicItem (MusicId)", nullptr, nullptr,
-                 nullptr);
+    music_db::CreateSchema(g_db);
     return SQLITE_OK;
 }
 
@@ -410,6 +407,12 @@ QString DB_OpenProblem(QString* backup)
     if (backup)
         *backup = g_openBackup;
     return g_openProblem;
+}
+
+LibraryRepairReport DB_LastRepair()
+{
+    QMutexLocker guard(&g_dbLock);
+    return g_repair;
 }
 
 QString DB_LastErrorText()
@@ -815,20 +818,32 @@ int InSavepointLocked(const char* name, Body body)
     return rc;
 }
 
-// Steps a prepared statement once per key of `keys` (bound as parameter 1).
-int StepForEachLocked(const char* sql, const std::vector<int>& keys)
+// Steps one prepared statement `count` times, `bind(stmt, i)` binding the
+// i-th time's parameters (texts bound without a copy live until their step);
+// stops at the first failure. 0 or that failure's code.
+template <typename Bind>
+int StepEachLocked(const char* sql, size_t count, Bind bind)
 {
     sqlite3_stmt* stmt = nullptr;
     int rc = sqlite3_prepare_v2(g_db, sql, -1, &stmt, nullptr);
-    for (size_t i = 0; rc == SQLITE_OK && i < keys.size(); ++i) {
-        sqlite3_bind_int(stmt, 1, keys[i]);
+    for (size_t i = 0; rc == SQLITE_OK && i < count; ++i) {
+        bind(stmt, i);
         rc = sqlite3_step(stmt);
         rc = rc == SQLITE_DONE || rc == SQLITE_ROW ? sqlite3_reset(stmt) : rc;
+        sqlite3_clear_bindings(stmt);
     }
-    if (rc != SQLITE_OK)
+    if (rc != SQLITE_OK) {
+        NoteErrorLocked(rc);
         qCritical("%s, Err: %s", sql, sqlite3_errmsg(g_db));
+    }
     sqlite3_finalize(stmt);
     return rc;
+}
+
+// Steps a prepared statement once per key of `keys` (bound as parameter 1).
+int StepForEachLocked(const char* sql, const std::vector<int>& keys)
+{
+    return StepEachLocked(sql, keys.size(), [&](sqlite3_stmt* stmt, size_t i) { sqlite3_bind_int(stmt, 1, keys[i]); });
 }
 
 // Fills the temporary table DeleteIds with `ids` (the sets below name it).
@@ -869,9 +884,6 @@ void ForgetItemIdsLocked(std::vector<int> gone)
     g_itemIds.swap(kept);
 }
 
-const char* const kCreatePendingRemoval =
-    "create table if not exists PendingRemoval (Id integer primary key autoincrement, Kind int, Path varchar(512))";
-
 } // namespace
 
 int DB_DeleteSongs(const std::vector<int>& musicIds, std::vector<PendingFileRemoval>& removals)
@@ -884,7 +896,7 @@ int DB_DeleteSongs(const std::vector<int>& musicIds, std::vector<PendingFileRemo
         return kNotOpen;
     std::vector<int> itemIds;
     const int rc = InSavepointLocked("DeleteSongs", [&] {
-        int r = ExecLocked(kCreatePendingRemoval, "PendingRemoval, Err: %s");
+        int r = ExecLocked(music_db::kCreatePendingRemoval, "PendingRemoval, Err: %s");
         if (r == SQLITE_OK)
             r = FillIdTableLocked(musicIds);
         std::vector<QString> items;
@@ -1042,9 +1054,7 @@ int DB_SetMusicInfo(const MusicInfoRow* row)
         return SQLITE_MISUSE;
     const MusicRowText text(*row);
     return RunPrepared(
-        "INSERT INTO MusicInfo (MusicId, MusicPath, MusicName ,TimeRecorded ,Artist ,Album,Genre, DateAdded, ImageId, "
-        "AlbumTUI, AlbumMusicList, Year) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
-        "DB_SetMusicInfo failed, ErrCode: %d", [&](sqlite3_stmt* stmt) {
+        kInsertMusicInfo, "DB_SetMusicInfo failed, ErrCode: %d", [&](sqlite3_stmt* stmt) {
             sqlite3_bind_int(stmt, 1, row->MusicId);
             BindMusicColumns(stmt, 2, *row, text);
         });
@@ -1179,11 +1189,11 @@ int CreatePrimaryKey(const QString& table, const QString& column, int start, int
     return keys.back() + 1;
 }
 
-int DB_CreateItemId()
+namespace {
+
+// DB_CreateItemId's allocation; g_dbLock must be held.
+int CreateItemIdLocked()
 {
-    QMutexLocker guard(&g_dbLock);
-    if (!g_db)
-        return -1;
     if (g_itemIds.empty()) {
         LoadItemIdsLocked();
         if (g_itemIds.empty()) {
@@ -1228,6 +1238,227 @@ int DB_CreateItemId()
     const int id = cache.back() + 1;
     cache.push_back(id);
     return id;
+}
+
+// `count` ids with the values `count` calls of CreateItemIdLocked give (each
+// the lowest free id above the cursor's), found in one walk and merged into
+// the cache once: one by one, every id taken from a gap moved the rest of the
+// cache, which made adding 100,000 songs to a list take minutes. Fewer than
+// `count` when the ids run out. g_dbLock must be held.
+std::vector<int> CreateItemIdsLocked(size_t count)
+{
+    std::vector<int> ids;
+    ids.reserve(count);
+    // The walk needs two ids in the cache and a cursor below the top id.
+    auto walkable = [] {
+        if (g_itemIds.size() < 2)
+            return false;
+        const qint64 cursor = qBound<qint64>(0, g_itemCursor, static_cast<qint64>(g_itemIds.size()) - 1);
+        return g_itemIds[static_cast<size_t>(cursor)] != kMaxItemIds;
+    };
+    while (ids.size() < count && !walkable()) {
+        const int id = CreateItemIdLocked();
+        if (id < 0)
+            return ids;
+        ids.push_back(id);
+    }
+    if (ids.size() == count)
+        return ids;
+    std::vector<int>& cache = g_itemIds;
+    const size_t cursor = static_cast<size_t>(qBound<qint64>(0, g_itemCursor, static_cast<qint64>(cache.size()) - 1));
+    std::vector<int> fresh;
+    fresh.reserve(count - ids.size());
+    size_t at = cursor;
+    long long next = static_cast<long long>(cache[cursor]) + 1;
+    while (ids.size() + fresh.size() < count && next <= kMaxItemIds
+           && cache.size() + fresh.size() < static_cast<size_t>(kMaxItemIds)) {
+        while (at < cache.size() && cache[at] < next)
+            ++at;
+        if (at < cache.size() && cache[at] == next) {
+            ++next;
+            continue;
+        }
+        fresh.push_back(static_cast<int>(next++));
+    }
+    if (!fresh.empty()) {
+        std::vector<int> merged;
+        merged.reserve(cache.size() + fresh.size());
+        std::merge(cache.begin(), cache.end(), fresh.begin(), fresh.end(), std::back_inserter(merged));
+        cache.swap(merged);
+        g_itemCursor = static_cast<int>(std::lower_bound(cache.begin(), cache.end(), fresh.back()) - cache.begin());
+        ids.insert(ids.end(), fresh.begin(), fresh.end());
+    }
+    // Past the top id the allocation starts again from the lowest ids.
+    while (ids.size() < count) {
+        const int id = CreateItemIdLocked();
+        if (id < 0)
+            break;
+        ids.push_back(id);
+    }
+    return ids;
+}
+
+} // namespace
+
+int DB_GetSongsWithoutLength(std::vector<std::pair<int, QString>>& out)
+{
+    QMutexLocker guard(&g_dbLock);
+    if (!g_db)
+        return kNotOpen;
+    sqlite3_stmt* stmt = nullptr;
+    int rc = sqlite3_prepare_v2(g_db,
+                                "select MusicId, MusicPath from MusicInfo where TimeRecorded is null or "
+                                "TimeRecorded = '' order by MusicId",
+                                -1, &stmt, nullptr);
+    while (rc == SQLITE_OK && (rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+        out.emplace_back(sqlite3_column_int(stmt, 0), ColumnString(stmt, 1));
+        rc = SQLITE_OK;
+    }
+    rc = rc == SQLITE_DONE ? SQLITE_OK : rc;
+    if (rc != SQLITE_OK)
+        qCritical("DB_GetSongsWithoutLength, Err: %s", sqlite3_errmsg(g_db));
+    sqlite3_finalize(stmt);
+    return rc;
+}
+
+int DB_SetSongLengths(const std::vector<std::pair<int, QString>>& lengths)
+{
+    if (lengths.empty())
+        return SQLITE_OK;
+    QMutexLocker guard(&g_dbLock);
+    if (!g_db)
+        return kNotOpen;
+    std::vector<QByteArray> texts;
+    texts.reserve(lengths.size());
+    for (const auto& length : lengths)
+        texts.push_back(length.second.toUtf8());
+    return InSavepointLocked("SetSongLengths", [&] {
+        return StepEachLocked("update MusicInfo set TimeRecorded = ? where MusicId = ?", lengths.size(),
+                              [&](sqlite3_stmt* stmt, size_t i) {
+                                  BindBytes(stmt, 1, texts[i]);
+                                  sqlite3_bind_int(stmt, 2, lengths[i].first);
+                              });
+    });
+}
+
+int DB_GetMusicPaths(std::vector<QString>& out)
+{
+    QMutexLocker guard(&g_dbLock);
+    if (!g_db)
+        return kNotOpen;
+    return ReadTextsLocked("select MusicPath from MusicInfo", out);
+}
+
+namespace {
+
+// The keys `count` CreatePrimaryKey calls would give one after another, each
+// taking its key before the next asks (`keys` ascending); fewer at `max`.
+std::vector<int> NextPrimaryKeys(const std::vector<int>& keys, int start, int max, size_t count)
+{
+    std::set<int> taken(keys.begin(), keys.end());
+    std::vector<int> out;
+    // The key before the lowest gap: gaps only fill, so the walk never goes back.
+    std::set<int>::iterator gap;
+    bool walking = false;
+    while (out.size() < count && static_cast<qint64>(taken.size()) < max) {
+        int key;
+        if (taken.empty()) {
+            key = start;
+        } else if (taken.size() == 1) {
+            key = *taken.begin() + 1;
+        } else if (*taken.begin() != start) {
+            key = start;
+        } else {
+            if (!walking) {
+                gap = taken.begin();
+                walking = true;
+            }
+            for (auto next = std::next(gap); next != taken.end() && *next == *gap + 1; ++next)
+                gap = next;
+            key = *gap + 1;
+        }
+        taken.insert(key);
+        out.push_back(key);
+    }
+    return out;
+}
+
+} // namespace
+
+int DB_AddSongs(std::vector<MusicInfoRow>& rows)
+{
+    if (rows.empty())
+        return 0;
+    QMutexLocker guard(&g_dbLock);
+    if (!g_db)
+        return -1;
+    std::vector<QString> keyTexts;
+    if (ReadTextsLocked("select MusicId from MusicInfo order by MusicId", keyTexts) != SQLITE_OK)
+        return -1;
+    std::vector<int> keys;
+    keys.reserve(keyTexts.size());
+    for (const QString& key : keyTexts)
+        keys.push_back(key.toInt());
+    const std::vector<int> ids = NextPrimaryKeys(keys, 1, kMaxMusicInfoRows, rows.size());
+    std::vector<MusicRowText> texts;
+    texts.reserve(ids.size());
+    for (size_t i = 0; i < ids.size(); ++i) {
+        rows[i].MusicId = ids[i];
+        texts.emplace_back(rows[i]);
+    }
+    const int rc = InSavepointLocked("AddSongs", [&] {
+        return StepEachLocked(kInsertMusicInfo, ids.size(), [&](sqlite3_stmt* stmt, size_t i) {
+            sqlite3_bind_int(stmt, 1, rows[i].MusicId);
+            BindMusicColumns(stmt, 2, rows[i], texts[i]);
+        });
+    });
+    if (rc != SQLITE_OK) {
+        for (size_t i = 0; i < ids.size(); ++i)
+            rows[i].MusicId = 0;
+        return -1;
+    }
+    return static_cast<int>(ids.size());
+}
+
+int DB_CreateItemId()
+{
+    QMutexLocker guard(&g_dbLock);
+    if (!g_db)
+        return -1;
+    return CreateItemIdLocked();
+}
+
+int DB_SetMusicItems(int listId, const std::vector<int>& musicIds, std::vector<int>& itemIds)
+{
+    itemIds.clear();
+    if (musicIds.empty())
+        return SQLITE_OK;
+    QMutexLocker guard(&g_dbLock);
+    if (!g_db) {
+        g_lastError = QCoreApplication::translate("QObject", "the library is not open");
+        return kNotOpen;
+    }
+    std::vector<int> ids = CreateItemIdsLocked(musicIds.size());
+    if (ids.size() < musicIds.size()) {
+        ForgetItemIdsLocked(ids);
+        g_lastError = QStringLiteral("no free ItemId");
+        qCritical("DB_SetMusicItems, Err: %s", "no free ItemId");
+        return SQLITE_FULL;
+    }
+    const int rc = InSavepointLocked("SetMusicItems", [&] {
+        return StepEachLocked("INSERT INTO MusicItem (ItemId, ListId, MusicId) VALUES (?, ?, ?)", ids.size(),
+                              [&](sqlite3_stmt* stmt, size_t i) {
+                                  sqlite3_bind_int(stmt, 1, ids[i]);
+                                  sqlite3_bind_int(stmt, 2, listId);
+                                  sqlite3_bind_int(stmt, 3, musicIds[i]);
+                              });
+    });
+    if (rc != SQLITE_OK) {
+        ForgetItemIdsLocked(ids);
+        return rc;
+    }
+    itemIds = std::move(ids);
+    return SQLITE_OK;
 }
 
 void DB_GetNewListName(QString& out)

@@ -16,7 +16,9 @@
 #include <QList>
 #include <QMap>
 #include <QString>
+#include <QStringList>
 
+#include <utility>
 #include <vector>
 
 // Key limits of the callers' allocations.
@@ -26,10 +28,14 @@ constexpr int kMaxMusicListRows = 999;
 constexpr int kMaxItemIds = 2000000000;
 
 // Opens (creating when missing) GetLogPath() + "/music.db"; a new file gets the
-// four tables and the default lists 1..4. A file that is not a database is
-// left untouched and not kept open. 0 or the SQLite error code.
+// four tables and the default lists 1..4. A file that fails SQLite's check or
+// that SQLite cannot use (not a database, damaged, locked by another program)
+// is kept as it was beside it (once) and replaced by a fresh library made from
+// every row that still reads (see DB_LastRepair); the songs of the output
+// folder the rebuilt library does not name are noted for adding back. 0 or the
+// SQLite error code.
 int DB_OpenDatabase();
-// The same for an explicit file (tests and tools).
+// The same for an explicit file (tests and tools), without the note.
 int DB_OpenDatabaseFile(const QString& path);
 int DB_CloseDatabase();
 bool DB_IsOpen();
@@ -41,6 +47,48 @@ bool DB_IsOpen();
 QString DB_OpenProblem(QString* backup = nullptr);
 // SQLite's text for the last failed call (or "the library is not open").
 QString DB_LastErrorText();
+// What the last open did about a damaged or unusable library file: when
+// `rebuilt`, a fresh library made from every row that still read (none, for a
+// file SQLite could not open at all) took its place, the file as it was being
+// kept (DB_OpenProblem's backup); the counts are the rows saved.
+struct LibraryRepairReport {
+    bool rebuilt = false;
+    QString reason;   // SQLite's words for what was wrong with the file
+    int songsSaved = 0;
+    int listsSaved = 0;
+    int itemsSaved = 0;
+    int coversSaved = 0;
+};
+LibraryRepairReport DB_LastRepair();
+
+// Songs kept in the output folder while the library could not take them,
+// and folders whose songs a rebuilt library may have lost: noted in a file
+// beside the library (which may refuse every write), so a later start adds
+// them back. Safe from any thread.
+void DB_NoteSongOutside(const QString& path);
+void DB_NoteFolderToReconcile(const QString& folder);
+struct OutsideSongNotes {
+    QStringList songs;
+    QStringList folders;
+    int entries = 0;   // notes read, for DB_ForgetOutsideNotes
+};
+OutsideSongNotes DB_ReadOutsideNotes();
+// Drops the first `entries` notes (those a DB_ReadOutsideNotes saw, once
+// their songs are in); notes made since stay.
+void DB_ForgetOutsideNotes(int entries);
+
+// Songs whose length is not stored (an empty TimeRecorded, as a program ended
+// in the middle of a song leaves them): MusicId and MusicPath.
+int DB_GetSongsWithoutLength(std::vector<std::pair<int, QString>>& out);
+// Stores the TimeRecorded texts of songs (MusicId, text) in one transaction,
+// touching no other column.
+int DB_SetSongLengths(const std::vector<std::pair<int, QString>>& lengths);
+// The MusicPath of every song.
+int DB_GetMusicPaths(std::vector<QString>& out);
+// Adds new songs in one transaction, each under the MusicId CreatePrimaryKey
+// would give it after the ones before it (written into the rows). At the song
+// limit only the first ones go in. The number added, or -1 with nothing added.
+int DB_AddSongs(std::vector<MusicInfoRow>& rows);
 
 int DB_CreateTransaction();   // "begin transaction"
 int DB_CommitTransaction();   // "commit transaction"
@@ -126,5 +174,10 @@ int DB_GetImageId(const QString& path);
 int CreatePrimaryKey(const QString& table, const QString& column, int start, int max, bool* full = nullptr);
 // A free MusicItem.ItemId from the in-memory cache, or -1.
 int DB_CreateItemId();
+// Adds the songs of `musicIds` to list `listId` in one transaction: an ItemId
+// each (the ids as many DB_CreateItemId calls give, in one pass) and its
+// MusicItem row. 0 with the ids in `itemIds` (in the order of musicIds), or an
+// error code (SQLITE_FULL when the ids ran out) with nothing stored.
+int DB_SetMusicItems(int listId, const std::vector<int>& musicIds, std::vector<int>& itemIds);
 // "PlayList n" (translated "PlayList") with the lowest n no list is named yet.
 void DB_GetNewListName(QString& out);

@@ -43,6 +43,9 @@ CDeleteDialog::CDeleteDialog(QString message, QList<DialogButtonInfo> buttons, Q
         m_icon->setPixmap(tips.scaled(side, side, Qt::IgnoreAspectRatio, Qt::FastTransformation));
 
     m_message = new QLabel(message, content);
+    // A message may name an address or a folder to open by hand: it can be
+    // selected and copied.
+    m_message->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
     if (m_hasCheckBox) {
         m_checkBox = new QCheckBox(tr("Do not show this again"), content);

@@ -7,6 +7,8 @@
 #include "CSetTaskDialog.h"
 #include "CSkinWidget.h"
 #include "InterfaceScale.h"
+#include "LibrarySeams.h"
+#include "OutputFolderCheck.h"
 #include "ProgramTranslator.h"
 #include "SkinButtonStyle.h"
 
@@ -194,6 +196,8 @@ void CPreferencesDialog::BuildGeneralPage()
     m_folderButton->setCursor(Qt::ArrowCursor);
     ApplySkinButtonStyle(m_folderButton, QStringLiteral("folder"), 30, 23);
     connect(m_folderButton, &QToolButton::clicked, this, &CPreferencesDialog::OpenFile);
+    m_shownFolder = m_folderBox->currentIndex();
+    connect(m_folderBox, QOverload<int>::of(&QComboBox::activated), this, &CPreferencesDialog::FolderPicked);
     outputRow->addWidget(m_outputLabel);
     outputRow->addWidget(m_folderBox);
     outputRow->addWidget(m_folderButton, 0, Qt::AlignHCenter);
@@ -373,12 +377,29 @@ void CPreferencesDialog::toolBarActionTrig(QAction* action)
     CheckPageAction(index);
 }
 
-void CPreferencesDialog::ChooseFolder(const QString& picked)
+bool CPreferencesDialog::FolderIsUsable(const QString& folder)
+{
+    int error = 0;
+    const OutputFolderProblem problem = CheckOutputFolder(folder, OutputFolderUse::Check, &error);
+    if (problem == OutputFolderProblem::None)
+        return true;
+    qWarning() << "CPreferencesDialog: output folder refused:" << folder << "error" << error;
+    QList<DialogButtonInfo> buttons;
+    buttons.append({QDialogButtonBox::Ok, tr("OK"), true});
+    AskLibraryQuestion(this, OutputFolderProblemText(problem, folder) + QStringLiteral("\n") + tr("Choose another folder."),
+                       buttons);
+    return false;
+}
+
+bool CPreferencesDialog::ChooseFolder(const QString& picked)
 {
     // Taken as picked: a backslash is an ordinary character of a folder name.
     const QString folder = picked;
     if (folder.isEmpty())
-        return;
+        return false;
+    // Said now, while the user is choosing, not at the next Record.
+    if (!FolderIsUsable(folder))
+        return false;
 
     m_chosenFolders = m_settings->GetOutputPath();
     if (m_chosenFolders.contains(folder)) {
@@ -389,7 +410,8 @@ void CPreferencesDialog::ChooseFolder(const QString& picked)
         m_chosenFolders.prepend(folder);
         m_folderBox->insertItem(0, folder);
         m_folderBox->setCurrentIndex(0);
-        return;
+        m_shownFolder = 0;
+        return true;
     }
     m_chosenFolders.prepend(folder);
     m_folderBox->insertItem(0, folder);
@@ -400,6 +422,21 @@ void CPreferencesDialog::ChooseFolder(const QString& picked)
         if (boxIndex > 0)
             m_folderBox->removeItem(boxIndex);
     }
+    m_shownFolder = 0;
+    return true;
+}
+
+void CPreferencesDialog::FolderPicked(int index)
+{
+    // An earlier folder may have gone since (a drive taken away): the box
+    // goes back to the folder it showed.
+    if (index == m_shownFolder)
+        return;
+    if (!FolderIsUsable(m_folderBox->itemText(index))) {
+        m_folderBox->setCurrentIndex(m_shownFolder);
+        return;
+    }
+    m_shownFolder = index;
 }
 
 void CPreferencesDialog::OpenFile()

@@ -81,8 +81,9 @@ public:
     QStringList ChosenFolders() const { return m_chosenFolders; }
 
     // Puts a folder picked by the user in front of the folder list (what
-    // OpenFile does with the folder dialog's answer).
-    void ChooseFolder(const QString& folder);
+    // OpenFile does with the folder dialog's answer). A folder that cannot
+    // hold recordings is refused at once, with the reason: false.
+    bool ChooseFolder(const QString& folder);
 
 signals:
     void sLanguageChange();
@@ -97,8 +98,12 @@ public slots:
     void FileTypeComboxChange(int index);
     void SampleRateComboxChange(int index);
     void LaunguageChanged(int index);
+    // The user picked an entry of the folder box.
+    void FolderPicked(int index);
 
 private:
+    // True when the folder can hold recordings; else the user is told why.
+    bool FolderIsUsable(const QString& folder);
     void BuildGeneralPage();
     void BuildControlPage();
     void BuildFormatPage();
@@ -122,6 +127,8 @@ private:
     QLabel* m_outputLabel = nullptr;
     QComboBox* m_folderBox = nullptr;
     QToolButton* m_folderButton = nullptr;
+    // The folder box's entry last accepted.
+    int m_shownFolder = -1;
     QLabel* m_languageHeading = nullptr;
     QLabel* m_chooseLanguageLabel = nullptr;
     QComboBox* m_languageBox = nullptr;

@@ -16,6 +16,8 @@
 #include <QSet>
 #include <QSignalBlocker>
 #include <QStringView>
+#include <QStyle>
+#include <QStyleOptionHeader>
 #include <QTimer>
 #include <QUrl>
 
@@ -95,6 +97,9 @@ CMusicInfoTreeWidget::CMusicInfoTreeWidget(QWidget* parent)
     hv->setSectionsMovable(false);
     for (int c = 0; c < CTreeWidgetItem::ColumnCount; ++c)
         hv->setSectionResizeMode(c, kColumns[c].fixed ? QHeaderView::Fixed : QHeaderView::Interactive);
+    FitHeaderSections();
+    // Titles change with the language and with the list shown ("Date Played").
+    connect(model(), &QAbstractItemModel::headerDataChanged, this, [this] { FitHeaderSections(); });
 
     m_textCopier = new QTimer(this);
     m_textCopier->setSingleShot(true);
@@ -126,6 +131,44 @@ void CMusicInfoTreeWidget::RetranslateHeader()
     m_header->setText(CTreeWidgetItem::ColDate, tr("Date Added"));
     m_header->setText(CTreeWidgetItem::ColPad, QString());
     m_header->setText(CTreeWidgetItem::ColRest, QString());
+}
+
+void CMusicInfoTreeWidget::FitHeaderSections()
+{
+    // "Длительность" in a column made for "Time" ran under the sort arrow:
+    // the style sheet's section draws its title from the left padding across
+    // the whole section and the arrow over the right end of it. A column
+    // gets the title's width from the left padding up to where the arrow
+    // begins; the arrow can go to any column, so each gets that room.
+    QHeaderView* hv = header();
+    hv->ensurePolished();
+    QStyle* style = hv->style();
+    const bool arrowShown = hv->isSortIndicatorShown();
+    const int margin = style->pixelMetric(QStyle::PM_HeaderMargin, nullptr, hv);
+    for (int c = 0; c < CTreeWidgetItem::ColumnCount; ++c) {
+        if (m_header->text(c).isEmpty() || hv->sectionResizeMode(c) == QHeaderView::Fixed)
+            continue;
+        // The header's size for the title alone is the title's width in the
+        // section's font, two margins and the section's padding and border.
+        hv->setSortIndicatorShown(false);
+        const int titleOnly = hv->sectionSizeHint(c);
+        QStyleOptionHeader option;
+        option.initFrom(hv);
+        option.state |= QStyle::State_Horizontal;
+        option.orientation = Qt::Horizontal;
+        option.section = c;
+        option.text = m_header->text(c);
+        option.sortIndicator = QStyleOptionHeader::SortDown;
+        // The height the header takes when shown: the arrow grows with it.
+        option.rect = QRect(0, 0, hv->sectionSize(c), hv->sizeHint().height());
+        const QRect label = style->subElementRect(QStyle::SE_HeaderLabel, &option, hv);
+        const QRect arrow = style->subElementRect(QStyle::SE_HeaderArrow, &option, hv);
+        const int title = titleOnly - (option.rect.width() - label.width()) - 2 * margin;
+        const int need = label.left() + title + (option.rect.width() - arrow.left());
+        if (hv->sectionSize(c) < need)
+            hv->resizeSection(c, need);
+    }
+    hv->setSortIndicatorShown(arrowShown);
 }
 
 void CMusicInfoTreeWidget::AddRowsSorted(const QList<CTreeWidgetItem*>& rows)

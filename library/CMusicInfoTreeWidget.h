@@ -120,6 +120,9 @@ public:
 
 private:
     void UpdateModifiers(QKeyEvent* event, bool pressed);
+    // Widens a column whose title needs more than its width in the header's
+    // font, with room for the sort arrow; never narrows one.
+    void FitHeaderSections();
 
     // Our own copy of what UpdateRowsHidden needs of every top-level row, in
     // row order. Asking Qt costs several hash look-ups per row (and a search

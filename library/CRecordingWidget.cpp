@@ -881,8 +881,13 @@ void CRecordingWidget::CoverSelecetChange(int imageIndex, int pWidgetId)
     // The playing file is open in the player: its tag waits for a later edit.
     if (GetPlayingItem() != item)
         WriteCardTags(row.get());
-    item->SetItemData(CShowListWidget::GetShownListId(), row.get());
+    item->SetItemData(m_libraryPage ? m_libraryPage->GetShownListId() : 0, row.get());
     DB_UpdateMusicInfo(row.get());
+}
+
+void CRecordingWidget::SetLibraryPage(const CShowListWidget* page)
+{
+    m_libraryPage = page;
 }
 
 void CRecordingWidget::WriteCardTags(MusicInfoRow* row)
@@ -1120,16 +1125,23 @@ void CRecordingWidget::PaintArea(QPainter& painter, const QRect& exposed)
 void CRecordingWidget::RetranslateUi()
 {
     for (int k = 0; k < m_pCoverList.size() && k < m_maxCoverNum; ++k) {
-        CShowCoverWidget* w = m_pCoverList.at(k);
         const AnimItem* card = CardOfSlot(k);
-        if (card && card->item) {
-            std::unique_ptr<MusicInfoRow> row(card->item->GetMusicInfo());
-            if (row)
-                w->RetranslateUi(row->Info, row->MusicPath);
-        } else {
-            w->ResetTexts();
-        }
+        RetranslateCard(m_pCoverList.at(k), card ? card->item : nullptr);
     }
+    // A card sliding off the page is seen until its animation ends.
+    if (m_discarded)
+        RetranslateCard(m_discarded, m_discarded->Item());
     m_downloadingView->RetranslateUi();
     update();
+}
+
+void CRecordingWidget::RetranslateCard(CShowCoverWidget* card, CTreeWidgetItem* item)
+{
+    if (!item) {
+        card->ResetTexts();
+        return;
+    }
+    std::unique_ptr<MusicInfoRow> row(item->GetMusicInfo());
+    if (row)
+        card->RetranslateUi(row->Info, row->MusicPath);
 }

@@ -7,11 +7,13 @@
 #include <QList>
 #include <QVector>
 #include <QPoint>
+#include <QPointer>
 #include <QWidget>
 
 class CSelecetCoverWidget;
 class CTagWriter;
 class CShowCoverWidget;
+class CShowListWidget;
 class CShowDownloadingView;
 class CTreeWidgetItem;
 class QPainter;
@@ -92,6 +94,8 @@ public:
     // Where a card's cover choice has its tags written (off the GUI thread);
     // without one they are written at once.
     void SetTagWriter(CTagWriter* writer) { m_tagWriter = writer; }
+    // The library page whose shown list decides the date a refilled row shows.
+    void SetLibraryPage(const CShowListWidget* page);
     // Empty when every shown card shows the song its actions reach and the
     // strip's bookkeeping agrees; otherwise a description of the first fault.
     QString CheckInvariant() const;
@@ -157,6 +161,9 @@ private:
     CShowCoverWidget* MakeCard(int cardIndex, int cornerOverlay);
     void FillCard(CShowCoverWidget* card, const AnimItem* anim);
     void MakePlaceholder(CShowCoverWidget* card);
+    // The card's texts in the interface language: its song's, or the
+    // placeholders without one.
+    void RetranslateCard(CShowCoverWidget* card, CTreeWidgetItem* item);
     // Fills every slot in place from the slot-to-card mapping.
     void RefillSlots();
     // Ends a drag or animation so the strip holds one widget per slot again.
@@ -210,4 +217,5 @@ private:
     bool m_dragAccepted = false;
     int m_lastStep = 0;
     CTagWriter* m_tagWriter = nullptr;
+    QPointer<const CShowListWidget> m_libraryPage;
 };

@@ -32,8 +32,6 @@
 #include <vector>
 
 namespace {
-int g_shownListId = 0;
-
 // The rows of one list, asked once per row of the track list when a list is
 // shown or filtered: an open-addressing set of pointers, far cheaper than a
 // QSet at 100,000 rows (no allocation per row, one probe per question).
@@ -133,11 +131,6 @@ QDate ReadDate(const QString& text, int offset)
 }
 } // namespace
 
-int CShowListWidget::GetShownListId()
-{
-    return g_shownListId;
-}
-
 CShowListWidget::CShowListWidget(const QList<CListTreeItem*>& lists, IRecordStateSource* recordState,
                                  QWidget* parent)
     : QWidget(parent)
@@ -208,6 +201,11 @@ CShowListWidget::CShowListWidget(const QList<CListTreeItem*>& lists, IRecordStat
 
     FinishPendingRemovals();
     LoadLists();
+
+    m_songScan = new CStartupSongScan(this);
+    connect(m_songScan, &CStartupSongScan::LengthsStored, this, &CShowListWidget::ShowStoredLengths);
+    connect(m_songScan, &CStartupSongScan::SongsFound, this, &CShowListWidget::AddFoundSongs);
+    m_songScan->Start();
 }
 
 CShowListWidget::~CShowListWidget()
@@ -215,6 +213,8 @@ CShowListWidget::~CShowListWidget()
     // Finishes the running tag write while the database and the rows exist.
     delete m_tagWriter;
     m_tagWriter = nullptr;
+    delete m_songScan;
+    m_songScan = nullptr;
     StopFileRemovals();
     DB_CloseDatabase();
     qDeleteAll(m_tables);
@@ -405,7 +405,7 @@ void CShowListWidget::ResetFilterBox()
 
 int CShowListWidget::ShowList(int listId)
 {
-    if (listId == g_shownListId)
+    if (listId == m_shownListId)
         return 0;
     QHeaderView* header = m_trackList->header();
     if (!header->isSortIndicatorShown()) {
@@ -428,7 +428,7 @@ int CShowListWidget::ShowList(int listId)
             visibleRows.append(i);
         return !shown;
     });
-    g_shownListId = listId;
+    m_shownListId = listId;
     m_coverFlow->DisconnectSignal();
     if (!visibleRows.isEmpty())
         m_trackList->setCurrentItem(m_trackList->topLevelItem(visibleRows.at(visibleRows.size() / 2)));
@@ -450,8 +450,8 @@ void CShowListWidget::ResetCoverFlowIfShown()
 
 void CShowListWidget::Filter(int pType, QString pText)
 {
-    const ListTable* table = TableOf(g_shownListId);
-    const RowSet& members = ShownRowsOf(g_shownListId).rows;
+    const ListTable* table = TableOf(m_shownListId);
+    const RowSet& members = ShownRowsOf(m_shownListId).rows;
     // Contains-match ignoring case, on Name, Artist and Album for type 0 or on
     // the one column asked for (what QTreeWidget::findItems would match). Rows
     // outside the shown list keep their state. One pass over the rows counts
@@ -636,8 +636,8 @@ bool CShowListWidget::PrepareContextMenu(const QPoint& pos)
     m_iTunesAction->setEnabled(found);
     m_editAction->setEnabled(found && selected.size() == 1);
     m_showFolderAction->setEnabled(found && selected.size() == 1);
-    if (found && g_shownListId > kPlayedList) {
-        if (QAction* own = GetListAction(g_shownListId))
+    if (found && m_shownListId > kPlayedList) {
+        if (QAction* own = GetListAction(m_shownListId))
             own->setEnabled(false);
     }
     return true;
@@ -750,6 +750,8 @@ void CShowListWidget::RetranslateUi()
     m_showFolderAction->setText(tr("Show in Folder"));
     m_deleteAction->setText(tr("Delete"));
     m_trackList->RetranslateHeader();
+    if (m_shownListId == kPlayedList)
+        m_trackList->headerItem()->setText(CTreeWidgetItem::ColDate, tr("Date Played"));
     // The light rows loading reads, in MusicId order: reading every full
     // record at 100,000 songs held half a gigabyte for a second.
     std::vector<MusicInfoListRow> records;

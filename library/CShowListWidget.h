@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CBackgroundCache.h"
+#include "CStartupSongScan.h"
 #include "MusicDatabase.h"
 #include "MusicRecords.h"
 
@@ -50,7 +51,7 @@ public:
     ~CShowListWidget() override;
 
     // The ListId on show; 0 before the first ShowList. Written only by ShowList.
-    static int GetShownListId();
+    int GetShownListId() const { return m_shownListId; }
 
     // Non-zero when the shown list changed.
     int ShowList(int listId);
@@ -91,6 +92,9 @@ public:
     static void WriteMusicTags(MusicInfoRow* row);
     // Writes the edited songs' tags on a worker; their rows look busy meanwhile.
     CTagWriter* TagWriter() const { return m_tagWriter; }
+    // The start's scan of the songs' files (lengths the library lacks, songs
+    // it should hold), started with the page.
+    CStartupSongScan* SongScan() const { return m_songScan; }
 
     // Song and list operations. Each int result is 1 when the playing entry
     // of the play queue was among the removed rows, else 0.
@@ -108,6 +112,12 @@ public:
     // List 3 marks the song played now; play lists get a MusicItem row.
     // The row added, or null when nothing was added.
     CTreeWidgetItem* AddItemToList(CTreeWidgetItem* row, int listId);
+    // AddItemToList for many rows in one pass and one transaction (Add to
+    // playlist, a drop, Paste): the rows added, each once, in their order;
+    // none when the library refused them.
+    QList<CTreeWidgetItem*> AddItemsToList(const QList<CTreeWidgetItem*>& rows, int listId);
+    // RemoveItemFromList for many rows of one list in one pass.
+    int RemoveItemsFromList(const QList<CTreeWidgetItem*>& rows, int listId);
     // Drops the list's "Add to playlist" action.
     void DeleteAction(int listId);
 
@@ -150,6 +160,8 @@ signals:
     void MusicItemDeleted(CTreeWidgetItem* item);
     void MusicInfoToUiSignal(const RecordMusicInfo* info);
     void AutoDownloadFinished(CTreeWidgetItem* item);
+    // A list got songs the user did not add (songs found at start).
+    void ListCountChanged(int listId, int count);
 
 public slots:
     void customContextMenuRequested(const QPoint& pos);
@@ -201,8 +213,6 @@ private:
     // once, then the files. The rows are destroyed. 1 when the playing entry
     // went.
     int DeleteSongs(const QList<CTreeWidgetItem*>& rows);
-    // RemoveItemFromList for many rows of one list in one pass.
-    int RemoveItemsFromList(const QList<CTreeWidgetItem*>& rows, int listId);
     // Removes the files of a committed deletion on a worker, then confirms
     // them.
     void RemoveFiles(std::vector<PendingFileRemoval> removals);
@@ -218,6 +228,10 @@ private:
     // A song's tag write started (busy) or ended: its row shows it.
     void MarkTagWriting(int musicId, bool busy);
     void TagWriteFinished(const QString& path, int outcome);
+    // The scan's results: lengths into the rows, found songs into the
+    // library and lists 1 and 2 (what the library refuses is noted again).
+    void ShowStoredLengths(const QVector<QPair<int, QString>>& lengths);
+    void AddFoundSongs(const QVector<CStartupSongScan::FoundSong>& songs);
 
 public:
     // Deletes a cover picture only when no CoverInfo row names it any more and
@@ -247,6 +261,7 @@ public:
     QAction* m_deleteAction = nullptr;
     CCreateFactoryThread* m_picturesThread = nullptr;
     CTagWriter* m_tagWriter = nullptr;
+    CStartupSongScan* m_songScan = nullptr;
     QList<CListTreeItem*> m_lists;
     IRecordStateSource* m_recordState = nullptr;
     // The two pictures under the tool row and the list, and where they lie.
@@ -257,4 +272,5 @@ public:
     std::shared_ptr<std::atomic<bool>> m_stopRemovals = std::make_shared<std::atomic<bool>>(false);
     QRect m_backgroundList;
     QRect m_backgroundTool;
+    int m_shownListId = 0;
 };

@@ -484,20 +484,16 @@ CTreeWidgetItem* CShowListWidget::AddItemToList(CTreeWidgetItem* row, int listId
             // show, from the first play on.
             libraryRow->SetDateColumn(GetShownListId());
         } else {
-            const int itemId = DB_CreateItemId();
-            if (itemId < 0) {
-                qWarning() << "CShowListWidget::AddItemToList no free ItemId for list" << listId;
-                return nullptr;
-            }
             // Stored first: a list entry the database refused would vanish
             // at the next start although the list showed it.
-            const int rc = DB_SetMusicItem(itemId, listId, row->GetMusicId());
+            std::vector<int> itemIds;
+            const int rc = DB_SetMusicItems(listId, {row->GetMusicId()}, itemIds);
             if (rc != 0) {
                 qWarning() << "CShowListWidget::AddItemToList could not store the song in list" << listId
                            << "rc:" << rc;
                 return nullptr;
             }
-            table->insert(itemId, libraryRow);
+            table->insert(itemIds.front(), libraryRow);
         }
         return libraryRow;
     }
@@ -510,6 +506,54 @@ CTreeWidgetItem* CShowListWidget::AddItemToList(CTreeWidgetItem* row, int listId
         DB_UpdateMusicInfo(record.get());
     }
     return nullptr;
+}
+
+QList<CTreeWidgetItem*> CShowListWidget::AddItemsToList(const QList<CTreeWidgetItem*>& rows, int listId)
+{
+    QList<CTreeWidgetItem*> added;
+    if (listId <= kPlayedList) {
+        TransactionScope transaction;
+        for (CTreeWidgetItem* row : rows) {
+            if (CTreeWidgetItem* listRow = AddItemToList(row, listId))
+                added.append(listRow);
+        }
+        return added;
+    }
+    ListTable* table = TableOf(listId);
+    const ListTable* all = TableOf(kAllList);
+    if (!table || !all)
+        return added;
+    // The list's members as a set, asked once per row: walking the table for
+    // each row made 30,000 songs take seconds.
+    QSet<const CTreeWidgetItem*> members;
+    members.reserve(table->size() + rows.size());
+    for (const CTreeWidgetItem* member : *table)
+        members.insert(member);
+    std::vector<int> musicIds;
+    musicIds.reserve(static_cast<size_t>(rows.size()));
+    for (CTreeWidgetItem* row : rows) {
+        CTreeWidgetItem* libraryRow = row ? all->value(row->GetMusicId(), nullptr) : nullptr;
+        if (!libraryRow || members.contains(libraryRow))
+            continue;
+        members.insert(libraryRow);
+        added.append(libraryRow);
+        musicIds.push_back(libraryRow->GetMusicId());
+    }
+    std::vector<int> itemIds;
+    if (musicIds.empty())
+        return added;
+    // Stored first, all or nothing: entries the library refused would vanish
+    // at the next start although the list showed them.
+    const int rc = DB_SetMusicItems(listId, musicIds, itemIds);
+    if (rc != 0) {
+        qWarning() << "CShowListWidget::AddItemsToList the library kept list" << listId << "as it was, rc:" << rc
+                   << DB_LastErrorText();
+        return {};
+    }
+    table->reserve(table->size() + added.size());
+    for (int i = 0; i < added.size(); ++i)
+        table->insert(itemIds[static_cast<size_t>(i)], added.at(i));
+    return added;
 }
 
 void CShowListWidget::EditTagsMusic()

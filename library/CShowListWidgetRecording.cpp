@@ -14,6 +14,7 @@
 #include "SystemHelpers.h"
 #include "capdev.h"
 
+#include <QDate>
 #include <QDateTime>
 #include <QDebug>
 #include <QDialogButtonBox>
@@ -255,4 +256,67 @@ void CShowListWidget::WriteMusicTags(MusicInfoRow* row)
     const int rc = CTagWriter::WriteTags(CTagWriter::MakeJob(*row), row->MusicPath, row->MusicPath);
     if (rc != CAPDEV_OK)
         qWarning() << "SetMusicTagsInfo failed, musicId: " << row->MusicId << " Err: " << rc;
+}
+
+void CShowListWidget::ShowStoredLengths(const QVector<QPair<int, QString>>& lengths)
+{
+    const ListTable* all = TableOf(1);
+    if (!all)
+        return;
+    for (const auto& length : lengths) {
+        if (CTreeWidgetItem* row = all->value(length.first, nullptr))
+            row->setText(CTreeWidgetItem::ColTime, length.second);
+    }
+}
+
+void CShowListWidget::AddFoundSongs(const QVector<CStartupSongScan::FoundSong>& songs)
+{
+    std::vector<MusicInfoRow> records(static_cast<size_t>(songs.size()));
+    for (int i = 0; i < songs.size(); ++i) {
+        MusicInfoRow& record = records[static_cast<size_t>(i)];
+        std::memset(&record.Info, 0, sizeof record.Info);
+        record.MusicPath = songs.at(i).path;
+        record.TimeRecorded = SecondToTimeText(static_cast<unsigned>(songs.at(i).ms / 1000));
+        // Added when it was recorded, which the file's time tells.
+        record.DateAdded = songs.at(i).modified.toString(QStringLiteral("MM/dd/yyyy hh:mm"));
+        const CStartupSongScan::FoundSong& song = songs.at(i);
+        RecordMusicInfo& info = record.Info;
+        CopyUtf8Field(info.MusicName, sizeof info.MusicName, song.title.toUtf8());
+        CopyUtf8Field(info.Artist, sizeof info.Artist, song.artist.toUtf8());
+        CopyUtf8Field(info.Album, sizeof info.Album, song.album.toUtf8());
+        CopyUtf8Field(info.Year, sizeof info.Year, song.year.toUtf8());
+        CopyUtf8Field(info.Genre, sizeof info.Genre, song.genre.toUtf8());
+    }
+    const int added = DB_AddSongs(records);
+    // What the library could not take stays noted for a later start.
+    for (int i = qMax(0, added); i < songs.size(); ++i)
+        DB_NoteSongOutside(songs.at(i).path);
+    if (added <= 0)
+        return;
+    qDebug() << "CShowListWidget::AddFoundSongs" << added << "songs added to the library from their files";
+    const QDate today = QDate::currentDate();
+    const int shown = GetShownListId();
+    for (int listId : {1, 2}) {
+        if (!m_tables.contains(listId))
+            m_tables.insert(listId, new ListTable);
+    }
+    QList<CTreeWidgetItem*> rows;
+    for (int i = 0; i < added; ++i) {
+        MusicInfoRow& record = records[static_cast<size_t>(i)];
+        auto* row = new CTreeWidgetItem(record.MusicId, &record, nullptr);
+        row->SetItemData(1, &record);
+        row->setFlags(row->flags() | Qt::ItemNeverHasChildren);
+        const bool recent = songs.at(i).modified.date() == today;
+        m_tables.value(1)->insert(record.MusicId, row);
+        if (recent)
+            m_tables.value(2)->insert(record.MusicId, row);
+        rows.append(row);
+    }
+    m_trackList->AddRowsSorted(rows);
+    for (int i = 0; i < rows.size(); ++i) {
+        const bool recent = songs.at(i).modified.date() == today;
+        rows.at(i)->setHidden(!(shown == 1 || (shown == 2 && recent)));
+    }
+    emit ListCountChanged(1, GetListItemCount(1));
+    emit ListCountChanged(2, GetListItemCount(2));
 }

@@ -20,6 +20,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QRegularExpression>
 #include <QScrollBar>
 #include <QStackedWidget>
 #include <QTimer>
@@ -127,6 +128,17 @@ void CAcDopTreeWidget::ClearMark()
     m_highlighted = -1;
 }
 
+void CAcDopTreeWidget::SetLibraryPage(const CShowListWidget* page)
+{
+    m_libraryPage = page;
+}
+
+bool CAcDopTreeWidget::TakesDrops(const CListTreeItem* entry) const
+{
+    const int shown = m_libraryPage ? m_libraryPage->GetShownListId() : 0;
+    return entry && entry->GetListType() >= kFirstPlayList && entry->GetListType() != shown;
+}
+
 void CAcDopTreeWidget::dragRelease()
 {
     ClearMark();
@@ -151,8 +163,7 @@ void CAcDopTreeWidget::dragMoveEvent(QDragMoveEvent* event)
 {
     if (event->mimeData()->hasFormat(QString::fromLatin1(CMusicInfoTreeWidget::MimeType))) {
         auto* entry = dynamic_cast<CListTreeItem*>(itemAt(event->pos()));
-        if (entry && entry->GetListType() >= kFirstPlayList
-            && entry->GetListType() != CShowListWidget::GetShownListId()) {
+        if (TakesDrops(entry)) {
             event->acceptProposedAction();
             const int row = indexOfTopLevelItem(entry);
             if (row != m_highlighted) {
@@ -185,8 +196,7 @@ void CAcDopTreeWidget::dropEvent(QDropEvent* event)
         // Only play lists other than the shown one take songs; the move
         // handler refuses the rest, but a drop can still arrive without a
         // move before it.
-        if (entry->GetListType() >= kFirstPlayList
-            && entry->GetListType() != CShowListWidget::GetShownListId())
+        if (TakesDrops(entry))
             emit DragItemToList(payload, entry->GetListType());
         return;
     }
@@ -354,6 +364,7 @@ CTreeLib::CTreeLib(IRecordStateSource* recordState, QWidget* parent)
         auto* item = new CListTreeItem(record, nullptr);
         AddEntry(item, record.ListId <= 2 ? m_libTree : m_playTree);
     }
+    RenameSharedNames();
 
     connect(m_libHeader, &CLibItem::ChangeStatus, this, &CTreeLib::LibChangeStatus);
     connect(m_playHeader, &CLibItem::ChangeStatus, this, &CTreeLib::PlayListChangeStatus);
@@ -379,6 +390,13 @@ CTreeLib::CTreeLib(IRecordStateSource* recordState, QWidget* parent)
 
 CTreeLib::~CTreeLib() = default;
 
+void CTreeLib::SetLibraryPage(const CShowListWidget* page)
+{
+    m_libraryPage = page;
+    m_libTree->SetLibraryPage(page);
+    m_playTree->SetLibraryPage(page);
+}
+
 void CTreeLib::AddEntry(CListTreeItem* item, CAcDopTreeWidget* tree)
 {
     tree->addTopLevelItem(item);
@@ -399,6 +417,42 @@ CListTreeItem* CTreeLib::FindList(int listId) const
             return item;
     }
     return nullptr;
+}
+
+QString CTreeLib::FreeListName(const QString& wanted, const CListTreeItem* self) const
+{
+    QSet<QString> taken;
+    for (const CListTreeItem* item : m_items) {
+        if (item != self)
+            taken.insert(item->GetListName());
+    }
+    if (!taken.contains(wanted))
+        return wanted;
+    static const QRegularExpression numbered(QStringLiteral("^(.*\\S)\\s+\\d+$"));
+    const QRegularExpressionMatch match = numbered.match(wanted);
+    const QString base = match.hasMatch() ? match.captured(1) : wanted;
+    for (int n = 1;; ++n) {
+        const QString candidate = base + QLatin1Char(' ') + QString::number(n);
+        if (!taken.contains(candidate))
+            return candidate;
+    }
+}
+
+void CTreeLib::RenameSharedNames()
+{
+    QSet<QString> seen;
+    for (CListTreeItem* item : qAsConst(m_items)) {
+        const bool shared = seen.contains(item->GetListName());
+        seen.insert(item->GetListName());
+        if (!shared || item->GetListType() < kFirstPlayList)
+            continue;
+        const QString name = FreeListName(item->GetListName(), item);
+        qWarning() << "CTreeLib: list" << item->GetListType() << "shared its name, now" << name;
+        const QSignalBlocker block(m_playTree);
+        item->setText(CListTreeItem::ColName, name);
+        DB_UpdateMusicList(item->GetListType(), name);
+        seen.insert(name);
+    }
 }
 
 void CTreeLib::PrepareContextMenu(CListTreeItem* entry)
@@ -427,8 +481,12 @@ void CTreeLib::ContextMenuAt(CAcDopTreeWidget* tree, const QPoint& pos)
     if (!entry)
         return;
     PrepareContextMenu(entry);
+    // The menu's actions may delete the entry (Delete, after its question):
+    // it is found again by its list id, never touched through the pointer.
+    const int listId = entry->GetListType();
     PopupMenu(tree->viewport()->mapToGlobal(pos));
-    itemClick(entry);
+    if (CListTreeItem* still = FindList(listId))
+        itemClick(still);
 }
 
 void CTreeLib::LibContextMenuRequested(const QPoint pos)
@@ -490,7 +548,7 @@ void CTreeLib::LibChangeStatus(bool open)
 void CTreeLib::PlayListChangeStatus(bool open)
 {
     m_playTree->setVisible(open);
-    if (!open && CShowListWidget::GetShownListId() > 2) {
+    if (!open && m_libraryPage && m_libraryPage->GetShownListId() > 2) {
         m_playTree->clearSelection();
         emit SelectChanged(1);
         if (!m_items.isEmpty())
@@ -533,6 +591,14 @@ void CTreeLib::itemChange(QTreeWidgetItem* item, int column)
         entry->setText(CListTreeItem::ColName, stored);
         return;
     }
+    // Another list's name would give two identical entries in "Add to
+    // playlist": the new name is numbered instead.
+    const QString name = entry->GetListType() >= kFirstPlayList ? FreeListName(entry->GetListName(), entry)
+                                                                 : entry->GetListName();
+    if (name != entry->GetListName()) {
+        const QSignalBlocker block(m_playTree);
+        entry->setText(CListTreeItem::ColName, name);
+    }
     emit listNameChanged(item);
 }
 
@@ -549,6 +615,8 @@ CListTreeItem* CTreeLib::AddNewList()
     }
     QString name;
     DB_GetNewListName(name);
+    // The fixed lists show translated names the library does not hold.
+    name = FreeListName(name, nullptr);
 
     disconnect(m_playTree, &QTreeWidget::itemChanged, this, &CTreeLib::itemChange);
     auto* item = new CListTreeItem(MusicListRow{listId, 0, name}, m_playTree);

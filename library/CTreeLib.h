@@ -4,6 +4,7 @@
 
 #include <QFrame>
 #include <QList>
+#include <QPointer>
 #include <QScrollArea>
 #include <QStyledItemDelegate>
 #include <QTreeWidget>
@@ -11,6 +12,7 @@
 #include "CFocusNotiFlyEdit.h"
 
 class CListTreeItem;
+class CShowListWidget;
 class IRecordStateSource;
 class QAction;
 class QHBoxLayout;
@@ -60,6 +62,8 @@ public:
     // The count column gets this width (at least its design width) and the
     // name column the rest, so a count of any length shows whole.
     void SetCountWidth(int width);
+    // The page whose shown list takes no drops (none set: every play list does).
+    void SetLibraryPage(const CShowListWidget* page);
 
 signals:
     void DragItemToList(QString payload, int listId);
@@ -77,7 +81,10 @@ protected:
 
 private:
     void ClearMark();
+    // A play list other than the one on show: the lists that take dropped songs.
+    bool TakesDrops(const CListTreeItem* entry) const;
     int m_highlighted = -1;
+    QPointer<const CShowListWidget> m_libraryPage;
     int m_countWidth = 0;
     CMItemDelegate* m_delegate = nullptr;
 };
@@ -123,6 +130,9 @@ class CTreeLib : public QScrollArea
 public:
     CTreeLib(IRecordStateSource* recordState, QWidget* parent);
     ~CTreeLib() override;
+    // The library page built from this panel's lists; its shown list is the
+    // one drops and the closing of the PlayList section look at.
+    void SetLibraryPage(const CShowListWidget* page);
 
     CListTreeItem* AddNewList();
     // Removes the current play list (database row and entry); its ListId, or
@@ -136,6 +146,10 @@ public:
     // Every entry of both trees in loading order (the library page is built from it).
     QList<CListTreeItem*> GetListItems() const { return m_items; }
     CListTreeItem* FindList(int listId) const;
+    // `wanted` when no other list has that name, else the first free
+    // "<base> n" (n from 1, as new lists are numbered; a number ending
+    // `wanted` is replaced), so two lists never share a name.
+    QString FreeListName(const QString& wanted, const CListTreeItem* self) const;
     // Single-shot 200 ms timer the main window's Delete-key handling starts and stops.
     QTimer* DeleteKeyTimer() const { return m_deleteKeyTimer; }
 
@@ -186,6 +200,9 @@ private:
     // the badges stand in one column.
     void FitCountColumns();
     void ContextMenuAt(CAcDopTreeWidget* tree, const QPoint& pos);
+    // Play lists that share a name with a list before them (from a library
+    // made before names were kept apart) get numbered names, stored.
+    void RenameSharedNames();
 
     QFrame* m_frame = nullptr;
     QVBoxLayout* m_layout = nullptr;
@@ -203,4 +220,5 @@ private:
     QAction* m_deleteAction = nullptr;
     IRecordStateSource* m_recordState = nullptr;
     QTimer* m_deleteKeyTimer = nullptr;
+    QPointer<const CShowListWidget> m_libraryPage;
 };

@@ -176,11 +176,18 @@ void CTreeWidgetItem::SetCells(const QString& title, const QString& time, const 
     setText(ColTime, time);
     setText(ColArtist, artist.isEmpty() ? QObject::tr("Unknown Artist") : artist);
     setText(ColAlbum, album.isEmpty() ? QObject::tr("Unknown Album") : album);
-    const int semi = genre.indexOf(QLatin1Char(';'));
-    const QString shownGenre = semi >= 0 ? genre.left(semi) : genre;
-    setText(ColGenre, shownGenre.isEmpty() ? QStringLiteral("Other") : shownGenre);
+    setText(ColGenre, ShownGenre(genre));
     m_coverPath = hasCover ? coverPath : DefaultCoverPath();
     m_musicPath = musicPath;
+}
+
+QString CTreeWidgetItem::ShownGenre(const QString& genre)
+{
+    const int semi = genre.indexOf(QLatin1Char(';'));
+    const QString first = semi >= 0 ? genre.left(semi) : genre;
+    // One word in every language: the tag editor stores its own translated
+    // "Other", and the column must not make a stored genre look like it.
+    return first.isEmpty() ? QStringLiteral("Other") : first;
 }
 
 void CTreeWidgetItem::SetDateCells(int listId, const QString& date)

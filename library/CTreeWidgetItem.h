@@ -98,6 +98,9 @@ public:
     static QList<IPlayQueueTrack*> ToQueue(const QList<CTreeWidgetItem*>& rows);
 
     static QString DefaultCoverPath();
+    // What the Genre column shows for a stored genre: its first name, or
+    // "Other" when it has none.
+    static QString ShownGenre(const QString& genre);
 
 private:
     // The cells and paths of a song, whichever record they come from.

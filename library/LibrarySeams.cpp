@@ -1,11 +1,13 @@
 #include "LibrarySeams.h"
 
+#include "DesktopLinks.h"
+
+#include <QApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QDebug>
-#include <QDesktopServices>
 #include <QFileInfo>
 #include <QUrl>
 
@@ -80,22 +82,27 @@ bool FileManagerShowItem(const QDBusConnection& bus, const QString& path, std::f
     return true;
 }
 
-bool DefaultRevealFile(const QString& path)
+bool RevealFile(const QDBusConnection& bus, const QString& path)
 {
     if (path.isEmpty())
         return false;
+    // No file manager service: the folder that holds the file is opened;
+    // when nothing opens that either, the user is told where it is.
     const auto openFolder = [path] {
-        // No file manager service: open the folder that holds the file.
-        if (!QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absolutePath())))
-            qWarning() << "Show " << path << " InFinder failed, err: " << -1;
+        OpenWithDesktop(QApplication::activeWindow(), QUrl::fromLocalFile(QFileInfo(path).absolutePath()));
     };
-    if (FileManagerShowItem(QDBusConnection::sessionBus(), path, [openFolder](bool accepted) {
+    if (FileManagerShowItem(bus, path, [openFolder](bool accepted) {
             if (!accepted)
                 openFolder();
         }))
         return true;
     openFolder();
     return true;
+}
+
+bool DefaultRevealFile(const QString& path)
+{
+    return RevealFile(QDBusConnection::sessionBus(), path);
 }
 
 void SetQuestionAsker(QuestionAsker asker)

@@ -24,12 +24,15 @@ bool RunTagEditor(MusicInfoRow* record, QWidget* parent);
 // The default asks the file manager over D-Bus
 // (org.freedesktop.FileManager1.ShowItems) and, should that fail, opens the
 // file's folder instead; the answer comes later, on the event loop, and a
-// failure is logged there. True when the request went out (false for an
+// failure is told to the user there. True when the request went out (false for an
 // empty path, logged by the callers). Tests install their own.
 using FileRevealer = std::function<bool(const QString& path)>;
 void SetFileRevealer(FileRevealer revealer);
 bool RevealFileInFileManager(const QString& path);
 bool DefaultRevealFile(const QString& path);
+// The default on a given bus. When no file manager answers and nothing opens
+// the folder either, the user is told its path (DesktopLinks.h).
+bool RevealFile(const QDBusConnection& bus, const QString& path);
 // The file manager's "show item" call on the given bus, sent without
 // waiting: a file manager the bus has to start first took up to five
 // seconds, all of them on the GUI thread. `done` runs on the event loop with

@@ -32,6 +32,9 @@ PACKAGES=(
   xdotool
   # font shipped beside the program
   fonts-dejavu-core fonts-noto-core
+  # Japanese, which DejaVu lacks: found through fontconfig (without it every
+  # Japanese text, the language's own name in Settings too, is empty boxes)
+  fonts-ipafont-gothic
 )
 
 missing=()

@@ -23,8 +23,9 @@ BugreportThread::BugreportThread(const BugreportJob& job, const MailServerInfo& 
 
 BugreportThread::~BugreportThread()
 {
-    // Destroying a running thread would end the process.
-    ThreadStop();
+    // Destroying a running thread would end the process. The GUI hands a
+    // running thread to RetiredThreads instead of getting here.
+    Cancel();
     wait();
 }
 
@@ -58,6 +59,8 @@ void BugreportThread::run()
         m_client = &client;
         if (m_stopRequested.load())
             m_stopAccepted.store(client.Stop());
+        if (m_cancelled.load())
+            client.Abort();
     }
 
     MimeMessage message;
@@ -84,8 +87,9 @@ void BugreportThread::run()
         client.Quit();
     }
     if (!m_result)
-        qWarning() << "BugreportThread: mail not sent, last reply" << client.GetResponseCode()
-                   << client.GetResponseText();
+        qWarning().noquote() << "BugreportThread: bug report mail not sent:"
+                             << (client.GetFailureCause() == SmtpClient::NoFailure ? QStringLiteral("no reason given")
+                                                                                   : client.FailureDescription());
 
     QMutexLocker guard(&m_lock);
     m_client = nullptr;
@@ -97,6 +101,15 @@ void BugreportThread::ThreadStop()
     QMutexLocker guard(&m_lock);
     if (m_client)
         m_stopAccepted.store(m_client->Stop());
+}
+
+void BugreportThread::Cancel()
+{
+    m_cancelled.store(true);
+    m_stopRequested.store(true);
+    QMutexLocker guard(&m_lock);
+    if (m_client)
+        m_client->Abort();
 }
 
 void BugreportThread::Finished()

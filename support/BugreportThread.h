@@ -16,11 +16,15 @@ class SmtpClient;
 //
 // Thread contract: the job and the server record are this thread's own
 // copies, read only. run() owns the SmtpClient; `m_client` (the pointer
-// ThreadStop reaches it through) is written by run() and read by ThreadStop
-// on the GUI thread, both under `m_lock`. The result and the last response
-// code are written by run() and read only after finished(). Signals are
-// emitted on the worker thread and reach the GUI queued; updateResultUI
+// ThreadStop and Cancel reach it through) is written by run() and read by
+// them on the GUI thread, both under `m_lock`. The result and the last
+// response code are written by run() and read only after finished(). Signals
+// are emitted on the worker thread and reach the GUI queued; updateResultUI
 // comes from Finished(), on the GUI thread.
+//
+// A failed mail is the same failure to the user whatever its cause; the
+// cause (refused login, no answer, refused connection, TLS failure, ...)
+// goes to the program log.
 class BugreportThread : public QThread
 {
     Q_OBJECT
@@ -47,8 +51,13 @@ signals:
 
 public slots:
     // Asks a running exchange to stop (any thread may call it); a stop asked
-    // before the exchange starts is taken as soon as it does.
+    // before the exchange starts is taken as soon as it does. Refused while
+    // the server checks the sent mail.
     void ThreadStop();
+    // The user's cancel: ends the exchange in every phase within a moment,
+    // the wait for the server's verdict on the sent mail included, and drops
+    // the connection; the mail counts as not sent. Any thread.
+    void Cancel();
     void Finished();
     void SmtpError(int error);
     void LimitStop();
@@ -63,6 +72,7 @@ private:
     bool m_result = false;
     std::atomic<bool> m_stopAccepted{false};
     std::atomic<bool> m_stopRequested{false};
+    std::atomic<bool> m_cancelled{false};
     QMutex m_lock;
     SmtpClient* m_client = nullptr;
     int m_lastResponseCode = 0;

@@ -6,6 +6,7 @@
 #include "CDeleteDialog.h"
 #include "InterfaceScale.h"
 #include "PostReporter.h"
+#include "RetiredThreads.h"
 #include "SystemHelpers.h"
 #include "WorkerThread.h"
 
@@ -158,12 +159,21 @@ void CBugReport::SetBusy(bool busy)
 
 void CBugReport::CancelReport()
 {
-    // Each thread's destructor stops it and waits; its queued results go
-    // with it.
-    delete m_packer;
-    m_packer = nullptr;
-    delete m_thread;
-    m_thread = nullptr;
+    // Each thread is told to stop and let go of; a result it still sends
+    // reaches nobody.
+    if (m_packer) {
+        m_packer->disconnect(this);
+        m_packer->requestInterruption();
+        RetiredThreads::Retire(m_packer);
+        m_packer = nullptr;
+    }
+    if (m_thread) {
+        m_thread->disconnect(this);
+        m_thread->Cancel();
+        RetiredThreads::Retire(m_thread);
+        m_thread = nullptr;
+        qWarning() << "CBugReport::CancelReport the bug report mail was cancelled, not sent";
+    }
     if (m_uploadPending) {
         m_uploadPending = false;
         m_reporter->Abort();
@@ -243,11 +253,13 @@ void CBugReport::SendReportMail()
 void CBugReport::StartPacking(WorkerThread* packer, std::function<void(const QString&)> next)
 {
     m_packer = packer;
-    // The packer is the context: its queued result goes with it when the
-    // report is cancelled.
-    connect(m_packer, &WorkerThread::resultReady, m_packer, [this, next](const QString& packed) {
-        m_packer->wait();
-        m_packer->deleteLater();
+    connect(m_packer, &WorkerThread::resultReady, this, [this, packer, next](const QString& packed) {
+        // A result queued before the report was cancelled belongs to a
+        // packer that is no longer ours.
+        if (m_packer != packer)
+            return;
+        // It has emitted its last signal; it goes once it has ended.
+        RetiredThreads::Retire(m_packer);
         m_packer = nullptr;
         next(packed);
     });
@@ -279,9 +291,8 @@ void CBugReport::ReportFinish(bool ok, QString, void*)
 {
     if (m_thread) {
         m_thread->disconnect(this);
-        m_thread->wait();
-        // This runs inside the thread object's own signal.
-        m_thread->deleteLater();
+        // This runs inside the thread object's own signal, once it ended.
+        RetiredThreads::Retire(m_thread);
         m_thread = nullptr;
     }
     SetBusy(false);

@@ -25,7 +25,9 @@ class WorkerThread;
 // queued signals. From the packing to the outcome the dialog is busy: Report
 // and the fields are disabled, so no second mail starts. Closing the dialog
 // while busy (Cancel, the close button, Escape, or the main window quitting)
-// stops the running step and waits for its thread; so does destroying it.
+// cancels the running step at once: its thread is told to stop and handed
+// to RetiredThreads, never waited for on the GUI thread, and the report is
+// not sent. Destroying the dialog does the same.
 class CBugReport : public CMyDialogFrame
 {
     Q_OBJECT
@@ -76,7 +78,8 @@ private:
     void SendPackedMail(const QString& archive);
     void PostPackedLogs(const QString& archive);
     void SetBusy(bool busy);
-    // Stops the running step and waits for it; the dialog is idle afterwards.
+    // Cancels the running step without waiting for it; the dialog is idle
+    // afterwards.
     void CancelReport();
     void ShowMessage(const QString& text, int button, const QString& caption);
     // The documents folder's program folder, created; empty when it cannot be.

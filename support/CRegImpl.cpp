@@ -34,7 +34,10 @@ int CRegImpl::CombineUpdateState()
 
     std::string body;
     const int transfer = m_net.HttpGet(url, body);
-    if (transfer != 0) {
+    if (transfer != 0 && m_net.AnswerTooLarge()) {
+        // No update answer is that long: the server sent something else.
+        m_data->SetResult(kUpdateMalformed);
+    } else if (transfer != 0) {
         SC_LOG_INFO(kSource, "CRegImpl::CombineUpdateState", "transfer failed[%d][%s]", transfer,
                     curl_easy_strerror(static_cast<CURLcode>(transfer)));
         m_data->SetResult(transfer);

@@ -15,6 +15,25 @@ void EnsureCurlGlobal()
     static std::once_flag once;
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
+
+struct BoundedAnswer {
+    std::string* body;
+    size_t limit;
+    bool tooLarge;
+};
+
+// Appends like CurlWriteToString up to the limit; a block that would pass
+// it is refused, which ends the transfer.
+size_t CurlWriteBounded(void* data, size_t size, size_t count, void* user)
+{
+    auto* answer = static_cast<BoundedAnswer*>(user);
+    const size_t bytes = size * count;
+    if (bytes > answer->limit - answer->body->size()) {
+        answer->tooLarge = true;
+        return 0;
+    }
+    return CurlWriteToString(data, size, count, answer->body);
+}
 } // namespace
 
 size_t CurlWriteToString(void* data, size_t size, size_t count, void* user)
@@ -152,17 +171,19 @@ void CRegNet::PrepareGet(CURL* handle, const std::string& url, std::string& body
 int CRegNet::HttpGet(const std::string& url, std::string& body)
 {
     body.clear();
+    m_answerTooLarge = false;
     if (!m_handle)
         return CURLE_FAILED_INIT;
     PrepareGet(m_handle, url, body);
     curl_easy_setopt(m_handle, CURLOPT_HTTPGET, 1L);
-    return Perform();
+    return PerformInto(body);
 }
 
 int CRegNet::HttpPost(const std::string& url, const std::map<std::string, std::string>& fields,
                       std::string& body)
 {
     body.clear();
+    m_answerTooLarge = false;
     if (!m_handle)
         return CURLE_FAILED_INIT;
     PrepareGet(m_handle, url, body);
@@ -173,10 +194,29 @@ int CRegNet::HttpPost(const std::string& url, const std::map<std::string, std::s
         curl_mime_data(part, field.second.data(), field.second.size());
     }
     curl_easy_setopt(m_handle, CURLOPT_MIMEPOST, form);
-    const int result = Perform();
+    const int result = PerformInto(body);
     // The handle must not point at the freed form.
     curl_easy_setopt(m_handle, CURLOPT_MIMEPOST, static_cast<curl_mime*>(nullptr));
     curl_mime_free(form);
+    return result;
+}
+
+int CRegNet::PerformInto(std::string& body)
+{
+    BoundedAnswer answer{&body, kAnswerLimit, false};
+    curl_easy_setopt(m_handle, CURLOPT_WRITEFUNCTION, &CurlWriteBounded);
+    curl_easy_setopt(m_handle, CURLOPT_WRITEDATA, &answer);
+    curl_easy_setopt(m_handle, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(kAnswerLimit));
+    const int result = Perform();
+    // The handle must not point at the gone record.
+    curl_easy_setopt(m_handle, CURLOPT_WRITEFUNCTION, &CurlWriteToString);
+    curl_easy_setopt(m_handle, CURLOPT_WRITEDATA, static_cast<void*>(nullptr));
+    m_answerTooLarge = answer.tooLarge || result == CURLE_FILESIZE_EXCEEDED;
+    if (m_answerTooLarge) {
+        SC_LOG_INFO(kSource, "CRegNet::PerformInto", "answer longer than %zu bytes: not read",
+                    static_cast<size_t>(kAnswerLimit));
+        std::string().swap(body);
+    }
     return result;
 }
 

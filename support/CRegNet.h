@@ -59,11 +59,19 @@ public:
 
     // One GET (or multipart POST, one part per entry in map order); the body
     // receives the answer. Returns the libcurl result code (0 success).
+    // An answer longer than kAnswerLimit is not read on: the transfer fails
+    // (CURLE_FILESIZE_EXCEEDED when the length is announced, else
+    // CURLE_WRITE_ERROR), the body is left empty and AnswerTooLarge() is true.
     int HttpGet(const std::string& url, std::string& body);
     int HttpPost(const std::string& url, const std::map<std::string, std::string>& fields,
                  std::string& body);
     // Only empties the body and points the handle's write target and URL at them.
     static void PrepareGet(CURL* handle, const std::string& url, std::string& body);
+
+    // The update answer is a small XML text; a few MB is ample, and a server
+    // that sends more must not fill the memory of a program that records.
+    static constexpr size_t kAnswerLimit = 4 * 1024 * 1024;
+    bool AnswerTooLarge() const { return m_answerTooLarge; }
 
     // Ends a transfer in progress at once (it returns CURLE_ABORTED_BY_CALLBACK)
     // and makes every later one end the same way. Any thread.
@@ -74,6 +82,8 @@ public:
 
 private:
     void CleanUp();
+    // Performs the prepared request into `body`, at most kAnswerLimit bytes.
+    int PerformInto(std::string& body);
     int Perform();
     static int ProgressCallback(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
 
@@ -81,6 +91,7 @@ private:
     ProxyRecord m_proxy;
     // Lives as long as the handle that points at it.
     curl_slist* m_headers = nullptr;
+    bool m_answerTooLarge = false;
 
     std::atomic<bool> m_abort{false};
     std::mutex m_multiLock;

@@ -16,10 +16,9 @@ MimeAttachment::MimeAttachment(const QByteArray& stream, const QString& fileName
 
 MimeAttachment::~MimeAttachment() = default;
 
-void MimeAttachment::Prepare()
+void MimeAttachment::AddPartHeaderLines()
 {
     // A second preparation must not repeat the header line.
     if (!m_header.contains(QLatin1String(kDisposition)))
         AddHeaderLine(QLatin1String(kDisposition));
-    MimeFile::Prepare();
 }

@@ -11,5 +11,6 @@ public:
     MimeAttachment(const QByteArray& stream, const QString& fileName, QObject* parent = nullptr);
     ~MimeAttachment() override;
 
-    void Prepare() override;
+protected:
+    void AddPartHeaderLines() override;
 };

@@ -115,6 +115,21 @@ QString MimeMessage::AddressList(const QList<EmailAddress*>& list) const
 
 QString MimeMessage::GetText()
 {
+    return m_content ? HeaderText() + m_content->GetText() : HeaderText();
+}
+
+bool MimeMessage::WriteText(const MimePart::TextSink& sink)
+{
+    return sink(HeaderText().toUtf8()) && (!m_content || m_content->WriteText(sink));
+}
+
+qint64 MimeMessage::TextSize()
+{
+    return HeaderText().toUtf8().size() + (m_content ? m_content->TextSize() : 0);
+}
+
+QString MimeMessage::HeaderText() const
+{
     QString mime = QLatin1String("From:");
     if (m_sender) {
         if (!m_sender->GetName().isEmpty())
@@ -141,7 +156,5 @@ QString MimeMessage::GetText()
     }
     mime += QLatin1String("\r\n");
     mime += QLatin1String("MIME-Version: 1.0\r\n");
-    if (m_content)
-        mime += m_content->GetText();
     return mime;
 }

@@ -42,6 +42,12 @@ public:
     // The whole mail text with CR LF line ends, made anew on every call; the
     // content's own text is prepared once.
     virtual QString GetText();
+    // The same text in UTF-8, handed to `sink` piece by piece as the content
+    // writes itself (MimePart::WriteText); false when the sink stopped or the
+    // content could not be read.
+    bool WriteText(const MimePart::TextSink& sink);
+    // The UTF-8 length of GetText(), without building it.
+    qint64 TextSize();
 
     // A header value as it may stand in a header line: every control
     // character (CR and LF included) becomes a blank, so a value can never
@@ -49,6 +55,8 @@ public:
     static QString HeaderSafe(const QString& value);
 
 private:
+    // The header lines up to and including "MIME-Version".
+    QString HeaderText() const;
     QString EncodedName(const QString& name) const;
     QString AddressList(const QList<EmailAddress*>& list) const;
 

@@ -38,6 +38,37 @@ void MimeMultiPart::SetMimeType(MultiPartType type)
     m_contentType = ContentTypeOf(type);
 }
 
+bool MimeMultiPart::Streams() const
+{
+    // The 8bit body stands as it is; a prepared part has its text already.
+    return !m_prepared && m_encoding == Encoding8Bit;
+}
+
+bool MimeMultiPart::WriteText(const TextSink& sink)
+{
+    if (!Streams())
+        return MimePart::WriteText(sink);
+    if (!sink(HeaderBlock().toUtf8()))
+        return false;
+    const QByteArray delimiter = "--" + m_boundary.toUtf8() + "\r\n";
+    for (MimePart* part : qAsConst(m_parts)) {
+        if (!sink(delimiter) || !part->WriteText(sink))
+            return false;
+    }
+    return sink("--" + m_boundary.toUtf8() + "--\r\n\r\n");
+}
+
+qint64 MimeMultiPart::TextSize()
+{
+    if (!Streams())
+        return MimePart::TextSize();
+    const qint64 delimiter = m_boundary.toUtf8().size() + 4;
+    qint64 size = HeaderBlock().toUtf8().size();
+    for (MimePart* part : qAsConst(m_parts))
+        size += delimiter + part->TextSize();
+    return size + delimiter + 2 + 2;
+}
+
 void MimeMultiPart::Prepare()
 {
     QString body;

@@ -28,12 +28,18 @@ public:
     MultiPartType GetMimeType() const { return m_type; }
 
     void Prepare() override;
+    // Piece by piece: the header, then each part as it writes itself.
+    bool WriteText(const TextSink& sink) override;
+    qint64 TextSize() override;
 
     // "multipart/<subtype>" of a type; "multipart/mixed" for a value outside
     // the table.
     static QString ContentTypeOf(MultiPartType type);
 
 private:
+    // Whether WriteText and TextSize can do without the whole text.
+    bool Streams() const;
+
     QList<MimePart*> m_parts;
     MultiPartType m_type;
 };

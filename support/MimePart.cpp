@@ -37,21 +37,37 @@ QString MimePart::EncodingName(Encoding encoding)
     }
 }
 
+bool MimePart::WriteText(const TextSink& sink)
+{
+    return sink(GetText().toUtf8());
+}
+
+qint64 MimePart::TextSize()
+{
+    return GetText().toUtf8().size();
+}
+
+QString MimePart::HeaderBlock() const
+{
+    QString text = QLatin1String("Content-Type: ") + m_contentType;
+    if (!m_contentName.isEmpty())
+        text += QLatin1String("; name=\"") + m_contentName + QLatin1Char('"');
+    if (!m_charset.isEmpty())
+        text += QLatin1String("; charset=") + m_charset;
+    if (!m_boundary.isEmpty())
+        text += QLatin1String("; boundary=") + m_boundary;
+    text += QLatin1String("\r\n");
+
+    text += QLatin1String("Content-Transfer-Encoding: ") + EncodingName(m_encoding) + QLatin1String("\r\n");
+    if (!m_contentId.isEmpty())
+        text += QLatin1String("Content-ID: <") + m_contentId + QLatin1String(">\r\n");
+    text += m_header + QLatin1String("\r\n");
+    return text;
+}
+
 void MimePart::Prepare()
 {
-    m_text = QLatin1String("Content-Type: ") + m_contentType;
-    if (!m_contentName.isEmpty())
-        m_text += QLatin1String("; name=\"") + m_contentName + QLatin1Char('"');
-    if (!m_charset.isEmpty())
-        m_text += QLatin1String("; charset=") + m_charset;
-    if (!m_boundary.isEmpty())
-        m_text += QLatin1String("; boundary=") + m_boundary;
-    m_text += QLatin1String("\r\n");
-
-    m_text += QLatin1String("Content-Transfer-Encoding: ") + EncodingName(m_encoding) + QLatin1String("\r\n");
-    if (!m_contentId.isEmpty())
-        m_text += QLatin1String("Content-ID: <") + m_contentId + QLatin1String(">\r\n");
-    m_text += m_header + QLatin1String("\r\n");
+    m_text = HeaderBlock();
 
     switch (m_encoding) {
     case Encoding7Bit:

@@ -6,6 +6,8 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
+
 // One body part of a mail: its header block and its encoded content, made
 // once by Prepare and then returned by GetText.
 class MimePart : public QObject
@@ -26,6 +28,17 @@ public:
     virtual QString GetText();
     // Makes the part text (header lines, blank line, encoded body, CR LF).
     virtual void Prepare();
+
+    // Receives the text piece by piece; returns false to stop.
+    using TextSink = std::function<bool(const QByteArray& piece)>;
+    // Hands the part's text, in UTF-8, to `sink` piece by piece: the pieces
+    // together are GetText() in UTF-8. Parts that can (a file, a multipart)
+    // never hold their whole text for it; the others hand over GetText().
+    // False when the sink stopped or the content could not be read.
+    virtual bool WriteText(const TextSink& sink);
+    // The UTF-8 length of GetText(), without building the text of a part
+    // that can write it piece by piece.
+    virtual qint64 TextSize();
 
     QString GetHeader() const { return m_header; }
     void SetHeader(const QString& header) { m_header = header; }
@@ -54,6 +67,9 @@ public:
     static QString EncodingName(Encoding encoding);
 
 protected:
+    // The header lines and the blank line that ends them.
+    QString HeaderBlock() const;
+
     QString m_header;
     QByteArray m_content;
     QString m_contentId;

@@ -6,13 +6,16 @@
 #include <QDateTime>
 #include <QDebug>
 #include <QFile>
+#include <QFutureWatcher>
 #include <QNetworkAccessManager>
 #include <QNetworkProxy>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QPointer>
+#include <QSet>
 #include <QTimer>
 #include <QUrl>
+#include <QtConcurrent>
 
 #ifndef SONACAP_UPLOAD_HOST
 #define SONACAP_UPLOAD_HOST ""
@@ -27,7 +30,47 @@ struct PostReporter::Private {
     PostReporter* owner = nullptr;
     QNetworkAccessManager* manager = nullptr;
     QList<QPointer<QNetworkReply>> running;
+    int replyTimeoutMs = kReplyTimeoutMs;
+    // Forms being read; those the user aborted meanwhile are not sent.
+    QList<QFutureWatcher<QByteArray>*> reading;
+    QSet<QFutureWatcher<QByteArray>*> abortedReads;
 };
+
+namespace {
+struct FormFields {
+    QString productName;
+    QString version;
+    QString keyCode;
+    QString versionText;
+    QString logs;
+};
+
+// Runs on a worker: reads the file and builds the whole form.
+QByteArray BuildForm(const FormFields& fields, const QString& filePath)
+{
+    FormDataBuilder form;
+    form.AddField(QStringLiteral("proname"), fields.productName);
+    form.AddField(QStringLiteral("version"), fields.version);
+    form.AddField(QStringLiteral("keycode"), fields.keyCode);
+    form.AddField(QStringLiteral("ver"), fields.versionText);
+    form.AddField(QStringLiteral("logs"), fields.logs);
+
+    QFile file(filePath);
+    QByteArray unique;
+    if (file.open(QIODevice::ReadOnly)) {
+        const QByteArray data = file.readAll();
+        file.close();
+        form.AddFileData(QStringLiteral("upload"), filePath, data);
+        unique = QCryptographicHash::hash(data, QCryptographicHash::Md5).toHex();
+    } else {
+        const QByteArray now = QDateTime::currentDateTime().toString(QStringLiteral("yyMMddhhmmsszzz")).toLocal8Bit();
+        unique = QCryptographicHash::hash(now, QCryptographicHash::Md5).toHex();
+    }
+    // The service reads the field under this spelling.
+    form.AddField(QStringLiteral("unqiue"), QString::fromLatin1(unique));
+    return form.Finish();
+}
+} // namespace
 
 QString PostReporter::DefaultUploadUrl()
 {
@@ -84,6 +127,11 @@ void PostReporter::SetProxy(const QNetworkProxy& proxy)
     d->manager->setProxy(proxy);
 }
 
+void PostReporter::SetReplyTimeout(int ms)
+{
+    d->replyTimeoutMs = ms > 0 ? ms : kReplyTimeoutMs;
+}
+
 bool PostReporter::Post(const QString& filePath, const QString& logs)
 {
     const QUrl url(d->uploadUrl);
@@ -94,41 +142,40 @@ bool PostReporter::Post(const QString& filePath, const QString& logs)
         return false;
     }
 
-    FormDataBuilder form;
-    form.AddField(QStringLiteral("proname"), d->productName);
-    form.AddField(QStringLiteral("version"), d->version);
-    form.AddField(QStringLiteral("keycode"), d->keyCode);
-    form.AddField(QStringLiteral("ver"), d->versionText);
-    form.AddField(QStringLiteral("logs"), logs);
+    const FormFields fields{d->productName, d->version, d->keyCode, d->versionText, logs};
+    auto* watcher = new QFutureWatcher<QByteArray>(this);
+    d->reading.append(watcher);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, url] {
+        d->reading.removeAll(watcher);
+        const bool aborted = d->abortedReads.remove(watcher);
+        const QByteArray body = watcher->result();
+        watcher->deleteLater();
+        if (aborted)
+            emit requestFinishSignal(QNetworkReply::OperationCanceledError);
+        else
+            Send(url, body);
+    });
+    watcher->setFuture(QtConcurrent::run(&BuildForm, fields, filePath));
+    return true;
+}
 
-    QFile file(filePath);
-    QByteArray unique;
-    if (file.open(QIODevice::ReadOnly)) {
-        const QByteArray data = file.readAll();
-        file.close();
-        form.AddFileData(QStringLiteral("upload"), filePath, data);
-        unique = QCryptographicHash::hash(data, QCryptographicHash::Md5).toHex();
-    } else {
-        const QByteArray now = QDateTime::currentDateTime().toString(QStringLiteral("yyMMddhhmmsszzz")).toLocal8Bit();
-        unique = QCryptographicHash::hash(now, QCryptographicHash::Md5).toHex();
-    }
-    // The service reads the field under this spelling.
-    form.AddField(QStringLiteral("unqiue"), QString::fromLatin1(unique));
-
-    const QByteArray body = form.Finish();
+void PostReporter::Send(const QUrl& url, const QByteArray& body)
+{
     QNetworkRequest request(url);
+    request.setTransferTimeout(d->replyTimeoutMs);
     request.setRawHeader("User-Agent", "Mozilla/4.0");
     request.setHeader(QNetworkRequest::ContentLengthHeader, body.size());
     request.setHeader(QNetworkRequest::ContentTypeHeader,
-                      QStringLiteral("multipart/form-data; boundary=") + form.Boundary());
+                      QStringLiteral("multipart/form-data; boundary=") + FormDataBuilder().Boundary());
     QNetworkReply* reply = d->manager->post(request, body);
     d->running.append(reply);
     connect(reply, &QNetworkReply::uploadProgress, this, &PostReporter::uploadProgress);
-    return true;
 }
 
 void PostReporter::Abort()
 {
+    for (QFutureWatcher<QByteArray>* watcher : qAsConst(d->reading))
+        d->abortedReads.insert(watcher);
     const QList<QPointer<QNetworkReply>> running = d->running;
     for (const QPointer<QNetworkReply>& reply : running) {
         if (reply && reply->isRunning())

@@ -7,6 +7,7 @@
 
 class QNetworkProxy;
 class QNetworkReply;
+class QUrl;
 
 // Uploads a report file with a few text fields to the bug-report web service
 // as one multipart/form-data POST and turns the answer into a result:
@@ -15,8 +16,14 @@ class QNetworkReply;
 // requestFinishSignal, also when no service is configured (then at once,
 // without a connection, with QNetworkReply::HostNotFoundError).
 //
+// The file and its checksum are read on a worker of the global thread pool
+// (the form is built there); the request goes out from the GUI thread once
+// they are ready. A request whose answer stops coming (no byte moves for the
+// reply time-out) is aborted and reported like any network failure.
+//
 // Thread contract: a GUI-thread object; the replies and their signals stay on
-// that thread.
+// that thread. The worker gets copies of the fields and returns the built
+// form; it touches nothing of this object.
 class PostReporter : public QObject
 {
     Q_OBJECT
@@ -35,8 +42,13 @@ public:
     void SetKeyCode(const QString& keyCode);
     void SetVersionText(const QString& text);
     void SetProxy(const QNetworkProxy& proxy);
+    // How long a request may go without a byte moving (the update check's
+    // 30 s unless replaced); 0 or less restores the default.
+    void SetReplyTimeout(int ms);
+    static constexpr int kReplyTimeoutMs = 30000;
 
-    // Sends the form; true once the request is on its way.
+    // Starts the form on its way: true once it is being read and sent (the
+    // answer comes through requestFinishSignal).
     bool Post(const QString& filePath, const QString& logs);
     // Ends a running upload (its answer then reports the cancellation).
     void Abort();
@@ -50,6 +62,8 @@ public slots:
     void uploadProgress(qint64 sent, qint64 total);
 
 private:
+    void Send(const QUrl& url, const QByteArray& body);
+
     struct Private;
     std::unique_ptr<Private> d;
 };

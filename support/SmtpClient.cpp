@@ -3,6 +3,7 @@
 #include "EmailAddress.h"
 #include "MimeMessage.h"
 
+#include <QCoreApplication>
 #include <QDebug>
 #include <QElapsedTimer>
 #include <QMutexLocker>
@@ -10,6 +11,9 @@
 #include <QSslConfiguration>
 #include <QSslSocket>
 #include <QTcpSocket>
+#include <QTimer>
+
+#include <sys/socket.h>
 
 namespace {
 // The longest a blocking wait runs before it looks at the stop flag again.
@@ -25,6 +29,45 @@ qint64 Utf8Length(const QString& text)
     return text.toUtf8().size();
 }
 
+// Converts the message text for the DATA phase: every line end becomes CR LF
+// and a "." opening a line is doubled. The state carries over from one piece
+// of the text to the next, so a CR LF or a line start split between two
+// pieces comes out as it would from the whole text.
+struct DataStuffing {
+    bool lineStart = true;
+    bool afterCr = false;
+
+    void Append(const QByteArray& text, QByteArray* out)
+    {
+        const char* p = text.constData();
+        const char* const end = p + text.size();
+        while (p < end) {
+            const char c = *p;
+            if (c == '\n' && afterCr) {
+                afterCr = false;
+                ++p;
+                continue;
+            }
+            afterCr = false;
+            if (c == '\r' || c == '\n') {
+                out->append("\r\n", 2);
+                lineStart = true;
+                afterCr = c == '\r';
+                ++p;
+                continue;
+            }
+            if (lineStart && c == '.')
+                out->append('.');
+            const char* q = p;
+            while (q < end && *q != '\r' && *q != '\n')
+                ++q;
+            out->append(p, int(q - p));
+            lineStart = false;
+            p = q;
+        }
+    }
+};
+
 } // namespace
 
 SmtpClient::SmtpClient(const QString& host, int port, ConnectionType connectionType, QObject* parent)
@@ -35,7 +78,12 @@ SmtpClient::SmtpClient(const QString& host, int port, ConnectionType connectionT
     SetConnectionType(connectionType);
 }
 
-SmtpClient::~SmtpClient() = default;
+SmtpClient::~SmtpClient()
+{
+    // An exchange the user cancelled leaves a reset connection behind, however
+    // it noticed the cancel.
+    AbortSeen();
+}
 
 void SmtpClient::SetConnectionType(int type)
 {
@@ -91,7 +139,7 @@ bool SmtpClient::WaitSliced(int msec, const std::function<bool()>& ready, const 
     QElapsedTimer timer;
     timer.start();
     for (;;) {
-        if (m_stop.load())
+        if (AbortSeen() || m_stop.load())
             return false;
         if (ready())
             return true;
@@ -105,10 +153,24 @@ bool SmtpClient::WaitSliced(int msec, const std::function<bool()>& ready, const 
 
 bool SmtpClient::WaitConnected(int msec)
 {
-    return WaitSliced(
-        msec, [this] { return m_socket->state() == QAbstractSocket::ConnectedState; },
-        [this] { return m_socket->state() == QAbstractSocket::UnconnectedState; },
-        [this](int slice) { return m_socket->waitForConnected(slice); });
+    // waitForConnected() gives the connection up when it times out, so it
+    // cannot wait in slices: a server slower to accept than one slice would
+    // be refused. The connection, and the name lookup before it, run on this
+    // thread's event dispatcher instead, looked at every slice.
+    QElapsedTimer timer;
+    timer.start();
+    QTimer tick;
+    tick.start(kSliceMs);
+    for (;;) {
+        if (AbortSeen() || m_stop.load())
+            return false;
+        const QAbstractSocket::SocketState state = m_socket->state();
+        if (state == QAbstractSocket::ConnectedState)
+            return true;
+        if (state == QAbstractSocket::UnconnectedState || timer.elapsed() >= msec)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
 }
 
 bool SmtpClient::WaitEncrypted(int msec)
@@ -150,13 +212,15 @@ bool SmtpClient::WaitWritten(int msec)
 
 qint64 SmtpClient::SendBytes(const QByteArray& bytes)
 {
-    if (m_stop.load() || !m_socket)
+    if (AbortSeen() || m_stop.load() || !m_socket)
         return 0;
     const qint64 written = m_socket->write(bytes);
     if (written < 0)
         return -1;
-    if (!WaitWritten(m_sendMessageTimeout) && !m_stop.load())
+    if (!WaitWritten(m_sendMessageTimeout) && !Halted()) {
+        m_sendTimedOut = true;
         emit smtpError(SendDataTimeoutError);
+    }
     return written;
 }
 
@@ -168,17 +232,32 @@ qint64 SmtpClient::SendMessage(const QString& text)
 void SmtpClient::WaitForResponse(int msec)
 {
     const int wait = qMax(msec, m_responseTimeout);
+    // A server that trickles bytes without ending the line never lets one
+    // wait fail; the whole reply gets as long as eleven silent waits.
+    const qint64 replyLimit = qint64(wait) * 11;
+    QElapsedTimer reply;
+    reply.start();
     int failures = 0;
     for (;;) {
-        if (!m_socket) {
+        if (!m_socket || AbortSeen()) {
             m_responseCode = -1;
             return;
         }
-        if (!m_socket->canReadLine() && !WaitForData(wait)) {
-            emit smtpError(ResponseTimeoutError);
-            if (++failures > 10) {
+        if (!m_socket->canReadLine()) {
+            const qint64 left = replyLimit - reply.elapsed();
+            if (left <= 0 || m_socket->bytesAvailable() > kMaxReplyLine) {
+                emit smtpError(ResponseTimeoutError);
                 m_responseCode = -1;
                 return;
+            }
+            if (!WaitForData(int(qMin<qint64>(wait, left)))) {
+                if (m_abort.load())
+                    continue;
+                emit smtpError(ResponseTimeoutError);
+                if (++failures > 10) {
+                    m_responseCode = -1;
+                    return;
+                }
             }
             continue;
         }
@@ -218,33 +297,41 @@ void SmtpClient::Command(const QString& text, int waitMs)
 
 // ---------------------------------------------------------------- progress
 
+void SmtpClient::ShowProgress(qint64 shown)
+{
+    m_shownBytes = shown;
+    emit progress(shown, m_totalBytes);
+}
+
 void SmtpClient::ProgressStep()
 {
     m_handledBytes += 50;
     qint64 shown = static_cast<qint64>(m_handledBytes * m_progressScale);
     if (shown > m_totalBytes)
         shown = m_handledBytes - 50;
-    emit progress(shown, m_totalBytes);
+    // After the text the bar stands at its end; the reply to "." must not
+    // move it back, nor past it (dot-stuffing makes the text a little longer).
+    ShowProgress(qMin(qMax(shown, m_shownBytes), m_totalBytes));
 }
 
 void SmtpClient::HandleBytes(qlonglong bytes)
 {
     if (bytes == -1) {
         m_handledBytes = m_totalBytes;
-        emit progress(m_totalBytes, m_totalBytes);
+        ShowProgress(m_totalBytes);
         return;
     }
     if (bytes <= 0)
         return;
     m_handledBytes += bytes;
     if (bytes >= 300) {
-        emit progress(m_handledBytes, m_totalBytes);
+        ShowProgress(m_handledBytes);
         return;
     }
     qint64 shown = static_cast<qint64>(m_handledBytes * m_progressScale);
     if (shown > m_totalBytes)
         shown = m_handledBytes - bytes;
-    emit progress(shown, m_totalBytes);
+    ShowProgress(shown);
 }
 
 void SmtpClient::EstimateTotalBytes(MimeMessage* message)
@@ -276,8 +363,9 @@ void SmtpClient::EstimateTotalBytes(MimeMessage* message)
             + Utf8Length(Base64(m_password.toUtf8())) + 156;
     }
 
-    const qint64 text = message ? message->GetText().toUtf8().size() : 0;
+    const qint64 text = message ? message->TextSize() : 0;
     m_totalBytes = commands + text;
+    m_textBytes = text;
     m_progressScale = 0.9 * double(commands + text) / double(commands);
 }
 
@@ -300,15 +388,22 @@ bool SmtpClient::ConnectToHost()
     else
         m_socket->connectToHost(m_host, static_cast<quint16>(m_port));
 
-    if (!WaitConnected(m_connectionTimeout) || m_stop.load()
-        || (m_connectionType == SslConnection && !WaitEncrypted(m_connectionTimeout))) {
+    const bool connected = WaitConnected(m_connectionTimeout) && !Halted();
+    if (!connected || (m_connectionType == SslConnection && !WaitEncrypted(m_connectionTimeout))) {
         qDebug() << "SmtpClient::ConnectToHost" << m_host << m_port << "not connected:" << m_socket->errorString();
+        if (connected && !Halted() && m_socket->state() == QAbstractSocket::ConnectedState) {
+            m_failureDetail = m_socket->errorString();
+            Fail(TlsFailure);   // TCP is up, the handshake never finished
+        } else {
+            FailConnection();
+        }
         emit smtpError(ConnectionTimeoutError);
         return false;
     }
 
     WaitForResponse();
     if (m_responseCode != 220 || m_stop.load()) {
+        FailReply(ServerRefused);
         emit smtpError(ServerError);
         return false;
     }
@@ -316,6 +411,7 @@ bool SmtpClient::ConnectToHost()
 
     Command(QStringLiteral("EHLO ") + m_name);
     if (m_responseCode != 250) {
+        FailReply(ServerRefused);
         emit smtpError(ServerError);
         return false;
     }
@@ -324,18 +420,26 @@ bool SmtpClient::ConnectToHost()
     if (m_connectionType == TlsConnection) {
         Command(QStringLiteral("STARTTLS"));
         if (m_responseCode != 220 || m_stop.load()) {
+            FailReply(ServerRefused);
             emit smtpError(ServerError);
             return false;
         }
         ProgressStep();
         ssl->startClientEncryption();
-        if (!WaitEncrypted(m_connectionTimeout) || m_stop.load()) {
+        if (!WaitEncrypted(m_connectionTimeout) || Halted()) {
             qDebug() << "SmtpClient::ConnectToHost STARTTLS:" << m_socket->errorString();
+            if (Halted()) {
+                Fail(Cancelled);
+            } else {
+                m_failureDetail = m_socket->errorString();
+                Fail(TlsFailure);
+            }
             emit smtpError(ConnectionTimeoutError);
             return false;
         }
         Command(QStringLiteral("EHLO ") + m_name);
         if (m_responseCode != 250 || m_stop.load()) {
+            FailReply(ServerRefused);
             emit smtpError(ServerError);
             return false;
         }
@@ -353,6 +457,7 @@ bool SmtpClient::Login(const QString& user, const QString& password, int method)
 {
     auto expect = [this](int code) {
         if (m_responseCode != code || m_stop.load()) {
+            FailReply(LoginRefused);
             emit smtpError(AuthenticationFailedError);
             return false;
         }
@@ -381,23 +486,56 @@ QByteArray SmtpClient::DataText(const QByteArray& text)
 {
     QByteArray out;
     out.reserve(text.size() + text.size() / 32 + 2);
-    bool lineStart = true;
-    const int n = text.size();
-    for (int i = 0; i < n; ++i) {
-        const char c = text.at(i);
-        if (c == '\r' || c == '\n') {
-            out.append("\r\n");
-            if (c == '\r' && i + 1 < n && text.at(i + 1) == '\n')
-                ++i;
-            lineStart = true;
-            continue;
-        }
-        if (lineStart && c == '.')
-            out.append('.');
-        out.append(c);
-        lineStart = false;
-    }
+    DataStuffing stuffing;
+    stuffing.Append(text, &out);
     return out;
+}
+
+bool SmtpClient::SendText(MimeMessage* message)
+{
+    DataStuffing stuffing;
+    QByteArray out;
+    out.reserve(kSendPiece + kSendPiece / 2);
+    // The commands moved the bar toward nine tenths of the whole; the text
+    // takes it from there to the end as its pieces go out.
+    const qint64 base = m_shownBytes;
+    qint64 textSent = 0;
+    bool failed = false;
+    auto flush = [&]() {
+        if (out.isEmpty())
+            return true;
+        const qint64 written = SendBytes(out);
+        out.resize(0);   // keeps the capacity for the next piece
+        if (written < 0) {
+            HandleBytes(-1);
+            FailConnection();
+        } else {
+            m_handledBytes += written;
+            textSent += written;
+            const double part = m_textBytes > 0 ? qMin(1.0, double(textSent) / double(m_textBytes)) : 1.0;
+            ShowProgress(qMax(m_shownBytes, base + static_cast<qint64>((m_totalBytes - base) * part)));
+            if (Halted())
+                Fail(Cancelled);
+            else if (m_sendTimedOut)
+                // Written data that does not leave would pile up in the socket.
+                FailConnection();
+            else
+                return true;
+        }
+        failed = true;
+        return false;
+    };
+    const bool read = message->WriteText([&](const QByteArray& piece) {
+        stuffing.Append(piece, &out);
+        return out.size() < kSendPiece || flush();
+    });
+    if (!read) {
+        if (!failed)
+            Fail(UnreadableMessage);
+        return false;
+    }
+    out.append("\r\n", 2);
+    return flush();
 }
 
 bool SmtpClient::SendMail(MimeMessage* message)
@@ -406,8 +544,10 @@ bool SmtpClient::SendMail(MimeMessage* message)
         return false;
     const QString sender = message->GetSender() ? message->GetSender()->GetAddress() : QString();
     Command(QStringLiteral("MAIL FROM: <") + sender + QLatin1Char('>'));
-    if (m_responseCode != 250 || m_stop.load())
+    if (m_responseCode != 250 || m_stop.load()) {
+        FailReply(ServerRefused);
         return false;
+    }
     ProgressStep();
 
     for (int type : {MimeMessage::To, MimeMessage::Cc, MimeMessage::Bcc}) {
@@ -415,35 +555,42 @@ bool SmtpClient::SendMail(MimeMessage* message)
             if (!recipient)
                 continue;
             Command(QStringLiteral("RCPT TO: <") + recipient->GetAddress() + QLatin1Char('>'));
-            if (m_responseCode != 250)
+            if (m_responseCode != 250) {
+                FailReply(ServerRefused);
                 return false;
+            }
             ProgressStep();
         }
     }
 
     Command(QStringLiteral("DATA"));
-    if (m_responseCode != 354)
+    if (m_responseCode != 354) {
+        FailReply(ServerRefused);
         return false;
+    }
     ProgressStep();
 
-    const qint64 written = SendBytes(DataText(message->GetText().toUtf8()) + "\r\n");
-    HandleBytes(written);
-    if (m_stop.load() || written < 0)
+    if (!SendText(message))
         return false;
 
     {
         QMutexLocker guard(&m_lock);
         // A stop taken between the text and this lock still counts: without
         // the "." below the server would wait for more data.
-        if (m_stop.load())
+        if (Halted()) {
+            Fail(Cancelled);
             return false;
+        }
         emit limitStop();
         SendMessage(QStringLiteral("."));
         m_stop.store(false);
+        // Stop() is refused from here on, Abort() is not.
         WaitForResponse(m_finalReplyTimeout);
     }
-    if (m_responseCode != 250)
+    if (m_responseCode != 250) {
+        FailReply(ServerRefused);
         return false;
+    }
     ProgressStep();
     return true;
 }
@@ -462,4 +609,116 @@ bool SmtpClient::Stop()
         m_lock.unlock();
     }
     return m_stop.load();
+}
+
+void SmtpClient::Abort()
+{
+    m_abort.store(true);
+}
+
+bool SmtpClient::AbortSeen()
+{
+    if (!m_abort.load())
+        return false;
+    if (m_socket && m_socket->state() != QAbstractSocket::UnconnectedState) {
+        // Reset, not closed: text the server no longer reads would otherwise
+        // keep the connection alive behind the closing.
+        const qintptr descriptor = m_socket->socketDescriptor();
+        if (descriptor >= 0) {
+            const linger reset{1, 0};
+            setsockopt(int(descriptor), SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+        }
+        m_socket->abort();
+    }
+    Fail(Cancelled);
+    return true;
+}
+
+// ----------------------------------------------------------------- failures
+
+void SmtpClient::Fail(FailureCause cause)
+{
+    if (m_failure == NoFailure)
+        m_failure = cause;
+}
+
+void SmtpClient::FailReply(FailureCause refused)
+{
+    if (Halted()) {
+        Fail(Cancelled);
+    } else if (m_responseCode != -1) {
+        if (m_failure == NoFailure)
+            m_failureDetail = m_responseText;
+        Fail(refused);
+    } else if (m_socket && m_socket->state() != QAbstractSocket::ConnectedState) {
+        FailConnection();
+    } else {
+        Fail(NoAnswer);
+    }
+}
+
+void SmtpClient::FailConnection()
+{
+    if (Halted()) {
+        Fail(Cancelled);
+        return;
+    }
+    if (!m_socket) {
+        Fail(ConnectionLost);
+        return;
+    }
+    if (m_failure == NoFailure)
+        m_failureDetail = m_socket->errorString();
+    switch (m_socket->error()) {
+    case QAbstractSocket::ConnectionRefusedError:
+        Fail(ConnectionRefused);
+        break;
+    case QAbstractSocket::HostNotFoundError:
+        Fail(HostNotFound);
+        break;
+    case QAbstractSocket::SslHandshakeFailedError:
+    case QAbstractSocket::SslInternalError:
+    case QAbstractSocket::SslInvalidUserDataError:
+        Fail(TlsFailure);
+        break;
+    default:
+        // Still trying to connect, or connected and nothing moves: no answer.
+        Fail(m_socket->state() == QAbstractSocket::UnconnectedState ? ConnectionLost : NoAnswer);
+        break;
+    }
+}
+
+QString SmtpClient::FailureDescription() const
+{
+    QString text;
+    switch (m_failure) {
+    case NoFailure:
+        return QString();
+    case Cancelled:
+        return QStringLiteral("stopped by the user");
+    case ConnectionRefused:
+        text = QStringLiteral("connection refused");
+        break;
+    case HostNotFound:
+        text = QStringLiteral("mail server not found");
+        break;
+    case NoAnswer:
+        text = QStringLiteral("no answer from the mail server");
+        break;
+    case TlsFailure:
+        text = QStringLiteral("TLS failure");
+        break;
+    case LoginRefused:
+        text = QStringLiteral("login refused");
+        break;
+    case ServerRefused:
+        text = QStringLiteral("the mail server refused");
+        break;
+    case ConnectionLost:
+        text = QStringLiteral("connection lost");
+        break;
+    case UnreadableMessage:
+        return QStringLiteral("the attachment could not be read");
+    }
+    return m_failureDetail.isEmpty() ? text : text + QStringLiteral(": ") + m_failureDetail;
 }

@@ -20,12 +20,20 @@ class QTcpSocket;
 // and fails on any other.
 //
 // Thread contract: created, used and deleted on one thread (the bug-report
-// mail thread), which never runs an event loop; every wait blocks that
-// thread. Stop() is the one call from another thread: it sets the atomic stop
-// flag under `m_lock`, which the final "." exchange holds, so a stop asked for
-// once the text is handed over is refused. The waits are cut into short
-// slices that look at the flag, so a stop takes effect within one slice.
+// mail thread), which runs no event loop; every wait blocks that thread. Only
+// while connecting does the client let that thread's event dispatcher move
+// the name lookup and the connection along, one slice at a time. Stop() and Abort() are the only calls from another thread. Stop()
+// sets the atomic stop flag under `m_lock`, which the final "." exchange
+// holds, so a stop asked for once the text is handed over is refused.
+// Abort() sets the atomic abort flag without the lock and is never refused:
+// it is the user's cancel, honoured in every phase. The waits are cut into
+// short slices that look at both flags, so either takes effect within one
+// slice; on an abort the client's own thread then drops the connection.
 // Signals are emitted on the client's thread.
+//
+// The message text is never held whole: it is sized without being built and
+// sent piece by piece (MimeMessage::WriteText), so a large attachment costs a
+// few pieces of memory, not several copies of itself.
 //
 // Server certificates are checked against the system's authorities and any
 // added with AddCaCertificates: the account's password never goes to a
@@ -52,6 +60,21 @@ public:
         ClientError = 5,
     };
     Q_ENUM(SmtpError)
+    // Why an exchange failed, for the program log (the user is only told
+    // that the mail was not sent).
+    enum FailureCause {
+        NoFailure = 0,
+        Cancelled,           // Abort() or Stop()
+        ConnectionRefused,
+        HostNotFound,
+        NoAnswer,            // nothing, or no complete reply, in time
+        TlsFailure,
+        LoginRefused,
+        ServerRefused,       // a refusing or unexpected reply code
+        ConnectionLost,
+        UnreadableMessage,   // the attachment could not be read while sending
+    };
+    Q_ENUM(FailureCause)
 
     SmtpClient(const QString& host = QStringLiteral("localhost"), int port = 25,
                ConnectionType connectionType = TcpConnection, QObject* parent = nullptr);
@@ -105,18 +128,33 @@ public:
     // while the final "." is being answered.
     bool Stop();
     bool IsStopped() const { return m_stop.load(); }
+    // Ends the exchange in whatever phase it is, the final "." included:
+    // every wait ends within one slice, nothing more is written and the
+    // connection is dropped. Any thread.
+    void Abort();
+
+    // The first failure of the exchange; NoFailure while none happened.
+    FailureCause GetFailureCause() const { return m_failure; }
+    // The cause in words with its detail (the reply or the socket's error),
+    // e.g. "login refused: 535 5.7.8 Authentication failed".
+    QString FailureDescription() const;
 
     // One command line (CR LF is added). 0 without writing once stopped;
     // otherwise the bytes the socket took, -1 on a write failure.
     qint64 SendMessage(const QString& text);
     // Reads one reply, waiting at least the response time-out for each piece.
+    // A reply that trickles in without ending gets as long in all as eleven
+    // silent waits would, and a line longer than kMaxReplyLine ends it too.
     void WaitForResponse(int msec = -1);
+    static constexpr int kMaxReplyLine = 64 * 1024;
 
     // The message text as it may stand between DATA and the final ".": every
     // line ends in CR LF (a lone CR or LF becomes CR LF) and a line starting
     // with "." gets a second one, so no line of the mail can end the data
-    // early.
+    // early. The mail itself is converted the same way piece by piece.
     static QByteArray DataText(const QByteArray& text);
+    // The size of the pieces the message text is written in.
+    static constexpr int kSendPiece = 256 * 1024;
 
 signals:
     void smtpError(SmtpClient::SmtpError e);
@@ -143,6 +181,19 @@ private:
     // Sends a command, accounts its bytes and reads the reply.
     void Command(const QString& text, int waitMs = -1);
     void ProgressStep();
+    void ShowProgress(qint64 shown);
+    // Sends the message text between DATA and ".", piece by piece; false when
+    // it did not go out whole.
+    bool SendText(MimeMessage* message);
+    // On an abort: drops the connection (on the client's thread) and returns
+    // true.
+    bool AbortSeen();
+    bool Halted() const { return m_stop.load() || m_abort.load(); }
+    // Records the first failure; the cause of a failed reply or connection is
+    // read from the reply code and the socket's state.
+    void Fail(FailureCause cause);
+    void FailReply(FailureCause refused);
+    void FailConnection();
 
     QTcpSocket* m_socket = nullptr;
     QString m_host;
@@ -160,8 +211,14 @@ private:
     QString m_responseText;
     int m_responseCode = 0;
     std::atomic<bool> m_stop{false};
+    std::atomic<bool> m_abort{false};
+    bool m_sendTimedOut = false;
+    FailureCause m_failure = NoFailure;
+    QString m_failureDetail;
     QMutex m_lock;
     qint64 m_totalBytes = 0;
     qint64 m_handledBytes = 0;
+    qint64 m_textBytes = 0;    // the message text's estimated length
+    qint64 m_shownBytes = 0;   // the last progress shown
     double m_progressScale = 0.0;
 };

@@ -3,6 +3,7 @@
 #include <QDebug>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QMutex>
 #include <QMutexLocker>
 #include <QProcess>
@@ -68,7 +69,7 @@ QStringList WorkerThread::Arguments() const
 {
     QStringList arguments{QStringLiteral("a"), QStringLiteral("-t7z"), m_archivePath};
     if (m_files.isEmpty())
-        arguments << QStringLiteral("-r") << m_folder + QStringLiteral("/*");
+        arguments << QStringLiteral("-r") << QStringLiteral("-x!") + QLatin1String(kEngineLog) << QStringLiteral("*");
     else
         arguments << m_files;
     return arguments;
@@ -76,37 +77,98 @@ QStringList WorkerThread::Arguments() const
 
 void WorkerThread::run()
 {
-    const int timeout = TimeoutMs();
-    QProcess packer;
-    packer.setProgram(Program());
-    packer.setArguments(Arguments());
-    packer.setStandardOutputFile(QProcess::nullDevice());
-    packer.start(QIODevice::ReadWrite);
-    bool complete = false;
-    if (!packer.waitForStarted(timeout)) {
-        qWarning() << "WorkerThread: cannot start" << packer.program() << packer.errorString();
-    } else {
-        packer.closeWriteChannel();
-        QElapsedTimer timer;
-        timer.start();
-        bool finished = false;
-        while (!finished && !isInterruptionRequested() && timer.elapsed() < timeout)
-            finished = packer.waitForFinished(kSliceMs) || packer.state() == QProcess::NotRunning;
-        if (!finished) {
-            qWarning() << "WorkerThread:" << packer.program()
-                       << (isInterruptionRequested() ? "stopped" : "did not finish in time") << "; archive dropped";
-            packer.kill();
-            packer.waitForFinished(timeout);
-        } else if (packer.exitStatus() != QProcess::NormalExit || packer.exitCode() >= 2) {
-            // 7z's 1 is a warning (a file it could not read); the archive
-            // holds the rest. 2 and above: no usable archive.
-            qWarning() << "WorkerThread:" << packer.program() << "failed, exit" << packer.exitCode()
-                       << QString::fromLocal8Bit(packer.readAllStandardError()).trimmed();
-        } else {
-            complete = QFile::exists(m_archivePath);
-        }
-    }
+    const bool complete = Pack() && QFile::exists(m_archivePath);
     if (!complete && QFile::exists(m_archivePath))
         QFile::remove(m_archivePath);
     emit resultReady(complete ? m_archivePath : QString());
+}
+
+bool WorkerThread::Pack()
+{
+    if (!m_files.isEmpty())
+        return RunPacker(Arguments(), QString(), QString());
+    // The log's end goes in first, so that the folder's run, which takes
+    // the time, adds to a small archive.
+    const QString engineLog = m_folder + QLatin1Char('/') + QLatin1String(kEngineLog);
+    if (QFileInfo(engineLog).isFile()) {
+        const QStringList tail{QStringLiteral("a"), QStringLiteral("-t7z"), m_archivePath,
+                               QStringLiteral("-si") + QLatin1String(kEngineLog)};
+        if (!RunPacker(tail, QString(), engineLog))
+            return false;
+    }
+    return RunPacker(Arguments(), m_folder, QString());
+}
+
+bool WorkerThread::RunPacker(const QStringList& arguments, const QString& folder, const QString& tail)
+{
+    const int timeout = TimeoutMs();
+    QProcess packer;
+    packer.setProgram(Program());
+    packer.setArguments(arguments);
+    if (!folder.isEmpty())
+        packer.setWorkingDirectory(folder);
+    packer.setStandardOutputFile(QProcess::nullDevice());
+    packer.start(QIODevice::ReadWrite);
+    if (!packer.waitForStarted(timeout)) {
+        qWarning() << "WorkerThread: cannot start" << packer.program() << packer.errorString();
+        return false;
+    }
+    QElapsedTimer timer;
+    timer.start();
+    const bool fed = tail.isEmpty() || FeedTail(packer, tail, timeout, timer);
+    packer.closeWriteChannel();
+    bool finished = packer.state() == QProcess::NotRunning;
+    while (fed && !finished && !isInterruptionRequested() && timer.elapsed() < timeout)
+        finished = packer.waitForFinished(kSliceMs) || packer.state() == QProcess::NotRunning;
+    if (!finished) {
+        qWarning() << "WorkerThread:" << packer.program()
+                   << (isInterruptionRequested() ? "stopped" : "did not finish in time") << "; archive dropped";
+        packer.kill();
+        packer.waitForFinished(timeout);
+        return false;
+    }
+    if (packer.exitStatus() != QProcess::NormalExit || packer.exitCode() >= 2) {
+        // 7z's 1 is a warning (a file it could not read); the archive
+        // holds the rest. 2 and above: no usable archive.
+        qWarning() << "WorkerThread:" << packer.program() << "failed, exit" << packer.exitCode()
+                   << QString::fromLocal8Bit(packer.readAllStandardError()).trimmed();
+        return false;
+    }
+    // A 7z that ended before it took the whole log made no whole archive.
+    return fed;
+}
+
+bool WorkerThread::FeedTail(QProcess& packer, const QString& path, qint64 deadlineMs, const QElapsedTimer& timer)
+{
+    QFile log(path);
+    if (!log.open(QIODevice::ReadOnly)) {
+        // Nothing to add: 7z stores an empty entry.
+        qWarning() << "WorkerThread: cannot read" << path << log.errorString();
+        return true;
+    }
+    const qint64 size = log.size();
+    bool lineStart = size <= kEngineLogTail;
+    if (!lineStart)
+        log.seek(size - kEngineLogTail);
+    constexpr qint64 kPiece = 256 * 1024;
+    for (;;) {
+        QByteArray piece = log.read(kPiece);
+        if (piece.isEmpty())
+            return true;
+        if (!lineStart) {
+            // The cut lands inside a line: start at the next one.
+            const int newline = piece.indexOf('\n');
+            if (newline < 0)
+                continue;
+            piece.remove(0, newline + 1);
+            lineStart = true;
+        }
+        packer.write(piece);
+        while (packer.bytesToWrite() > 0) {
+            if (isInterruptionRequested() || timer.elapsed() >= deadlineMs
+                || packer.state() != QProcess::Running)
+                return false;
+            packer.waitForBytesWritten(kSliceMs);
+        }
+    }
 }

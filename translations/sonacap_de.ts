@@ -333,6 +333,12 @@ Songs that cannot be read are not shown.</source>
 Titel, die nicht gelesen werden können, werden nicht angezeigt.</translation>
     </message>
     <message>
+        <source>The library was damaged: %1
+A new library was made from what could still be read (songs saved: %2). New recordings go into it.</source>
+        <translation>Die Bibliothek war beschädigt: %1
+Aus dem, was sich noch lesen ließ, wurde eine neue Bibliothek angelegt (gerettete Titel: %2). Neue Aufnahmen werden darin gespeichert.</translation>
+    </message>
+    <message>
         <source>No copy of it could be made.</source>
         <translation>Es konnte keine Kopie davon angelegt werden.</translation>
     </message>
@@ -364,12 +370,6 @@ Titel, die nicht gelesen werden können, werden nicht angezeigt.</translation>
         <source>There is not enough free space on the disk of the output folder:
 %1</source>
         <translation>Auf dem Datenträger des Ausgabeordners ist nicht genug Platz frei:
-%1</translation>
-    </message>
-    <message>
-        <source>The output folder cannot be written:
-%1</source>
-        <translation>In den Ausgabeordner kann nicht geschrieben werden:
 %1</translation>
     </message>
     <message>
@@ -778,6 +778,10 @@ Es wurde nichts geändert.</translation>
         <source>Sample Rate(HZ):</source>
         <translation>Abtastrate (Hz):</translation>
     </message>
+    <message>
+        <source>Choose another folder.</source>
+        <translation>Wählen Sie einen anderen Ordner.</translation>
+    </message>
 </context>
 <context>
     <name>CReadyWidget</name>
@@ -1137,10 +1141,56 @@ Hinweis: Es sind höchstens 999 Wiedergabelisten möglich.
     </message>
 </context>
 <context>
+    <name>DesktopLinks</name>
+    <message>
+        <source>No file manager could open this folder. Open it yourself:
+%1</source>
+        <translation>Kein Dateimanager konnte diesen Ordner öffnen. Öffnen Sie ihn selbst:
+%1</translation>
+    </message>
+    <message>
+        <source>No web browser could open this page. Open it yourself:
+%1</source>
+        <translation>Kein Webbrowser konnte diese Seite öffnen. Öffnen Sie sie selbst:
+%1</translation>
+    </message>
+</context>
+<context>
     <name>DiskNoEnoughDialog</name>
     <message>
         <source>The current path is invalid!</source>
         <translation>Der aktuelle Pfad ist ungültig!</translation>
+    </message>
+</context>
+<context>
+    <name>OutputFolderCheck</name>
+    <message>
+        <source>No output folder is chosen. Choose one in Settings.</source>
+        <translation>Es ist kein Ausgabeordner gewählt. Wählen Sie einen in den Einstellungen.</translation>
+    </message>
+    <message>
+        <source>The output folder is a file, not a folder:
+%1</source>
+        <translation>Der Ausgabeordner ist eine Datei, kein Ordner:
+%1</translation>
+    </message>
+    <message>
+        <source>The output folder belongs to the system and cannot hold recordings:
+%1</source>
+        <translation>Der Ausgabeordner gehört zum System und kann keine Aufnahmen speichern:
+%1</translation>
+    </message>
+    <message>
+        <source>The output folder does not exist and cannot be created:
+%1</source>
+        <translation>Der Ausgabeordner existiert nicht und kann nicht angelegt werden:
+%1</translation>
+    </message>
+    <message>
+        <source>The output folder cannot be written:
+%1</source>
+        <translation>In den Ausgabeordner kann nicht geschrieben werden:
+%1</translation>
     </message>
 </context>
 <context>

@@ -333,6 +333,12 @@ Songs that cannot be read are not shown.</source>
 読み取れない曲は表示されません。</translation>
     </message>
     <message>
+        <source>The library was damaged: %1
+A new library was made from what could still be read (songs saved: %2). New recordings go into it.</source>
+        <translation>ライブラリが破損していました: %1
+まだ読み取れた内容から新しいライブラリを作成しました (保存された曲: %2)。新しい録音はこのライブラリに保存されます。</translation>
+    </message>
+    <message>
         <source>No copy of it could be made.</source>
         <translation>そのコピーを作成できませんでした。</translation>
     </message>
@@ -364,12 +370,6 @@ Songs that cannot be read are not shown.</source>
         <source>There is not enough free space on the disk of the output folder:
 %1</source>
         <translation>出力フォルダーのディスクに十分な空き容量がありません:
-%1</translation>
-    </message>
-    <message>
-        <source>The output folder cannot be written:
-%1</source>
-        <translation>出力フォルダーに書き込めません:
 %1</translation>
     </message>
     <message>
@@ -778,6 +778,10 @@ Nothing was changed.</source>
         <source>Sample Rate(HZ):</source>
         <translation>サンプルレート (Hz):</translation>
     </message>
+    <message>
+        <source>Choose another folder.</source>
+        <translation>別のフォルダーを選択してください。</translation>
+    </message>
 </context>
 <context>
     <name>CReadyWidget</name>
@@ -1137,10 +1141,56 @@ Note: the maximum playlists are 999.
     </message>
 </context>
 <context>
+    <name>DesktopLinks</name>
+    <message>
+        <source>No file manager could open this folder. Open it yourself:
+%1</source>
+        <translation>このフォルダーを開けるファイルマネージャーがありません。次のフォルダーをご自身で開いてください:
+%1</translation>
+    </message>
+    <message>
+        <source>No web browser could open this page. Open it yourself:
+%1</source>
+        <translation>このページを開けるウェブブラウザーがありません。次のアドレスをご自身で開いてください:
+%1</translation>
+    </message>
+</context>
+<context>
     <name>DiskNoEnoughDialog</name>
     <message>
         <source>The current path is invalid!</source>
         <translation>現在のパスは無効です。</translation>
+    </message>
+</context>
+<context>
+    <name>OutputFolderCheck</name>
+    <message>
+        <source>No output folder is chosen. Choose one in Settings.</source>
+        <translation>出力フォルダーが選択されていません。設定で選択してください。</translation>
+    </message>
+    <message>
+        <source>The output folder is a file, not a folder:
+%1</source>
+        <translation>出力フォルダーはフォルダーではなくファイルです:
+%1</translation>
+    </message>
+    <message>
+        <source>The output folder belongs to the system and cannot hold recordings:
+%1</source>
+        <translation>出力フォルダーはシステムのフォルダーのため、録音を保存できません:
+%1</translation>
+    </message>
+    <message>
+        <source>The output folder does not exist and cannot be created:
+%1</source>
+        <translation>出力フォルダーが存在せず、作成することもできません:
+%1</translation>
+    </message>
+    <message>
+        <source>The output folder cannot be written:
+%1</source>
+        <translation>出力フォルダーに書き込めません:
+%1</translation>
     </message>
 </context>
 <context>

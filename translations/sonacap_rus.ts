@@ -333,6 +333,12 @@ Songs that cannot be read are not shown.</source>
 Композиции, которые не удаётся прочитать, не показываются.</translation>
     </message>
     <message>
+        <source>The library was damaged: %1
+A new library was made from what could still be read (songs saved: %2). New recordings go into it.</source>
+        <translation>Библиотека была повреждена: %1
+Из того, что ещё удалось прочитать, создана новая библиотека (сохранено композиций: %2). Новые записи попадают в неё.</translation>
+    </message>
+    <message>
         <source>No copy of it could be made.</source>
         <translation>Не удалось создать её копию.</translation>
     </message>
@@ -364,12 +370,6 @@ Songs that cannot be read are not shown.</source>
         <source>There is not enough free space on the disk of the output folder:
 %1</source>
         <translation>На диске выходной папки недостаточно свободного места:
-%1</translation>
-    </message>
-    <message>
-        <source>The output folder cannot be written:
-%1</source>
-        <translation>Запись в выходную папку невозможна:
 %1</translation>
     </message>
     <message>
@@ -482,7 +482,7 @@ New recordings are kept in the output folder:
     </message>
     <message>
         <source>Time</source>
-        <translation>Длительность</translation>
+        <translation>Время</translation>
     </message>
     <message>
         <source>Artist</source>
@@ -498,7 +498,7 @@ New recordings are kept in the output folder:
     </message>
     <message>
         <source>Date Added</source>
-        <translation>Дата добавления</translation>
+        <translation>Добавлено</translation>
     </message>
 </context>
 <context>
@@ -778,6 +778,10 @@ Nothing was changed.</source>
         <source>Sample Rate(HZ):</source>
         <translation>Частота дискретизации (Гц):</translation>
     </message>
+    <message>
+        <source>Choose another folder.</source>
+        <translation>Выберите другую папку.</translation>
+    </message>
 </context>
 <context>
     <name>CReadyWidget</name>
@@ -915,11 +919,11 @@ Nothing was changed.</source>
     </message>
     <message>
         <source>Date Played</source>
-        <translation>Дата воспроизведения</translation>
+        <translation>Прослушано</translation>
     </message>
     <message>
         <source>Date Added</source>
-        <translation>Дата добавления</translation>
+        <translation>Добавлено</translation>
     </message>
     <message>
         <source>Unknown Artist</source>
@@ -1133,7 +1137,22 @@ Note: the maximum playlists are 999.
     </message>
     <message>
         <source>Recently Played</source>
-        <translation>Недавно прослушанные</translation>
+        <translation>Недавно слушали</translation>
+    </message>
+</context>
+<context>
+    <name>DesktopLinks</name>
+    <message>
+        <source>No file manager could open this folder. Open it yourself:
+%1</source>
+        <translation>Ни один файловый менеджер не смог открыть эту папку. Откройте её сами:
+%1</translation>
+    </message>
+    <message>
+        <source>No web browser could open this page. Open it yourself:
+%1</source>
+        <translation>Ни один веб-браузер не смог открыть эту страницу. Откройте её сами:
+%1</translation>
     </message>
 </context>
 <context>
@@ -1141,6 +1160,37 @@ Note: the maximum playlists are 999.
     <message>
         <source>The current path is invalid!</source>
         <translation>Текущий путь недоступен!</translation>
+    </message>
+</context>
+<context>
+    <name>OutputFolderCheck</name>
+    <message>
+        <source>No output folder is chosen. Choose one in Settings.</source>
+        <translation>Выходная папка не выбрана. Выберите её в настройках.</translation>
+    </message>
+    <message>
+        <source>The output folder is a file, not a folder:
+%1</source>
+        <translation>Выходная папка — это файл, а не папка:
+%1</translation>
+    </message>
+    <message>
+        <source>The output folder belongs to the system and cannot hold recordings:
+%1</source>
+        <translation>Выходная папка принадлежит системе и не может хранить записи:
+%1</translation>
+    </message>
+    <message>
+        <source>The output folder does not exist and cannot be created:
+%1</source>
+        <translation>Выходная папка не существует, и её нельзя создать:
+%1</translation>
+    </message>
+    <message>
+        <source>The output folder cannot be written:
+%1</source>
+        <translation>Запись в выходную папку невозможна:
+%1</translation>
     </message>
 </context>
 <context>
@@ -1178,7 +1228,7 @@ Note: the maximum playlists are 999.
     </message>
     <message>
         <source>Recently Played</source>
-        <translation>Недавно прослушанные</translation>
+        <translation>Недавно слушали</translation>
     </message>
     <message>
         <source>PlayList 1</source>

@@ -1,8 +1,8 @@
 #include "CLabelPress.h"
 
 #include "CAppSettings.h"
+#include "DesktopLinks.h"
 
-#include <QDesktopServices>
 #include <QFontMetrics>
 #include <QResizeEvent>
 #include <QUrl>
@@ -39,8 +39,9 @@ void CLabelPress::SetLinkType(int) {
 
 void CLabelPress::mousePressEvent(QMouseEvent* event) {
   QLabel::mousePressEvent(event);
-  // Any button opens the link; a missing browser is not reported.
-  QDesktopServices::openUrl(QUrl::fromEncoded(m_url.toLocal8Bit(), QUrl::TolerantMode));
+  // Any button opens the link; without a browser the user is told the
+  // address.
+  OpenWithDesktop(this, QUrl::fromEncoded(m_url.toLocal8Bit(), QUrl::TolerantMode));
 }
 
 void CLabelPress::resizeEvent(QResizeEvent* event) {

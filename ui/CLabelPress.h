@@ -3,7 +3,8 @@
 
 // Clickable underlined link label. Shortens its text with "..." when it does
 // not fit (the address becomes the tooltip) and opens the address in the
-// default browser on any mouse press.
+// default browser on any mouse press (without one, the user is told the
+// address).
 class CLabelPress : public QLabel {
   Q_OBJECT
 public:

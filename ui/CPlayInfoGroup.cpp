@@ -7,7 +7,10 @@
 
 #include <QGridLayout>
 #include <QLabel>
+#include <QStringList>
 #include <QTimer>
+
+#include <algorithm>
 
 namespace {
 
@@ -138,6 +141,37 @@ void CPlayInfoGroup::ReflashPlaySlider()
     m_remainingLabel->setText(QStringLiteral("-") + SecondToTimeText(static_cast<unsigned>(m_remainingSeconds)));
     if (!m_context.sliderPressed)
         m_playSlider->SetValue(p);
+}
+
+void CPlayInfoGroup::FitStatusLabel(const QStringList& texts)
+{
+    m_statusLabel->ensurePolished();
+    const QFontMetrics metrics = m_statusLabel->fontMetrics();
+    int widest = 0;
+    for (const QString& text : texts)
+        widest = std::max(widest, metrics.horizontalAdvance(text));
+    // A little room for the last letter's overhang in bold.
+    m_statusLabel->setFixedWidth(std::max(ScaledPixels(77), widest + ScaledPixels(4)));
+}
+
+void CPlayInfoGroup::FitSlider(int designWidth, int panelWidth)
+{
+    if (panelWidth <= 0) {
+        m_playSlider->setFixedWidth(designWidth);
+        return;
+    }
+    // The times as a song under an hour shows them, with the leading "-".
+    const auto timeWidth = [](QLabel* label, const QString& sample) {
+        label->ensurePolished();
+        return std::max(label->fontMetrics().horizontalAdvance(sample),
+                        label->fontMetrics().horizontalAdvance(label->text()));
+    };
+    const QMargins margins = m_layout->contentsMargins();
+    int others = margins.left() + margins.right() + timeWidth(m_elapsedLabel, QStringLiteral("00:00"))
+                 + timeWidth(m_remainingLabel, QStringLiteral("-00:00")) + 2 * m_layout->horizontalSpacing();
+    if (!m_statusLabel->isHidden())
+        others += m_statusLabel->minimumWidth() + m_layout->horizontalSpacing();
+    m_playSlider->setFixedWidth(std::max(0, std::min(designWidth, panelWidth - others)));
 }
 
 void CPlayInfoGroup::resizeEvent(QResizeEvent* event)

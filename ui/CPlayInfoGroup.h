@@ -53,6 +53,14 @@ public:
     int m_remainingSeconds = 0;
     PlayContext m_context;
 
+    // Gives the status label the width of the widest of `texts` in the font
+    // it paints with (never less than its design width), so a state such as
+    // "Wiedergabe" shows whole.
+    void FitStatusLabel(const QStringList& texts);
+    // The slider's width: `designWidth`, or less when the panel, `panelWidth`
+    // wide, needs the rest for the status and the two times.
+    void FitSlider(int designWidth, int panelWidth);
+
     QTimer* SeekTimer() const { return m_seekTimer; }
     int SeekValue() const { return m_seekValue; }
 

@@ -293,6 +293,11 @@ void CToolBar::ApplyStatusGeometry()
         m_spectrum->setGeometry(x, S(3), m_spectrumWidth, S(40));
     }
     m_timeLabel->setGeometry(timeX, S(-4), timeW, S(50));
+    // The player's state word shares the panel with the slider, which gives
+    // way when a language's word is long.
+    m_playInfo->FitStatusLabel({tr("Ready"), tr("Playing"), tr("Paused")});
+    if (!m_mini && m_sliderDesignWidth > 0)
+        m_playInfo->FitSlider(m_sliderDesignWidth, m_statusWidth);
 }
 
 void CToolBar::ShowStateText(const QString& text)
@@ -582,8 +587,11 @@ void CToolBar::VolumeUp()
 
 void CToolBar::Retranslate()
 {
-    m_recordStack->setToolTip(tr("Start"));
-    m_playPauseStack->setToolTip(tr("Play"));
+    // Every text follows the state it stands for: a paused song's "Paused"
+    // and its "Unknown Artist" change language at once, not at the next
+    // state change.
+    m_recordStack->setToolTip(m_recordState != NotRecording ? tr("Stop") : tr("Start"));
+    m_playPauseStack->setToolTip(m_playState == Playing ? tr("Pause") : tr("Play"));
     m_recordAction->setText(tr("Record"));
     m_stopAction->setText(tr("Stop"));
     m_libraryAction->setText(tr("Library"));
@@ -591,10 +599,14 @@ void CToolBar::Retranslate()
     m_quitAction->setText(tr("Exit"));
     ShowStateText(m_recordState == RecordingSong ? tr("Recording") : tr("Ready"));
     ApplyStatusGeometry();
-    if (m_playState == Playing) {
+    if (m_playState == Playing)
         m_playInfo->m_statusLabel->setText(tr("Playing"));
+    else if (m_playState == Paused)
+        m_playInfo->m_statusLabel->setText(tr("Paused"));
+    else if (!m_playInfo->m_statusLabel->text().isEmpty())
+        m_playInfo->m_statusLabel->setText(tr("Ready"));
+    if (m_playState == Playing || m_playState == Paused)
         RefreshPlayInfo(PlayQueue::Instance().Current());
-    }
 }
 
 void CToolBar::changeEvent(QEvent* event)
@@ -626,7 +638,7 @@ void CToolBar::resizeEvent(QResizeEvent* event)
         m_statusWidth = static_cast<int>(430 * s + extra);
         m_spectrumWidth = static_cast<int>(260 * s + extra);
         m_spectrumFixedWidth = static_cast<int>(250 * s + extra);
-        m_playInfo->m_playSlider->setFixedWidth(static_cast<int>(250 * s + extra));
+        m_sliderDesignWidth = static_cast<int>(250 * s + extra);
         m_statusStack->setFixedWidth(m_statusWidth);
         ApplyStatusGeometry();
         m_recordStack->move(S(25), S(7));

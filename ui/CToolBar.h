@@ -167,6 +167,8 @@ private:
     int m_spectrumWidth = 0;
     // The spectrum's full-size width from the last resize (0 before it).
     int m_spectrumFixedWidth = 0;
+    // The player's slider width from the last full-state resize (0 before).
+    int m_sliderDesignWidth = 0;
     // The status label shows a note of SetStatusText, not the state word.
     bool m_statusNote = false;
     CSonacapBase* m_engine;

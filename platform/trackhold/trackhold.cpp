@@ -323,6 +323,24 @@ int CommandPlayer(Change change)
     return 0;
 }
 
+// Reads a file's format into `entry`: 0, or -1 (no path), -2 (cannot be
+// opened), -3 (no sound in it).
+int OpenEntry(const char* path, FileEntry& entry)
+{
+    if (!path || !*path)
+        return -1;
+    entry.path = path;
+    SNDFILE* sf = sf_open(path, SFM_READ, &entry.info);
+    if (!sf) {
+        std::fprintf(stderr, "trackhold: cannot open \"%s\": %s\n", path, sf_strerror(nullptr));
+        return -2;
+    }
+    sf_close(sf);
+    if (entry.info.channels <= 0 || entry.info.samplerate <= 0)
+        return -3;
+    return 0;
+}
+
 }  // namespace
 
 extern "C" {
@@ -350,18 +368,9 @@ int WM_Destroy(void)
 int WM_AddFile(const char* path)
 {
     Trace("WM_AddFile", 0);
-    if (!path || !*path)
-        return -1;
     FileEntry entry;
-    entry.path = path;
-    SNDFILE* sf = sf_open(path, SFM_READ, &entry.info);
-    if (!sf) {
-        std::fprintf(stderr, "trackhold: cannot open \"%s\": %s\n", path, sf_strerror(nullptr));
-        return -2;
-    }
-    sf_close(sf);
-    if (entry.info.channels <= 0 || entry.info.samplerate <= 0)
-        return -3;
+    if (const int rc = OpenEntry(path, entry))
+        return rc;
 
     Library& lib = Lib();
     std::lock_guard<std::mutex> lock(lib.mutex);
@@ -392,6 +401,18 @@ int WM_GetMediaDuration(int fileId, int64_t* durationMs)
         return -1;
     const int64_t frames = EnsureFrames(it->second);
     *durationMs = frames * 1000 / it->second.info.samplerate;
+    return 0;
+}
+
+int WM_MeasureFile(const char* path, int64_t* durationMs)
+{
+    Trace("WM_MeasureFile", 0);
+    FileEntry entry;
+    if (!durationMs)
+        return -1;
+    if (const int rc = OpenEntry(path, entry))
+        return rc;
+    *durationMs = EnsureFrames(entry) * 1000 / entry.info.samplerate;
     return 0;
 }
 

@@ -40,6 +40,13 @@ int WM_DeleteFile(int fileId);
 // 0 on success, negative for an unknown id (the output is then left untouched).
 int WM_GetMediaDuration(int fileId, int64_t* durationMs);
 
+// Measures a file without opening it for playing: its duration in
+// milliseconds, as WM_GetMediaDuration gives it. Uses no state of the library,
+// so any thread may call it, and a worker measuring many files never holds up
+// the controlling thread. 0 on success, negative when the file cannot be
+// opened or decoded (the output is then left untouched).
+int WM_MeasureFile(const char* path, int64_t* durationMs);
+
 // Creates the one player (destroying any previous one) for a file. The player
 // starts paused at position 0. 0 on success, negative when the file id is
 // unknown or the sound server cannot be reached.

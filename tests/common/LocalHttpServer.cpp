@@ -104,6 +104,12 @@ void LocalHttpServer::Release()
     m_changed.notify_all();
 }
 
+size_t LocalHttpServer::AnswerBytesSent() const
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    return m_answerBytesSent;
+}
+
 std::vector<LocalHttpServer::Request> LocalHttpServer::Requests() const
 {
     std::lock_guard<std::mutex> guard(m_lock);
@@ -210,14 +216,32 @@ void LocalHttpServer::HandleConnection(int fd)
     }
     const Answer answer = handler(request);
     std::string response = "HTTP/1.1 " + std::to_string(answer.status) + " " +
-                           ReasonPhrase(answer.status) + "\r\nContent-Type: " + answer.contentType +
-                           "\r\nContent-Length: " + std::to_string(answer.body.size()) +
-                           "\r\nConnection: close\r\n\r\n" + answer.body;
-    size_t sent = 0;
-    while (sent < response.size()) {
-        const ssize_t n = send(fd, response.data() + sent, response.size() - sent, MSG_NOSIGNAL);
-        if (n <= 0)
+                           ReasonPhrase(answer.status) + "\r\nContent-Type: " + answer.contentType;
+    if (answer.announceLength)
+        response += "\r\nContent-Length: " + std::to_string(answer.body.size() + answer.fillBytes);
+    response += "\r\nConnection: close\r\n\r\n" + answer.body;
+    auto sendAll = [&](const char* data, size_t size) {
+        for (size_t sent = 0; sent < size;) {
+            const ssize_t n = send(fd, data + sent, size - sent, MSG_NOSIGNAL);
+            if (n <= 0)
+                return false;
+            sent += static_cast<size_t>(n);
+            std::lock_guard<std::mutex> guard(m_lock);
+            m_answerBytesSent += static_cast<size_t>(n);
+        }
+        return true;
+    };
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        m_answerBytesSent = 0;
+    }
+    if (!sendAll(response.data(), response.size()))
+        return;
+    const std::string blanks(64 * 1024, ' ');
+    for (size_t left = answer.fillBytes; left > 0;) {
+        const size_t n = std::min(left, blanks.size());
+        if (!sendAll(blanks.data(), n))
             return;
-        sent += static_cast<size_t>(n);
+        left -= n;
     }
 }

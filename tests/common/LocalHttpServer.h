@@ -29,6 +29,11 @@ public:
         int status = 200;
         std::string body;
         std::string contentType = "text/xml; charset=utf-8";
+        // Blanks sent after the body, made on the fly (an answer of any size
+        // costs the server no memory).
+        size_t fillBytes = 0;
+        // Without a Content-Length the answer ends when the server closes.
+        bool announceLength = true;
     };
     using Handler = std::function<Answer(const Request&)>;
 
@@ -47,6 +52,8 @@ public:
     void Release();
 
     std::vector<Request> Requests() const;
+    // Bytes of the last answer the client took before it finished or hung up.
+    size_t AnswerBytesSent() const;
     // Waits until at least `count` requests arrived; false after the time-out.
     bool WaitForRequests(size_t count, int timeoutMs) const;
 
@@ -67,5 +74,6 @@ private:
     Handler m_handler;
     std::vector<Request> m_requests;
     bool m_held = false;
+    size_t m_answerBytesSent = 0;
     bool m_stopping = false;
 };

@@ -18,7 +18,9 @@
 
 class SmallDisk {
 public:
-    explicit SmallDisk(uint64_t bytes)
+    // A read-only disk takes no file at all, whatever the permissions say:
+    // the one folder even root cannot write in.
+    explicit SmallDisk(uint64_t bytes, bool readOnly = false)
     {
         char pattern[] = "/tmp/sonacap-disk-XXXXXX";
         if (!mkdtemp(pattern)) {
@@ -31,7 +33,8 @@ public:
             return;
         }
         const std::string options = "size=" + std::to_string(bytes) + ",mode=0777";
-        if (mount("tmpfs", folder.c_str(), "tmpfs", MS_NOSUID | MS_NODEV, options.c_str()) != 0) {
+        const unsigned long flags = MS_NOSUID | MS_NODEV | (readOnly ? MS_RDONLY : 0);
+        if (mount("tmpfs", folder.c_str(), "tmpfs", flags, options.c_str()) != 0) {
             why = std::string("mount of a tmpfs failed: ") + strerror(errno);
             return;
         }

@@ -70,9 +70,7 @@ protected:
     }
     CTreeWidgetItem* Record(const QString& name, double seconds = 2.5)
     {
-        const QString path = OutputFolder() + "/" + name + ".wav";
-        WriteToneWav(path, seconds);
-        return RecordFile(path);
+        return RecordToneSong(*factory.engine, *window, name, seconds);
     }
     // The fake engine "records" the song file already at path; the row it
     // leaves in the library.
@@ -333,7 +331,7 @@ TEST_F(MainUICommandsTest, PagesAndLinks)
     EXPECT_TRUE(window->StatusBar()->RecordingButton()->isChecked());
     window->ShowMedia();
     EXPECT_EQ(window->CentreStack()->currentIndex(), 2);
-    EXPECT_EQ(CShowListWidget::GetShownListId(), 2);
+    EXPECT_EQ(window->LibraryPage()->GetShownListId(), 2);
     EXPECT_TRUE(window->StatusBar()->MediaButton()->isChecked());
 
     settings->SetLanguage("de");
@@ -342,6 +340,40 @@ TEST_F(MainUICommandsTest, PagesAndLinks)
     ASSERT_EQ(window->urls.size(), 2);
     EXPECT_TRUE(window->urls.at(0).path().endsWith("/de/sonacap/"));
     settings->SetLanguage("en");
+}
+
+// Without a browser every link of the window says so, with the address to
+// open by hand; with one, nothing is said.
+TEST_F(MainUICommandsTest, LinksWithoutABrowserTellTheAddress)
+{
+    settings->InitWebLinks();
+    const struct {
+        const char* what;
+        void (CMainUI::*action)();
+    } links[] = {
+        {"Online Help", &CMainUI::OnlineHelp},   {"Home Page", &CMainUI::HomePage},
+        {"Support", &CMainUI::Support},          {"Translate", &CMainUI::TranslateForUs},
+        {"Facebook", &CMainUI::OpenFaceBook},    {"Twitter", &CMainUI::OpenTwiiter},
+    };
+    for (const bool browser : {false, true}) {
+        window->urlsOpen = browser;
+        for (const auto& link : links) {
+            SCOPED_TRACE(std::string(link.what) + (browser ? " with a browser" : " without a browser"));
+            window->urls.clear();
+            window->dialogs.clear();
+            (window.get()->*link.action)();
+            ASSERT_EQ(window->urls.size(), 1);
+            const QString address = window->urls.first().toString();
+            EXPECT_TRUE(address.startsWith("https://")) << address.toStdString();
+            if (browser) {
+                EXPECT_TRUE(window->dialogs.isEmpty());
+            } else {
+                ASSERT_EQ(window->dialogs.size(), 1);
+                EXPECT_TRUE(window->SawText("No web browser could open this page"));
+                EXPECT_TRUE(window->SawText(address)) << "the address to open by hand";
+            }
+        }
+    }
 }
 
 } // namespace

@@ -307,6 +307,41 @@ TEST_F(MainUIFaultsTest, MissingOutputFolderIsMade)
     EXPECT_EQ(w.ControlBar()->GetRecordState(), IRecordStateSource::WaitingForSong);
 }
 
+// A folder that cannot take songs is refused at Record with its own reason
+// (/sys/kernel read as a full disk), and the engine is not started on it.
+TEST_F(MainUIFaultsTest, UnusableOutputFolderSaysTheRealReason)
+{
+    QTemporaryDir tmp;
+    const QString file = tmp.filePath("a-file");
+    QFile(file).open(QIODevice::WriteOnly);
+    const struct {
+        QString folder;
+        const char* expected;
+    } cases[] = {
+        {"/sys/kernel", "belongs to the system"},
+        {"/proc/sonacap", "belongs to the system"},
+        {file, "is a file, not a folder"},
+        {file + "/songs", "cannot be created"},
+    };
+    const QStringList original = settings->GetOutputPath();
+    TestMainUI& w = Open();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.folder.toStdString());
+        settings->SetOutputPath({c.folder});
+        w.dialogs.clear();
+        factory.engine->ClearCalls();
+        w.RecorderModuleStart();
+        EXPECT_TRUE(w.SawText("Recording could not start."));
+        EXPECT_TRUE(w.SawText(c.expected));
+        EXPECT_TRUE(w.SawText(c.folder));
+        EXPECT_FALSE(w.SawText("free space"));
+        EXPECT_EQ(w.ControlBar()->GetRecordState(), IRecordStateSource::NotRecording);
+        for (const std::string& call : factory.engine->Calls())
+            EXPECT_NE(call.rfind("Start", 0), 0u) << "the engine started on " << c.folder.toStdString();
+    }
+    settings->SetOutputPath(original);
+}
+
 // A library that refuses new rows costs no song: the files stay, the user
 // is told once a recording with SQLite's reason, and recording goes on. The
 // same for a full library, with its own words.
@@ -393,7 +428,7 @@ TEST_F(MainUIFaultsTest, DeleteKeyOnAPlayListAsksAboutTheList)
     TestMainUI& w = Open();
     w.show();
     w.TreeLib()->SelectList(4);
-    ASSERT_TRUE(WaitFor([&] { return CShowListWidget::GetShownListId() == 4; }));
+    ASSERT_TRUE(WaitFor([&] { return w.LibraryPage()->GetShownListId() == 4; }));
     w.LibraryPage()->TrackList()->clearSelection();
     w.answers = {QDialogButtonBox::Cancel};
     w.DeleteMusic();
@@ -426,7 +461,8 @@ TEST_F(MainUIFaultsTest, UnplayableFileSaysSo)
     EXPECT_FALSE(w.SawText("could not be found"));
 }
 
-// A library found damaged at start: the user is told, with the copy kept.
+// A library found damaged at start: the user is told, with the copy kept
+// and the library rebuilt from it.
 TEST_F(MainUIFaultsTest, DamagedLibraryIsToldAtStart)
 {
     DB_CloseDatabase();
@@ -435,11 +471,14 @@ TEST_F(MainUIFaultsTest, DamagedLibraryIsToldAtStart)
         // Pages of rows, then garbage over the middle of them.
         sqlite3* db = nullptr;
         ASSERT_EQ(sqlite3_open(file.toUtf8().constData(), &db), SQLITE_OK);
-        sqlite3_exec(db,
-                     "create table MusicInfo (MusicId int primary key, MusicPath varchar(512));"
-                     "with recursive n(i) as (select 1 union all select i + 1 from n where i < 3000) "
-                     "insert into MusicInfo select i, printf('/music/song %d with a long enough name.mp3', i) from n",
-                     nullptr, nullptr, nullptr);
+        sqlite3_exec(db, "create table MusicInfo (MusicId int primary key, MusicPath varchar(512))", nullptr, nullptr,
+                     nullptr);
+        ASSERT_EQ(sqlite3_exec(db,
+                               "with recursive n(i) as (select 1 union all select i + 1 from n where i < 3000) "
+                               "insert into MusicInfo (MusicId, MusicPath) "
+                               "select i, printf('/music/song %d with a long enough name.mp3', i) from n",
+                               nullptr, nullptr, nullptr),
+                  SQLITE_OK);
         sqlite3_close(db);
     }
     const QByteArray before = DamageFile(file, 0.5, 8192);
@@ -447,7 +486,12 @@ TEST_F(MainUIFaultsTest, DamagedLibraryIsToldAtStart)
 
     ASSERT_EQ(DB_OpenDatabase(), 0);
     TestMainUI& w = Open();
-    ASSERT_TRUE(WaitFor([&] { return w.SawText("The library is damaged"); }));
+    ASSERT_TRUE(WaitFor([&] { return w.SawText("The library was damaged"); }));
+    // The songs off the two garbage pages.
+    const int saved = DB_LastRepair().songsSaved;
+    EXPECT_GT(saved, 2800);
+    EXPECT_LE(saved, 3000);
+    EXPECT_TRUE(w.SawText(QStringLiteral("songs saved: %1)").arg(saved)));
     QString backup;
     EXPECT_FALSE(DB_OpenProblem(&backup).isEmpty());
     ASSERT_FALSE(backup.isEmpty());

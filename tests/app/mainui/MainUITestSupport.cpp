@@ -4,6 +4,7 @@
 
 #include "CAppSettings.h"
 #include "CDeleteDialog.h"
+#include "CShowListWidget.h"
 #include "MusicDatabase.h"
 #include "SystemHelpers.h"
 
@@ -243,6 +244,18 @@ int MusicRowCount()
     const int n = DB_GetAllMusicInfo(rows);
     qDeleteAll(rows);
     return n;
+}
+
+CTreeWidgetItem* RecordToneSong(FakeEngine& engine, TestMainUI& window, const QString& name, double seconds)
+{
+    const QString path = OutputFolder() + "/" + name + ".wav";
+    WriteToneWav(path, seconds);
+    engine.SongStart(path);
+    EXPECT_TRUE(WaitFor([&] { return window.LibraryPage()->NewRecordItem != nullptr; }));
+    CTreeWidgetItem* row = window.LibraryPage()->NewRecordItem;
+    engine.SongEnd(path);
+    EXPECT_TRUE(WaitFor([&] { return window.LibraryPage()->NewRecordItem == nullptr; }));
+    return row;
 }
 
 void FakeEngineWindowTest::SetUp()

@@ -107,6 +107,7 @@ public:
     // the dialog's controls) and gives what exec() returns.
     std::function<int(QDialog*)> onExec;
     QList<QUrl> urls;
+    bool urlsOpen = true;   // false: no browser takes a page
     int mixFormat = 0;
     int probes = 0;   // CheckMixFormat calls
     bool realProbe = false;   // ask the sound server, as the program does
@@ -127,7 +128,7 @@ protected:
     bool OpenUrl(const QUrl& url) override
     {
         urls.append(url);
-        return true;
+        return urlsOpen;
     }
     bool IsConflictingToolRunning() override { return conflictingTool; }
 };
@@ -151,6 +152,10 @@ QString OutputFolder();
 int MusicRowCount();
 
 class CAppSettings;
+
+// The fake engine "records" a tone of `seconds` as `name`.wav in the output
+// folder; the row the window leaves in the library (null when none).
+CTreeWidgetItem* RecordToneSong(FakeEngine& engine, TestMainUI& window, const QString& name, double seconds = 2.5);
 
 // The main window over the fake engine, with the recording tests' settings
 // and a fresh library; Open() makes the window.

@@ -1,8 +1,10 @@
-#include "../../common/DamagedFile.h"
+#include "../../common/DamagedLibrary.h"
 #include "MusicDatabase.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTranslator>
 #include <gtest/gtest.h>
@@ -10,6 +12,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
+#include <map>
+#include <memory>
 #include <set>
 #include <thread>
 #include <unistd.h>
@@ -298,6 +303,66 @@ TEST_F(MusicDatabase, ItemIdsFromTheCache)
     EXPECT_EQ(8, DB_CreateItemId());
 }
 
+// Many entries at once get the ids as many single allocations would, from
+// every state of the cache (empty, one id, a gap below the cursor, the top id
+// reached), and their rows; refused, nothing is stored and no id is taken.
+TEST_F(MusicDatabase, ManyItemsTakeTheIdsOfSingleAllocations)
+{
+    const struct {
+        const char* name;
+        const char* items;   // MusicItem rows before
+    } cases[] = {
+        {"empty", ""},
+        {"one id", "insert into MusicItem values (7, 1, 1)"},
+        {"a gap below the cursor", "insert into MusicItem values (1, 1, 1), (2, 1, 2), (5, 1, 5)"},
+        {"the top id reached",
+         "insert into MusicItem values (1, 1, 1), (2, 1, 2), (5, 1, 5), (7, 1, 7), (2000000000, 1, 9)"},
+        {"only the top id", "insert into MusicItem values (2000000000, 1, 9)"},
+    };
+    const std::vector<int> songs = {11, 12, 13, 14, 15, 16};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto fresh = [&] {
+            DB_CloseDatabase();
+            QFile::remove(path);
+            EXPECT_EQ(0, DB_OpenDatabaseFile(path));
+            DB_CloseDatabase();
+            if (*c.items)
+                Exec(c.items);
+            EXPECT_EQ(0, DB_OpenDatabaseFile(path));
+        };
+        fresh();
+        std::vector<int> single;
+        for (size_t i = 0; i < songs.size(); ++i)
+            single.push_back(DB_CreateItemId());
+        const int nextSingle = DB_CreateItemId();
+
+        fresh();
+        std::vector<int> ids;
+        ASSERT_EQ(0, DB_SetMusicItems(4, songs, ids));
+        EXPECT_EQ(ids, single);
+        EXPECT_EQ(DB_CreateItemId(), nextSingle);
+        QList<MusicItemLink> links;
+        DB_GetMusicItem(links, 4, "ListId");
+        ASSERT_EQ(links.size(), static_cast<int>(songs.size()));
+        for (const MusicItemLink& link : links) {
+            const auto at = std::find(ids.begin(), ids.end(), link.ItemId);
+            ASSERT_NE(at, ids.end());
+            EXPECT_EQ(link.MusicId, songs[static_cast<size_t>(at - ids.begin())]);
+        }
+
+        fresh();
+        Exec("create trigger refuse before insert on MusicItem when new.MusicId = 14 "
+             "begin select raise(abort, 'no'); end");
+        EXPECT_NE(0, DB_SetMusicItems(4, songs, ids));
+        EXPECT_TRUE(ids.empty());
+        links.clear();
+        DB_GetMusicItem(links, 4, "ListId");
+        EXPECT_TRUE(links.isEmpty());
+        EXPECT_EQ(DB_CreateItemId(), single.front()) << "the refused ids are free again";
+    }
+}
+
 TEST_F(MusicDatabase, TwoThreadsNeverShareAnItemId)
 {
     const int perThread = 5000;
@@ -403,60 +468,265 @@ TEST(MusicDatabaseTranslated, QuotesInTranslatedNames)
     QCoreApplication::removeTranslator(&translator);
 }
 
-// A file that is not a database is reported and left exactly as it was.
-TEST(MusicDatabaseRobustness, NotADatabase)
+// A library in a folder that does not exist cannot be made: nothing opens.
+TEST(MusicDatabaseRobustness, MissingFolder)
 {
     QTemporaryDir dir;
-    const QString path = dir.filePath("music.db");
-    QByteArray bytes;
-    for (int i = 0; i < 8192; ++i)
-        bytes.append(char((i * 37 + 11) % 256));
-    {
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
-    }
-    EXPECT_EQ(SQLITE_NOTADB, DB_OpenDatabaseFile(path));
-    EXPECT_FALSE(DB_IsOpen());
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(bytes, f.readAll());
-
     EXPECT_NE(0, DB_OpenDatabaseFile(dir.filePath("no/such/folder/music.db")));
     EXPECT_FALSE(DB_IsOpen());
+    EXPECT_FALSE(DB_LastRepair().rebuilt);
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("no")));
 }
 
-// A library the user may not write: it reads, and every change fails with a code.
-// A file whose pages are partly garbage still opens, but the damage is found
-// at once and a copy of the file as it was is kept before anything writes.
-TEST(MusicDatabaseRobustness, DamagedFileIsFoundAndCopiedFirst)
+// A library that fails SQLite's check or that SQLite cannot use: the file is
+// kept as it was (once), a fresh library made of every row that still reads
+// takes its place, and it takes new songs.
+class DamagedLibrary : public ::testing::Test {
+protected:
+    static constexpr int kSongs = 2001;
+    void SetUp() override
+    {
+        path = dir.filePath("music.db");
+        ASSERT_EQ(0, DB_OpenDatabaseFile(path));
+        DB_CreateTransaction();
+        for (int id = 1; id <= kSongs; ++id) {
+            MusicInfoRow song;
+            song.MusicId = id;
+            song.MusicPath = QStringLiteral("/music/a song with a name long enough %1.mp3").arg(id);
+            CopyUtf8Field(song.Info.MusicName, sizeof song.Info.MusicName, QByteArray("Title ") + QByteArray::number(id));
+            CopyUtf8Field(song.Info.Year, sizeof song.Info.Year, QByteArray("1999"));
+            song.TimeRecorded = "03:25";
+            // Every third song was played: its play date follows the date added.
+            song.DateAdded = id % 3 ? "05/01/2024 10:00" : "05/01/2024 10:00;05/02/2024 11:00";
+            ASSERT_EQ(0, DB_SetMusicInfo(&song));
+            if (id % 5 == 0)
+                DB_SetImageInfo(id, id, QStringLiteral("/covers/%1.jpg").arg(id).toUtf8().constData());
+        }
+        // The user deleted "PlayList 1" and made three lists.
+        DB_DeleteMusicList(4);
+        for (int list = 5; list <= 7; ++list)
+            ASSERT_TRUE(DB_SetMusicList(list, QStringLiteral("Mix %1").arg(list)).isNull());
+        std::vector<int> ids;
+        for (int id = 1; id <= kSongs; id += 7)
+            ids.push_back(id);
+        std::vector<int> itemIds;
+        for (int list = 5; list <= 7; ++list)
+            ASSERT_EQ(0, DB_SetMusicItems(list, ids, itemIds));
+        DB_CommitTransaction();
+        DB_CloseDatabase();
+        original = Rows(path);
+    }
+    void TearDown() override { DB_CloseDatabase(); }
+
+    // Every row of every table, each column's bytes as stored, by table.
+    static std::map<QString, std::set<QByteArray>> Rows(const QString& file)
+    {
+        std::map<QString, std::set<QByteArray>> rows;
+        sqlite3* db = nullptr;
+        sqlite3_open_v2(file.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+        for (const char* table : {"MusicList", "MusicItem", "MusicInfo", "CoverInfo"}) {
+            sqlite3_stmt* stmt = nullptr;
+            const QByteArray sql = QByteArray("select * from ") + table;
+            if (sqlite3_prepare_v2(db, sql.constData(), -1, &stmt, nullptr) == SQLITE_OK) {
+                while (sqlite3_step(stmt) == SQLITE_ROW) {
+                    QByteArray row;
+                    for (int i = 0; i < sqlite3_column_count(stmt); ++i) {
+                        const char* text = reinterpret_cast<const char*>(sqlite3_column_blob(stmt, i));
+                        row += QByteArray(text, sqlite3_column_bytes(stmt, i)) + '|';
+                    }
+                    rows[table].insert(row);
+                }
+            }
+            sqlite3_finalize(stmt);
+        }
+        sqlite3_close(db);
+        return rows;
+    }
+    QStringList KeptCopies() const
+    {
+        return QDir(dir.path()).entryList({"music.db.damaged-*"}, QDir::AllEntries | QDir::NoDotAndDotDot);
+    }
+
+    QTemporaryDir dir;
+    QString path;
+    std::map<QString, std::set<QByteArray>> original;
+};
+
+TEST_F(DamagedLibrary, KeptOnceAndRebuiltFromTheRowsThatRead)
+{
+    const QByteArray sound = [&] {
+        QFile f(path);
+        f.open(QIODevice::ReadOnly);
+        return f.readAll();
+    }();
+    const std::vector<damaged_library::Fault> faults = damaged_library::Faults(path, kSongs);
+    ASSERT_FALSE(faults.empty());
+    for (const damaged_library::Fault& fault : faults) {
+        SCOPED_TRACE(fault.name);
+        for (const QString& kept : KeptCopies()) {
+            const QString file = dir.filePath(kept);
+            QFileInfo(file).isDir() ? QDir(file).removeRecursively() : QFile::remove(file);
+        }
+        QDir(path).removeRecursively();
+        {
+            QFile f(path);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write(sound);
+        }
+        ASSERT_TRUE(fault.apply(path));
+        const QByteArray damaged = [&] {
+            QFile f(path);
+            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        }();
+        std::unique_ptr<damaged_library::ForeignWriteLock> lock;
+        if (fault.locked) {
+            lock.reset(new damaged_library::ForeignWriteLock(path));
+            ASSERT_TRUE(lock->Locked());
+        }
+
+        ASSERT_EQ(0, DB_OpenDatabaseFile(path));
+        ASSERT_TRUE(DB_IsOpen());
+        const LibraryRepairReport report = DB_LastRepair();
+        EXPECT_TRUE(report.rebuilt);
+        EXPECT_EQ(report.songsSaved, fault.songsThatRead);
+        QString backup;
+        EXPECT_FALSE(DB_OpenProblem(&backup).isEmpty());
+        EXPECT_EQ(KeptCopies().size(), 1);
+        if (fault.folder) {
+            EXPECT_TRUE(QFileInfo::exists(backup + "/note.txt")) << backup.toStdString();
+        } else {
+            QFile copy(backup);
+            ASSERT_TRUE(copy.open(QIODevice::ReadOnly)) << backup.toStdString();
+            EXPECT_TRUE(copy.readAll() == damaged) << "the copy is the file as it was";
+        }
+        EXPECT_FALSE(QFileInfo::exists(path + "-journal"));
+        lock.reset();
+
+        // What was saved is what the file held, row for row.
+        DB_CloseDatabase();
+        const auto saved = Rows(path);
+        auto savedOf = [&](const char* table) {
+            const auto it = saved.find(table);
+            return it == saved.end() ? std::set<QByteArray>() : it->second;
+        };
+        EXPECT_EQ(static_cast<int>(savedOf("MusicInfo").size()), fault.songsThatRead);
+        // List entries and covers stay for the songs saved, and only for them.
+        std::set<QByteArray> songIds;
+        for (const QByteArray& row : savedOf("MusicInfo"))
+            songIds.insert(row.split('|').at(0));
+        const struct {
+            const char* table;
+            int songColumn;
+        } ofSongs[] = {{"MusicInfo", 0}, {"MusicItem", 2}, {"CoverInfo", 1}};
+        for (const auto& t : ofSongs) {
+            const std::set<QByteArray> rows = savedOf(t.table);
+            EXPECT_TRUE(std::includes(original[t.table].begin(), original[t.table].end(), rows.begin(), rows.end()))
+                << t.table;
+            std::set<QByteArray> ofSaved;
+            for (const QByteArray& row : original[t.table]) {
+                if (songIds.count(row.split('|').at(t.songColumn)))
+                    ofSaved.insert(row);
+            }
+            if (fault.otherTablesRead) {
+                EXPECT_EQ(rows, ofSaved) << t.table;
+            }
+            for (const QByteArray& row : rows)
+                EXPECT_TRUE(songIds.count(row.split('|').at(t.songColumn))) << t.table << " " << row.toStdString();
+        }
+        // Lists in their order, the fixed ones first; the default play list
+        // only when no list read.
+        if (fault.otherTablesRead) {
+            EXPECT_EQ(savedOf("MusicList"), original["MusicList"]);
+        }
+
+        // The next start finds a sound library: nothing to tell, no new copy,
+        // and it takes new songs and list entries.
+        ASSERT_EQ(0, DB_OpenDatabaseFile(path));
+        EXPECT_TRUE(DB_OpenProblem().isEmpty());
+        EXPECT_FALSE(DB_LastRepair().rebuilt);
+        QList<MusicListRow> lists;
+        DB_GetMusicList(lists);
+        QList<int> listIds;
+        for (const MusicListRow& list : lists)
+            listIds << list.ListId;
+        EXPECT_EQ(listIds, fault.songsThatRead ? QList<int>({1, 2, 3, 5, 6, 7}) : QList<int>({1, 2, 3, 4}));
+        EXPECT_EQ(KeptCopies().size(), 1);
+        MusicInfoRow fresh;
+        fresh.MusicId = CreatePrimaryKey("MusicInfo", "MusicId", 1, kMaxMusicInfoRows);
+        ASSERT_GT(fresh.MusicId, 0);
+        EXPECT_EQ(0, DB_SetMusicInfo(&fresh));
+        std::vector<int> itemIds;
+        EXPECT_EQ(0, DB_SetMusicItems(listIds.last(), {fresh.MusicId}, itemIds));
+        DB_CloseDatabase();
+
+        // The same damaged file met again keeps no second copy.
+        if (!fault.folder && !fault.locked) {
+            QFile again(path);
+            ASSERT_TRUE(again.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            again.write(damaged);
+            again.close();
+            ASSERT_EQ(0, DB_OpenDatabaseFile(path));
+            QString second;
+            DB_OpenProblem(&second);
+            EXPECT_EQ(second, backup);
+            EXPECT_EQ(KeptCopies().size(), 1);
+            DB_CloseDatabase();
+        }
+    }
+}
+
+// A file cut in the middle of a page: the rows of that page that lie whole
+// before the cut are saved too, and nothing of what the cut left as zeros.
+TEST_F(DamagedLibrary, ACutInsideAPageSavesWholeRowsOnly)
+{
+    int pageSize = 0;
+    const std::vector<damaged_library::LeafPage> leaves = damaged_library::LeafPages(path, "MusicInfo", &pageSize);
+    ASSERT_GT(leaves.size(), 8u);
+    const damaged_library::LeafPage& cutPage = leaves[leaves.size() / 2];
+    const qint64 cut = static_cast<qint64>(cutPage.page - 1) * pageSize + pageSize / 2;
+    int before = 0;
+    for (const damaged_library::LeafPage& leaf : leaves)
+        before += leaf.page < cutPage.page ? leaf.rows : 0;
+    ASSERT_TRUE(QFile::resize(path, cut));
+
+    ASSERT_EQ(0, DB_OpenDatabaseFile(path));
+    const int saved = DB_LastRepair().songsSaved;
+    EXPECT_GE(saved, before);
+    EXPECT_LT(saved, before + cutPage.rows);
+    DB_CloseDatabase();
+    const std::set<QByteArray> rows = Rows(path)["MusicInfo"];
+    EXPECT_EQ(static_cast<int>(rows.size()), saved);
+    EXPECT_TRUE(std::includes(original["MusicInfo"].begin(), original["MusicInfo"].end(), rows.begin(), rows.end()));
+}
+
+// A damaged file whose songs table has fewer columns (made by an older or
+// another program): its rows are saved with the columns it has.
+TEST(MusicDatabaseRobustness, DamagedFileOfFewerColumns)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("music.db");
-    ASSERT_EQ(0, DB_OpenDatabaseFile(path));
-    QString backup = "untouched";
-    EXPECT_TRUE(DB_OpenProblem(&backup).isEmpty()) << "a healthy library";
-    EXPECT_TRUE(backup.isEmpty());
-    DB_CreateTransaction();
-    for (int id = 1; id <= 3000; ++id) {
-        MusicInfoRow song;
-        song.MusicId = id;
-        song.MusicPath = QStringLiteral("/music/a song with a long enough path %1.mp3").arg(id);
-        ASSERT_EQ(0, DB_SetMusicInfo(&song));
+    {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(SQLITE_OK, sqlite3_open(path.toUtf8().constData(), &db));
+        ASSERT_EQ(SQLITE_OK, sqlite3_exec(db,
+                                          "create table MusicInfo (MusicId int primary key, MusicPath varchar(512));"
+                                          "with recursive n(i) as (select 1 union all select i + 1 from n where i < 600) "
+                                          "insert into MusicInfo select i, printf('/music/song %d of a long name.mp3', i) "
+                                          "from n",
+                                          nullptr, nullptr, nullptr));
+        sqlite3_close(db);
     }
-    DB_CommitTransaction();
-    DB_CloseDatabase();
-    const QByteArray damaged = DamageFile(path, 0.5, 8192);
-    ASSERT_FALSE(damaged.isEmpty());
+    int pageSize = 0;
+    const auto leaves = damaged_library::LeafPages(path, "MusicInfo", &pageSize);
+    ASSERT_GT(leaves.size(), 3u);
+    ASSERT_TRUE(damaged_library::OverwritePages(path, {leaves[1].page}, pageSize));
 
     ASSERT_EQ(0, DB_OpenDatabaseFile(path));
-    EXPECT_TRUE(DB_IsOpen());
-    EXPECT_FALSE(DB_OpenProblem(&backup).isEmpty());
-    ASSERT_FALSE(backup.isEmpty());
-    EXPECT_TRUE(backup.startsWith(path + ".damaged-")) << backup.toStdString();
-    QFile copy(backup);
-    ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
-    EXPECT_EQ(copy.readAll(), damaged);
+    EXPECT_EQ(DB_LastRepair().songsSaved, 600 - leaves[1].rows);
+    MusicInfoRow song;
+    ASSERT_EQ(1, DB_GetMusicInfo(600, &song));
+    EXPECT_EQ(song.MusicPath, "/music/song 600 of a long name.mp3");
+    EXPECT_STREQ(song.Info.MusicName, "");
     DB_CloseDatabase();
 }
 

@@ -5,14 +5,17 @@
 #include "CPreferencesDialog.h"
 #include "CSetSourceDialog.h"
 #include "CSetTaskDialog.h"
+#include "LibrarySeams.h"
 #include "Sonacap.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QPushButton>
@@ -235,34 +238,98 @@ TEST(PreferencesTest, SaveStoresThePagesByTheirRules)
 TEST(PreferencesTest, ChosenFoldersGoFirstAndTheListStaysAtFive)
 {
     StoreDefaults();
-    const QStringList five{"/m/1", "/m/2", "/m/3", "/m/4", "/m/5"};
+    // Folders that could be made: a chosen folder is checked at once.
+    QTemporaryDir tmp;
+    const auto m = [&](const QStringList& names) {
+        QStringList out;
+        for (const QString& name : names)
+            out << tmp.path() + "/m/" + name;
+        return out;
+    };
+    const QStringList five = m({"1", "2", "3", "4", "5"});
     Settings()->SetOutputPath(five);
     {
         CPreferencesDialog dialog(nullptr, nullptr, nullptr, nullptr, 0);
         // A backslash is an ordinary character of a folder name: kept as it is.
-        dialog.ChooseFolder("/m/AC\\DC");
-        EXPECT_EQ(dialog.ChosenFolders(),
-                  QStringList({"/m/AC\\DC", "/m/1", "/m/2", "/m/3", "/m/4"}));
+        EXPECT_TRUE(dialog.ChooseFolder(m({"AC\\DC"}).first()));
+        EXPECT_EQ(dialog.ChosenFolders(), m({"AC\\DC", "1", "2", "3", "4"}));
         EXPECT_EQ(dialog.FolderBox()->count(), 5);
-        EXPECT_EQ(dialog.FolderBox()->currentText(), QStringLiteral("/m/AC\\DC"));
+        EXPECT_EQ(dialog.FolderBox()->currentText(), m({"AC\\DC"}).first());
         dialog.Save();
     }
-    EXPECT_EQ(Settings()->GetOutputPath().mid(0, 5),
-              QStringList({"/m/AC\\DC", "/m/1", "/m/2", "/m/3", "/m/4"}));
+    EXPECT_EQ(Settings()->GetOutputPath().mid(0, 5), m({"AC\\DC", "1", "2", "3", "4"}));
 
     Settings()->SetOutputPath(five);
     CPreferencesDialog dialog(nullptr, nullptr, nullptr, nullptr, 0);
-    dialog.ChooseFolder("/m/4");   // already listed: moves to the front, nothing dropped
-    EXPECT_EQ(dialog.ChosenFolders(), QStringList({"/m/4", "/m/1", "/m/2", "/m/3", "/m/5"}));
-    dialog.ChooseFolder(QString());   // cancelled folder dialog
+    dialog.ChooseFolder(m({"4"}).first());   // already listed: moves to the front, nothing dropped
+    EXPECT_EQ(dialog.ChosenFolders(), m({"4", "1", "2", "3", "5"}));
+    EXPECT_FALSE(dialog.ChooseFolder(QString()));   // cancelled folder dialog
     EXPECT_EQ(dialog.FolderBox()->count(), 5);
     dialog.Save();
-    EXPECT_EQ(Settings()->GetOutputPath(), QStringList({"/m/4", "/m/1", "/m/2", "/m/3", "/m/5"}));
+    EXPECT_EQ(Settings()->GetOutputPath(), m({"4", "1", "2", "3", "5"}));
 
     // One folder stored twice is listed once.
     Settings()->SetOutputPath({"/x", "/y", "/x"});
     CPreferencesDialog twice(nullptr, nullptr, nullptr, nullptr, 0);
     EXPECT_EQ(twice.FolderBox()->count(), 2);
+}
+
+// A folder that cannot hold recordings is refused the moment it is chosen,
+// with its reason; the list and the folder on show stay as they were.
+TEST(PreferencesTest, AChosenFolderIsCheckedAtOnce)
+{
+    StoreDefaults();
+    QTemporaryDir tmp;
+    const QString good = tmp.path();
+    const QString file = tmp.filePath("a-file");
+    QFile(file).open(QIODevice::WriteOnly);
+    QStringList told;
+    SetQuestionAsker([&](QWidget*, const QString& text, const QList<DialogButtonInfo>&, bool, bool*) {
+        told << text;
+        return int(QDialogButtonBox::Ok);
+    });
+    Settings()->SetOutputPath({good});
+    struct Case {
+        QString folder;
+        const char* reason;   // in the message; null: accepted
+    };
+    const Case cases[] = {
+        {tmp.filePath("to/be/made"), nullptr},
+        {file, "is a file"},
+        {file + "/below", "cannot be created"},
+        {"/sys/kernel", "belongs to the system"},
+        {"/proc/sonacap", "belongs to the system"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.folder.toStdString());
+        CPreferencesDialog dialog(nullptr, nullptr, nullptr, nullptr, 0);
+        told.clear();
+        EXPECT_EQ(dialog.ChooseFolder(c.folder), c.reason == nullptr);
+        if (c.reason) {
+            ASSERT_EQ(told.size(), 1);
+            EXPECT_TRUE(told.first().contains(c.reason)) << told.first().toStdString();
+            EXPECT_TRUE(told.first().contains(c.folder));
+            EXPECT_EQ(dialog.FolderBox()->currentText(), good);
+            EXPECT_EQ(dialog.FolderBox()->count(), 1);
+            EXPECT_TRUE(dialog.ChosenFolders().isEmpty());
+        } else {
+            EXPECT_TRUE(told.isEmpty());
+            EXPECT_EQ(dialog.FolderBox()->currentText(), c.folder);
+            EXPECT_FALSE(QFileInfo::exists(c.folder)) << "choosing makes nothing on disk";
+        }
+    }
+
+    // An earlier folder that has become a file: picking it in the box is
+    // refused and the box shows the folder it showed before.
+    Settings()->SetOutputPath({good, file});
+    CPreferencesDialog dialog(nullptr, nullptr, nullptr, nullptr, 0);
+    told.clear();
+    QComboBox* box = dialog.FolderBox();
+    box->setCurrentIndex(1);
+    emit box->activated(1);
+    EXPECT_EQ(told.size(), 1);
+    EXPECT_EQ(box->currentText(), good);
+    SetQuestionAsker(nullptr);
 }
 
 TEST(PreferencesTest, LanguageSwitchOnOk)

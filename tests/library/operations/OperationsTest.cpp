@@ -397,12 +397,41 @@ TEST_F(OperationsTest, PlayListsTakeASongOnce)
     EXPECT_EQ(page->AddItemToList(row, 77), nullptr);   // no such list
 }
 
+// Many songs at once (Select All + Add to playlist, a drop, Paste): each
+// song once, songs already there and repeats skipped, the list's table and
+// the library in step.
+TEST_F(OperationsTest, ManySongsJoinAPlayListOnceEach)
+{
+    const QList<CTreeWidgetItem*> added =
+        page->AddItemsToList({Row(4), Row(1), Row(5), Row(4), nullptr, Row(2), Row(5)}, 4);
+    EXPECT_EQ(added, (QList<CTreeWidgetItem*>{Row(4), Row(5)}));
+    EXPECT_EQ(page->GetListItemCount(4), 5);
+    for (int id = 1; id <= 5; ++id) {
+        EXPECT_EQ(ItemsOfSong(id), 1) << id;
+        EXPECT_TRUE(InTable(4, Row(id))) << id;
+    }
+    // Every entry of the table is the library's entry of that key.
+    QList<MusicItemLink> links;
+    DB_GetMusicItem(links, 4, QStringLiteral("ListId"));
+    ASSERT_EQ(links.size(), 5);
+    for (const MusicItemLink& link : links)
+        EXPECT_EQ(page->GetListTable(4)->value(link.ItemId), Row(link.MusicId)) << link.ItemId;
+    EXPECT_TRUE(page->AddItemsToList({Row(1), Row(5)}, 4).isEmpty());
+    EXPECT_TRUE(page->AddItemsToList({Row(1)}, 77).isEmpty());   // no such list
+}
+
 TEST_F(OperationsTest, PlayListEntryTheDatabaseRefusesIsNotShown)
 {
     ASSERT_TRUE(RefuseInTheLibrary("before insert on MusicItem"));
     EXPECT_EQ(page->AddItemToList(Row(5), 4), nullptr);
     EXPECT_EQ(page->GetListItemCount(4), 3);
     EXPECT_FALSE(InTable(4, Row(5)));
+    // Many at once: none of them, and the next entry still gets the next id.
+    EXPECT_TRUE(page->AddItemsToList({Row(4), Row(5)}, 4).isEmpty());
+    EXPECT_EQ(page->GetListItemCount(4), 3);
+    EXPECT_FALSE(InTable(4, Row(4)));
+    EXPECT_EQ(ItemsOfSong(4), 0);
+    EXPECT_EQ(DB_CreateItemId(), 104);
 }
 
 // Emptying a whole play list is asked for on its own, naming the list, also

@@ -1,3 +1,4 @@
+#include "DesktopLinks.h"
 #include "LibrarySeams.h"
 
 #include "../../common/PrivateBusMock.h"
@@ -6,6 +7,8 @@
 #include <QDBusMessage>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
+#include <QUrl>
 
 #include <gtest/gtest.h>
 
@@ -90,4 +93,38 @@ TEST_F(FileManagerMock, SlowFileManagerNeverHoldsTheCaller)
     EXPECT_LT(r.sendMs, 500);
     EXPECT_TRUE(r.accepted);
     EXPECT_GE(r.answerMs, 1000);
+}
+
+// No file manager on the bus and nothing that opens the folder either: the
+// user is told the song's folder to open by hand, instead of a line on the
+// terminal. When the folder opens, nothing is said.
+TEST_F(FileManagerMock, WithoutAFileManagerTheUserIsToldTheFolder)
+{
+    const QString song = logDir.filePath("My Song.mp3");
+    QStringList told;
+    SetDesktopNotice([&](QWidget*, const QString& text) { told << text; });
+    for (const bool opens : {false, true}) {
+        SCOPED_TRACE(opens ? "the folder opens" : "nothing opens the folder");
+        told.clear();
+        QList<QUrl> asked;
+        SetDesktopOpener([&](const QUrl& url) {
+            asked << url;
+            return opens;
+        });
+        ASSERT_TRUE(RevealFile(*bus, song));
+        QElapsedTimer t;
+        t.start();
+        while (asked.isEmpty() && t.elapsed() < 15000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        ASSERT_EQ(asked.size(), 1);
+        EXPECT_EQ(asked.first().toLocalFile(), QFileInfo(song).absolutePath());
+        if (opens) {
+            EXPECT_TRUE(told.isEmpty());
+        } else {
+            ASSERT_EQ(told.size(), 1);
+            EXPECT_TRUE(told.first().contains(QFileInfo(song).absolutePath())) << told.first().toStdString();
+        }
+    }
+    SetDesktopOpener(nullptr);
+    SetDesktopNotice(nullptr);
 }

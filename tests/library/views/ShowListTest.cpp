@@ -292,7 +292,7 @@ TEST_F(ShowListTest, ShowListAndFilter)
     AddSong(3, "Night", "Carol", "MORNING glory", "Jazz", DateText(-5) + ";" + DateText(0));
     AddSong(4, "Noon", "Dave", "Sun", "Pop", DateText(-5));
     Build();
-    EXPECT_EQ(CShowListWidget::GetShownListId(), 0);
+    EXPECT_EQ(page->GetShownListId(), 0);
     EXPECT_EQ(page->ShowList(1), 1);
     EXPECT_EQ(Visible(), (QSet<int>{1, 2, 3, 4}));
     EXPECT_EQ(page->ShowList(1), 0);

@@ -3,6 +3,7 @@
 #include "InterfaceScale.h"
 #include "MusicDatabase.h"
 #include "ViewsTestSupport.h"
+#include "../../common/ProgramLook.h"
 
 #include <QApplication>
 #include <QHeaderView>
@@ -390,6 +391,69 @@ TEST_F(TrackListFixture, BorderPressOnlySignals)
 // The empty last column fills what the others leave and shrinks with it, so
 // a list as wide as its columns (the default window at any scale is a few
 // pixels wider) needs no horizontal scroll bar.
+namespace {
+// Columns of the header's section `column` where two pictures of the header
+// differ: what one change painted there.
+program_look::Ink Difference(const QImage& a, const QImage& b, const QHeaderView& header, int column)
+{
+    const int from = header.sectionViewportPosition(column);
+    const int to = std::min(a.width(), from + header.sectionSize(column));
+    QImage marks(a.width(), a.height(), QImage::Format_ARGB32);
+    marks.fill(Qt::transparent);
+    for (int y = 0; y < a.height(); ++y) {
+        for (int x = std::max(0, from); x < to; ++x) {
+            if (a.pixel(x, y) != b.pixel(x, y))
+                marks.setPixel(x, y, qRgba(0, 0, 0, 255));
+        }
+    }
+    return program_look::InkOf(marks);
+}
+} // namespace
+
+// Each column title, painted in the header with the sort arrow on its column,
+// shows whole and clear of the arrow in every language ("Длительность" ran
+// under it).
+TEST(TrackList, EveryColumnTitleShowsWholeBesideTheSortArrow)
+{
+    program_look::InEveryLanguage([](double scale, const QString&) {
+        CMusicInfoTreeWidget list;
+        list.resize(static_cast<int>(724 * scale), 300);
+        list.show();
+        QApplication::processEvents();
+        QHeaderView* header = list.header();
+        QTreeWidgetItem* titles = list.headerItem();
+        for (int column = CTreeWidgetItem::ColName; column <= CTreeWidgetItem::ColDate; ++column) {
+            const QString title = titles->text(column);
+            SCOPED_TRACE(title.toStdString());
+            header->setSortIndicator(column, Qt::DescendingOrder);
+            const auto picture = [&](bool withTitle, bool arrow) {
+                titles->setText(column, withTitle ? title : QString());
+                header->setSortIndicatorShown(arrow);
+                return header->grab().toImage();
+            };
+            const QImage titleAndArrow = picture(true, true);
+            const QImage arrowOnly = picture(false, true);
+            const QImage neither = picture(false, false);
+            const program_look::Ink shown = Difference(titleAndArrow, arrowOnly, *header, column);
+            const program_look::Ink arrow = Difference(arrowOnly, neither, *header, column);
+            // The title alone in a section wide enough for anything.
+            const int width = header->sectionSize(column);
+            header->resizeSection(column, static_cast<int>(500 * scale));
+            const QImage wideTitle = picture(true, false);
+            const program_look::Ink whole = Difference(wideTitle, picture(false, false), *header, column);
+            header->resizeSection(column, width);
+            titles->setText(column, title);
+
+            ASSERT_GT(whole.Width(), 0);
+            for (int c = 0; c < 10; ++c) fprintf(stderr, "DBG %d:%d@%d ", c, header->sectionSize(c), header->sectionViewportPosition(c));
+            fprintf(stderr, "viewport %d\n", list.viewport()->width());
+            ASSERT_GT(arrow.Width(), 0);
+            EXPECT_GE(shown.Width(), whole.Width() - 1) << "the title is cut in a column " << width << " wide";
+            EXPECT_LT(shown.last, arrow.first) << "the title runs under the arrow";
+        }
+    });
+}
+
 TEST(TrackList, FillerColumnNeverWidensTheList)
 {
     for (double scale : {1.0, 1.5}) {

@@ -205,6 +205,62 @@ TEST_F(TreeLibTest, RenameTrimsAndBlankRestores)
     EXPECT_EQ(renamed.count(), 1);
 }
 
+// A rename or a new list never takes a name another list shows: it is
+// numbered as new lists are ("<name> n", the lowest free n from 1). Lists
+// that already share a name are told apart when the panel loads.
+TEST_F(TreeLibTest, TwoListsNeverShareAName)
+{
+    CListTreeItem* second = lib->AddNewList();
+    ASSERT_NE(second, nullptr);
+    ListNameEditing = false;
+    QSignalSpy renamed(lib, &CTreeLib::listNameChanged);
+    CMItemDelegate delegate;
+    QLineEdit editor;
+    QAbstractItemModel* model = lib->PlayListTree()->model();
+    const QModelIndex index = model->index(lib->PlayListTree()->indexOfTopLevelItem(second), CListTreeItem::ColName);
+    const struct {
+        const char* typed;
+        const char* kept;
+    } renames[] = {
+        {"PlayList 1", "PlayList 2"},         // list 4's: the lowest free number
+        {"Recently Played", "Recently Played 1"},
+        {"Road trip", "Road trip"},
+        {"Road trip", "Road trip"},           // its own name stays
+        {"PlayList 7", "PlayList 7"},
+    };
+    for (const auto& r : renames) {
+        editor.setText(r.typed);
+        delegate.setModelData(&editor, model, index);
+        EXPECT_EQ(second->GetListName(), r.kept) << r.typed;
+    }
+    EXPECT_EQ(renamed.count(), 4);   // the same name again changes nothing
+    // List 4 may not take the name either, nor a name list 5 had once.
+    CListTreeItem* list4 = lib->FindList(4);
+    list4->setText(CListTreeItem::ColName, "PlayList 7");
+    EXPECT_EQ(list4->GetListName(), "PlayList 1");
+    list4->setText(CListTreeItem::ColName, "Road trip");
+    EXPECT_EQ(list4->GetListName(), "Road trip");
+    DB_UpdateMusicList(4, "Road trip");
+    DB_UpdateMusicList(5, "PlayList 7");
+    // A new list takes the lowest number no list shows.
+    CListTreeItem* third = lib->AddNewList();
+    ASSERT_NE(third, nullptr);
+    ListNameEditing = false;
+    EXPECT_EQ(third->GetListName(), "PlayList 1");
+
+    // A library from before: three lists share names with earlier ones.
+    ASSERT_TRUE(DB_SetMusicList(7, "Road trip").isNull());
+    ASSERT_TRUE(DB_SetMusicList(8, "PlayList 1").isNull());
+    ASSERT_TRUE(DB_SetMusicList(9, "Road trip").isNull());
+    delete lib;
+    lib = new MenuLessTreeLib(&record, nullptr);
+    EXPECT_EQ(PlayListNames(), (QStringList{"Recently Played", "Road trip", "PlayList 7", "PlayList 1", "Road trip 1",
+                                            "PlayList 2", "Road trip 2"}));
+    QString stored;
+    DB_GetMusicListName(9, stored);
+    EXPECT_EQ(stored, "Road trip 2");
+}
+
 TEST_F(TreeLibTest, DropsOnlyOnOtherPlayLists)
 {
     CAcDopTreeWidget* tree = lib->PlayListTree();

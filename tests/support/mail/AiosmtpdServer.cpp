@@ -39,7 +39,7 @@ QString AiosmtpdServer::CertificateFile()
     return TestCertificate().cert;
 }
 
-AiosmtpdServer::AiosmtpdServer(Mode mode)
+AiosmtpdServer::AiosmtpdServer(Mode mode, bool summaryOnly)
 {
     QStringList arguments{QStringLiteral(SONACAP_TEST_SOURCE_DIR "/tests/support/mail/smtp_server.py"),
                           QStringLiteral("--mode"),
@@ -48,6 +48,8 @@ AiosmtpdServer::AiosmtpdServer(Mode mode)
                           QStringLiteral("--user"), QString::fromLatin1(kUser),
                           QStringLiteral("--password"), QString::fromLatin1(kPassword),
                           QStringLiteral("--out"), m_out.path()};
+    if (summaryOnly)
+        arguments << QStringLiteral("--summary");
     if (mode != Plain)
         arguments << QStringLiteral("--cert") << TestCertificate().cert << QStringLiteral("--key") << TestCertificate().key;
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);

@@ -18,7 +18,10 @@ public:
     static constexpr const char* kUser = "bugs@example.org";
     static constexpr const char* kPassword = "s3cret pass";
 
-    explicit AiosmtpdServer(Mode mode);
+    // With `summaryOnly` (for mails of hundreds of MB) each mail is stored
+    // only as its JSON summary: "size", "attachment_size" and
+    // "attachment_sha256".
+    explicit AiosmtpdServer(Mode mode, bool summaryOnly = false);
     ~AiosmtpdServer();
     AiosmtpdServer(const AiosmtpdServer&) = delete;
     AiosmtpdServer& operator=(const AiosmtpdServer&) = delete;

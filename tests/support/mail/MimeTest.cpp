@@ -291,3 +291,61 @@ TEST(MimeTest, DataTextEndsLinesInCrLfAndDoublesLeadingDots)
     for (const Case& c : cases)
         EXPECT_EQ(SmtpClient::DataText(c.in), c.out) << c.in.toStdString();
 }
+
+TEST(MimeTest, TheMessageWrittenPieceByPieceIsItsTextWithoutHoldingTheFile)
+{
+    // Around the base64 line (57 bytes) and the read piece: every way a
+    // piece can end; -1 is a file that cannot be read.
+    const qint64 sizes[] = {-1, 0, 1, 2, 56, 57, 58, MimeFile::kReadPiece - 1, MimeFile::kReadPiece,
+                            MimeFile::kReadPiece + 1, 2 * MimeFile::kReadPiece + 100};
+    QTemporaryDir dir;
+    for (const qint64 size : sizes) {
+        SCOPED_TRACE(size);
+        const QString path = dir.path() + QStringLiteral("/archive-%1.7z").arg(size);
+        if (size >= 0) {
+            QFile file(path);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            QByteArray bytes(int(size), '\0');
+            for (int i = 0; i < bytes.size(); ++i)
+                bytes[i] = "\r\n.=x\xff"[(i * 7 + i / 13) % 6];
+            file.write(bytes);
+        }
+        EmailAddress sender(QStringLiteral("b@x.org"), QStringLiteral("bug"));
+        EmailAddress to(QStringLiteral("s@x.org"), QStringLiteral("support"));
+        MimeText text(QStringLiteral("It stopped.\n.\nJ\u00f6rg"));
+        MimeAttachment attachment(new QFile(path));
+        MimeAttachment small(QByteArray(100, 'z'), QStringLiteral("small.bin"));
+        MimeMessage message;
+        message.SetSender(&sender);
+        message.AddRecipient(&to);
+        message.SetSubject(QStringLiteral("Subject"));
+        message.AddPart(&text);
+        message.AddPart(&attachment);
+        message.AddPart(&small);
+
+        const qint64 estimate = message.TextSize();
+        QByteArray written;
+        int largest = 0;
+        EXPECT_TRUE(message.WriteText([&](const QByteArray& piece) {
+            written += piece;
+            largest = qMax(largest, piece.size());
+            return true;
+        }));
+        // The file was read piece by piece, never kept.
+        EXPECT_FALSE(attachment.IsPrepared());
+        EXPECT_TRUE(attachment.GetContent().isEmpty());
+        EXPECT_LE(largest, MimeFile::kReadPiece * 4 / 3 + MimeFile::kReadPiece / 57 * 2 + 2);
+
+        const QByteArray whole = message.GetText().toUtf8();
+        EXPECT_EQ(written, whole);
+        EXPECT_EQ(estimate, whole.size());
+    }
+
+    // A sink that stops ends the writing.
+    MimeMessage message;
+    MimeAttachment part(QByteArray(MimeFile::kReadPiece * 3, 'a'), QStringLiteral("a.bin"));
+    message.AddPart(&part);
+    int pieces = 0;
+    EXPECT_FALSE(message.WriteText([&](const QByteArray&) { return ++pieces < 3; }));
+    EXPECT_EQ(pieces, 3);
+}

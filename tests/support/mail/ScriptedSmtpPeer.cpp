@@ -79,6 +79,33 @@ bool ScriptedSmtpPeer::WaitForLine(const std::string& expect, int timeoutMs) con
     });
 }
 
+bool ScriptedSmtpPeer::WaitForConnection(int timeoutMs) const
+{
+    std::unique_lock<std::mutex> guard(m_lock);
+    return m_changed.wait_for(guard, std::chrono::milliseconds(timeoutMs), [&] { return m_accepted; });
+}
+
+bool ScriptedSmtpPeer::WaitForBytes(size_t bytes, int timeoutMs) const
+{
+    std::unique_lock<std::mutex> guard(m_lock);
+    return m_changed.wait_for(guard, std::chrono::milliseconds(timeoutMs), [&] { return m_bytes >= bytes; });
+}
+
+bool ScriptedSmtpPeer::WaitForClose(int timeoutMs) const
+{
+    std::unique_lock<std::mutex> guard(m_lock);
+    return m_changed.wait_for(guard, std::chrono::milliseconds(timeoutMs), [&] { return m_closed; });
+}
+
+void ScriptedSmtpPeer::Notify(const std::function<void()>& change)
+{
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        change();
+    }
+    m_changed.notify_all();
+}
+
 bool ScriptedSmtpPeer::ReadLine(int fd, std::string* line)
 {
     for (;;) {
@@ -86,11 +113,7 @@ bool ScriptedSmtpPeer::ReadLine(int fd, std::string* line)
         if (end != std::string::npos) {
             *line = m_pending.substr(0, end);
             m_pending.erase(0, end + 2);
-            {
-                std::lock_guard<std::mutex> guard(m_lock);
-                m_lines.push_back(*line);
-            }
-            m_changed.notify_all();
+            Notify([&] { m_lines.push_back(*line); });
             return true;
         }
         pollfd fds[2] = {{fd, POLLIN, 0}, {m_wake[0], POLLIN, 0}};
@@ -100,9 +123,41 @@ bool ScriptedSmtpPeer::ReadLine(int fd, std::string* line)
             return false;
         char buffer[65536];
         const ssize_t n = recv(fd, buffer, sizeof buffer, 0);
-        if (n <= 0)
+        if (n <= 0) {
+            Notify([&] { m_closed = true; });
             return false;
+        }
         m_pending.append(buffer, static_cast<size_t>(n));
+        Notify([&] { m_bytes += static_cast<size_t>(n); });
+    }
+}
+
+bool ScriptedSmtpPeer::Trickle(int fd, const Step& step)
+{
+    for (const char byte : step.reply) {
+        if (send(fd, &byte, 1, MSG_NOSIGNAL) != 1) {
+            Notify([&] { m_closed = true; });
+            return false;
+        }
+        pollfd wake{m_wake[0], POLLIN, 0};
+        if (poll(&wake, 1, step.trickleMs) != 0)
+            return false;
+    }
+    return true;
+}
+
+void ScriptedSmtpPeer::WaitWithoutReading(int fd)
+{
+    for (;;) {
+        pollfd fds[2] = {{fd, POLLRDHUP, 0}, {m_wake[0], POLLIN, 0}};
+        if (poll(fds, 2, -1) < 0 && errno != EINTR)
+            return;
+        if (fds[1].revents)
+            return;
+        if (fds[0].revents & (POLLRDHUP | POLLHUP | POLLERR)) {
+            Notify([&] { m_closed = true; });
+            return;
+        }
     }
 }
 
@@ -114,6 +169,7 @@ void ScriptedSmtpPeer::Serve()
     const int fd = accept4(m_listen, nullptr, nullptr, SOCK_CLOEXEC);
     if (fd < 0)
         return;
+    Notify([&] { m_accepted = true; });
     std::string line;
     bool open = true;
     for (const Step& step : m_script) {
@@ -124,8 +180,16 @@ void ScriptedSmtpPeer::Serve()
         }
         if (!open)
             break;
-        if (!step.reply.empty())
+        if (step.trickleMs > 0)
+            open = Trickle(fd, step);
+        else if (!step.reply.empty())
             (void)!send(fd, step.reply.data(), step.reply.size(), MSG_NOSIGNAL);
+        if (open && step.stopReading) {
+            WaitWithoutReading(fd);
+            open = false;
+        }
+        if (!open)
+            break;
     }
     while (open && ReadLine(fd, &line)) {
     }

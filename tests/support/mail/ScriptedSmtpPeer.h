@@ -6,11 +6,14 @@
 //
 // A step waits for a client line (exact, or a prefix when it ends in "*"),
 // then sends its reply bytes as they stand (an empty reply sends nothing, so
-// the client waits). A step with an empty `expect` replies at once (the
-// greeting). After the last step the peer reads and records until the client
-// closes or the peer is destroyed.
+// the client waits), or one byte every `trickleMs` when that is set. A step
+// with an empty `expect` replies at once (the greeting). A step with
+// `stopReading` reads nothing more after its reply, so what the client
+// writes piles up. After the last step the peer reads and records until the
+// client closes or the peer is destroyed.
 
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -22,6 +25,8 @@ public:
     struct Step {
         std::string expect;
         std::string reply;
+        int trickleMs = 0;
+        bool stopReading = false;
     };
 
     explicit ScriptedSmtpPeer(std::vector<Step> script);
@@ -35,6 +40,12 @@ public:
     int Count(const std::string& expect) const;
     // Waits until a line matching `expect` arrived; false after the time-out.
     bool WaitForLine(const std::string& expect, int timeoutMs) const;
+    // Waits until the client's connection was accepted.
+    bool WaitForConnection(int timeoutMs) const;
+    // Waits until the client connected and sent at least `bytes` bytes.
+    bool WaitForBytes(size_t bytes, int timeoutMs) const;
+    // Waits until the client closed or dropped the connection.
+    bool WaitForClose(int timeoutMs) const;
 
     // The usual exchange up to and including the reply to the final ".":
     // greeting, EHLO, AUTH PLAIN, MAIL, one RCPT, DATA, ".".
@@ -43,6 +54,13 @@ public:
 private:
     void Serve();
     bool ReadLine(int fd, std::string* line);
+    // Sends the reply a byte at a time; false once the client is gone or the
+    // peer is being destroyed.
+    bool Trickle(int fd, const Step& step);
+    // Waits, reading nothing, until the client is gone or the peer is
+    // being destroyed.
+    void WaitWithoutReading(int fd);
+    void Notify(const std::function<void()>& change);
     static bool Matches(const std::string& expect, const std::string& line);
 
     std::vector<Step> m_script;
@@ -54,4 +72,7 @@ private:
     mutable std::mutex m_lock;
     mutable std::condition_variable m_changed;
     std::vector<std::string> m_lines;
+    size_t m_bytes = 0;
+    bool m_closed = false;
+    bool m_accepted = false;
 };

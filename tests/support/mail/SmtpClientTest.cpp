@@ -4,15 +4,22 @@
 #include "EmailAddress.h"
 #include "MimeMessage.h"
 #include "MimeText.h"
+#include "MimeAttachment.h"
 #include "ScriptedSmtpPeer.h"
+#include "SilentListener.h"
 #include "SmtpClient.h"
+#include "../../common/LoopbackSocket.h"
 
+#include <QCryptographicHash>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QJsonArray>
 #include <QSslCertificate>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -354,4 +361,193 @@ TEST(SmtpClientTest, ProgressEstimateAndSteps)
         EXPECT_EQ(recorder.progress[1], std::make_pair(qint64(310), total));
         EXPECT_EQ(recorder.progress[2], std::make_pair(total, total));
     }
+}
+
+TEST(SmtpClientTest, AbortEndsTheFinalWaitThatStopCannot)
+{
+    auto script = ScriptedSmtpPeer::HappyScript();
+    script.back().reply = "";   // the server checks the mail forever
+    ScriptedSmtpPeer peer(script);
+    auto client = ScriptedClient(peer);   // the real 30 s final wait, eleven times
+    SmallMail mail(QStringLiteral("body"));
+    ASSERT_TRUE(client->ConnectToHost());
+    ASSERT_TRUE(client->Login());
+
+    std::atomic<int> stopAnswer{-1};
+    QElapsedTimer timer;
+    std::thread canceller([&] {
+        if (!peer.WaitForLine(".", 10000))
+            return;
+        stopAnswer = client->Stop() ? 1 : 0;
+        timer.start();
+        client->Abort();
+    });
+    EXPECT_FALSE(client->SendMail(&mail.message));
+    const qint64 elapsed = timer.elapsed();
+    canceller.join();
+    EXPECT_EQ(stopAnswer.load(), 0);
+    EXPECT_LT(elapsed, 1000);
+    EXPECT_EQ(client->GetResponseCode(), -1);
+    EXPECT_EQ(client->GetFailureCause(), SmtpClient::Cancelled);
+    EXPECT_TRUE(peer.WaitForClose(5000)) << "the connection stays open";
+    client->Quit();
+    EXPECT_EQ(peer.Count("QUIT"), 0);
+}
+
+TEST(SmtpClientTest, AServerSlowToAcceptIsWaitedForTheWholeConnectionTimeOut)
+{
+    // The connection is not given up after the first slice of the wait: a
+    // server across the world takes longer than that to accept.
+    SilentListener unreachable;
+    SmtpClient client(QStringLiteral("127.0.0.1"), unreachable.Port());
+    client.SetConnectionTimeout(700);
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_FALSE(client.ConnectToHost());
+    EXPECT_GE(timer.elapsed(), 700);
+    EXPECT_LT(timer.elapsed(), 5000);
+    EXPECT_EQ(client.GetFailureCause(), SmtpClient::NoAnswer);
+}
+
+TEST(SmtpClientTest, AReplyThatNeverEndsIsBounded)
+{
+    struct Case {
+        const char* what;
+        ScriptedSmtpPeer::Step greeting;
+        qint64 atLeastMs;
+    };
+    // With 100 ms waits a silent server is given up after 1.1 s; one that
+    // keeps sending without ending its line gets no longer.
+    const Case cases[] = {
+        {"a byte every 20 ms", {"", "220" + std::string(5000, '-'), 20}, 1100},
+        {"an endless line at once", {"", std::string(SmtpClient::kMaxReplyLine + 10, 'x')}, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ScriptedSmtpPeer peer({c.greeting});
+        auto client = ScriptedClient(peer);
+        client->SetResponseTimeout(100);
+        QElapsedTimer timer;
+        timer.start();
+        EXPECT_FALSE(client->ConnectToHost());
+        const qint64 elapsed = timer.elapsed();
+        EXPECT_GE(elapsed, c.atLeastMs);
+        EXPECT_LT(elapsed, 5000);
+        EXPECT_EQ(client->GetResponseCode(), -1);
+        EXPECT_EQ(client->GetFailureCause(), SmtpClient::NoAnswer);
+    }
+}
+
+TEST(SmtpClientTest, EachFailureIsNamedWithItsCause)
+{
+    AiosmtpdServer plain(AiosmtpdServer::Plain);
+    AiosmtpdServer tls(AiosmtpdServer::Tls);
+    ASSERT_NE(plain.Port(), 0);
+    ASSERT_NE(tls.Port(), 0);
+    auto rcptRefused = ScriptedSmtpPeer::HappyScript();
+    rcptRefused[4].reply = "550 5.1.1 no such user\r\n";
+    ScriptedSmtpPeer refusing(rcptRefused);
+    ScriptedSmtpPeer silent(std::vector<ScriptedSmtpPeer::Step>{{"", ""}});
+    SilentListener unreachable;
+    int refusedPort = 0;
+    close(BindLoopback(&refusedPort, 0));   // bound, never listening: refused
+
+    auto at = [](int port, SmtpClient::ConnectionType type = SmtpClient::TcpConnection) {
+        auto client = std::make_shared<SmtpClient>(QStringLiteral("127.0.0.1"), port, type);
+        client->SetConnectionTimeout(300);
+        client->SetResponseTimeout(20);
+        return client;
+    };
+    auto login = [](SmtpClient& client, const char* password) {
+        return client.ConnectToHost() && client.Login(QString::fromLatin1(AiosmtpdServer::kUser),
+                                                      QString::fromLatin1(password), SmtpClient::AuthPlain);
+    };
+    const struct {
+        const char* what;
+        std::shared_ptr<SmtpClient> client;
+        std::function<bool(SmtpClient&)> run;   // false when the exchange failed
+        SmtpClient::FailureCause cause;
+        QString description;   // the start of FailureDescription()
+    } cases[] = {
+        {"refused connection", at(refusedPort), [](SmtpClient& c) { return c.ConnectToHost(); },
+         SmtpClient::ConnectionRefused, QStringLiteral("connection refused: ")},
+        {"nobody accepts", at(unreachable.Port()), [](SmtpClient& c) { return c.ConnectToHost(); },
+         SmtpClient::NoAnswer, QStringLiteral("no answer from the mail server")},
+        {"no greeting", at(silent.Port()), [](SmtpClient& c) { return c.ConnectToHost(); }, SmtpClient::NoAnswer,
+         QStringLiteral("no answer from the mail server")},
+        {"untrusted certificate", at(tls.Port(), SmtpClient::SslConnection),
+         [](SmtpClient& c) { return c.ConnectToHost(); }, SmtpClient::TlsFailure, QStringLiteral("TLS failure: ")},
+        {"wrong password", at(plain.Port()), [&](SmtpClient& c) { return login(c, "wrong"); },
+         SmtpClient::LoginRefused, QStringLiteral("login refused: 535")},
+        {"recipient refused", at(refusing.Port()),
+         [](SmtpClient& c) {
+             SmallMail mail(QStringLiteral("x"));
+             return c.ConnectToHost() && c.Login() && c.SendMail(&mail.message);
+         },
+         SmtpClient::ServerRefused, QStringLiteral("the mail server refused: 550 5.1.1 no such user")},
+        {"cancelled", at(plain.Port()),
+         [](SmtpClient& c) {
+             c.Abort();
+             return c.ConnectToHost();
+         },
+         SmtpClient::Cancelled, QStringLiteral("stopped by the user")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(c.client->GetFailureCause(), SmtpClient::NoFailure);
+        EXPECT_FALSE(c.run(*c.client));
+        EXPECT_EQ(c.client->GetFailureCause(), c.cause);
+        EXPECT_TRUE(c.client->FailureDescription().startsWith(c.description))
+            << c.client->FailureDescription().toStdString();
+    }
+}
+
+TEST(SmtpClientTest, ALargeAttachmentGoesOutPieceByPieceAndArrivesWhole)
+{
+    AiosmtpdServer server(AiosmtpdServer::Tls, true);
+    ASSERT_NE(server.Port(), 0);
+    QTemporaryDir dir;
+    const QString path = dir.path() + QStringLiteral("/BugReport.dmp");
+    QByteArray bytes(3 * SmtpClient::kSendPiece + 12345, '\0');
+    for (int i = 0; i < bytes.size(); ++i)
+        bytes[i] = char((i * 2654435761u) >> 13);
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
+    SmallMail mail(QStringLiteral("see the archive"));
+    MimeAttachment attachment(new QFile(path));
+    mail.message.AddPart(&attachment);
+
+    SmtpClient client(QStringLiteral("127.0.0.1"), server.Port(), SmtpClient::SslConnection);
+    client.AddCaCertificates(QSslCertificate::fromPath(AiosmtpdServer::CertificateFile()));
+    client.SetUser(QString::fromLatin1(AiosmtpdServer::kUser));
+    client.SetPassword(QString::fromLatin1(AiosmtpdServer::kPassword));
+    Recorder recorder;
+    recorder.Attach(client);
+    client.EstimateTotalBytes(&mail.message);
+    ASSERT_TRUE(client.ConnectToHost());
+    ASSERT_TRUE(client.Login());
+    ASSERT_TRUE(client.SendMail(&mail.message));
+    client.Quit();
+    EXPECT_TRUE(recorder.errors.empty());
+    EXPECT_FALSE(attachment.IsPrepared());   // never read whole
+
+    // The bar moves while the attachment goes out, never back, never past the end.
+    int textSteps = 0;
+    for (size_t i = 0; i < recorder.progress.size(); ++i) {
+        EXPECT_LE(recorder.progress[i].first, recorder.progress[i].second);
+        if (i > 0) {
+            EXPECT_GE(recorder.progress[i].first, recorder.progress[i - 1].first);
+        }
+        textSteps += recorder.progress[i].first > client.GetTotalBytes() / 10 ? 1 : 0;
+    }
+    EXPECT_GE(textSteps, 3);
+
+    const QJsonObject stored = server.WaitForMail(1);
+    ASSERT_FALSE(stored.isEmpty());
+    EXPECT_EQ(stored["attachment_size"].toInt(), bytes.size());
+    EXPECT_EQ(stored["attachment_sha256"].toString(),
+              QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex()));
 }

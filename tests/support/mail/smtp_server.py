@@ -6,12 +6,16 @@ serves until terminated. Every accepted
 mail is read back with Python's own mail parser and stored in --out as
 mail<N>.json (envelope, login, decoded headers, text parts, attachment file
 names), mail<N>.eml (the raw data) and mail<N>-<attachment name> (each
-attachment's decoded bytes).
+attachment's decoded bytes). With --summary, for mails too big to parse and
+keep, only mail<N>.json is written: the size of the data and the size and
+SHA-256 of the attachment's decoded bytes.
 """
 import argparse
 import asyncio
+import base64
 import email
 import email.policy
+import hashlib
 import json
 import os
 import ssl
@@ -19,9 +23,23 @@ import ssl
 from aiosmtpd.smtp import SMTP, AuthResult, LoginPassword
 
 
+def summary(raw):
+    """Size of the data and of the one attachment, without the mail parser."""
+    info = {"size": len(raw), "attachment_size": -1, "attachment_sha256": ""}
+    head = raw.find(b"Content-disposition: attachment")
+    start = raw.find(b"\r\n\r\n", head) if head >= 0 else -1
+    if start >= 0:
+        end = raw.find(b"\r\n--", start)
+        payload = base64.b64decode(raw[start + 4:end if end >= 0 else len(raw)])
+        info["attachment_size"] = len(payload)
+        info["attachment_sha256"] = hashlib.sha256(payload).hexdigest()
+    return info
+
+
 class Store:
-    def __init__(self, out):
+    def __init__(self, out, summary_only):
         self.out = out
+        self.summary_only = summary_only
         self.count = 0
         self.logins = []
 
@@ -29,6 +47,10 @@ class Store:
         self.count += 1
         base = os.path.join(self.out, "mail%d" % self.count)
         raw = envelope.original_content or envelope.content
+        if self.summary_only:
+            with open(base + ".json", "w") as f:
+                json.dump(summary(raw), f)
+            return "250 OK counted"
         with open(base + ".eml", "wb") as f:
             f.write(raw)
         message = email.message_from_bytes(raw, policy=email.policy.default)
@@ -71,6 +93,7 @@ def main():
     parser.add_argument("--password", default="secret")
     parser.add_argument("--out", required=True)
     parser.add_argument("--port", type=int, default=0)
+    parser.add_argument("--summary", action="store_true")
     args = parser.parse_args()
 
     context = None
@@ -78,7 +101,7 @@ def main():
         context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
         context.load_cert_chain(args.cert, args.key)
 
-    store = Store(args.out)
+    store = Store(args.out, args.summary)
 
     def authenticate(server, session, envelope, mechanism, auth_data):
         ok = (isinstance(auth_data, LoginPassword)
@@ -94,7 +117,8 @@ def main():
                     require_starttls=args.mode == "starttls",
                     authenticator=authenticate,
                     auth_required=True,
-                    auth_require_tls=args.mode == "starttls")
+                    auth_require_tls=args.mode == "starttls",
+                    data_size_limit=None)
 
     loop = asyncio.new_event_loop()
     asyncio.set_event_loop(loop)

@@ -133,6 +133,40 @@ TEST(UpdateCheckNetTest, ResultOfEachKindOfServer)
     }
 }
 
+TEST(UpdateCheckNetTest, AnAnswerOfAHundredMegabytesIsRefusedAfterAFewMegabytes)
+{
+    struct Case {
+        const char* name;
+        size_t fill;
+        bool announced;
+        int code;
+    };
+    const size_t huge = 100u * 1024 * 1024;
+    // The real answer is small: blanks after it up to near the limit are
+    // still read.
+    const size_t allowed = CRegNet::kAnswerLimit - 64 * 1024;
+    const Case cases[] = {
+        {"100 MB, length announced", huge, true, kUpdateMalformed},
+        {"100 MB, ended by closing", huge, false, kUpdateMalformed},
+        {"a long answer below the limit", allowed, false, kUpdateNewer},
+    };
+    LocalHttpServer server;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        LocalHttpServer::Answer answer{200, update_test::AnswerWithVersion("1.0.1")};
+        answer.fillBytes = c.fill;
+        answer.announceLength = c.announced;
+        server.SetAnswer(answer);
+        Check check(server.Address());
+        EXPECT_EQ(check.impl.CombineUpdateState(), c.code);
+        EXPECT_EQ(check.reports.Codes(), std::vector<int>{c.code});
+        EXPECT_EQ(check.impl.Net().AnswerTooLarge(), c.code == kUpdateMalformed);
+        // Bounded memory: the client stopped taking the answer near the
+        // limit (what the socket buffers hold besides), never near 100 MB.
+        EXPECT_LT(server.AnswerBytesSent(), CRegNet::kAnswerLimit + 16u * 1024 * 1024);
+    }
+}
+
 TEST(UpdateCheckNetTest, RefusedConnectionReportsLibcurlsCodeAndKeepsTheRecord)
 {
     LocalHttpServer server;

@@ -24,9 +24,15 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QTimer>
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <functional>
+#include <thread>
 
 namespace {
 const std::string kBoundary = "-----------------------------7d935033608e2d4gu67jgfdy657hyu76rth45632d3";
@@ -292,4 +298,76 @@ TEST(UploaderTest, DialogUploadsThePackedLogFiles)
     }
     settings->SetProxyEnabled(0);
     CBugReport::SetMessageHandler(previous);
+}
+
+TEST(UploaderTest, AnAnswerThatStopsComingEndsAfterTheReplyTimeOut)
+{
+    LocalHttpServer server;
+    server.Hold();   // reads the request, never answers
+    PostReporter reporter;
+    reporter.SetUploadUrl(QString::fromStdString(server.Address()) + QStringLiteral("/up"));
+    reporter.SetReplyTimeout(300);
+    PostRun run(reporter);
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_TRUE(reporter.Post(QString(), QStringLiteral("logs")));
+    ASSERT_TRUE(WaitFor([&] { return !run.results.isEmpty(); }, 10000));
+    EXPECT_GE(timer.elapsed(), 300);
+    for (int i = 0; i < 10; ++i)
+        QCoreApplication::processEvents();
+    EXPECT_EQ(run.results, QList<int>{int(QNetworkReply::OperationCanceledError)});
+    server.Release();
+}
+
+TEST(UploaderTest, TheFileIsReadOffTheWindowThread)
+{
+    // A file whose reading waits for a writer: read on the window's thread,
+    // Post would not return until someone writes.
+    QTemporaryDir dir;
+    const QString path = dir.path() + QStringLiteral("/BugReport.dmp");
+    ASSERT_EQ(mkfifo(path.toUtf8().constData(), 0600), 0);
+    auto writeFile = [&](const std::string& bytes) {
+        return std::thread([path, bytes] {
+            const int fd = open(path.toUtf8().constData(), O_WRONLY | O_CLOEXEC);
+            if (fd >= 0) {
+                (void)!write(fd, bytes.data(), bytes.size());
+                close(fd);
+            }
+        });
+    };
+    LocalHttpServer server;
+    server.SetAnswer({200, "1", "text/plain"});
+    PostReporter reporter;
+    reporter.SetUploadUrl(QString::fromStdString(server.Address()) + QStringLiteral("/up"));
+    PostRun run(reporter);
+
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_TRUE(reporter.Post(path, QStringLiteral("logs")));
+    EXPECT_LT(timer.elapsed(), 1000);
+    bool ticked = false;
+    QTimer::singleShot(10, [&] { ticked = true; });
+    EXPECT_TRUE(WaitFor([&] { return ticked; }, 5000)) << "the window's events stand still";
+    EXPECT_TRUE(server.Requests().empty());
+
+    std::thread writer = writeFile("fifo bytes");
+    ASSERT_TRUE(WaitFor([&] { return !run.results.isEmpty(); }));
+    writer.join();
+    EXPECT_EQ(run.results, QList<int>{0});
+    ASSERT_EQ(server.Requests().size(), 1u);
+    const std::string body = server.Requests().front().body;
+    EXPECT_NE(body.find(FilePart(path.toStdString(), "fifo bytes")), std::string::npos);
+    EXPECT_NE(body.find(Field("unqiue", Md5("fifo bytes"))), std::string::npos);
+
+    // Aborted while the file is read: one cancelled result, nothing sent.
+    run.results.clear();
+    reporter.Post(path, QStringLiteral("logs"));
+    reporter.Abort();
+    writer = writeFile("late");
+    ASSERT_TRUE(WaitFor([&] { return !run.results.isEmpty(); }));
+    writer.join();
+    for (int i = 0; i < 10; ++i)
+        QCoreApplication::processEvents();
+    EXPECT_EQ(run.results, QList<int>{int(QNetworkReply::OperationCanceledError)});
+    EXPECT_EQ(server.Requests().size(), 1u);
 }

@@ -1,5 +1,6 @@
 #include "CLabelPress.h"
 #include "ChromeTestUtil.h"
+#include "DesktopLinks.h"
 
 #include <QDesktopServices>
 #include <QFontMetrics>
@@ -96,6 +97,35 @@ TEST(LabelPress, AnyButtonOpensTheUrl) {
   ASSERT_EQ(catcher.urls.size(), 2);
   EXPECT_EQ(catcher.urls[0].toEncoded(), QByteArray("https://example.invalid/a%20b?x=1"));
   EXPECT_EQ(catcher.urls[1], catcher.urls[0]);
+}
+
+// Without a browser the click is not lost in silence: the user is told, with
+// the address to open by hand. With a browser nothing is said.
+TEST(LabelPress, WithoutABrowserTheUserIsToldTheAddress) {
+  QStringList told;
+  SetDesktopNotice([&](QWidget*, const QString& text) { told << text; });
+  CLabelPress label("https://example.invalid/translation/", "Translate for us", nullptr);
+  label.resize(100, 20);
+  for (const bool browser : {false, true}) {
+    SCOPED_TRACE(browser ? "with a browser" : "without a browser");
+    told.clear();
+    QList<QUrl> asked;
+    SetDesktopOpener([&](const QUrl& url) {
+      asked << url;
+      return browser;
+    });
+    SendMouse(&label, QEvent::MouseButtonPress, {5, 5}, Qt::LeftButton);
+    ASSERT_EQ(asked.size(), 1);
+    EXPECT_EQ(asked.first().toString(), "https://example.invalid/translation/");
+    if (browser) {
+      EXPECT_TRUE(told.isEmpty());
+    } else {
+      ASSERT_EQ(told.size(), 1);
+      EXPECT_TRUE(told.first().contains("https://example.invalid/translation/")) << told.first().toStdString();
+    }
+  }
+  SetDesktopOpener(nullptr);
+  SetDesktopNotice(nullptr);
 }
 
 #include "LabelPressTest.moc"

@@ -11,6 +11,7 @@
 #include "InterfaceScale.h"
 #include "PlayQueue.h"
 #include "PlayerTestEnv.h"
+#include "../../common/ProgramLook.h"
 #include "Sonacap.h"
 #include "pcmsink_widget.h"
 
@@ -19,6 +20,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QFontMetrics>
+#include <QGridLayout>
 #include <QLabel>
 #include <QMenu>
 #include <QResizeEvent>
@@ -390,6 +392,60 @@ TEST_F(ControlBarTest, MiniStateSwapsWithThePointer)
                        static_cast<QWidget*>(bar->RecordStack()), static_cast<QWidget*>(bar->VolumeGroup())})
         EXPECT_FALSE(w->isHidden());
     EXPECT_TRUE(bar->PlayListButton()->isHidden());
+}
+
+// Every state word of the bar and of the player panel, painted by its label
+// in every language at the narrowest window, leaves the same ink as the word
+// painted whole: nothing of it is cut off ("Wiedergabe" lost its last two
+// letters). The panel still has room for both times beside the slider.
+TEST_F(ControlBarTest, EveryStateWordShowsWholeInEveryLanguage)
+{
+    bar.reset();
+    program_look::InEveryLanguage([&](double scale, const QString&) {
+        bar = std::make_unique<CToolBar>(nullptr, &engine, nullptr);
+        bar->show();
+        Resize(static_cast<int>(924 * scale));
+        bar->Retranslate();
+        CPlayInfoGroup* panel = bar->PlayInfo();
+
+        struct State {
+            const char* word;
+            QLabel* label;
+            std::function<void()> enter;
+        };
+        const State states[] = {
+            {"Ready", bar->StatusLabel(), [&] { bar->RecordStopped(); }},
+            {"Recording", bar->StatusLabel(), [&] { bar->RecordStarted(); bar->SongRecordStarted(); }},
+            {"Playing", panel->m_statusLabel,
+             [&] {
+                 bar->RecordStopped();
+                 bar->SetPlayState(CToolBar::Playing);
+                 bar->Retranslate();
+             }},
+            {"Paused", panel->m_statusLabel, [&] { bar->SetPlayState(CToolBar::Paused); bar->Retranslate(); }},
+            {"Ready", panel->m_statusLabel, [&] { bar->StopPlay(); }},
+        };
+        for (const State& state : states) {
+            SCOPED_TRACE(state.word);
+            state.enter();
+            const QString text = QCoreApplication::translate("CToolBar", state.word);
+            ASSERT_EQ(state.label->text().toStdString(), text.toStdString());
+            bar->StatusStack()->setCurrentIndex(state.label == panel->m_statusLabel ? 1 : 0);
+            panel->layout()->activate();
+            const program_look::Ink whole = program_look::InkOfText(text, state.label->font());
+            const program_look::Ink shown = program_look::InkOf(state.label->grab().toImage());
+            EXPECT_GE(shown.Width(), whole.Width() - 1)
+                << text.toStdString() << " in a label " << state.label->width() << " wide";
+        }
+        for (QLabel* time : {panel->m_elapsedLabel, panel->m_remainingLabel}) {
+            time->setText(time == panel->m_elapsedLabel ? QStringLiteral("03:25") : QStringLiteral("-01:12"));
+            panel->layout()->activate();
+            EXPECT_GE(time->width(), time->minimumSizeHint().width());
+            EXPECT_LE(time->geometry().right(), panel->width());
+        }
+        EXPECT_GE(panel->m_playSlider->width(), static_cast<int>(150 * scale));
+        bar.reset();
+    });
 }
 
 TEST_F(ControlBarTest, GalleryRendersEveryState)
