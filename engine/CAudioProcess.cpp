@@ -39,7 +39,6 @@ int AudioParser(const unsigned char* data, unsigned size, int bits)
     if (size == 0 || bits <= 0)
         return kSilence;
     const unsigned total = size * 8 / static_cast<unsigned>(bits);
-    SC_LOG_DEBUG(kSrc, "CAudioProcess::AudioParser", "Audio clip total samples=%d", static_cast<int>(total));
     const unsigned examined = total < 16 ? total : 16;
     if (bits == 32) {
         for (unsigned i = 0; i < examined; ++i) {
@@ -279,6 +278,9 @@ int CAudioProcess::Routine()
     const unsigned frameBytes = usable ? static_cast<unsigned>(format.channels) * ((format.bitsPerSample + 7) / 8) : 1;
     // Bytes of an incomplete frame kept at the front of `data` for the next clip.
     unsigned carry = 0;
+    // The log tells when the sound turns from silence to music and back, not
+    // every clip: capture runs all day and the log is packed into bug reports.
+    int loggedType = 0;
 
     while (usable && !terminate) {
         clip.type = 0;
@@ -286,11 +288,10 @@ int CAudioProcess::Routine()
         const unsigned total = carry + popped;
         const unsigned size = total - total % frameBytes;
         clip.size = static_cast<int>(size);
-        SC_LOG_DEBUG(kSrc, "CAudioProcess::Routine", "nAudioClipSize====:%d", static_cast<int>(clipBytes));
-        SC_LOG_DEBUG(kSrc, "CAudioProcess::Routine", "Get buffer size:%d", static_cast<int>(size));
         clip.type = AudioParser(clip.data, size, format.bitsPerSample);
         const unsigned duration = static_cast<unsigned>(static_cast<uint64_t>(size) * 1000 / bytesPerSecond);
-        if (duration != 0) {
+        if (duration != 0 && clip.type != loggedType) {
+            loggedType = clip.type;
             if (clip.type == kSilence)
                 SC_LOG_DEBUG(kSrc, "CAudioProcess::Routine", "audio data type=mute,size=%d,duration =%d",
                              static_cast<int>(size), static_cast<int>(duration));
@@ -356,7 +357,6 @@ void CAudioProcess::HandleClip(AudioClip& clip, unsigned duration)
                     runMs = 0;
                     return;
                 }
-                SC_LOG_DEBUG(kSrc, "CAudioProcess::Routine", "WriteData OK");
                 Notify(kSonacapNotifyMusicData, &clip);
                 if (fileMs - checkedMs >= kSongCheckMs)
                     CheckOpenSong();
@@ -367,8 +367,6 @@ void CAudioProcess::HandleClip(AudioClip& clip, unsigned duration)
     }
 
     const unsigned limit = silenceLimitMs;
-    if (runType == kSilence)
-        SC_LOG_DEBUG(kSrc, "CAudioProcess::Routine", "mute[%d][%d]", static_cast<int>(runMs), static_cast<int>(limit));
     if (SongOpen() && runType == kSilence && runMs >= limit) {
         SC_LOG_INFO(kSrc, "CAudioProcess::Routine", "Music auto switch");
         FileFinish();

@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "Log.h"
-
 CBuffer::CBuffer() : head(nullptr), tail(nullptr), unread(0) {}
 
 CBuffer::~CBuffer()
@@ -49,10 +47,9 @@ unsigned CBuffer::GetBuffer(void* out, unsigned size)
 {
     if (!out || size == 0)
         return 0;
-    if (!head) {
-        SC_LOG_DEBUG("BufferManager", "CBuffer::GetBuffer", "m_pList is null");
+    // An empty queue is the idle state, not worth a log line.
+    if (!head)
         return 0;
-    }
     unsigned char* dest = static_cast<unsigned char*>(out);
     unsigned copied = 0;
     while (head && copied < size) {

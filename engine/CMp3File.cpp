@@ -27,6 +27,30 @@ constexpr const char* kSrc = "Mp3File";
 // An hour-long six-channel song takes well under a minute to mix down; the
 // limit only guards against a converter that hangs.
 constexpr unsigned kDefaultConverterTimeout = 1800;
+// Encoded bytes are collected into blocks of this size before they reach the
+// file: one write call per block instead of one per 20 ms clip.
+constexpr size_t kBlockBytes = 64 * 1024;
+
+// Length in bytes of the MPEG Layer III frame whose 4-byte header is given;
+// 0 when it is no such header.
+unsigned Mp3FrameLength(const unsigned char* h)
+{
+    static const unsigned kMpeg1Kbps[16] = {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 0};
+    static const unsigned kMpeg2Kbps[16] = {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 0};
+    static const unsigned kRates[3][3] = {{44100, 48000, 32000}, {22050, 24000, 16000}, {11025, 12000, 8000}};
+    if (h[0] != 0xFF || (h[1] & 0xE0) != 0xE0 || ((h[1] >> 1) & 3) != 1)
+        return 0;
+    const unsigned version = (h[1] >> 3) & 3;  // 3 MPEG-1, 2 MPEG-2, 0 MPEG-2.5
+    const unsigned rateIndex = (h[2] >> 2) & 3;
+    if (version == 1 || rateIndex == 3)
+        return 0;
+    const bool mpeg1 = version == 3;
+    const unsigned kbps = (mpeg1 ? kMpeg1Kbps : kMpeg2Kbps)[h[2] >> 4];
+    const unsigned rate = kRates[mpeg1 ? 0 : version == 2 ? 1 : 2][rateIndex];
+    if (kbps == 0)
+        return 0;
+    return (mpeg1 ? 144000 : 72000) * kbps / rate + ((h[2] >> 1) & 1);
+}
 
 void LameError(const char* format, va_list args)
 {
@@ -108,12 +132,19 @@ CMp3File::CMp3File()
     : multiChannel(false),
       sampleRate(0),
       bitRate(320),
-      file(nullptr),
+      fd(-1),
       lame(nullptr),
       converter("ffmpeg"),
       converterTimeout(kDefaultConverterTimeout),
       writeFailed(false),
-      writeErrno(0)
+      writeErrno(0),
+      flushed(0),
+      appended(0),
+      nextHeader(0),
+      header{},
+      headerBytes(0),
+      framesKnown(false),
+      wholeOnDisk(0)
 {
     std::memset(&format, 0, sizeof(format));
 }
@@ -139,21 +170,26 @@ void CMp3File::SetConverter(const std::string& program, unsigned timeoutSeconds)
 
 void CMp3File::ReleaseEncoder()
 {
-    if (file) {
-        // The last buffered bytes reach the disk here.
-        errno = 0;
-        if (fclose(file) != 0 && !writeFailed) {
-            writeFailed = true;
-            writeErrno = errno != 0 ? errno : EIO;
-            SC_LOG_ERROR(kSrc, "CMp3File::Close", "closing [%s] failed: %s; the song is cut short", path.c_str(),
-                         strerror(writeErrno));
-        }
-        file = nullptr;
+    if (fd >= 0) {
+        // The last collected bytes reach the disk here.
+        FlushPending();
+        if (close(fd) != 0 && !writeFailed)
+            Fail(errno != 0 ? errno : EIO, "CMp3File::Close", "closing");
+        fd = -1;
     }
+    pending.clear();
+    frameEnds.clear();
     if (lame) {
         lame_close(lame);
         lame = nullptr;
     }
+}
+
+void CMp3File::Fail(int error, const char* function, const char* what)
+{
+    writeFailed = true;
+    writeErrno = error;
+    SC_LOG_ERROR(kSrc, function, "%s [%s] failed: %s; the song ends here", what, path.c_str(), strerror(writeErrno));
 }
 
 void CMp3File::Open(const char* songPath, const AudioParam* songFormat)
@@ -189,13 +225,17 @@ void CMp3File::Open(const char* songPath, const AudioParam* songFormat)
     }
     try {
         errno = 0;
-        file = fopen(songPath, "wb+");
-        if (!file) {
+        fd = open(songPath, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        if (fd < 0) {
             writeFailed = true;
             writeErrno = errno != 0 ? errno : EIO;
             SC_LOG_ERROR(kSrc, "CMp3File::Open", "Open file[%s] failed", songPath);
             ThrowCodedError(kErrOpenFile);
         }
+        flushed = appended = nextHeader = wholeOnDisk = 0;
+        headerBytes = 0;
+        framesKnown = false;
+        pending.reserve(kBlockBytes);
         path = songPath;
         closedPath = path;
         lame = lame_init();
@@ -244,15 +284,16 @@ void CMp3File::InitializeLameStream(const AudioParam* songFormat)
         if (!WriteFile(tag.data(), written))
             ThrowCodedError(kErrOpenFile);
     }
+    // The frames follow the tag.
+    nextHeader = wholeOnDisk = appended;
+    framesKnown = true;
 }
 
 bool CMp3File::WriteData(const void* data, unsigned size)
 {
     if (multiChannel) {
-        if (wav.WriteData(data, size)) {
-            SC_LOG_DEBUG(kSrc, "CMp3File::WriteData", "Write mp3 fix data OK");
+        if (wav.WriteData(data, size))
             return true;
-        }
         if (!writeFailed) {
             writeFailed = true;
             writeErrno = wav.WriteError() != 0 ? wav.WriteError() : EIO;
@@ -261,7 +302,7 @@ bool CMp3File::WriteData(const void* data, unsigned size)
     }
     if (writeFailed)
         return false;
-    if (!lame || !file || !data || size == 0)
+    if (!lame || fd < 0 || !data || size == 0)
         return true;
     const int channels = format.channels;
     const int bytesPerSample = format.bitsPerSample / 8;
@@ -325,14 +366,81 @@ bool CMp3File::WriteFile(const unsigned char* bytes, size_t size)
 {
     if (writeFailed)
         return false;
-    errno = 0;
-    if (fwrite(bytes, 1, size, file) == size)
-        return true;
-    writeFailed = true;
-    writeErrno = errno != 0 ? errno : EIO;
-    SC_LOG_ERROR(kSrc, "CMp3File::WriteData", "write to [%s] failed: %s; the song ends here", path.c_str(),
-                 strerror(writeErrno));
-    return false;
+    TrackFrames(bytes, size);
+    appended += size;
+    pending.insert(pending.end(), bytes, bytes + size);
+    return pending.size() < kBlockBytes || FlushPending();
+}
+
+void CMp3File::TrackFrames(const unsigned char* bytes, size_t size)
+{
+    if (!framesKnown)
+        return;
+    const uint64_t end = appended + size;
+    while (nextHeader < end) {
+        while (headerBytes < 4 && nextHeader + headerBytes < end) {
+            header[headerBytes] = bytes[nextHeader + headerBytes - appended];
+            ++headerBytes;
+        }
+        if (headerBytes < 4)
+            return;  // the rest comes with the next bytes
+        const unsigned length = Mp3FrameLength(header);
+        if (length == 0) {
+            SC_LOG_ERROR(kSrc, "CMp3File::WriteData", "no frame header at byte %llu of [%s]",
+                         static_cast<unsigned long long>(nextHeader), path.c_str());
+            framesKnown = false;
+            return;
+        }
+        headerBytes = 0;
+        nextHeader += length;
+        frameEnds.push_back(nextHeader);
+    }
+}
+
+bool CMp3File::FlushPending()
+{
+    if (fd < 0 || pending.empty())
+        return !writeFailed;
+    if (writeFailed) {
+        pending.clear();
+        return false;
+    }
+    size_t done = 0;
+    while (done < pending.size()) {
+        const ssize_t n = write(fd, pending.data() + done, pending.size() - done);
+        if (n > 0) {
+            done += static_cast<size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        Fail(n < 0 && errno != 0 ? errno : ENOSPC, "CMp3File::WriteData", "write to");
+        break;
+    }
+    flushed += done;
+    pending.clear();
+    while (!frameEnds.empty() && frameEnds.front() <= flushed) {
+        wholeOnDisk = frameEnds.front();
+        frameEnds.pop_front();
+    }
+    if (writeFailed)
+        CutToWholeFrames(flushed);
+    return !writeFailed;
+}
+
+void CMp3File::CutToWholeFrames(uint64_t onDisk)
+{
+    // Bytes of a frame that did not fit whole are cut off again.
+    const uint64_t cut = wholeOnDisk;
+    if (cut >= onDisk)
+        return;
+    if (ftruncate(fd, static_cast<off_t>(cut)) != 0) {
+        SC_LOG_ERROR(kSrc, "CMp3File::WriteData", "cannot cut [%s] to its last whole frame: %s", path.c_str(),
+                     strerror(errno));
+        return;
+    }
+    SC_LOG_INFO(kSrc, "CMp3File::WriteData", "[%s] ends after its last whole frame, at byte %llu", path.c_str(),
+                static_cast<unsigned long long>(cut));
 }
 
 int CMp3File::WriteError() const
@@ -395,9 +503,9 @@ bool CMp3File::Close()
     if (!lame)
         return true;
     unsigned char tail[7200];
-    const int flushed = lame_encode_flush(lame, tail, sizeof(tail));
-    if (flushed > 0 && file)
-        WriteFile(tail, static_cast<size_t>(flushed));
+    const int last = lame_encode_flush(lame, tail, sizeof(tail));
+    if (last > 0 && fd >= 0)
+        WriteFile(tail, static_cast<size_t>(last));
     ReleaseEncoder();
     return !writeFailed;
 }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -15,6 +15,9 @@ struct lame_global_struct;
 // WAV at the song's path and mixed down to a stereo MP3 by ffmpeg on Close;
 // when the mix-down fails the song is kept as that WAV under a ".wav" name
 // (ClosedPath tells which), never as WAV data behind an ".mp3" name.
+// A song cut short by a failed write (a full disk) ends on a whole MP3 frame:
+// what reached the disk of a frame that did not fit is cut off again, so the
+// file decodes to its end.
 // Used by the processing thread only.
 class CMp3File : public IMusicFile {
 public:
@@ -38,14 +41,22 @@ private:
     void InitializeLameStream(const AudioParam* format);
     void ReleaseEncoder();
     bool CloseMultiChannel();
+    // Appends to the song file (through `pending`); the first bytes are the
+    // tag, everything after it is MPEG frames.
     bool WriteFile(const unsigned char* bytes, size_t size);
+    bool FlushPending();
+    // Follows the frame headers of the bytes appended to the song.
+    void TrackFrames(const unsigned char* bytes, size_t size);
+    // After a failed write: the file ends after the last whole frame on disk.
+    void CutToWholeFrames(uint64_t onDisk);
+    void Fail(int error, const char* function, const char* what);
 
     bool multiChannel;
     CPcmsink wav;
     std::string path;
     int sampleRate;
     unsigned bitRate;
-    FILE* file;
+    int fd;
     lame_global_struct* lame;
     AudioParam format;
     std::string converter;
@@ -59,4 +70,20 @@ private:
     // Work buffers reused from clip to clip.
     std::vector<short> pcm16;
     std::vector<unsigned char> mp3Buffer;
+    // Encoded bytes not yet handed to the file; `flushed` bytes are.
+    std::vector<unsigned char> pending;
+    uint64_t flushed;
+    // Frame tracking: bytes appended so far, where the next header begins
+    // (the first one right after the tag), the header bytes gathered so far,
+    // and the ends of the frames not known to be on disk, after the last one
+    // that is (`wholeOnDisk`, the tag's end before any). `framesKnown` goes
+    // false on bytes that are no frame header; a cut then keeps the last end
+    // known.
+    uint64_t appended;
+    uint64_t nextHeader;
+    unsigned char header[4];
+    unsigned headerBytes;
+    bool framesKnown;
+    std::deque<uint64_t> frameEnds;
+    uint64_t wholeOnDisk;
 };

@@ -1,10 +1,17 @@
 // Measures the engine's CPU time while it records live from the sound
-// server's default output, for WAV and for MP3 at 320 kbit/s, and prints it as
-// a share of one core next to the length of the audio recorded; then the same
-// MP3 recording by a peer made of the system's tools (parec on the same
-// monitor piped into lame), with the ratio.
+// server's default output, for WAV and for MP3 at 320 kbit/s, next to a peer
+// made of the system's tools that records the same output at the same time:
+// parec writing a WAV file, and parec piped into lame at 320 kbit/s. Both
+// figures are shares of one core over the same stretch of audio, and the
+// ratio engine / peer is printed with the machine's load, which moves both.
 //
-//   bench_capture [seconds]      (default 60 per format)
+//   bench_capture [seconds [rounds]]   (default 60 s per format, 1 round)
+//
+// With several rounds the median ratio of each format closes the output.
+//
+// The audio is broadband (noise-like passages, chords with vibrato, drum
+// hits): a pure tone would make the MP3 encoder's work, and so the figures,
+// much smaller than with music. The engine logs as it does in the program.
 //
 // Without PULSE_SERVER in the environment it starts the test suite's private
 // server in a temporary folder (and stops it at the end), so the machine's own
@@ -19,6 +26,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstdint>
@@ -64,7 +72,9 @@ int Run(const std::vector<std::string>& args, bool wait, pid_t* child = nullptr)
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-// Songs of 14 s with 1 s of silence between them, as a 16-bit WAV file.
+// Songs of 14 s with 1 s of silence between them, as a 16-bit WAV file: a
+// noise floor whose colour changes, a chord whose notes waver, and drum hits
+// of filtered noise, so every band the encoder codes is busy.
 bool WriteProgram(const std::string& path, int seconds)
 {
     FILE* f = std::fopen(path.c_str(), "wb");
@@ -86,16 +96,39 @@ bool WriteProgram(const std::string& path, int seconds)
     put16(16);
     std::fwrite("data", 1, 4, f);
     put32(dataBytes);
+    uint32_t seed = 2024;
+    auto noise = [&seed]() {
+        seed = seed * 1664525u + 1013904223u;
+        return static_cast<double>(seed >> 8) / 8388608.0 - 1.0;
+    };
+    const double chord[] = {220.0, 277.18, 329.63, 440.0, 554.37, 659.26, 880.0};
+    double phases[7] = {};
+    double lowLeft = 0, lowRight = 0, drum = 0, drumLow = 0;
     std::vector<int16_t> block(static_cast<size_t>(kRate) * kChannels);
     for (uint32_t second = 0; second < static_cast<uint32_t>(seconds); ++second) {
-        bool silent = second % 15 == 14;
+        const bool silent = second % 15 == 14;
+        // The noise's colour: how much of it is low-passed, per second.
+        const double colour = 0.05 + 0.9 * (0.5 + 0.5 * std::sin(second * 0.7));
         for (int i = 0; i < kRate; ++i) {
-            double t = (second * kRate + i) / static_cast<double>(kRate);
-            int16_t v = silent ? 0
-                               : static_cast<int16_t>(6000 * std::sin(2 * M_PI * 440 * t) +
-                                                      3000 * std::sin(2 * M_PI * 1250 * t));
-            block[static_cast<size_t>(i) * 2] = v;
-            block[static_cast<size_t>(i) * 2 + 1] = v;
+            const double t = (second * kRate + i) / static_cast<double>(kRate);
+            double tonal = 0;
+            for (int n = 0; n < 7; ++n) {
+                const double vibrato = 1.0 + 0.004 * std::sin(2 * M_PI * (4.0 + n * 0.3) * t);
+                phases[n] += 2 * M_PI * chord[n] * vibrato / kRate;
+                tonal += std::sin(phases[n]) / (1 + n * 0.4);
+            }
+            lowLeft += colour * (noise() - lowLeft);
+            lowRight += colour * (noise() - lowRight);
+            // A drum hit every quarter second, decaying fast.
+            if (i % (kRate / 4) == 0)
+                drum = 1.0;
+            drum *= 0.9995;
+            drumLow += 0.2 * (noise() * drum - drumLow);
+            const double left = 2500 * tonal + 5000 * lowLeft + 9000 * drumLow;
+            const double right = 2500 * tonal + 5000 * lowRight + 9000 * drumLow;
+            block[static_cast<size_t>(i) * 2] = silent ? 0 : static_cast<int16_t>(std::max(-32000.0, std::min(32000.0, left)));
+            block[static_cast<size_t>(i) * 2 + 1] =
+                silent ? 0 : static_cast<int16_t>(std::max(-32000.0, std::min(32000.0, right)));
         }
         std::fwrite(block.data(), 2, block.size(), f);
     }
@@ -116,42 +149,6 @@ double WallSeconds()
     return ts.tv_sec + ts.tv_nsec / 1e9;
 }
 
-bool Measure(const char* label, const char* subfolder, int format, int quality, const std::string& folder,
-             const std::string& program, int seconds, double* share = nullptr)
-{
-    std::string out = folder + "/" + subfolder;
-    ::mkdir(out.c_str(), 0755);
-    songsWritten = 0;
-    CSonacapBase* engine = CSonacapBase::GetInstance();
-    engine->RegCallback(Notify, nullptr);
-    engine->SetTextParam(3, out.c_str());
-    double cpu0 = CpuSeconds(), wall0 = WallSeconds();
-    AudioParam param{kRate, kChannels, 16, 0, 0, 0, 0};
-    int result = engine->SelectMode(1, param, nullptr);
-    if (result == 0)
-        result = engine->Start(0, format, quality);
-    if (result != 0) {
-        std::fprintf(stderr, "%s: recording did not start (error %d)\n", label, result);
-        CSonacapBase::Release(engine);
-        return false;
-    }
-    int played = Run({"paplay", program}, true);
-    engine->Stop();
-    engine->Reset();
-    double cpu = CpuSeconds() - cpu0, wall = WallSeconds() - wall0;
-    CSonacapBase::Release(engine);
-    if (played != 0) {
-        std::fprintf(stderr, "%s: paplay failed\n", label);
-        return false;
-    }
-    std::printf("%-14s audio %4d s (recording %5.1f s)  engine CPU %6.3f s = %5.2f %% of one core  (%d songs)\n", label,
-                seconds, wall, cpu, 100.0 * cpu / wall, songsWritten.load());
-    if (share)
-        *share = 100.0 * cpu / wall;
-    std::fflush(stdout);
-    return true;
-}
-
 // Seconds of CPU a child used, reaped with its resources.
 double ReapCpuSeconds(pid_t pid)
 {
@@ -162,64 +159,135 @@ double ReapCpuSeconds(pid_t pid)
     return usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + usage.ru_stime.tv_sec + usage.ru_stime.tv_usec / 1e6;
 }
 
-// The same recording without the engine: parec reads the default output's
-// monitor and pipes it into lame (MP3 at 320 kbit/s, no ReplayGain, like the
-// engine), while the same program plays. Their CPU time together.
-bool MeasurePeer(const std::string& folder, const std::string& program, int seconds, double engineShare)
+bool Spawn(const std::vector<std::string>& args, int in, int out, pid_t* pid)
 {
-    // Close-on-exec: only parec's output and lame's input may hold the pipe,
-    // or lame never sees its end.
-    int fds[2];
-    if (pipe2(fds, O_CLOEXEC) != 0)
-        return false;
-    auto spawnWith = [](const std::vector<std::string>& args, int in, int out, pid_t* pid) {
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        if (in >= 0)
-            posix_spawn_file_actions_adddup2(&actions, in, 0);
-        if (out >= 0)
-            posix_spawn_file_actions_adddup2(&actions, out, 1);
-        // lame warns that raw input from a pipe cannot be seeked: it is not.
-        if (in >= 0)
-            posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-        std::vector<char*> argv;
-        for (const std::string& a : args)
-            argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        const int rc = posix_spawnp(pid, argv[0], &actions, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        return rc == 0;
-    };
-    pid_t parec = 0, lame = 0;
-    const std::string out = folder + "/peer.mp3";
-    bool ok = spawnWith({"parec", "-d", "@DEFAULT_MONITOR@", "--raw", "--format=s16le", "--rate=44100", "--channels=2"},
-                        -1, fds[1], &parec);
-    ok = ok && spawnWith({"lame", "--silent", "--noreplaygain", "-r", "-s", "44.1", "--bitwidth", "16", "--signed",
-                          "--little-endian", "-m", "s", "-b", "320", "--cbr", "-", out},
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (in >= 0)
+        posix_spawn_file_actions_adddup2(&actions, in, 0);
+    if (out >= 0)
+        posix_spawn_file_actions_adddup2(&actions, out, 1);
+    // lame warns that raw input from a pipe cannot be seeked: it is not.
+    if (in >= 0)
+        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    std::vector<char*> argv;
+    for (const std::string& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    const int rc = posix_spawnp(pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    return rc == 0;
+}
+
+// The same recording without the engine, started beside it: parec on the
+// default output's monitor, into a WAV file or piped into lame (MP3 at
+// 320 kbit/s, no ReplayGain, as the engine writes it).
+struct Peer {
+    pid_t parec = 0;
+    pid_t lame = 0;
+    std::string file;
+
+    bool Start(bool mp3, const std::string& folder)
+    {
+        const std::vector<std::string> record = {"parec", "-d", "@DEFAULT_MONITOR@", "--rate=44100", "--channels=2",
+                                                 "--format=s16le"};
+        if (!mp3) {
+            file = folder + "/peer.wav";
+            std::vector<std::string> args = record;
+            args.push_back("--file-format=wav");
+            args.push_back(file);
+            return Spawn(args, -1, -1, &parec);
+        }
+        file = folder + "/peer.mp3";
+        // Close-on-exec: only parec's output and lame's input may hold the
+        // pipe, or lame never sees its end.
+        int fds[2];
+        if (pipe2(fds, O_CLOEXEC) != 0)
+            return false;
+        std::vector<std::string> args = record;
+        args.push_back("--raw");
+        bool ok = Spawn(args, -1, fds[1], &parec);
+        ok = ok && Spawn({"lame", "--silent", "--noreplaygain", "-r", "-s", "44.1", "--bitwidth", "16", "--signed",
+                          "--little-endian", "-m", "s", "-b", "320", "--cbr", "-", file},
                          fds[0], -1, &lame);
-    close(fds[0]);
-    close(fds[1]);
-    if (!ok) {
-        std::fprintf(stderr, "parec | lame: could not start\n");
+        close(fds[0]);
+        close(fds[1]);
+        return ok;
+    }
+
+    // CPU seconds of the peer's processes, -1 on a failure.
+    double Finish()
+    {
+        if (parec > 0)
+            kill(parec, SIGINT);
+        const double parecCpu = parec > 0 ? ReapCpuSeconds(parec) : -1;
+        const double lameCpu = lame > 0 ? ReapCpuSeconds(lame) : 0;  // ends at the pipe's end
+        unlink(file.c_str());
+        return parecCpu < 0 || lameCpu < 0 ? -1 : parecCpu + lameCpu;
+    }
+};
+
+// One format: the engine records while the peer records the same output, for
+// as long as the program plays.
+bool Measure(const char* label, const char* peerLabel, const char* subfolder, int format, int quality,
+             const std::string& folder, const std::string& program, int seconds, std::vector<double>* ratios)
+{
+    std::string out = folder + "/" + subfolder;
+    ::mkdir(out.c_str(), 0755);
+    songsWritten = 0;
+    CSonacapBase* engine = CSonacapBase::GetInstance();
+    engine->RegCallback(Notify, nullptr);
+    engine->SetTextParam(3, out.c_str());
+    AudioParam param{kRate, kChannels, 16, 0, 0, 0, 0};
+    int result = engine->SelectMode(1, param, nullptr);
+    if (result == 0)
+        result = engine->Start(0, format, quality);
+    if (result != 0) {
+        std::fprintf(stderr, "%s: recording did not start (error %d)\n", label, result);
+        CSonacapBase::Release(engine);
         return false;
     }
-    const double wall0 = WallSeconds();
+    Peer peer;
+    if (!peer.Start(format == 2, out)) {
+        std::fprintf(stderr, "%s: could not start\n", peerLabel);
+        CSonacapBase::Release(engine);
+        return false;
+    }
+    const double cpu0 = CpuSeconds(), wall0 = WallSeconds();
     const int played = Run({"paplay", program}, true);
-    kill(parec, SIGTERM);
-    const double parecCpu = ReapCpuSeconds(parec);
-    const double lameCpu = ReapCpuSeconds(lame);   // ends at the pipe's end
-    const double wall = WallSeconds() - wall0;
-    unlink(out.c_str());
-    if (played != 0 || parecCpu < 0 || lameCpu < 0) {
-        std::fprintf(stderr, "parec | lame: failed (paplay %d, parec %.3f, lame %.3f)\n", played, parecCpu, lameCpu);
+    const double cpu = CpuSeconds() - cpu0, wall = WallSeconds() - wall0;
+    const double peerCpu = peer.Finish();
+    engine->Stop();
+    engine->Reset();
+    CSonacapBase::Release(engine);
+    if (played != 0 || peerCpu < 0) {
+        std::fprintf(stderr, "%s: paplay %d, peer CPU %.3f s\n", label, played, peerCpu);
         return false;
     }
-    const double share = 100.0 * (parecCpu + lameCpu) / wall;
-    std::printf("%-14s audio %4d s (recording %5.1f s)  CPU %6.3f s = %5.2f %% of one core  (parec %.3f s, lame %.3f s)"
-                "; engine / peer %.2f\n",
-                "parec | lame", seconds, wall, parecCpu + lameCpu, share, parecCpu, lameCpu, engineShare / share);
+    const double share = 100.0 * cpu / wall, peerShare = 100.0 * peerCpu / wall;
+    std::printf("%-14s audio %4d s (recording %5.1f s)  engine CPU %6.3f s = %5.2f %% of one core  (%d songs)\n", label,
+                seconds, wall, cpu, share, songsWritten.load());
+    std::printf("%-14s same time and output          CPU %6.3f s = %5.2f %% of one core;  engine / peer %.2f\n",
+                peerLabel, peerCpu, peerShare, share / peerShare);
     std::fflush(stdout);
+    ratios->push_back(share / peerShare);
     return true;
+}
+
+double Median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0 : values[values.size() / 2];
+}
+
+std::string LoadAverage()
+{
+    double load[3] = {0, 0, 0};
+    if (getloadavg(load, 3) != 3)
+        return "unknown";
+    char text[64];
+    std::snprintf(text, sizeof text, "%.2f %.2f %.2f", load[0], load[1], load[2]);
+    return text;
 }
 
 } // namespace
@@ -229,6 +297,7 @@ int main(int argc, char** argv)
     int seconds = argc > 1 ? std::atoi(argv[1]) : 60;
     if (seconds < 5)
         seconds = 5;
+    const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 1;
     char pattern[] = "/tmp/sonacap-bench-XXXXXX";
     if (!mkdtemp(pattern)) {
         std::perror("mkdtemp");
@@ -245,14 +314,19 @@ int main(int argc, char** argv)
         }
         setenv("PULSE_SERVER", ("unix:" + serverDir + "/native").c_str(), 1);
     }
+    std::printf("load average at the start: %s (%ld cores)\n", LoadAverage().c_str(), sysconf(_SC_NPROCESSORS_ONLN));
     std::string program = folder + "/program.wav";
     bool ok = WriteProgram(program, seconds);
     InitSonacapModule(folder.c_str(), (folder + "/log").c_str());
-    ok = ok && Measure("WAV", "wav", 1, 0, folder, program, seconds);
-    double mp3Share = 0;
-    ok = ok && Measure("MP3 320kbit/s", "mp3", 2, 4, folder, program, seconds, &mp3Share);
-    // The peer: what recording the same with the system's own tools costs.
-    ok = ok && MeasurePeer(folder, program, seconds, mp3Share);
+    std::vector<double> wavRatios, mp3Ratios;
+    for (int round = 0; round < rounds && ok; ++round) {
+        ok = ok && Measure("WAV", "parec WAV", "wav", 1, 0, folder, program, seconds, &wavRatios);
+        ok = ok && Measure("MP3 320kbit/s", "parec | lame", "mp3", 2, 4, folder, program, seconds, &mp3Ratios);
+    }
+    if (ok && rounds > 1)
+        std::printf("median of %d rounds, engine / peer: WAV %.2f (goal within 1.20), MP3 %.2f\n", rounds,
+                    Median(wavRatios), Median(mp3Ratios));
+    std::printf("load average at the end: %s\n", LoadAverage().c_str());
     if (ownServer)
         Run({script, "stop", serverDir}, true);
     Run({"rm", "-rf", folder}, true);

@@ -2,7 +2,7 @@
 
 #include "LogBuild.h"
 
-ILogFile::ILogFile() : file(nullptr), written(0), sizeLimit(kDefaultSizeLimit) {}
+ILogFile::ILogFile() : file(nullptr), written(0), sizeLimit(kLogFileSizeLimit) {}
 
 ILogFile::~ILogFile()
 {

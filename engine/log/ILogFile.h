@@ -9,14 +9,11 @@
 // File output. The mode of the file ("w+" in the engine, "a+" in the program)
 // comes from the build.
 //
-// The file is bounded: the engine logs several lines per 20 ms clip for as
-// long as capture is selected, which left alone grows a file by about 100 MB
-// an hour. Once a file reaches the size limit it is moved to "<path>.1"
-// (replacing an older one) and a new file is started, so the log never holds
-// much more than twice the limit.
+// The file is bounded (the limit is the build's, LogBuild.h): once a file
+// reaches it, it is moved to "<path>.1" (replacing an older one) and a new
+// file is started, so the log never holds much more than twice the limit.
 class ILogFile : public ILogHandle {
 public:
-    static constexpr long kDefaultSizeLimit = 64L * 1024 * 1024;
 
     ILogFile();
     ~ILogFile() override;
@@ -25,7 +22,8 @@ public:
     // Closes any open file, then opens path. False (and no file) on failure.
     virtual bool Open(const char* path);
     virtual void Close();
-    // Bytes after which the file is moved aside; 0 means no limit.
+    // Bytes after which the file is moved aside; 0 means no limit. The
+    // build's limit until set.
     void SetSizeLimit(long bytes);
 
 private:

@@ -4,8 +4,14 @@
 #include "Sonacap.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <cstddef>
+#include <cstring>
+#include <deque>
 #include <memory>
 #include <mutex>
+#include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -33,6 +39,44 @@ constexpr pa_usec_t kReconnectPeriodUsec = PA_USEC_PER_SEC;
 constexpr int kReconnectTimeoutMs = 2000;
 // Where a reconnected stream records: whatever output is the default then.
 constexpr const char* kDefaultMonitor = "@DEFAULT_MONITOR@";
+// What a standby stream keeps of its latest sound, to pick up a moved player
+// from the moment it arrived; far more than the default switch takes.
+constexpr pa_usec_t kRecentUsec = 250 * PA_USEC_PER_MSEC;
+// After a hung server wakes up it hands over, within moments, everything it
+// owes: what it held when it froze (partly sent already, partly sent again
+// after its own rewinds) and the silence of the time it stood still. The
+// sound of the first moments after it answers is held back; when more came
+// than those moments last (plus this slack), it is that catch-up and dropped,
+// and so is whatever keeps coming faster than real time.
+constexpr pa_usec_t kProbationUsec = 60 * PA_USEC_PER_MSEC;
+constexpr pa_usec_t kBurstSlackUsec = 50 * PA_USEC_PER_MSEC;
+constexpr pa_usec_t kBurstWindowUsec = 100 * PA_USEC_PER_MSEC;
+// 16-bit samples within this bound are silence, as the engine counts them.
+constexpr int kQuietSample = 10;
+// Where the new output's sound is matched against the end of the old one's:
+// this many frames, which must be loud enough to tell places apart, and may
+// differ by this much per sample.
+constexpr size_t kProbeFrames = 64;
+constexpr int kProbeLoudness = 100;
+constexpr int kProbeTolerance = 8;
+// During a switch both outputs' sound is held until the old one's has ended
+// (this much quiet after its last loud sample) and this much of the new one's
+// is loud, enough to find where it continues the old; at most kJoinLimitUsec.
+constexpr pa_usec_t kJoinQuietUsec = 20 * PA_USEC_PER_MSEC;
+constexpr pa_usec_t kJoinLoudUsec = 100 * PA_USEC_PER_MSEC;
+constexpr pa_usec_t kJoinLimitUsec = 300 * PA_USEC_PER_MSEC;
+
+// A stream kept on the monitor of an output that is not the default, so that
+// the output already has a listener when it becomes the default. A sink only
+// renders ahead as far as its listeners ask: one without any renders up to
+// two seconds at once when a player is moved onto it, and a stream that comes
+// later never gets those seconds. Standby streams let the output suspend.
+struct Standby {
+    std::string sink;
+    std::string monitor;
+    pa_stream* stream = nullptr;
+    std::vector<unsigned char> recent;  // its latest kRecentUsec of sound
+};
 
 struct Grabber {
     // Serialises the WAS_* calls (the caller's thread).
@@ -70,6 +114,29 @@ struct Grabber {
     pa_operation* switchOp = nullptr;
     bool recheck = false;
     std::string targetSink, targetMonitor;
+    // The outputs the last listing found: name and monitor.
+    std::vector<std::pair<std::string, std::string>> listed;
+    // One per output other than the captured one (main-loop lock).
+    std::vector<Standby> standbys;
+    // The latest kRecentUsec given on from the captured stream, kept while
+    // there are standby streams (main-loop lock).
+    std::vector<unsigned char> given;
+    // A switch under way (main-loop lock): the new output's stream with its
+    // sound so far (`incoming.recent`), and what the old output gave since,
+    // both held until it is clear where the one ends and the other goes on.
+    bool joining = false;
+    pa_usec_t joinSince = 0;
+    Standby incoming;
+    std::vector<unsigned char> oldHeld;
+    std::string oldSink, oldMonitor;
+    // After a hang (main-loop lock): the first sound is held back while it
+    // is unclear whether it is the server's catch-up, which is dropped.
+    enum class CatchUp { None, Holding, Dropping };
+    CatchUp catchUp = CatchUp::None;
+    pa_usec_t catchUpSince = 0;
+    std::vector<unsigned char> held;
+    // Dropping: when and how much sound arrived within the last kBurstWindowUsec.
+    std::deque<std::pair<pa_usec_t, pa_usec_t>> arrivals;
 };
 
 Grabber& Instance()
@@ -93,25 +160,137 @@ void DeliverSilence(Grabber& g, size_t bytes)
     }
 }
 
+Standby* FindStandby(Grabber& g, pa_stream* s)
+{
+    for (Standby& b : g.standbys) {
+        if (b.stream == s)
+            return &b;
+    }
+    return nullptr;
+}
+
+Standby* FindStandby(Grabber& g, const std::string& sink)
+{
+    for (Standby& b : g.standbys) {
+        if (b.sink == sink)
+            return &b;
+    }
+    return nullptr;
+}
+
+// Appends a block of a stream; a hole counts as silence.
+void Append(std::vector<unsigned char>& to, const void* data, size_t n)
+{
+    if (data)
+        to.insert(to.end(), static_cast<const unsigned char*>(data), static_cast<const unsigned char*>(data) + n);
+    else
+        to.insert(to.end(), n, 0);
+}
+
+// Keeps the latest kRecentUsec of a stream in `r`; a hole counts as silence.
+void KeepRecent(Grabber& g, std::vector<unsigned char>& r, const void* data, size_t n)
+{
+    const size_t cap = pa_usec_to_bytes(kRecentUsec, &g.spec);
+    if (n >= cap) {
+        r.assign(cap, 0);
+        if (data)
+            std::memcpy(r.data(), static_cast<const unsigned char*>(data) + (n - cap), cap);
+        return;
+    }
+    if (r.size() + n > cap)
+        r.erase(r.begin(), r.begin() + static_cast<std::ptrdiff_t>(r.size() + n - cap));
+    Append(r, data, n);
+}
+
+void TryToJoin(Grabber& g, pa_usec_t now);
+
+// Holding: the sound so far is the present (given on) or a catch-up (dropped).
+void SettleHeld(Grabber& g, pa_usec_t now)
+{
+    if (g.catchUp != Grabber::CatchUp::Holding)
+        return;
+    const pa_usec_t elapsed = now - g.catchUpSince;
+    if (pa_bytes_to_usec(g.held.size(), &g.spec) > elapsed + kBurstSlackUsec) {
+        g.catchUp = Grabber::CatchUp::Dropping;
+        g.arrivals.clear();
+        g.arrivals.emplace_back(now, pa_bytes_to_usec(g.held.size(), &g.spec));
+        g.held.clear();
+        return;
+    }
+    if (elapsed < kProbationUsec)
+        return;
+    g.catchUp = Grabber::CatchUp::None;
+    std::vector<unsigned char> held = std::move(g.held);
+    g.held.clear();
+    if (!held.empty())
+        Deliver(g, 2, held.data(), held.size());
+}
+
+// Dropping: ends once sound, `arriving` included, comes in real time again.
+void CheckCatchUpEnded(Grabber& g, pa_usec_t now, pa_usec_t arriving)
+{
+    while (!g.arrivals.empty() && now - g.arrivals.front().first > kBurstWindowUsec)
+        g.arrivals.pop_front();
+    pa_usec_t sum = arriving;
+    for (const auto& a : g.arrivals)
+        sum += a.second;
+    const pa_usec_t span = g.arrivals.empty() ? 0 : now - g.arrivals.front().first;
+    if (sum > span + kBurstSlackUsec)
+        return;
+    g.catchUp = Grabber::CatchUp::None;
+    g.arrivals.clear();
+}
+
 void ReadCallback(pa_stream* s, size_t, void* userdata)
 {
     Grabber& g = *static_cast<Grabber*>(userdata);
+    const pa_usec_t now = pa_rtclock_now();
+    // The captured stream, or (while it connects) one that is no standby; the
+    // new output's during a switch counts as a standby whose sound is held.
+    Standby* standby = s == g.stream ? nullptr
+                       : g.joining && s == g.incoming.stream ? &g.incoming
+                                                             : FindStandby(g, s);
+    const bool active = !standby;
+    if (active && g.formatSent && g.hung) {
+        g.hung = false;
+        g.failureSent = false;
+        Deliver(g, 5, nullptr, 0);
+        g.catchUp = Grabber::CatchUp::Holding;
+        g.catchUpSince = now;
+        g.held.clear();
+    }
+    if (active && g.catchUp == Grabber::CatchUp::Dropping)
+        CheckCatchUpEnded(g, now, pa_bytes_to_usec(pa_stream_readable_size(s), &g.spec));
     while (pa_stream_readable_size(s) > 0) {
         const void* data = nullptr;
         size_t n = 0;
         if (pa_stream_peek(s, &data, &n) < 0 || n == 0)
             break;
-        if (g.formatSent) {
-            if (g.hung) {
-                g.hung = false;
-                g.failureSent = false;
-                Deliver(g, 5, nullptr, 0);
+        if (active && g.formatSent) {
+            if (g.catchUp == Grabber::CatchUp::Holding) {
+                Append(g.held, data, n);
+                SettleHeld(g, now);
+            } else if (g.catchUp == Grabber::CatchUp::Dropping) {
+                if (g.arrivals.empty() || g.arrivals.back().first != now)
+                    g.arrivals.emplace_back(now, 0);
+                g.arrivals.back().second += pa_bytes_to_usec(n, &g.spec);
+            } else if (g.joining) {
+                Append(g.oldHeld, data, n);
+                TryToJoin(g, now);
+            } else {
+                if (!g.standbys.empty())
+                    KeepRecent(g, g.given, data, n);
+                if (data)
+                    Deliver(g, 2, data, n);
+                else
+                    DeliverSilence(g, n);  // a hole in the stream
             }
-            if (data)
-                Deliver(g, 2, data, n);
-            else
-                DeliverSilence(g, n);  // a hole in the stream
-            g.lastData = g.lastServerData = pa_rtclock_now();
+            g.lastData = g.lastServerData = now;
+        } else if (standby == &g.incoming) {
+            Append(g.incoming.recent, data, n);
+            TryToJoin(g, now);
+        } else if (standby) {
+            KeepRecent(g, standby->recent, data, n);
         }
         pa_stream_drop(s);
     }
@@ -120,6 +299,22 @@ void ReadCallback(pa_stream* s, size_t, void* userdata)
 void CheckDefaultOutput(Grabber& g);
 void Subscribe(Grabber& g);
 
+// A switch under way is dropped with its held sound (capture stops).
+void DropJoin(Grabber& g)
+{
+    PulseSession::CloseStream(&g.incoming.stream);
+    g.incoming = Standby();
+    g.oldHeld.clear();
+    g.joining = false;
+}
+
+void CloseStandbys(Grabber& g)
+{
+    for (Standby& b : g.standbys)
+        PulseSession::CloseStream(&b.stream);
+    g.standbys.clear();
+}
+
 // The capture stops: event 4 once, and a stream that is gone is made again.
 void CaptureLost(Grabber& g, bool streamGone)
 {
@@ -127,8 +322,15 @@ void CaptureLost(Grabber& g, bool streamGone)
         g.failureSent = true;
         Deliver(g, 4, nullptr, 0);
     }
+    g.catchUp = Grabber::CatchUp::None;
+    g.held.clear();
+    g.arrivals.clear();
     if (streamGone) {
         g.hung = false;
+        // Made again with the capture once the server is back.
+        CloseStandbys(g);
+        g.given.clear();
+        DropJoin(g);
         if (!g.lost) {
             g.lost = true;
             g.nextAttempt = pa_rtclock_now();
@@ -142,7 +344,10 @@ void StreamStateCallback(pa_stream* s, void* userdata)
 {
     Grabber& g = *static_cast<Grabber*>(userdata);
     pa_stream_state_t state = pa_stream_get_state(s);
-    if (state == PA_STREAM_READY && !g.formatSent) {
+    if (s != g.stream && (FindStandby(g, s) || (g.joining && s == g.incoming.stream))) {
+        // A standby stream: one that failed is taken down at the next tick
+        // (the new output's during a switch when the switch ends).
+    } else if (state == PA_STREAM_READY && !g.formatSent) {
         const pa_sample_spec* ss = pa_stream_get_sample_spec(s);
         if (ss)
             g.spec = *ss;
@@ -170,8 +375,6 @@ void StreamStateCallback(pa_stream* s, void* userdata)
     if (g.session)
         g.session->Signal();
 }
-
-void ReadCallback(pa_stream* s, size_t, void* userdata);
 
 // Main-loop thread, lock held: a new stream on the default output's monitor,
 // in the format announced at the start (the server converts).
@@ -219,6 +422,19 @@ void TryToRecover(Grabber& g, pa_usec_t now)
     g.reconnecting = g.session->BeginReconnect([&g](bool ok) { ReconnectDone(g, ok); }, kReconnectTimeoutMs);
 }
 
+// Standby streams whose output went away (or that failed) are taken down.
+void DropFailedStandbys(Grabber& g)
+{
+    for (auto it = g.standbys.begin(); it != g.standbys.end();) {
+        if (it->stream && PA_STREAM_IS_GOOD(pa_stream_get_state(it->stream))) {
+            ++it;
+            continue;
+        }
+        PulseSession::CloseStream(&it->stream);
+        it = g.standbys.erase(it);
+    }
+}
+
 void FillerCallback(pa_mainloop_api*, pa_time_event* e, const struct timeval*, void* userdata)
 {
     Grabber& g = *static_cast<Grabber*>(userdata);
@@ -229,22 +445,216 @@ void FillerCallback(pa_mainloop_api*, pa_time_event* e, const struct timeval*, v
     if (running && g.formatSent && !g.failureSent && now - g.lastServerData >= kHungUsec)
         CaptureLost(g, false);
     const pa_usec_t gap = running ? kStallUsec : kGapUsec;
-    if (g.formatSent && now - g.lastData >= gap) {
+    // A switch holds sound back for moments; silence put in front would cut in.
+    if (g.formatSent && !g.joining && now - g.lastData >= gap) {
         size_t bytes = pa_usec_to_bytes(std::min(now - g.lastData, kMaxFillUsec), &g.spec);
         DeliverSilence(g, bytes);
         g.lastData = now;
     }
+    SettleHeld(g, now);
+    TryToJoin(g, now);
     if (g.lost)
         TryToRecover(g, now);
+    DropFailedStandbys(g);
     pa_context_rttime_restart(g.session->Context(), e, now + kFillerPeriodUsec);
 }
 
 // The default output can change while recording (headphones plugged in, a
-// Bluetooth headset connecting); the stream then moves to the new output's
-// monitor so the music is not lost. The stream keeps the sample spec it
-// was made with and the server resamples, so the format already reported
-// stays true. Everything here runs on the main-loop thread with the lock held
-// and never waits.
+// Bluetooth headset connecting, the user's choice). Capture then continues
+// on the new output's monitor so the music is not lost: from the standby
+// stream already there when there is one, else by moving the stream. Every
+// stream keeps the sample spec of the start and the server resamples, so
+// the format already reported stays true. Everything here runs on the
+// main-loop thread with the lock held and never waits.
+
+void OpenStandby(Grabber& g, const std::string& sink, const std::string& monitor)
+{
+    if (FindStandby(g, sink))
+        return;
+    const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY | PA_STREAM_DONT_INHIBIT_AUTO_SUSPEND);
+    Standby b;
+    b.sink = sink;
+    b.monitor = monitor;
+    b.stream = g.session->StartRecordStream("Sonacap loopback", monitor.c_str(), g.spec, kFragmentUsec, flags,
+                                            StreamStateCallback, ReadCallback, &g);
+    if (b.stream)
+        g.standbys.push_back(std::move(b));
+}
+
+int16_t SampleAt(const std::vector<unsigned char>& bytes, size_t index)
+{
+    int16_t v;
+    std::memcpy(&v, bytes.data() + index * 2, sizeof v);
+    return v;
+}
+
+// Index of the first loud sample of `bytes` (its sample count when none).
+size_t FirstLoud(const std::vector<unsigned char>& bytes)
+{
+    const size_t samples = bytes.size() / 2;
+    for (size_t i = 0; i < samples; ++i) {
+        const int v = SampleAt(bytes, i);
+        if (v > kQuietSample || v < -kQuietSample)
+            return i;
+    }
+    return samples;
+}
+
+// Samples of `bytes` up to its last loud one, whole frames (0 when none).
+size_t ThroughLastLoud(const std::vector<unsigned char>& bytes, size_t channels)
+{
+    for (size_t i = bytes.size() / 2; i > 0; --i) {
+        const int v = SampleAt(bytes, i - 1);
+        if (v > kQuietSample || v < -kQuietSample)
+            return i + (channels - i % channels) % channels;
+    }
+    return 0;
+}
+
+// The sample of `recent` (the new output's latest sound) from which it goes
+// on after `given` (what the old output gave). The player's sound reached the
+// new output a moment before the server told us about the switch, and the
+// server starts a moved stream again from what was not yet heard, which the
+// old output may already have given a few milliseconds of. So the end of the
+// old sound is looked for in the new; without a match the new sound starts at
+// its first loud frame (recent.size() / 2 when it has none).
+size_t SpliceStart(const std::vector<unsigned char>& given, const std::vector<unsigned char>& recent, size_t channels)
+{
+    const size_t recentSamples = recent.size() / 2;
+    size_t firstLoud = FirstLoud(recent);
+    if (firstLoud < recentSamples)
+        firstLoud -= firstLoud % channels;
+    // The probe: the last kProbeFrames of the old sound up to its last loud sample.
+    const size_t end = ThroughLastLoud(given, channels);
+    const size_t probe = kProbeFrames * channels;
+    if (end < probe || end > given.size() / 2)
+        return firstLoud;
+    const size_t start = end - probe;
+    int loudest = 0;
+    for (size_t k = 0; k < probe; ++k)
+        loudest = std::max(loudest, std::abs(static_cast<int>(SampleAt(given, start + k))));
+    if (loudest < kProbeLoudness)
+        return firstLoud;
+    for (size_t i = 0; i + probe <= recentSamples; i += channels) {
+        size_t k = 0;
+        while (k < probe && std::abs(SampleAt(recent, i + k) - SampleAt(given, start + k)) <= kProbeTolerance)
+            ++k;
+        if (k == probe)
+            return i + probe;
+    }
+    return firstLoud;
+}
+
+void GiveOn(Grabber& g, const unsigned char* data, size_t bytes)
+{
+    if (bytes == 0 || !g.formatSent)
+        return;
+    Deliver(g, 2, data, bytes);
+    if (!g.standbys.empty())
+        KeepRecent(g, g.given, data, bytes);
+}
+
+// Ends a switch: the old output's sound up to where it ended, then the new
+// output's from where it continues it; the new stream is the captured one
+// from here on and the old output gets a standby stream.
+void FinishJoin(Grabber& g)
+{
+    const size_t channels = g.spec.channels > 0 ? g.spec.channels : 1;
+    const size_t oldSamples = g.oldHeld.size() / 2;
+    const size_t through = ThroughLastLoud(g.oldHeld, channels);
+    const size_t quiet = pa_usec_to_bytes(kJoinQuietUsec, &g.spec) / 2;
+    // Sound that still went on at the old output is all kept.
+    const size_t keep = oldSamples - through >= quiet ? through : oldSamples;
+    GiveOn(g, g.oldHeld.data(), keep * 2);
+    g.oldHeld.clear();
+    g.joining = false;
+
+    Standby chosen = std::move(g.incoming);
+    g.incoming = Standby();
+    if (!chosen.stream || pa_stream_get_state(chosen.stream) != PA_STREAM_READY) {
+        // The new output's stream failed meanwhile: capture stays where it
+        // was and the next round moves it.
+        PulseSession::CloseStream(&chosen.stream);
+        g.sink = g.oldSink;
+        g.monitor = g.oldMonitor;
+        return;
+    }
+    const std::vector<unsigned char>& r = chosen.recent;
+    const size_t from = FirstLoud(r) < r.size() / 2 ? SpliceStart(g.given, r, channels) : 0;
+    // A captured stream that may inhibit suspending makes way for a standby that does not.
+    PulseSession::CloseStream(&g.stream);
+    g.stream = chosen.stream;
+    if (!g.oldSink.empty() && !g.oldMonitor.empty())
+        OpenStandby(g, g.oldSink, g.oldMonitor);
+    g.given.clear();
+    if (from < r.size() / 2)
+        GiveOn(g, r.data() + from * 2, r.size() - from * 2);
+}
+
+// During a switch: finishes it once the old output's sound has ended and
+// enough of the new one's is loud, or when the time is up.
+void TryToJoin(Grabber& g, pa_usec_t now)
+{
+    if (!g.joining)
+        return;
+    const size_t channels = g.spec.channels > 0 ? g.spec.channels : 1;
+    const size_t oldSamples = g.oldHeld.size() / 2;
+    const bool oldEnded =
+        oldSamples - ThroughLastLoud(g.oldHeld, channels) >= pa_usec_to_bytes(kJoinQuietUsec, &g.spec) / 2;
+    const size_t newSamples = g.incoming.recent.size() / 2;
+    const size_t firstLoud = FirstLoud(g.incoming.recent);
+    const bool newLoud = firstLoud < newSamples && newSamples - firstLoud >= pa_usec_to_bytes(kJoinLoudUsec, &g.spec) / 2;
+    if ((oldEnded && newLoud) || now - g.joinSince >= kJoinLimitUsec)
+        FinishJoin(g);
+}
+
+// A new default output with a standby stream: the switch starts. The old
+// stream goes on until its sound has ended (the player's last moments there
+// may still be on their way), the new one's sound is held meanwhile, and
+// then the two are joined: nothing of the song is lost, nothing comes twice,
+// and the silence of the moments the switch took is left out.
+void Promote(Grabber& g, const std::string& sink)
+{
+    auto it = std::find_if(g.standbys.begin(), g.standbys.end(), [&](const Standby& b) { return b.sink == sink; });
+    if (it == g.standbys.end() || !it->stream || pa_stream_get_state(it->stream) != PA_STREAM_READY)
+        return;
+    // A switch back before the last one settled ends that one first.
+    if (g.joining)
+        FinishJoin(g);
+    it = std::find_if(g.standbys.begin(), g.standbys.end(), [&](const Standby& b) { return b.sink == sink; });
+    if (it == g.standbys.end())
+        return;
+    g.incoming = std::move(*it);
+    g.standbys.erase(it);
+    g.oldSink = g.sink;
+    g.oldMonitor = g.monitor;
+    g.sink = g.incoming.sink;
+    g.monitor = g.incoming.monitor;
+    g.oldHeld.clear();
+    g.joining = true;
+    g.joinSince = pa_rtclock_now();
+    TryToJoin(g, g.joinSince);
+}
+
+// Standby streams for every listed output but the captured one; none for
+// outputs that went away.
+void UpdateStandbys(Grabber& g)
+{
+    for (auto it = g.standbys.begin(); it != g.standbys.end();) {
+        const bool listed = std::any_of(g.listed.begin(), g.listed.end(),
+                                        [&](const auto& l) { return l.first == it->sink && l.second == it->monitor; });
+        if (listed && it->sink != g.sink) {
+            ++it;
+            continue;
+        }
+        PulseSession::CloseStream(&it->stream);
+        it = g.standbys.erase(it);
+    }
+    for (const auto& l : g.listed) {
+        if (l.first != g.sink && l.second != g.monitor && !l.second.empty() && !FindStandby(g, l.first))
+            OpenStandby(g, l.first, l.second);
+    }
+}
 
 // Ends the running step; true when the caller may start the next one.
 bool EndSwitchStep(Grabber& g)
@@ -274,27 +684,39 @@ void MovedCallback(pa_context*, int success, void* userdata)
         g.sink = g.targetSink;
         g.monitor = g.targetMonitor;
     }
+    UpdateStandbys(g);
     SwitchRoundDone(g);
 }
 
-void NewSinkCallback(pa_context* c, const pa_sink_info* info, int eol, void* userdata)
+void SinkListCallback(pa_context* c, const pa_sink_info* info, int eol, void* userdata)
 {
     Grabber& g = *static_cast<Grabber*>(userdata);
     if (!eol) {
-        if (info && info->monitor_source_name)
-            g.targetMonitor = info->monitor_source_name;
+        if (info && info->name && info->monitor_source_name)
+            g.listed.emplace_back(info->name, info->monitor_source_name);
         return;
     }
     if (!EndSwitchStep(g))
         return;
-    if (eol > 0 && !g.targetMonitor.empty() && g.targetMonitor != g.monitor) {
-        g.switchOp = pa_context_move_source_output_by_name(c, pa_stream_get_index(g.stream), g.targetMonitor.c_str(),
-                                                           MovedCallback, &g);
-        if (g.switchOp)
-            return;
-    } else if (eol > 0 && g.targetMonitor == g.monitor) {
-        g.sink = g.targetSink;
+    if (eol < 0) {
+        SwitchRoundDone(g);
+        return;
     }
+    if (!g.targetSink.empty() && g.targetSink != g.sink) {
+        // No standby was ready for the new default (an output that has
+        // just appeared): the stream itself moves.
+        auto it = std::find_if(g.listed.begin(), g.listed.end(), [&](const auto& l) { return l.first == g.targetSink; });
+        if (it != g.listed.end() && it->second == g.monitor) {
+            g.sink = g.targetSink;
+        } else if (it != g.listed.end()) {
+            g.targetMonitor = it->second;
+            g.switchOp = pa_context_move_source_output_by_name(c, pa_stream_get_index(g.stream), g.targetMonitor.c_str(),
+                                                               MovedCallback, &g);
+            if (g.switchOp)
+                return;
+        }
+    }
+    UpdateStandbys(g);
     SwitchRoundDone(g);
 }
 
@@ -303,14 +725,14 @@ void ServerInfoCallback(pa_context* c, const pa_server_info* info, void* userdat
     Grabber& g = *static_cast<Grabber*>(userdata);
     if (!EndSwitchStep(g))
         return;
-    if (info && info->default_sink_name && *info->default_sink_name && g.sink != info->default_sink_name) {
-        g.targetSink = info->default_sink_name;
-        g.targetMonitor.clear();
-        g.switchOp = pa_context_get_sink_info_by_name(c, g.targetSink.c_str(), NewSinkCallback, &g);
-        if (g.switchOp)
-            return;
-    }
-    SwitchRoundDone(g);
+    g.targetSink = info && info->default_sink_name ? info->default_sink_name : "";
+    if (!g.targetSink.empty() && g.targetSink != g.sink)
+        Promote(g, g.targetSink);
+    // The outputs themselves, for the standby streams (and a move).
+    g.listed.clear();
+    g.switchOp = pa_context_get_sink_info_list(c, SinkListCallback, &g);
+    if (!g.switchOp)
+        SwitchRoundDone(g);
 }
 
 void CheckDefaultOutput(Grabber& g)
@@ -327,16 +749,22 @@ void CheckDefaultOutput(Grabber& g)
 
 void SubscribeCallback(pa_context*, pa_subscription_event_type_t type, uint32_t, void* userdata)
 {
-    if ((type & PA_SUBSCRIPTION_EVENT_FACILITY_MASK) == PA_SUBSCRIPTION_EVENT_SERVER)
+    const auto facility = type & PA_SUBSCRIPTION_EVENT_FACILITY_MASK;
+    const auto kind = type & PA_SUBSCRIPTION_EVENT_TYPE_MASK;
+    // A new default, or an output that came or went (a volume change is neither).
+    if (facility == PA_SUBSCRIPTION_EVENT_SERVER ||
+        (facility == PA_SUBSCRIPTION_EVENT_SINK && kind != PA_SUBSCRIPTION_EVENT_CHANGE))
         CheckDefaultOutput(*static_cast<Grabber*>(userdata));
 }
 
-// Follows changes of the default output on the session's (current) context.
+// Follows the default output and the list of outputs on the session's
+// (current) context.
 void Subscribe(Grabber& g)
 {
     pa_context* c = g.session->Context();
     pa_context_set_subscribe_callback(c, SubscribeCallback, &g);
-    if (pa_operation* op = pa_context_subscribe(c, PA_SUBSCRIPTION_MASK_SERVER, nullptr, nullptr))
+    const auto mask = static_cast<pa_subscription_mask_t>(PA_SUBSCRIPTION_MASK_SERVER | PA_SUBSCRIPTION_MASK_SINK);
+    if (pa_operation* op = pa_context_subscribe(c, mask, nullptr, nullptr))
         pa_operation_unref(op);
 }
 
@@ -349,6 +777,8 @@ void StopLocked(Grabber& g)
     g.reconnecting = false;
     g.lost = false;
     g.hung = false;
+    g.catchUp = Grabber::CatchUp::None;
+    g.held.clear();
     pa_context_set_subscribe_callback(g.session->Context(), nullptr, nullptr);
     if (g.switchOp) {
         pa_operation_cancel(g.switchOp);
@@ -360,6 +790,9 @@ void StopLocked(Grabber& g)
         pa_threaded_mainloop_get_api(g.session->Mainloop())->time_free(g.filler);
         g.filler = nullptr;
     }
+    CloseStandbys(g);
+    g.given.clear();
+    DropJoin(g);
     PulseSession::CloseStream(&g.stream);
     g.formatSent = false;
     g.failureSent = false;

@@ -16,7 +16,13 @@
 // While the output is suspended or idle, blocks of silence keep arriving
 // (event 2, zeros), so a listener always sees time pass.
 // When the user picks another default output while recording, the capture
-// moves to it; the format stays the one event 0 gave (the server converts).
+// moves to it without losing the sound of the switch: every other output has
+// a standby stream on its monitor (one that lets the output suspend), and the
+// new default's takes over. The format stays the one event 0 gave (the server
+// converts).
+// After a hung server answers again (event 5) it pays its debt at once: what
+// it held, partly sent before, and the silence of its standstill. That
+// catch-up is dropped; capture goes on with the sound of the present.
 //
 // Results: 0 success; -4093 no sound server or a server call failed;
 // -4094 no default output; -4096 called out of order (WAS_Start before WAS_Init).

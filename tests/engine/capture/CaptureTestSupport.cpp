@@ -13,6 +13,7 @@
 #include <sstream>
 
 #include <pulse/simple.h>
+#include <sndfile.h>
 
 #include "PulseSession.h"
 
@@ -35,13 +36,110 @@ std::vector<int16_t> RenderProgram(const std::vector<Segment>& program, int rate
     return pcm;
 }
 
+std::vector<int16_t> RenderSweep(double from, double seconds, int rate, int channels)
+{
+    std::vector<int16_t> pcm;
+    const auto frames = static_cast<long>(seconds * rate);
+    pcm.reserve(static_cast<size_t>(frames) * static_cast<size_t>(channels));
+    for (long i = 0; i < frames; ++i) {
+        const double t = from + static_cast<double>(i) / rate;
+        const double phase = 2 * M_PI * (kSweepStartHz * t + kSweepHzPerSecond * t * t / 2);
+        const auto v = static_cast<int16_t>(std::lrint(9000.0 * std::sin(phase)));
+        for (int c = 0; c < channels; ++c)
+            pcm.push_back(v);
+    }
+    return pcm;
+}
+
+namespace {
+
+double Median(std::vector<double> v)
+{
+    std::nth_element(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(v.size() / 2), v.end());
+    return v[v.size() / 2];
+}
+
+} // namespace
+
+SweepTrace TraceSweep(const std::string& wavPath)
+{
+    SweepTrace trace;
+    SF_INFO info{};
+    SNDFILE* f = sf_open(wavPath.c_str(), SFM_READ, &info);
+    if (!f)
+        return trace;
+    std::vector<short> frames(static_cast<size_t>(info.frames) * static_cast<size_t>(info.channels));
+    sf_readf_short(f, frames.data(), info.frames);
+    sf_close(f);
+    const double rate = info.samplerate;
+
+    // Rising zero crossings of the first channel, to a fraction of a sample.
+    // A steep one only: silence and its dither cross nothing.
+    std::vector<double> x;
+    for (sf_count_t i = 1; i < info.frames; ++i) {
+        const int a = frames[static_cast<size_t>((i - 1) * info.channels)];
+        const int b = frames[static_cast<size_t>(i * info.channels)];
+        if (a < 0 && b >= 0 && b - a > 200)
+            x.push_back(static_cast<double>(i - 1) + static_cast<double>(-a) / (b - a));
+    }
+    if (x.size() < 64)
+        return trace;
+    // Tone time before each crossing: the periods added up, where one unlike
+    // the periods around it (it spans a pause or a cut) counts as those do.
+    std::vector<double> period(x.size(), 0);
+    for (size_t j = 1; j < x.size(); ++j)
+        period[j] = x[j] - x[j - 1];
+    std::vector<double> tone(x.size(), 0);
+    for (size_t j = 1; j < x.size(); ++j) {
+        const size_t from = j > 4 ? j - 4 : 1;
+        const size_t to = std::min(x.size(), j + 5);
+        const double usual = Median(std::vector<double>(period.begin() + static_cast<std::ptrdiff_t>(from),
+                                                        period.begin() + static_cast<std::ptrdiff_t>(to)));
+        const double p = period[j] > 1.2 * usual || usual > 1.2 * period[j] ? usual : period[j];
+        tone[j] = tone[j - 1] + p / rate;
+    }
+    // Every 8 periods a point: the program time the frequency says, less the
+    // tone time; it stays put while the sound runs on, and jumps where sound
+    // is missing (up) or repeated (down).
+    constexpr size_t kGroup = 8;
+    std::vector<double> program, offset;
+    for (size_t j = 0; j + kGroup < x.size(); j += kGroup) {
+        double shortest = 1e9, longest = 0;
+        for (size_t k = j; k < j + kGroup; ++k) {
+            shortest = std::min(shortest, x[k + 1] - x[k]);
+            longest = std::max(longest, x[k + 1] - x[k]);
+        }
+        if (longest > 1.1 * shortest)
+            continue;  // a cut, a pause or a repeat lies inside
+        const double hz = kGroup * rate / (x[j + kGroup] - x[j]);
+        const double when = (hz - kSweepStartHz) / kSweepHzPerSecond;
+        program.push_back(when);
+        offset.push_back(when - (tone[j] + tone[j + kGroup]) / 2);
+    }
+    if (program.size() < 16)
+        return trace;
+    trace.found = true;
+    trace.first = program.front();
+    trace.last = program.back();
+    constexpr size_t kSide = 7;
+    for (size_t b = kSide; b + kSide <= offset.size(); ++b) {
+        const double before = Median(std::vector<double>(offset.begin() + static_cast<std::ptrdiff_t>(b - kSide),
+                                                         offset.begin() + static_cast<std::ptrdiff_t>(b)));
+        const double after = Median(std::vector<double>(offset.begin() + static_cast<std::ptrdiff_t>(b),
+                                                        offset.begin() + static_cast<std::ptrdiff_t>(b + kSide)));
+        trace.lostMs = std::max(trace.lostMs, 1000 * (after - before));
+        trace.repeatedMs = std::max(trace.repeatedMs, 1000 * (before - after));
+    }
+    return trace;
+}
+
 Player::Player(const std::string& sink, int rate, int channels, std::vector<int16_t> pcm)
 {
     thread = std::thread([this, sink, rate, channels, pcm = std::move(pcm)] {
         pa_sample_spec spec{PA_SAMPLE_S16LE, static_cast<uint32_t>(rate), static_cast<uint8_t>(channels)};
         int error = 0;
-        pa_simple* s = pa_simple_new(nullptr, "capture test", PA_STREAM_PLAYBACK, sink.c_str(), "tone", &spec,
-                                     nullptr, nullptr, &error);
+        pa_simple* s = pa_simple_new(nullptr, "capture test", PA_STREAM_PLAYBACK, sink.empty() ? nullptr : sink.c_str(),
+                                     "tone", &spec, nullptr, nullptr, &error);
         if (!s) {
             ok = false;
             return;
@@ -106,16 +204,16 @@ bool ServerCommand(const std::function<bool(PulseSession&)>& command)
     return session.Connect() && command(session);
 }
 
-Output48::Output48()
+NullOutput::NullOutput(const std::string& name, const std::string& description, int rate, bool makeDefault)
 {
-    ServerCommand([this](PulseSession& s) {
-        std::string args = std::string("sink_name=") + kSink + " rate=48000 channels=2 sink_properties=device.description=" +
-                           kDescription;
-        return s.LoadModule("module-null-sink", args, &index) && s.SetDefaultSink(kSink);
+    ServerCommand([&](PulseSession& s) {
+        const std::string args = "sink_name=" + name + " rate=" + std::to_string(rate) +
+                                 " channels=2 sink_properties=device.description=" + description;
+        return s.LoadModule("module-null-sink", args, &index) && (!makeDefault || s.SetDefaultSink(name));
     });
 }
 
-Output48::~Output48()
+NullOutput::~NullOutput()
 {
     ServerCommand([this](PulseSession& s) {
         s.SetDefaultSink("test_out");

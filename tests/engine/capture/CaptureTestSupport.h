@@ -23,7 +23,27 @@ struct Segment {
 // Interleaved 16-bit PCM of the program.
 std::vector<int16_t> RenderProgram(const std::vector<Segment>& program, int rate, int channels);
 
-// Plays PCM into a sink on its own thread; Join waits until all of it was played.
+// A rising tone whose frequency tells which moment of the program a stretch of
+// a recording holds: kSweepStartHz at program time 0, kSweepHzPerSecond more
+// each second. The program from `from` to `from + seconds`.
+constexpr double kSweepStartHz = 300;
+constexpr double kSweepHzPerSecond = 200;
+std::vector<int16_t> RenderSweep(double from, double seconds, int rate, int channels);
+
+// Where a recording of the sweep comes from. Silence in the recording counts
+// as neither loss nor repeat; the program time is what the sound says.
+struct SweepTrace {
+    bool found = false;
+    double first = 0;       // program time (s) of the first and last sound
+    double last = 0;
+    double lostMs = 0;      // the largest jump forward of the program: sound missing
+    double repeatedMs = 0;  // the largest jump back: sound recorded twice
+};
+SweepTrace TraceSweep(const std::string& wavPath);
+
+// Plays PCM into a sink on its own thread; Join waits until all of it was
+// played. An empty sink name plays to the default output, and the server
+// moves the stream along when the default changes, as on a desktop.
 class Player {
 public:
     Player(const std::string& sink, int rate, int channels, std::vector<int16_t> pcm);
@@ -50,18 +70,26 @@ private:
     bool ok = true;
 };
 
-// A null sink at 48 kHz that becomes the default output for the object's
-// lifetime; the fixture's test_out is the default again afterwards.
-class Output48 {
+// A null sink for the object's lifetime, made the default output when asked;
+// the fixture's test_out is the default again afterwards.
+class NullOutput {
 public:
-    static constexpr const char* kSink = "capture_out48";
-    static constexpr const char* kDescription = "Capture48";
-    Output48();
-    ~Output48();
+    NullOutput(const std::string& name, const std::string& description, int rate, bool makeDefault);
+    ~NullOutput();
+    NullOutput(const NullOutput&) = delete;
+    NullOutput& operator=(const NullOutput&) = delete;
     bool Ok() const { return index != UINT32_MAX; }
 
 private:
     uint32_t index = UINT32_MAX;
+};
+
+// A 48 kHz output that becomes the default, as headphones that are plugged in.
+class Output48 : public NullOutput {
+public:
+    static constexpr const char* kSink = "capture_out48";
+    static constexpr const char* kDescription = "Capture48";
+    Output48() : NullOutput(kSink, kDescription, 48000, true) {}
 };
 
 // Runs a server command on a short connection; false on any failure.

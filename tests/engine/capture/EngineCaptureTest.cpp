@@ -350,6 +350,44 @@ TEST_F(EngineCaptureTest, InputRecordingNeedsNoPlaybackDevice)
     EXPECT_NE(LogText().find("Not default device"), std::string::npos);
 }
 
+// The user picks another output in the middle of a song, as a desktop does
+// when headphones are plugged in: the player's stream follows the default
+// output, and so must the recording, and back again. One song; the sweep it
+// holds shows no more than a capture fragment missing and nothing twice.
+TEST_F(EngineCaptureTest, DefaultOutputSwitchKeepsTheSongWhole)
+{
+    NullOutput headphones("capture_phones", "Phones", 44100, false);
+    ASSERT_TRUE(headphones.Ok());
+    ASSERT_EQ(engine->SelectMode(1, kCd, nullptr), 0);
+    WaitIdle();
+    ASSERT_EQ(engine->Start(0, 1, 0), 0);
+    {
+        Player player("", 44100, 2, RenderSweep(0, 7, 44100, 2));
+        ASSERT_TRUE(log.WaitFor([](const auto& e) { return SongReached(e, 2); })) << log.Sequence();
+        ASSERT_TRUE(ServerCommand([](PulseSession& s) { return s.SetDefaultSink("capture_phones"); }));
+        ASSERT_TRUE(log.WaitFor([](const auto& e) { return SongReached(e, 4); })) << log.Sequence();
+        ASSERT_TRUE(ServerCommand([](PulseSession& s) { return s.SetDefaultSink("test_out"); }));
+        player.Join();
+        EXPECT_TRUE(player.Ok());
+    }
+    ASSERT_TRUE(log.WaitFor([](const auto& e) { return HasCode(e, 4); })) << log.Sequence();
+    engine->Stop();
+    EXPECT_EQ(log.Sequence().substr(0, 10), "0 1 2 3 4p");
+    EXPECT_EQ(log.Count(2), 1) << log.Sequence();
+    std::vector<std::string> files = out.Files();
+    ASSERT_EQ(files.size(), 1u);
+    const SweepTrace trace = TraceSweep(out.Path() + files[0]);
+    ASSERT_TRUE(trace.found);
+    EXPECT_LT(trace.first, 0.05);
+    EXPECT_GT(trace.last, 6.9);
+    // The server drops what it had not yet sent of the old output's stream
+    // when the player's stream leaves it: at most a capture fragment (20 ms),
+    // measured to a millisecond.
+    EXPECT_LE(trace.lostMs, 21.0) << "more than a capture fragment missing";
+    EXPECT_LE(trace.repeatedMs, 5.0);
+    RecordProperty("lost_ms", std::to_string(trace.lostMs));
+}
+
 struct ServerFaultCase {
     const char* label;
     int mode;      // 1 loopback, 2 input device
@@ -372,23 +410,28 @@ TEST_P(ServerFault, SongKeptAndRecordingResumesWithTheServer)
     PrivateSoundServer server;
     ASSERT_TRUE(server.Ok());
     ASSERT_EQ(engine->SelectMode(c.mode, kCd, c.mode == 1 ? nullptr : "Test_Micro"), 0);
-    auto play = [&](double seconds) {
+    // What the program passes with its song filter at 1 s: every piece of
+    // sound would be kept as a song.
+    engine->SetIntParam(2, 1);
+    // The sweep from program time `from` on; the second stretch starts later
+    // in the program, so no song may hold a program time twice.
+    auto play = [&](double from, double seconds) {
         if (c.mode == 1)
-            return std::make_unique<Player>("test_out", 44100, 2, RenderProgram({{seconds, 440}}, 44100, 2));
+            return std::make_unique<Player>("test_out", 44100, 2, RenderSweep(from, seconds, 44100, 2));
         return std::unique_ptr<Player>();
     };
-    auto feed = [&](double seconds) {
+    auto feed = [&](double from, double seconds) {
         if (c.mode == 2)
-            return std::make_unique<FifoFeeder>(RenderProgram({{seconds, 440}}, 44100, 2), server.InputFifo());
+            return std::make_unique<FifoFeeder>(RenderSweep(from, seconds, 44100, 2), server.InputFifo());
         return std::unique_ptr<FifoFeeder>();
     };
     if (c.mode == 2)
-        feed(0.3)->Join();
+        FifoFeeder(RenderProgram({{0.3, 0}}, 44100, 2), server.InputFifo()).Join();
     WaitIdle();
     ASSERT_EQ(engine->Start(0, 1, 0), 0);
     {
-        auto player = play(6);
-        auto feeder = feed(6);
+        auto player = play(0, 6);
+        auto feeder = feed(0, 6);
         ASSERT_TRUE(log.WaitFor([](const auto& e) { return SongReached(e, 3); })) << log.Sequence();
         ASSERT_TRUE(c.crash ? server.Stop() : server.Freeze());
         ASSERT_TRUE(log.WaitFor([](const auto& e) { return HasCode(e, 8); }, std::chrono::seconds(20)))
@@ -398,8 +441,8 @@ TEST_P(ServerFault, SongKeptAndRecordingResumesWithTheServer)
             << log.Sequence();
     }
     {
-        auto player = play(3.5);
-        auto feeder = feed(3.5);
+        auto player = play(10, 3.5);
+        auto feeder = feed(10, 3.5);
         ASSERT_TRUE(log.WaitFor([](const auto& e) { return SongAfterReached(e, 9, 3); })) << log.Sequence();
         engine->Stop();
         ASSERT_TRUE(log.WaitFor([](const auto& e) {
@@ -407,13 +450,15 @@ TEST_P(ServerFault, SongKeptAndRecordingResumesWithTheServer)
                    std::count_if(e.begin(), e.end(), [](const auto& x) { return x.code == 2; });
         })) << log.Sequence();
     }
-    // A hung server may still hand over the rest of what it held when it
-    // wakes up: a short song of its own before the new music.
     const std::string sequence = log.Sequence();
     EXPECT_EQ(sequence.substr(0, 14), "0 1 2 3 4p 8 9") << sequence;
     EXPECT_EQ(std::count(sequence.begin(), sequence.end(), '8'), 1) << sequence;
     const std::vector<std::string> files = out.Files();
     ASSERT_GE(files.size(), 2u) << sequence << " " << (files.empty() ? "" : files[0]);
+    // A server that wakes up hands over at once what it owed: sound partly
+    // recorded before and the silence of its standstill. Neither becomes a
+    // song of its own nor sound heard twice.
+    SweepTrace previous;
     for (const auto& e : log.Entries()) {
         if (e.code != 4 || e.isNull)
             continue;
@@ -423,6 +468,13 @@ TEST_P(ServerFault, SongKeptAndRecordingResumesWithTheServer)
         ASSERT_NE(f, nullptr) << sf_strerror(nullptr);
         EXPECT_GE(static_cast<double>(info.frames) / info.samplerate, 2.9);
         sf_close(f);
+        const SweepTrace trace = TraceSweep(e.path);
+        ASSERT_TRUE(trace.found);
+        EXPECT_LE(trace.repeatedMs, 5.0);
+        if (previous.found) {
+            EXPECT_GE(trace.first, previous.last - 0.005) << "sound of the song before recorded again";
+        }
+        previous = trace;
     }
 }
 

@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <thread>
 
 #include "CAudioDataManager.h"
 #include "CAudioProcess.h"
@@ -19,6 +20,7 @@
 #include "CPcmsink.h"
 #include "CoreTestSupport.h"
 #include "EngineUtils.h"
+#include "Log.h"
 #include "SmallDisk.h"
 
 using namespace coretest;
@@ -899,9 +901,10 @@ void PrintTo(const SmallDiskCase& c, std::ostream* os) { *os << c.label; }
 class SmallDiskFills : public ProcessTest, public ::testing::WithParamInterface<SmallDiskCase> {};
 
 // A real disk that fills mid-song: the song is kept as a file that plays (its
-// header or frames tell the truth about what reached the disk), it is the one
-// file there, and recording stopped. A six-channel MP3 whose mix-down cannot
-// be written either is kept as WAV under a ".wav" name.
+// header or frames tell the truth about what reached the disk; an MP3 decodes
+// to its end without an error), it is the one file there, and recording
+// stopped. A six-channel MP3 whose mix-down cannot be written either is kept
+// as WAV under a ".wav" name.
 TEST_P(SmallDiskFills, KeepsAPlayableSongAndStops)
 {
     const SmallDiskCase& c = GetParam();
@@ -958,6 +961,8 @@ TEST_P(SmallDiskFills, KeepsAPlayableSongAndStops)
     } else {
         const std::vector<int16_t> samples = DecodeMono(end.path);
         EXPECT_GT(Rms(samples), 1000.0) << "the kept part holds the music";
+        EXPECT_TRUE(EndsOnWholeFrame(end.path));
+        EXPECT_EQ(DecodeErrors(end.path), "");
     }
 }
 
@@ -1044,4 +1049,54 @@ TEST_F(ProcessTest, CaptureLossEndsTheSongAndRecordingGoesOn)
                                                   kSonacapNotifyMusicEnd}));
     EXPECT_TRUE(WavData(SongPaths(recorder.Events()).at(0)) == before);
     EXPECT_EQ(recorder.Last(kSonacapNotifyCaptureLost).reason, kSonacapReasonCaptureLost);
+}
+
+// Capture runs all day, recording or not, and the engine log is packed into
+// bug reports. It tells what changed, not every clip: an hour of idle sound
+// (half an hour of silence, then half an hour of music that plays but is not
+// recorded, with a pause every minute) leaves well under 1 MB, and every
+// change between silence and music is in it.
+TEST_F(ProcessTest, AnHourOfIdleClipsKeepsTheLogSmall)
+{
+    TempDir logs;
+    InitLogSystem("Sonacap", logs.Path().c_str(), 5, 2, 0);
+    Begin(kSmall, 1);
+    std::atomic<unsigned> clips{0};
+    process.SetCallback(
+        [](void* user, tagSonacapNotify code, void*) {
+            if (code == kSonacapNotifyAudioClip)
+                ++*static_cast<std::atomic<unsigned>*>(user);
+        },
+        &clips);
+    const auto quietMinute = Silence(kSmall, 60000);
+    const auto playedMinute = Join({Music(kSmall, 59000), Silence(kSmall, 1000)});
+    unsigned pushed = 0;
+    for (int minute = 0; minute < 60; ++minute) {
+        Push(minute < 30 ? quietMinute : playedMinute);
+        pushed += 3000;
+        // Ten minutes at most in the queue.
+        if (minute % 10 == 9) {
+            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+            while (clips < pushed && std::chrono::steady_clock::now() < deadline)
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            ASSERT_EQ(clips.load(), pushed);
+        }
+    }
+    process.Terminate();
+    ReleaseLogSystem();
+
+    const std::string log = logs.Path() + "/Sonacap.log";
+    const std::vector<unsigned char> current = ReadFile(log);
+    const uint64_t bytes = current.size() + ReadFile(log + ".1").size();
+    EXPECT_LT(bytes, 1000000u);
+    RecordProperty("log_bytes_per_idle_hour", std::to_string(bytes));
+    const std::string text(current.begin(), current.end());
+    auto count = [&text](const std::string& what) {
+        size_t n = 0;
+        for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+            ++n;
+        return n;
+    };
+    EXPECT_EQ(count("audio data type=mute"), 31u);
+    EXPECT_EQ(count("audio data type = music"), 30u);
 }

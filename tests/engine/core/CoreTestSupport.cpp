@@ -149,7 +149,7 @@ std::vector<std::string> ListFolder(const std::string& folder)
     return names;
 }
 
-std::string RunCapture(const std::vector<std::string>& args, int* status)
+std::string RunCapture(const std::vector<std::string>& args, int* status, bool errorsToo)
 {
     int fds[2];
     if (pipe(fds) != 0) {
@@ -159,6 +159,8 @@ std::string RunCapture(const std::vector<std::string>& args, int* status)
     const pid_t pid = fork();
     if (pid == 0) {
         dup2(fds[1], STDOUT_FILENO);
+        if (errorsToo)
+            dup2(fds[1], STDERR_FILENO);
         close(fds[0]);
         close(fds[1]);
         std::vector<char*> argv;
@@ -222,6 +224,32 @@ std::vector<int16_t> DecodeMono(const std::string& path)
     std::vector<int16_t> samples(raw.size() / 2);
     std::memcpy(samples.data(), raw.data(), samples.size() * 2);
     return samples;
+}
+
+std::string DecodeErrors(const std::string& path)
+{
+    int status = 0;
+    std::string text = RunCapture({"ffmpeg", "-nostdin", "-v", "error", "-i", path, "-f", "null", "-"}, &status, true);
+    if (status != 0)
+        text += "ffmpeg ended with " + std::to_string(status);
+    return text;
+}
+
+bool EndsOnWholeFrame(const std::string& path)
+{
+    const std::vector<unsigned char> data = ReadFile(path);
+    size_t at = 0;
+    if (data.size() >= 10 && std::memcmp(data.data(), "ID3", 3) == 0)
+        at = 10 + ((data[6] << 21) | (data[7] << 14) | (data[8] << 7) | data[9]);
+    static const int kKbps[16] = {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 0};
+    static const int kRates[4] = {44100, 48000, 32000, 0};
+    while (at + 4 <= data.size()) {
+        const unsigned char* h = data.data() + at;
+        if (h[0] != 0xFF || (h[1] & 0xFE) != 0xFA || kKbps[h[2] >> 4] == 0 || kRates[(h[2] >> 2) & 3] == 0)
+            return false;
+        at += static_cast<size_t>(144000 * kKbps[h[2] >> 4] / kRates[(h[2] >> 2) & 3] + ((h[2] >> 1) & 1));
+    }
+    return at == data.size();
 }
 
 double Rms(const std::vector<int16_t>& samples)

@@ -35,9 +35,10 @@ std::vector<unsigned char> ReadFile(const std::string& path);
 bool FileExists(const std::string& path);
 std::vector<std::string> ListFolder(const std::string& folder);
 
-// Runs a program with an argument vector; its standard output is returned and
-// its exit status stored (-1 when it did not end normally).
-std::string RunCapture(const std::vector<std::string>& args, int* status);
+// Runs a program with an argument vector; its standard output (and with
+// `errorsToo` its standard error) is returned and its exit status stored (-1
+// when it did not end normally).
+std::string RunCapture(const std::vector<std::string>& args, int* status, bool errorsToo = false);
 
 struct ProbeResult {
     int sampleRate = 0;
@@ -50,6 +51,11 @@ ProbeResult Probe(const std::string& path);
 
 // Decodes a sound file to mono 16-bit samples with ffmpeg.
 std::vector<int16_t> DecodeMono(const std::string& path);
+// What ffmpeg reports while it decodes the whole file ("" when it decodes cleanly).
+std::string DecodeErrors(const std::string& path);
+// Whether an MPEG-1 Layer III file, after its ID3v2 tag, is whole frames to
+// its very last byte.
+bool EndsOnWholeFrame(const std::string& path);
 double Rms(const std::vector<int16_t>& samples);
 
 // The raw PCM bytes of a WAV file as libsndfile reads them.

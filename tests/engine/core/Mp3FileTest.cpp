@@ -66,6 +66,7 @@ TEST_P(Mp3BitRates, ConstantRateWithTagAtTheHead)
     // No Xing/Info frame: it would announce a length that is never filled in.
     EXPECT_FALSE(Contains(bytes, 4096, "Xing"));
     EXPECT_FALSE(Contains(bytes, 4096, "Info"));
+    EXPECT_TRUE(EndsOnWholeFrame(path));
 
     const ProbeResult probe = Probe(path);
     EXPECT_EQ(probe.codec, "mp3");
@@ -196,7 +197,8 @@ INSTANTIATE_TEST_SUITE_P(Converters, Mp3BadConverter,
                          [](const ::testing::TestParamInfo<const char*>& info) { return NamePart(info.param); });
 
 // A song whose writes fail (here: past a file-size limit, as on a full disk)
-// is logged once, not once per clip.
+// is logged once, not once per clip, and an MP3 cut short ends on a whole
+// frame.
 TEST(SongWriters, FailedWritesAreLoggedOncePerSong)
 {
     TempDir dir;
@@ -213,12 +215,13 @@ TEST(SongWriters, FailedWritesAreLoggedOncePerSong)
     CMp3File mp3;
     CPcmsink wav;
     IMusicFile* writers[] = {&mp3, &wav};
-    const std::string songs[] = {dir.Folder() + "a", dir.Folder() + "b"};
+    const std::string names[] = {"a", "b"};
     // The log file itself must stay below the limit: it is opened first and
     // holds only a few lines.
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
     for (IMusicFile* writer : writers) {
-        for (const std::string& song : songs) {
+        for (const std::string& name : names) {
+            const std::string song = dir.Folder() + name + (writer == &mp3 ? ".mp3" : ".wav");
             writer->Open(song.c_str(), &format);
             for (size_t at = 0; at + clip <= pcm.size(); at += clip)
                 writer->WriteData(pcm.data() + at, static_cast<unsigned>(clip));
@@ -236,4 +239,9 @@ TEST(SongWriters, FailedWritesAreLoggedOncePerSong)
          at = text.str().find("the song ends here", at + 1))
         ++count;
     EXPECT_EQ(count, 4u) << text.str();
+    for (const std::string& name : names) {
+        const std::string song = dir.Folder() + name + ".mp3";
+        EXPECT_TRUE(EndsOnWholeFrame(song)) << song;
+        EXPECT_GT(Probe(song).duration, 1.0) << song;
+    }
 }
