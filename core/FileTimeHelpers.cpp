@@ -1,12 +1,17 @@
 #include "FileTimeHelpers.h"
 
 #include <QDebug>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QMutex>
 #include <QMutexLocker>
+#include <QSet>
 #include <QStringList>
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <cstring>
 
 namespace {
 // Serialises choosing a free output name with reserving it on disk.
@@ -41,23 +46,71 @@ QString FitFileNameBytes(QString name, const QString& extension)
 }
 }  // namespace
 
+namespace {
+// The extensions a song file of the program may have; one of them takes a name.
+const char* const kSongExtensions[] = {".m4a", ".mp3", ".wav"};
+constexpr int kSongExtensionSize = 4;
+
+bool HasSongExtension(const char* name, size_t size)
+{
+    if (size < size_t(kSongExtensionSize))
+        return false;
+    const char* tail = name + size - kSongExtensionSize;
+    for (const char* extension : kSongExtensions) {
+        if (qstrnicmp(tail, extension, kSongExtensionSize) == 0)
+            return true;
+    }
+    return false;
+}
+
+// A regular file, or a link to one; folders, broken links, devices and the
+// like never take a name.
+bool IsFileEntry(int dirFd, const dirent* entry)
+{
+    if (entry->d_type == DT_REG)
+        return true;
+    if (entry->d_type != DT_LNK && entry->d_type != DT_UNKNOWN)
+        return false;
+    struct stat info;
+    return fstatat(dirFd, entry->d_name, &info, 0) == 0 && S_ISREG(info.st_mode);
+}
+
+// The names (lower case, without the extension) that a song file in `folder`
+// already takes. One pass over the folder, so that choosing among 10,000
+// "Track N" songs costs one listing and not one per number tried; only the
+// song files' names are decoded and only links are looked at further. A
+// name is taken whatever its case ("TRACK 1.MP3" takes "Track 1") and
+// hidden files count.
+QSet<QString> TakenSongNames(const QString& folder)
+{
+    QSet<QString> taken;
+    DIR* dir = opendir(QFile::encodeName(folder).constData());
+    if (!dir)
+        return taken;
+    const int dirFd = dirfd(dir);
+    while (const dirent* entry = readdir(dir)) {
+        const size_t size = strlen(entry->d_name);
+        if (!HasSongExtension(entry->d_name, size) || !IsFileEntry(dirFd, entry))
+            continue;
+        const QByteArray stem(entry->d_name, int(size) - kSongExtensionSize);
+        taken.insert(QFile::decodeName(stem).toLower());
+    }
+    closedir(dir);
+    return taken;
+}
+}  // namespace
+
 QString GetUniqueOutputFileName(QString baseName, QString folder, QString extension)
 {
     QMutexLocker guard(&g_outputNameLock);
-    const QDir dir(folder);
-    QString candidate;
-    for (qint64 n = 0;; ++n) {
-        candidate = n == 0 ? baseName : baseName + QStringLiteral(" %1").arg(n);
-        // QDir name filters are wildcards: escape the ones a title may hold.
-        QString pattern = candidate;
-        pattern.replace(QLatin1Char('['), QStringLiteral("[[]"));
-        pattern.replace(QLatin1Char('*'), QStringLiteral("[*]"));
-        pattern.replace(QLatin1Char('?'), QStringLiteral("[?]"));
-        const QStringList taken = dir.entryList(
-            QStringList{pattern + ".m4a", pattern + ".mp3", pattern + ".wav"}, QDir::Files | QDir::Hidden);
-        if (taken.isEmpty())
-            break;
-    }
+    // Names are compared as set entries, never as patterns: a "[", "*" or "?"
+    // in a title stands for itself.
+    const QSet<QString> taken = TakenSongNames(folder);
+    const QString lowerBase = baseName.toLower();
+    qint64 n = 0;
+    while (taken.contains(n == 0 ? lowerBase : lowerBase + QLatin1Char(' ') + QString::number(n)))
+        ++n;
+    const QString candidate = n == 0 ? baseName : baseName + QLatin1Char(' ') + QString::number(n);
     QString path = folder;
     if (!path.endsWith(QLatin1Char('/')))
         path += QLatin1Char('/');

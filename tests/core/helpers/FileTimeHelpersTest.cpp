@@ -6,6 +6,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <vector>
+
 namespace {
 void Touch(const QString& path, const QByteArray& content = QByteArray())
 {
@@ -60,6 +62,41 @@ TEST(FileTimeHelpers, UniqueOutputNameSkipsEveryTakenExtension)
     Touch(dir.filePath("Sx.mp3"));
     EXPECT_EQ(dir.path() + "/S*.mp3", GetUniqueOutputFileName("S*", dir.path(), "mp3"))
         << "a * in the base name matches itself only";
+}
+
+TEST(FileTimeHelpers, UniqueOutputNameTakesTheLowestFreeNumber)
+{
+    // Each case starts from an empty folder holding `existing` ("/" at the end
+    // makes a folder instead of a file).
+    const struct {
+        std::vector<const char*> existing;
+        const char* base;
+        const char* expected;
+    } cases[] = {
+        {{"Track.mp3", "Track 2.mp3", "Track 3.wav"}, "Track", "Track 1"},
+        {{"Track.mp3", "Track 1.mp3", "Track 10.mp3"}, "Track", "Track 2"},
+        {{"TRACK.MP3", "track 1.Wav"}, "Track", "Track 2"},
+        {{".Track.m4a"}, ".Track", ".Track 1"},
+        {{"Track.flac", "Track.mp3.part", "Track.mp3/", "Track 1.mp3"}, "Track", "Track"},
+        {{"Track.mp3", "Track 1.mp3", "Track 01.mp3"}, "Track", "Track 2"},
+        {{"Mix [a].mp3", "Mix a.mp3", "Mix b.mp3"}, "Mix [ab]", "Mix [ab]"},
+        {{"Mix [ab].mp3", "Mix a 1.mp3"}, "Mix [ab]", "Mix [ab] 1"},
+        {{"Why 1.mp3", "Whx.mp3"}, "Wh?", "Wh?"},
+        {{"Caf\xc3\x89.mp3"}, "Caf\xc3\xa9", "Caf\xc3\xa9 1"},
+    };
+    for (const auto& c : cases) {
+        QTemporaryDir dir;
+        for (const char* name : c.existing) {
+            const QString path = dir.filePath(QString::fromUtf8(name));
+            if (path.endsWith('/'))
+                ASSERT_TRUE(QDir().mkpath(path));
+            else
+                Touch(path);
+        }
+        EXPECT_EQ(dir.path() + "/" + QString::fromUtf8(c.expected) + ".mp3",
+                  GetUniqueOutputFileName(QString::fromUtf8(c.base), dir.path(), "mp3"))
+            << c.base << " after " << c.existing.front();
+    }
 }
 
 TEST(FileTimeHelpers, SaveLoadMuiscNameRenamesAfterTheTitle)
