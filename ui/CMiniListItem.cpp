@@ -5,9 +5,11 @@
 #include "InterfaceScale.h"
 #include "MusicDatabase.h"
 
+#include <QEvent>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QPixmap>
+#include <QTextBoundaryFinder>
 
 namespace {
 
@@ -21,6 +23,17 @@ QString LabelStyle(const QString& head, bool bold)
     else
         style += QStringLiteral("}");
     return style;
+}
+
+// The largest n <= `count` at which `text` may be cut without splitting a
+// character (a surrogate pair, or a letter from its accent).
+int WholeCharacters(const QString& text, int count)
+{
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
+    finder.setPosition(count);
+    if (finder.isAtBoundary())
+        return count;
+    return qMax(0, finder.toPreviousBoundary());
 }
 
 }  // namespace
@@ -45,6 +58,9 @@ CMiniListItem::CMiniListItem(QWidget* parent)
     m_artist->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     m_artist->setStyleSheet(LabelStyle(QStringLiteral("QLabel{color: #d6d6d6;"), false));
 
+    m_title->installEventFilter(this);
+    m_artist->installEventFilter(this);
+
     m_length = new QLabel(this);
     m_length->setGeometry(ScaledPixels(180), ScaledPixels(10), ScaledPixels(40), ScaledPixels(20));
     m_length->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
@@ -55,15 +71,20 @@ CMiniListItem::CMiniListItem(QWidget* parent)
 
 CMiniListItem::~CMiniListItem() = default;
 
-QString CMiniListItem::ElideForLabel(const QString& text, const QFont& font, int limit)
+QString CMiniListItem::ElideForLabel(const QString& text, const QFont& font, int limit, int room)
 {
     const QFontMetrics metrics(font);
-    if (metrics.horizontalAdvance(text) <= limit)
+    const int advance = metrics.horizontalAdvance(text);
+    if (advance <= limit && advance <= room)
         return text;
     int n = 5;
     while (n < text.size() && metrics.horizontalAdvance(text.left(n)) < limit)
         ++n;
-    return text.left(n - 1) + QStringLiteral("...");
+    const QString dots = QStringLiteral("...");
+    int keep = WholeCharacters(text, n - 1);
+    while (keep > 0 && metrics.horizontalAdvance(text.left(keep) + dots) > room)
+        keep = WholeCharacters(text, keep - 1);
+    return text.left(keep) + dots;
 }
 
 void CMiniListItem::SetMusicId(int musicId)
@@ -93,18 +114,45 @@ void CMiniListItem::SetMusicId(int musicId)
         pix = pix.scaled(ScaledPixels(48), ScaledPixels(48));
     m_cover->setPixmap(pix);
 
-    // The style sheets set the fonts the widths are measured in.
-    m_title->ensurePolished();
-    m_artist->ensurePolished();
     QString title = QString::fromUtf8(row.Info.MusicName);
     if (title.isEmpty() && !row.MusicPath.isEmpty())
         title = TitleFromFileName(row.MusicPath);
-    m_title->setText(title.isEmpty() ? tr("Title") : ElideForLabel(title, m_title->font()));
-
-    const QString artist = QString::fromUtf8(row.Info.Artist);
-    m_artist->setText(artist.isEmpty() ? tr("Artist") : ElideForLabel(artist, m_artist->font()));
+    m_fullTitle = title;
+    m_fullArtist = QString::fromUtf8(row.Info.Artist);
+    m_filled = true;
+    ShowTexts();
 
     m_length->setText(row.TimeRecorded);
+}
+
+void CMiniListItem::ShowTexts()
+{
+    // The style sheets set the fonts the widths are measured in: polished
+    // first, so the measure is the font the labels paint with.
+    m_title->ensurePolished();
+    m_artist->ensurePolished();
+    m_title->setText(m_fullTitle.isEmpty()
+                         ? tr("Title")
+                         : ElideForLabel(m_fullTitle, m_title->font(), 92, m_title->contentsRect().width()));
+    m_artist->setText(m_fullArtist.isEmpty()
+                          ? tr("Artist")
+                          : ElideForLabel(m_fullArtist, m_artist->font(), 92, m_artist->contentsRect().width()));
+}
+
+void CMiniListItem::changeEvent(QEvent* event)
+{
+    QFrame::changeEvent(event);
+    if (event->type() == QEvent::LanguageChange && m_filled)
+        ShowTexts();
+}
+
+bool CMiniListItem::eventFilter(QObject* watched, QEvent* event)
+{
+    // A (re)polish or a new font after the row was filled: shorten again
+    // from the whole texts for the font now in force.
+    if (m_filled && (watched == m_title || watched == m_artist) && event->type() == QEvent::FontChange)
+        ShowTexts();
+    return QFrame::eventFilter(watched, event);
 }
 
 void CMiniListItem::SetSelected(bool selected)

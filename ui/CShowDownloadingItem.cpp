@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
+#include <QTextBoundaryFinder>
 
 CShowDownloadingItem::CShowDownloadingItem(bool mini, QGraphicsItem* parent)
     : QGraphicsWidget(parent),
@@ -31,9 +32,13 @@ QString CShowDownloadingItem::Elide(const QString& text, const QFontMetrics& met
 {
     if (metrics.horizontalAdvance(text) <= maxWidth)
         return text;
+    // Cut between whole characters only: a surrogate pair or a letter with
+    // its accent is never split.
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
+    finder.toEnd();
     QString body = text;
     while (!body.isEmpty() && metrics.horizontalAdvance(body + QStringLiteral("...")) > maxWidth)
-        body.chop(1);
+        body.truncate(qMax(0, finder.toPreviousBoundary()));
     return body + QStringLiteral("...");
 }
 
@@ -132,13 +137,15 @@ void CShowDownloadingItem::paint(QPainter* painter, const QStyleOptionGraphicsIt
         painter->setFont(font);
         painter->setPen(QColor(255, 255, 255, 255));
         const int maxWidth = ScaledPixels(125);
+        // Measured with the painter's own metrics: the font it paints with is
+        // the one above completed by the view's, which a style sheet may set.
         painter->drawText(QRect(ScaledPixels(1), ScaledPixels(135), ScaledPixels(128), ScaledPixels(20)),
-                          Qt::AlignCenter, Elide(m_title, QFontMetrics(font), maxWidth));
+                          Qt::AlignCenter, Elide(m_title, painter->fontMetrics(), maxWidth));
         font.setPixelSize(ScaledPixels(11));
         font.setWeight(50);
         painter->setFont(font);
         painter->drawText(QRect(ScaledPixels(1), ScaledPixels(155), ScaledPixels(128), ScaledPixels(20)),
-                          Qt::AlignCenter, Elide(m_artist, QFontMetrics(font), maxWidth));
+                          Qt::AlignCenter, Elide(m_artist, painter->fontMetrics(), maxWidth));
     }
     painter->restore();
 }
