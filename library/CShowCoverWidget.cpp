@@ -1,6 +1,7 @@
 #include "CShowCoverWidget.h"
 
 #include "CCoverWidget.h"
+#include "CMiniListItem.h"
 #include "FileTimeHelpers.h"
 #include "InterfaceScale.h"
 #include "SongRecordFields.h"
@@ -14,11 +15,6 @@
 #include <QVBoxLayout>
 
 #include <cstring>
-
-namespace {
-// Card texts are fitted to the unscaled card width.
-constexpr int kTextWidth = 128;
-} // namespace
 
 CShowCoverWidget::CShowCoverWidget(QWidget* parent, int cornerOverlay)
     : QWidget(parent)
@@ -51,8 +47,6 @@ CShowCoverWidget::CShowCoverWidget(QWidget* parent, int cornerOverlay)
     m_layout->addWidget(m_titleLabel);
     m_layout->addWidget(m_artistLabel);
 
-    m_ellipsisWidth = QFontMetrics(m_titleLabel->font()).horizontalAdvance(QStringLiteral("...")) + 5;
-
     m_menu = new QMenu(this);
     m_playAction = m_menu->addAction(tr("Play"));
     m_editAction = m_menu->addAction(tr("Edit"));
@@ -74,15 +68,14 @@ CShowCoverWidget::CShowCoverWidget(QWidget* parent, int cornerOverlay)
     SetMusicInfo(empty, -1, QString());
 }
 
-QString CShowCoverWidget::ShortenText(const QString& text) const
+QString CShowCoverWidget::ShortenText(QLabel* label, const QString& text)
 {
-    const QFontMetrics metrics(m_titleLabel->font());
-    if (metrics.horizontalAdvance(text) <= kTextWidth)
-        return text;
-    int n = qMin(5, text.size());
-    while (n < text.size() && metrics.horizontalAdvance(text.left(n)) < kTextWidth - m_ellipsisWidth)
-        ++n;
-    return text.left(qMax(0, n - 1)) + QStringLiteral("...");
+    // The style sheet makes the label's font bold and larger only once it is
+    // polished: measured before, a long title overflowed the centred label
+    // and was cut at both ends.
+    label->ensurePolished();
+    const int room = label->contentsRect().width();
+    return CMiniListItem::ElideForLabel(text, label->font(), room, room);
 }
 
 void CShowCoverWidget::ShowTitle(const RecordMusicInfo& info, const QString& musicPath)
@@ -90,9 +83,9 @@ void CShowCoverWidget::ShowTitle(const RecordMusicInfo& info, const QString& mus
     QString title = RecordFieldText(info.MusicName);
     if (title.isEmpty() && !musicPath.isEmpty())
         title = TitleFromFileName(musicPath);
-    m_titleLabel->setText(title.isEmpty() ? tr("Title") : ShortenText(title));
+    m_titleLabel->setText(title.isEmpty() ? tr("Title") : ShortenText(m_titleLabel, title));
     const QString artist = RecordFieldText(info.Artist);
-    m_artistLabel->setText(artist.isEmpty() ? tr("Artist") : ShortenText(artist));
+    m_artistLabel->setText(artist.isEmpty() ? tr("Artist") : ShortenText(m_artistLabel, artist));
 }
 
 void CShowCoverWidget::SetMusicInfo(const RecordMusicInfo& info, int imageIndex, const QString& musicPath)

@@ -56,7 +56,7 @@ public:
 
     // Shortens text to the card's width with "...", measured with the title
     // label's font.
-    QString ShortenText(const QString& text) const;
+    static QString ShortenText(QLabel* label, const QString& text);
 
 signals:
     void Selected(CShowCoverWidget* card);
@@ -90,7 +90,6 @@ private:
     QLabel* m_titleLabel;
     QLabel* m_artistLabel;
     QVBoxLayout* m_layout;
-    int m_ellipsisWidth = 0;
     QMenu* m_menu;
     QAction* m_playAction;
     QAction* m_editAction;

@@ -6,12 +6,15 @@
 #include "LibraryServices.h"
 #include "MusicDatabase.h"
 #include "ViewsTestSupport.h"
+#include "../../common/ProgramLook.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QMenu>
 #include <QFile>
 #include <QHash>
+#include <QLabel>
+#include <QFontMetrics>
 #include <QResource>
 #include <QMouseEvent>
 #include <QResizeEvent>
@@ -19,6 +22,7 @@
 #include <QSignalSpy>
 #include <QWheelEvent>
 
+#include <cstring>
 #include <memory>
 #include <random>
 
@@ -434,6 +438,47 @@ TEST_F(RecordingPageTest, DeleteKeyAndMenuReachTheShownSong)
     QApplication::sendEvent(page.get(), &key);
     ASSERT_EQ(del.size(), 2);
     EXPECT_EQ(del.at(1), 3);
+}
+
+// A card's title and artist are shortened at their end only and fit the
+// label in the bold, larger font its style sheet paints them with.
+TEST_F(RecordingPageTest, LongCardTextsKeepTheirStartAndFitThePaintedFont)
+{
+    const QFont appFont = QApplication::font();
+    const QString appStyle = qApp->styleSheet();
+    const QString title = QString::fromUtf8("Long Song Title \xc3\x84x\xc3\x84x \xc3\x84x\xc3\x84x \xc3\x84x\xc3\x84x");
+    const QString artist = QString::fromUtf8("An Artist With A Name Far Too Long \xc3\xa9\xc3\xa9");
+    for (double scale : {1.0, 1.5}) {
+        SCOPED_TRACE(scale);
+        ASSERT_TRUE(program_look::Use(scale)) << "skin.rcc or the interface font is missing from the build";
+        CShowCoverWidget card(nullptr, 0);
+        card.SetHasData(true);
+        RecordMusicInfo info;
+        std::memset(&info, 0, sizeof info);
+        std::strncpy(info.MusicName, title.toUtf8().constData(), sizeof info.MusicName - 1);
+        std::strncpy(info.Artist, artist.toUtf8().constData(), sizeof info.Artist - 1);
+        card.SetMusicInfo(info, -1, QString());
+        card.show();
+        Flush();
+        int checked = 0;
+        for (QLabel* label : card.findChildren<QLabel*>()) {
+            const QString shown = label->text();
+            const QString full = shown.startsWith(QLatin1String("Long")) ? title
+                                 : shown.startsWith(QLatin1String("An")) ? artist
+                                                                          : QString();
+            if (full.isEmpty())
+                continue;
+            ++checked;
+            ASSERT_TRUE(shown.endsWith(QLatin1String("..."))) << shown.toStdString();
+            EXPECT_TRUE(full.startsWith(shown.chopped(3))) << shown.toStdString();
+            EXPECT_LE(QFontMetrics(label->font()).horizontalAdvance(shown), label->contentsRect().width())
+                << shown.toStdString();
+        }
+        EXPECT_EQ(checked, 2);
+    }
+    SetInterfaceScale(1.0);
+    qApp->setStyleSheet(appStyle);
+    QApplication::setFont(appFont);
 }
 
 TEST_F(RecordingPageTest, RecordingAnimationLoopsOverTwentyEightFrames)
