@@ -165,7 +165,7 @@ TEST_F(MainUIRecognitionTest, RecognisedSongReachesTheRowTheCardAndTheFilesTags)
     EXPECT_EQ(forms[0].parts.at("sample_bytes").body, std::to_string(44 + 12 * 8000 * 2));
 
     factory.engine->SongEnd(path);
-    ASSERT_TRUE(WaitFor([&] { return w.LibraryPage()->NewRecordItem == nullptr; }));
+    ASSERT_TRUE(WaitFor([&] { return w.SongsStored(); }));
 
     // The database record and the cover picture.
     MusicInfoRow row;
@@ -255,7 +255,7 @@ TEST_F(MainUIRecognitionTest, SongsTheServiceDoesNotRecogniseEndFinalWithoutItsD
         service.ReleaseStalls();
 
         factory.engine->SongEnd(path);
-        ASSERT_TRUE(WaitFor([&] { return w.LibraryPage()->NewRecordItem == nullptr; }));
+        ASSERT_TRUE(WaitFor([&] { return w.SongsStored(); }));
         MusicInfoRow row;
         ASSERT_EQ(DB_GetMusicInfo(musicId, &row), 1);
         DB_GetImageInfo(&row);
