@@ -18,6 +18,9 @@
 
 #include <memory>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace {
 qint64 MeasureMs(const QString& path)
 {
@@ -52,6 +55,9 @@ CSongEndPipeline::~CSongEndPipeline()
             song.tagging = false;
             song.tagged = true;
         }
+        if (song.heldFile >= 0)
+            ::close(song.heldFile);
+        song.heldFile = -1;
     }
     RunDone();
     const QList<int> serials = m_songs.keys();
@@ -227,9 +233,13 @@ void CSongEndPipeline::Advance(int serial)
                 const int rc = CTagWriter::WriteTags(CTagWriter::MakeJob(*record), song.reported, song.reported);
                 if (rc != 0)
                     qWarning() << "CSongEndPipeline: tags not written, musicId:" << song.musicId << "Err:" << rc;
-            } else if (m_tagWriter->Write(*record)) {
-                song.tagging = true;
-                return;
+            } else {
+                song.heldFile = ::open(QFile::encodeName(song.reported).constData(), O_RDONLY | O_CLOEXEC);
+                if (m_tagWriter->Write(*record)) {
+                    song.tagging = true;
+                    return;
+                }
+                ReleaseHeldFile(song);
             }
         }
         song.tagged = true;
@@ -267,6 +277,7 @@ void CSongEndPipeline::TagsWritten(int musicId)
         if (song.musicId == musicId && song.tagging) {
             song.tagging = false;
             song.tagged = true;
+            ReleaseHeldFile(song);
             Advance(song.serial);
             return;
         }
@@ -341,6 +352,14 @@ void CSongEndPipeline::Drop(Song& song)
     delete song.row;
     Forget(serial);
     emit SongGone(reported, QString());
+}
+
+void CSongEndPipeline::ReleaseHeldFile(Song& song)
+{
+    const int fd = song.heldFile;
+    song.heldFile = -1;
+    if (fd >= 0)
+        m_pool.start(QRunnable::create([fd] { ::close(fd); }));
 }
 
 void CSongEndPipeline::Forget(int serial)

@@ -88,6 +88,9 @@ private:
         qint64 ms = -1;                   // the length; -1 unknown
         bool awaitingResult = false;
         bool tagging = false, tagged = false;
+        // The song file as it was before its tags, held open while they are
+        // written (see ReleaseHeldFile); -1 none.
+        int heldFile = -1;
     };
 
     // Runs `work` on a worker and then `done` with its result on the GUI thread.
@@ -102,6 +105,10 @@ private:
     void Complete(Song& song);
     void Drop(Song& song);
     void Forget(int serial);
+    // The tagged copy replaces the song in one rename on the GUI thread; the
+    // file it replaces is freed when its last descriptor closes, which takes
+    // tens of milliseconds for an hour of music: that close runs on a worker.
+    void ReleaseHeldFile(Song& song);
     bool StoreRow(MusicInfoRow* record, const QString& nameBefore);
 
     CShowListWidget* m_library;
