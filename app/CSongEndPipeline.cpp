@@ -175,8 +175,8 @@ bool CSongEndPipeline::SongEnded(int serial, const QString& path, int minimumSec
     song.minimumSeconds = minimumSeconds;
     song.awaitingResult = m_currentAsked && !m_currentAnswered;
     m_songs.insert(serial, song);
-    if (song.awaitingResult && m_resultWaitMs >= 0) {
-        QTimer::singleShot(m_resultWaitMs, this, [this, serial] {
+    if (song.awaitingResult) {
+        QTimer::singleShot(kResultWaitMs, this, [this, serial] {
             auto found = m_songs.find(serial);
             if (found == m_songs.end() || !found->awaitingResult)
                 return;

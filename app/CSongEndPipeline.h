@@ -63,8 +63,6 @@ public:
     bool IsBusy() const { return !m_songs.isEmpty(); }
     // Whether the song the engine reported as `path` is still being finished.
     bool IsFinishing(const QString& path) const;
-    // How long a song that ended waits for its recognition result at most.
-    void SetResultWait(int ms) { m_resultWaitMs = ms; }
     CTagWriter* TagWriter() const { return m_tagWriter; }
 
 signals:
@@ -117,7 +115,10 @@ private:
     int m_current = 0;               // serial of the song being recorded; 0 none
     bool m_currentAsked = false;     // ... its sample went to recognition
     bool m_currentAnswered = false;  // ... and the result came
-    int m_resultWaitMs = 45000;
+    // How long a song that ended waits for its recognition result at most:
+    // beyond the recognition client's own time-outs (identify, token, track
+    // and cover in turn), which end every recognition with a result.
+    static constexpr int kResultWaitMs = 45000;
     bool m_quitting = false;
     QThreadPool m_pool;
     QMutex m_lock;                              // guards m_done
