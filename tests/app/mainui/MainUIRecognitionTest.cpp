@@ -16,6 +16,7 @@
 #include "CTagWriter.h"
 #include "CTreeWidgetItem.h"
 #include "FakeRecognitionService.h"
+#include "FileTimeHelpers.h"
 #include "MusicDatabase.h"
 #include "SongRecordFields.h"
 #include "SystemHelpers.h"
@@ -535,6 +536,33 @@ TEST_F(MainUIRecognitionTest, AnImageAnswerThatIsNoPictureLeavesTheSongWithoutCo
     const QList<CTreeWidgetItem*> items = w.LibraryPage()->GetItemsByMusicId({musicId});
     ASSERT_EQ(items.size(), 1);
     EXPECT_EQ(items[0]->GetCoverPath(), CTreeWidgetItem::DefaultCoverPath());
+    service.ClearOverrides();
+}
+
+TEST_F(MainUIRecognitionTest, ASongStillWaitingForItsResultIsStoredWhenTheWindowCloses)
+{
+    FakeRecognitionService service({Hello()});
+    service.SetOverride(Route::Token, {200, kTokenAnswer, true});
+    TestMainUI& w = Open(service.Setup());
+    const QString path = OutputFolder() + "/2024-05-01 10-00-00.mp3";
+    WriteToneMp3(path, 17);
+    const int musicId = StartSong(path);
+    CaptureUntilTheMark();
+    ASSERT_TRUE(service.WaitFor(Route::Token, 1, 10000));
+    factory.engine->SongEnd(path);
+    ASSERT_TRUE(WaitFor([&] { return w.LibraryPage()->NewRecordItem == nullptr; }));
+    ASSERT_TRUE(w.IsFinishingSongs());
+
+    // Stored as it is, without waiting for the result.
+    window.reset();
+    service.ReleaseStalls();
+    if (!DB_IsOpen())
+        DB_OpenDatabase();
+    MusicInfoRow row;
+    ASSERT_EQ(DB_GetMusicInfo(musicId, &row), 1);
+    EXPECT_EQ(row.MusicPath, path);
+    EXPECT_TRUE(QFile::exists(path));
+    EXPECT_EQ(row.TimeRecorded, SecondToTimeText(17));
     service.ClearOverrides();
 }
 
