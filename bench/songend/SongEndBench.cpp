@@ -41,7 +41,7 @@
 namespace {
 
 constexpr int kMinutes = 60;
-constexpr int kPieceSeconds = 10;
+constexpr int kChunkSeconds = 10;
 
 // Times every event the GUI thread handles while counting is on (outermost
 // deliveries only).
@@ -67,11 +67,11 @@ public:
 };
 
 // Ten seconds of broadband sound at 320 kbit/s, no tag and no info frame, so
-// that pieces joined make one longer stream.
-QByteArray Mp3Piece()
+// that chunks joined make one longer stream.
+QByteArray Mp3Chunk()
 {
     const int rate = 44100;
-    const int frames = rate * kPieceSeconds;
+    const int frames = rate * kChunkSeconds;
     std::vector<short> pcm(static_cast<size_t>(frames) * 2);
     QRandomGenerator noise(7);
     for (int i = 0; i < frames; ++i) {
@@ -98,12 +98,12 @@ QByteArray Mp3Piece()
 
 bool WriteSong(const QString& path)
 {
-    const QByteArray piece = Mp3Piece();
+    const QByteArray chunk = Mp3Chunk();
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return false;
-    for (int i = 0; i < kMinutes * 60 / kPieceSeconds; ++i) {
-        if (file.write(piece) != piece.size())
+    for (int i = 0; i < kMinutes * 60 / kChunkSeconds; ++i) {
+        if (file.write(chunk) != chunk.size())
             return false;
     }
     return true;
