@@ -16,6 +16,7 @@
 #include "CReadyWidget.h"
 #include "CRecordingWidget.h"
 #include "CShowListWidget.h"
+#include "CSongEndPipeline.h"
 #include "CSkinMainWidget.h"
 #include "CSplitter.h"
 #include "CStatusBar.h"
@@ -268,7 +269,11 @@ void CMainUI::ConnectSignals()
     connect(this, &CMyWindowFrame::MiniStateChanged, m_toolBar, &CToolBar::ChangeMiniState);
     connect(this, &CMainUI::RecorderModuleMusicStartSignal, this, &CMainUI::RecorderModuleMusicStartSlot);
     connect(this, &CMainUI::RecorderModuleCompleteSignal, this, &CMainUI::RecorderModuleCompleteSlot);
-    connect(this, &CMainUI::RecorderModuleGNCompleteSignal, this, &CMainUI::RecorderModuleGNCompleteSlot);
+    m_songEnd = new CSongEndPipeline(m_showList);
+    connect(this, &CMainUI::RecognitionAskedSignal, m_songEnd, &CSongEndPipeline::RecognitionAsked);
+    connect(m_songEnd, &CSongEndPipeline::SongStored, this, &CMainUI::SongStoredSlot);
+    connect(m_songEnd, &CSongEndPipeline::SongGone, this, &CMainUI::SongGoneSlot);
+    connect(m_songEnd, &CSongEndPipeline::LibraryNotWritable, this, &CMainUI::TellLibraryNotWritable);
     connect(this, &CMainUI::DiskNoEnoughSignal, this, &CMainUI::DiskNoEnoughSlot);
     connect(m_toolBar->RecordStartButton(), &QToolButton::clicked, this, &CMainUI::RecorderModuleStart);
     connect(m_toolBar->RecordStopButton(), &QToolButton::clicked, this, &CMainUI::RecorderModuleStop);
@@ -447,6 +452,10 @@ CMainUI::~CMainUI()
     m_driverSetup = nullptr;
     AudioDevDestroy(m_audioDevice);
     m_audioDevice = nullptr;
+    // Songs that ended and are still being finished are stored now, with
+    // their tags, while the library is there.
+    delete m_songEnd;
+    m_songEnd = nullptr;
 
     // The engine finished the last song on release; only now is its file
     // complete on disk. It is removed only when the user agreed to lose it:

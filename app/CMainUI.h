@@ -9,8 +9,8 @@
 // which the engine calls on its processing thread. That side touches only
 //   - m_capture (engine thread only),
 //   - the spectrum's ring buffer (guarded by its own mutex),
-//   - the atomic flags m_recordingStopped, m_songIdentified, m_closing and
-//     m_lastFreeBytes,
+//   - the atomic flags m_recordingStopped, m_songIdentified, m_closing,
+//     m_lastFreeBytes and the song serial m_songSerial,
 //   - m_openSongPath (guarded by m_songPathLock),
 //   - the settings getter (locks itself), the recognizer's recognition calls,
 // and emits signals that reach this window's slots queued on the GUI thread.
@@ -35,6 +35,7 @@
 #include <functional>
 
 class CACRrecognize;
+class CSongEndPipeline;
 class CAppSettings;
 class CBugReport;
 class CPopupPlayList;
@@ -117,6 +118,10 @@ public:
     QDialog* CloseNote() const { return m_closeNote; }
     // Capture lost (the sound server went away or hangs) and not back yet.
     bool IsCaptureLost() const { return m_captureLost; }
+    // The owner of every song from its start until it is in the library.
+    CSongEndPipeline* SongEnd() const { return m_songEnd; }
+    // Songs that ended and are not in the library yet.
+    bool IsFinishingSongs() const;
 
     struct EngineSetup {
         int recordMode = 0;
@@ -132,9 +137,10 @@ public:
 
 signals:
     void NewFileCreated(int created);
-    void RecorderModuleMusicStartSignal();
-    void RecorderModuleCompleteSignal(QString path);
-    void RecorderModuleGNCompleteSignal(RecordMusicInfo* info);
+    // The engine's songs, each named by its serial (engine thread).
+    void RecorderModuleMusicStartSignal(int serial);
+    void RecorderModuleCompleteSignal(int serial, QString path);
+    void RecognitionAskedSignal(int serial);
     void DiskNoEnoughSignal();
     void SigShowMultiChannelTips();
     void SongWriteFailedSignal(int reason, int systemError, QString folder, QString keptPath);
@@ -161,9 +167,8 @@ public slots:
 
     // Song completion and recognition.
     void IdentificationCompletedSlot(QMap<QString, QVariant> result);
-    void RecorderModuleMusicStartSlot();
-    void RecorderModuleCompleteSlot(QString path);
-    void RecorderModuleGNCompleteSlot(RecordMusicInfo* info);
+    void RecorderModuleMusicStartSlot(int serial);
+    void RecorderModuleCompleteSlot(int serial, QString path);
 
     // Play queue and playback.
     void StartPlay(const QList<IPlayQueueTrack*>& items, int index = -1);
@@ -267,13 +272,13 @@ private:
     // Engine thread: the 22-second hand-off to recognition.
     void HandCaptureToRecognition(const AudioClip& clip);
 
-    // Song completion (GUI thread).
-    qint64 IfDeleteRecord();
-    void DealWithMusicInfo();
-    // Stores the song's row; when that fails, a file renamed for it since
-    // `nameBefore` gets its old name back (row and file always agree) and the
-    // user learns once that the library cannot be written. True when stored.
-    bool StoreSongRow(MusicInfoRow* record, const QString& nameBefore = QString());
+    // Song completion (GUI thread): the pipeline finished a song, stored in
+    // the library or not.
+    void SongStoredSlot(CTreeWidgetItem* row, qint64 seconds, const QString& reported);
+    void SongGoneSlot(const QString& reported, const QString& onDisk);
+    // What waits for a song to be finished (the failed-write notice naming it).
+    void RunAfterSong(const QString& reported);
+    void TellSongWriteFailed(int reason, int systemError, QString folder, QString keptPath);
     // Once per recording: new songs stay in the output folder only.
     void TellLibraryNotWritable(const QString& reason);
     void TellLibraryFull();
@@ -295,7 +300,7 @@ private:
     QList<CTreeWidgetItem*> GetPlayableItems();
     int RemoveMissingItems(QList<CTreeWidgetItem*>& items);
     void AfterDeletePlayingMusic(int isPlaying);
-    void AddFinishedRecording(int flag);
+    void AddFinishedRecording(CTreeWidgetItem* row, int flag);
     void EnablePlayButtonIfPlayable();
     bool IsRecordingBusy() const;
 
@@ -362,6 +367,7 @@ private:
     // closes, the file the engine finished last.
     QString m_openSongPath;
     std::atomic<bool> m_closing{false};
+    std::atomic<int> m_songSerial{0};   // the song open in the engine (or the last one); 0 before any
     std::atomic<quint64> m_lastFreeBytes{0};
 
     // GUI thread.
@@ -378,4 +384,7 @@ private:
     QList<QPointer<QDialog>> m_notices;   // open notices (ShowNotice)
     QString m_lastSongReported;   // the last completed song as the engine named it
     QString m_lastSongOnDisk;     // ... and as it is on disk after its completion
+    CSongEndPipeline* m_songEnd = nullptr;
+    // Work waiting for the song the engine reported as the key to be finished.
+    QList<QPair<QString, std::function<void()>>> m_afterSong;
 };

@@ -583,7 +583,7 @@ void CMainUI::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
-    const bool songUnstored = !OpenSongPath().isEmpty() || m_showList->NewRecordItem;
+    const bool songUnstored = !OpenSongPath().isEmpty() || m_showList->NewRecordItem || IsFinishingSongs();
     if (!m_closeAnyway && m_recordingStopped && songUnstored) {
         m_closePending = true;
         m_toolBar->SetStatusText(tr("Finishing the last recording..."));

@@ -300,15 +300,15 @@ void CMainUI::AfterDeletePlayingMusic(int isPlaying)
         m_toolBar->NextButton()->setEnabled(false);
 }
 
-void CMainUI::AddFinishedRecording(int flag)
+void CMainUI::AddFinishedRecording(CTreeWidgetItem* row, int)
 {
     PlayQueue& queue = PlayQueue::Instance();
-    if (m_toolBar->GetPlayState() == CToolBar::Stopped && m_showList->NewRecordItem) {
+    if (m_toolBar->GetPlayState() == CToolBar::Stopped && row) {
         queue.queueListId = 2;
         queue.currentIndex = queue.Count();
-        queue.items.append(m_showList->NewRecordItem);
+        queue.items.append(row);
     }
-    if (!m_showList->FinishNewRecord(flag))
+    if (!m_showList->FinishRecord(row))
         TellLibraryNotWritable(DB_LastErrorText());
     m_treeLib->SetListItemNum(1, m_showList->GetListItemCount(1));
     m_treeLib->SetListItemNum(2, m_showList->GetListItemCount(2));

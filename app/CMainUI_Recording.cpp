@@ -9,6 +9,7 @@
 #include "CRecordingWidget.h"
 #include "CShowDownloadingView.h"
 #include "CShowListWidget.h"
+#include "CSongEndPipeline.h"
 #include "CSetTaskDialog.h"
 #include "CStatusBar.h"
 #include "CMToolButton.h"
@@ -44,11 +45,6 @@
 namespace {
 // The multi-channel notice comes at most once per program run.
 std::atomic<bool> g_multiChannelNotice{true};
-
-QString FieldText(const char* field, size_t size)
-{
-    return QString::fromUtf8(field, static_cast<int>(qstrnlen(field, static_cast<uint>(size))));
-}
 } // namespace
 
 // ---------------------------------------------------------------- dispatcher (engine thread)
@@ -70,11 +66,12 @@ void CMainUI::OnRecorderNotify(int code, void* param)
             QMutexLocker guard(&m_songPathLock);
             m_openSongPath = path;
         }
+        const int serial = ++m_songSerial;
         m_capture.BeginSong();
         m_songIdentified = false;
         if (m_closing)
             break;
-        emit RecorderModuleMusicStartSignal();
+        emit RecorderModuleMusicStartSignal(serial);
         emit NewFileCreated(1);
         break;
     }
@@ -104,7 +101,7 @@ void CMainUI::OnRecorderNotify(int code, void* param)
             m_openSongPath = m_closing ? path : QString();
         }
         if (!m_closing) {
-            emit RecorderModuleCompleteSignal(path);
+            emit RecorderModuleCompleteSignal(m_songSerial.load(), path);
             emit NewFileCreated(0);
         }
         qDebug() << "--------------------------------kSonacapNotifyMusicEnd end";
@@ -139,6 +136,10 @@ void CMainUI::OnRecorderNotify(int code, void* param)
 
 void CMainUI::HandCaptureToRecognition(const AudioClip& clip)
 {
+    // The result names the song its sample came from.
+    const int serial = m_songSerial.load();
+    if (!m_closing)
+        emit RecognitionAskedSignal(serial);
     const QByteArray& pcm = m_capture.Buffer();
     if (clip.param.channels > 2) {
         const QString songPath = clip.name ? QString::fromUtf8(clip.name) : QString();
@@ -149,7 +150,7 @@ void CMainUI::HandCaptureToRecognition(const AudioClip& clip)
         if (m_wavWriter.Open(localName.constData(), &clip.param)) {
             m_wavWriter.Write(pcm.constData(), static_cast<uint32_t>(pcm.size()));
             m_wavWriter.Close();
-            m_recognizer->RecognizeFile(temporary, 1);
+            m_recognizer->RecognizeFile(temporary, serial);
         }
         QFile::remove(QString::fromLocal8Bit(localName));
         return;
@@ -157,7 +158,7 @@ void CMainUI::HandCaptureToRecognition(const AudioClip& clip)
     const QByteArray image = CRecognitionCapture::BuildWavImage(pcm, clip.param);
     qDebug() << "riff len " << (pcm.size() + 36) << "fmt len: " << 16 << "sample rate: " << clip.param.samplesPerSec
              << "fileBuffer size: " << image.size() << "tempBuffer size: " << pcm.size();
-    m_recognizer->RecognizeBuffer(image, 1);
+    m_recognizer->RecognizeBuffer(image, serial);
 }
 
 // ---------------------------------------------------------------- recording control (GUI thread)
@@ -395,6 +396,16 @@ void CMainUI::SongWriteFailedSlot(int reason, int systemError, QString folder, Q
     if (m_engine)
         m_engine->Stop();
     ShowRecordingStopped();
+    // The notice names the kept song as it is once finished.
+    if (!keptPath.isEmpty() && m_songEnd->IsFinishing(keptPath)) {
+        m_afterSong.append({keptPath, [=] { TellSongWriteFailed(reason, systemError, folder, keptPath); }});
+        return;
+    }
+    TellSongWriteFailed(reason, systemError, folder, keptPath);
+}
+
+void CMainUI::TellSongWriteFailed(int reason, int systemError, QString folder, QString keptPath)
+{
     folder = QDir::toNativeSeparators(folder);
     QString text;
     switch (reason) {
@@ -462,16 +473,17 @@ void CMainUI::ShowMultiChannelTips()
 
 void CMainUI::IdentificationCompletedSlot(QMap<QString, QVariant> result)
 {
-    if (!m_songIdentified)
-        return;
-    qDebug() << "title=" << result.value("title").toString() << "album=" << result.value("album").toString()
-             << "artist=" << result.value("artist").toString()
+    const int serial = result.value("identify").toInt();
+    qDebug() << "song=" << serial << "title=" << result.value("title").toString()
+             << "album=" << result.value("album").toString() << "artist=" << result.value("artist").toString()
              << "releaseDate=" << result.value("releaseDate").toString()
              << "genre=" << result.value("genre").toString() << "duration=" << result.value("duration").toInt()
              << "message=" << result.value("message").toString()
              << "networkError=" << result.value("networkError").toInt();
 
     RecordMusicInfo* info = nullptr;
+    QByteArray cover;
+    QString pictures;
     if (result.value("message").toString() == QLatin1String("Success")) {
         info = new RecordMusicInfo;
         std::memset(info, 0, sizeof *info);
@@ -485,40 +497,14 @@ void CMainUI::IdentificationCompletedSlot(QMap<QString, QVariant> result)
         copy(info->Album, sizeof info->Album, "album");
         copy(info->Year, sizeof info->Year, "releaseDate");
         copy(info->Genre, sizeof info->Genre, "genre");
-
-        const QByteArray cover = result.value("imageBuffer").toByteArray();
-        QString pictures;
-        if (!cover.isEmpty() && GetSpecialFolderPath(pictures, kFolderPictures) == 0) {
-            // The title came over the network: it becomes a valid file name
-            // that stays inside the pictures folder.
-            QString name = MakeValidFileName(FieldText(info->MusicName, sizeof info->MusicName)).trimmed();
-            if (name.isEmpty() || name == QLatin1String("_") || name.startsWith(QLatin1String("..")))
-                name = QStringLiteral("cover");
-            const QString path = QDir(pictures).filePath(name + QStringLiteral(".jpg"));
-            if (QFileInfo(path).absolutePath() == QFileInfo(pictures).absoluteFilePath()) {
-                CreateDirectoryTree(pictures.toUtf8().constData());
-                QImage image;
-                image.loadFromData(cover, "JPG");
-                image.save(path);
-                info->CoverCount = 1;
-                CopyUtf8Field(info->CoverPaths[0], sizeof info->CoverPaths[0], path.toUtf8());
-            } else {
-                qWarning() << "CMainUI::IdentificationCompletedSlot cover name refused:" << path;
-            }
-        }
+        cover = result.value("imageBuffer").toByteArray();
+        if (!cover.isEmpty() && GetSpecialFolderPath(pictures, kFolderPictures) != 0)
+            pictures.clear();
     } else {
         qDebug() << "recognition message:" << result.value("message").toString();
     }
-    if (m_songIdentified)
-        emit RecorderModuleGNCompleteSignal(info);
-    else
-        delete info;
-}
-
-void CMainUI::RecorderModuleGNCompleteSlot(RecordMusicInfo* info)
-{
-    m_showList->SetNewRecordMusicInfo(info);
-    delete info;
+    // The song the sample came from takes it, wherever it is by now.
+    m_songEnd->ResultArrived(serial, info, cover, pictures);
 }
 
 // ---------------------------------------------------------------- song completion (GUI thread)
@@ -542,24 +528,12 @@ void CMainUI::TellLibraryFull()
                .arg(QDir::toNativeSeparators(m_settings->GetOutputPath().value(0))));
 }
 
-bool CMainUI::StoreSongRow(MusicInfoRow* record, const QString& nameBefore)
-{
-    if (DB_UpdateMusicInfo(record) == 0)
-        return true;
-    const QString reason = DB_LastErrorText();
-    qWarning() << "CMainUI::StoreSongRow row not stored:" << record->MusicId << reason;
-    // The row still names the file as it was: so must the disk.
-    if (!nameBefore.isEmpty() && nameBefore != record->MusicPath && QFile::rename(record->MusicPath, nameBefore))
-        record->MusicPath = nameBefore;
-    TellLibraryNotWritable(reason);
-    return false;
-}
-
-void CMainUI::RecorderModuleMusicStartSlot()
+void CMainUI::RecorderModuleMusicStartSlot(int serial)
 {
     m_recordingWidget->DownloadingView()->StopAnimation();
     const QByteArray path = OpenSongPath().toUtf8();
     const int created = m_showList->CreateNewRecord(path.isEmpty() ? nullptr : path.constData());
+    m_songEnd->SongStarted(serial);
     if (created == CShowListWidget::kLibraryFull) {
         TellLibraryFull();
     } else if (created == CShowListWidget::kLibraryNotWritable) {
@@ -571,140 +545,81 @@ void CMainUI::RecorderModuleMusicStartSlot()
     }
 }
 
-void CMainUI::RecorderModuleCompleteSlot(QString path)
+void CMainUI::RecorderModuleCompleteSlot(int serial, QString path)
 {
     qDebug() << "-------------------CMainUI::RecorderModuleCompleteSlot begin";
     m_toolBar->SongRecordFinished();
 
     CTreeWidgetItem* row = m_showList->NewRecordItem;
-    if (!row) {
+    if (row && row->GetDownloadStatus() < TWM_DOWNLOAD_WAITING && !m_showList->OldFilePath.isEmpty()) {
+        qDebug() << "CMainUI::EndNewRecord item " << static_cast<void*>(row) << " musicId: " << row->GetMusicId()
+                 << "remove file: " << m_showList->OldFilePath;
+        QFile::remove(m_showList->OldFilePath);
+        m_showList->OldFilePath.clear();
+    }
+    // Until it is finished the song is where the engine left it.
+    NoteSongOnDisk(path, path);
+    const int minimum = m_settings->GetFilterMode() == 1 ? m_settings->GetFilterTime() : -1;
+    if (!m_songEnd->SongEnded(serial, path, minimum)) {
         // No row could be made for it (the library refused): the song stays
         // in the output folder, as the user was told.
         if (!path.isEmpty()) {
             qWarning() << "CMainUI::RecorderModuleCompleteSlot kept without a library row:" << path;
             DB_NoteSongOutside(path);   // added at a start the library takes it
         }
-        NoteSongOnDisk(path, path);
-        qDebug() << "-------------------CMainUI::RecorderModuleCompleteSlot end 1";
+        RunAfterSong(path);
         ContinuePendingClose();
-        return;
     }
+    qDebug() << "-------------------CMainUI::RecorderModuleCompleteSlot end";
+}
 
+bool CMainUI::IsFinishingSongs() const
+{
+    return m_songEnd && m_songEnd->IsBusy();
+}
+
+void CMainUI::SongStoredSlot(CTreeWidgetItem* row, qint64 seconds, const QString& reported)
+{
     const int musicId = row->GetMusicId();
-    std::unique_ptr<MusicInfoRow> record(row->GetMusicInfo());
-    QString onDisk = path;
-    if (record) {
-        record->MusicPath = path;
-        if (row->GetDownloadStatus() < TWM_DOWNLOAD_WAITING && !m_showList->OldFilePath.isEmpty()) {
-            qDebug() << "CMainUI::EndNewRecord item " << static_cast<void*>(row) << " musicId: " << record->MusicId
-                     << "remove file: " << m_showList->OldFilePath;
-            QFile::remove(m_showList->OldFilePath);
-            m_showList->OldFilePath.clear();
-        }
-        QString before;
-        if (row->GetDownloadStatus() == TWM_DOWNLOAD_SUCCEEDED) {
-            m_showList->WriteMusicTags(record.get());
-            before = record->MusicPath;
-            SaveLoadMuiscName(FieldText(record->Info.MusicName, sizeof record->Info.MusicName), record->MusicPath);
-        }
-        StoreSongRow(record.get(), before);
-        onDisk = record->MusicPath;
-    }
-    DealWithMusicInfo();
+    const bool recognised = m_settings->GetIdMode() == 1 && seconds > 15;
+    AddFinishedRecording(row, recognised ? 1 : 0);
+    m_lastCardKind = recognised ? 1 : 2;
+    m_recordingWidget->AddAnimItem(m_lastCardKind, row);
+    qDebug() << "CMainUI::SongStoredSlot new record is saved, item: " << static_cast<void*>(row);
     // A song without a title was renamed on its way into the library too.
+    QString onDisk = row->GetMusicPath();
     MusicInfoRow stored;
     if (DB_GetMusicInfo(musicId, &stored) == 1)
         onDisk = stored.MusicPath;
-    NoteSongOnDisk(path, onDisk);
+    SongGoneSlot(reported, onDisk);
+}
 
+void CMainUI::SongGoneSlot(const QString& reported, const QString& onDisk)
+{
+    NoteSongOnDisk(reported, onDisk);
+    RunAfterSong(reported);
     if (m_toolBar->GetRecordState() == IRecordStateSource::NotRecording)
         EnablePlayButtonIfPlayable();
-    qDebug() << "-------------------CMainUI::RecorderModuleCompleteSlot end 2";
-    ContinuePendingClose();
+    if (!IsFinishingSongs())
+        ContinuePendingClose();
+}
+
+void CMainUI::RunAfterSong(const QString& reported)
+{
+    for (int i = 0; i < m_afterSong.size();) {
+        if (m_afterSong.at(i).first != reported || m_songEnd->IsFinishing(reported)) {
+            ++i;
+            continue;
+        }
+        const std::function<void()> work = m_afterSong.takeAt(i).second;
+        work();
+    }
 }
 
 void CMainUI::NoteSongOnDisk(const QString& reported, const QString& onDisk)
 {
     m_lastSongReported = reported;
     m_lastSongOnDisk = !onDisk.isEmpty() && QFileInfo(onDisk).isFile() ? onDisk : QString();
-}
-
-qint64 CMainUI::IfDeleteRecord()
-{
-    CTreeWidgetItem* row = m_showList->NewRecordItem;
-    if (!row)
-        return 0;
-    std::unique_ptr<MusicInfoRow> record(row->GetMusicInfo());
-    if (!record) {
-        // The library cannot give the row back: the file stays where it is.
-        qDebug() << "CMainUI::IfDeleteRecord can not found record, delete item, item: " << static_cast<void*>(row);
-        TellLibraryNotWritable(DB_LastErrorText());
-        DB_NoteSongOutside(row->GetMusicPath());
-        delete row;
-        m_showList->NewRecordItem = nullptr;
-        return 0;
-    }
-
-    // The engine deletes a song under its minimum length itself and reports
-    // no path: with no file left there is nothing to keep a row for.
-    const bool gone = record->MusicPath.isEmpty() || !QFileInfo(record->MusicPath).isFile();
-    bool measured = gone;
-    qint64 seconds = 0;
-    const int fileId = gone ? -1 : WM_AddFile(record->MusicPath.toUtf8().constData());
-    if (fileId >= 0) {
-        int64_t ms = 0;
-        measured = WM_GetMediaDuration(fileId, &ms) == 0 && ms >= 0;
-        seconds = ms / 1000;
-        WM_DeleteFile(fileId);
-    }
-    if (!measured) {
-        // A length we cannot read is no reason to throw a recording away.
-        qWarning() << "CMainUI::IfDeleteRecord, music " << record->MusicPath << " duration unknown, kept";
-        record->TimeRecorded = SecondToTimeText(0);
-        StoreSongRow(record.get());
-        return -1;
-    }
-    qDebug() << "CMainUI::IfDeleteRecord, music " << record->MusicPath << " duration: " << seconds;
-
-    bool drop = seconds == 0;
-    if (m_settings->GetFilterMode() == 1) {
-        qDebug() << "CMainUI::IfDeleteRecord, AUTO_FILTER FilterTime: " << m_settings->GetFilterTime();
-        if (seconds <= m_settings->GetFilterTime())
-            drop = true;
-    }
-    if (drop) {
-        QFile::remove(record->MusicPath);
-        DB_DeleteMusicinfo(record->MusicId);
-        qDebug() << "CMainUI::IfDeleteRecord don't need save, delete item, item: " << static_cast<void*>(row)
-                 << " ,remove file " << record->MusicPath;
-        delete row;
-        m_showList->NewRecordItem = nullptr;
-        return 0;
-    }
-    record->TimeRecorded = SecondToTimeText(static_cast<unsigned>(seconds));
-    if (!StoreSongRow(record.get())) {
-        // Kept as a file only; the library row it could not finish goes.
-        DB_DeleteMusicinfo(record->MusicId);
-        DB_NoteSongOutside(record->MusicPath);
-        delete row;
-        m_showList->NewRecordItem = nullptr;
-        return 0;
-    }
-    return seconds;
-}
-
-void CMainUI::DealWithMusicInfo()
-{
-    const qint64 seconds = IfDeleteRecord();
-    if (seconds == 0)
-        return;
-    const bool recognised = m_settings->GetIdMode() == 1 && seconds > 15;
-    CTreeWidgetItem* row = m_showList->NewRecordItem;
-    AddFinishedRecording(recognised ? 1 : 0);
-    m_lastCardKind = recognised ? 1 : 2;
-    m_recordingWidget->AddAnimItem(m_lastCardKind, row);
-    qDebug() << "CMainUI::DealWithMusicInfo new record is saved and reset, item: " << static_cast<void*>(row);
-    m_showList->NewRecordItem = nullptr;
 }
 
 void CMainUI::DiscardRecordingRow(bool removeFile)

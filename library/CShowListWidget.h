@@ -84,10 +84,17 @@ public:
     void StartAutoDownload(const char* path);
     // Does not take ownership of info (null: nothing was recognised).
     void SetNewRecordMusicInfo(RecordMusicInfo* info);
-    // Shows the finished song in lists 1 and 2. A file that gets a new name
-    // keeps it only once its row is stored; false when the row could not be
-    // stored (the file then keeps its old name).
-    bool FinishNewRecord(int unused);
+    // Merges what recognition found for the song of `row` (a song being
+    // recorded or one still being finished) into its record; null info: the
+    // song was not recognised. Does not take ownership of info.
+    void ApplyRecognition(CTreeWidgetItem* row, const RecordMusicInfo* info);
+    // Tells the recording views what recognition found for the song they wait for.
+    void ShowRecognition(const RecordMusicInfo* info) { emit MusicInfoToUiSignal(info); }
+    // Shows the finished song of `row` in lists 1 and 2. A file that gets a
+    // new name keeps it only once its row is stored; false when the row could
+    // not be stored (the file then keeps its old name).
+    bool FinishRecord(CTreeWidgetItem* row);
+    bool FinishNewRecord(int) { return FinishRecord(NewRecordItem); }
     // Uses no page state: the recording page writes a card's tags with it too.
     // Writes on the calling thread; the tag editor's writes go through
     // TagWriter() instead, off the GUI thread.
@@ -149,7 +156,7 @@ public:
     QToolButton* CoverFlowButton() const { return m_coverButton; }
 
     // The row of the song being recorded (null when none); the main window
-    // clears it after completing the song and deletes it on quit.
+    // takes it when the song ends and deletes it on quit.
     CTreeWidgetItem* NewRecordItem = nullptr;
     // MusicId of the song being recorded.
     int NewRecordMusicId = 0;

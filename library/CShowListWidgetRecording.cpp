@@ -114,21 +114,26 @@ void CShowListWidget::StartAutoDownload(const char* path)
 void CShowListWidget::SetNewRecordMusicInfo(RecordMusicInfo* info)
 {
     emit MusicInfoToUiSignal(info);
-    if (!NewRecordItem) {
+    ApplyRecognition(NewRecordItem, info);
+}
+
+void CShowListWidget::ApplyRecognition(CTreeWidgetItem* row, const RecordMusicInfo* info)
+{
+    if (!row) {
         // Nothing is being recorded (e.g. the song limit refused the row):
         // the data belongs to no song, and its downloaded covers go.
-        qWarning() << "CShowListWidget::SetNewRecordMusicInfo no new record";
+        qWarning() << "CShowListWidget::ApplyRecognition no row for the song";
         if (info)
             DeleteCandidateCovers(*info);
         return;
     }
-    NewRecordItem->SetDownloadStatus(TWM_DOWNLOAD_FAILED);
+    row->SetDownloadStatus(TWM_DOWNLOAD_FAILED);
     if (!info)
         return;
-    NewRecordItem->SetDownloadStatus(TWM_DOWNLOAD_SUCCEEDED);
+    row->SetDownloadStatus(TWM_DOWNLOAD_SUCCEEDED);
 
     std::unique_ptr<MusicInfoRow> record(new MusicInfoRow());
-    if (DB_GetMusicInfo(NewRecordItem->GetMusicId(), record.get()) < 1) {
+    if (DB_GetMusicInfo(row->GetMusicId(), record.get()) < 1) {
         DeleteCandidateCovers(*info);
         return;
     }
@@ -205,9 +210,8 @@ void CShowListWidget::MergeCovers(MusicInfoRow* record, const RecordMusicInfo* i
     }
 }
 
-bool CShowListWidget::FinishNewRecord(int)
+bool CShowListWidget::FinishRecord(CTreeWidgetItem* row)
 {
-    CTreeWidgetItem* row = NewRecordItem;
     if (!row)
         return true;
     std::unique_ptr<MusicInfoRow> record(row->GetMusicInfo());
@@ -223,7 +227,7 @@ bool CShowListWidget::FinishNewRecord(int)
             // The row still names the old file: so does the disk.
             if (path != before && QFile::rename(path, before))
                 record->MusicPath = before;
-            qWarning() << "CShowListWidget::FinishNewRecord row not stored, file keeps its name:" << before;
+            qWarning() << "CShowListWidget::FinishRecord row not stored, file keeps its name:" << before;
             stored = false;
         }
     }

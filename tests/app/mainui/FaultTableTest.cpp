@@ -109,7 +109,7 @@ TEST_F(FaultTable, DiskFillsMidSong)
         fclose(filler);
     }
     ASSERT_TRUE(WaitFor([&] { return w.SawText("disk of the output folder is"); }, 15000));
-    ASSERT_TRUE(WaitFor([&] { return w.LibraryPage()->NewRecordItem == nullptr && !SongOpen(); }, 15000));
+    ASSERT_TRUE(WaitFor([&] { return w.SongsStored() && !SongOpen(); }, 15000));
     EXPECT_EQ(w.ControlBar()->GetRecordState(), IRecordStateSource::NotRecording);
     player->waitForFinished(10000);
     window.reset();
@@ -192,7 +192,7 @@ TEST_F(FaultTable, DamagedLibrary)
     player->waitForFinished(15000);
     Pause(1500);
     w.RecorderModuleStop();
-    ASSERT_TRUE(WaitFor([&] { return !SongOpen() && w.LibraryPage()->NewRecordItem == nullptr; }, 15000));
+    ASSERT_TRUE(WaitFor([&] { return !SongOpen() && w.SongsStored(); }, 15000));
     window.reset();
 
     DB_OpenDatabase();
@@ -273,7 +273,7 @@ TEST_F(FaultTable, HungServer)
     }
     Pause(1500);
     w.RecorderModuleStop();
-    ASSERT_TRUE(WaitFor([&] { return !SongOpen() && w.LibraryPage()->NewRecordItem == nullptr; }, 15000));
+    ASSERT_TRUE(WaitFor([&] { return !SongOpen() && w.SongsStored(); }, 15000));
     ASSERT_GE(MusicRowCount(), 1);
 
     // Hung when Record is pressed: a message, not a frozen window.

@@ -78,7 +78,7 @@ protected:
         EXPECT_TRUE(WaitFor([&] { return window->LibraryPage()->NewRecordItem != nullptr; }));
         CTreeWidgetItem* row = window->LibraryPage()->NewRecordItem;
         factory.engine->SongEnd(path);
-        EXPECT_TRUE(WaitFor([&] { return window->LibraryPage()->NewRecordItem == nullptr; }));
+        EXPECT_TRUE(WaitFor([&] { return window->SongsStored(); }));
         return row;
     }
     void Release(Qt::Key key, bool autoRepeat)

@@ -140,7 +140,7 @@ TEST_F(MainUIFaultsTest, DeclinedCloseChangesNothing)
     w.answers = {QDialogButtonBox::Cancel};
     EXPECT_FALSE(w.close());
     factory.engine->SongEnd(path);
-    ASSERT_TRUE(WaitFor([&] { return w.LibraryPage()->NewRecordItem == nullptr; }));
+    ASSERT_TRUE(WaitFor([&] { return w.SongsStored(); }));
     EXPECT_EQ(OnlySong().TimeRecorded, "00:04") << "songs finished after a declined close are stored";
     window.reset();
 }
@@ -193,7 +193,7 @@ TEST_P(WriteFailureNotice, StopsAndSaysWhy)
     EXPECT_TRUE(w.IsRecordingStopped());
     EXPECT_EQ(w.DialogCount("guidialogExpire"), 0);
     EXPECT_FALSE(w.SawText("The current path is invalid!"));
-    ASSERT_TRUE(WaitFor([&] { return w.LibraryPage()->NewRecordItem == nullptr; }));
+    ASSERT_TRUE(WaitFor([&] { return w.SongsStored(); }));
     if (c.kept)
         EXPECT_EQ(OnlySong().TimeRecorded, "00:03");
     else
@@ -437,7 +437,7 @@ TEST_F(MainUIFaultsTest, RenameIsUndoneWhenTheRowIsNotStored)
     OnLibraryFile("create trigger refuse before update on MusicInfo "
                   "begin select raise(fail, 'disk I/O error'); end");
     factory.engine->SongEnd(path);
-    ASSERT_TRUE(WaitFor([&] { return w.LibraryPage()->NewRecordItem == nullptr; }));
+    ASSERT_TRUE(WaitFor([&] { return w.SongsStored(); }));
     EXPECT_TRUE(QFile::exists(path)) << "the file keeps the name its row has";
     EXPECT_FALSE(QFile::exists(OutputFolder() + "/A Title.wav"));
     MusicInfoRow row;
@@ -474,7 +474,7 @@ TEST_F(MainUIFaultsTest, UnplayableFileSaysSo)
     w.RecorderModuleStart();
     const QString path = StartSong("garbled", 3);
     factory.engine->SongEnd(path);
-    ASSERT_TRUE(WaitFor([&] { return w.LibraryPage()->NewRecordItem == nullptr; }));
+    ASSERT_TRUE(WaitFor([&] { return w.SongsStored(); }));
     w.RecorderModuleStop();
     {
         QFile file(OnlySong().MusicPath);

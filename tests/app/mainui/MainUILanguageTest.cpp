@@ -111,7 +111,7 @@ TEST_F(MainUILanguageTest, SwitchingWithASongPausedLeavesNoEnglishOnScreen)
     factory.engine->SongStart(path);
     ASSERT_TRUE(WaitFor([&] { return w.LibraryPage()->NewRecordItem != nullptr; }));
     factory.engine->SongEnd(path);
-    ASSERT_TRUE(WaitFor([&] { return w.LibraryPage()->NewRecordItem == nullptr; }));
+    ASSERT_TRUE(WaitFor([&] { return w.SongsStored(); }));
     w.RecorderModuleStop();
     w.ShowMedia();
     ASSERT_TRUE(WaitFor([&] { return w.LibraryPage()->GetVisibleCount() == 1; }));

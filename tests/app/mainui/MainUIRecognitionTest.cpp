@@ -6,21 +6,27 @@
 // while the service stalls neither hangs nor crashes.
 #include "MainUITestSupport.h"
 
+#include "CACRrecognize.h"
 #include "CAppSettings.h"
 #include "CRecordingWidget.h"
 #include "CShowDownloadingScene.h"
 #include "CShowDownloadingView.h"
 #include "CShowListWidget.h"
+#include "CSongEndPipeline.h"
+#include "CTagWriter.h"
 #include "CTreeWidgetItem.h"
 #include "FakeRecognitionService.h"
+#include "FileTimeHelpers.h"
 #include "MusicDatabase.h"
 #include "SongRecordFields.h"
 #include "SystemHelpers.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QImage>
+#include <QSet>
 #include <QtEndian>
 #include <gtest/gtest.h>
 #include <sndfile.h>
@@ -73,6 +79,54 @@ std::vector<unsigned char> ToneSecond(int second)
         qToLittleEndian(v, pcm.data() + 4 * i + 2);
     }
     return pcm;
+}
+
+// The token answer the service gives, held back until the test lets it go.
+constexpr const char* kTokenAnswer = R"({"access_token":"fake-token-Zm9vYmFy","token_type":"Bearer","expires_in":3600})";
+
+QByteArray SolidJpeg(QColor colour)
+{
+    QImage image(300, 300, QImage::Format_RGB32);
+    image.fill(colour);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "JPG");
+    return bytes;
+}
+
+QString PicturesFolder()
+{
+    QString pictures;
+    EXPECT_EQ(GetSpecialFolderPath(pictures, kFolderPictures), 0);
+    return pictures;
+}
+
+QStringList PictureFiles()
+{
+    return QDir(PicturesFolder()).entryList(QDir::Files, QDir::Name);
+}
+
+// The title and the picture the song's MP3 file carries (a null image when none).
+struct FileTags {
+    QString title;
+    QImage picture;
+};
+FileTags TagsOf(const QString& path)
+{
+    FileTags tags;
+    TagLib::MPEG::File mp3(path.toUtf8().constData());
+    if (!mp3.isValid() || !mp3.hasID3v2Tag())
+        return tags;
+    TagLib::ID3v2::Tag* tag = mp3.ID3v2Tag();
+    tags.title = QString::fromStdString(tag->title().to8Bit(true));
+    const auto frames = tag->frameListMap()["APIC"];
+    if (!frames.isEmpty()) {
+        if (const auto* picture = dynamic_cast<TagLib::ID3v2::AttachedPictureFrame*>(frames.front()))
+            tags.picture = QImage::fromData(
+                QByteArray(picture->picture().data(), static_cast<int>(picture->picture().size())));
+    }
+    return tags;
 }
 
 QRgb CentrePixel(const QImage& image)
@@ -165,7 +219,7 @@ TEST_F(MainUIRecognitionTest, RecognisedSongReachesTheRowTheCardAndTheFilesTags)
     EXPECT_EQ(forms[0].parts.at("sample_bytes").body, std::to_string(44 + 12 * 8000 * 2));
 
     factory.engine->SongEnd(path);
-    ASSERT_TRUE(WaitFor([&] { return w.LibraryPage()->NewRecordItem == nullptr; }));
+    ASSERT_TRUE(WaitFor([&] { return w.SongsStored(); }));
 
     // The database record and the cover picture.
     MusicInfoRow row;
@@ -255,7 +309,7 @@ TEST_F(MainUIRecognitionTest, SongsTheServiceDoesNotRecogniseEndFinalWithoutItsD
         service.ReleaseStalls();
 
         factory.engine->SongEnd(path);
-        ASSERT_TRUE(WaitFor([&] { return w.LibraryPage()->NewRecordItem == nullptr; }));
+        ASSERT_TRUE(WaitFor([&] { return w.SongsStored(); }));
         MusicInfoRow row;
         ASSERT_EQ(DB_GetMusicInfo(musicId, &row), 1);
         DB_GetImageInfo(&row);
@@ -297,6 +351,218 @@ TEST_F(MainUIRecognitionTest, ClosingWhileTheServiceStallsNeitherHangsNorCrashes
     // Far below the minute the service would make it wait.
     EXPECT_LT(timer.elapsed(), 30000);
     EXPECT_FALSE(engine.joinable());
+    service.ClearOverrides();
+}
+
+TEST_F(MainUIRecognitionTest, AResultLandsOnTheSongItsSampleCameFromAndNoOther)
+{
+    // Song A's sample goes to recognition; its result is held back (the
+    // token answer stalls) and let go at a given moment. Song B follows A
+    // and is never recognised itself.
+    enum When { DuringItsSong, WhileItIsFinished, AfterTheNextSongStarted, AfterItWasDropped };
+    const struct {
+        const char* name;
+        When when;
+    } cases[] = {
+        {"during its song", DuringItsSong},
+        {"after it ended, while it is finished", WhileItIsFinished},
+        {"after the next song started", AfterTheNextSongStarted},
+        {"after it was dropped as too short", AfterItWasDropped},
+    };
+    const QRgb served = CentrePixel(QImage::fromData(FakeRecognitionService::PictureFor(Hello().trackId, 300)));
+    int n = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeRecognitionService service({Hello()});
+        service.SetOverride(Route::Token, {200, kTokenAnswer, true});
+        TestMainUI& w = Open(service.Setup());
+        QSet<int> tagWrites;
+        QObject::connect(w.SongEnd()->TagWriter(), &CTagWriter::BusyChanged, [&](int musicId, bool busy) {
+            if (busy)
+                tagWrites.insert(musicId);
+        });
+        int results = 0;
+        QObject::connect(w.Recognizer(), &CACRrecognize::signalFinished, [&] { ++results; });
+        const QStringList picturesBefore = PictureFiles();
+        const QString a = OutputFolder() + QString("/2024-02-01 10-00-0%1.mp3").arg(n);
+        const QString b = OutputFolder() + QString("/2024-02-01 10-10-0%1.mp3").arg(n++);
+        WriteToneMp3(a, c.when == AfterItWasDropped ? 0.5 : 17);
+        WriteToneMp3(b, 17);
+
+        const int songA = StartSong(a);
+        CaptureUntilTheMark();
+        ASSERT_TRUE(service.WaitFor(Route::Token, 1, 10000));
+        if (c.when == DuringItsSong) {
+            service.ReleaseStalls();
+            ASSERT_TRUE(WaitFor([&] {
+                return w.LibraryPage()->NewRecordItem
+                       && w.LibraryPage()->NewRecordItem->GetDownloadStatus() == TWM_DOWNLOAD_SUCCEEDED;
+            }, 10000));
+        }
+        factory.engine->SongEnd(a);
+        ASSERT_TRUE(WaitFor([&] { return w.LibraryPage()->NewRecordItem == nullptr; }));
+        if (c.when == WhileItIsFinished) {
+            // The song waits for its own result, its file as the engine left it.
+            Pause(300);
+            EXPECT_TRUE(w.IsFinishingSongs());
+            EXPECT_TRUE(QFile::exists(a));
+            service.ReleaseStalls();
+            ASSERT_TRUE(WaitFor([&] { return w.SongsStored(); }, 15000));
+        }
+        if (c.when == AfterItWasDropped) {
+            ASSERT_TRUE(WaitFor([&] { return !w.IsFinishingSongs(); }));
+        }
+        const int songB = StartSong(b);
+        if (c.when == AfterTheNextSongStarted || c.when == AfterItWasDropped) {
+            service.ReleaseStalls();
+            ASSERT_TRUE(WaitFor([&] { return results == 1; }, 15000));
+            // The cover is decoded on a worker before the result is applied.
+            Pause(300);
+        }
+        factory.engine->SongEnd(b);
+        ASSERT_TRUE(WaitFor([&] { return w.SongsStored(); }, 15000));
+        EXPECT_EQ(results, 1);
+
+        // B never takes A's data, its name or its cover.
+        MusicInfoRow rowB;
+        ASSERT_EQ(DB_GetMusicInfo(songB, &rowB), 1);
+        DB_GetImageInfo(&rowB);
+        EXPECT_NE(RecordFieldText(rowB.Info.MusicName), "Hello");
+        EXPECT_TRUE(RecordFieldText(rowB.Info.Artist).isEmpty());
+        EXPECT_EQ(rowB.Info.CoverCount, 0);
+        EXPECT_FALSE(QFileInfo(rowB.MusicPath).fileName().startsWith("Hello"));
+        EXPECT_TRUE(TagsOf(rowB.MusicPath).title.isEmpty());
+        EXPECT_FALSE(tagWrites.contains(songB));
+
+        MusicInfoRow rowA;
+        if (c.when == AfterItWasDropped) {
+            // Its song is gone (B may have its MusicId now): the result
+            // goes, and so does its cover file.
+            EXPECT_EQ(MusicRowCount(), 1);
+            EXPECT_FALSE(QFile::exists(a));
+            EXPECT_EQ(PictureFiles(), picturesBefore);
+        } else {
+            ASSERT_EQ(DB_GetMusicInfo(songA, &rowA), 1);
+            DB_GetImageInfo(&rowA);
+            EXPECT_EQ(RecordFieldText(rowA.Info.MusicName), "Hello");
+            EXPECT_EQ(RecordFieldText(rowA.Info.Artist), "Adele");
+            ASSERT_EQ(rowA.Info.CoverCount, 1);
+            EXPECT_TRUE(QFile::exists(RecordFieldText(rowA.Info.CoverPaths[0])));
+            // Its file: named after its title, tagged by the worker writer.
+            EXPECT_EQ(QFileInfo(rowA.MusicPath).fileName(), "Hello.mp3");
+            EXPECT_FALSE(QFile::exists(a));
+            const FileTags tags = TagsOf(rowA.MusicPath);
+            EXPECT_EQ(tags.title, "Hello");
+            ASSERT_FALSE(tags.picture.isNull());
+            EXPECT_TRUE(CloseColours(CentrePixel(tags.picture), served));
+            EXPECT_TRUE(tagWrites.contains(songA));
+        }
+        window.reset();
+        ResetLibrary();
+        for (const QString& name : PictureFiles()) {
+            if (!picturesBefore.contains(name))
+                QFile::remove(QDir(PicturesFolder()).filePath(name));
+        }
+    }
+}
+
+TEST_F(MainUIRecognitionTest, SongsOfOneTitleKeepCoverFilesOfTheirOwn)
+{
+    FakeRecognitionService::Song red{"Intro", "Artist A", "A", "2001", "Pop", 200000, "trackOfArtistA",
+                                     SolidJpeg(Qt::red)};
+    FakeRecognitionService::Song blue{"Intro", "Artist B", "B", "2002", "Pop", 200000, "trackOfArtistB",
+                                      SolidJpeg(Qt::blue)};
+    FakeRecognitionService service({red, blue});
+    TestMainUI& w = Open(service.Setup());
+    const QStringList picturesBefore = PictureFiles();
+    int musicIds[2] = {};
+    for (int i = 0; i < 2; ++i) {
+        const QString path = OutputFolder() + QString("/2024-03-01 10-00-0%1.mp3").arg(i);
+        WriteToneMp3(path, 17);
+        musicIds[i] = StartSong(path);
+        CaptureUntilTheMark();
+        ASSERT_TRUE(WaitFor([&] {
+            return w.LibraryPage()->NewRecordItem
+                   && w.LibraryPage()->NewRecordItem->GetDownloadStatus() == TWM_DOWNLOAD_SUCCEEDED;
+        }, 20000));
+        factory.engine->SongEnd(path);
+        ASSERT_TRUE(WaitFor([&] { return w.SongsStored(); }, 15000));
+    }
+    const QColor colours[2] = {Qt::red, Qt::blue};
+    QString covers[2];
+    for (int i = 0; i < 2; ++i) {
+        SCOPED_TRACE(i);
+        MusicInfoRow row;
+        ASSERT_EQ(DB_GetMusicInfo(musicIds[i], &row), 1);
+        DB_GetImageInfo(&row);
+        ASSERT_EQ(row.Info.CoverCount, 1);
+        covers[i] = RecordFieldText(row.Info.CoverPaths[0]);
+        EXPECT_EQ(QFileInfo(covers[i]).absolutePath(), QFileInfo(PicturesFolder()).absoluteFilePath());
+        const QImage saved(covers[i]);
+        ASSERT_FALSE(saved.isNull());
+        EXPECT_TRUE(CloseColours(CentrePixel(saved), colours[i].rgb()));
+        const FileTags tags = TagsOf(row.MusicPath);
+        ASSERT_FALSE(tags.picture.isNull());
+        EXPECT_TRUE(CloseColours(CentrePixel(tags.picture), colours[i].rgb()));
+    }
+    EXPECT_NE(covers[0], covers[1]);
+    EXPECT_EQ(PictureFiles().size(), picturesBefore.size() + 2);
+}
+
+TEST_F(MainUIRecognitionTest, AnImageAnswerThatIsNoPictureLeavesTheSongWithoutCover)
+{
+    FakeRecognitionService service({Hello()});
+    service.SetOverride(Route::Image, {200, "<html>this is no picture</html>"});
+    TestMainUI& w = Open(service.Setup());
+    const QStringList picturesBefore = PictureFiles();
+    const QString path = OutputFolder() + "/2024-04-01 10-00-00.mp3";
+    WriteToneMp3(path, 17);
+    const int musicId = StartSong(path);
+    CaptureUntilTheMark();
+    ASSERT_TRUE(WaitFor([&] {
+        return w.LibraryPage()->NewRecordItem
+               && w.LibraryPage()->NewRecordItem->GetDownloadStatus() == TWM_DOWNLOAD_SUCCEEDED;
+    }, 20000));
+    factory.engine->SongEnd(path);
+    ASSERT_TRUE(WaitFor([&] { return w.SongsStored(); }, 15000));
+
+    MusicInfoRow row;
+    ASSERT_EQ(DB_GetMusicInfo(musicId, &row), 1);
+    DB_GetImageInfo(&row);
+    EXPECT_EQ(RecordFieldText(row.Info.MusicName), "Hello");
+    EXPECT_EQ(row.Info.CoverCount, 0);
+    EXPECT_EQ(PictureFiles(), picturesBefore);
+    EXPECT_TRUE(TagsOf(row.MusicPath).picture.isNull());
+    const QList<CTreeWidgetItem*> items = w.LibraryPage()->GetItemsByMusicId({musicId});
+    ASSERT_EQ(items.size(), 1);
+    EXPECT_EQ(items[0]->GetCoverPath(), CTreeWidgetItem::DefaultCoverPath());
+    service.ClearOverrides();
+}
+
+TEST_F(MainUIRecognitionTest, ASongStillWaitingForItsResultIsStoredWhenTheWindowCloses)
+{
+    FakeRecognitionService service({Hello()});
+    service.SetOverride(Route::Token, {200, kTokenAnswer, true});
+    TestMainUI& w = Open(service.Setup());
+    const QString path = OutputFolder() + "/2024-05-01 10-00-00.mp3";
+    WriteToneMp3(path, 17);
+    const int musicId = StartSong(path);
+    CaptureUntilTheMark();
+    ASSERT_TRUE(service.WaitFor(Route::Token, 1, 10000));
+    factory.engine->SongEnd(path);
+    ASSERT_TRUE(WaitFor([&] { return w.LibraryPage()->NewRecordItem == nullptr; }));
+    ASSERT_TRUE(w.IsFinishingSongs());
+
+    // Stored as it is, without waiting for the result.
+    window.reset();
+    service.ReleaseStalls();
+    if (!DB_IsOpen())
+        DB_OpenDatabase();
+    MusicInfoRow row;
+    ASSERT_EQ(DB_GetMusicInfo(musicId, &row), 1);
+    EXPECT_EQ(row.MusicPath, path);
+    EXPECT_TRUE(QFile::exists(path));
+    EXPECT_EQ(row.TimeRecorded, SecondToTimeText(17));
     service.ClearOverrides();
 }
 

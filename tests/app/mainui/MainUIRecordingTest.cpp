@@ -38,7 +38,7 @@ protected:
         factory.engine->SongStart(path);
         EXPECT_TRUE(WaitFor([&] { return window->LibraryPage()->NewRecordItem != nullptr; }));
         factory.engine->SongEnd(path);
-        EXPECT_TRUE(WaitFor([&] { return window->LibraryPage()->NewRecordItem == nullptr; }));
+        EXPECT_TRUE(WaitFor([&] { return window->SongsStored(); }));
         return path;
     }
 };
@@ -105,7 +105,7 @@ TEST_F(MainUITest, NotificationsReachTheSlotsQueuedOnTheGuiThread)
 
     factory.engine->SongEnd(path);
     EXPECT_TRUE(w.OpenSongPath().isEmpty());
-    ASSERT_TRUE(WaitFor([&] { return w.LibraryPage()->NewRecordItem == nullptr; }));
+    ASSERT_TRUE(WaitFor([&] { return w.SongsStored(); }));
     EXPECT_EQ(MusicRowCount(), 1);
     EXPECT_EQ(w.LibraryPage()->GetListItemCount(2), 1);
     EXPECT_EQ(PlayQueue::Instance().Count(), 1);
@@ -216,7 +216,7 @@ TEST_F(MainUITest, CompletionDropsKeepsAndPicksTheCardKind)
         ASSERT_TRUE(WaitFor([&] { return w.LibraryPage()->NewRecordItem != nullptr; }));
         const int musicId = w.LibraryPage()->NewRecordItem->GetMusicId();
         factory.engine->SongEnd(c.seconds == -2 ? QString() : path);
-        ASSERT_TRUE(WaitFor([&] { return w.LibraryPage()->NewRecordItem == nullptr; }));
+        ASSERT_TRUE(WaitFor([&] { return w.SongsStored(); }));
 
         MusicInfoRow row;
         const int found = DB_GetMusicInfo(musicId, &row);

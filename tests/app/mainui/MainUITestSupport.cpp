@@ -161,6 +161,11 @@ void TestMainUI::ShowNotice(QDialog* notice)
     CMainUI::ShowNotice(notice);
 }
 
+bool TestMainUI::SongsStored() const
+{
+    return !LibraryPage()->NewRecordItem && !IsFinishingSongs();
+}
+
 int TestMainUI::DialogCount(const QString& className) const
 {
     int n = 0;
@@ -266,7 +271,7 @@ CTreeWidgetItem* RecordToneSong(FakeEngine& engine, TestMainUI& window, const QS
     EXPECT_TRUE(WaitFor([&] { return window.LibraryPage()->NewRecordItem != nullptr; }));
     CTreeWidgetItem* row = window.LibraryPage()->NewRecordItem;
     engine.SongEnd(path);
-    EXPECT_TRUE(WaitFor([&] { return window.LibraryPage()->NewRecordItem == nullptr; }));
+    EXPECT_TRUE(WaitFor([&] { return window.SongsStored(); }));
     return row;
 }
 

@@ -122,6 +122,9 @@ public:
     }
     void SendKeyPress(QKeyEvent* e) { keyPressEvent(e); }
     void SendKeyRelease(QKeyEvent* e) { keyReleaseEvent(e); }
+    // No song being recorded and none still being finished: every song that
+    // ended is in the library (or gone).
+    bool SongsStored() const;
     int DialogCount(const QString& className) const;
     bool SawText(const QString& part) const;
 

@@ -81,7 +81,7 @@ TEST(ProgramEndToEnd, RecordsTwoSongsIntoTheLibraryAndKeepsOneInstance)
     ASSERT_TRUE(PlayInto(second));
     Pause(1500);
     QTest::mouseClick(window->ControlBar()->RecordStopButton(), Qt::LeftButton);
-    ASSERT_TRUE(WaitFor([&] { return MusicRowCount() >= 2 && !window->LibraryPage()->NewRecordItem; }, 20000));
+    ASSERT_TRUE(WaitFor([&] { return MusicRowCount() >= 2 && window->SongsStored(); }, 20000));
     Pause(500);
 
     QMap<int, MusicInfoRow*> rows;

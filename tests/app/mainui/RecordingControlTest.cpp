@@ -139,7 +139,7 @@ protected:
         w.realProbe = true;
         return w;
     }
-    bool SongStored() { return MusicRowCount() >= 1 && !window->LibraryPage()->NewRecordItem; }
+    bool SongStored() { return MusicRowCount() >= 1 && window->SongsStored(); }
 };
 
 TEST_F(RecordingControlTest, SongThatStartsRightAfterRecordIsKeptWhole)
@@ -290,7 +290,7 @@ TEST_F(NoticeTest, OpenNoticesLeaveStopAndCloseToTheUser)
     EXPECT_TRUE(WaitFor([&] { return w.DialogCount("guidialogExpire") == 1; }));
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 
-    ASSERT_TRUE(WaitFor([&] { return !w.LibraryPage()->NewRecordItem; }));
+    ASSERT_TRUE(WaitFor([&] { return w.SongsStored(); }));
     QTest::mouseClick(w.TitleBar()->CloseButton(), Qt::LeftButton);
     EXPECT_TRUE(WaitFor([&] { return !w.isVisible(); }));
     // The notices went with the window.

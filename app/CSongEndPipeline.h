@@ -1,0 +1,126 @@
+#pragma once
+
+#include "MusicRecords.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QList>
+#include <QMutex>
+#include <QObject>
+#include <QString>
+#include <QThreadPool>
+
+#include <functional>
+
+class CShowListWidget;
+class CTagWriter;
+class CTreeWidgetItem;
+
+// The one owner of every recorded song from its start until it is in the
+// library: the recognition result of its own sample, its length, the
+// too-short drop, its tags, its name after its title and its stored row.
+//
+// Songs are named by a serial the engine's thread gives each song when it
+// starts; a recognition carries the serial of the song its sample came from,
+// so a result lands on that song only: on the song being recorded, on a song
+// that ended and is still being finished (which waits for its result), and
+// nowhere when its song is gone (its cover file goes too).
+//
+// A song that ended is finished in steps, each off the GUI thread when slow:
+// its length is measured on a worker; a song still waiting for its result
+// waits (bounded); its tags are written by a CTagWriter on that writer's
+// worker; once they are in the file, the file takes the song's title as its
+// name and the row is stored. Then SongStored hands the row over.
+//
+// Thread contract: everything here belongs to the GUI thread except the
+// workers of m_pool, which read files, write cover pictures and append a
+// closure to m_done under m_lock; the GUI thread runs those closures.
+class CSongEndPipeline : public QObject
+{
+    Q_OBJECT
+public:
+    explicit CSongEndPipeline(CShowListWidget* library, QObject* parent = nullptr);
+    // Quitting: finishes every song still being finished on the calling
+    // thread (without waiting for results), stored with its tags; tells nobody.
+    ~CSongEndPipeline() override;
+
+    // The song `serial` starts; its row, if the library made one, is the
+    // library page's NewRecordItem.
+    void SongStarted(int serial);
+    // The song's sample went to recognition: it is not finished before the
+    // result came (or the wait ran out).
+    void RecognitionAsked(int serial);
+    // A recognition result. `info` (owned from here; null: not recognised)
+    // has no covers yet: `cover`, the image answer, becomes one on a worker
+    // when it is a picture.
+    void ResultArrived(int serial, RecordMusicInfo* info, const QByteArray& cover, const QString& picturesFolder);
+    // The engine finished the song's file at `path` (empty: none kept).
+    // Songs of `minimumSeconds` or less are dropped (negative: only empty
+    // ones). False when the song has no row: nothing to finish.
+    bool SongEnded(int serial, const QString& path, int minimumSeconds);
+
+    // Songs ended and not finished yet.
+    bool IsBusy() const { return !m_songs.isEmpty(); }
+    // Whether the song the engine reported as `path` is still being finished.
+    bool IsFinishing(const QString& path) const;
+    CTagWriter* TagWriter() const { return m_tagWriter; }
+
+signals:
+    // A song is finished and stored: `row` (now the caller's) goes into the
+    // lists. `seconds` is its length, -1 when it could not be measured.
+    void SongStored(CTreeWidgetItem* row, qint64 seconds, const QString& reported);
+    // A song ended without a library row: dropped as too short (onDisk
+    // empty) or kept as a file only, at onDisk, because its row could not be stored.
+    void SongGone(const QString& reported, const QString& onDisk);
+    // A row could not be stored; the reason as the library gives it.
+    void LibraryNotWritable(const QString& reason);
+
+private:
+    struct Song {
+        int serial = 0;
+        int musicId = 0;
+        CTreeWidgetItem* row = nullptr;   // owned until handed over
+        QString reported;                 // the path the engine gave
+        int minimumSeconds = -1;
+        bool measuring = false, measured = false;
+        qint64 ms = -1;                   // the length; -1 unknown
+        bool awaitingResult = false;
+        bool tagging = false, tagged = false;
+        // The song file as it was before its tags, held open while they are
+        // written (see ReleaseHeldFile); -1 none.
+        int heldFile = -1;
+    };
+
+    // Runs `work` on a worker and then `done` with its result on the GUI thread.
+    void OnWorker(std::function<std::function<void()>()> work);
+    void RunDone();
+    // Takes the song through its next step as far as it can go now.
+    void Advance(int serial);
+    void Measured(int serial, qint64 ms);
+    void TagsWritten(int musicId);
+    void Apply(int serial, RecordMusicInfo* info);
+    // The song's last step: named after its title, stored, handed over.
+    void Complete(Song& song);
+    void Drop(Song& song);
+    void Forget(int serial);
+    // The tagged copy replaces the song in one rename on the GUI thread; the
+    // file it replaces is freed when its last descriptor closes, which takes
+    // tens of milliseconds for an hour of music: that close runs on a worker.
+    void ReleaseHeldFile(Song& song);
+    bool StoreRow(MusicInfoRow* record, const QString& nameBefore);
+
+    CShowListWidget* m_library;
+    CTagWriter* m_tagWriter;
+    QHash<int, Song> m_songs;        // serial -> a song that ended, not finished yet
+    int m_current = 0;               // serial of the song being recorded; 0 none
+    bool m_currentAsked = false;     // ... its sample went to recognition
+    bool m_currentAnswered = false;  // ... and the result came
+    // How long a song that ended waits for its recognition result at most:
+    // beyond the recognition client's own time-outs (identify, token, track
+    // and cover in turn), which end every recognition with a result.
+    static constexpr int kResultWaitMs = 45000;
+    bool m_quitting = false;
+    QThreadPool m_pool;
+    QMutex m_lock;                              // guards m_done
+    QList<std::function<void()>> m_done;        // workers' results for the GUI thread
+};
