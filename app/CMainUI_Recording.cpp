@@ -136,10 +136,14 @@ void CMainUI::OnRecorderNotify(int code, void* param)
 
 void CMainUI::HandCaptureToRecognition(const AudioClip& clip)
 {
-    // The result names the song its sample came from.
+    // The result names the song its sample came from. The song waits for
+    // it only when a request goes out (each one ends in a result): told
+    // before the request, so that it knows before any result arrives.
     const int serial = m_songSerial.load();
-    if (!m_closing)
-        emit RecognitionAskedSignal(serial);
+    auto asked = [this, serial] {
+        if (!m_closing)
+            emit RecognitionAskedSignal(serial);
+    };
     const QByteArray& pcm = m_capture.Buffer();
     if (clip.param.channels > 2) {
         const QString songPath = clip.name ? QString::fromUtf8(clip.name) : QString();
@@ -150,6 +154,7 @@ void CMainUI::HandCaptureToRecognition(const AudioClip& clip)
         if (m_wavWriter.Open(localName.constData(), &clip.param)) {
             m_wavWriter.Write(pcm.constData(), static_cast<uint32_t>(pcm.size()));
             m_wavWriter.Close();
+            asked();
             m_recognizer->RecognizeFile(temporary, serial);
         }
         QFile::remove(QString::fromLocal8Bit(localName));
@@ -158,6 +163,7 @@ void CMainUI::HandCaptureToRecognition(const AudioClip& clip)
     const QByteArray image = CRecognitionCapture::BuildWavImage(pcm, clip.param);
     qDebug() << "riff len " << (pcm.size() + 36) << "fmt len: " << 16 << "sample rate: " << clip.param.samplesPerSec
              << "fileBuffer size: " << image.size() << "tempBuffer size: " << pcm.size();
+    asked();
     m_recognizer->RecognizeBuffer(image, serial);
 }
 

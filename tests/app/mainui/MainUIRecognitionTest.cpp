@@ -8,6 +8,7 @@
 
 #include "CACRrecognize.h"
 #include "CAppSettings.h"
+#include "CRecognitionCapture.h"
 #include "CRecordingWidget.h"
 #include "CShowDownloadingScene.h"
 #include "CShowDownloadingView.h"
@@ -35,6 +36,7 @@
 #include <taglib/mpegfile.h>
 
 #include <cmath>
+#include <cstring>
 #include <memory>
 #include <thread>
 
@@ -174,16 +176,18 @@ protected:
     }
     // The engine's clips up to the 22-second mark, one second each; the last
     // one hands the capture to recognition (on this thread: the engine's).
-    void CaptureUntilTheMark()
+    // More than two channels come as silence.
+    void CaptureUntilTheMark(int channels = 2)
     {
         for (int second = 0; second <= 22; ++second) {
-            std::vector<unsigned char> pcm = ToneSecond(second);
+            std::vector<unsigned char> pcm =
+                channels == 2 ? ToneSecond(second) : std::vector<unsigned char>(size_t(kRate) * 2 * channels, 0);
             AudioClip clip{};
             clip.type = 3;
             clip.size = static_cast<int>(pcm.size());
             clip.data = pcm.data();
             clip.name = factory.engine->nameBuffer;
-            clip.param = {kRate, 2, 16, 0, 4, 1, 0};
+            clip.param = {kRate, channels, 16, 0, channels * 2, 1, 0};
             factory.engine->Send(kSonacapNotifyMusicData, &clip);
             now += 1000;
         }
@@ -564,6 +568,35 @@ TEST_F(MainUIRecognitionTest, ASongStillWaitingForItsResultIsStoredWhenTheWindow
     EXPECT_TRUE(QFile::exists(path));
     EXPECT_EQ(row.TimeRecorded, SecondToTimeText(17));
     service.ClearOverrides();
+}
+
+TEST_F(MainUIRecognitionTest, ASongWhoseSampleNeverWentOutIsStoredWithoutWaitingForAResult)
+{
+    // A six-channel sample goes out as a temporary WAV beside the song; here
+    // that file cannot be made (a folder has its name), so no recognition
+    // is asked for and no result will ever come.
+    FakeRecognitionService service({Hello()});
+    TestMainUI& w = Open(service.Setup());
+    const QString path = OutputFolder() + "/2024-06-01 10-00-00.mp3";
+    WriteToneMp3(path, 17);
+    const QString blocked = CRecognitionCapture::TemporaryWavName(path);
+    ASSERT_TRUE(QDir().mkpath(blocked));
+    const int musicId = StartSong(path);
+    // The engine names the song it writes with every clip.
+    const QByteArray name = path.toLocal8Bit();
+    std::memcpy(factory.engine->nameBuffer, name.constData(), size_t(name.size()) + 1);
+    CaptureUntilTheMark(6);
+    factory.engine->SongEnd(path);
+
+    // Stored at once, not after the wait for a result that is meant for
+    // samples that went out.
+    ASSERT_TRUE(WaitFor([&] { return w.SongsStored(); }, 10000));
+    EXPECT_TRUE(service.Forms().empty());
+    MusicInfoRow row;
+    ASSERT_EQ(DB_GetMusicInfo(musicId, &row), 1);
+    EXPECT_EQ(row.TimeRecorded, SecondToTimeText(17));
+    EXPECT_EQ(w.LibraryPage()->GetItemsByMusicId({musicId}).size(), 1);
+    QDir(blocked).removeRecursively();
 }
 
 } // namespace
