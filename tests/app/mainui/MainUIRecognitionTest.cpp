@@ -192,6 +192,12 @@ protected:
             now += 1000;
         }
     }
+    // The song being recorded has its recognised data.
+    bool CurrentSongRecognised() const
+    {
+        const CTreeWidgetItem* row = window->LibraryPage()->NewRecordItem;
+        return row && row->GetDownloadStatus() == TWM_DOWNLOAD_SUCCEEDED;
+    }
     CShowDownloadingScene* Artwork() const { return window->RecordingPage()->DownloadingView()->Scene(); }
 
     CAppSettings* settings = nullptr;
@@ -211,10 +217,7 @@ TEST_F(MainUIRecognitionTest, RecognisedSongReachesTheRowTheCardAndTheFilesTags)
     ASSERT_EQ(Artwork()->GetState(), CShowDownloadingScene::Downloading);
 
     CaptureUntilTheMark();
-    ASSERT_TRUE(WaitFor([&] {
-        return w.LibraryPage()->NewRecordItem
-               && w.LibraryPage()->NewRecordItem->GetDownloadStatus() == TWM_DOWNLOAD_SUCCEEDED;
-    }, 20000));
+    ASSERT_TRUE(WaitFor([&] { return CurrentSongRecognised(); }, 20000));
     EXPECT_NE(Artwork()->GetState(), CShowDownloadingScene::Downloading);
     // What went out was the song itself: 12 seconds of it as the sample.
     const auto forms = service.Forms();
@@ -398,10 +401,7 @@ TEST_F(MainUIRecognitionTest, AResultLandsOnTheSongItsSampleCameFromAndNoOther)
         ASSERT_TRUE(service.WaitFor(Route::Token, 1, 10000));
         if (c.when == DuringItsSong) {
             service.ReleaseStalls();
-            ASSERT_TRUE(WaitFor([&] {
-                return w.LibraryPage()->NewRecordItem
-                       && w.LibraryPage()->NewRecordItem->GetDownloadStatus() == TWM_DOWNLOAD_SUCCEEDED;
-            }, 10000));
+            ASSERT_TRUE(WaitFor([&] { return CurrentSongRecognised(); }, 10000));
         }
         factory.engine->SongEnd(a);
         ASSERT_TRUE(WaitFor([&] { return w.LibraryPage()->NewRecordItem == nullptr; }));
@@ -485,10 +485,7 @@ TEST_F(MainUIRecognitionTest, SongsOfOneTitleKeepCoverFilesOfTheirOwn)
         WriteToneMp3(path, 17);
         musicIds[i] = StartSong(path);
         CaptureUntilTheMark();
-        ASSERT_TRUE(WaitFor([&] {
-            return w.LibraryPage()->NewRecordItem
-                   && w.LibraryPage()->NewRecordItem->GetDownloadStatus() == TWM_DOWNLOAD_SUCCEEDED;
-        }, 20000));
+        ASSERT_TRUE(WaitFor([&] { return CurrentSongRecognised(); }, 20000));
         factory.engine->SongEnd(path);
         ASSERT_TRUE(WaitFor([&] { return w.SongsStored(); }, 15000));
     }
@@ -523,10 +520,7 @@ TEST_F(MainUIRecognitionTest, AnImageAnswerThatIsNoPictureLeavesTheSongWithoutCo
     WriteToneMp3(path, 17);
     const int musicId = StartSong(path);
     CaptureUntilTheMark();
-    ASSERT_TRUE(WaitFor([&] {
-        return w.LibraryPage()->NewRecordItem
-               && w.LibraryPage()->NewRecordItem->GetDownloadStatus() == TWM_DOWNLOAD_SUCCEEDED;
-    }, 20000));
+    ASSERT_TRUE(WaitFor([&] { return CurrentSongRecognised(); }, 20000));
     factory.engine->SongEnd(path);
     ASSERT_TRUE(WaitFor([&] { return w.SongsStored(); }, 15000));
 
