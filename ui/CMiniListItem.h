@@ -22,8 +22,8 @@ public:
     bool IsSelected() const { return m_selected; }
 
     // The text shown in a label whose width limit is `limit` unscaled pixels:
-    // whole when it fits, else its longest fitting start (at least four
-    // characters) followed by "...". The start also leaves room for the "..."
+    // whole when it fits, else its longest fitting start (four characters at
+    // least, unless `room` takes fewer) followed by "...". The start also leaves room for the "..."
     // within `room` pixels (the label's own width) and never splits a
     // character.
     static QString ElideForLabel(const QString& text, const QFont& font, int limit = 92, int room = INT_MAX);
