@@ -268,6 +268,10 @@ TEST(UploaderTest, DialogUploadsThePackedLogFiles)
         EXPECT_FALSE(report.DescriptionEdit()->isEnabled());
         ASSERT_TRUE(WaitFor([&] { return !report.IsBusy(); }));
         EXPECT_EQ(report.result(), c.result);
+        // The archive, a copy of the user's logs, went with the answer.
+        const QString reportFolder =
+            QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) + QStringLiteral("/Tavrel/Sonacap");
+        EXPECT_EQ(QDir(reportFolder).entryList({QStringLiteral("BugReport*")}, QDir::AllEntries), QStringList());
         EXPECT_FALSE(report.isVisible());
         EXPECT_TRUE(report.DescriptionEdit()->isEnabled());
         const QStringList expectedShown =
