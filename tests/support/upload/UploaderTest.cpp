@@ -316,7 +316,8 @@ TEST(UploaderTest, AnAnswerThatStopsComingEndsAfterTheReplyTimeOut)
     timer.start();
     EXPECT_TRUE(reporter.Post(QString(), QStringLiteral("logs")));
     ASSERT_TRUE(WaitFor([&] { return !run.results.isEmpty(); }, 10000));
-    EXPECT_GE(timer.elapsed(), 300);
+    // Qt's transfer timer is a coarse one, which may fire up to 5 % early.
+    EXPECT_GE(timer.elapsed(), 300 * 95 / 100);
     for (int i = 0; i < 10; ++i)
         QCoreApplication::processEvents();
     EXPECT_EQ(run.results, QList<int>{int(QNetworkReply::OperationCanceledError)});
