@@ -4,6 +4,7 @@
 #include "MimeAttachment.h"
 #include "MimeMessage.h"
 #include "MimeText.h"
+#include "ReportArchive.h"
 #include "SmtpClient.h"
 
 #include <QDebug>
@@ -38,6 +39,14 @@ QString BugreportThread::Subject(const BugreportJob& job)
 }
 
 void BugreportThread::run()
+{
+    Send();
+    // The archive is a full copy of the user's data: once the exchange is
+    // over, sent, failed or cancelled, nothing needs it any more.
+    ReportArchive::Remove(m_job.attachmentPath);
+}
+
+void BugreportThread::Send()
 {
     SmtpClient client(m_server.host, m_server.port,
                       m_server.ssl ? SmtpClient::SslConnection : SmtpClient::TcpConnection);
@@ -76,6 +85,7 @@ void BugreportThread::run()
     if (!m_job.attachmentPath.isEmpty() && QFile::exists(m_job.attachmentPath)) {
         attachment = std::make_unique<MimeAttachment>(new QFile(m_job.attachmentPath));
         message.AddPart(attachment.get());
+        m_attached = m_job.attachmentPath;
     }
 
     client.EstimateTotalBytes(&message);
@@ -86,10 +96,19 @@ void BugreportThread::run()
         }
         client.Quit();
     }
-    if (!m_result)
-        qWarning().noquote() << "BugreportThread: bug report mail not sent:"
-                             << (client.GetFailureCause() == SmtpClient::NoFailure ? QStringLiteral("no reason given")
-                                                                                   : client.FailureDescription());
+    if (!m_result) {
+        const QString cause = client.GetFailureCause() == SmtpClient::NoFailure ? QStringLiteral("no reason given")
+                                                                                : client.FailureDescription();
+        // Once the whole mail is handed over, only the server's refusal
+        // says it was not taken: a cancel, a lost connection or a missing
+        // answer leave it with the server, which may deliver it.
+        if (client.MailHandedOver() && client.GetFailureCause() != SmtpClient::ServerRefused)
+            qWarning().noquote() << "BugreportThread: bug report mail may have been delivered: the server holds the "
+                                    "whole mail, then"
+                                 << cause;
+        else
+            qWarning().noquote() << "BugreportThread: bug report mail not sent:" << cause;
+    }
 
     QMutexLocker guard(&m_lock);
     m_client = nullptr;
@@ -114,7 +133,7 @@ void BugreportThread::Cancel()
 
 void BugreportThread::Finished()
 {
-    emit updateResultUI(m_result, m_job.attachmentPath, m_job.owner2);
+    emit updateResultUI(m_result, m_attached, m_job.owner2);
 }
 
 void BugreportThread::SmtpError(int) {}

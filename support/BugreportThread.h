@@ -12,15 +12,17 @@
 class SmtpClient;
 
 // Sends one bug-report mail: the description as text, the packed logs as an
-// attachment when the archive exists, to the support address over SMTP.
+// attachment when the archive exists, to the support address over SMTP. The
+// archive is the thread's from its start: it is removed (with the report's
+// folder, ReportArchive) once the exchange is over, whatever its end.
 //
 // Thread contract: the job and the server record are this thread's own
 // copies, read only. run() owns the SmtpClient; `m_client` (the pointer
 // ThreadStop and Cancel reach it through) is written by run() and read by
-// them on the GUI thread, both under `m_lock`. The result and the last
-// response code are written by run() and read only after finished(). Signals
-// are emitted on the worker thread and reach the GUI queued; updateResultUI
-// comes from Finished(), on the GUI thread.
+// them on the GUI thread, both under `m_lock`. The result, the archive sent
+// and the last response code are written by run() and read only after
+// finished(). Signals are emitted on the worker thread and reach the GUI
+// queued; updateResultUI comes from Finished(), on the GUI thread.
 //
 // A failed mail is the same failure to the user whatever its cause; the
 // cause (refused login, no answer, refused connection, TLS failure, ...)
@@ -45,6 +47,7 @@ public:
     static constexpr int kSubjectFieldLength = 100;
 
 signals:
+    // `attachment`: the archive the mail carried, empty when it went without.
     void updateResultUI(bool ok, QString attachment, void* owner);
     void progress(qint64 handled, qint64 total, void* owner);
     void limitStop(void* owner);
@@ -67,9 +70,12 @@ protected:
     void run() override;
 
 private:
+    void Send();
+
     const BugreportJob m_job;
     const MailServerInfo m_server;
     bool m_result = false;
+    QString m_attached;   // written by run(), read after finished()
     std::atomic<bool> m_stopAccepted{false};
     std::atomic<bool> m_stopRequested{false};
     std::atomic<bool> m_cancelled{false};

@@ -6,6 +6,7 @@
 #include "CDeleteDialog.h"
 #include "InterfaceScale.h"
 #include "PostReporter.h"
+#include "ReportArchive.h"
 #include "RetiredThreads.h"
 #include "SystemHelpers.h"
 #include "WorkerThread.h"
@@ -172,11 +173,17 @@ void CBugReport::CancelReport()
         m_thread->Cancel();
         RetiredThreads::Retire(m_thread);
         m_thread = nullptr;
-        qWarning() << "CBugReport::CancelReport the bug report mail was cancelled, not sent";
+        // Whether the server already holds the mail only the mail thread
+        // knows; it logs that as it ends.
+        qWarning() << "CBugReport::CancelReport the bug report mail was cancelled";
     }
     if (m_uploadPending) {
         m_uploadPending = false;
         m_reporter->Abort();
+        // The uploader's reading may still hold it open: the file goes, the
+        // reading ends with the abort.
+        ReportArchive::Remove(m_uploadArchive);
+        m_uploadArchive.clear();
     }
     if (m_busy) {
         qDebug() << "CBugReport::CancelReport the report was stopped";
@@ -239,29 +246,41 @@ void CBugReport::SendReportMail()
     }
 
     SetBusy(true);
-    const QString folder = ReportFolder();
-    if (folder.isEmpty()) {
+    const QString archive = NewArchive();
+    if (archive.isEmpty()) {
         SendPackedMail(QString());
         return;
     }
-    const QString archive = folder + QStringLiteral("/BugReport.dmp");
-    QFile::remove(archive);
     StartPacking(new WorkerThread(archive, CAppSettings::GetInstance()->GetLogPath()),
                  [this](const QString& packed) { SendPackedMail(packed); });
+}
+
+QString CBugReport::NewArchive()
+{
+    const QString folder = ReportFolder();
+    if (folder.isEmpty())
+        return QString();
+    // The one archive every report shared before each got its own: a full
+    // copy of the user's data that nothing removed after sending.
+    QFile::remove(folder + QLatin1Char('/') + QLatin1String(ReportArchive::kFileName));
+    return ReportArchive::Create(folder);
 }
 
 void CBugReport::StartPacking(WorkerThread* packer, std::function<void(const QString&)> next)
 {
     m_packer = packer;
-    connect(m_packer, &WorkerThread::resultReady, this, [this, packer, next](const QString& packed) {
+    connect(m_packer, &WorkerThread::resultReady, this, [this, packer, next](const QString&) {
         // A result queued before the report was cancelled belongs to a
         // packer that is no longer ours.
         if (m_packer != packer)
             return;
-        // It has emitted its last signal; it goes once it has ended.
+        // The archive is ours now (or none was made: the packer removes
+        // its folder). It has emitted its last signal; it goes once it has
+        // ended.
+        const QString archive = packer->TakeArchive();
         RetiredThreads::Retire(m_packer);
         m_packer = nullptr;
-        next(packed);
+        next(archive);
     });
     m_packer->start();
 }
@@ -287,7 +306,7 @@ void CBugReport::SendPackedMail(const QString& archive)
     m_thread->start();
 }
 
-void CBugReport::ReportFinish(bool ok, QString, void*)
+void CBugReport::ReportFinish(bool ok, QString attachment, void*)
 {
     if (m_thread) {
         m_thread->disconnect(this);
@@ -296,8 +315,14 @@ void CBugReport::ReportFinish(bool ok, QString, void*)
         m_thread = nullptr;
     }
     SetBusy(false);
-    ShowMessage(ok ? tr("Send bug report mail success!") : tr("Send bug report mail failed!"),
-                QDialogButtonBox::Ok, tr("OK"));
+    QString text = tr("Send bug report mail failed!");
+    if (ok && attachment.isEmpty())
+        // The data could not be packed (7z missing, failed or out of time,
+        // no report folder): support gets the description alone.
+        text = tr("The bug report mail was sent without the attached data: they could not be packed.");
+    else if (ok)
+        text = tr("Send bug report mail success!");
+    ShowMessage(text, QDialogButtonBox::Ok, tr("OK"));
     m_progress->hide();
     close();
 }
@@ -313,8 +338,6 @@ void CBugReport::ReportByUpload()
     if (folder.isEmpty() || CreateDirectoryTree(folder.toUtf8().constData()) != 0)
         return;
 
-    const QString archive = folder + QStringLiteral("/BugReport.dmp");
-    QFile::remove(archive);
     QStringList files;
     const QStringList names =
         QDir(logFolder).entryList({QStringLiteral("*.txt"), QStringLiteral("*.db"), QStringLiteral("*.ini"),
@@ -326,12 +349,13 @@ void CBugReport::ReportByUpload()
                        .arg(m_name->toPlainText(), m_mail->toPlainText(), m_description->toPlainText());
 
     SetBusy(true);
-    if (files.isEmpty()) {
-        PostPackedLogs(archive);
+    const QString archive = files.isEmpty() ? QString() : NewArchive();
+    if (archive.isEmpty()) {
+        PostPackedLogs(QString());
         return;
     }
     // A failed packing leaves no archive: the form then goes without it.
-    StartPacking(new WorkerThread(archive, files), [this, archive](const QString&) { PostPackedLogs(archive); });
+    StartPacking(new WorkerThread(archive, files), [this](const QString& packed) { PostPackedLogs(packed); });
 }
 
 void CBugReport::PostPackedLogs(const QString& archive)
@@ -350,6 +374,7 @@ void CBugReport::PostPackedLogs(const QString& archive)
     m_reporter->SetProductName(settings->GetProductName());
     m_reporter->SetVersion(settings->GetCurrentVersion());
     m_uploadPending = true;
+    m_uploadArchive = archive;
     // A missing archive still posts the form, without the file part.
     m_reporter->Post(archive, m_uploadLogs);
 }
@@ -357,6 +382,8 @@ void CBugReport::PostPackedLogs(const QString& archive)
 void CBugReport::ReportFinish(int value)
 {
     m_uploadPending = false;
+    ReportArchive::Remove(m_uploadArchive);
+    m_uploadArchive.clear();
     if (value != 0)
         ShowMessage(tr("Send bug report mail failed, Err: %1").arg(value),
                     QDialogButtonBox::Cancel, tr("Cancel"));

@@ -28,6 +28,13 @@ class WorkerThread;
 // cancels the running step at once: its thread is told to stop and handed
 // to RetiredThreads, never waited for on the GUI thread, and the report is
 // not sent. Destroying the dialog does the same.
+//
+// Each report packs into an archive of its own (ReportArchive), so the
+// menu's window and the one the microphone notice opens can both send at
+// once. The archive, a full copy of the user's data, is removed as soon as
+// the report is done with it: by the mail thread once the mail is sent,
+// failed or cancelled, by the packer when the report was cancelled before
+// the mail, by the dialog once an upload is answered or aborted.
 class CBugReport : public CMyDialogFrame
 {
     Q_OBJECT
@@ -84,6 +91,9 @@ private:
     void ShowMessage(const QString& text, int button, const QString& caption);
     // The documents folder's program folder, created; empty when it cannot be.
     static QString ReportFolder();
+    // A new archive path of this report's own (ReportArchive) in the report
+    // folder; empty when there is none.
+    static QString NewArchive();
 
     bool m_busy = false;
     QLabel* m_nameLabel = nullptr;
@@ -101,4 +111,5 @@ private:
     BugreportThread* m_thread = nullptr;
     bool m_uploadPending = false;
     QString m_uploadLogs;
+    QString m_uploadArchive;   // the archive the running upload sends
 };

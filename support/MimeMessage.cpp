@@ -76,6 +76,76 @@ QString MimeMessage::HeaderSafe(const QString& value)
 }
 
 namespace {
+// RFC 2047: an encoded word holds at most 75 characters, and a header line
+// holding one at most 76.
+constexpr int kMaxEncodedWord = 75;
+constexpr int kMaxEncodedLine = 76;
+const char* const kWordStart = "=?utf-8?B?";
+const char* const kWordEnd = "?=";
+constexpr int kWordFrame = 12;   // kWordStart and kWordEnd
+
+bool IsAscii(const QString& text)
+{
+    for (const QChar c : text) {
+        if (c.unicode() > 0x7E)
+            return false;
+    }
+    return true;
+}
+
+int LineLength(const QString& out)
+{
+    const int start = out.lastIndexOf(QLatin1String("\r\n"));
+    return start < 0 ? out.size() : out.size() - start - 2;
+}
+
+// Appends `text` to the header being built in `out` as base64 encoded words
+// of UTF-8, each of whole characters, so that every word decodes on its own.
+// A word that would make its line too long goes on a line of its own
+// (folded: CR LF and a blank). `out` ends with the blank that separates the
+// first word from what stands before it.
+void AppendEncodedWords(QString* out, const QString& text)
+{
+    const QByteArray bytes = text.toUtf8();
+    int at = 0;
+    bool first = true;
+    while (at < bytes.size()) {
+        // The bytes a word holds when it fills `room` characters.
+        auto fitting = [&](int room) {
+            int n = qMin<int>((room - kWordFrame) / 4 * 3, bytes.size() - at);
+            // Never split a character: back off to the start of the one cut.
+            while (n > 0 && at + n < bytes.size() && (uchar(bytes.at(at + n)) & 0xC0) == 0x80)
+                --n;
+            return n;
+        };
+        const int separator = first ? 0 : 1;
+        int n = fitting(qMin(kMaxEncodedWord, kMaxEncodedLine - LineLength(*out) - separator));
+        if (n <= 0) {
+            // Fold: the line break goes before the blank that starts the word.
+            if (first)
+                out->insert(out->size() - 1, QLatin1String("\r\n"));
+            else
+                out->append(QLatin1String("\r\n "));
+            n = fitting(kMaxEncodedWord);
+        } else if (!first) {
+            out->append(QLatin1Char(' '));
+        }
+        out->append(QLatin1String(kWordStart) + QString::fromLatin1(bytes.mid(at, n).toBase64())
+                    + QLatin1String(kWordEnd));
+        at += n;
+        first = false;
+    }
+}
+
+// Appends text that follows encoded words on their line, on the next line
+// when it would make that line too long.
+void AppendAfterWords(QString* out, const QString& text)
+{
+    if (LineLength(*out) + text.size() > kMaxEncodedLine && text.startsWith(QLatin1Char(' ')))
+        out->append(QLatin1String("\r\n"));
+    out->append(text);
+}
+
 QString QEncodedWord(const QString& text)
 {
     QString encoded = QuotedPrintable::Encode(text.toUtf8());
@@ -85,32 +155,53 @@ QString QEncodedWord(const QString& text)
 }
 } // namespace
 
-QString MimeMessage::EncodedName(const QString& name) const
+bool MimeMessage::AppendHeaderText(QString* out, const QString& text) const
 {
-    switch (m_headerEncoding) {
-    case MimePart::EncodingBase64:
-        return QLatin1String(" =?utf-8?B?") + QString::fromLatin1(name.toUtf8().toBase64()) + QLatin1String("?=");
-    case MimePart::EncodingQuotedPrintable:
-        return QLatin1String(" =?utf-8?Q?") + QEncodedWord(name) + QLatin1String("?=");
-    default:
-        return QLatin1Char(' ') + HeaderSafe(name);
+    const QString safe = HeaderSafe(text);
+    if (IsAscii(safe)) {
+        out->append(safe);
+        return false;
     }
+    // Raw UTF-8 in a header needs a server that offers SMTPUTF8; encoded
+    // words pass everywhere, and mail programs show them decoded.
+    AppendEncodedWords(out, safe);
+    return true;
 }
 
-QString MimeMessage::AddressList(const QList<EmailAddress*>& list) const
+void MimeMessage::AppendAddress(QString* out, const EmailAddress& address) const
 {
-    QString out;
+    const QString name = address.GetName();
+    bool encoded = false;
+    if (!name.isEmpty()) {
+        switch (m_headerEncoding) {
+        case MimePart::EncodingBase64:
+            out->append(QLatin1String(" =?utf-8?B?") + QString::fromLatin1(name.toUtf8().toBase64())
+                        + QLatin1String("?="));
+            break;
+        case MimePart::EncodingQuotedPrintable:
+            out->append(QLatin1String(" =?utf-8?Q?") + QEncodedWord(name) + QLatin1String("?="));
+            break;
+        default:
+            out->append(QLatin1Char(' '));
+            encoded = AppendHeaderText(out, name);
+            break;
+        }
+    }
+    const QString bracketed = QLatin1String(" <") + HeaderSafe(address.GetAddress()) + QLatin1Char('>');
+    if (encoded)
+        AppendAfterWords(out, bracketed);
+    else
+        out->append(bracketed);
+}
+
+void MimeMessage::AppendAddressList(QString* out, const QList<EmailAddress*>& list) const
+{
     for (int i = 0; i < list.size(); ++i) {
         if (i > 0)
-            out += QLatin1Char(',');
-        const EmailAddress* address = list.at(i);
-        if (!address)
-            continue;
-        if (!address->GetName().isEmpty())
-            out += EncodedName(address->GetName());
-        out += QLatin1String(" <") + HeaderSafe(address->GetAddress()) + QLatin1Char('>');
+            out->append(QLatin1Char(','));
+        if (list.at(i))
+            AppendAddress(out, *list.at(i));
     }
-    return out;
 }
 
 QString MimeMessage::GetText()
@@ -131,16 +222,18 @@ qint64 MimeMessage::TextSize()
 QString MimeMessage::HeaderText() const
 {
     QString mime = QLatin1String("From:");
-    if (m_sender) {
-        if (!m_sender->GetName().isEmpty())
-            mime += EncodedName(m_sender->GetName());
-        mime += QLatin1String(" <") + HeaderSafe(m_sender->GetAddress()) + QLatin1Char('>');
-    }
+    if (m_sender)
+        AppendAddress(&mime, *m_sender);
     mime += QLatin1String("\r\n");
 
-    mime += QLatin1String("To:") + AddressList(m_to) + QLatin1String("\r\n");
-    if (!m_cc.isEmpty())
-        mime += QLatin1String("Cc:") + AddressList(m_cc) + QLatin1String("\r\n");
+    mime += QLatin1String("To:");
+    AppendAddressList(&mime, m_to);
+    mime += QLatin1String("\r\n");
+    if (!m_cc.isEmpty()) {
+        mime += QLatin1String("Cc:");
+        AppendAddressList(&mime, m_cc);
+        mime += QLatin1String("\r\n");
+    }
 
     mime += QLatin1String("Subject: ");
     switch (m_headerEncoding) {
@@ -151,7 +244,7 @@ QString MimeMessage::HeaderText() const
         mime += QLatin1String("=?utf-8?Q?") + QEncodedWord(m_subject) + QLatin1String("?=");
         break;
     default:
-        mime += HeaderSafe(m_subject);
+        AppendHeaderText(&mime, m_subject);
         break;
     }
     mime += QLatin1String("\r\n");

@@ -57,8 +57,14 @@ public:
 private:
     // The header lines up to and including "MIME-Version".
     QString HeaderText() const;
-    QString EncodedName(const QString& name) const;
-    QString AddressList(const QList<EmailAddress*>& list) const;
+    // Appends a header value of the plain header encoding: as it stands
+    // when it is ASCII, else as RFC 2047 encoded words (folded where a line
+    // would pass 76 characters); true for the latter.
+    bool AppendHeaderText(QString* out, const QString& text) const;
+    // Appends " name <address>" (the name by the header encoding) or
+    // " <address>".
+    void AppendAddress(QString* out, const EmailAddress& address) const;
+    void AppendAddressList(QString* out, const QList<EmailAddress*>& list) const;
 
     EmailAddress* m_sender = nullptr;
     QList<EmailAddress*> m_to;

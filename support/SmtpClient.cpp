@@ -582,7 +582,7 @@ bool SmtpClient::SendMail(MimeMessage* message)
             return false;
         }
         emit limitStop();
-        SendMessage(QStringLiteral("."));
+        m_mailHandedOver = SendMessage(QStringLiteral(".")) > 0 && !m_sendTimedOut;
         m_stop.store(false);
         // Stop() is refused from here on, Abort() is not.
         WaitForResponse(m_finalReplyTimeout);
@@ -597,7 +597,12 @@ bool SmtpClient::SendMail(MimeMessage* message)
 
 void SmtpClient::Quit()
 {
-    SendMessage(QStringLiteral("QUIT"));
+    // Only a refusal leaves the server waiting for the next command; after
+    // any other failure a QUIT is at best ignored, and on a server that
+    // stopped reading its writing would wait out the send time-out again.
+    const bool inStep = m_failure == NoFailure || m_failure == LoginRefused || m_failure == ServerRefused;
+    if (inStep && !m_sendTimedOut && !Halted() && m_socket && m_socket->state() == QAbstractSocket::ConnectedState)
+        SendMessage(QStringLiteral("QUIT"));
     m_handledBytes = m_totalBytes;
     emit progress(m_totalBytes, m_totalBytes);
 }

@@ -122,6 +122,10 @@ public:
     bool Login();
     bool Login(const QString& user, const QString& password, int method = AuthPlain);
     bool SendMail(MimeMessage* message);
+    // Says QUIT, without waiting for the reply, where the conversation
+    // stands between two commands; a connection that failed (a write that
+    // did not leave, no answer, lost, cancelled, or cut off inside the mail
+    // text) gets nothing more. Brings the progress to its end either way.
     void Quit();
 
     // Asks the exchange to stop; true when the request was taken. Refused
@@ -132,6 +136,10 @@ public:
     // every wait ends within one slice, nothing more is written and the
     // connection is dropped. Any thread.
     void Abort();
+
+    // True once the final "." went out: from then on the server may hold the
+    // whole mail, whatever becomes of its answer.
+    bool MailHandedOver() const { return m_mailHandedOver; }
 
     // The first failure of the exchange; NoFailure while none happened.
     FailureCause GetFailureCause() const { return m_failure; }
@@ -213,6 +221,7 @@ private:
     std::atomic<bool> m_stop{false};
     std::atomic<bool> m_abort{false};
     bool m_sendTimedOut = false;
+    bool m_mailHandedOver = false;
     FailureCause m_failure = NoFailure;
     QString m_failureDetail;
     QMutex m_lock;

@@ -1,5 +1,7 @@
 #include "WorkerThread.h"
 
+#include "ReportArchive.h"
+
 #include <QDebug>
 #include <QElapsedTimer>
 #include <QFile>
@@ -38,6 +40,16 @@ WorkerThread::~WorkerThread()
 {
     requestInterruption();
     wait();
+    if (!m_taken)
+        ReportArchive::Remove(m_archivePath);
+}
+
+QString WorkerThread::TakeArchive()
+{
+    if (!m_made)
+        return QString();
+    m_taken = true;
+    return m_archivePath;
 }
 
 QString WorkerThread::Program()
@@ -67,7 +79,7 @@ void WorkerThread::SetTimeoutMs(int ms)
 
 QStringList WorkerThread::Arguments() const
 {
-    QStringList arguments{QStringLiteral("a"), QStringLiteral("-t7z"), m_archivePath};
+    QStringList arguments{QStringLiteral("a"), QStringLiteral("-t7z"), m_archivePath, QLatin1String(kLevel)};
     if (m_files.isEmpty())
         arguments << QStringLiteral("-r") << QStringLiteral("-x!") + QLatin1String(kEngineLog) << QStringLiteral("*");
     else
@@ -78,8 +90,12 @@ QStringList WorkerThread::Arguments() const
 void WorkerThread::run()
 {
     const bool complete = Pack() && QFile::exists(m_archivePath);
-    if (!complete && QFile::exists(m_archivePath))
+    if (!complete) {
         QFile::remove(m_archivePath);
+        // What a 7z stopped while adding to the archive was writing.
+        QFile::remove(m_archivePath + QStringLiteral(".tmp"));
+    }
+    m_made = complete;
     emit resultReady(complete ? m_archivePath : QString());
 }
 
@@ -91,7 +107,7 @@ bool WorkerThread::Pack()
     // the time, adds to a small archive.
     const QString engineLog = m_folder + QLatin1Char('/') + QLatin1String(kEngineLog);
     if (QFileInfo(engineLog).isFile()) {
-        const QStringList tail{QStringLiteral("a"), QStringLiteral("-t7z"), m_archivePath,
+        const QStringList tail{QStringLiteral("a"), QStringLiteral("-t7z"), m_archivePath, QLatin1String(kLevel),
                                QStringLiteral("-si") + QLatin1String(kEngineLog)};
         if (!RunPacker(tail, QString(), engineLog))
             return false;

@@ -15,10 +15,21 @@ class QProcess;
 //
 // A whole folder is packed as it is but for the engine's log, which can grow
 // to gigabytes: only its last kEngineLogTail bytes go in, under its own name,
-// from the start of a line.
+// from the start of a line. 7z packs at its fastest level: a data folder is
+// mostly log text and SQLite pages, which that level packs nearly as small
+// as the default one in a small part of the time, so that a folder of a
+// large library and a day of logs is packed well within the time limit.
+//
+// The archive (and the report folder ReportArchive made for it) belongs to
+// the packer until TakeArchive() hands it over; a packer destroyed before
+// that removes it, so a report cancelled while packing leaves no copy of the
+// user's data behind.
 //
 // Thread contract: every field is set before start() and only read by run();
 // requestInterruption() (any thread) makes run() stop 7z within a moment.
+// `m_made` is written by run() before resultReady(); TakeArchive() reads it
+// once that signal arrived, and it and the destructor run on the thread that
+// owns the object (the GUI).
 class WorkerThread : public QThread
 {
     Q_OBJECT
@@ -30,8 +41,12 @@ public:
     ~WorkerThread() override;
 
     QString ArchivePath() const { return m_archivePath; }
+    // Once resultReady() arrived: the archive when 7z made it, from now on
+    // the caller's to remove; empty when none was made.
+    QString TakeArchive();
     QString Folder() const { return m_folder; }
     // The arguments 7z gets for the folder (run in the folder) or the files.
+    static constexpr const char* kLevel = "-mx1";
     QStringList Arguments() const;
     // The engine's log, relative to the folder.
     static constexpr const char* kEngineLog = "recorder/log/Sonacap.log";
@@ -65,4 +80,6 @@ private:
     QString m_archivePath;
     QString m_folder;
     QStringList m_files;
+    bool m_made = false;    // written by run() before resultReady()
+    bool m_taken = false;   // owner's thread only
 };

@@ -116,6 +116,10 @@ Bitte geben Sie eine gültige Adresse ein.</translation>
         <translation>Der Fehlerbericht konnte nicht gesendet werden.</translation>
     </message>
     <message>
+        <source>The bug report mail was sent without the attached data: they could not be packed.</source>
+        <translation>Der Fehlerbericht wurde ohne die angehängten Daten gesendet: Sie konnten nicht gepackt werden.</translation>
+    </message>
+    <message>
         <source>Send bug report mail failed, Err: %1</source>
         <translation>Der Fehlerbericht konnte nicht gesendet werden, Fehler: %1</translation>
     </message>

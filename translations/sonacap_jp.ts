@@ -116,6 +116,10 @@ please refill in a correct email.</source>
         <translation>バグレポートを送信できませんでした。</translation>
     </message>
     <message>
+        <source>The bug report mail was sent without the attached data: they could not be packed.</source>
+        <translation>バグレポートは添付データなしで送信されました。データを圧縮できませんでした。</translation>
+    </message>
+    <message>
         <source>Send bug report mail failed, Err: %1</source>
         <translation>バグレポートを送信できませんでした。エラー: %1</translation>
     </message>

@@ -116,6 +116,10 @@ please refill in a correct email.</source>
         <translation>Не удалось отправить отчёт об ошибке.</translation>
     </message>
     <message>
+        <source>The bug report mail was sent without the attached data: they could not be packed.</source>
+        <translation>Отчёт об ошибке отправлен без приложенных данных: их не удалось упаковать.</translation>
+    </message>
+    <message>
         <source>Send bug report mail failed, Err: %1</source>
         <translation>Не удалось отправить отчёт об ошибке, код: %1</translation>
     </message>

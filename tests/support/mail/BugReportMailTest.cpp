@@ -1,6 +1,7 @@
 // The bug report end to end: the dialog packs the log folder with 7z and
 // mails it through a real server (aiosmtpd over TLS), the mail thread on its
-// own, packing faults, and closing or destroying the dialog mid-send.
+// own, packing faults, closing or destroying the dialog mid-send, two reports
+// at once, and what is left on disk afterwards: nothing.
 #include "../../common/EventWait.h"
 #include "../../common/LoopbackSocket.h"
 #include "AiosmtpdServer.h"
@@ -54,6 +55,41 @@ QString SevenZipListing(const QString& archive)
     return QString::fromUtf8(sevenZip.readAllStandardOutput());
 }
 
+// The usual test mail's job: this name and e-mail, a short text.
+BugreportJob MailJob(const QString& name, const QString& mail)
+{
+    BugreportJob job;
+    job.userName = name;
+    job.userMail = mail;
+    job.body = QStringLiteral("text");
+    job.productName = QStringLiteral("Sonacap");
+    job.recipient = QStringLiteral("support@example.org");
+    return job;
+}
+
+// Starts the mail thread and waits for its answer: true when it says sent.
+bool SendAndWait(BugreportThread& thread)
+{
+    bool answered = false;
+    bool ok = false;
+    QObject::connect(&thread, &BugreportThread::updateResultUI, [&](bool result, QString, void*) {
+        answered = true;
+        ok = result;
+    });
+    thread.start();
+    // isFinished() turns true before finished() is posted, so the answer is waited for itself.
+    return WaitFor([&] { return answered; }) && ok;
+}
+
+// The text of the one program log in `folder`.
+QString ProgramLogText(const QString& folder)
+{
+    const QStringList files = QDir(folder).entryList({QStringLiteral("*.log")}, QDir::Files);
+    EXPECT_EQ(files.size(), 1) << folder.toStdString();
+    QFile log(folder + QLatin1Char('/') + files.value(0));
+    return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()) : QString();
+}
+
 class BugReportMailTest : public ::testing::Test
 {
 protected:
@@ -66,8 +102,9 @@ protected:
         m_logFolder = CAppSettings::GetInstance()->GetLogPath();
         WriteFile(m_logFolder + QStringLiteral("/Sonacap_2024_01_02.log"), "program log line\n");
         WriteFile(m_logFolder + QStringLiteral("/recorder/log/Sonacap.log"), QByteArray(5000, 'e'));
-        m_archive = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)
-            + QStringLiteral("/Tavrel/Sonacap/BugReport.dmp");
+        m_reportFolder =
+            QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) + QStringLiteral("/Tavrel/Sonacap");
+        m_archives = m_scripts.path() + QStringLiteral("/archives");
     }
     void TearDown() override
     {
@@ -85,19 +122,53 @@ protected:
         report.DescriptionEdit()->setPlainText(description);
     }
 
-    // A stand-in for 7z: a shell script with this body.
+    // A stand-in for 7z: a shell script with this body. Every archive path it
+    // is given is noted first (ArchivesMade).
     QString FakePacker(const QByteArray& body)
     {
         const QString path = m_scripts.path() + QStringLiteral("/7z-%1").arg(++m_scriptCount);
-        WriteFile(path, "#!/bin/sh\n" + body + "\n");
+        WriteFile(path, "#!/bin/sh\necho \"$3\" >> '" + m_archives.toUtf8() + "'\n" + body + "\n");
         QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         return path;
+    }
+
+    // The archive paths the packers were given, each once, in order.
+    QStringList ArchivesMade() const
+    {
+        QFile file(m_archives);
+        if (!file.open(QIODevice::ReadOnly))
+            return {};
+        QStringList paths = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        paths.removeDuplicates();
+        return paths;
+    }
+
+    // What reports left in the report folder: archives, their folders, 7z's
+    // half-written copies.
+    QStringList Leftovers() const
+    {
+        return QDir(m_reportFolder).entryList({QStringLiteral("BugReport*")}, QDir::AllEntries | QDir::Hidden);
+    }
+
+    // True once no archive a packer was given, nor its folder, is left.
+    bool ArchivesGone(int ms = 5000) const
+    {
+        return WaitFor(
+            [&] {
+                for (const QString& archive : ArchivesMade()) {
+                    if (QFileInfo::exists(archive) || QFileInfo::exists(QFileInfo(archive).path()))
+                        return false;
+                }
+                return Leftovers().isEmpty();
+            },
+            ms);
     }
 
     CBugReport::MessageHandler m_previous;
     QStringList m_shown;
     QString m_logFolder;
-    QString m_archive;
+    QString m_reportFolder;
+    QString m_archives;   // the file FakePacker notes archive paths in
     QTemporaryDir m_scripts;
     int m_scriptCount = 0;
 };
@@ -158,12 +229,8 @@ TEST_F(BugReportMailTest, NameAndMailFieldsCannotAddHeaderLines)
 {
     AiosmtpdServer server(AiosmtpdServer::Plain);
     ASSERT_NE(server.Port(), 0);
-    BugreportJob job;
-    job.userName = QStringLiteral("Ann\r\nBcc: thief@example.org");
-    job.userMail = QStringLiteral("ann@example.org\nX-Injected: 1\n\nbody?");
-    job.body = QStringLiteral("text");
-    job.productName = QStringLiteral("Sonacap");
-    job.recipient = QStringLiteral("support@example.org");
+    BugreportJob job =
+        MailJob(QStringLiteral("Ann\r\nBcc: thief@example.org"), QStringLiteral("ann@example.org\nX-Injected: 1\n\nbody?"));
     EXPECT_EQ(BugreportThread::Subject(job),
               QStringLiteral("Ann  Bcc: thief@example.org - ann@example.org X-Injected: 1  body? -> Sonacap( LINUX )"));
     job.userName = QString(500, QLatin1Char('n'));
@@ -172,16 +239,7 @@ TEST_F(BugReportMailTest, NameAndMailFieldsCannotAddHeaderLines)
     job.userName = QStringLiteral("Ann\r\nBcc: thief@example.org");
 
     BugreportThread thread(job, LocalMailServer(server.Port(), false));
-    bool answered = false;
-    bool ok = false;
-    QObject::connect(&thread, &BugreportThread::updateResultUI, [&](bool result, QString, void*) {
-        answered = true;
-        ok = result;
-    });
-    thread.start();
-    // isFinished() turns true before finished() is posted, so the result is waited for itself.
-    ASSERT_TRUE(WaitFor([&] { return answered; }));
-    EXPECT_TRUE(ok);
+    EXPECT_TRUE(SendAndWait(thread));
     EXPECT_EQ(thread.LastResponseCode(), 250);
     const QJsonObject mail = server.WaitForMail(1);
     ASSERT_FALSE(mail.isEmpty());
@@ -193,7 +251,7 @@ TEST_F(BugReportMailTest, NameAndMailFieldsCannotAddHeaderLines)
     EXPECT_EQ(mail["attachments"].toArray().size(), 0);   // no archive named
 }
 
-TEST_F(BugReportMailTest, ABadPackingIsNeverMailedAsComplete)
+TEST_F(BugReportMailTest, ABadPackingIsNeverMailedAsCompleteAndTheUserIsToldTheDataIsMissing)
 {
     struct Case {
         const char* what;
@@ -201,7 +259,9 @@ TEST_F(BugReportMailTest, ABadPackingIsNeverMailedAsComplete)
         bool attached;
     };
     const Case cases[] = {
-        {"7z outruns its time", "printf partial > \"$3\"\nexec sleep 60", false},
+        // Killed at the time limit while it added to the archive: the archive
+        // and the copy 7z was writing beside it are both half made.
+        {"7z outruns its time", "printf partial > \"$3\"\nprintf half > \"$3.tmp\"\nexec sleep 60", false},
         {"7z fails", "printf garbage > \"$3\"\nexit 2", false},
         {"7z cannot be started", "", false},
         {"7z warns about a file it could not read", "7z \"$@\" > /dev/null\nexit 1", true},
@@ -220,22 +280,24 @@ TEST_F(BugReportMailTest, ABadPackingIsNeverMailedAsComplete)
         Fill(report, QStringLiteral("Bo"), QStringLiteral("bo@example.org"), QStringLiteral("packing"));
         report.ReportButton()->click();
         ASSERT_TRUE(WaitFor([&] { return !m_shown.isEmpty(); }));
-        EXPECT_EQ(m_shown.first(), QStringLiteral("Send bug report mail success!"));
+        EXPECT_EQ(m_shown, QStringList{c.attached ? QStringLiteral("Send bug report mail success!")
+                                                  : QStringLiteral("The bug report mail was sent without the attached "
+                                                                   "data: they could not be packed.")});
         const QJsonObject mail = server.WaitForMail(++mails);
         ASSERT_FALSE(mail.isEmpty());
+        EXPECT_EQ(mail["texts"].toArray().first().toString().trimmed(), QStringLiteral("packing"));
         EXPECT_EQ(mail["attachments"].toArray().size(), c.attached ? 1 : 0);
-        EXPECT_EQ(QFile::exists(m_archive), c.attached);
         if (c.attached) {
             EXPECT_TRUE(SevenZipListing(server.MailFile(mails, QStringLiteral("-BugReport.dmp")))
                             .contains(QStringLiteral("Sonacap_2024_01_02.log")));
         }
+        EXPECT_TRUE(ArchivesGone()) << Leftovers().join(QLatin1Char(' ')).toStdString();
     }
 }
 
 TEST_F(BugReportMailTest, WithoutAMailServerTheReportFailsAtOnce)
 {
     MailServerInfo::SetSupport(MailServerInfo{QString(), 465, true, QString(), QString(), QString(), QString()});
-    QFile::remove(m_archive);
     CBugReport report(nullptr);
     report.show();
     Fill(report, QStringLiteral("Ann"), QStringLiteral("ann@example.org"), QStringLiteral("x"));
@@ -244,7 +306,7 @@ TEST_F(BugReportMailTest, WithoutAMailServerTheReportFailsAtOnce)
     EXPECT_EQ(m_shown, QStringList{QStringLiteral("Send bug report mail failed!")});
     EXPECT_FALSE(report.IsBusy());
     EXPECT_FALSE(report.isVisible());
-    EXPECT_FALSE(QFile::exists(m_archive));
+    EXPECT_TRUE(Leftovers().isEmpty());
 }
 
 TEST_F(BugReportMailTest, CancelCloseOrQuitInEveryPhaseEndsTheMailWithinASecond)
@@ -363,6 +425,8 @@ TEST_F(BugReportMailTest, CancelCloseOrQuitInEveryPhaseEndsTheMailWithinASecond)
             for (int i = 0; i < 10; ++i)
                 QCoreApplication::processEvents();
             EXPECT_TRUE(m_shown.isEmpty()) << m_shown.join(QLatin1Char('|')).toStdString();
+            // The mail thread took the archive along and removed it as it ended.
+            EXPECT_TRUE(ArchivesGone(1000)) << Leftovers().join(QLatin1Char(' ')).toStdString();
         }
     }
 }
@@ -376,7 +440,9 @@ TEST_F(BugReportMailTest, ClosingWhilePackingStopsSevenZip)
     report.show();
     Fill(report, QStringLiteral("Di"), QStringLiteral("di@example.org"), QStringLiteral("packing"));
     report.ReportButton()->click();
-    ASSERT_TRUE(WaitFor([&] { return QFile::exists(m_archive) && QFileInfo(pidFile).size() > 0; }));
+    ASSERT_TRUE(WaitFor([&] {
+        return ArchivesMade().size() == 1 && QFile::exists(ArchivesMade().first()) && QFileInfo(pidFile).size() > 0;
+    }));
     QElapsedTimer timer;
     timer.start();
     report.close();
@@ -384,7 +450,7 @@ TEST_F(BugReportMailTest, ClosingWhilePackingStopsSevenZip)
     EXPECT_FALSE(report.IsBusy());
     // The packer is let go of and ends by itself, its half archive with it.
     EXPECT_TRUE(WaitFor([] { return RetiredThreads::Count() == 0; }, 1000));
-    EXPECT_FALSE(QFile::exists(m_archive));
+    EXPECT_TRUE(ArchivesGone(2000)) << Leftovers().join(QLatin1Char(' ')).toStdString();
     QFile pid(pidFile);
     ASSERT_TRUE(pid.open(QIODevice::ReadOnly));
     const QString proc = QStringLiteral("/proc/") + QString::fromLatin1(pid.readAll().trimmed());
@@ -476,11 +542,192 @@ TEST_F(BugReportMailTest, TheUserSeesOneFailureTheProgramLogItsCause)
         }
         StopProgramLog();
         EXPECT_EQ(m_shown, QStringList{QStringLiteral("Send bug report mail failed!")});
-        const QStringList files = QDir(folder).entryList({QStringLiteral("*.log")}, QDir::Files);
-        ASSERT_EQ(files.size(), 1);
-        QFile log(folder + QLatin1Char('/') + files.first());
-        ASSERT_TRUE(log.open(QIODevice::ReadOnly));
-        const QString text = QString::fromUtf8(log.readAll());
+        const QString text = ProgramLogText(folder);
         EXPECT_TRUE(text.contains(QLatin1String(c.cause))) << text.toStdString();
+    }
+}
+
+TEST_F(BugReportMailTest, TheArchiveIsRemovedOnceTheMailIsSentOrHasFailed)
+{
+    struct Case {
+        const char* what;
+        const char* password;   // null: nothing listens
+        const char* shown;
+    };
+    const Case cases[] = {
+        {"sent", AiosmtpdServer::kPassword, "Send bug report mail success!"},
+        {"login refused", "wrong", "Send bug report mail failed!"},
+        {"connection refused", nullptr, "Send bug report mail failed!"},
+    };
+    AiosmtpdServer server(AiosmtpdServer::Tls);
+    ASSERT_NE(server.Port(), 0);
+    int refusedPort = 0;
+    close(BindLoopback(&refusedPort, 0));
+    // The real 7z; a copy of what it made shows the archive existed.
+    const QString seen = m_scripts.path() + QStringLiteral("/seen.7z");
+    WorkerThread::SetProgram(FakePacker("7z \"$@\" > /dev/null || exit $?\ncp \"$3\" '" + seen.toUtf8() + "'"));
+    int mails = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        MailServerInfo info = LocalMailServer(c.password ? server.Port() : refusedPort, true);
+        if (c.password)
+            info.password = QString::fromLatin1(c.password);
+        MailServerInfo::SetSupport(info);
+        QFile::remove(m_archives);
+        QFile::remove(seen);
+        m_shown.clear();
+        CBugReport report(nullptr);
+        Fill(report, QStringLiteral("Flo"), QStringLiteral("flo@example.org"), QStringLiteral("after"));
+        report.ReportButton()->click();
+        ASSERT_TRUE(WaitFor([&] { return !m_shown.isEmpty(); }, 60000));
+        EXPECT_EQ(m_shown, QStringList{QLatin1String(c.shown)});
+        ASSERT_EQ(ArchivesMade().size(), 1);
+        EXPECT_TRUE(ArchivesMade().first().startsWith(m_reportFolder + QLatin1Char('/')));
+        EXPECT_TRUE(SevenZipListing(seen).contains(QStringLiteral("Sonacap_2024_01_02.log")));
+        // Gone when the user reads the outcome, not later.
+        EXPECT_FALSE(QFileInfo::exists(ArchivesMade().first()));
+        EXPECT_TRUE(ArchivesGone()) << Leftovers().join(QLatin1Char(' ')).toStdString();
+        if (QLatin1String(c.what) == QLatin1String("sent")) {
+            ASSERT_FALSE(server.WaitForMail(++mails).isEmpty());
+            EXPECT_TRUE(SevenZipListing(server.MailFile(mails, QStringLiteral("-BugReport.dmp")))
+                            .contains(QStringLiteral("Sonacap_2024_01_02.log")));
+        }
+    }
+    EXPECT_EQ(server.MailCount(), mails);
+}
+
+TEST_F(BugReportMailTest, TwoReportsAtOnceEachSendTheirOwnWholeArchive)
+{
+    AiosmtpdServer server(AiosmtpdServer::Plain);
+    ASSERT_NE(server.Port(), 0);
+    MailServerInfo::SetSupport(LocalMailServer(server.Port(), false));
+    // Enough data that the two 7z runs overlap; the pause before each makes
+    // sure of it.
+    QByteArray library(6 * 1024 * 1024, '\0');
+    for (int i = 0; i < library.size(); ++i)
+        library[i] = char((i * 2654435761u) >> 13);
+    const QString libraryPath = m_logFolder + QStringLiteral("/music.db");
+    WriteFile(libraryPath, library);
+    WorkerThread::SetProgram(FakePacker("sleep 0.3\nexec 7z \"$@\""));
+
+    // The menu's window and the microphone notice's, both sending.
+    CBugReport menu(nullptr);
+    CBugReport notice(nullptr);
+    Fill(menu, QStringLiteral("Menu"), QStringLiteral("menu@example.org"), QStringLiteral("from the menu"));
+    Fill(notice, QStringLiteral("Notice"), QStringLiteral("notice@example.org"), QStringLiteral("from the notice"));
+    menu.ReportButton()->click();
+    notice.ReportButton()->click();
+    ASSERT_TRUE(WaitFor([&] { return m_shown.size() == 2; }, 60000));
+    const QString success = QStringLiteral("Send bug report mail success!");
+    EXPECT_EQ(m_shown, (QStringList{success, success}));
+    EXPECT_EQ(ArchivesMade().size(), 2);
+
+    QTemporaryDir out;
+    QStringList descriptions;
+    for (int n = 1; n <= 2; ++n) {
+        SCOPED_TRACE(n);
+        const QJsonObject mail = server.WaitForMail(n);
+        ASSERT_FALSE(mail.isEmpty());
+        descriptions << mail["texts"].toArray().first().toString().trimmed();
+        ASSERT_EQ(mail["attachments"].toArray().size(), 1);
+        QProcess extract;
+        extract.start(QStringLiteral("7z"), {QStringLiteral("e"), QStringLiteral("-so"),
+                                             server.MailFile(n, QStringLiteral("-BugReport.dmp")),
+                                             QStringLiteral("music.db")});
+        ASSERT_TRUE(extract.waitForFinished(60000));
+        EXPECT_EQ(extract.exitCode(), 0) << extract.readAllStandardError().toStdString();
+        EXPECT_TRUE(extract.readAllStandardOutput() == library) << "the archive is not whole";
+        EXPECT_TRUE(SevenZipListing(server.MailFile(n, QStringLiteral("-BugReport.dmp")))
+                        .contains(QStringLiteral("recorder/log/Sonacap.log")));
+    }
+    descriptions.sort();
+    EXPECT_EQ(descriptions, (QStringList{QStringLiteral("from the menu"), QStringLiteral("from the notice")}));
+    EXPECT_TRUE(ArchivesGone()) << Leftovers().join(QLatin1Char(' ')).toStdString();
+    QFile::remove(libraryPath);
+}
+
+TEST_F(BugReportMailTest, NonAsciiHeaderTextArrivesAsEncodedWords)
+{
+    struct Case {
+        const char* what;
+        QString name;
+        QString mail;
+    };
+    const Case cases[] = {
+        {"ASCII stays as typed", QStringLiteral("Ann"), QStringLiteral("ann@example.org")},
+        {"accented letters", QStringLiteral("J\u00fcrgen \u00d6lm\u00fcller"), QStringLiteral("jo@example.org")},
+        // Cut to the field's 100 characters: many words over several lines.
+        {"a long Japanese name", QString::fromUtf8("\xe5\xb1\xb1\xe7\x94\xb0\xe5\xa4\xaa\xe9\x83\x8e").repeated(30),
+         QStringLiteral("yamada@example.jp")},
+        // Four-byte characters where the words are cut.
+        {"Cyrillic and music signs", QString::fromUtf8("\xd0\xae\xd1\x80\xd0\xb8\xd0\xb9 \xf0\x9f\x8e\xb5").repeated(12),
+         QString::fromUtf8("\xd1\x8e@example.org")},
+    };
+    AiosmtpdServer server(AiosmtpdServer::Plain);
+    ASSERT_NE(server.Port(), 0);
+    int mails = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const BugreportJob job = MailJob(c.name, c.mail);
+        BugreportThread thread(job, LocalMailServer(server.Port(), false));
+        EXPECT_TRUE(SendAndWait(thread));
+        const QJsonObject mail = server.WaitForMail(++mails);
+        ASSERT_FALSE(mail.isEmpty());
+        // Python's mail parser decodes the words back to what was typed.
+        EXPECT_EQ(mail["subject"].toString(), BugreportThread::Subject(job));
+        EXPECT_EQ(mail["defects"].toArray().size(), 0);
+
+        QFile eml(server.MailFile(mails, QStringLiteral(".eml")));
+        ASSERT_TRUE(eml.open(QIODevice::ReadOnly));
+        const QByteArray raw = eml.readAll();
+        const QByteArray header = raw.left(raw.indexOf("\r\n\r\n"));
+        for (const char byte : header)
+            ASSERT_LT(uchar(byte), 0x80) << "raw 8-bit text in the header";
+        const bool ascii = c.name.toLatin1() == c.name.toUtf8() && c.mail.toLatin1() == c.mail.toUtf8();
+        EXPECT_EQ(header.contains("=?utf-8?B?"), !ascii);
+        if (ascii) {
+            EXPECT_TRUE(header.contains("\r\nSubject: " + BugreportThread::Subject(job).toUtf8() + "\r\n"));
+        }
+        for (const QByteArray& line : header.split('\n')) {
+            if (line.contains("=?")) {
+                EXPECT_LE(line.trimmed().size(), 76) << line.toStdString();
+            }
+        }
+    }
+}
+
+TEST_F(BugReportMailTest, ACancelAfterTheWholeMailWentOutIsLoggedAsPerhapsDelivered)
+{
+    struct Case {
+        const char* what;
+        size_t silentStep;   // of the usual script: the server's answer that never comes
+        const char* line;    // the client's line that step waits for
+        const char* logged;
+    };
+    const Case cases[] = {
+        {"before the mail text", 5, "DATA", "bug report mail not sent: stopped by the user"},
+        {"after the final \".\"", 6, ".", "bug report mail may have been delivered"},
+    };
+    QTemporaryDir logs;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto script = ScriptedSmtpPeer::HappyScript();
+        script[c.silentStep].reply = "";
+        ScriptedSmtpPeer peer(script);
+        const BugreportJob job = MailJob(QStringLiteral("Gus"), QStringLiteral("gus@example.org"));
+        const QString folder = logs.path() + QLatin1Char('/') + QString::number(c.silentStep);
+        StartProgramLog(folder);
+        {
+            BugreportThread thread(job, LocalMailServer(peer.Port(), false));
+            thread.start();
+            EXPECT_TRUE(peer.WaitForLine(c.line, 20000));
+            thread.Cancel();
+            EXPECT_TRUE(thread.wait(5000));
+            EXPECT_FALSE(thread.Result());
+        }
+        StopProgramLog();
+        const QString text = ProgramLogText(folder);
+        EXPECT_TRUE(text.contains(QLatin1String(c.logged))) << text.toStdString();
+        EXPECT_EQ(text.count(QStringLiteral("bug report mail")), 1) << text.toStdString();
     }
 }

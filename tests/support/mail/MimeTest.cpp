@@ -71,6 +71,13 @@ TEST(MimeTest, HeaderLinesOfSenderRecipientsAndSubject)
          MimePart::EncodingBase64,
          "From: =?utf-8?B?YnVn?= <b@x.org>\r\nTo: =?utf-8?B?c3VwcG9ydA==?= <s@x.org>\r\n"
          "Subject: =?utf-8?B?w6l0w6k=?=\r\n"},
+        // Plain text only where it is ASCII: a header of raw UTF-8 needs a
+        // server that offers SMTPUTF8.
+        {"non-ASCII text of the plain encoding goes as encoded words", QStringLiteral("J\u00fcrgen"),
+         {{"s@x.org", QStringLiteral("Zo\u00eb")}, {"a@x.org", "Ann"}}, {}, QStringLiteral("Gr\u00fc\u00dfe"),
+         MimePart::Encoding8Bit,
+         "From: =?utf-8?B?SsO8cmdlbg==?= <b@x.org>\r\nTo: =?utf-8?B?Wm/Dqw==?= <s@x.org>, Ann <a@x.org>\r\n"
+         "Subject: =?utf-8?B?R3LDvMOfZQ==?=\r\n"},
     };
     for (const Case& c : cases) {
         MimeMessage message;
@@ -95,6 +102,71 @@ TEST(MimeTest, HeaderLinesOfSenderRecipientsAndSubject)
         EXPECT_EQ(message.GetRecipients(MimeMessage::Bcc).size(), 1) << c.what;
         EXPECT_EQ(message.GetRecipients(9).size(), c.to.size()) << c.what;   // other types read To
         qDeleteAll(owned);
+    }
+}
+
+TEST(MimeTest, LongNonAsciiHeaderTextIsFoldedIntoWordsOfWholeCharacters)
+{
+    // The text the encoded words of `field` spell, each word decoded on its
+    // own; "" when a word is longer than 75 characters or cuts a character.
+    auto decode = [](const QString& field) {
+        static const QRegularExpression word(QStringLiteral("=\\?utf-8\\?B\\?([A-Za-z0-9+/=]*)\\?="));
+        QString text;
+        for (auto match = word.globalMatch(field); match.hasNext();) {
+            const auto m = match.next();
+            const QByteArray bytes = QByteArray::fromBase64(m.captured(1).toLatin1());
+            if (m.capturedLength() > 75 || QString::fromUtf8(bytes).toUtf8() != bytes
+                || QString::fromUtf8(bytes).contains(QChar::ReplacementCharacter))
+                return QStringLiteral("");
+            text += QString::fromUtf8(bytes);
+        }
+        return text;
+    };
+    struct Case {
+        const char* what;
+        QString name;      // the sender's
+        QString subject;
+    };
+    const QString japanese = QString::fromUtf8("\xe5\xb1\xb1\xe7\x94\xb0\xe5\xa4\xaa\xe9\x83\x8e");
+    const QString music = QString::fromUtf8("\xf0\x9f\x8e\xb5");
+    const Case cases[] = {
+        {"Japanese", japanese.repeated(25), japanese.repeated(60) + QStringLiteral(" - y@example.jp -> Sonacap( LINUX )")},
+        {"four-byte characters", music.repeated(40), QStringLiteral("a") + music.repeated(70)},
+        {"ASCII before the first foreign letter", QStringLiteral("x").repeated(70) + QStringLiteral("\u00e9"),
+         QStringLiteral("y").repeated(66) + QStringLiteral("\u00e9")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        MimeMessage message;
+        EmailAddress sender(QStringLiteral("b@x.org"), c.name);
+        EmailAddress first(QStringLiteral("first@x.org"), QStringLiteral("F").repeated(60));
+        EmailAddress second(QStringLiteral("s@x.org"), c.name);
+        message.SetSender(&sender);
+        message.AddRecipient(&first);
+        message.AddRecipient(&second);
+        message.SetSubject(c.subject);
+        const QString header = HeaderBlock(message);
+        for (const QChar ch : header)
+            ASSERT_LT(ch.unicode(), 0x80) << "raw 8-bit text in the header";
+        for (const QString& line : header.split(QLatin1String("\r\n"))) {
+            if (line.contains(QLatin1String("=?"))) {
+                EXPECT_LE(line.size(), 76) << line.toStdString();
+            }
+        }
+        // Unfolded, each header line again.
+        QString unfolded = header;
+        unfolded.replace(QLatin1String("\r\n "), QLatin1String(" "));
+        const QStringList fields = unfolded.split(QLatin1String("\r\n"), Qt::SkipEmptyParts);
+        ASSERT_EQ(fields.size(), 3) << header.toStdString();
+        EXPECT_TRUE(fields[0].startsWith(QLatin1String("From: =?utf-8?B?")));
+        EXPECT_TRUE(fields[0].endsWith(QLatin1String(" <b@x.org>")));
+        EXPECT_EQ(decode(fields[0]), c.name);
+        EXPECT_TRUE(fields[1].startsWith(QStringLiteral("To: ") + first.GetName() + QStringLiteral(" <first@x.org>, =?")));
+        EXPECT_TRUE(fields[1].endsWith(QLatin1String(" <s@x.org>")));
+        EXPECT_EQ(decode(fields[1]), c.name);
+        EXPECT_TRUE(fields[2].startsWith(QLatin1String("Subject: =?utf-8?B?")));
+        EXPECT_EQ(decode(fields[2]), c.subject);
+        EXPECT_EQ(message.TextSize(), message.GetText().toUtf8().size());
     }
 }
 

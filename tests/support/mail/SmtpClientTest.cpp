@@ -297,6 +297,69 @@ TEST(SmtpClientTest, AStopEndsTheExchangeAndNothingMoreIsWritten)
     EXPECT_EQ(recorder.errors, std::vector<int>{SmtpClient::ConnectionTimeoutError});
 }
 
+TEST(SmtpClientTest, QuitGoesOnlyToAServerWaitingForACommand)
+{
+    using Step = ScriptedSmtpPeer::Step;
+    struct Case {
+        const char* what;
+        std::function<std::vector<Step>()> script;
+        bool quit;   // QUIT is said
+        SmtpClient::FailureCause cause;
+    };
+    const Case cases[] = {
+        {"recipient refused",
+         [] {
+             auto script = ScriptedSmtpPeer::HappyScript();
+             script[4].reply = "550 5.1.1 no such user\r\n";
+             return script;
+         },
+         true, SmtpClient::ServerRefused},
+        {"no answer to MAIL FROM",
+         [] {
+             auto script = ScriptedSmtpPeer::HappyScript();
+             script[3].reply = "";
+             return script;
+         },
+         false, SmtpClient::NoAnswer},
+        // The server takes DATA and then reads nothing more: the text fills
+        // the socket and its writing waits out the send time-out, once.
+        {"stops reading during DATA",
+         [] {
+             auto script = ScriptedSmtpPeer::HappyScript();
+             script[5] = {"DATA", "354 go on\r\n", 0, true};
+             return script;
+         },
+         false, SmtpClient::NoAnswer},
+    };
+    constexpr int kSendTimeoutMs = 1500;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ScriptedSmtpPeer peer(c.script());
+        auto client = ScriptedClient(peer);
+        client->SetResponseTimeout(20);
+        client->SetSendMessageTimeout(kSendTimeoutMs);
+        SmallMail mail(QStringLiteral("body"));
+        MimeAttachment archive(QByteArray(24 * 1024 * 1024, 'a'), QStringLiteral("BugReport.dmp"));
+        mail.message.AddPart(&archive);
+        client->EstimateTotalBytes(&mail.message);
+        ASSERT_TRUE(client->ConnectToHost());
+        ASSERT_TRUE(client->Login());
+        QElapsedTimer timer;
+        timer.start();
+        EXPECT_FALSE(client->SendMail(&mail.message));
+        const qint64 sendMs = timer.elapsed();
+        timer.restart();
+        client->Quit();
+        const qint64 quitMs = timer.elapsed();
+        EXPECT_EQ(client->GetFailureCause(), c.cause) << client->FailureDescription().toStdString();
+        EXPECT_LT(sendMs, 2 * kSendTimeoutMs);
+        // Not a second wait of the send time-out for a QUIT nobody reads.
+        EXPECT_LT(quitMs, kSendTimeoutMs / 2);
+        EXPECT_EQ(peer.WaitForLine("QUIT", c.quit ? 5000 : 300), c.quit);
+        EXPECT_EQ(client->GetHandledBytes(), client->GetTotalBytes());
+    }
+}
+
 TEST(SmtpClientTest, RefusedConnectionAndUnknownConnectionType)
 {
     int port = 0;
