@@ -15,6 +15,7 @@
 #include "CReadyWidget.h"
 #include "CRecordingWidget.h"
 #include "CShowListWidget.h"
+#include "CSongEndPipeline.h"
 #include "CStatusBar.h"
 #include "CToolBar.h"
 #include "CTreeLib.h"
@@ -586,6 +587,8 @@ void CMainUI::closeEvent(QCloseEvent* event)
     const bool songUnstored = !OpenSongPath().isEmpty() || m_showList->NewRecordItem || IsFinishingSongs();
     if (!m_closeAnyway && m_recordingStopped && songUnstored) {
         m_closePending = true;
+        // A song that has its data no longer waits long for its cover.
+        m_songEnd->FinishForClose();
         m_toolBar->SetStatusText(tr("Finishing the last recording..."));
         if (!m_closeWaitTimer) {
             m_closeWaitTimer = new QTimer(this);
