@@ -292,6 +292,12 @@ void CMainUI::ConnectSignals()
     connect(m_toolBar->PlayInfo(), &CPlayInfoGroup::PlayFinished, this, &CMainUI::PlayNext);
     connect(m_toolBar->SettingsAction(), &QAction::triggered, this, &CMainUI::RecordingSetting);
     connect(m_recognizer, &CACRrecognize::signalGetResult, this, &CMainUI::IdentificationCompletedSlot);
+    // A recognised song's data is its own before the cover comes: told first
+    // that a later result follows, the song takes the data and waits on.
+    connect(m_recognizer, &CACRrecognize::signalIdentified, this, [this](QMap<QString, QVariant> data) {
+        m_songEnd->ExpectCover(data.value(QStringLiteral("identify")).toInt());
+        IdentificationCompletedSlot(data);
+    });
     connect(m_toolBar->QuitAction(), &QAction::triggered, this, &QWidget::close);
     connect(m_toolBar->PlayListButton(), &QToolButton::clicked, this, &CMainUI::ShowPopPlayList);
     connect(m_treeLib, &CTreeLib::SelectChanged, this, &CMainUI::ChangeShowWidget);
@@ -442,8 +448,9 @@ CMainUI::~CMainUI()
     // From here on a song the engine finishes while it shuts down is not a
     // finished recording but the remains of one the user quit.
     m_closing = true;
-    // A recognition the engine's thread waits for ends now, so that releasing
-    // the engine (which joins that thread) does not wait for the network.
+    // Recognitions still running end now. What they brought back and the
+    // window has not taken yet (a song's data above all) reaches the songs
+    // first: everything that has arrived is kept.
     m_recognizer->Shutdown();
     IEngineFactory* factory = GetEngineFactory();
     factory->ReleaseEngine(m_engine);
@@ -452,15 +459,11 @@ CMainUI::~CMainUI()
     m_driverSetup = nullptr;
     AudioDevDestroy(m_audioDevice);
     m_audioDevice = nullptr;
-    // Songs that ended and are still being finished are stored now, with
-    // their tags, while the library is there.
-    delete m_songEnd;
-    m_songEnd = nullptr;
 
     // The engine finished the last song on release; only now is its file
     // complete on disk. It is removed only when the user agreed to lose it:
     // a song the user stopped, or one still open when the window goes
-    // without a close, is kept.
+    // without a close, is kept and finished as every other song.
     const QString last = OpenSongPath();
     if (m_discardOpenSong) {
         if (!last.isEmpty()) {
@@ -469,16 +472,24 @@ CMainUI::~CMainUI()
         }
         DiscardRecordingRow(true);
     } else if (CTreeWidgetItem* row = m_showList ? m_showList->NewRecordItem : nullptr) {
-        // Its row stays in the library, naming the file as it was finished.
-        std::unique_ptr<MusicInfoRow> record(row->GetMusicInfo());
-        if (record && !last.isEmpty()) {
-            record->MusicPath = last;
-            DB_UpdateMusicInfo(record.get());
+        const int minimum = m_settings->GetFilterMode() == 1 ? m_settings->GetFilterTime() : -1;
+        if (!m_songEnd->SongEnded(m_songSerial.load(), last, minimum)) {
+            // Not the song the pipeline knows: its row stays in the library,
+            // naming the file as it was finished.
+            std::unique_ptr<MusicInfoRow> record(row->GetMusicInfo());
+            if (record && !last.isEmpty()) {
+                record->MusicPath = last;
+                DB_UpdateMusicInfo(record.get());
+            }
+            qWarning() << "CMainUI::~CMainUI recording kept:" << last;
+            delete row;
+            m_showList->NewRecordItem = nullptr;
         }
-        qWarning() << "CMainUI::~CMainUI recording kept:" << last;
-        delete row;
-        m_showList->NewRecordItem = nullptr;
     }
+    // Every song that ended is finished now with what it has (its data,
+    // tags and name), while the library is there.
+    delete m_songEnd;
+    m_songEnd = nullptr;
 
     delete m_bugReport;
     m_bugReport = nullptr;

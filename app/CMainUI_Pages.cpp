@@ -15,6 +15,7 @@
 #include "CReadyWidget.h"
 #include "CRecordingWidget.h"
 #include "CShowListWidget.h"
+#include "CSongEndPipeline.h"
 #include "CStatusBar.h"
 #include "CToolBar.h"
 #include "CTreeLib.h"
@@ -28,6 +29,7 @@
 #include "WidgetFlags.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDebug>
@@ -96,19 +98,38 @@ QString NoticeKey(const QDialog* notice)
 void CMainUI::ShowNotice(QDialog* notice)
 {
     notice->setAttribute(Qt::WA_DeleteOnClose);
-    notice->setWindowModality(Qt::NonModal);
+    // A modal dialog (Settings, About, a question) blocks every window but
+    // its own: a notice of the window would stand there unanswerable, and
+    // Enter would reach the dialog underneath. Over such a dialog the
+    // notice is the dialog's, and the dialog waits until it is read.
+    QWidget* modal = QApplication::activeModalWidget();
+    const bool overModal = modal && modal != notice && modal->isVisible();
+    if (overModal) {
+        notice->setParent(modal, notice->windowFlags());
+        notice->setWindowModality(Qt::WindowModal);
+    } else {
+        notice->setWindowModality(Qt::NonModal);
+    }
     m_notices.removeAll(nullptr);
     const QString key = NoticeKey(notice);
     for (const QPointer<QDialog>& open : m_notices) {
-        if (NoticeKey(open) == key) {
+        if (NoticeKey(open) != key)
+            continue;
+        // The same notice where it can be answered stays; one that a modal
+        // dialog now blocks gives way to the new one.
+        if (open->parentWidget() == notice->parentWidget()) {
             delete notice;
             open->raise();
             return;
         }
+        open->close();
+        break;
     }
     m_notices.append(notice);
     notice->show();
     notice->raise();
+    if (overModal)
+        notice->activateWindow();
 }
 
 void CMainUI::Notice(const QString& text)
@@ -586,6 +607,8 @@ void CMainUI::closeEvent(QCloseEvent* event)
     const bool songUnstored = !OpenSongPath().isEmpty() || m_showList->NewRecordItem || IsFinishingSongs();
     if (!m_closeAnyway && m_recordingStopped && songUnstored) {
         m_closePending = true;
+        // A song that has its data no longer waits long for its cover.
+        m_songEnd->FinishForClose();
         m_toolBar->SetStatusText(tr("Finishing the last recording..."));
         if (!m_closeWaitTimer) {
             m_closeWaitTimer = new QTimer(this);

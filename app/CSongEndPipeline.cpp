@@ -88,11 +88,18 @@ void CSongEndPipeline::RunDone()
         step();
 }
 
+void CSongEndPipeline::SetWaits(int resultWaitMs, int coverWaitOnCloseMs)
+{
+    m_resultWaitMs = resultWaitMs;
+    m_coverWaitOnCloseMs = coverWaitOnCloseMs;
+}
+
 void CSongEndPipeline::SongStarted(int serial)
 {
     m_current = serial;
     m_currentAsked = false;
     m_currentAnswered = false;
+    m_currentHasData = false;
 }
 
 void CSongEndPipeline::RecognitionAsked(int serial)
@@ -110,34 +117,47 @@ bool CSongEndPipeline::IsFinishing(const QString& path) const
     return false;
 }
 
+void CSongEndPipeline::ExpectCover(int serial)
+{
+    m_coverFollows.insert(serial);
+}
+
 void CSongEndPipeline::ResultArrived(int serial, RecordMusicInfo* info, const QByteArray& cover,
                                      const QString& picturesFolder)
 {
+    const bool final = !m_coverFollows.remove(serial);
     if (!info || cover.isEmpty() || picturesFolder.isEmpty()) {
-        Apply(serial, info);
+        Apply(serial, info, final);
         return;
     }
     const QString title = RecordFieldText(info->MusicName);
-    OnWorker([this, serial, info, cover, picturesFolder, title]() -> std::function<void()> {
+    OnWorker([this, serial, info, cover, picturesFolder, title, final]() -> std::function<void()> {
         // Only a picture that decoded and was saved becomes a cover.
         const QString path = SaveCoverPicture(cover, picturesFolder, title);
-        return [this, serial, info, path] {
+        return [this, serial, info, path, final] {
             if (!path.isEmpty()) {
                 info->CoverCount = 1;
                 CopyUtf8Field(info->CoverPaths[0], sizeof info->CoverPaths[0], path.toUtf8());
             }
-            Apply(serial, info);
+            Apply(serial, info, final);
         };
     });
 }
 
-void CSongEndPipeline::Apply(int serial, RecordMusicInfo* info)
+void CSongEndPipeline::Apply(int serial, RecordMusicInfo* info, bool final)
 {
     std::unique_ptr<RecordMusicInfo> owned(info);
+    if (!final && !info)
+        return;   // no data: the final result says how it ended
     if (serial != 0 && serial == m_current) {
-        m_currentAnswered = true;
-        if (!m_quitting)
-            m_library->ShowRecognition(info);
+        // The views show the song's result once, when it is complete.
+        if (final) {
+            m_currentAnswered = true;
+            if (!m_quitting)
+                m_library->ShowRecognition(info);
+        } else {
+            m_currentHasData = true;
+        }
         m_library->ApplyRecognition(m_library->NewRecordItem, info);
         return;
     }
@@ -150,11 +170,46 @@ void CSongEndPipeline::Apply(int serial, RecordMusicInfo* info)
         return;
     }
     // The views wait for the song being recorded; with none, for this one.
-    if (m_current == 0 && !m_quitting)
+    if (final && m_current == 0 && !m_quitting)
         m_library->ShowRecognition(info);
     m_library->ApplyRecognition(found->row, info);
-    found->awaitingResult = false;
+    if (final) {
+        found->awaitingResult = false;
+    } else {
+        found->hasData = true;
+        if (m_closing)
+            BoundForClose(*found);
+    }
     Advance(serial);
+}
+
+void CSongEndPipeline::FinishForClose()
+{
+    m_closing = true;
+    for (Song& song : m_songs)
+        BoundForClose(song);
+}
+
+void CSongEndPipeline::BoundForClose(Song& song)
+{
+    // A cover that never comes must not hold the window: the song is stored
+    // with its data, as it would be without a cover.
+    if (!song.awaitingResult || !song.hasData || song.coverBound)
+        return;
+    song.coverBound = true;
+    BoundResultWait(song.serial, m_coverWaitOnCloseMs, "stored without its cover: the window closes");
+}
+
+void CSongEndPipeline::BoundResultWait(int serial, int ms, const char* why)
+{
+    QTimer::singleShot(ms, this, [this, serial, why] {
+        auto found = m_songs.find(serial);
+        if (found == m_songs.end() || !found->awaitingResult)
+            return;
+        qWarning() << "CSongEndPipeline: song" << found->reported << why;
+        found->awaitingResult = false;
+        Advance(serial);
+    });
 }
 
 bool CSongEndPipeline::SongEnded(int serial, const QString& path, int minimumSeconds)
@@ -174,16 +229,12 @@ bool CSongEndPipeline::SongEnded(int serial, const QString& path, int minimumSec
     song.reported = path;
     song.minimumSeconds = minimumSeconds;
     song.awaitingResult = m_currentAsked && !m_currentAnswered;
-    m_songs.insert(serial, song);
+    song.hasData = m_currentHasData;
+    auto inserted = m_songs.insert(serial, song);
     if (song.awaitingResult) {
-        QTimer::singleShot(kResultWaitMs, this, [this, serial] {
-            auto found = m_songs.find(serial);
-            if (found == m_songs.end() || !found->awaitingResult)
-                return;
-            qWarning() << "CSongEndPipeline: song" << found->reported << "finished without its recognition result";
-            found->awaitingResult = false;
-            Advance(serial);
-        });
+        BoundResultWait(serial, m_resultWaitMs, "finished without its recognition result");
+        if (m_closing)
+            BoundForClose(*inserted);
     }
     Advance(serial);
     return true;
@@ -314,11 +365,17 @@ void CSongEndPipeline::Complete(Song& song)
     }
     record->MusicPath = song.reported;
     record->TimeRecorded = SecondToTimeText(static_cast<unsigned>(qMax<qint64>(0, song.ms) / 1000));
-    QString before;
-    if (song.row->GetDownloadStatus() == TWM_DOWNLOAD_SUCCEEDED) {
-        before = record->MusicPath;
-        SaveLoadMuiscName(RecordFieldText(record->Info.MusicName), record->MusicPath);
-    }
+    // Named as the library names a song: after its title, or "Track" when it
+    // has none that a file name can hold. Here and not only when the library
+    // takes the row: a song finished as the program quits is never handed
+    // over, and must not keep the engine's time-stamp name.
+    const QString before = record->MusicPath;
+    QString name;
+    if (song.row->GetDownloadStatus() == TWM_DOWNLOAD_SUCCEEDED)
+        name = RecordFieldText(record->Info.MusicName);
+    if (MakeValidFileName(name).isEmpty())
+        name = CShowListWidget::tr("Track");
+    SaveLoadMuiscName(name, record->MusicPath);
     const QString reported = song.reported;
     CTreeWidgetItem* row = song.row;
     const qint64 seconds = song.ms < 0 ? -1 : song.ms / 1000;
@@ -333,6 +390,7 @@ void CSongEndPipeline::Complete(Song& song)
     }
     Forget(serial);
     if (m_quitting) {
+        // Stored and named; the window that would list it is going.
         delete row;
         return;
     }

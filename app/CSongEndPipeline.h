@@ -7,6 +7,7 @@
 #include <QList>
 #include <QMutex>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QThreadPool>
 
@@ -26,11 +27,17 @@ class CTreeWidgetItem;
 // that ended and is still being finished (which waits for its result), and
 // nowhere when its song is gone (its cover file goes too).
 //
+// A recognised song's data comes first and its cover after it (see
+// ExpectCover): the data is the song's from the moment it arrives, so that
+// whatever ends the wait for the cover, the song keeps its data.
+//
 // A song that ended is finished in steps, each off the GUI thread when slow:
 // its length is measured on a worker; a song still waiting for its result
-// waits (bounded); its tags are written by a CTagWriter on that writer's
-// worker; once they are in the file, the file takes the song's title as its
-// name and the row is stored. Then SongStored hands the row over.
+// waits (bounded; once the window closes, a song that has its data waits for
+// its cover a few seconds at most); its tags are written by a CTagWriter on
+// that writer's worker; once they are in the file, the file takes the song's
+// title as its name ("Track" without one) and the row is stored. Then
+// SongStored hands the row over.
 //
 // Thread contract: everything here belongs to the GUI thread except the
 // workers of m_pool, which read files, write cover pictures and append a
@@ -41,7 +48,8 @@ class CSongEndPipeline : public QObject
 public:
     explicit CSongEndPipeline(CShowListWidget* library, QObject* parent = nullptr);
     // Quitting: finishes every song still being finished on the calling
-    // thread (without waiting for results), stored with its tags; tells nobody.
+    // thread (without waiting for results) with what it has: its data, tags
+    // and name as any song gets them; tells nobody.
     ~CSongEndPipeline() override;
 
     // The song `serial` starts; its row, if the library made one, is the
@@ -50,10 +58,16 @@ public:
     // The song's sample went to recognition: it is not finished before the
     // result came (or the wait ran out).
     void RecognitionAsked(int serial);
+    // The next result of the song `serial` is its data only: its cover is
+    // still on its way and comes with a later, final result.
+    void ExpectCover(int serial);
     // A recognition result. `info` (owned from here; null: not recognised)
     // has no covers yet: `cover`, the image answer, becomes one on a worker
     // when it is a picture.
     void ResultArrived(int serial, RecordMusicInfo* info, const QByteArray& cover, const QString& picturesFolder);
+    // The window closes once the songs are finished: a song that has its data
+    // waits for its cover `kCoverWaitOnCloseMs` at most from now on.
+    void FinishForClose();
     // The engine finished the song's file at `path` (empty: none kept).
     // Songs of `minimumSeconds` or less are dropped (negative: only empty
     // ones). False when the song has no row: nothing to finish.
@@ -64,6 +78,15 @@ public:
     // Whether the song the engine reported as `path` is still being finished.
     bool IsFinishing(const QString& path) const;
     CTagWriter* TagWriter() const { return m_tagWriter; }
+
+    // How long a song that ended waits for its recognition result at most:
+    // beyond the recognition client's own time-outs (identify, token, track
+    // and cover in turn), which end every recognition with a result.
+    static constexpr int kResultWaitMs = 45000;
+    // Closing, how long a song that has its data waits for its cover.
+    static constexpr int kCoverWaitOnCloseMs = 3000;
+    // Test seam: both waits shorter.
+    void SetWaits(int resultWaitMs, int coverWaitOnCloseMs);
 
 signals:
     // A song is finished and stored: `row` (now the caller's) goes into the
@@ -85,6 +108,8 @@ private:
         bool measuring = false, measured = false;
         qint64 ms = -1;                   // the length; -1 unknown
         bool awaitingResult = false;
+        bool hasData = false;             // its recognised data is in; the cover may follow
+        bool coverBound = false;          // the close's bound on its cover wait is set
         bool tagging = false, tagged = false;
         // The song file as it was before its tags, held open while they are
         // written (see ReleaseHeldFile); -1 none.
@@ -98,7 +123,13 @@ private:
     void Advance(int serial);
     void Measured(int serial, qint64 ms);
     void TagsWritten(int musicId);
-    void Apply(int serial, RecordMusicInfo* info);
+    // `final`: the recognition's result, after which nothing comes; else the
+    // song's data, its cover still on its way.
+    void Apply(int serial, RecordMusicInfo* info, bool final);
+    // Ends the wait of the song for its result after `ms`.
+    void BoundResultWait(int serial, int ms, const char* why);
+    // Closing: the song waits no longer than the close allows.
+    void BoundForClose(Song& song);
     // The song's last step: named after its title, stored, handed over.
     void Complete(Song& song);
     void Drop(Song& song);
@@ -115,10 +146,11 @@ private:
     int m_current = 0;               // serial of the song being recorded; 0 none
     bool m_currentAsked = false;     // ... its sample went to recognition
     bool m_currentAnswered = false;  // ... and the result came
-    // How long a song that ended waits for its recognition result at most:
-    // beyond the recognition client's own time-outs (identify, token, track
-    // and cover in turn), which end every recognition with a result.
-    static constexpr int kResultWaitMs = 45000;
+    bool m_currentHasData = false;   // ... or its data, the cover to follow
+    QSet<int> m_coverFollows;        // songs whose next result is their data only
+    int m_resultWaitMs = kResultWaitMs;
+    int m_coverWaitOnCloseMs = kCoverWaitOnCloseMs;
+    bool m_closing = false;          // FinishForClose was called
     bool m_quitting = false;
     QThreadPool m_pool;
     QMutex m_lock;                              // guards m_done

@@ -35,9 +35,9 @@ QString SaveCoverPicture(const QByteArray& bytes, const QString& folder, const Q
     }
 
     // The title came over the network: it becomes a valid file name that
-    // stays inside the folder.
-    QString name = MakeValidFileName(title).trimmed();
-    if (name.isEmpty() || name == QLatin1String("_") || name.startsWith(QLatin1String("..")))
+    // stays inside the folder, as a song's does.
+    QString name = MakeValidFileName(title);
+    if (name.isEmpty() || name == QLatin1String("_"))
         name = QStringLiteral("cover");
     const QDir dir(folder);
     const QString inside = QFileInfo(folder).absoluteFilePath();

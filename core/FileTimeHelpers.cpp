@@ -16,15 +16,40 @@
 namespace {
 // Serialises choosing a free output name with reserving it on disk.
 QMutex g_outputNameLock;
+
+// Spaces at the start; spaces and dots at the end (a name ending in a dot or
+// a blank is one that many tools and file systems cut or refuse).
+QString TrimNameEnds(const QString& name)
+{
+    int from = 0;
+    int to = name.size();
+    while (from < to && name.at(from).isSpace())
+        ++from;
+    while (to > from && (name.at(to - 1).isSpace() || name.at(to - 1) == QLatin1Char('.')))
+        --to;
+    return name.mid(from, to - from);
+}
 }  // namespace
 
 QString MakeValidFileName(QString text)
 {
+    // A newline or a tab at an end goes with the blanks; one inside, as
+    // every other control character, would break every tool that reads
+    // names line by line.
+    text = TrimNameEnds(text);
+    for (QChar& c : text) {
+        switch (c.unicode()) {
+        case '*': case '/': case '\\': case ':': case '?': case '"': case '<': case '>': case '|':
+            c = QLatin1Char('_');
+            break;
+        default:
+            if (c.category() == QChar::Other_Control)
+                c = QLatin1Char('_');
+            break;
+        }
+    }
     if (text.startsWith(QLatin1Char('.')))
         text[0] = QLatin1Char('_');
-    static const char kReplaced[] = {'*', '/', '\\', ':', '?', '"', '<', '>', '|'};
-    for (char c : kReplaced)
-        text.replace(QLatin1Char(c), QLatin1Char('_'));
     return text;
 }
 
@@ -37,12 +62,15 @@ QString FitFileNameBytes(QString name, const QString& extension)
     constexpr int kNameMax = 255;
     constexpr int kNumberRoom = 8;
     const int room = kNameMax - kNumberRoom - 1 - extension.toUtf8().size();
+    if (name.toUtf8().size() <= room)
+        return name;
     while (!name.isEmpty() && name.toUtf8().size() > room) {
         name.chop(1);
         if (!name.isEmpty() && name.at(name.size() - 1).isHighSurrogate())
             name.chop(1);
     }
-    return name;
+    // Cut in the middle of the title, it must not end in a blank or a dot either.
+    return TrimNameEnds(name);
 }
 }  // namespace
 

@@ -5,7 +5,11 @@
 #include <QByteArray>
 #include <QString>
 
-// Replaces a leading "." and every * / \ : ? " < > | by "_". Nothing else changes.
+// A file name made of a title: every control character (a newline or a tab
+// would break every tool that reads names line by line) and every
+// * / \ : ? " < > | become "_", spaces go from both ends, a leading "."
+// becomes "_" (no hidden file) and dots go from the end. Empty when nothing
+// is left: the caller falls back to its own name.
 QString MakeValidFileName(QString text);
 
 // The full path of a name in `folder` that no ".m4a", ".mp3" or ".wav" file

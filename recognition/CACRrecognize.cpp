@@ -5,6 +5,7 @@
 #include "IdentifyRequest.h"
 #include "RecognitionResult.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDebug>
 #include <QFile>
@@ -59,6 +60,12 @@ void CACRrecognize::Shutdown()
         Qt::BlockingQueuedConnection);
     m_thread->quit();
     m_thread->wait();
+    // The jobs are gone: what they handed over before is all there is. It
+    // is the songs' (the program keeps what has arrived), so it goes out
+    // before the client falls silent.
+    if (QThread::currentThread() == thread())
+        QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+    m_silent = true;
 }
 
 void CACRrecognize::Emit(const QVariantMap& result)
@@ -67,14 +74,16 @@ void CACRrecognize::Emit(const QVariantMap& result)
     emit signalFinished();
 }
 
+void CACRrecognize::DeliverIdentified(QVariantMap result)
+{
+    if (!m_silent)
+        emit signalIdentified(result);
+}
+
 void CACRrecognize::DeliverResult(QVariantMap result)
 {
-    {
-        QMutexLocker guard(&m_lock);
-        if (m_shutDown)
-            return;
-    }
-    Emit(result);
+    if (!m_silent)
+        Emit(result);
 }
 
 int CACRrecognize::RecognizeFile(QString path, int id)
@@ -129,6 +138,8 @@ void CACRrecognize::Post(const QVariantMap& result, const QByteArray& sample)
         m_jobs,
         [this, jobs, form, result] {
             auto* job = new CRecognitionJob(m_setup, form, result, jobs);
+            connect(job, &CRecognitionJob::Identified, this, &CACRrecognize::DeliverIdentified,
+                    Qt::QueuedConnection);
             connect(job, &CRecognitionJob::Finished, this, &CACRrecognize::DeliverResult, Qt::QueuedConnection);
             job->Start();
         },

@@ -9,6 +9,8 @@
 #include <QString>
 #include <QVariant>
 
+#include <atomic>
+
 class QThread;
 
 // The recognition client: identifies a new song from its first 12 seconds
@@ -18,7 +20,10 @@ class QThread;
 // recognised), followed by signalFinished.
 //
 // Every recognition that an entry point accepts ends in exactly one
-// signalGetResult, whatever happens on the network, until Shutdown.
+// signalGetResult, whatever happens on the network, until Shutdown. When the
+// song was recognised and its cover is still to be fetched, signalIdentified
+// comes first with the song's data (the same map without "imageBuffer"), so
+// that the data is the song's while the cover is on its way.
 //
 // Thread contract: the object lives on the GUI thread. The entry points may
 // run on any thread (the engine's processing thread in the program) and at
@@ -28,7 +33,9 @@ class QThread;
 // for the network: its caller is the engine's processing thread, whose lock
 // the user's Stop needs. Results of jobs are emitted on the GUI thread; the
 // early ones (nothing to read, nothing configured) on the caller's thread.
-// m_shutDown is guarded by m_lock; m_setup never changes after construction.
+// m_shutDown is guarded by m_lock; m_silent is set once by Shutdown and read
+// by the deliveries on the GUI thread; m_setup never changes after
+// construction.
 class CACRrecognize : public QObject
 {
     Q_OBJECT
@@ -48,15 +55,19 @@ public:
     // memory; -2 for a null or empty buffer.
     int RecognizeBuffer(QByteArray wav, int id);
 
-    // The program closes: running recognitions stop at once without a result,
-    // waiting entry points return, and later calls send and emit nothing.
+    // The program closes: running recognitions stop at once, and later calls
+    // send and emit nothing. What already came back and was not delivered
+    // yet (a result, a song's data) is delivered now, on the calling thread
+    // when that is the client's own; nothing is emitted afterwards.
     void Shutdown();
 
 signals:
+    void signalIdentified(QMap<QString, QVariant> result);
     void signalGetResult(QMap<QString, QVariant> result);
     void signalFinished();
 
 private slots:
+    void DeliverIdentified(QVariantMap result);
     void DeliverResult(QVariantMap result);
 
 private:
@@ -68,5 +79,6 @@ private:
     QThread* m_thread = nullptr;
     QObject* m_jobs = nullptr;   // on the recognition thread: the parent of every running job
     QMutex m_lock;
-    bool m_shutDown = false;
+    bool m_shutDown = false;   // no new recognition is taken
+    std::atomic<bool> m_silent{false};   // nothing is emitted any more
 };

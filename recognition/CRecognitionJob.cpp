@@ -134,6 +134,10 @@ void CRecognitionJob::HandleIdentifyReply(QNetworkReply* reply)
         Finish();
         return;
     }
+    // The cover takes up to three more round trips; the song's data is
+    // the song's already (a program that closes meanwhile keeps it).
+    if (m_result.value(QStringLiteral("message")).toString() == QLatin1String("Success"))
+        emit Identified(m_result);
     QNetworkRequest request = Request(QUrl(m_setup.accountsBase + QStringLiteral("/api/token")));
     request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/x-www-form-urlencoded"));
     const QString pair =

@@ -18,9 +18,14 @@ class QUrl;
 // emits Finished exactly once, with the data gathered so far, and then the
 // job deletes itself. Only Cancel ends it without Finished.
 //
+// A recognised song's data does not wait for its cover: when the identify
+// answer recognised the song and the track service's requests follow,
+// Identified carries the data at once, before any of them is sent; Finished
+// repeats it, with the cover when one came.
+//
 // Thread contract: created, run and deleted on the recognition thread, which
 // owns the job's network manager and replies; no field is shared. Only the
-// Finished signal crosses threads, reaching the client queued.
+// Identified and Finished signals cross threads, reaching the client queued.
 class CRecognitionJob : public QObject
 {
     Q_OBJECT
@@ -35,6 +40,7 @@ public:
     void Cancel();
 
 signals:
+    void Identified(QVariantMap result);
     void Finished(QVariantMap result);
 
 private:

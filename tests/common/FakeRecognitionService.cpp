@@ -232,7 +232,7 @@ LocalHttpServer::Answer FakeRecognitionService::Handle(const LocalHttpServer::Re
                 m_changed.wait(guard, [&] { return m_releases != releases || m_ending; });
         }
     }
-    if (overridden)
+    if (overridden && !override.thenAnswer)
         return JsonAnswer(override.status, override.body);
     return Answer(route, request, form);
 }

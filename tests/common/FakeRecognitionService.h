@@ -9,7 +9,7 @@
 //   GET  /v1/tracks/<id>   checks the Bearer token, lists three cover sizes;
 //   GET  /images/<id>-<h>.jpg  the cover picture of that size.
 // Any route can instead answer a given status and body, or stall until
-// ReleaseStalls (or the end of the service).
+// ReleaseStalls (or the end of the service) and then answer that or its own.
 //
 // This folder has no CMakeLists.txt of its own; a test lists the .cpp by path
 // (together with LocalHttpServer.cpp) and links the recognition client.
@@ -44,6 +44,8 @@ public:
         int status = 200;
         std::string body;
         bool stall = false;
+        // After the stall, the service's own answer instead of status and body.
+        bool thenAnswer = false;
     };
     struct Part {
         std::string disposition;

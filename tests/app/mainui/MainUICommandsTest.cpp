@@ -4,11 +4,15 @@
 
 #include "../../common/Mp3Tone.h"
 #include "../../common/TypeText.h"
+#include "CAbout.h"
 #include "CAppSettings.h"
+#include "CDeleteDialog.h"
 #include "CDefLineEdit.h"
+#include "CLabelPress.h"
 #include "CMToolButton.h"
 #include "CMusicInfoTreeWidget.h"
 #include "CMusicTagsEditDialog.h"
+#include "CPreferencesDialog.h"
 #include "CRecordingWidget.h"
 #include "CSetTaskDialog.h"
 #include "CShowCoverWidget.h"
@@ -18,6 +22,7 @@
 #include "CToolBar.h"
 #include "CTreeLib.h"
 #include "CTreeWidgetItem.h"
+#include "DesktopLinks.h"
 #include "DialogSeams.h"
 #include "MusicDatabase.h"
 #include "PlayQueue.h"
@@ -29,8 +34,10 @@
 #include <QDialogButtonBox>
 #include <QFile>
 #include <QFocusEvent>
+#include <QGuiApplication>
 #include <QImage>
 #include <QKeyEvent>
+#include <QPointer>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTest>
@@ -367,6 +374,102 @@ TEST_F(MainUICommandsTest, LinksWithoutABrowserTellTheAddress)
             }
         }
     }
+}
+
+// The notice on screen whose text holds `part`, when there is one.
+CDeleteDialog* OpenNotice(const QString& part)
+{
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        auto* notice = qobject_cast<CDeleteDialog*>(widget);
+        if (notice && notice->isVisible() && notice->MessageLabel()->text().contains(part))
+            return notice;
+    }
+    return nullptr;
+}
+
+bool ClickLink(QDialog* dialog, const QString& urlPart)
+{
+    for (CLabelPress* link : dialog->findChildren<CLabelPress*>()) {
+        if (link->Url().contains(urlPart)) {
+            QTest::mouseClick(link, Qt::LeftButton);
+            return true;
+        }
+    }
+    return false;
+}
+
+// A notice that comes up while a modal dialog is open (Settings refusing an
+// output folder, a link of Settings or About without a browser) is answered
+// where the user is: its Ok, clicked or pressed with Enter, closes it, and
+// the dialog underneath stays open and unanswered. Clicks and keys go
+// through the window system, which holds back what a modal dialog blocks.
+TEST_F(MainUICommandsTest, ANoticeOverAModalDialogAnswersItsOk)
+{
+    settings->InitWebLinks();
+    SetDesktopOpener([](const QUrl&) { return false; });   // no browser
+    const struct {
+        const char* what;
+        std::function<void()> open;
+        std::function<bool(QDialog*)> raiseNotice;
+        const char* text;
+    } cases[] = {
+        {"Settings, an output folder that cannot hold recordings",
+         [&] { window->SetPreferences(CPreferencesDialog::kPageGeneral); },
+         [](QDialog* d) { return !static_cast<CPreferencesDialog*>(d)->ChooseFolder("/sys/kernel"); },
+         "Choose another folder."},
+        {"Settings, Translate for us without a browser",
+         [&] { window->SetPreferences(CPreferencesDialog::kPageGeneral); },
+         [](QDialog* d) { return ClickLink(d, "/translation/"); }, "No web browser could open this page"},
+        {"About, the support link without a browser", [&] { window->About(); },
+         [](QDialog* d) { return ClickLink(d, static_cast<CAbout*>(d)->SupportLink()->Url()); },
+         "No web browser could open this page"},
+    };
+    for (const auto& c : cases) {
+        for (const bool enter : {false, true}) {
+            SCOPED_TRACE(std::string(c.what) + (enter ? ", Enter" : ", Ok clicked"));
+            bool raised = false;
+            bool noticeShown = false;
+            bool noticeClosed = false;
+            bool dialogOpen = false;
+            int result = -1;
+            window->onExec = [&](QDialog* dialog) {
+                QTimer::singleShot(0, dialog, [&, dialog] {
+                    raised = c.raiseNotice(dialog);
+                    QPointer<CDeleteDialog> notice;
+                    noticeShown = WaitFor([&] { return (notice = OpenNotice(c.text)) != nullptr; }, 3000);
+                    if (noticeShown) {
+                        if (enter) {
+                            // Where the keyboard is: the notice, not the dialog under it.
+                            WaitFor([&] { return QGuiApplication::focusWindow() == notice->windowHandle(); }, 3000);
+                            QTest::keyClick(QGuiApplication::focusWindow(), Qt::Key_Return);
+                        } else {
+                            const QList<QPushButton*> buttons = notice->findChildren<QPushButton*>();
+                            if (!buttons.isEmpty()) {
+                                QPushButton* ok = buttons.first();
+                                QTest::mouseClick(notice->windowHandle(), Qt::LeftButton, Qt::NoModifier,
+                                                  ok->mapTo(notice, ok->rect().center()));
+                            }
+                        }
+                        noticeClosed = WaitFor([&] { return !notice || !notice->isVisible(); }, 3000);
+                    }
+                    dialogOpen = dialog->isVisible();
+                    dialog->reject();
+                });
+                result = dialog->exec();
+                return result;
+            };
+            c.open();
+            window->onExec = nullptr;
+            EXPECT_TRUE(raised);
+            ASSERT_TRUE(noticeShown);
+            EXPECT_TRUE(noticeClosed) << "the notice answers its Ok";
+            EXPECT_TRUE(dialogOpen);
+            EXPECT_EQ(result, QDialog::Rejected) << "the dialog underneath was not answered";
+            while (CDeleteDialog* left = OpenNotice(c.text))
+                delete left;
+        }
+    }
+    SetDesktopOpener(nullptr);
 }
 
 } // namespace

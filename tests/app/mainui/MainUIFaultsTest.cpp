@@ -109,8 +109,11 @@ TEST_F(MainUIFaultsTest, CloseRightAfterStopWaitsForTheSong)
     EXPECT_EQ(OnlySong().TimeRecorded, "00:04") << "the stopped song is in the library";
 }
 
+// The name an unrecognised song gets in the library.
+const char* const kUntitled = "Track";
+
 // The note's "Close now" does not wait, and still keeps the song: the engine
-// finishes it while the window goes.
+// finishes it while the window goes, and it is named as any song is.
 TEST_F(MainUIFaultsTest, CloseNowFromTheNoteKeepsTheSong)
 {
     TestMainUI& w = Open();
@@ -125,8 +128,10 @@ TEST_F(MainUIFaultsTest, CloseNowFromTheNoteKeepsTheSong)
     EXPECT_TRUE(WaitFor([&] { return !w.isVisible(); }));
     window.reset();  // the engine finishes the song on release
     DB_OpenDatabase();
-    EXPECT_TRUE(QFile::exists(path));
-    EXPECT_EQ(OnlySong().MusicPath, path) << "its row names the file";
+    const MusicInfoRow song = OnlySong();
+    EXPECT_EQ(song.MusicPath, OutputFolder() + "/" + kUntitled + ".wav") << "its row names the file";
+    EXPECT_FALSE(QFile::exists(path)) << "not under the engine's name";
+    EXPECT_EQ(song.TimeRecorded, "00:04");
 }
 
 // A close that is not carried out leaves everything as it was: the song
@@ -153,9 +158,6 @@ struct WriteFailureCase {
     const char* expected;
     const char* title = nullptr;   // recognised: the song is renamed after it when it ends
 };
-
-// The name an unrecognised song gets in the library.
-const char* const kUntitled = "Track";
 
 void PrintTo(const WriteFailureCase& c, std::ostream* os) { *os << c.label; }
 

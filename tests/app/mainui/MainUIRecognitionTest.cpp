@@ -3,7 +3,8 @@
 // which asks the fake services on 127.0.0.1; the song's row, its card, its
 // database record and the file's tags end with the services' data and cover,
 // or, when the song is not recognised, final without them. Closing the window
-// while the service stalls neither hangs nor crashes.
+// while the service stalls neither hangs nor crashes; quitting or closing at
+// any step of the chain keeps what had arrived.
 #include "MainUITestSupport.h"
 
 #include "CACRrecognize.h"
@@ -23,6 +24,7 @@
 #include "SystemHelpers.h"
 
 #include <QBuffer>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -36,6 +38,7 @@
 #include <taglib/mpegfile.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <thread>
@@ -192,11 +195,55 @@ protected:
             now += 1000;
         }
     }
-    // The song being recorded has its recognised data.
-    bool CurrentSongRecognised() const
+    // The song being recorded has its recognised data (its cover may still
+    // be on its way).
+    bool CurrentSongHasItsData() const
     {
         const CTreeWidgetItem* row = window->LibraryPage()->NewRecordItem;
         return row && row->GetDownloadStatus() == TWM_DOWNLOAD_SUCCEEDED;
+    }
+    // ... and its whole result, which the recording views show.
+    bool CurrentSongRecognised() const
+    {
+        return CurrentSongHasItsData() && Artwork()->GetState() != CShowDownloadingScene::Downloading;
+    }
+    // The song as a program started again finds it: its record, its file and
+    // its tags, and the row of the library page. Recognised, it has its data
+    // and is named after its title; else it is a "Track". Never is it left
+    // under the engine's time-stamp name `reported`.
+    void ExpectKeptAfterRestart(const RecognitionSetup& setup, int musicId, const QString& reported, bool data,
+                                bool cover)
+    {
+        window.reset();
+        TestMainUI& w = Open(setup);
+        MusicInfoRow row;
+        ASSERT_EQ(DB_GetMusicInfo(musicId, &row), 1);
+        DB_GetImageInfo(&row);
+        EXPECT_EQ(row.TimeRecorded, SecondToTimeText(17));
+        EXPECT_TRUE(QFile::exists(row.MusicPath)) << row.MusicPath.toStdString();
+        EXPECT_FALSE(QFile::exists(reported));
+        EXPECT_EQ(QFileInfo(row.MusicPath).fileName(), data ? "Hello.mp3" : "Track.mp3");
+        EXPECT_EQ(RecordFieldText(row.Info.MusicName), data ? "Hello" : "");
+        EXPECT_EQ(RecordFieldText(row.Info.Artist), data ? "Adele" : "");
+        EXPECT_EQ(RecordFieldText(row.Info.Album), data ? "25" : "");
+        EXPECT_EQ(row.Info.CoverCount, cover ? 1 : 0);
+        const FileTags tags = TagsOf(row.MusicPath);
+        EXPECT_EQ(tags.title, data ? "Hello" : "");
+        EXPECT_EQ(!tags.picture.isNull(), cover);
+        const QList<CTreeWidgetItem*> items = w.LibraryPage()->GetItemsByMusicId({musicId});
+        ASSERT_EQ(items.size(), 1);
+        if (data) {
+            EXPECT_EQ(items[0]->text(CTreeWidgetItem::ColArtist), "Adele");
+        }
+        EXPECT_EQ(items[0]->GetMusicPath(), row.MusicPath);
+    }
+    // Removes the cover pictures made since `before`.
+    void RemoveNewPictures(const QStringList& before)
+    {
+        for (const QString& name : PictureFiles()) {
+            if (!before.contains(name))
+                QFile::remove(QDir(PicturesFolder()).filePath(name));
+        }
     }
     CShowDownloadingScene* Artwork() const { return window->RecordingPage()->DownloadingView()->Scene(); }
 
@@ -370,11 +417,12 @@ TEST_F(MainUIRecognitionTest, AResultLandsOnTheSongItsSampleCameFromAndNoOther)
     const struct {
         const char* name;
         When when;
+        bool shown;   // on the recording views, which show the song being recorded first
     } cases[] = {
-        {"during its song", DuringItsSong},
-        {"after it ended, while it is finished", WhileItIsFinished},
-        {"after the next song started", AfterTheNextSongStarted},
-        {"after it was dropped as too short", AfterItWasDropped},
+        {"during its song", DuringItsSong, true},
+        {"after it ended, while it is finished", WhileItIsFinished, true},
+        {"after the next song started", AfterTheNextSongStarted, false},
+        {"after it was dropped as too short", AfterItWasDropped, false},
     };
     const QRgb served = CentrePixel(QImage::fromData(FakeRecognitionService::PictureFor(Hello().trackId, 300)));
     int n = 0;
@@ -390,6 +438,10 @@ TEST_F(MainUIRecognitionTest, AResultLandsOnTheSongItsSampleCameFromAndNoOther)
         });
         int results = 0;
         QObject::connect(w.Recognizer(), &CACRrecognize::signalFinished, [&] { ++results; });
+        QStringList shown;
+        QObject::connect(w.LibraryPage(), &CShowListWidget::MusicInfoToUiSignal, [&](const RecordMusicInfo* info) {
+            shown.append(info ? RecordFieldText(info->MusicName) : QString("(not recognised)"));
+        });
         const QStringList picturesBefore = PictureFiles();
         const QString a = OutputFolder() + QString("/2024-02-01 10-00-0%1.mp3").arg(n);
         const QString b = OutputFolder() + QString("/2024-02-01 10-10-0%1.mp3").arg(n++);
@@ -426,6 +478,8 @@ TEST_F(MainUIRecognitionTest, AResultLandsOnTheSongItsSampleCameFromAndNoOther)
         factory.engine->SongEnd(b);
         ASSERT_TRUE(WaitFor([&] { return w.SongsStored(); }, 15000));
         EXPECT_EQ(results, 1);
+        // Once, complete with its cover; never over the song being recorded.
+        EXPECT_EQ(shown, c.shown ? QStringList({"Hello"}) : QStringList());
 
         // B never takes A's data, its name or its cover.
         MusicInfoRow rowB;
@@ -463,10 +517,7 @@ TEST_F(MainUIRecognitionTest, AResultLandsOnTheSongItsSampleCameFromAndNoOther)
         }
         window.reset();
         ResetLibrary();
-        for (const QString& name : PictureFiles()) {
-            if (!picturesBefore.contains(name))
-                QFile::remove(QDir(PicturesFolder()).filePath(name));
-        }
+        RemoveNewPictures(picturesBefore);
     }
 }
 
@@ -551,17 +602,141 @@ TEST_F(MainUIRecognitionTest, ASongStillWaitingForItsResultIsStoredWhenTheWindow
     ASSERT_TRUE(WaitFor([&] { return w.LibraryPage()->NewRecordItem == nullptr; }));
     ASSERT_TRUE(w.IsFinishingSongs());
 
-    // Stored as it is, without waiting for the result.
+    // Stored at once with the data it has, without waiting for its cover.
+    QElapsedTimer timer;
+    timer.start();
     window.reset();
+    EXPECT_LT(timer.elapsed(), 5000);
     service.ReleaseStalls();
-    if (!DB_IsOpen())
-        DB_OpenDatabase();
-    MusicInfoRow row;
-    ASSERT_EQ(DB_GetMusicInfo(musicId, &row), 1);
-    EXPECT_EQ(row.MusicPath, path);
-    EXPECT_TRUE(QFile::exists(path));
-    EXPECT_EQ(row.TimeRecorded, SecondToTimeText(17));
+    ExpectKeptAfterRestart(service.Setup(), musicId, path, true, false);
     service.ClearOverrides();
+}
+
+// Whatever ends it (the quit command, "Close now" on the closing note, or a
+// close that waits by itself) and wherever the chain of requests hangs, the
+// song keeps what had arrived: its data once the identify answer came, named
+// after its title, or else named "Track". A close waits for a cover that is
+// on its way a few seconds at most.
+TEST_F(MainUIRecognitionTest, QuittingOrClosingAtEachStepOfTheChainKeepsWhatArrived)
+{
+    enum Ending { Quit, CloseNow, Close };
+    const struct {
+        const char* name;
+        Ending ending;
+        Route hangs;   // the request the chain waits for when the user ends
+        bool data, cover;
+    } cases[] = {
+        {"quit, identify still out", Quit, Route::Identify, false, false},
+        {"quit after identify, token still out", Quit, Route::Token, true, false},
+        {"quit, track still out", Quit, Route::Track, true, false},
+        {"quit, cover still out", Quit, Route::Image, true, false},
+        {"Close now, identify still out", CloseNow, Route::Identify, false, false},
+        {"Close now after identify, token still out", CloseNow, Route::Token, true, false},
+        {"Close now, track still out", CloseNow, Route::Track, true, false},
+        {"Close now, cover still out", CloseNow, Route::Image, true, false},
+        {"close, identify answers while it waits", Close, Route::Identify, true, true},
+        {"close after identify, token never answers", Close, Route::Token, true, false},
+        {"close, track never answers", Close, Route::Track, true, false},
+        {"close, cover never comes", Close, Route::Image, true, false},
+    };
+    const QStringList picturesBefore = PictureFiles();
+    int n = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeRecognitionService service({Hello()});
+        // Only the close that waits by itself gets its identify answer, late.
+        const bool answersLate = c.ending == Close && c.hangs == Route::Identify;
+        service.SetOverride(c.hangs, {200, "{}", true, answersLate});
+        // Longer than any wait of the program: only its own bounds end one.
+        TestMainUI& w = Open(service.Setup(60000, 60000));
+        w.show();
+        const QString path = OutputFolder() + QString("/2024-07-01 10-00-%1.mp3").arg(n++, 2, 10, QChar('0'));
+        WriteToneMp3(path, 17);
+        w.RecorderModuleStart();
+        const int musicId = StartSong(path);
+        CaptureUntilTheMark();
+        ASSERT_TRUE(service.WaitFor(c.hangs, 1, 10000));
+        if (c.hangs != Route::Identify) {
+            ASSERT_TRUE(WaitFor([&] { return CurrentSongHasItsData(); }));
+        }
+
+        QElapsedTimer closing;
+        closing.start();
+        switch (c.ending) {
+        case Quit:
+            // The event loop ends and the window goes, the song still open.
+            window.reset();
+            break;
+        case CloseNow:
+            w.RecorderModuleStop();
+            EXPECT_FALSE(w.close());
+            ASSERT_TRUE(WaitFor([&] { return w.CloseNote() != nullptr; }, 5000));
+            w.CloseNote()->done(QDialogButtonBox::Ok);
+            ASSERT_TRUE(WaitFor([&] { return !w.isVisible(); }));
+            break;
+        case Close:
+            w.RecorderModuleStop();
+            EXPECT_FALSE(w.close()) << "the song is not stored yet";
+            if (answersLate) {
+                Pause(300);
+                service.ReleaseStalls();
+            }
+            ASSERT_TRUE(WaitFor([&] { return !w.isVisible(); }, 15000)) << "the close goes on by itself";
+            std::printf("%s: the window closed %lld ms after the close\n", c.name,
+                        static_cast<long long>(closing.elapsed()));
+            break;
+        }
+        window.reset();
+        service.ClearOverrides();
+        ExpectKeptAfterRestart(service.Setup(), musicId, path, c.data, c.cover);
+        window.reset();
+        ResetLibrary();
+        RemoveNewPictures(picturesBefore);
+    }
+}
+
+// A song that ended waits for its recognition result a bounded time only:
+// whatever never comes, the song is stored then with what it has.
+TEST_F(MainUIRecognitionTest, ASongWhoseResultNeverComesIsStoredAfterABoundedWait)
+{
+    const struct {
+        const char* name;
+        Route hangs;
+        bool data;
+    } cases[] = {
+        {"identify never answers", Route::Identify, false},
+        {"cover never comes", Route::Image, true},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeRecognitionService service({Hello()});
+        service.SetOverride(c.hangs, {200, "{}", true});
+        TestMainUI& w = Open(service.Setup(60000, 60000));
+        w.SongEnd()->SetWaits(1500, CSongEndPipeline::kCoverWaitOnCloseMs);
+        const QString path = OutputFolder() + QString("/2024-08-01 10-00-0%1.mp3").arg(n++);
+        WriteToneMp3(path, 17);
+        const int musicId = StartSong(path);
+        CaptureUntilTheMark();
+        ASSERT_TRUE(service.WaitFor(c.hangs, 1, 10000));
+        if (c.data) {
+            ASSERT_TRUE(WaitFor([&] { return CurrentSongHasItsData(); }));
+        }
+        factory.engine->SongEnd(path);
+        ASSERT_TRUE(WaitFor([&] { return w.LibraryPage()->NewRecordItem == nullptr; }));
+        Pause(500);
+        EXPECT_TRUE(w.IsFinishingSongs()) << "it waits for its result";
+        ASSERT_TRUE(WaitFor([&] { return w.SongsStored(); }, 10000)) << "and not for ever";
+
+        MusicInfoRow row;
+        ASSERT_EQ(DB_GetMusicInfo(musicId, &row), 1);
+        EXPECT_EQ(RecordFieldText(row.Info.MusicName), c.data ? "Hello" : "");
+        EXPECT_EQ(QFileInfo(row.MusicPath).fileName(), c.data ? "Hello.mp3" : "Track.mp3");
+        EXPECT_EQ(TagsOf(row.MusicPath).title, c.data ? "Hello" : "");
+        window.reset();
+        service.ClearOverrides();
+        ResetLibrary();
+    }
 }
 
 TEST_F(MainUIRecognitionTest, ASongWhoseSampleNeverWentOutIsStoredWithoutWaitingForAResult)

@@ -32,9 +32,22 @@ TEST(FileTimeHelpers, MakeValidFileName)
         {".Hello: World?", "_Hello_ World_"},
         {"a*b/c\\d:e?f\"g<h>i|j", "a_b_c_d_e_f_g_h_i_j"},
         {"..hidden", "_.hidden"},
-        {"  spaced  ", "  spaced  "},
+        {"  spaced  ", "spaced"},
         {"", ""},
         {"Caf\xc3\xa9 \xe9\x9f\xb3", "Caf\xc3\xa9 \xe9\x9f\xb3"},
+        // Control characters inside become "_"; at the ends they go with the blanks.
+        {"j\nk\tl", "j_k_l"},
+        {"a\rb\x1b" "c\x7f" "d\xc2\x85" "e\xc2\x9f" "f", "a_b_c_d_e_f"},
+        {"\tMein Lied\r\n", "Mein Lied"},
+        // Blanks at both ends and dots at the end go; a dot inside stays.
+        {"Mein Lied  ", "Mein Lied"},
+        {"Mr. Brightside...", "Mr. Brightside"},
+        {"Song . . ", "Song"},
+        {" .hidden", "_hidden"},
+        {"Lied\xe3\x80\x80", "Lied"},   // an ideographic space
+        // Nothing left: the caller's own name takes its place.
+        {" ... ", ""},
+        {"\n", ""},
     };
     for (const auto& c : cases)
         EXPECT_EQ(QString::fromUtf8(c.out), MakeValidFileName(QString::fromUtf8(c.in))) << c.in;

@@ -25,6 +25,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <ostream>
 #include <memory>
 
@@ -90,6 +91,20 @@ protected:
         ASSERT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
         sqlite3_close(db);
         ASSERT_EQ(DB_OpenDatabaseFile(Path("music.db")), 0);
+    }
+    // A library of `songs` songs, the file of song `id` at path(id), all of
+    // them shown and selected; the track list.
+    CMusicInfoTreeWidget* ShowAllSelected(int songs, const std::function<QString(int)>& path)
+    {
+        DB_CreateTransaction();
+        for (int id = 1; id <= songs; ++id)
+            AddSong(id, QStringLiteral("Song %1").arg(id), "A", "B", "Pop", DateText(0), path(id));
+        DB_CommitTransaction();
+        Build();
+        page->show();
+        page->ShowList(1);
+        page->selectAll();
+        return page->TrackList();
     }
     QList<CListTreeItem*> entries;
     TestPage* page = nullptr;
@@ -366,15 +381,7 @@ TEST_F(ShowListTest, ContextMenuMarksAWholeMissingSelection)
 {
     const SkinPictures skin;
     ASSERT_TRUE(skin.loaded);
-    DB_CreateTransaction();
-    for (int id = 1; id <= 3000; ++id)
-        AddSong(id, QStringLiteral("Song %1").arg(id), "A", "B", "Pop", DateText(0), Path("moved/song.mp3"));
-    DB_CommitTransaction();
-    Build();
-    page->show();
-    page->ShowList(1);
-    page->selectAll();
-    CMusicInfoTreeWidget* list = page->TrackList();
+    CMusicInfoTreeWidget* list = ShowAllSelected(3000, [this](int) { return Path("moved/song.mp3"); });
     page->customContextMenuRequested(list->visualItemRect(list->topLevelItem(0)).center());
     ASSERT_TRUE(page->WaitForFileCheck(10000));
     EXPECT_FALSE(page->PlayAction()->isEnabled());
@@ -384,6 +391,40 @@ TEST_F(ShowListTest, ContextMenuMarksAWholeMissingSelection)
         ASSERT_FALSE(icon.isNull()) << i;
         ASSERT_EQ(icon.cacheKey(), picture) << i;
     }
+}
+
+// A selection too large to check before the menu shows (a moved music
+// folder): the menu opens at once, offering what missing files allow, and
+// follows once the walk over the files, which goes on meanwhile, finds the
+// song that is there.
+TEST_F(ShowListTest, ContextMenuOpensBeforeALongFileCheckEnds)
+{
+    const SkinPictures skin;
+    ASSERT_TRUE(skin.loaded);
+    // Every missing file costs the walk a long look-up: its folder path runs
+    // back into its own folder through a link, 39 times over.
+    ASSERT_TRUE(QDir().mkpath(Path("moved")));
+    ASSERT_TRUE(QFile::link(".", Path("moved/again")));
+    QString folder = Path("moved");
+    for (int i = 0; i < 39; ++i)
+        folder += "/again";
+    constexpr int kSongs = 30000;
+    CMusicInfoTreeWidget* list =
+        ShowAllSelected(kSongs, [&](int id) { return folder + QStringLiteral("/song%1.mp3").arg(id); });
+    const QList<CTreeWidgetItem*> selected = list->GetSelectedItems();
+    ASSERT_EQ(selected.size(), kSongs);
+    // The last song the walk comes to is there.
+    WriteFile(Path(QStringLiteral("moved/song%1.mp3").arg(selected.last()->GetMusicId())), "x");
+
+    page->customContextMenuRequested(list->visualItemRect(list->topLevelItem(0)).center());
+    EXPECT_EQ(page->menus, 1);
+    EXPECT_FALSE(page->PlayAction()->isEnabled()) << "the menu did not wait for the walk";
+    EXPECT_FALSE(page->ITunesAction()->isEnabled());
+    ASSERT_TRUE(page->WaitForFileCheck(30000));
+    EXPECT_TRUE(page->PlayAction()->isEnabled());
+    EXPECT_TRUE(page->ITunesAction()->isEnabled());
+    EXPECT_FALSE(selected.first()->icon(CTreeWidgetItem::ColNotice).isNull());
+    EXPECT_TRUE(selected.last()->icon(CTreeWidgetItem::ColNotice).isNull());
 }
 
 TEST_F(ShowListTest, ShowListAndFilter)

@@ -71,6 +71,8 @@ bool WaitFor(const std::function<bool()>& done, int ms)
 struct Outcome {
     int rc = 99;
     QList<QVariantMap> results;
+    QList<QVariantMap> identified;   // the song's data ahead of its cover
+    QStringList order;               // "data" and "result" as they came
     int finished = 0;
 };
 
@@ -80,8 +82,14 @@ Outcome Recognise(CACRrecognize& client, const QByteArray& wav, int id, const QS
 {
     Outcome outcome;
     QObject receiver;
-    QObject::connect(&client, &CACRrecognize::signalGetResult, &receiver,
-                     [&](QMap<QString, QVariant> map) { outcome.results.append(map); });
+    QObject::connect(&client, &CACRrecognize::signalGetResult, &receiver, [&](QMap<QString, QVariant> map) {
+        outcome.results.append(map);
+        outcome.order.append("result");
+    });
+    QObject::connect(&client, &CACRrecognize::signalIdentified, &receiver, [&](QMap<QString, QVariant> map) {
+        outcome.identified.append(map);
+        outcome.order.append("data");
+    });
     QObject::connect(&client, &CACRrecognize::signalFinished, &receiver, [&] { ++outcome.finished; });
     std::atomic<int> rc{99};
     std::thread engine([&] { rc = path.isEmpty() ? client.RecognizeBuffer(wav, id) : client.RecognizeFile(path, id); });
@@ -175,13 +183,14 @@ TEST_F(RecognizeNetTest, EveryWayARecognitionEndsGivesExactlyOneResult)
         int networkError;
         bool cover;
         Route notReached;   // RouteCount: every route may be reached
+        bool dataFirst = false;   // the data came ahead, while the track service was asked
     };
     const char* plainIdentify = R"({"status":{"msg":"Success","code":0},"metadata":{"music":[{"title":"Plain"}]}})";
     const char* trackBand = R"({"album":{"images":[{"height":640,"url":"http://127.0.0.1:1/a"},
                                                     {"height":64,"url":"http://127.0.0.1:1/b"}]}})";
     const char* trackFile = R"({"album":{"images":[{"height":300,"url":"file:///etc/hostname"}]}})";
     const Case cases[] = {
-        {"recognised", Route::RouteCount, {}, "Success", "Hello", 0, true, Route::RouteCount},
+        {"recognised", Route::RouteCount, {}, "Success", "Hello", 0, true, Route::RouteCount, true},
         {"identify server error", Route::Identify, {500, "oops"}, "", "", 0, false, Route::Token},
         {"identify time-out", Route::Identify, {200, "{}", true}, "", "", 0, false, Route::Token},
         {"identify not JSON", Route::Identify, {200, "<html>busy</html>"}, "", "", 0, false, Route::Token},
@@ -189,19 +198,21 @@ TEST_F(RecognizeNetTest, EveryWayARecognitionEndsGivesExactlyOneResult)
          false, Route::Token},
         {"no track id", Route::Identify, {200, plainIdentify}, "Success", "Plain", 0, false, Route::Token},
         {"token refused", Route::Token, {401, R"({"error":"invalid_client"})"}, "Success", "Hello", 401, false,
-         Route::Track},
-        {"token time-out", Route::Token, {200, "{}", true}, "Success", "Hello", 0, false, Route::Track},
-        {"token not JSON", Route::Token, {200, "token?"}, "Success", "Hello", 0, false, Route::Track},
+         Route::Track, true},
+        {"token time-out", Route::Token, {200, "{}", true}, "Success", "Hello", 0, false, Route::Track, true},
+        {"token not JSON", Route::Token, {200, "token?"}, "Success", "Hello", 0, false, Route::Track, true},
         {"token without access_token", Route::Token, {200, R"({"token_type":"Bearer"})"}, "Success", "Hello", 0,
-         false, Route::Track},
-        {"track not found", Route::Track, {404, "{}"}, "Success", "Hello", 404, false, Route::Image},
-        {"track time-out", Route::Track, {200, "{}", true}, "Success", "Hello", 0, false, Route::Image},
-        {"track not JSON", Route::Track, {200, "]"}, "Success", "Hello", 0, false, Route::Image},
-        {"track without album", Route::Track, {200, R"({"id":"x"})"}, "Success", "Hello", 0, false, Route::Image},
-        {"no cover of the middle size", Route::Track, {200, trackBand}, "Success", "Hello", 0, false, Route::Image},
-        {"cover that is no web address", Route::Track, {200, trackFile}, "Success", "Hello", 0, false, Route::Image},
-        {"cover not found", Route::Image, {404, "{}"}, "Success", "Hello", 404, false, Route::RouteCount},
-        {"cover time-out", Route::Image, {200, "{}", true}, "Success", "Hello", 0, false, Route::RouteCount},
+         false, Route::Track, true},
+        {"track not found", Route::Track, {404, "{}"}, "Success", "Hello", 404, false, Route::Image, true},
+        {"track time-out", Route::Track, {200, "{}", true}, "Success", "Hello", 0, false, Route::Image, true},
+        {"track not JSON", Route::Track, {200, "]"}, "Success", "Hello", 0, false, Route::Image, true},
+        {"track without album", Route::Track, {200, R"({"id":"x"})"}, "Success", "Hello", 0, false, Route::Image, true},
+        {"no cover of the middle size", Route::Track, {200, trackBand}, "Success", "Hello", 0, false, Route::Image,
+         true},
+        {"cover that is no web address", Route::Track, {200, trackFile}, "Success", "Hello", 0, false, Route::Image,
+         true},
+        {"cover not found", Route::Image, {404, "{}"}, "Success", "Hello", 404, false, Route::RouteCount, true},
+        {"cover time-out", Route::Image, {200, "{}", true}, "Success", "Hello", 0, false, Route::RouteCount, true},
     };
     CACRrecognize client(service.Setup(800, 800));
     for (const Case& c : cases) {
@@ -221,6 +232,16 @@ TEST_F(RecognizeNetTest, EveryWayARecognitionEndsGivesExactlyOneResult)
         EXPECT_EQ(r.value("title").toString(), QString::fromUtf8(c.title));
         EXPECT_EQ(r.value("networkError").toInt(), c.networkError);
         EXPECT_EQ(!r.value("imageBuffer").toByteArray().isEmpty(), c.cover);
+        ASSERT_EQ(outcome.identified.size(), c.dataFirst ? 1 : 0);
+        if (c.dataFirst) {
+            const QVariantMap& data = outcome.identified.first();
+            EXPECT_EQ(outcome.order, QStringList({"data", "result"}));
+            EXPECT_EQ(data.value("identify").toInt(), 3);
+            EXPECT_EQ(data.value("message").toString(), "Success");
+            EXPECT_EQ(data.value("title").toString(), "Hello");
+            EXPECT_EQ(data.value("artist").toString(), "Adele");
+            EXPECT_TRUE(data.value("imageBuffer").toByteArray().isEmpty());
+        }
         if (c.notReached != Route::RouteCount) {
             EXPECT_EQ(service.Count(c.notReached), before);
         }
@@ -254,6 +275,7 @@ TEST_F(RecognizeNetTest, WithoutTheServicesConfiguredNothingIsSent)
         ASSERT_EQ(outcome.results.size(), 1);
         EXPECT_EQ(outcome.results.first().value("message").toString(), QString::fromUtf8(c.message));
         EXPECT_TRUE(outcome.results.first().value("imageBuffer").toByteArray().isEmpty());
+        EXPECT_TRUE(outcome.identified.isEmpty()) << "no cover follows: the result is all";
         EXPECT_EQ(service.Count(Route::Identify), identify + (c.sendsIdentify ? 1 : 0));
         EXPECT_EQ(service.Count(Route::Token), token);
     }
@@ -329,6 +351,52 @@ TEST_F(RecognizeNetTest, ClosingDuringARecognitionNeitherWaitsNorReports)
     QTest::qWait(100);
     EXPECT_EQ(results, 0);
     EXPECT_EQ(service.Count(Route::Identify), 1u);
+    service.ClearOverrides();
+}
+
+// While the cover is on its way the song's data is the caller's already. The
+// program closing then keeps it: it is delivered even when the close comes
+// before its queued delivery ran, and nothing comes after the close.
+TEST_F(RecognizeNetTest, TheDataComesAheadOfTheCoverAndClosingKeepsIt)
+{
+    const struct {
+        const char* name;
+        bool deliveredBeforeTheClose;
+    } cases[] = {{"delivered while the cover hangs", true}, {"handed over just before the close", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        service.ClearOverrides();
+        service.SetOverride(Route::Token, {200, "{}", true});
+        auto client = std::make_unique<CACRrecognize>(service.Setup(60000, 60000));
+        QList<QVariantMap> data;
+        int results = 0;
+        QObject receiver;
+        QObject::connect(client.get(), &CACRrecognize::signalIdentified, &receiver,
+                         [&](QMap<QString, QVariant> map) { data.append(map); });
+        QObject::connect(client.get(), &CACRrecognize::signalGetResult, &receiver, [&] { ++results; });
+        const size_t tokens = service.Count(Route::Token);
+        std::thread engine([&] { client->RecognizeBuffer(WavImage(13), 5); });
+        engine.join();
+        // The data is handed over before the token request goes out.
+        ASSERT_TRUE(service.WaitFor(Route::Token, tokens + 1, 10000));
+        if (c.deliveredBeforeTheClose)
+            ASSERT_TRUE(WaitFor([&] { return !data.isEmpty(); }, 10000));
+        else
+            EXPECT_TRUE(data.isEmpty()) << "no event was handled since";
+
+        client->Shutdown();
+        ASSERT_EQ(data.size(), 1);
+        EXPECT_EQ(data.first().value("identify").toInt(), 5);
+        EXPECT_EQ(data.first().value("title").toString(), "Hello");
+        EXPECT_EQ(data.first().value("album").toString(), "25");
+        EXPECT_TRUE(data.first().value("imageBuffer").toByteArray().isEmpty());
+        service.ReleaseStalls();
+        QTest::qWait(200);
+        client.reset();
+        QTest::qWait(100);
+        EXPECT_EQ(results, 0);
+        EXPECT_EQ(data.size(), 1);
+    }
     service.ClearOverrides();
 }
 
