@@ -217,7 +217,7 @@ TEST_P(DamagedLibraryTable, KeepsEveryRowThatReadsAndEveryRecordedSong)
     else if (damage.kind == Damage::LockedWriting)
         other.reset(new damaged_library::ForeignWriteLock(LibraryFile(), 700, kWritten));
     else if (damage.kind == Damage::LockedLong)
-        other.reset(new damaged_library::ForeignWriteLock(LibraryFile()));
+        other.reset(new damaged_library::ForeignWriteLock(LibraryFile(), -1, kWritten));
     if (other) {
         ASSERT_TRUE(other->Locked());
     }
@@ -253,7 +253,7 @@ TEST_P(DamagedLibraryTable, KeepsEveryRowThatReadsAndEveryRecordedSong)
     };
     const int songs = damage.Rebuilds() ? static_cast<int>(kept.songs.size() + back.size())
                                         : static_cast<int>(library.rows.at("MusicInfo").size())
-                                              + (damage.kind == Damage::LockedWriting ? 1 : 0);
+                                              + (damage.kind == Damage::LockedWriting || damage.kind == Damage::LockedLong ? 1 : 0);
 
     TestMainUI& w = Start(damage.kind != Damage::LockedLong);
     if (damage.Rebuilds()) {
@@ -341,8 +341,9 @@ TEST_P(DamagedLibraryTable, KeepsEveryRowThatReadsAndEveryRecordedSong)
     if (damage.RefusesSongs()) {
         EXPECT_EQ(w.SawText("in use by another program"), damage.kind == Damage::LockedLong);
         if (damage.kind == Damage::LockedLong) {
-            // Let go, the library takes them in this very session.
-            other->Release();
+            // Let go, the library takes them in this very session, and
+            // what the other program wrote meanwhile is there.
+            EXPECT_TRUE(other->Committed()) << other->Output().toStdString();
             EXPECT_TRUE(WaitFor([&] { return w.LibraryPage()->SongScan()->IsDone(); }, 10000));
             EXPECT_TRUE(WaitFor([&] { return LibraryPaths().contains(recorded.last()); }));
         } else {
@@ -368,6 +369,9 @@ TEST_P(DamagedLibraryTable, KeepsEveryRowThatReadsAndEveryRecordedSong)
     const QStringList paths = LibraryPaths();
     for (const QString& path : recorded)
         EXPECT_TRUE(paths.contains(path)) << path.toStdString();
+    MusicInfoRow written;
+    EXPECT_EQ(DB_GetMusicInfo(kWritten, &written), other && damage.kind != Damage::LockedMoment ? 1 : 0)
+        << "what the other program wrote";
     // Once: no song twice.
     EXPECT_EQ(QSet<QString>(paths.begin(), paths.end()).size(), paths.size());
 }

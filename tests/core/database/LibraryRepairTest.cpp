@@ -105,7 +105,7 @@ TEST_P(LibraryRepair, KeepsWhatTheIntactPagesHold)
     else if (damage.kind == Damage::LockedWriting)
         other.reset(new damaged_library::ForeignWriteLock(path, 700, kWritten));
     else if (damage.kind == Damage::LockedLong)
-        other.reset(new damaged_library::ForeignWriteLock(path));
+        other.reset(new damaged_library::ForeignWriteLock(path, -1, kWritten));
     if (other) {
         ASSERT_TRUE(other->Locked());
     }
@@ -173,13 +173,16 @@ TEST_P(LibraryRepair, KeepsWhatTheIntactPagesHold)
         EXPECT_EQ(songs.size(), library.rows.at("MusicInfo").size() + (damage.kind == Damage::LockedWriting ? 1 : 0));
     }
 
-    // The other program's work went through, and is in the library.
-    if (damage.kind == Damage::LockedWriting) {
-        EXPECT_TRUE(other->Committed());
-        MusicInfoRow written;
-        EXPECT_EQ(1, DB_GetMusicInfo(kWritten, &written));
-        EXPECT_EQ(written.MusicPath, "/elsewhere/written meanwhile.mp3");
-    }
+    // The other program's work went through, and is in the library (once
+    // the library is taken up, for a lock that outlasted the wait).
+    auto written = [&] {
+        EXPECT_TRUE(other->Committed()) << other->Output().toStdString();
+        MusicInfoRow row;
+        EXPECT_EQ(1, DB_GetMusicInfo(kWritten, &row));
+        EXPECT_EQ(row.MusicPath, "/elsewhere/written meanwhile.mp3");
+    };
+    if (damage.kind == Damage::LockedWriting)
+        written();
 
     // A new song and its list entry: at once, or once the fault is gone.
     MusicInfoRow song = NewSong(CreatePrimaryKey("MusicInfo", "MusicId", 1, kMaxMusicInfoRows));
@@ -189,9 +192,11 @@ TEST_P(LibraryRepair, KeepsWhatTheIntactPagesHold)
         if (damage.kind == Damage::LockedLong) {
             EXPECT_EQ(0, DB_TakeUpLibraryWhenFree());
             EXPECT_TRUE(damaged_library::ReadAll(path) == damaged) << "the file is not touched";
+            EXPECT_TRUE(QFileInfo::exists(path + "-journal")) << "nor the other program's journal";
             other->Release();
             EXPECT_EQ(1, DB_TakeUpLibraryWhenFree());
             EXPECT_FALSE(DB_LibraryInUse());
+            written();
         } else {
             DB_CloseDatabase();
             if (damage.kind == Damage::ReadOnlyFolder)
@@ -213,6 +218,8 @@ TEST_P(LibraryRepair, KeepsWhatTheIntactPagesHold)
     MusicInfoRow back;
     EXPECT_EQ(1, DB_GetMusicInfo(song.MusicId, &back));
     EXPECT_EQ(back.MusicPath, song.MusicPath);
+    MusicInfoRow theirs;
+    EXPECT_EQ(DB_GetMusicInfo(kWritten, &theirs), other && damage.kind != Damage::LockedMoment ? 1 : 0);
     EXPECT_EQ(KeptCopies(folder).size(), damage.Rebuilds() && damage.kind != Damage::Emptied ? 1 : 0);
     DB_CloseDatabase();
 
