@@ -362,23 +362,72 @@ void CMainUI::TellLibraryProblemAtStart()
 {
     // A library that did not open at all is told by the library panel as it
     // loads, and each song kept outside it by the completion.
-    QString backup;
-    const QString problem = DB_OpenProblem(&backup);
-    if (problem.isEmpty() || !DB_IsOpen())
+    if (!DB_IsOpen())
         return;
+    if (DB_LibraryInUse()) {
+        const QString path = CAppSettings::GetInstance()->GetLogPath() + QStringLiteral("/music.db");
+        Notice(tr("The library is in use by another program:\n%1\nIt is left as it is. The songs you record are kept "
+                  "in the output folder and go into the library as soon as the other program lets it go; until "
+                  "then the library cannot be changed.")
+                   .arg(QDir::toNativeSeparators(path)));
+        return;
+    }
     const LibraryRepairReport repair = DB_LastRepair();
-    // Rebuilt, the next start opens a sound library: this is said once.
-    QString text = repair.rebuilt
-        ? tr("The library was damaged: %1\nA new library was made from what could still be read (songs saved: "
-             "%2). New recordings go into it.")
-              .arg(repair.reason, QString::number(repair.songsSaved))
-        : tr("The library is damaged: %1\nSongs that cannot be read are not shown.").arg(problem);
-    text += QStringLiteral("\n");
-    if (backup.isEmpty())
-        text += tr("No copy of it could be made.");
+    if (repair.fault == LibraryRepairReport::NoFault)
+        return;
+    // Said in the user's words (SQLite's own text is English only).
+    QString fault;
+    switch (repair.fault) {
+    case LibraryRepairReport::CutShort:
+        fault = tr("the file was cut short");
+        break;
+    case LibraryRepairReport::NotALibrary:
+        fault = tr("the file was no library");
+        break;
+    case LibraryRepairReport::FolderInPlace:
+        fault = tr("a folder had taken its place");
+        break;
+    case LibraryRepairReport::EmptyFile:
+        fault = tr("the file was empty");
+        break;
+    case LibraryRepairReport::Unreadable:
+        fault = tr("the file could not be read");
+        break;
+    default:
+        fault = tr("some of its pages were damaged");
+        break;
+    }
+    QString backup;
+    DB_OpenProblem(&backup);
+    auto tell = [this, repair, fault, backup] {
+        QString text;
+        if (repair.rebuilt) {
+            // Rebuilt, the next start opens a sound library: this is said once.
+            text = tr("The library could not be used as it was: %1.\nA new library was made of everything that "
+                      "could still be read: %2 songs kept with their data, %3 songs back from their files only "
+                      "(with what their tags tell). New recordings go into it.")
+                       .arg(fault, QString::number(repair.songsSaved), QString::number(DB_SongsTakenFromFiles()));
+        } else {
+            text = tr("The library is damaged: %1.\nThere was no room to rebuild it, so it is used as it is: songs "
+                      "on damaged pages are not shown, and nothing of it is deleted.")
+                       .arg(fault);
+        }
+        if (repair.fault != LibraryRepairReport::EmptyFile) {
+            text += QStringLiteral("\n");
+            if (backup.isEmpty())
+                text += tr("No copy of it could be made.");
+            else
+                text += tr("A copy of it as it was is kept as:\n%1").arg(QDir::toNativeSeparators(backup));
+        }
+        Notice(text);
+    };
+    // The songs that come back from their files are counted by the start-up
+    // scan: told once it is through.
+    CStartupSongScan* scan = m_showList ? m_showList->SongScan() : nullptr;
+    if (repair.rebuilt && scan && !scan->IsDone())
+        connect(scan, &CStartupSongScan::Finished, this, tell);
     else
-        text += tr("A copy of it as it was is kept as:\n%1").arg(QDir::toNativeSeparators(backup));
-    Ask(text, {{QDialogButtonBox::Ok, tr("Ok")}}, 0);
+        tell();
 }
 
 CMainUI::EngineSetup CMainUI::SetupFromSettings() const

@@ -17,6 +17,7 @@
 
 #include <cstdio>
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <iterator>
 #include <map>
@@ -25,8 +26,9 @@
 
 namespace {
 
-// Thread contract: g_db, g_itemIds and g_itemCursor are read and written only
-// while g_dbLock is held. No function holds it while calling another function
+// Thread contract: g_db, g_itemIds, g_itemCursor and the state of the last
+// open below (what it found, whether the file is in use, the songs taken in
+// since) are read and written only while g_dbLock is held. No function holds it while calling another function
 // of this file that takes it (the mutex is not recursive).
 QMutex g_dbLock;
 sqlite3* g_db = nullptr;
@@ -35,6 +37,11 @@ QString g_lastError;
 QString g_openProblem;
 QString g_openBackup;
 LibraryRepairReport g_repair;
+// The library file another program holds (g_db is then a picture of it in
+// memory), and the file that is open.
+bool g_inUse = false;
+QString g_libraryPath;
+int g_songsFromFiles = 0;
 std::vector<int> g_itemIds;  // ordered ItemIds of MusicItem, loaded on first use
 int g_itemCursor = 0;
 // Prepared inserts and updates, kept for the life of the connection (keyed by
@@ -149,7 +156,10 @@ void BindMusicColumns(sqlite3_stmt* stmt, int first, const MusicInfoRow& row, co
 // Keeps SQLite's text of a failure for DB_LastErrorText; g_dbLock held.
 void NoteErrorLocked(int rc)
 {
-    g_lastError = g_db ? QString::fromUtf8(sqlite3_errmsg(g_db)) : QString::fromUtf8(sqlite3_errstr(rc));
+    if (g_inUse)
+        g_lastError = QCoreApplication::translate("QObject", "the library is in use by another program");
+    else
+        g_lastError = g_db ? QString::fromUtf8(sqlite3_errmsg(g_db)) : QString::fromUtf8(sqlite3_errstr(rc));
 }
 
 // Runs a statement without rows; logs `message` with the error text on failure.
@@ -246,19 +256,14 @@ int RunPrepared(const char* sql, const char* prepareMessage, Bind bind)
 
 int DB_OpenDatabase()
 {
-    CAppSettings* settings = CAppSettings::GetInstance();
-    const int rc = DB_OpenDatabaseFile(settings->GetLogPath() + "/music.db");
-    // Songs of the rows that did not read are still in the output folder.
-    if (DB_LastRepair().rebuilt)
-        DB_NoteFolderToReconcile(settings->GetOutputPath().value(0));
-    return rc;
+    return DB_OpenDatabaseFile(CAppSettings::GetInstance()->GetLogPath() + "/music.db");
 }
 
 namespace {
 
-// SQLite's own check of the file's pages; empty when all is well, else its
-// first findings.
-QString QuickCheck(sqlite3* db)
+// SQLite's own check of the file's pages: 0 with its first findings (empty
+// when all is well), or the code of another program's lock met meanwhile.
+int QuickCheck(sqlite3* db, QString* out)
 {
     sqlite3_stmt* stmt = nullptr;
     int rc = sqlite3_prepare_v2(db, "PRAGMA quick_check(5)", -1, &stmt, nullptr);
@@ -269,42 +274,114 @@ QString QuickCheck(sqlite3* db)
             findings.append(line);
         rc = SQLITE_OK;
     }
-    if (rc != SQLITE_DONE && findings.isEmpty())
+    const bool busy = music_db::IsBusy(rc);
+    if (rc != SQLITE_DONE && !busy && findings.isEmpty())
         findings.append(QString::fromUtf8(sqlite3_errmsg(db)));
     sqlite3_finalize(stmt);
-    return findings.join(QLatin1Char('\n'));
+    *out = findings.join(QLatin1Char('\n'));
+    return busy ? rc : SQLITE_OK;
 }
 
-} // namespace
-
-namespace {
-
 // Another program's write (a backup tool, a sync) is waited for this long at
-// the start before the file counts as locked; later calls wait briefly.
+// the start before the file counts as in use; later calls wait briefly.
 constexpr int kOpenBusyMs = 2000;
 constexpr int kBusyMs = 250;
 
 // Opens `path` and makes sure it is a database SQLite can read (sqlite3_open
-// reads nothing yet): 0 with the connection and the quick check's findings,
-// or SQLite's code and its text with no connection.
-int OpenChecked(const QByteArray& path, sqlite3** out, QString* findings, QString* error)
+// reads nothing yet), waiting up to `busyMs` for another program's lock: 0
+// with the connection and the quick check's findings, or SQLite's code and
+// its text with no connection.
+int OpenChecked(const QByteArray& path, int busyMs, sqlite3** out, QString* findings, QString* error)
 {
     sqlite3* db = nullptr;
     int rc = sqlite3_open(path.constData(), &db);
     if (rc == SQLITE_OK) {
-        sqlite3_busy_timeout(db, kOpenBusyMs);
+        sqlite3_busy_timeout(db, busyMs);
         rc = sqlite3_exec(db, "select count(*) from sqlite_master", nullptr, nullptr, nullptr);
     }
+    // A file whose pages are partly garbage opens and answers with a
+    // fraction of its rows, and refuses new ones for ever: checked first.
+    if (rc == SQLITE_OK)
+        rc = QuickCheck(db, findings);
     if (rc != SQLITE_OK) {
         *error = QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
         sqlite3_close(db);
         return rc;
     }
-    // A file whose pages are partly garbage opens and answers with a
-    // fraction of its rows, and refuses new ones for ever: checked first.
-    *findings = QuickCheck(db);
     *out = db;
     return SQLITE_OK;
+}
+
+// What is wrong with the library file at `path`, which SQLite refused with
+// `rc` or whose check found damage.
+LibraryRepairReport::Fault FaultOf(const QString& path, int rc)
+{
+    const QFileInfo info(path);
+    if (info.isDir())
+        return LibraryRepairReport::FolderInPlace;
+    switch (rc & 0xff) {
+    case SQLITE_NOTADB:
+    case SQLITE_FORMAT:
+        return LibraryRepairReport::NotALibrary;
+    case SQLITE_CANTOPEN:
+    case SQLITE_IOERR:
+    case SQLITE_PERM:
+        return LibraryRepairReport::Unreadable;
+    default:
+        break;
+    }
+    // The header counts the file's pages (when the count is current).
+    QFile file(path);
+    const QByteArray header = file.open(QIODevice::ReadOnly) ? file.read(100) : QByteArray();
+    if (header.size() == 100 && header.mid(24, 4) == header.mid(92, 4)) {
+        auto number = [&](int at, int bytes) {
+            quint64 value = 0;
+            for (int i = 0; i < bytes; ++i)
+                value = value << 8 | static_cast<uchar>(header.at(at + i));
+            return value;
+        };
+        const quint64 pageSize = number(16, 2) == 1 ? 65536 : number(16, 2);
+        if (static_cast<quint64>(info.size()) < number(28, 4) * pageSize)
+            return LibraryRepairReport::CutShort;
+    }
+    return LibraryRepairReport::DamagedPages;
+}
+
+// A read-only picture in memory of the library file as it is now, for a file
+// another program holds: the library shows what it held and nothing is ever
+// written to the file. Read without a lock, it may meet the other program in
+// the middle of a write: a picture that fails SQLite's check is no picture,
+// and an empty library stands in.
+sqlite3* SnapshotOf(const QString& path)
+{
+    QByteArray bytes;
+    {
+        QFile file(path);
+        if (file.open(QIODevice::ReadOnly))
+            bytes = file.readAll();
+    }
+    sqlite3* db = nullptr;
+    if (!bytes.isEmpty() && sqlite3_open(":memory:", &db) == SQLITE_OK) {
+        auto* data = static_cast<unsigned char*>(sqlite3_malloc64(static_cast<sqlite3_uint64>(bytes.size())));
+        QString findings;
+        if (!data
+            || (memcpy(data, bytes.constData(), static_cast<size_t>(bytes.size())),
+                sqlite3_deserialize(db, "main", data, bytes.size(), bytes.size(),
+                                    SQLITE_DESERIALIZE_FREEONCLOSE | SQLITE_DESERIALIZE_READONLY))
+                   != SQLITE_OK
+            || sqlite3_exec(db, "select count(*) from sqlite_master", nullptr, nullptr, nullptr) != SQLITE_OK
+            || QuickCheck(db, &findings) != SQLITE_OK || !findings.isEmpty()) {
+            qWarning().noquote() << "DB_OpenDatabase: no sound picture of the library in use could be taken";
+            sqlite3_close(db);
+            db = nullptr;
+        }
+    }
+    if (!db) {
+        sqlite3_open(":memory:", &db);
+        music_db::CreateSchema(db);
+    }
+    sqlite3_exec(db, "pragma query_only = 1", nullptr, nullptr, nullptr);
+    return db;
 }
 
 } // namespace
@@ -323,36 +400,67 @@ int DB_OpenDatabaseFile(const QString& path)
     g_openProblem.clear();
     g_openBackup.clear();
     g_repair = LibraryRepairReport();
+    g_inUse = false;
+    g_libraryPath = path;
+    g_songsFromFiles = 0;
     music_db::SetNotesLibraryPath(path);
 
+    const QFileInfo before(path);
+    const bool exists = before.exists();
+    const bool emptyFile = before.isFile() && before.size() == 0;
     sqlite3* db = nullptr;
     QString findings;
     QString error;
-    int rc = OpenChecked(utf8Path, &db, &findings, &error);
-    const bool unusable = rc != SQLITE_OK && music_db::IsFileFault(rc) && QFileInfo::exists(path);
-    if (unusable || !findings.isEmpty()) {
+    int rc = OpenChecked(utf8Path, kOpenBusyMs, &db, &findings, &error);
+    // A lock that outlasts the wait is another program at work, not damage.
+    bool inUse = music_db::IsBusy(rc);
+    const bool unusable = !inUse && rc != SQLITE_OK && music_db::IsFileFault(rc) && exists;
+    if (unusable || (rc == SQLITE_OK && !findings.isEmpty())) {
         g_openProblem = unusable ? error : findings;
+        g_repair.fault = FaultOf(path, rc);
+        g_repair.reason = unusable ? error : QString::fromUtf8(sqlite3_errstr(SQLITE_CORRUPT));
         qCritical().noquote() << "DB_OpenDatabase: the library is damaged or cannot be used:" << g_openProblem;
         sqlite3_close(db);
         db = nullptr;
         const music_db::RepairResult repair = music_db::RebuildLibrary(path);
+        inUse = repair.inUse;
         g_openBackup = repair.keptCopy;
-        if (repair.keptCopy.isEmpty())
+        if (!inUse && repair.keptCopy.isEmpty())
             qCritical().noquote() << "DB_OpenDatabase: no copy of the damaged library could be kept:" << path;
         if (repair.rebuilt) {
-            g_repair = {true,
-                        unusable ? error : QString::fromUtf8(sqlite3_errstr(SQLITE_CORRUPT)),
-                        repair.songs,
-                        repair.lists,
-                        repair.items,
-                        repair.covers};
-            QString again;
-            rc = OpenChecked(utf8Path, &db, &again, &error);
-        } else if (!unusable) {
-            // Not rebuilt: the damaged file is used as far as it reads.
-            QString again;
-            rc = OpenChecked(utf8Path, &db, &again, &error);
+            g_repair.rebuilt = true;
+            g_repair.songsSaved = repair.songs;
+            g_repair.listsSaved = repair.lists;
+            g_repair.itemsSaved = repair.items;
+            g_repair.coversSaved = repair.covers;
+            g_repair.itemsWaiting = repair.itemsWaiting;
+            g_repair.coversWaiting = repair.coversWaiting;
         }
+        if (!inUse && (repair.rebuilt || !unusable)) {
+            // Rebuilt, or not rebuilt and used as far as it reads.
+            QString again;
+            rc = OpenChecked(utf8Path, kOpenBusyMs, &db, &again, &error);
+            inUse = music_db::IsBusy(rc);
+        }
+    } else if (rc == SQLITE_OK && emptyFile) {
+        // An empty file is a library that lost everything: its songs come
+        // back from their files, and the user is told.
+        g_repair.rebuilt = true;
+        g_repair.fault = LibraryRepairReport::EmptyFile;
+        g_repair.reason = QStringLiteral("the file was empty");
+        g_openProblem = g_repair.reason;
+        qCritical().noquote() << "DB_OpenDatabase: the library file was empty:" << path;
+    }
+    if (inUse) {
+        sqlite3_close(db);
+        g_repair = LibraryRepairReport();
+        g_openBackup.clear();
+        g_openProblem = error;
+        g_inUse = true;
+        g_db = SnapshotOf(path);
+        qWarning().noquote() << "DB_OpenDatabase: the library is in use by another program, left alone:" << path
+                             << error;
+        return SQLITE_OK;
     }
     if (rc != SQLITE_OK) {
         printf("sqlite3_open err %d,%s\n", rc, utf8Path.constData());
@@ -369,6 +477,57 @@ int DB_OpenDatabaseFile(const QString& path)
         qWarning().noquote() << "DB_OpenDatabase: the library is read-only, changes will fail:" << path;
     music_db::CreateSchema(g_db);
     return SQLITE_OK;
+}
+
+bool DB_LibraryInUse()
+{
+    QMutexLocker guard(&g_dbLock);
+    return g_inUse;
+}
+
+int DB_TakeUpLibraryWhenFree()
+{
+    QString path;
+    {
+        QMutexLocker guard(&g_dbLock);
+        if (!g_inUse)
+            return 1;
+        path = g_libraryPath;
+    }
+    // Tried without a wait: the caller comes back.
+    sqlite3* db = nullptr;
+    QString findings;
+    QString error;
+    const int rc = OpenChecked(path.toUtf8(), 0, &db, &findings, &error);
+    if (music_db::IsBusy(rc))
+        return 0;
+    if (rc != SQLITE_OK || !findings.isEmpty()) {
+        sqlite3_close(db);
+        qWarning().noquote() << "DB_TakeUpLibraryWhenFree: the library let go is damaged, left to the next start:"
+                             << (findings.isEmpty() ? error : findings);
+        return -1;
+    }
+    QMutexLocker guard(&g_dbLock);
+    if (!g_inUse || g_libraryPath != path) {
+        sqlite3_close(db);
+        return g_inUse ? 0 : 1;
+    }
+    FinalizeStatementsLocked();
+    sqlite3_close(g_db);
+    g_db = db;
+    g_inUse = false;
+    g_itemIds.clear();
+    g_itemCursor = 0;
+    sqlite3_busy_timeout(g_db, kBusyMs);
+    music_db::CreateSchema(g_db);
+    qWarning().noquote() << "DB_TakeUpLibraryWhenFree: the library is free again:" << path;
+    return 1;
+}
+
+int DB_SongsTakenFromFiles()
+{
+    QMutexLocker guard(&g_dbLock);
+    return g_songsFromFiles;
 }
 
 int DB_CloseDatabase()
@@ -520,8 +679,10 @@ int Utf8Into(QChar* to, const char* text, int bytes)
 }
 } // namespace
 
-int DB_GetAllMusicListRows(std::vector<MusicInfoListRow>& out)
+int DB_GetAllMusicListRows(std::vector<MusicInfoListRow>& out, bool* complete)
 {
+    if (complete)
+        *complete = false;
     const RecordMusicInfo* field = nullptr;   // for the field widths only
     // Width of each text as the record's field would cut it; 0: whole.
     constexpr size_t kWhole = 0;
@@ -584,6 +745,8 @@ int DB_GetAllMusicListRows(std::vector<MusicInfoListRow>& out)
         }
         if (rc != SQLITE_DONE)
             qCritical("DB_GetAllMusicListRows, Err: %s", sqlite3_errmsg(g_db));
+        else if (complete)
+            *complete = true;
         sqlite3_finalize(stmt);
     }
     const int read = static_cast<int>(rows.size());
@@ -920,13 +1083,14 @@ int FillIdTableLocked(const std::vector<int>& ids)
     return rc;
 }
 
-// The text of the first column of every row of `sql`.
-int ReadTextsLocked(const char* sql, std::vector<QString>& out)
+// The first column of every row of `sql`, each value as `read` takes it.
+template <typename T, typename Read>
+int ReadFirstColumnLocked(const char* sql, std::vector<T>& out, Read read)
 {
     sqlite3_stmt* stmt = nullptr;
     int rc = sqlite3_prepare_v2(g_db, sql, -1, &stmt, nullptr);
     while (rc == SQLITE_OK && (rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-        out.push_back(ColumnString(stmt, 0));
+        out.push_back(read(stmt));
         rc = SQLITE_OK;
     }
     rc = rc == SQLITE_DONE ? SQLITE_OK : rc;
@@ -934,6 +1098,18 @@ int ReadTextsLocked(const char* sql, std::vector<QString>& out)
         qCritical("%s, Err: %s", sql, sqlite3_errmsg(g_db));
     sqlite3_finalize(stmt);
     return rc;
+}
+
+// The text of the first column of every row of `sql`.
+int ReadTextsLocked(const char* sql, std::vector<QString>& out)
+{
+    return ReadFirstColumnLocked(sql, out, [](sqlite3_stmt* stmt) { return ColumnString(stmt, 0); });
+}
+
+// The first column of every row of `sql` as integers.
+int ReadKeysLocked(const char* sql, std::vector<int>& out)
+{
+    return ReadFirstColumnLocked(sql, out, [](sqlite3_stmt* stmt) { return sqlite3_column_int(stmt, 0); });
 }
 
 // Deleted entries' ItemIds are free again: out of the ordered cache.
@@ -1447,39 +1623,175 @@ std::vector<int> NextPrimaryKeys(const std::vector<int>& keys, int start, int ma
 
 } // namespace
 
-int DB_AddSongs(std::vector<MusicInfoRow>& rows)
+namespace {
+
+// The list entries and covers waiting under `formerId` become the song
+// `musicId`'s: each keeps its key unless a row made since took it. g_dbLock
+// held, inside the caller's savepoint; `coverKeys` (ascending) are the
+// CoverIds in use, kept up to date.
+int LinkWaitingRowsLocked(int formerId, int musicId, std::vector<int>& coverKeys)
+{
+    std::vector<std::array<int, 2>> items;   // ItemId, ListId
+    {
+        sqlite3_stmt* stmt = nullptr;
+        if (sqlite3_prepare_v2(g_db, "select ItemId, ListId from MusicItemUnlinked where MusicId = ? order by rowid",
+                               -1, &stmt, nullptr)
+            != SQLITE_OK) {
+            sqlite3_finalize(stmt);
+            return SQLITE_OK;   // a library never rebuilt keeps none
+        }
+        sqlite3_bind_int(stmt, 1, formerId);
+        while (sqlite3_step(stmt) == SQLITE_ROW)
+            items.push_back({sqlite3_column_int(stmt, 0), sqlite3_column_int(stmt, 1)});
+        sqlite3_finalize(stmt);
+    }
+    if (g_itemIds.empty())
+        LoadItemIdsLocked();
+    for (auto& item : items) {
+        const auto at = std::lower_bound(g_itemIds.begin(), g_itemIds.end(), item[0]);
+        if (at == g_itemIds.end() || *at != item[0])
+            g_itemIds.insert(at, item[0]);
+        else
+            item[0] = CreateItemIdLocked();
+    }
+    int rc = StepEachLocked("INSERT INTO MusicItem (ItemId, ListId, MusicId) VALUES (?, ?, ?)", items.size(),
+                            [&](sqlite3_stmt* stmt, size_t i) {
+                                sqlite3_bind_int(stmt, 1, items[i][0]);
+                                sqlite3_bind_int(stmt, 2, items[i][1]);
+                                sqlite3_bind_int(stmt, 3, musicId);
+                            });
+    struct Cover {
+        int id;
+        QByteArray path;
+    };
+    std::vector<Cover> covers;
+    if (rc == SQLITE_OK) {
+        sqlite3_stmt* stmt = nullptr;
+        if (sqlite3_prepare_v2(g_db, "select CoverId, ImagePath from CoverInfoUnlinked where MusicId = ? order by rowid",
+                               -1, &stmt, nullptr)
+            == SQLITE_OK) {
+            sqlite3_bind_int(stmt, 1, formerId);
+            while (sqlite3_step(stmt) == SQLITE_ROW)
+                covers.push_back({sqlite3_column_int(stmt, 0), ColumnBytes(stmt, 1)});
+        }
+        sqlite3_finalize(stmt);
+    }
+    for (Cover& cover : covers) {
+        auto at = std::lower_bound(coverKeys.begin(), coverKeys.end(), cover.id);
+        if (at != coverKeys.end() && *at == cover.id) {
+            const std::vector<int> next = NextPrimaryKeys(coverKeys, 1, kMaxCoverInfoRows, 1);
+            if (next.empty())
+                return SQLITE_FULL;
+            cover.id = next.front();
+            at = std::lower_bound(coverKeys.begin(), coverKeys.end(), cover.id);
+        }
+        coverKeys.insert(at, cover.id);
+    }
+    if (rc == SQLITE_OK)
+        rc = StepEachLocked("INSERT INTO CoverInfo (CoverId, MusicId, ImagePath) VALUES (?, ?, ?)", covers.size(),
+                            [&](sqlite3_stmt* stmt, size_t i) {
+                                sqlite3_bind_int(stmt, 1, covers[i].id);
+                                sqlite3_bind_int(stmt, 2, musicId);
+                                BindBytes(stmt, 3, covers[i].path);
+                            });
+    for (const char* sql : {"delete from MusicItemUnlinked where MusicId = ?", "delete from CoverInfoUnlinked where MusicId = ?"}) {
+        if (rc == SQLITE_OK)
+            rc = StepForEachLocked(sql, {formerId});
+    }
+    return rc;
+}
+
+} // namespace
+
+int DB_AddSongs(std::vector<MusicInfoRow>& rows, const std::vector<int>& formerIds)
 {
     if (rows.empty())
         return 0;
     QMutexLocker guard(&g_dbLock);
     if (!g_db)
         return -1;
-    std::vector<QString> keyTexts;
-    if (ReadTextsLocked("select MusicId from MusicInfo order by MusicId", keyTexts) != SQLITE_OK)
-        return -1;
     std::vector<int> keys;
-    keys.reserve(keyTexts.size());
-    for (const QString& key : keyTexts)
-        keys.push_back(key.toInt());
-    const std::vector<int> ids = NextPrimaryKeys(keys, 1, kMaxMusicInfoRows, rows.size());
+    if (ReadKeysLocked("select MusicId from MusicInfo order by MusicId", keys) != SQLITE_OK) {
+        NoteErrorLocked(SQLITE_ERROR);
+        return -1;
+    }
+    const size_t room = keys.size() < static_cast<size_t>(kMaxMusicInfoRows) ? kMaxMusicInfoRows - keys.size() : 0;
+    const size_t count = std::min(rows.size(), room);
+    // A song whose entries and covers wait under its former MusicId takes
+    // that id back while it is free; the others get the keys CreatePrimaryKey
+    // would give one after another.
+    std::vector<int> ids(count, 0);
+    std::vector<int> taken = keys;
+    bool linking = false;
+    for (size_t i = 0; i < count && i < formerIds.size(); ++i) {
+        const int former = formerIds[i];
+        if (former <= 0)
+            continue;
+        linking = true;
+        const auto at = std::lower_bound(taken.begin(), taken.end(), former);
+        if (at != taken.end() && *at == former)
+            continue;
+        taken.insert(at, former);
+        ids[i] = former;
+    }
+    const std::vector<int> fresh =
+        NextPrimaryKeys(taken, 1, kMaxMusicInfoRows, static_cast<size_t>(std::count(ids.begin(), ids.end(), 0)));
+    auto next = fresh.begin();
+    for (int& id : ids) {
+        if (id == 0 && next != fresh.end())
+            id = *next++;
+    }
+    const size_t added = static_cast<size_t>(std::count_if(ids.begin(), ids.end(), [](int id) { return id > 0; }));
     std::vector<MusicRowText> texts;
-    texts.reserve(ids.size());
-    for (size_t i = 0; i < ids.size(); ++i) {
+    texts.reserve(added);
+    for (size_t i = 0; i < added; ++i) {
         rows[i].MusicId = ids[i];
         texts.emplace_back(rows[i]);
     }
+    std::vector<int> coverKeys;
+    const std::vector<int> itemsBefore = g_itemIds;
     const int rc = InSavepointLocked("AddSongs", [&] {
-        return StepEachLocked(kInsertMusicInfo, ids.size(), [&](sqlite3_stmt* stmt, size_t i) {
+        int r = StepEachLocked(kInsertMusicInfo, added, [&](sqlite3_stmt* stmt, size_t i) {
             sqlite3_bind_int(stmt, 1, rows[i].MusicId);
             BindMusicColumns(stmt, 2, rows[i], texts[i]);
         });
+        if (r == SQLITE_OK && linking)
+            r = ReadKeysLocked("select CoverId from CoverInfo order by CoverId", coverKeys);
+        for (size_t i = 0; r == SQLITE_OK && i < added && i < formerIds.size(); ++i) {
+            if (formerIds[i] > 0)
+                r = LinkWaitingRowsLocked(formerIds[i], rows[i].MusicId, coverKeys);
+        }
+        return r;
     });
     if (rc != SQLITE_OK) {
-        for (size_t i = 0; i < ids.size(); ++i)
+        g_itemIds = itemsBefore;
+        for (size_t i = 0; i < added; ++i)
             rows[i].MusicId = 0;
         return -1;
     }
-    return static_cast<int>(ids.size());
+    g_songsFromFiles += static_cast<int>(added);
+    return static_cast<int>(added);
+}
+
+int DB_GetUnlinkedCovers(std::vector<std::pair<int, QString>>& out)
+{
+    QMutexLocker guard(&g_dbLock);
+    if (!g_db)
+        return kNotOpen;
+    sqlite3_stmt* stmt = nullptr;
+    // No table: the library was never rebuilt.
+    if (sqlite3_prepare_v2(g_db, "select MusicId, ImagePath from CoverInfoUnlinked order by MusicId, rowid", -1, &stmt,
+                           nullptr)
+        != SQLITE_OK) {
+        sqlite3_finalize(stmt);
+        return SQLITE_OK;
+    }
+    int rc;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW)
+        out.emplace_back(sqlite3_column_int(stmt, 0), ColumnString(stmt, 1));
+    rc = rc == SQLITE_DONE ? SQLITE_OK : rc;
+    sqlite3_finalize(stmt);
+    return rc;
 }
 
 int DB_CreateItemId()

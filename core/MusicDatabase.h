@@ -29,47 +29,72 @@ constexpr int kMaxItemIds = 2000000000;
 
 // Opens (creating when missing) GetLogPath() + "/music.db"; a new file gets the
 // four tables and the default lists 1..4. A file that fails SQLite's check or
-// that SQLite cannot use (not a database, damaged, locked by another program)
-// is kept as it was beside it (once) and replaced by a fresh library made from
-// every row that still reads (see DB_LastRepair); the songs of the output
-// folder the rebuilt library does not name are noted for adding back. 0 or the
-// SQLite error code.
+// that SQLite cannot use (not a database, damaged, empty) is kept as it was
+// beside it (once) and replaced by a fresh library made from every row its
+// pages still hold (see DB_LastRepair). A file another program holds locked
+// longer than a moment is not touched at all (see DB_LibraryInUse).
+// 0 or the SQLite error code.
 int DB_OpenDatabase();
-// The same for an explicit file (tests and tools), without the note.
+// The same for an explicit file (tests and tools).
 int DB_OpenDatabaseFile(const QString& path);
 int DB_CloseDatabase();
 bool DB_IsOpen();
-// What the last open found wrong: empty when the file opened and passed
-// SQLite's quick check; otherwise why it could not be opened, or the check's
-// findings for a damaged file (which stays open, its rows readable as far as
-// they are). For a damaged file `backup` gets the path of the copy made of it
-// before anything could write to it (empty when none could be made).
+// What the last open found wrong, in SQLite's words (for the log): empty when
+// the file opened and passed SQLite's quick check. For a damaged file
+// `backup` gets the path of the copy made of it before anything could write
+// to it (empty when none could be made).
 QString DB_OpenProblem(QString* backup = nullptr);
 // SQLite's text for the last failed call (or "the library is not open").
 QString DB_LastErrorText();
 // What the last open did about a damaged or unusable library file: when
-// `rebuilt`, a fresh library made from every row that still read (none, for a
-// file SQLite could not open at all) took its place, the file as it was being
-// kept (DB_OpenProblem's backup); the counts are the rows saved.
+// `rebuilt`, a fresh library made from every row its pages held (none, for a
+// file with no readable page) took its place, the file as it was being kept
+// (DB_OpenProblem's backup); the counts are the rows saved.
 struct LibraryRepairReport {
+    enum Fault {
+        NoFault,
+        DamagedPages,   // SQLite's check found damaged pages
+        CutShort,       // the file ends before its last page
+        NotALibrary,    // no SQLite database at all
+        FolderInPlace,  // a folder has the library file's name
+        EmptyFile,      // a file of 0 bytes
+        Unreadable,     // the file cannot be read
+    };
     bool rebuilt = false;
-    QString reason;   // SQLite's words for what was wrong with the file
+    Fault fault = NoFault;
+    QString reason;   // SQLite's words for what was wrong with the file (the log's)
     int songsSaved = 0;
     int listsSaved = 0;
     int itemsSaved = 0;
     int coversSaved = 0;
+    // List entries and covers of songs that did not read: they wait for
+    // their songs to come back from their files (DB_AddSongs).
+    int itemsWaiting = 0;
+    int coversWaiting = 0;
 };
 LibraryRepairReport DB_LastRepair();
 
-// Songs kept in the output folder while the library could not take them,
-// and folders whose songs a rebuilt library may have lost: noted in a file
-// beside the library (which may refuse every write), so a later start adds
-// them back. Safe from any thread.
+// True while the library file is held by another program (a lock that
+// outlasted the open's wait): the library is then a read-only picture of the
+// file as it was at the start (empty when no sound one could be taken), every
+// change fails, and the file and its journal are left alone.
+bool DB_LibraryInUse();
+// Takes the library file up once the other program let it go: 1 when the
+// library is the file's own again (or never was in use), 0 while the file is
+// still held, -1 when it turned out damaged (left to the next start).
+int DB_TakeUpLibraryWhenFree();
+// Songs DB_AddSongs took in since the library was opened.
+int DB_SongsTakenFromFiles();
+
+// Songs kept in the output folder while the library could not take them:
+// noted in a file beside the library (when it takes the note), so that the
+// library takes them in as soon as it can, in this session or a later one.
+// (Songs of the output folder no row names come in at a later start in any
+// case.) Safe from any thread.
 void DB_NoteSongOutside(const QString& path);
-void DB_NoteFolderToReconcile(const QString& folder);
 struct OutsideSongNotes {
     QStringList songs;
-    QStringList folders;
+    QStringList folders;   // folders to look through, noted by earlier versions
     int entries = 0;   // notes read, for DB_ForgetOutsideNotes
 };
 OutsideSongNotes DB_ReadOutsideNotes();
@@ -86,9 +111,15 @@ int DB_SetSongLengths(const std::vector<std::pair<int, QString>>& lengths);
 // The MusicPath of every song.
 int DB_GetMusicPaths(std::vector<QString>& out);
 // Adds new songs in one transaction, each under the MusicId CreatePrimaryKey
-// would give it after the ones before it (written into the rows). At the song
-// limit only the first ones go in. The number added, or -1 with nothing added.
-int DB_AddSongs(std::vector<MusicInfoRow>& rows);
+// would give it after the ones before it (written into the rows). A song
+// given a former MusicId (`formerIds`, in the order of `rows`; 0 none) takes
+// that id back when it is free, and the list entries and covers waiting
+// under it (see LibraryRepairReport) become its own again. At the song limit
+// only the first ones go in. The number added, or -1 with nothing added.
+int DB_AddSongs(std::vector<MusicInfoRow>& rows, const std::vector<int>& formerIds = {});
+// The covers waiting for their songs: (former MusicId, picture path), in
+// MusicId order.
+int DB_GetUnlinkedCovers(std::vector<std::pair<int, QString>>& out);
 
 int DB_CreateTransaction();   // "begin transaction"
 int DB_CommitTransaction();   // "commit transaction"
@@ -103,7 +134,9 @@ int DB_GetAllMusicInfo(QMap<int, MusicInfoRow*>& out);
 // Every MusicInfo row as the track list shows it (see MusicInfoListRow), in
 // MusicId order; a repeated key keeps its last row, as DB_GetAllMusicInfo
 // does. Returns the number of rows read, -1 when the database is not open.
-int DB_GetAllMusicListRows(std::vector<MusicInfoListRow>& out);
+// `complete` (may be null) is false when reading stopped at an error: rows
+// after it were not read.
+int DB_GetAllMusicListRows(std::vector<MusicInfoListRow>& out, bool* complete = nullptr);
 // DB_GetImageInfo for many songs in one query: the cover candidates of each
 // song of `musicIds` (ascending), in MusicId order and for each song in the
 // order DB_GetImageInfo reads them, at most five a song; a sixth row met is

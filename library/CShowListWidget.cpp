@@ -250,7 +250,10 @@ void CShowListWidget::LoadLists()
     // instead of one per song: a start with 100,000 songs spent a fifth of
     // its time filling 4 KB records of which the list uses a few texts.
     std::vector<MusicInfoListRow> records;
-    if (DB_GetAllMusicListRows(records) < 0)
+    // A song missing from a read that stopped at an error is unread, not
+    // gone: its list entries stay.
+    bool allSongsRead = false;
+    if (DB_GetAllMusicListRows(records, &allSongsRead) < 0)
         qWarning() << "CShowListWidget::LoadLists DB_GetAllMusicListRows failed";
     std::vector<int> musicIds;
     musicIds.reserve(records.size());
@@ -340,7 +343,7 @@ void CShowListWidget::LoadLists()
                 CTreeWidgetItem* row = all ? all->value(link.MusicId, nullptr) : nullptr;
                 if (row)
                     table->insert(link.ItemId, row);
-                else
+                else if (allSongsRead)
                     DB_DeleteMusicItem(link.ItemId);
             }
         }

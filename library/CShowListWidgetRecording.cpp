@@ -21,6 +21,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 
 #include <cstring>
 #include <memory>
@@ -276,7 +277,9 @@ void CShowListWidget::ShowStoredLengths(const QVector<QPair<int, QString>>& leng
 void CShowListWidget::AddFoundSongs(const QVector<CStartupSongScan::FoundSong>& songs)
 {
     std::vector<MusicInfoRow> records(static_cast<size_t>(songs.size()));
+    std::vector<int> formerIds(static_cast<size_t>(songs.size()));
     for (int i = 0; i < songs.size(); ++i) {
+        formerIds[static_cast<size_t>(i)] = songs.at(i).formerMusicId;
         MusicInfoRow& record = records[static_cast<size_t>(i)];
         std::memset(&record.Info, 0, sizeof record.Info);
         record.MusicPath = songs.at(i).path;
@@ -291,7 +294,7 @@ void CShowListWidget::AddFoundSongs(const QVector<CStartupSongScan::FoundSong>& 
         CopyUtf8Field(info.Year, sizeof info.Year, song.year.toUtf8());
         CopyUtf8Field(info.Genre, sizeof info.Genre, song.genre.toUtf8());
     }
-    const int added = DB_AddSongs(records);
+    const int added = DB_AddSongs(records, formerIds);
     // What the library could not take stays noted for a later start.
     for (int i = qMax(0, added); i < songs.size(); ++i)
         DB_NoteSongOutside(songs.at(i).path);
@@ -305,8 +308,16 @@ void CShowListWidget::AddFoundSongs(const QVector<CStartupSongScan::FoundSong>& 
             m_tables.insert(listId, new ListTable);
     }
     QList<CTreeWidgetItem*> rows;
+    QSet<int> listsGrown;
+    std::vector<bool> inShownList(static_cast<size_t>(added), false);
     for (int i = 0; i < added; ++i) {
         MusicInfoRow& record = records[static_cast<size_t>(i)];
+        // A song that came back to the list entries and covers it had.
+        QList<MusicItemLink> links;
+        if (formerIds[static_cast<size_t>(i)] > 0) {
+            DB_GetImageInfo(&record);
+            DB_GetMusicItem(links, record.MusicId, QStringLiteral("MusicId"));
+        }
         auto* row = new CTreeWidgetItem(record.MusicId, &record, nullptr);
         row->SetItemData(1, &record);
         row->setFlags(row->flags() | Qt::ItemNeverHasChildren);
@@ -314,13 +325,22 @@ void CShowListWidget::AddFoundSongs(const QVector<CStartupSongScan::FoundSong>& 
         m_tables.value(1)->insert(record.MusicId, row);
         if (recent)
             m_tables.value(2)->insert(record.MusicId, row);
+        for (const MusicItemLink& link : links) {
+            if (ListTable* table = TableOf(link.ListId)) {
+                table->insert(link.ItemId, row);
+                listsGrown.insert(link.ListId);
+                inShownList[static_cast<size_t>(i)] = inShownList[static_cast<size_t>(i)] || link.ListId == shown;
+            }
+        }
         rows.append(row);
     }
     m_trackList->AddRowsSorted(rows);
     for (int i = 0; i < rows.size(); ++i) {
         const bool recent = songs.at(i).modified.date() == today;
-        rows.at(i)->setHidden(!(shown == 1 || (shown == 2 && recent)));
+        rows.at(i)->setHidden(!(shown == 1 || (shown == 2 && recent) || inShownList[static_cast<size_t>(i)]));
     }
     emit ListCountChanged(1, GetListItemCount(1));
     emit ListCountChanged(2, GetListItemCount(2));
+    for (int listId : listsGrown)
+        emit ListCountChanged(listId, GetListItemCount(listId));
 }

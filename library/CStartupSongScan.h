@@ -14,8 +14,10 @@ class QThread;
 // What the library learns from the songs' files once at start, on a worker,
 // in one pass: the length of every song stored without one (the song a
 // program ended in the middle of), and the song files the library should hold
-// and does not (songs kept in the output folder while the library could not
-// take them, and those of a folder a rebuilt library may have lost).
+// and does not: every song of the output folder no row names, whatever kept
+// it out (a library that could not be written, a full disk, damaged pages, a
+// file another program held), and the songs noted elsewhere. While another
+// program holds the library file, the worker first waits for it to let go.
 //
 // Thread contract: constructed, started, connected and destroyed on the GUI
 // thread; the worker reads files and the database (which locks itself) and
@@ -35,6 +37,10 @@ public:
         QString album;
         QString year;
         QString genre;
+        // The MusicId its list entries and covers wait under, when its
+        // picture tells them apart (a song whose row a rebuilt library lost);
+        // 0 none.
+        int formerMusicId = 0;
     };
 
     explicit CStartupSongScan(QObject* parent = nullptr);
@@ -56,6 +62,11 @@ signals:
 private:
     void Run();
 
+    // The output folder's songs recorded before this moment are taken in;
+    // one written later may still be being recorded. Set before the worker
+    // starts, read by it.
+    QString m_outputFolder;
+    QDateTime m_startedAt;
     QThread* m_worker = nullptr;
     // Set by the GUI thread to end the worker early, read by the worker.
     std::shared_ptr<std::atomic<bool>> m_stop = std::make_shared<std::atomic<bool>>(false);

@@ -331,16 +331,48 @@ Morgen </translation>
         <translation>Der Computer wird in 60 Sek. heruntergefahren.</translation>
     </message>
     <message>
-        <source>The library is damaged: %1
-Songs that cannot be read are not shown.</source>
-        <translation>Die Bibliothek ist beschädigt: %1
-Titel, die nicht gelesen werden können, werden nicht angezeigt.</translation>
+        <source>The library is in use by another program:
+%1
+It is left as it is. The songs you record are kept in the output folder and go into the library as soon as the other program lets it go; until then the library cannot be changed.</source>
+        <translation>Die Bibliothek wird von einem anderen Programm verwendet:
+%1
+Sie bleibt unverändert. Ihre Aufnahmen werden im Ausgabeordner aufbewahrt und in die Bibliothek übernommen, sobald das andere Programm sie freigibt; bis dahin kann die Bibliothek nicht geändert werden.</translation>
     </message>
     <message>
-        <source>The library was damaged: %1
-A new library was made from what could still be read (songs saved: %2). New recordings go into it.</source>
-        <translation>Die Bibliothek war beschädigt: %1
-Aus dem, was sich noch lesen ließ, wurde eine neue Bibliothek angelegt (gerettete Titel: %2). Neue Aufnahmen werden darin gespeichert.</translation>
+        <source>the file was cut short</source>
+        <translation>die Datei war abgeschnitten</translation>
+    </message>
+    <message>
+        <source>the file was no library</source>
+        <translation>die Datei war keine Bibliothek</translation>
+    </message>
+    <message>
+        <source>a folder had taken its place</source>
+        <translation>ein Ordner hatte ihren Platz eingenommen</translation>
+    </message>
+    <message>
+        <source>the file was empty</source>
+        <translation>die Datei war leer</translation>
+    </message>
+    <message>
+        <source>the file could not be read</source>
+        <translation>die Datei konnte nicht gelesen werden</translation>
+    </message>
+    <message>
+        <source>some of its pages were damaged</source>
+        <translation>einige ihrer Seiten waren beschädigt</translation>
+    </message>
+    <message>
+        <source>The library could not be used as it was: %1.
+A new library was made of everything that could still be read: %2 songs kept with their data, %3 songs back from their files only (with what their tags tell). New recordings go into it.</source>
+        <translation>Die Bibliothek konnte nicht so verwendet werden, wie sie war: %1.
+Aus allem, was sich noch lesen ließ, wurde eine neue Bibliothek angelegt: %2 Titel mit ihren Daten erhalten, %3 Titel nur aus ihren Dateien zurückgeholt (mit dem, was ihre Tags angeben). Neue Aufnahmen werden darin gespeichert.</translation>
+    </message>
+    <message>
+        <source>The library is damaged: %1.
+There was no room to rebuild it, so it is used as it is: songs on damaged pages are not shown, and nothing of it is deleted.</source>
+        <translation>Die Bibliothek ist beschädigt: %1.
+Für eine Wiederherstellung war kein Platz, daher wird sie so verwendet, wie sie ist: Titel auf beschädigten Seiten werden nicht angezeigt, und nichts davon wird gelöscht.</translation>
     </message>
     <message>
         <source>No copy of it could be made.</source>
@@ -1253,6 +1285,10 @@ Hinweis: Es sind höchstens 999 Wiedergabelisten möglich.
     <message>
         <source>the library is not open</source>
         <translation>die Bibliothek ist nicht geöffnet</translation>
+    </message>
+    <message>
+        <source>the library is in use by another program</source>
+        <translation>die Bibliothek wird von einem anderen Programm verwendet</translation>
     </message>
 </context>
 <context>

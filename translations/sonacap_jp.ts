@@ -331,16 +331,48 @@ Tomorrow </source>
         <translation>60 秒後にパソコンをシャットダウンします。</translation>
     </message>
     <message>
-        <source>The library is damaged: %1
-Songs that cannot be read are not shown.</source>
-        <translation>ライブラリが破損しています: %1
-読み取れない曲は表示されません。</translation>
+        <source>The library is in use by another program:
+%1
+It is left as it is. The songs you record are kept in the output folder and go into the library as soon as the other program lets it go; until then the library cannot be changed.</source>
+        <translation>ライブラリは別のプログラムによって使用中です:
+%1
+ライブラリはそのまま残されます。録音した曲は出力フォルダーに保存され、別のプログラムがライブラリを解放するとすぐにライブラリに追加されます。それまではライブラリを変更できません。</translation>
     </message>
     <message>
-        <source>The library was damaged: %1
-A new library was made from what could still be read (songs saved: %2). New recordings go into it.</source>
-        <translation>ライブラリが破損していました: %1
-まだ読み取れた内容から新しいライブラリを作成しました (保存された曲: %2)。新しい録音はこのライブラリに保存されます。</translation>
+        <source>the file was cut short</source>
+        <translation>ファイルが途中で切れていました</translation>
+    </message>
+    <message>
+        <source>the file was no library</source>
+        <translation>ファイルはライブラリではありませんでした</translation>
+    </message>
+    <message>
+        <source>a folder had taken its place</source>
+        <translation>同じ名前のフォルダーがありました</translation>
+    </message>
+    <message>
+        <source>the file was empty</source>
+        <translation>ファイルが空でした</translation>
+    </message>
+    <message>
+        <source>the file could not be read</source>
+        <translation>ファイルを読み取れませんでした</translation>
+    </message>
+    <message>
+        <source>some of its pages were damaged</source>
+        <translation>一部のページが破損していました</translation>
+    </message>
+    <message>
+        <source>The library could not be used as it was: %1.
+A new library was made of everything that could still be read: %2 songs kept with their data, %3 songs back from their files only (with what their tags tell). New recordings go into it.</source>
+        <translation>ライブラリをそのまま使用できませんでした: %1。
+まだ読み取れたすべての内容から新しいライブラリを作成しました: データ付きで保持された曲 %2 曲、ファイルからのみ戻った曲 %3 曲 (タグの情報のみ)。新しい録音はこのライブラリに保存されます。</translation>
+    </message>
+    <message>
+        <source>The library is damaged: %1.
+There was no room to rebuild it, so it is used as it is: songs on damaged pages are not shown, and nothing of it is deleted.</source>
+        <translation>ライブラリが破損しています: %1。
+再構築する空き容量がないため、そのまま使用します: 破損したページの曲は表示されませんが、何も削除されません。</translation>
     </message>
     <message>
         <source>No copy of it could be made.</source>
@@ -1253,6 +1285,10 @@ Note: the maximum playlists are 999.
     <message>
         <source>the library is not open</source>
         <translation>ライブラリが開いていません</translation>
+    </message>
+    <message>
+        <source>the library is in use by another program</source>
+        <translation>ライブラリは別のプログラムによって使用中です</translation>
     </message>
 </context>
 <context>

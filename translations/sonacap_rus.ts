@@ -331,16 +331,48 @@ Tomorrow </source>
         <translation>Компьютер будет выключен через 60 сек.</translation>
     </message>
     <message>
-        <source>The library is damaged: %1
-Songs that cannot be read are not shown.</source>
-        <translation>Библиотека повреждена: %1
-Композиции, которые не удаётся прочитать, не показываются.</translation>
+        <source>The library is in use by another program:
+%1
+It is left as it is. The songs you record are kept in the output folder and go into the library as soon as the other program lets it go; until then the library cannot be changed.</source>
+        <translation>Библиотека используется другой программой:
+%1
+Она оставлена без изменений. Записанные песни сохраняются в папке вывода и попадут в библиотеку, как только другая программа её освободит; до тех пор библиотеку нельзя изменить.</translation>
     </message>
     <message>
-        <source>The library was damaged: %1
-A new library was made from what could still be read (songs saved: %2). New recordings go into it.</source>
-        <translation>Библиотека была повреждена: %1
-Из того, что ещё удалось прочитать, создана новая библиотека (сохранено композиций: %2). Новые записи попадают в неё.</translation>
+        <source>the file was cut short</source>
+        <translation>файл был обрезан</translation>
+    </message>
+    <message>
+        <source>the file was no library</source>
+        <translation>файл не был библиотекой</translation>
+    </message>
+    <message>
+        <source>a folder had taken its place</source>
+        <translation>на её месте оказалась папка</translation>
+    </message>
+    <message>
+        <source>the file was empty</source>
+        <translation>файл был пуст</translation>
+    </message>
+    <message>
+        <source>the file could not be read</source>
+        <translation>файл не удалось прочитать</translation>
+    </message>
+    <message>
+        <source>some of its pages were damaged</source>
+        <translation>некоторые её страницы были повреждены</translation>
+    </message>
+    <message>
+        <source>The library could not be used as it was: %1.
+A new library was made of everything that could still be read: %2 songs kept with their data, %3 songs back from their files only (with what their tags tell). New recordings go into it.</source>
+        <translation>Библиотеку не удалось использовать в прежнем виде: %1.
+Из всего, что ещё удалось прочитать, создана новая библиотека: %2 песен сохранено с их данными, %3 песен восстановлено только из их файлов (с тем, что указано в их тегах). Новые записи сохраняются в неё.</translation>
+    </message>
+    <message>
+        <source>The library is damaged: %1.
+There was no room to rebuild it, so it is used as it is: songs on damaged pages are not shown, and nothing of it is deleted.</source>
+        <translation>Библиотека повреждена: %1.
+Для её восстановления нет места, поэтому она используется как есть: песни на повреждённых страницах не показаны, и ничего из неё не удаляется.</translation>
     </message>
     <message>
         <source>No copy of it could be made.</source>
@@ -1253,6 +1285,10 @@ Note: the maximum playlists are 999.
     <message>
         <source>the library is not open</source>
         <translation>библиотека не открыта</translation>
+    </message>
+    <message>
+        <source>the library is in use by another program</source>
+        <translation>библиотека используется другой программой</translation>
     </message>
 </context>
 <context>

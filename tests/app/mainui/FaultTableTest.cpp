@@ -181,7 +181,7 @@ TEST_F(FaultTable, DamagedLibrary)
     ASSERT_FALSE(DamageFile(file, 0.75, 16384).isEmpty());
     ASSERT_EQ(DB_OpenDatabase(), 0);  // as the program's start does
     TestMainUI& w = Open();
-    ASSERT_TRUE(WaitFor([&] { return w.SawText("The library was damaged"); }));
+    ASSERT_TRUE(WaitFor([&] { return w.SawText("The library could not be used as it was"); }));
     QString backup;
     DB_OpenProblem(&backup);
     EXPECT_TRUE(QFile::exists(backup));

@@ -515,12 +515,12 @@ TEST_F(MainUIFaultsTest, DamagedLibraryIsToldAtStart)
 
     ASSERT_EQ(DB_OpenDatabase(), 0);
     TestMainUI& w = Open();
-    ASSERT_TRUE(WaitFor([&] { return w.SawText("The library was damaged"); }));
+    ASSERT_TRUE(WaitFor([&] { return w.SawText("The library could not be used as it was"); }));
     // The songs off the two garbage pages.
     const int saved = DB_LastRepair().songsSaved;
     EXPECT_GT(saved, 2800);
     EXPECT_LE(saved, 3000);
-    EXPECT_TRUE(w.SawText(QStringLiteral("songs saved: %1)").arg(saved)));
+    EXPECT_TRUE(w.SawText(QStringLiteral("%1 songs kept with their data").arg(saved)));
     QString backup;
     EXPECT_FALSE(DB_OpenProblem(&backup).isEmpty());
     ASSERT_FALSE(backup.isEmpty());
