@@ -258,12 +258,7 @@ void CBugReport::SendReportMail()
 QString CBugReport::NewArchive()
 {
     const QString folder = ReportFolder();
-    if (folder.isEmpty())
-        return QString();
-    // The one archive every report shared before each got its own: a full
-    // copy of the user's data that nothing removed after sending.
-    QFile::remove(folder + QLatin1Char('/') + QLatin1String(ReportArchive::kFileName));
-    return ReportArchive::Create(folder);
+    return folder.isEmpty() ? QString() : ReportArchive::Create(folder);
 }
 
 void CBugReport::StartPacking(WorkerThread* packer, std::function<void(const QString&)> next)

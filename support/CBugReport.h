@@ -34,7 +34,9 @@ class WorkerThread;
 // once. The archive, a full copy of the user's data, is removed as soon as
 // the report is done with it: by the mail thread once the mail is sent,
 // failed or cancelled, by the packer when the report was cancelled before
-// the mail, by the dialog once an upload is answered or aborted.
+// the mail, by the dialog once an upload is answered or aborted. A folder
+// left by a report that never ended (the program crashed or was killed)
+// goes with the next report.
 class CBugReport : public CMyDialogFrame
 {
     Q_OBJECT
@@ -92,7 +94,8 @@ private:
     // The documents folder's program folder, created; empty when it cannot be.
     static QString ReportFolder();
     // A new archive path of this report's own (ReportArchive) in the report
-    // folder; empty when there is none.
+    // folder, once what reports that no longer run left there is gone; empty
+    // when there is none.
     static QString NewArchive();
 
     bool m_busy = false;

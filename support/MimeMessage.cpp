@@ -137,11 +137,15 @@ void AppendEncodedWords(QString* out, const QString& text)
     }
 }
 
-// Appends text that follows encoded words on their line, on the next line
-// when it would make that line too long.
-void AppendAfterWords(QString* out, const QString& text)
+// Appends `text`, which starts with a blank, to the header being built in
+// `out`. On a line that holds encoded words it goes on the next line when
+// it, with the `reserve` characters that will follow it there (a comma),
+// would make that line too long.
+void AppendAfterWords(QString* out, const QString& text, int reserve)
 {
-    if (LineLength(*out) + text.size() > kMaxEncodedLine && text.startsWith(QLatin1Char(' ')))
+    const int lineStart = out->lastIndexOf(QLatin1String("\r\n"));
+    const bool words = out->indexOf(QLatin1String(kWordStart), qMax(lineStart, 0)) >= 0;
+    if (words && LineLength(*out) + text.size() + reserve > kMaxEncodedLine)
         out->append(QLatin1String("\r\n"));
     out->append(text);
 }
@@ -155,43 +159,40 @@ QString QEncodedWord(const QString& text)
 }
 } // namespace
 
-bool MimeMessage::AppendHeaderText(QString* out, const QString& text) const
+void MimeMessage::AppendHeaderText(QString* out, const QString& text) const
 {
     const QString safe = HeaderSafe(text);
-    if (IsAscii(safe)) {
-        out->append(safe);
-        return false;
-    }
     // Raw UTF-8 in a header needs a server that offers SMTPUTF8; encoded
     // words pass everywhere, and mail programs show them decoded.
-    AppendEncodedWords(out, safe);
-    return true;
+    if (IsAscii(safe))
+        out->append(safe);
+    else
+        AppendEncodedWords(out, safe);
 }
 
-void MimeMessage::AppendAddress(QString* out, const EmailAddress& address) const
+void MimeMessage::AppendAddress(QString* out, const EmailAddress& address, int reserve) const
 {
     const QString name = address.GetName();
-    bool encoded = false;
-    if (!name.isEmpty()) {
-        switch (m_headerEncoding) {
-        case MimePart::EncodingBase64:
-            out->append(QLatin1String(" =?utf-8?B?") + QString::fromLatin1(name.toUtf8().toBase64())
-                        + QLatin1String("?="));
-            break;
-        case MimePart::EncodingQuotedPrintable:
-            out->append(QLatin1String(" =?utf-8?Q?") + QEncodedWord(name) + QLatin1String("?="));
-            break;
-        default:
-            out->append(QLatin1Char(' '));
-            encoded = AppendHeaderText(out, name);
-            break;
-        }
-    }
     const QString bracketed = QLatin1String(" <") + HeaderSafe(address.GetAddress()) + QLatin1Char('>');
-    if (encoded)
-        AppendAfterWords(out, bracketed);
-    else
-        out->append(bracketed);
+    // The base64 and quoted-printable header encodings write one word each
+    // and fold nothing.
+    if (!name.isEmpty() && m_headerEncoding == MimePart::EncodingBase64) {
+        out->append(QLatin1String(" =?utf-8?B?") + QString::fromLatin1(name.toUtf8().toBase64()) + QLatin1String("?=")
+                    + bracketed);
+        return;
+    }
+    if (!name.isEmpty() && m_headerEncoding == MimePart::EncodingQuotedPrintable) {
+        out->append(QLatin1String(" =?utf-8?Q?") + QEncodedWord(name) + QLatin1String("?=") + bracketed);
+        return;
+    }
+    const QString safe = HeaderSafe(name);
+    if (IsAscii(safe)) {
+        AppendAfterWords(out, (safe.isEmpty() ? QString() : QLatin1Char(' ') + safe) + bracketed, reserve);
+        return;
+    }
+    out->append(QLatin1Char(' '));
+    AppendEncodedWords(out, safe);
+    AppendAfterWords(out, bracketed, reserve);
 }
 
 void MimeMessage::AppendAddressList(QString* out, const QList<EmailAddress*>& list) const
@@ -199,8 +200,9 @@ void MimeMessage::AppendAddressList(QString* out, const QList<EmailAddress*>& li
     for (int i = 0; i < list.size(); ++i) {
         if (i > 0)
             out->append(QLatin1Char(','));
+        // Room for the comma that follows on the line.
         if (list.at(i))
-            AppendAddress(out, *list.at(i));
+            AppendAddress(out, *list.at(i), i + 1 < list.size() ? 1 : 0);
     }
 }
 
@@ -223,7 +225,7 @@ QString MimeMessage::HeaderText() const
 {
     QString mime = QLatin1String("From:");
     if (m_sender)
-        AppendAddress(&mime, *m_sender);
+        AppendAddress(&mime, *m_sender, 0);
     mime += QLatin1String("\r\n");
 
     mime += QLatin1String("To:");

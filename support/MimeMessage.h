@@ -59,11 +59,12 @@ private:
     QString HeaderText() const;
     // Appends a header value of the plain header encoding: as it stands
     // when it is ASCII, else as RFC 2047 encoded words (folded where a line
-    // would pass 76 characters); true for the latter.
-    bool AppendHeaderText(QString* out, const QString& text) const;
+    // would pass 76 characters).
+    void AppendHeaderText(QString* out, const QString& text) const;
     // Appends " name <address>" (the name by the header encoding) or
-    // " <address>".
-    void AppendAddress(QString* out, const EmailAddress& address) const;
+    // " <address>"; on a line of encoded words, room is left for the
+    // `reserve` characters that follow it.
+    void AppendAddress(QString* out, const EmailAddress& address, int reserve) const;
     void AppendAddressList(QString* out, const QList<EmailAddress*>& list) const;
 
     EmailAddress* m_sender = nullptr;

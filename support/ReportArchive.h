@@ -12,17 +12,37 @@
 // removed, with its folder, as soon as the report that made it is done with
 // it. Whoever holds it last removes it (the packer until it hands the archive
 // over, then the mail or the upload).
+//
+// A report that never got that far (the program crashed or was killed while
+// it packed or sent) leaves its folder behind. So each report holds an
+// exclusive flock on the lock file in its folder for as long as the folder is
+// its own; the lock goes with the process, however it ends. Every new report
+// first removes the report folders whose lock it can take: those no running
+// report of any instance holds.
+//
+// Thread contract: Create() and RemoveStale() run on the GUI thread, Remove()
+// on any thread (the mail thread removes what it sent). The locks this
+// process holds (folder -> descriptor) are written by Create() and Remove()
+// and read by RemoveStale(), all under that table's own mutex.
 class ReportArchive
 {
 public:
     static constexpr const char* kFileName = "BugReport.dmp";
+    // In each report's folder; locked while the report lives.
+    static constexpr const char* kLockName = "BugReport.lock";
 
-    // Makes a new, empty folder below `reportFolder`, readable by the user
-    // only, and returns the archive's path in it; empty when the folder
-    // cannot be made.
+    // Removes what reports that no longer run left behind (RemoveStale),
+    // then makes a new folder below `reportFolder`, readable by the user
+    // only, locks it and returns the archive's path in it; empty when the
+    // folder cannot be made.
     static QString Create(const QString& reportFolder);
-    // Removes the archive and, when it lies in a report's own folder, that
-    // folder with whatever else is in it; either may already be gone. Any
-    // thread.
+    // Removes the archive and, when it lies in a folder Create() made, that
+    // folder with whatever else is in it, and lets go of its lock; either may
+    // already be gone.
     static void Remove(const QString& archivePath);
+    // Removes, in `reportFolder`, the archive all reports once shared and
+    // every report's folder that no running report holds; a folder another
+    // report (of this or another instance) holds stays. Returns how many
+    // went.
+    static int RemoveStale(const QString& reportFolder);
 };

@@ -3,7 +3,7 @@
 #include "ReportArchive.h"
 
 #include <QDebug>
-#include <QElapsedTimer>
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QMutex>
@@ -101,23 +101,31 @@ void WorkerThread::run()
 
 bool WorkerThread::Pack()
 {
+    // One limit for the whole packing, however many 7z runs it takes: what
+    // the user waits for is the archive.
+    const QDeadlineTimer deadline(TimeoutMs());
     if (!m_files.isEmpty())
-        return RunPacker(Arguments(), QString(), QString());
+        return RunPacker(Arguments(), QString(), QString(), deadline);
     // The log's end goes in first, so that the folder's run, which takes
     // the time, adds to a small archive.
     const QString engineLog = m_folder + QLatin1Char('/') + QLatin1String(kEngineLog);
     if (QFileInfo(engineLog).isFile()) {
         const QStringList tail{QStringLiteral("a"), QStringLiteral("-t7z"), m_archivePath, QLatin1String(kLevel),
                                QStringLiteral("-si") + QLatin1String(kEngineLog)};
-        if (!RunPacker(tail, QString(), engineLog))
+        if (!RunPacker(tail, QString(), engineLog, deadline))
             return false;
     }
-    return RunPacker(Arguments(), m_folder, QString());
+    return RunPacker(Arguments(), m_folder, QString(), deadline);
 }
 
-bool WorkerThread::RunPacker(const QStringList& arguments, const QString& folder, const QString& tail)
+bool WorkerThread::RunPacker(const QStringList& arguments, const QString& folder, const QString& tail,
+                             const QDeadlineTimer& deadline)
 {
-    const int timeout = TimeoutMs();
+    if (deadline.hasExpired() || isInterruptionRequested()) {
+        qWarning() << "WorkerThread: packing" << (isInterruptionRequested() ? "stopped" : "out of time")
+                   << "; archive dropped";
+        return false;
+    }
     QProcess packer;
     packer.setProgram(Program());
     packer.setArguments(arguments);
@@ -125,22 +133,20 @@ bool WorkerThread::RunPacker(const QStringList& arguments, const QString& folder
         packer.setWorkingDirectory(folder);
     packer.setStandardOutputFile(QProcess::nullDevice());
     packer.start(QIODevice::ReadWrite);
-    if (!packer.waitForStarted(timeout)) {
+    if (!packer.waitForStarted(int(qMax<qint64>(deadline.remainingTime(), 1)))) {
         qWarning() << "WorkerThread: cannot start" << packer.program() << packer.errorString();
         return false;
     }
-    QElapsedTimer timer;
-    timer.start();
-    const bool fed = tail.isEmpty() || FeedTail(packer, tail, timeout, timer);
+    const bool fed = tail.isEmpty() || FeedTail(packer, tail, deadline);
     packer.closeWriteChannel();
     bool finished = packer.state() == QProcess::NotRunning;
-    while (fed && !finished && !isInterruptionRequested() && timer.elapsed() < timeout)
+    while (fed && !finished && !isInterruptionRequested() && !deadline.hasExpired())
         finished = packer.waitForFinished(kSliceMs) || packer.state() == QProcess::NotRunning;
     if (!finished) {
         qWarning() << "WorkerThread:" << packer.program()
                    << (isInterruptionRequested() ? "stopped" : "did not finish in time") << "; archive dropped";
         packer.kill();
-        packer.waitForFinished(timeout);
+        packer.waitForFinished(TimeoutMs());
         return false;
     }
     if (packer.exitStatus() != QProcess::NormalExit || packer.exitCode() >= 2) {
@@ -154,7 +160,7 @@ bool WorkerThread::RunPacker(const QStringList& arguments, const QString& folder
     return fed;
 }
 
-bool WorkerThread::FeedTail(QProcess& packer, const QString& path, qint64 deadlineMs, const QElapsedTimer& timer)
+bool WorkerThread::FeedTail(QProcess& packer, const QString& path, const QDeadlineTimer& deadline)
 {
     QFile log(path);
     if (!log.open(QIODevice::ReadOnly)) {
@@ -181,8 +187,7 @@ bool WorkerThread::FeedTail(QProcess& packer, const QString& path, qint64 deadli
         }
         packer.write(piece);
         while (packer.bytesToWrite() > 0) {
-            if (isInterruptionRequested() || timer.elapsed() >= deadlineMs
-                || packer.state() != QProcess::Running)
+            if (isInterruptionRequested() || deadline.hasExpired() || packer.state() != QProcess::Running)
                 return false;
             packer.waitForBytesWritten(kSliceMs);
         }

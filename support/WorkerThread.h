@@ -4,7 +4,7 @@
 #include <QStringList>
 #include <QThread>
 
-class QElapsedTimer;
+class QDeadlineTimer;
 class QProcess;
 
 // Packs the program's logs into one 7z archive with the 7z program, run as a
@@ -56,8 +56,8 @@ public:
     // there). An empty program restores the default.
     static QString Program();
     static void SetProgram(const QString& program);
-    // How long 7z may take to start and to finish (30000 ms each unless
-    // replaced; 0 or less restores the default).
+    // How long the packing may take in all, every 7z run's start included
+    // (30000 ms unless replaced; 0 or less restores the default).
     static int TimeoutMs();
     static void SetTimeoutMs(int ms);
 
@@ -71,11 +71,12 @@ private:
     bool Pack();
     // Runs 7z once, in `folder` when given, with the end of `tail` on its
     // standard input when given; true when it finished with no error (exit
-    // code 0, or 1 for a file it could not read).
-    bool RunPacker(const QStringList& arguments, const QString& folder, const QString& tail);
+    // code 0, or 1 for a file it could not read) before `deadline`.
+    bool RunPacker(const QStringList& arguments, const QString& folder, const QString& tail,
+                   const QDeadlineTimer& deadline);
     // Feeds the last kEngineLogTail bytes of `path` to 7z; false when
     // stopped, out of time or 7z took no more.
-    bool FeedTail(QProcess& packer, const QString& path, qint64 deadlineMs, const QElapsedTimer& timer);
+    bool FeedTail(QProcess& packer, const QString& path, const QDeadlineTimer& deadline);
 
     QString m_archivePath;
     QString m_folder;

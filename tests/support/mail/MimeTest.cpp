@@ -170,6 +170,45 @@ TEST(MimeTest, LongNonAsciiHeaderTextIsFoldedIntoWordsOfWholeCharacters)
     }
 }
 
+TEST(MimeTest, WhatFollowsEncodedWordsOnTheirLineKeepsItWithin76Characters)
+{
+    struct Case {
+        const char* what;
+        QList<QPair<QString, QString>> to;   // address, name
+        QString unfolded;                    // the To line with its folds undone
+    };
+    const Case cases[] = {
+        // The address ends the line at 76; the comma after it would not fit.
+        {"the comma after the address",
+         {{QStringLiteral("sx@xy.org"), QStringLiteral("\u00e9").repeated(18)}, {QStringLiteral("a@x.org"), {}}},
+         QStringLiteral("To: =?utf-8?B?w6nDqcOpw6nDqcOpw6nDqcOpw6nDqcOpw6nDqcOpw6nDqcOp?= <sx@xy.org>, <a@x.org>")},
+        {"a recipient of an ASCII name",
+         {{QStringLiteral("a@x.org"), QStringLiteral("\u00e9")},
+          {QStringLiteral("second-recipient@example.org"), QStringLiteral("Anna Maria Lee")}},
+         QStringLiteral("To: =?utf-8?B?w6k=?= <a@x.org>, Anna Maria Lee <second-recipient@example.org>")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        MimeMessage message;
+        QList<EmailAddress*> owned;
+        for (const auto& to : c.to) {
+            owned << new EmailAddress(to.first, to.second);
+            message.AddRecipient(owned.last());
+        }
+        const QString header = HeaderBlock(message);
+        const QString to = header.mid(header.indexOf(QLatin1String("To:")));
+        const QString field = to.left(to.indexOf(QRegularExpression(QStringLiteral("\r\n(?! )"))));
+        for (const QString& line : field.split(QLatin1String("\r\n"))) {
+            if (line.contains(QLatin1String("=?"))) {
+                EXPECT_LE(line.size(), 76) << line.toStdString();
+            }
+        }
+        EXPECT_EQ(QString(field).replace(QLatin1String("\r\n "), QLatin1String(" ")).toStdString(),
+                  c.unfolded.toStdString());
+        qDeleteAll(owned);
+    }
+}
+
 TEST(MimeTest, ControlCharactersInHeaderValuesCannotStartHeaderLines)
 {
     MimeMessage message;
