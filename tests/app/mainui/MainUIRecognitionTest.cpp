@@ -739,6 +739,62 @@ TEST_F(MainUIRecognitionTest, ASongWhoseResultNeverComesIsStoredAfterABoundedWai
     }
 }
 
+// The song's cover comes after its wait ended, while its tags are being
+// written (the service's answer just after the bound), and the window goes
+// at that moment: what the song's row claims, its file carries.
+TEST_F(MainUIRecognitionTest, ACoverThatComesWhileTheTagsAreWrittenReachesTheFileToo)
+{
+    FakeRecognitionService service({Hello()});
+    service.SetOverride(Route::Image, {200, "{}", true});
+    TestMainUI& w = Open(service.Setup(60000, 60000));
+    w.SongEnd()->SetWaits(300, CSongEndPipeline::kCoverWaitOnCloseMs);
+    const QString path = OutputFolder() + "/2024-09-01 10-00-00.mp3";
+    WriteToneMp3(path, 17);
+    const int musicId = StartSong(path);
+    const int serial = w.SongEnd()->CurrentSong();
+    CaptureUntilTheMark();
+    ASSERT_TRUE(service.WaitFor(Route::Image, 1, 10000));
+    ASSERT_TRUE(WaitFor([&] { return CurrentSongHasItsData(); }));
+
+    // As the tag write starts, the recognition's full result arrives, and
+    // the window goes before anything else is handled.
+    QObject receiver;
+    bool coverSent = false;
+    QObject::connect(w.SongEnd()->TagWriter(), &CTagWriter::BusyChanged, &receiver, [&](int id, bool busy) {
+        if (id != musicId || !busy || coverSent)
+            return;
+        coverSent = true;
+        QMap<QString, QVariant> result;
+        result.insert("identify", serial);
+        result.insert("message", "Success");
+        result.insert("title", "Hello");
+        result.insert("artist", "Adele");
+        result.insert("album", "25");
+        result.insert("imageBuffer", SolidJpeg(Qt::darkCyan));
+        emit w.Recognizer()->signalGetResult(result);
+        QMetaObject::invokeMethod(&receiver, [&] { window.reset(); }, Qt::QueuedConnection);
+    });
+    factory.engine->SongEnd(path);
+    ASSERT_TRUE(WaitFor([&] { return !window; }, 10000));
+    EXPECT_TRUE(coverSent);
+    service.ReleaseStalls();
+    service.ClearOverrides();
+
+    if (!DB_IsOpen())
+        DB_OpenDatabase();
+    MusicInfoRow row;
+    ASSERT_EQ(DB_GetMusicInfo(musicId, &row), 1);
+    DB_GetImageInfo(&row);
+    EXPECT_EQ(QFileInfo(row.MusicPath).fileName(), "Hello.mp3");
+    const FileTags tags = TagsOf(row.MusicPath);
+    EXPECT_EQ(tags.title, "Hello");
+    EXPECT_EQ(!tags.picture.isNull(), row.Info.CoverCount > 0) << "the file carries the cover its row claims";
+    if (row.Info.CoverCount > 0) {
+        EXPECT_TRUE(CloseColours(CentrePixel(tags.picture), QColor(Qt::darkCyan).rgb()));
+        EXPECT_TRUE(QFile::exists(RecordFieldText(row.Info.CoverPaths[0])));
+    }
+}
+
 TEST_F(MainUIRecognitionTest, ASongWhoseSampleNeverWentOutIsStoredWithoutWaitingForAResult)
 {
     // A six-channel sample goes out as a temporary WAV beside the song; here
