@@ -795,6 +795,66 @@ TEST_F(MainUIRecognitionTest, ACoverThatComesWhileTheTagsAreWrittenReachesTheFil
     }
 }
 
+// The window goes while the end of the song being recorded is still on its
+// way to it (and maybe the start of the next one): the song keeps its own
+// file, its data and its name; the next song's file is kept too, and never
+// taken for it.
+TEST_F(MainUIRecognitionTest, ASongWhoseEndHadNotReachedTheWindowKeepsItsOwnFile)
+{
+    const struct {
+        const char* name;
+        bool nextStarted;
+    } cases[] = {
+        {"its end on its way", false},
+        {"its end and the next song's start on their way", true},
+    };
+    const QStringList picturesBefore = PictureFiles();
+    int n = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeRecognitionService service({Hello()});
+        Open(service.Setup());
+        const QString a = OutputFolder() + QString("/2024-10-01 10-00-0%1.mp3").arg(n);
+        const QString b = OutputFolder() + QString("/2024-10-01 10-10-0%1.mp3").arg(n++);
+        WriteToneMp3(a, 17);
+        const int musicId = StartSong(a);
+        CaptureUntilTheMark();
+        ASSERT_TRUE(WaitFor([&] { return CurrentSongRecognised(); }, 10000));
+
+        // The engine's thread hands these over; the window goes before it
+        // takes them.
+        factory.engine->SongEnd(a);
+        if (c.nextStarted) {
+            WriteToneMp3(b, 17);
+            factory.engine->SongStart(b);
+        }
+        window.reset();
+
+        ExpectKeptAfterRestart(service.Setup(), musicId, a, true, true);
+        if (c.nextStarted) {
+            // The next song is added at the start, as a song of its own.
+            ASSERT_TRUE(WaitFor([&] { return MusicRowCount() == 2; }, 10000));
+            QMap<int, MusicInfoRow*> rows;
+            DB_GetAllMusicInfo(rows);
+            int found = 0;
+            for (const MusicInfoRow* row : rows) {
+                if (row->MusicId == musicId)
+                    continue;
+                ++found;
+                EXPECT_EQ(row->MusicPath, b);
+                EXPECT_EQ(RecordFieldText(row->Info.MusicName), "");
+            }
+            qDeleteAll(rows);
+            EXPECT_EQ(found, 1);
+        } else {
+            EXPECT_EQ(MusicRowCount(), 1);
+        }
+        window.reset();
+        ResetLibrary();
+        RemoveNewPictures(picturesBefore);
+    }
+}
+
 TEST_F(MainUIRecognitionTest, ASongWhoseSampleNeverWentOutIsStoredWithoutWaitingForAResult)
 {
     // A six-channel sample goes out as a temporary WAV beside the song; here
