@@ -39,6 +39,7 @@
 #include <QDebug>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QMenu>
 #include <QMenuBar>
@@ -521,16 +522,33 @@ CMainUI::~CMainUI()
         }
         DiscardRecordingRow(true);
     } else if (CTreeWidgetItem* row = m_showList ? m_showList->NewRecordItem : nullptr) {
+        // The row is the song whose start the window took. Its end may still
+        // have been on its way to this thread as the window went, and a later
+        // song's start after it: then its file is the one the row names, and
+        // the engine's last file is the later song's, which has no row and
+        // must never be taken for this one's.
+        const int serial = m_songEnd->CurrentSong();
+        const bool later = serial != m_songSerial.load();
+        QString path = later ? QString() : last;
+        if (path.isEmpty()) {
+            const QString named = row->GetMusicPath();
+            if (QFileInfo(named).isFile())
+                path = named;
+        }
+        if (later && !last.isEmpty()) {
+            qWarning() << "CMainUI::~CMainUI kept without a library row:" << last;
+            DB_NoteSongOutside(last);   // added at a start the library takes it
+        }
         const int minimum = m_settings->GetFilterMode() == 1 ? m_settings->GetFilterTime() : -1;
-        if (!m_songEnd->SongEnded(m_songSerial.load(), last, minimum)) {
-            // Not the song the pipeline knows: its row stays in the library,
+        if (!m_songEnd->SongEnded(serial, path, minimum)) {
+            // Not a song the pipeline knows: its row stays in the library,
             // naming the file as it was finished.
             std::unique_ptr<MusicInfoRow> record(row->GetMusicInfo());
-            if (record && !last.isEmpty()) {
-                record->MusicPath = last;
+            if (record && !path.isEmpty()) {
+                record->MusicPath = path;
                 DB_UpdateMusicInfo(record.get());
             }
-            qWarning() << "CMainUI::~CMainUI recording kept:" << last;
+            qWarning() << "CMainUI::~CMainUI recording kept:" << path;
             delete row;
             m_showList->NewRecordItem = nullptr;
         }

@@ -93,6 +93,17 @@ QString NoticeKey(const QDialog* notice)
         key += QLatin1Char('\n') + question->MessageLabel()->text();
     return key;
 }
+
+// Whether `widget` is `ancestor` or lies below it, across windows (a notice
+// over a dialog is that dialog's child, and goes with it).
+bool IsWithin(const QWidget* widget, const QWidget* ancestor)
+{
+    for (; widget; widget = widget->parentWidget()) {
+        if (widget == ancestor)
+            return true;
+    }
+    return false;
+}
 } // namespace
 
 void CMainUI::ShowNotice(QDialog* notice)
@@ -115,9 +126,11 @@ void CMainUI::ShowNotice(QDialog* notice)
     for (const QPointer<QDialog>& open : m_notices) {
         if (NoticeKey(open) != key)
             continue;
-        // The same notice where it can be answered stays; one that a modal
-        // dialog now blocks gives way to the new one.
-        if (open->parentWidget() == notice->parentWidget()) {
+        // The same notice where it can be answered stays, and so does one
+        // the new notice would stand on: closing it would take the new one
+        // (its child) with it. One that a modal dialog now blocks gives way
+        // to the new one.
+        if (open->parentWidget() == notice->parentWidget() || IsWithin(notice, open)) {
             delete notice;
             open->raise();
             return;

@@ -52,8 +52,10 @@ CSongEndPipeline::~CSongEndPipeline()
     m_tagWriter = nullptr;
     for (Song& song : m_songs) {
         if (song.tagging) {
+            // A write still waiting behind the one that ran was dropped:
+            // such a song is written again below.
             song.tagging = false;
-            song.tagged = true;
+            song.tagged = !song.retag;
         }
         if (song.heldFile >= 0)
             ::close(song.heldFile);
@@ -173,6 +175,16 @@ void CSongEndPipeline::Apply(int serial, RecordMusicInfo* info, bool final)
     if (final && m_current == 0 && !m_quitting)
         m_library->ShowRecognition(info);
     m_library->ApplyRecognition(found->row, info);
+    if (found->tagging) {
+        // The wait for this ended before it came and the tags on their way
+        // lack it: the file is written again, as the row has it now, or the
+        // row would claim a cover the file does not carry.
+        found->retag = true;
+        WriteTags(*found);
+    } else if (found->tagged) {
+        // Quitting, its tag write already ended: written again below.
+        found->tagged = false;
+    }
     if (final) {
         found->awaitingResult = false;
     } else {
@@ -271,31 +283,42 @@ void CSongEndPipeline::Advance(int serial)
     if (!song.tagged) {
         if (song.tagging)
             return;
-        std::unique_ptr<MusicInfoRow> record(song.row->GetMusicInfo());
-        const bool wanted = record && song.row->GetDownloadStatus() == TWM_DOWNLOAD_SUCCEEDED
-                            && CTagWriter::TakesTags(song.reported);
-        if (wanted) {
-            record->MusicPath = song.reported;
-            const int chosen = ChosenCoverIndex(*record);
-            if (chosen >= 0)
-                record->ImageId = chosen;
-            if (m_quitting) {
-                // The window is gone: nobody waits any more.
-                const int rc = CTagWriter::WriteTags(CTagWriter::MakeJob(*record), song.reported, song.reported);
-                if (rc != 0)
-                    qWarning() << "CSongEndPipeline: tags not written, musicId:" << song.musicId << "Err:" << rc;
-            } else {
-                song.heldFile = ::open(QFile::encodeName(song.reported).constData(), O_RDONLY | O_CLOEXEC);
-                if (m_tagWriter->Write(*record)) {
-                    song.tagging = true;
-                    return;
-                }
-                ReleaseHeldFile(song);
-            }
-        }
+        song.tagging = WriteTags(song);
+        if (song.tagging)
+            return;
         song.tagged = true;
     }
     Complete(song);
+}
+
+bool CSongEndPipeline::WriteTags(Song& song)
+{
+    std::unique_ptr<MusicInfoRow> record(song.row->GetMusicInfo());
+    const bool wanted = record && song.row->GetDownloadStatus() == TWM_DOWNLOAD_SUCCEEDED
+                        && CTagWriter::TakesTags(song.reported);
+    if (!wanted)
+        return false;
+    record->MusicPath = song.reported;
+    const int chosen = ChosenCoverIndex(*record);
+    if (chosen >= 0)
+        record->ImageId = chosen;
+    if (m_quitting) {
+        // The window is gone: nobody waits any more.
+        const int rc = CTagWriter::WriteTags(CTagWriter::MakeJob(*record), song.reported, song.reported);
+        if (rc != 0)
+            qWarning() << "CSongEndPipeline: tags not written, musicId:" << song.musicId << "Err:" << rc;
+        return false;
+    }
+    // The file as it was before its first write is held. A second write
+    // (rare: a result after the wait ran out) frees the first one's copy
+    // on this thread when it takes its place.
+    if (song.heldFile < 0)
+        song.heldFile = ::open(QFile::encodeName(song.reported).constData(), O_RDONLY | O_CLOEXEC);
+    if (m_tagWriter->Write(*record))
+        return true;
+    if (!song.tagging)
+        ReleaseHeldFile(song);
+    return false;
 }
 
 void CSongEndPipeline::Measured(int serial, qint64 ms)

@@ -35,7 +35,9 @@ class CTreeWidgetItem;
 // its length is measured on a worker; a song still waiting for its result
 // waits (bounded; once the window closes, a song that has its data waits for
 // its cover a few seconds at most); its tags are written by a CTagWriter on
-// that writer's worker; once they are in the file, the file takes the song's
+// that writer's worker (a result that comes after the wait ended, while they
+// are written, is written into the file too: the file carries what the row
+// claims); once they are in the file, the file takes the song's
 // title as its name ("Track" without one) and the row is stored. Then
 // SongStored hands the row over.
 //
@@ -73,6 +75,9 @@ public:
     // ones). False when the song has no row: nothing to finish.
     bool SongEnded(int serial, const QString& path, int minimumSeconds);
 
+    // The serial of the song being recorded, whose row is the library page's
+    // NewRecordItem; 0 none.
+    int CurrentSong() const { return m_current; }
     // Songs ended and not finished yet.
     bool IsBusy() const { return !m_songs.isEmpty(); }
     // Whether the song the engine reported as `path` is still being finished.
@@ -111,6 +116,9 @@ private:
         bool hasData = false;             // its recognised data is in; the cover may follow
         bool coverBound = false;          // the close's bound on its cover wait is set
         bool tagging = false, tagged = false;
+        // A result came while its tags were written: a second write with it
+        // waits behind the running one.
+        bool retag = false;
         // The song file as it was before its tags, held open while they are
         // written (see ReleaseHeldFile); -1 none.
         int heldFile = -1;
@@ -130,6 +138,11 @@ private:
     void BoundResultWait(int serial, int ms, const char* why);
     // Closing: the song waits no longer than the close allows.
     void BoundForClose(Song& song);
+    // Writes the row's tags into the song's file: on the tag writer's worker
+    // (true: a write runs or waits there; its Finished ends the song's
+    // tagging), or at once on this thread when quitting. False when the song
+    // takes no tags or the writes are done.
+    bool WriteTags(Song& song);
     // The song's last step: named after its title, stored, handed over.
     void Complete(Song& song);
     void Drop(Song& song);

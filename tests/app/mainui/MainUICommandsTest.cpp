@@ -401,8 +401,10 @@ bool ClickLink(QDialog* dialog, const QString& urlPart)
 // A notice that comes up while a modal dialog is open (Settings refusing an
 // output folder, a link of Settings or About without a browser) is answered
 // where the user is: its Ok, clicked or pressed with Enter, closes it, and
-// the dialog underneath stays open and unanswered. Clicks and keys go
-// through the window system, which holds back what a modal dialog blocks.
+// the dialog underneath stays open and unanswered. The same notice again
+// while the first one stands over the dialog leaves that one, answerable.
+// Clicks and keys go through the window system, which holds back what a
+// modal dialog blocks.
 TEST_F(MainUICommandsTest, ANoticeOverAModalDialogAnswersItsOk)
 {
     settings->InitWebLinks();
@@ -424,19 +426,31 @@ TEST_F(MainUICommandsTest, ANoticeOverAModalDialogAnswersItsOk)
          [](QDialog* d) { return ClickLink(d, static_cast<CAbout*>(d)->SupportLink()->Url()); },
          "No web browser could open this page"},
     };
+    const struct {
+        const char* how;
+        bool enter;
+        bool twice;
+    } answers[] = {{", Ok clicked", false, false}, {", Enter", true, false}, {", raised twice", false, true}};
     for (const auto& c : cases) {
-        for (const bool enter : {false, true}) {
-            SCOPED_TRACE(std::string(c.what) + (enter ? ", Enter" : ", Ok clicked"));
+        for (const auto& a : answers) {
+            const bool enter = a.enter;
+            SCOPED_TRACE(std::string(c.what) + a.how);
             bool raised = false;
             bool noticeShown = false;
+            int noticesShown = 0;
             bool noticeClosed = false;
             bool dialogOpen = false;
             int result = -1;
             window->onExec = [&](QDialog* dialog) {
-                QTimer::singleShot(0, dialog, [&, dialog] {
-                    raised = c.raiseNotice(dialog);
+                // The user reads the notice, answers it and leaves the dialog.
+                auto answer = [&, dialog] {
                     QPointer<CDeleteDialog> notice;
                     noticeShown = WaitFor([&] { return (notice = OpenNotice(c.text)) != nullptr; }, 3000);
+                    for (QWidget* widget : QApplication::topLevelWidgets()) {
+                        auto* shown = qobject_cast<CDeleteDialog*>(widget);
+                        if (shown && shown->isVisible() && shown->MessageLabel()->text().contains(c.text))
+                            ++noticesShown;
+                    }
                     if (noticeShown) {
                         if (enter) {
                             // Where the keyboard is: the notice, not the dialog under it.
@@ -454,6 +468,20 @@ TEST_F(MainUICommandsTest, ANoticeOverAModalDialogAnswersItsOk)
                     }
                     dialogOpen = dialog->isVisible();
                     dialog->reject();
+                };
+                QTimer::singleShot(0, dialog, [&, dialog, answer] {
+                    raised = c.raiseNotice(dialog);
+                    if (!a.twice) {
+                        answer();
+                        return;
+                    }
+                    // Once the first one stands over the dialog, the same
+                    // notice again, from the event loop as notices come.
+                    WaitFor([&] { return QApplication::activeModalWidget() == OpenNotice(c.text); }, 3000);
+                    QTimer::singleShot(0, dialog, [&, dialog, answer] {
+                        raised = c.raiseNotice(dialog) && raised;
+                        QTimer::singleShot(200, dialog, answer);
+                    });
                 });
                 result = dialog->exec();
                 return result;
@@ -462,6 +490,7 @@ TEST_F(MainUICommandsTest, ANoticeOverAModalDialogAnswersItsOk)
             window->onExec = nullptr;
             EXPECT_TRUE(raised);
             ASSERT_TRUE(noticeShown);
+            EXPECT_EQ(noticesShown, 1) << "the same notice stands once";
             EXPECT_TRUE(noticeClosed) << "the notice answers its Ok";
             EXPECT_TRUE(dialogOpen);
             EXPECT_EQ(result, QDialog::Rejected) << "the dialog underneath was not answered";

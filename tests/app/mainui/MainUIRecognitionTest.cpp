@@ -739,6 +739,122 @@ TEST_F(MainUIRecognitionTest, ASongWhoseResultNeverComesIsStoredAfterABoundedWai
     }
 }
 
+// The song's cover comes after its wait ended, while its tags are being
+// written (the service's answer just after the bound), and the window goes
+// at that moment: what the song's row claims, its file carries.
+TEST_F(MainUIRecognitionTest, ACoverThatComesWhileTheTagsAreWrittenReachesTheFileToo)
+{
+    FakeRecognitionService service({Hello()});
+    service.SetOverride(Route::Image, {200, "{}", true});
+    TestMainUI& w = Open(service.Setup(60000, 60000));
+    w.SongEnd()->SetWaits(300, CSongEndPipeline::kCoverWaitOnCloseMs);
+    const QString path = OutputFolder() + "/2024-09-01 10-00-00.mp3";
+    WriteToneMp3(path, 17);
+    const int musicId = StartSong(path);
+    const int serial = w.SongEnd()->CurrentSong();
+    CaptureUntilTheMark();
+    ASSERT_TRUE(service.WaitFor(Route::Image, 1, 10000));
+    ASSERT_TRUE(WaitFor([&] { return CurrentSongHasItsData(); }));
+
+    // As the tag write starts, the recognition's full result arrives, and
+    // the window goes before anything else is handled.
+    QObject receiver;
+    bool coverSent = false;
+    QObject::connect(w.SongEnd()->TagWriter(), &CTagWriter::BusyChanged, &receiver, [&](int id, bool busy) {
+        if (id != musicId || !busy || coverSent)
+            return;
+        coverSent = true;
+        QMap<QString, QVariant> result;
+        result.insert("identify", serial);
+        result.insert("message", "Success");
+        result.insert("title", "Hello");
+        result.insert("artist", "Adele");
+        result.insert("album", "25");
+        result.insert("imageBuffer", SolidJpeg(Qt::darkCyan));
+        emit w.Recognizer()->signalGetResult(result);
+        QMetaObject::invokeMethod(&receiver, [&] { window.reset(); }, Qt::QueuedConnection);
+    });
+    factory.engine->SongEnd(path);
+    ASSERT_TRUE(WaitFor([&] { return !window; }, 10000));
+    EXPECT_TRUE(coverSent);
+    service.ReleaseStalls();
+    service.ClearOverrides();
+
+    if (!DB_IsOpen())
+        DB_OpenDatabase();
+    MusicInfoRow row;
+    ASSERT_EQ(DB_GetMusicInfo(musicId, &row), 1);
+    DB_GetImageInfo(&row);
+    EXPECT_EQ(QFileInfo(row.MusicPath).fileName(), "Hello.mp3");
+    const FileTags tags = TagsOf(row.MusicPath);
+    EXPECT_EQ(tags.title, "Hello");
+    EXPECT_EQ(!tags.picture.isNull(), row.Info.CoverCount > 0) << "the file carries the cover its row claims";
+    if (row.Info.CoverCount > 0) {
+        EXPECT_TRUE(CloseColours(CentrePixel(tags.picture), QColor(Qt::darkCyan).rgb()));
+        EXPECT_TRUE(QFile::exists(RecordFieldText(row.Info.CoverPaths[0])));
+    }
+}
+
+// The window goes while the end of the song being recorded is still on its
+// way to it (and maybe the start of the next one): the song keeps its own
+// file, its data and its name; the next song's file is kept too, and never
+// taken for it.
+TEST_F(MainUIRecognitionTest, ASongWhoseEndHadNotReachedTheWindowKeepsItsOwnFile)
+{
+    const struct {
+        const char* name;
+        bool nextStarted;
+    } cases[] = {
+        {"its end on its way", false},
+        {"its end and the next song's start on their way", true},
+    };
+    const QStringList picturesBefore = PictureFiles();
+    int n = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeRecognitionService service({Hello()});
+        Open(service.Setup());
+        const QString a = OutputFolder() + QString("/2024-10-01 10-00-0%1.mp3").arg(n);
+        const QString b = OutputFolder() + QString("/2024-10-01 10-10-0%1.mp3").arg(n++);
+        WriteToneMp3(a, 17);
+        const int musicId = StartSong(a);
+        CaptureUntilTheMark();
+        ASSERT_TRUE(WaitFor([&] { return CurrentSongRecognised(); }, 10000));
+
+        // The engine's thread hands these over; the window goes before it
+        // takes them.
+        factory.engine->SongEnd(a);
+        if (c.nextStarted) {
+            WriteToneMp3(b, 17);
+            factory.engine->SongStart(b);
+        }
+        window.reset();
+
+        ExpectKeptAfterRestart(service.Setup(), musicId, a, true, true);
+        if (c.nextStarted) {
+            // The next song is added at the start, as a song of its own.
+            ASSERT_TRUE(WaitFor([&] { return MusicRowCount() == 2; }, 10000));
+            QMap<int, MusicInfoRow*> rows;
+            DB_GetAllMusicInfo(rows);
+            int found = 0;
+            for (const MusicInfoRow* row : rows) {
+                if (row->MusicId == musicId)
+                    continue;
+                ++found;
+                EXPECT_EQ(row->MusicPath, b);
+                EXPECT_EQ(RecordFieldText(row->Info.MusicName), "");
+            }
+            qDeleteAll(rows);
+            EXPECT_EQ(found, 1);
+        } else {
+            EXPECT_EQ(MusicRowCount(), 1);
+        }
+        window.reset();
+        ResetLibrary();
+        RemoveNewPictures(picturesBefore);
+    }
+}
+
 TEST_F(MainUIRecognitionTest, ASongWhoseSampleNeverWentOutIsStoredWithoutWaitingForAResult)
 {
     // A six-channel sample goes out as a temporary WAV beside the song; here
