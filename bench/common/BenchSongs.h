@@ -4,8 +4,7 @@
 // albums made of a few common words (so a filter matches some, not all), dates
 // added spread over a year or so. The same id always gives the same song.
 //
-// Header only; this folder has no CMakeLists.txt, a benchmark includes it by
-// relative path.
+// Header only (no target to link): a benchmark includes it by relative path.
 
 #include "MusicDatabase.h"
 
