@@ -385,14 +385,35 @@ void CShowListWidget::BuildContextMenu()
 // The set is rebuilt only when the table may have changed: the page keeps a
 // shallow copy of the table, and any change to the table detaches it from
 // that copy (implicit sharing), so "still shared" means "still the same".
+// The same by row number (one byte a row, read in order: a keystroke asks
+// for every row, and 100,000 look-ups in the set were a fifth of it) is kept
+// while the track list's rows stay where they are.
 struct CShowListWidget::ShownRows {
     int listId = 0;
     const ListTable* table = nullptr;
     ListTable tableCopy;
     RowSet rows;
+    std::vector<char> byRow;
+    quint64 rowOrder = 0;
+    bool byRowKnown = false;
 };
 
-const CShowListWidget::ShownRows& CShowListWidget::ShownRowsOf(int listId)
+const std::vector<char>& CShowListWidget::ShownRowNumbers(int listId)
+{
+    ShownRows& shown = ShownRowsOf(listId);
+    const quint64 order = m_trackList->RowOrder();
+    const int count = m_trackList->topLevelItemCount();
+    if (!shown.byRowKnown || shown.rowOrder != order || shown.byRow.size() != static_cast<size_t>(count)) {
+        shown.byRow.assign(static_cast<size_t>(count), 0);
+        for (int i = 0; i < count; ++i)
+            shown.byRow[static_cast<size_t>(i)] = shown.rows.Contains(m_trackList->topLevelItem(i)) ? 1 : 0;
+        shown.rowOrder = order;
+        shown.byRowKnown = true;
+    }
+    return shown.byRow;
+}
+
+CShowListWidget::ShownRows& CShowListWidget::ShownRowsOf(int listId)
 {
     const ListTable* table = TableOf(listId);
     if (!m_shownRows)
@@ -438,11 +459,11 @@ int CShowListWidget::ShowList(int listId)
         for (CTreeWidgetItem* row : *table)
             row->SetDateColumn(listId);
     }
-    const RowSet& members = ShownRowsOf(listId).rows;
+    const std::vector<char>& members = ShownRowNumbers(listId);
     QVector<int> visibleRows;
-    visibleRows.reserve(members.Size());
-    m_trackList->UpdateRowsHidden([&](int i, QTreeWidgetItem* row, bool) {
-        const bool shown = members.Contains(row);
+    visibleRows.reserve(ShownRowsOf(listId).rows.Size());
+    m_trackList->UpdateRowsHidden([&](int i, QTreeWidgetItem*, bool) {
+        const bool shown = static_cast<size_t>(i) < members.size() && members[static_cast<size_t>(i)];
         if (shown)
             visibleRows.append(i);
         return !shown;
@@ -470,35 +491,25 @@ void CShowListWidget::ResetCoverFlowIfShown()
 void CShowListWidget::Filter(int pType, QString pText)
 {
     const ListTable* table = TableOf(m_shownListId);
-    const RowSet& members = ShownRowsOf(m_shownListId).rows;
+    const std::vector<char>& members = ShownRowNumbers(m_shownListId);
     // Contains-match ignoring case, on Name, Artist and Album for type 0 or on
     // the one column asked for (what QTreeWidget::findItems would match). Rows
     // outside the shown list keep their state. One pass over the rows counts
     // what was visible before and what is visible now.
-    static const int kAllColumns[] = {CTreeWidgetItem::ColName, CTreeWidgetItem::ColArtist,
-                                      CTreeWidgetItem::ColAlbum};
+    const int column = pType == 0 ? CMusicInfoTreeWidget::AnySearchColumn : pType;
     const CMusicInfoTreeWidget::SearchText search(pText);
     int visibleBefore = 0;
     QVector<int> visibleNow;
-    m_trackList->UpdateRowsHidden([&](int i, QTreeWidgetItem* row, bool wasHidden) {
+    visibleNow.reserve(m_trackList->topLevelItemCount());
+    m_trackList->UpdateRowsHidden([&](int i, QTreeWidgetItem*, bool wasHidden) {
         if (!wasHidden)
             ++visibleBefore;
-        if (!members.Contains(row)) {
+        if (static_cast<size_t>(i) >= members.size() || !members[static_cast<size_t>(i)]) {
             if (!wasHidden)
                 visibleNow.append(i);
             return wasHidden;
         }
-        bool match = pText.isEmpty();
-        if (!match && pType == 0) {
-            for (int c : kAllColumns) {
-                if (m_trackList->RowTextContains(i, c, search)) {
-                    match = true;
-                    break;
-                }
-            }
-        } else if (!match) {
-            match = m_trackList->RowTextContains(i, pType, search);
-        }
+        const bool match = pText.isEmpty() || m_trackList->RowTextContains(i, column, search);
         if (match)
             visibleNow.append(i);
         return !match;

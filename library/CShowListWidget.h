@@ -204,7 +204,10 @@ private:
     // The rows of the shown list as a set, kept from keystroke to keystroke
     // while that list's table stays unchanged (defined with the filter).
     struct ShownRows;
-    const ShownRows& ShownRowsOf(int listId);
+    ShownRows& ShownRowsOf(int listId);
+    // Whether each top-level row of the track list, by row number, belongs to
+    // the list.
+    const std::vector<char>& ShownRowNumbers(int listId);
     std::unique_ptr<ShownRows> m_shownRows;
 
     void BuildContextMenu();

@@ -449,6 +449,15 @@ TEST_F(ShowListTest, FilterFollowsRowsChangedBetweenKeystrokes)
     page->TrackList()->sortItems(CTreeWidgetItem::ColName, Qt::AscendingOrder);
     page->Filter(CTreeWidgetItem::ColArtist, "BOB");
     EXPECT_EQ(Visible(), QSet<int>{2});
+    // A list of some rows only, filtered before and after the rows moved.
+    ASSERT_EQ(page->AddItemsToList(page->GetItemsByMusicId({1, 3}), 4).size(), 2);
+    page->ShowList(4);
+    page->Filter(0, "o");
+    EXPECT_EQ(Visible(), (QSet<int>{1, 3}));
+    page->TrackList()->sortItems(CTreeWidgetItem::ColName, Qt::DescendingOrder);
+    page->Filter(0, "n");
+    EXPECT_EQ(Visible(), (QSet<int>{1, 3}));
+    page->ShowList(1);
     page->GetItemsByMusicId({2}).front()->setHidden(true);   // as removing it from the list does
     page->Filter(0, "");
     EXPECT_EQ(Visible(), (QSet<int>{1, 2, 3}));
