@@ -365,34 +365,49 @@ void CMusicInfoTreeWidget::TakeRows(const QSet<const QTreeWidgetItem*>& rows)
     setUpdatesEnabled(updates);
 }
 
-QList<CTreeWidgetItem*> CMusicInfoTreeWidget::GetSelectedItems() const
+QVector<QTreeWidgetItem*> CMusicInfoTreeWidget::SelectedVisibleRows()
 {
     // selectedItems() order (the selection's ranges in turn, each top to
     // bottom), read from the ranges themselves: selectedIndexes() lists every
     // selected cell, ten a row, which for "Select All" over 100,000 rows was
     // a million small allocations the program never gave back. Hidden rows
-    // are told by row number: QTreeWidgetItem::isHidden searches for the
-    // item's row first.
-    QList<CTreeWidgetItem*> rows;
-    const int count = topLevelItemCount();
+    // are told by the copy of the hidden states: QTreeWidgetItem::isHidden
+    // searches for the item's row first.
+    SyncRowCopies();
+    QVector<QTreeWidgetItem*> rows;
+    const int count = m_rows.size();
     std::vector<bool> seen(static_cast<size_t>(count), false);
     const QItemSelection selection = selectionModel()->selection();
     for (const QItemSelectionRange& range : selection) {
-        // Only row selections count (their first cell is in column 0), and
-        // only selectable, enabled rows, as in selectedIndexes().
+        // Only row selections count (their first cell is in column 0).
         if (!range.isValid() || range.parent().isValid() || range.left() != 0)
             continue;
         for (int row = qMax(0, range.top()); row <= range.bottom() && row < count; ++row) {
-            if (seen[static_cast<size_t>(row)] || IsRowHiddenAt(row))
-                continue;
-            QTreeWidgetItem* item = topLevelItem(row);
-            const Qt::ItemFlags flags = item ? item->flags() : Qt::ItemFlags();
-            if (!(flags & Qt::ItemIsSelectable) || !(flags & Qt::ItemIsEnabled))
+            const RowCopy& copy = m_rows.at(row);
+            if (seen[static_cast<size_t>(row)] || copy.hidden)
                 continue;
             seen[static_cast<size_t>(row)] = true;
-            if (auto* track = dynamic_cast<CTreeWidgetItem*>(item))
-                rows.append(track);
+            rows.append(copy.item);
         }
+    }
+    return rows;
+}
+
+CTreeWidgetItem* CMusicInfoTreeWidget::SelectableRow(QTreeWidgetItem* item)
+{
+    // As selectedIndexes() does: only selectable, enabled rows.
+    const Qt::ItemFlags flags = item ? item->flags() : Qt::ItemFlags();
+    if (!(flags & Qt::ItemIsSelectable) || !(flags & Qt::ItemIsEnabled))
+        return nullptr;
+    return dynamic_cast<CTreeWidgetItem*>(item);
+}
+
+QList<CTreeWidgetItem*> CMusicInfoTreeWidget::GetSelectedItems()
+{
+    QList<CTreeWidgetItem*> rows;
+    for (QTreeWidgetItem* item : SelectedVisibleRows()) {
+        if (CTreeWidgetItem* row = SelectableRow(item))
+            rows.append(row);
     }
     return rows;
 }

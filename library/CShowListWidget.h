@@ -218,7 +218,7 @@ private:
     void MarkMissingFiles(const QVector<int>& musicIds);
     void MenuFilesChecked(bool found, int musicId);
     CMissingFileScan* m_fileScan = nullptr;
-    int m_menuSelectedCount = 0;   // rows selected when the menu was asked for
+    bool m_menuOneSong = false;    // one song was selected when the menu was asked for
     int m_menuListId = 0;          // the list shown then
     // The filter box back to its default text ("Filter") and its four types.
     void ResetFilterBox();

@@ -1,3 +1,4 @@
+#include "CAppSettings.h"
 #include "CFilterEdit.h"
 #include "CListTreeItem.h"
 #include "CMToolButton.h"
@@ -9,8 +10,10 @@
 #include "ViewsTestSupport.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDialogButtonBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QHeaderView>
 #include <QIcon>
@@ -90,6 +93,22 @@ protected:
         ASSERT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
         sqlite3_close(db);
         ASSERT_EQ(DB_OpenDatabaseFile(Path("music.db")), 0);
+    }
+    // A library of `songs` whose folder was moved away, every song selected
+    // and the context menu asked for on the first.
+    CMusicInfoTreeWidget* RightPressOnAMovedLibrary(int songs)
+    {
+        DB_CreateTransaction();
+        for (int id = 1; id <= songs; ++id)
+            AddSong(id, QStringLiteral("Song %1").arg(id), "A", "B", "Pop", DateText(0), Path("moved/song.mp3"));
+        DB_CommitTransaction();
+        Build();
+        page->show();
+        page->ShowList(1);
+        page->selectAll();
+        CMusicInfoTreeWidget* list = page->TrackList();
+        page->customContextMenuRequested(list->visualItemRect(list->topLevelItem(0)).center());
+        return list;
     }
     QList<CListTreeItem*> entries;
     TestPage* page = nullptr;
@@ -366,16 +385,7 @@ TEST_F(ShowListTest, ContextMenuMarksAWholeMissingSelection)
 {
     const SkinPictures skin;
     ASSERT_TRUE(skin.loaded);
-    DB_CreateTransaction();
-    for (int id = 1; id <= 3000; ++id)
-        AddSong(id, QStringLiteral("Song %1").arg(id), "A", "B", "Pop", DateText(0), Path("moved/song.mp3"));
-    DB_CommitTransaction();
-    Build();
-    page->show();
-    page->ShowList(1);
-    page->selectAll();
-    CMusicInfoTreeWidget* list = page->TrackList();
-    page->customContextMenuRequested(list->visualItemRect(list->topLevelItem(0)).center());
+    CMusicInfoTreeWidget* list = RightPressOnAMovedLibrary(3000);
     ASSERT_TRUE(page->WaitForFileCheck(10000));
     EXPECT_FALSE(page->PlayAction()->isEnabled());
     const qint64 picture = list->topLevelItem(0)->icon(CTreeWidgetItem::ColNotice).cacheKey();
@@ -384,6 +394,26 @@ TEST_F(ShowListTest, ContextMenuMarksAWholeMissingSelection)
         ASSERT_FALSE(icon.isNull()) << i;
         ASSERT_EQ(icon.cacheKey(), picture) << i;
     }
+}
+
+// Songs deleted while the menu's walk of their files still goes on: the
+// walk stops reading their rows (the sanitizer build would see it read freed
+// ones) and still ends.
+TEST_F(ShowListTest, DeletingSongsStopsTheMenusWalkOfThem)
+{
+    CMusicInfoTreeWidget* list = RightPressOnAMovedLibrary(20000);
+    CAppSettings::GetInstance()->SetDeleteType(1);
+    QList<CTreeWidgetItem*> doomed;
+    for (int i = 0; i < list->topLevelItemCount(); i += 2)
+        doomed.append(static_cast<CTreeWidgetItem*>(list->topLevelItem(i)));
+    page->DeleteSelectedMusic(doomed, 1);
+    CAppSettings::GetInstance()->SetDeleteType(0);
+    QElapsedTimer spin;
+    spin.start();
+    while (spin.elapsed() < 300)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_TRUE(page->WaitForFileCheck(10000));
+    EXPECT_EQ(list->topLevelItemCount(), 10000);
 }
 
 TEST_F(ShowListTest, ShowListAndFilter)

@@ -336,6 +336,14 @@ TEST_F(TrackListFixture, HiddenRowsNeverCountAsSelectedOrVisible)
     EXPECT_EQ(list.GetCurrentVisibleItem(), rows[3]);   // else the one before
     list.SetCurrentVisibleIndex(0);
     EXPECT_EQ(list.currentItem(), rows[0]);
+
+    // Hidden or disabled after they were selected: still never counted.
+    rows[5]->setHidden(false);
+    list.selectAll();
+    rows[5]->setHidden(true);
+    rows[0]->setDisabled(true);
+    EXPECT_EQ(list.GetSelectedItems(), QList<CTreeWidgetItem*>{rows[3]});
+    EXPECT_EQ(list.SelectedVisibleRows(), (QVector<QTreeWidgetItem*>{rows[0], rows[3]}));
 }
 
 TEST_F(TrackListFixture, TakingManyRowsKeepsTheRestAsTheyWere)
