@@ -3,7 +3,8 @@
 // Songs for the benchmarks that fill a large library, as varied as a user's:
 // titles of one to four word-like words, artists and albums of one to three
 // made of a few thousand syllable-built words (so a filter's first letter
-// matches most songs and each further letter far fewer), lengths from two to
+// matches most songs and each further letter far fewer), some of them with
+// accented letters and one title in fifty in Japanese, lengths from two to
 // eight minutes, genres of a dozen kinds, and dates added at any minute of the
 // last two years. The same id always gives the same song.
 //
@@ -39,7 +40,8 @@ private:
 };
 
 // Word number n of the vocabulary: two or three syllables, sometimes closed
-// by a consonant, capitalised ("Velor", "Mintaka").
+// by a consonant, capitalised ("Velor", "Mintaka"); one word in ten has an
+// accented vowel ("Brélou").
 inline QString Word(int n)
 {
     static const char* const kOnsets[] = {"b", "c", "d", "f", "g", "h", "j", "k", "l", "m", "n", "p", "r",
@@ -55,8 +57,28 @@ inline QString Word(int n)
         word += QLatin1String(kVowels[dice.Below(sizeof kVowels / sizeof *kVowels)]);
     }
     word += QLatin1String(kCodas[dice.Below(sizeof kCodas / sizeof *kCodas)]);
+    if (dice.Below(10) == 0) {
+        static const char16_t kAccented[] = u"éèüöåøíá";
+        static const QString vowels = QStringLiteral("aeiou");
+        for (int i = 1; i < word.size(); ++i) {
+            if (vowels.contains(word[i])) {
+                word[i] = QChar(kAccented[dice.Below(8)]);
+                break;
+            }
+        }
+    }
     word[0] = word[0].toUpper();
     return word;
+}
+
+// A title in Japanese: two to six katakana.
+inline QString JapaneseTitle(Dice& dice)
+{
+    QString title;
+    const int count = 2 + dice.Below(5);
+    for (int i = 0; i < count; ++i)
+        title += QChar(0x30A2 + dice.Below(0x30F3 - 0x30A2));
+    return title;
 }
 
 // One to `most` words, the number and the words drawn from dice; common words
@@ -84,7 +106,8 @@ inline MusicInfoRow MakeSong(int id, const QDate& today)
     MusicInfoRow row;
     std::memset(&row.Info, 0, sizeof row.Info);
     row.MusicId = id;
-    CopyUtf8Field(row.Info.MusicName, sizeof row.Info.MusicName, Words(dice, 4).toUtf8());
+    const QString title = dice.Below(50) == 0 ? JapaneseTitle(dice) : Words(dice, 4);
+    CopyUtf8Field(row.Info.MusicName, sizeof row.Info.MusicName, title.toUtf8());
     CopyUtf8Field(row.Info.Artist, sizeof row.Info.Artist, Words(dice, 3).toUtf8());
     CopyUtf8Field(row.Info.Album, sizeof row.Info.Album, Words(dice, 3).toUtf8());
     CopyUtf8Field(row.Info.Genre, sizeof row.Info.Genre,
