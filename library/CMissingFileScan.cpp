@@ -1,54 +1,30 @@
 #include "CMissingFileScan.h"
 
+#include "CMusicInfoTreeWidget.h"
 #include "CTreeWidgetItem.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QThread>
+#include <QTimer>
 
 #include <sys/stat.h>
 
+#include <condition_variable>
 #include <cstring>
-#include <memory>
+#include <deque>
+#include <mutex>
 #include <vector>
 
-// The walk's own copy of what it needs: the paths in one block (one large
-// allocation, given back whole when the walk ends, where a string a row left
-// megabytes in the heap after a right click) and where it stands. Used by
-// one thread at a time: the owner's, then the worker's.
-struct CMissingFileScan::Job {
-    QByteArray paths;   // each as QFile::encodeName gives it, ended by a zero byte
-    std::vector<int> musicIds;
-    size_t next = 0;    // the row to check next
-    int at = 0;         // where its path starts
-};
-
 namespace {
-enum class Walk { Found, Ended, Paused };
-
-// Checks the files from job.next on, appending the MusicIds of the missing
-// ones, until one exists (its MusicId in found), the rows end, or goOn says
-// to pause. Exists as QFileInfo::exists answers: stat() follows links, so a
-// dangling link is missing too.
-template <typename Job, typename GoOn>
-Walk WalkFiles(Job& job, QVector<int>& missing, int& found, GoOn&& goOn)
-{
-    while (job.next < job.musicIds.size()) {
-        if (!goOn())
-            return Walk::Paused;
-        const char* path = job.paths.constData() + job.at;
-        job.at += static_cast<int>(std::strlen(path)) + 1;
-        const int musicId = job.musicIds[job.next++];
-        struct stat info;
-        if (*path && ::stat(path, &info) == 0) {
-            found = musicId;
-            return Walk::Found;
-        }
-        missing.append(musicId);
-    }
-    return Walk::Ended;
-}
+// Copied paths, in walk order: each as QFile::encodeName gives it, ended by
+// a zero byte, in one block (one allocation a few thousand songs, given
+// back whole once walked).
+struct Chunk {
+    QByteArray paths;
+    std::vector<int> musicIds;
+};
 
 // Appends one path as QFile::encodeName encodes it, and its ending zero.
 void AppendPath(QByteArray& out, QStringView path)
@@ -73,11 +49,36 @@ void AppendPath(QByteArray& out, QStringView path)
     // same): it goes as an empty path, which never exists.
     out.append('\0');
 }
+
+// Exists as QFileInfo::exists answers: stat() follows links, so a dangling
+// link is missing too.
+bool Exists(const char* path)
+{
+    struct stat info;
+    return *path && ::stat(path, &info) == 0;
+}
+
+// How often the clock is read while walking or copying.
+constexpr int kClockEvery = 32;
 } // namespace
+
+// What the owner hands the worker: copied paths in order, and whether more
+// will come. Guarded by `lock`; `more` wakes the worker.
+struct CMissingFileScan::Job {
+    std::mutex lock;
+    std::condition_variable more;
+    std::deque<Chunk> chunks;
+    bool complete = false;   // the last chunk is in
+    bool stop = false;       // abandoned: the worker ends
+};
 
 CMissingFileScan::CMissingFileScan(QObject* parent)
     : QObject(parent)
 {
+    m_copier = new QTimer(this);
+    m_copier->setSingleShot(true);
+    m_copier->setInterval(0);
+    connect(m_copier, &QTimer::timeout, this, [this] { CopyPaths(2); });
 }
 
 CMissingFileScan::~CMissingFileScan()
@@ -93,68 +94,116 @@ void CMissingFileScan::Cancel()
 {
     ++m_generation;
     m_running = false;
+    m_copier->stop();
+    m_rows.clear();
+    m_nextRow = 0;
+    if (m_job) {
+        {
+            std::lock_guard<std::mutex> guard(m_job->lock);
+            m_job->stop = true;
+        }
+        m_job->more.notify_all();
+        m_job.reset();
+    }
     for (QThread* worker : m_workers)
         worker->requestInterruption();
 }
 
-void CMissingFileScan::Start(const QList<CTreeWidgetItem*>& rows, int budgetMs)
+void CMissingFileScan::Start(const QVector<QTreeWidgetItem*>& rows, int budgetMs)
 {
     Cancel();
     const quint64 generation = m_generation;
-    auto job = std::make_shared<Job>();
-    qsizetype length = 0;
-    for (const CTreeWidgetItem* row : rows)
-        length += row->MusicPathText().size() + 1;
-    job->paths.reserve(static_cast<int>(length));
-    job->musicIds.reserve(static_cast<size_t>(rows.size()));
-    for (const CTreeWidgetItem* row : rows) {
-        AppendPath(job->paths, row->MusicPathText());
-        job->musicIds.push_back(row->GetMusicId());
-    }
 
-    // Here first: a small selection is answered before its menu shows.
+    // Here first, reading the rows themselves: a small selection, or one
+    // whose first file is there, is answered before its menu shows.
     QElapsedTimer clock;
     clock.start();
-    int countdown = 0;
     QVector<int> missing;
-    int found = 0;
-    const Walk walk = WalkFiles(*job, missing, found, [&] { return (++countdown & 31) != 0 || clock.elapsed() < budgetMs; });
+    QByteArray path;
+    int next = 0;
+    for (; next < rows.size(); ++next) {
+        if ((next % kClockEvery) == kClockEvery - 1 && clock.elapsed() >= budgetMs)
+            break;
+        if (budgetMs <= 0)
+            break;
+        const CTreeWidgetItem* row = CMusicInfoTreeWidget::SelectableRow(rows.at(next));
+        if (!row)
+            continue;
+        path.clear();
+        AppendPath(path, row->MusicPathText());
+        if (Exists(path.constData())) {
+            if (!missing.isEmpty())
+                emit Missing(missing);
+            emit Finished(true, row->GetMusicId());
+            return;
+        }
+        missing.append(row->GetMusicId());
+    }
     if (!missing.isEmpty())
         emit Missing(missing);
-    if (walk != Walk::Paused) {
-        emit Finished(walk == Walk::Found, found);
+    if (next >= rows.size()) {
+        emit Finished(false, 0);
         return;
     }
 
     // The rest on a worker, reporting in batches so the list shows the
-    // notices as they are found.
+    // notices as they are found; its paths follow from the event loop.
     m_running = true;
+    m_rows = rows;
+    m_nextRow = next;
+    auto job = std::make_shared<Job>();
+    m_job = job;
     QThread* worker = QThread::create([this, job, generation] {
         QThread* self = QThread::currentThread();
         QVector<int> batch;
         QElapsedTimer sinceSent;
         sinceSent.start();
-        int ticks = 0;
-        for (;;) {
-            int found = 0;
-            const Walk walk = WalkFiles(*job, batch, found, [&] {
-                if ((++ticks & 31) != 0)
-                    return true;
-                return !self->isInterruptionRequested() && sinceSent.elapsed() < 50 && batch.size() < 8192;
-            });
-            if (self->isInterruptionRequested())
-                return;
-            const bool done = walk != Walk::Paused;
+        auto send = [&](bool done, bool found, int musicId) {
             QMetaObject::invokeMethod(
                 this,
-                [this, generation, batch, done, walk, found] {
-                    Deliver(generation, batch, done, walk == Walk::Found, found);
+                [this, generation, batch, done, found, musicId] {
+                    Deliver(generation, batch, done, found, musicId);
                 },
                 Qt::QueuedConnection);
-            if (done)
-                return;
             batch.clear();
             sinceSent.restart();
+        };
+        for (;;) {
+            Chunk chunk;
+            {
+                std::unique_lock<std::mutex> guard(job->lock);
+                if (job->chunks.empty() && !job->complete && !job->stop && !batch.isEmpty()) {
+                    // Nothing to walk for now: what was found shows meanwhile.
+                    guard.unlock();
+                    send(false, false, 0);
+                    guard.lock();
+                }
+                job->more.wait(guard, [&] { return job->stop || job->complete || !job->chunks.empty(); });
+                if (job->stop)
+                    return;
+                if (job->chunks.empty()) {
+                    send(true, false, 0);   // complete, and every file missing
+                    return;
+                }
+                chunk = std::move(job->chunks.front());
+                job->chunks.pop_front();
+            }
+            int at = 0;
+            for (size_t i = 0; i < chunk.musicIds.size(); ++i) {
+                if ((i % kClockEvery) == 0) {
+                    if (self->isInterruptionRequested())
+                        return;
+                    if (sinceSent.elapsed() >= 50 || batch.size() >= 8192)
+                        send(false, false, 0);
+                }
+                const char* name = chunk.paths.constData() + at;
+                at += static_cast<int>(std::strlen(name)) + 1;
+                if (Exists(name)) {
+                    send(true, true, chunk.musicIds[i]);
+                    return;
+                }
+                batch.append(chunk.musicIds[i]);
+            }
         }
     });
     m_workers.append(worker);
@@ -163,6 +212,47 @@ void CMissingFileScan::Start(const QList<CTreeWidgetItem*>& rows, int budgetMs)
         worker->deleteLater();
     });
     worker->start();
+    m_copier->start();
+}
+
+void CMissingFileScan::CopyPaths(int sliceMs)
+{
+    if (!m_job)
+        return;
+    QElapsedTimer clock;
+    clock.start();
+    while (m_nextRow < m_rows.size()) {
+        Chunk chunk;
+        chunk.paths.reserve(4096 * 64);
+        chunk.musicIds.reserve(4096);
+        const int end = qMin(m_rows.size(), m_nextRow + 4096);
+        for (; m_nextRow < end; ++m_nextRow) {
+            if (sliceMs >= 0 && (m_nextRow % kClockEvery) == 0 && clock.elapsed() >= sliceMs)
+                break;
+            const CTreeWidgetItem* row = CMusicInfoTreeWidget::SelectableRow(m_rows.at(m_nextRow));
+            if (!row)
+                continue;
+            AppendPath(chunk.paths, row->MusicPathText());
+            chunk.musicIds.push_back(row->GetMusicId());
+        }
+        {
+            std::lock_guard<std::mutex> guard(m_job->lock);
+            if (!chunk.musicIds.empty())
+                m_job->chunks.push_back(std::move(chunk));
+            m_job->complete = m_nextRow >= m_rows.size();
+        }
+        m_job->more.notify_all();
+        if (sliceMs >= 0 && clock.elapsed() >= sliceMs)
+            break;
+    }
+    if (m_nextRow < m_rows.size()) {
+        m_copier->start();
+        return;
+    }
+    // Every path is with the worker: the rows are not read again.
+    m_rows.clear();
+    m_nextRow = 0;
+    m_job.reset();
 }
 
 void CMissingFileScan::Deliver(quint64 generation, const QVector<int>& missing, bool done, bool found, int musicId)
@@ -179,6 +269,7 @@ void CMissingFileScan::Deliver(quint64 generation, const QVector<int>& missing, 
 
 bool CMissingFileScan::Wait(int timeoutMs)
 {
+    CopyPaths(-1);
     QElapsedTimer waited;
     waited.start();
     const QList<QThread*> workers = m_workers;

@@ -111,6 +111,11 @@ CMusicInfoTreeWidget::CMusicInfoTreeWidget(QWidget* parent)
             &CMusicInfoTreeWidget::OnRowsAboutToBeRemoved);
     connect(model(), &QAbstractItemModel::modelAboutToBeReset, this,
             &CMusicInfoTreeWidget::OnModelAboutToBeReset);
+    const auto rowsMoved = [this] { m_rowsMoved = true; };
+    connect(model(), &QAbstractItemModel::rowsInserted, this, rowsMoved);
+    connect(model(), &QAbstractItemModel::rowsRemoved, this, rowsMoved);
+    connect(model(), &QAbstractItemModel::rowsMoved, this, rowsMoved);
+    connect(model(), &QAbstractItemModel::layoutChanged, this, rowsMoved);
 }
 
 CMusicInfoTreeWidget::~CMusicInfoTreeWidget()
@@ -360,34 +365,49 @@ void CMusicInfoTreeWidget::TakeRows(const QSet<const QTreeWidgetItem*>& rows)
     setUpdatesEnabled(updates);
 }
 
-QList<CTreeWidgetItem*> CMusicInfoTreeWidget::GetSelectedItems() const
+QVector<QTreeWidgetItem*> CMusicInfoTreeWidget::SelectedVisibleRows()
 {
     // selectedItems() order (the selection's ranges in turn, each top to
     // bottom), read from the ranges themselves: selectedIndexes() lists every
     // selected cell, ten a row, which for "Select All" over 100,000 rows was
     // a million small allocations the program never gave back. Hidden rows
-    // are told by row number: QTreeWidgetItem::isHidden searches for the
-    // item's row first.
-    QList<CTreeWidgetItem*> rows;
-    const int count = topLevelItemCount();
+    // are told by the copy of the hidden states: QTreeWidgetItem::isHidden
+    // searches for the item's row first.
+    SyncRowCopies();
+    QVector<QTreeWidgetItem*> rows;
+    const int count = m_rows.size();
     std::vector<bool> seen(static_cast<size_t>(count), false);
     const QItemSelection selection = selectionModel()->selection();
     for (const QItemSelectionRange& range : selection) {
-        // Only row selections count (their first cell is in column 0), and
-        // only selectable, enabled rows, as in selectedIndexes().
+        // Only row selections count (their first cell is in column 0).
         if (!range.isValid() || range.parent().isValid() || range.left() != 0)
             continue;
         for (int row = qMax(0, range.top()); row <= range.bottom() && row < count; ++row) {
-            if (seen[static_cast<size_t>(row)] || IsRowHiddenAt(row))
-                continue;
-            QTreeWidgetItem* item = topLevelItem(row);
-            const Qt::ItemFlags flags = item ? item->flags() : Qt::ItemFlags();
-            if (!(flags & Qt::ItemIsSelectable) || !(flags & Qt::ItemIsEnabled))
+            const RowCopy& copy = m_rows.at(row);
+            if (seen[static_cast<size_t>(row)] || copy.hidden)
                 continue;
             seen[static_cast<size_t>(row)] = true;
-            if (auto* track = dynamic_cast<CTreeWidgetItem*>(item))
-                rows.append(track);
+            rows.append(copy.item);
         }
+    }
+    return rows;
+}
+
+CTreeWidgetItem* CMusicInfoTreeWidget::SelectableRow(QTreeWidgetItem* item)
+{
+    // As selectedIndexes() does: only selectable, enabled rows.
+    const Qt::ItemFlags flags = item ? item->flags() : Qt::ItemFlags();
+    if (!(flags & Qt::ItemIsSelectable) || !(flags & Qt::ItemIsEnabled))
+        return nullptr;
+    return dynamic_cast<CTreeWidgetItem*>(item);
+}
+
+QList<CTreeWidgetItem*> CMusicInfoTreeWidget::GetSelectedItems()
+{
+    QList<CTreeWidgetItem*> rows;
+    for (QTreeWidgetItem* item : SelectedVisibleRows()) {
+        if (CTreeWidgetItem* row = SelectableRow(item))
+            rows.append(row);
     }
     return rows;
 }
@@ -471,6 +491,33 @@ int SearchSlot(int column)
     return -1;
 }
 
+// Between a row's three folded texts in the pool: a noncharacter no text of
+// a cell is searched for with (a needle holding it is answered through
+// QString), so one search over a row's whole stretch of the pool finds what
+// a search of each text would, never a match across two of them.
+constexpr ushort kTextSeparator = 0xFFFF;
+
+// Case-sensitive contains on code units: the folded needle's first unit
+// found, then the rest compared. Row texts are a few dozen units, so this
+// plain loop beats a general search's set-up for each of 100,000 of them.
+bool UnitsContain(const QChar* haystack, qsizetype length, const QString& needle)
+{
+    const qsizetype n = needle.size();
+    if (n == 0)
+        return true;
+    if (n > length)
+        return false;
+    const ushort* in = reinterpret_cast<const ushort*>(haystack);
+    const ushort* want = reinterpret_cast<const ushort*>(needle.constData());
+    const ushort first = want[0];
+    const ushort* last = in + (length - n);
+    for (const ushort* at = in; at <= last; ++at) {
+        if (*at == first && std::equal(want + 1, want + n, at + 1))
+            return true;
+    }
+    return false;
+}
+
 // Case-insensitive matching in QString folds every UTF-16 unit with the simple
 // case folding and compares; surrogates fold to themselves. Folding once here
 // and comparing exactly gives the same answers for any text without
@@ -514,17 +561,22 @@ bool HasSurrogate(const QString& text)
 } // namespace
 
 CMusicInfoTreeWidget::SearchText::SearchText(const QString& t)
-    : text(t), exact(HasSurrogate(t))
+    : text(t), exact(HasSurrogate(t) || t.contains(QChar(kTextSeparator)))
 {
     if (!exact)
         folded = FoldUnits(t);
+}
+
+int CMusicInfoTreeWidget::PooledLength(const RowCopy& copy)
+{
+    return copy.textLength[0] + copy.textLength[1] + copy.textLength[2] + 2;
 }
 
 void CMusicInfoTreeWidget::CopyTexts(RowCopy& copy, const QChar* from)
 {
     const int at = m_textPool.size();
     if (from) {
-        const int length = copy.textLength[0] + copy.textLength[1] + copy.textLength[2];
+        const int length = PooledLength(copy);
         m_textPool.resize(at + length);
         std::copy(from, from + length, m_textPool.data() + at);
     } else {
@@ -536,8 +588,10 @@ void CMusicInfoTreeWidget::CopyTexts(RowCopy& copy, const QChar* from)
                                          : QStringView(keep = copy.item->text(kSearchColumns[i]));
             copy.textLength[i] = static_cast<int>(text.size());
             const int end = m_textPool.size();
-            m_textPool.resize(end + copy.textLength[i]);
+            m_textPool.resize(end + copy.textLength[i] + (i < 2 ? 1 : 0));
             FoldInto(m_textPool.data() + end, text);
+            if (i < 2)
+                m_textPool[end + copy.textLength[i]] = QChar(kTextSeparator);
         }
     }
     copy.textAt = at;
@@ -546,7 +600,7 @@ void CMusicInfoTreeWidget::CopyTexts(RowCopy& copy, const QChar* from)
 void CMusicInfoTreeWidget::ForgetTexts(RowCopy& copy)
 {
     if (copy.textAt >= 0)
-        m_deadChars += copy.textLength[0] + copy.textLength[1] + copy.textLength[2];
+        m_deadChars += PooledLength(copy);
     copy.textAt = -1;
 }
 
@@ -554,14 +608,12 @@ void CMusicInfoTreeWidget::CopyTextsWhileIdle()
 {
     // Only while the copy still lines up with the rows; the next update
     // realigns it and starts this again.
-    if (!m_removedItems.isEmpty() || m_rows.size() != topLevelItemCount())
+    if (m_rowsMoved || !m_removedItems.isEmpty() || m_rows.size() != topLevelItemCount())
         return;
     QElapsedTimer slice;
     slice.start();
     for (int i = 0; i < m_rows.size(); ++i) {
         RowCopy& copy = m_rows[i];
-        if (copy.item != topLevelItem(i))
-            return;
         if (copy.textAt >= 0)
             continue;
         CopyTexts(copy);
@@ -586,6 +638,7 @@ void CMusicInfoTreeWidget::PrepareSearchTexts()
             QString keep;
             missing += row ? row->CellText(column, keep).size() : copy.item->text(column).size();
         }
+        missing += 2;   // the separators
     }
     m_textPool.reserve(static_cast<int>(m_textPool.size() + missing));
     for (RowCopy& copy : m_rows) {
@@ -596,18 +649,34 @@ void CMusicInfoTreeWidget::PrepareSearchTexts()
 
 bool CMusicInfoTreeWidget::RowTextContains(int row, int column, const SearchText& text)
 {
-    const int slot = SearchSlot(column);
+    const int slot = column == AnySearchColumn ? 3 : SearchSlot(column);
     if (slot < 0 || text.exact || row < 0 || row >= m_rows.size()) {
         QTreeWidgetItem* item = topLevelItem(row);
-        return item && item->text(column).contains(text.text, Qt::CaseInsensitive);
+        if (!item)
+            return false;
+        if (column != AnySearchColumn)
+            return item->text(column).contains(text.text, Qt::CaseInsensitive);
+        for (int c : kSearchColumns) {
+            if (item->text(c).contains(text.text, Qt::CaseInsensitive))
+                return true;
+        }
+        return false;
     }
     RowCopy& copy = m_rows[row];
     if (copy.textAt < 0)
         CopyTexts(copy);
+    if (slot == 3)
+        return UnitsContain(m_textPool.constData() + copy.textAt, PooledLength(copy), text.folded);
     int at = copy.textAt;
     for (int i = 0; i < slot; ++i)
-        at += copy.textLength[i];
-    return QStringView(m_textPool.constData() + at, copy.textLength[slot]).contains(QStringView(text.folded));
+        at += copy.textLength[i] + 1;
+    return UnitsContain(m_textPool.constData() + at, copy.textLength[slot], text.folded);
+}
+
+quint64 CMusicInfoTreeWidget::RowOrder()
+{
+    SyncRowCopies();
+    return m_rowOrder;
 }
 
 void CMusicInfoTreeWidget::doItemsLayout()
@@ -678,6 +747,8 @@ void CMusicInfoTreeWidget::OnRowsAboutToBeRemoved(const QModelIndex& parent, int
 
 void CMusicInfoTreeWidget::OnModelAboutToBeReset()
 {
+    ++m_rowOrder;
+    m_rowsMoved = true;
     m_rows.clear();
     m_textPool.clear();
     m_deadChars = 0;
@@ -694,12 +765,20 @@ void CMusicInfoTreeWidget::SyncRowCopies()
     executeDelayedItemsLayout();
 
     const int count = topLevelItemCount();
+    // A sort still pending runs now (asking for a row runs it), so that its
+    // layoutChanged is seen below.
+    if (count > 0)
+        topLevelItem(0);
     // Texts of changed rows are copied again to the end of the pool; once the
     // old copies are half of it, the realignment lays the pool out afresh.
     bool aligned = m_rows.size() == count && m_removedItems.isEmpty()
         && m_deadChars <= m_textPool.size() / 2 + 65536;
-    for (int i = 0; aligned && i < count; ++i)
+    // Rows move only with the model saying so (rows in or out, a sort, a
+    // reset): otherwise the copy still lines up, and 100,000 look-ups of
+    // topLevelItem() are spared on every keystroke.
+    for (int i = 0; aligned && m_rowsMoved && i < count; ++i)
         aligned = m_rows.at(i).item == topLevelItem(i);
+    m_rowsMoved = false;
     if (!m_staleTexts.isEmpty()) {
         for (RowCopy& copy : m_rows) {
             if (m_staleTexts.contains(copy.item))
@@ -735,6 +814,7 @@ void CMusicInfoTreeWidget::SyncRowCopies()
         m_removedItems.clear();
         m_deadChars = 0;
         m_hiddenKnown = false;
+        ++m_rowOrder;
     }
     if (!m_hiddenKnown) {
         for (int i = 0; i < count; ++i)

@@ -46,7 +46,14 @@ public:
     void TakeRows(const QSet<const QTreeWidgetItem*>& rows);
 
     // Selected rows without the hidden ones, in selectedItems() order.
-    QList<CTreeWidgetItem*> GetSelectedItems() const;
+    QList<CTreeWidgetItem*> GetSelectedItems();
+    // The same before the rows themselves are read: every selected visible
+    // row, of which GetSelectedItems() gives those SelectableRow() accepts.
+    // It reads only the selection and the list's own copy of the rows, which
+    // at 100,000 selected rows is a small part of reading each row.
+    QVector<QTreeWidgetItem*> SelectedVisibleRows();
+    // The row as a song when it is selectable and enabled, else null.
+    static CTreeWidgetItem* SelectableRow(QTreeWidgetItem* item);
     CTreeWidgetItem* GetCurrentVisibleItem() const;
     int GetVisibleIndex(QTreeWidgetItem* item) const;
     CTreeWidgetItem* GetVisibleItem(int n) const;
@@ -75,9 +82,18 @@ public:
     };
     // Whether the row's text in column contains text, ignoring case: the
     // answer of QTreeWidget::findItems with Qt::MatchContains. Name, Artist
-    // and Album are answered from case-folded copies of the cells. Only valid
-    // inside a decide function of UpdateRowsHidden.
+    // and Album are answered from case-folded copies of the cells, and
+    // AnySearchColumn asks whether any of those three contains it (one search
+    // of the row's copies). Only valid inside a decide function of
+    // UpdateRowsHidden.
+    static constexpr int AnySearchColumn = -1;
     bool RowTextContains(int row, int column, const SearchText& text);
+
+    // A number that changes whenever a top-level row may have moved to
+    // another row number (rows added, removed or sorted), so that what a
+    // caller keeps by row number is known to be still in line. Brings the
+    // row copies up to date first.
+    quint64 RowOrder();
 
     // Makes the case-folded copies of every row's Name, Artist and Album now
     // (the library page does it once it has loaded, before the list shows),
@@ -131,11 +147,14 @@ private:
     struct RowCopy {
         QTreeWidgetItem* item = nullptr;
         int textAt = -1;         // in m_textPool; -1 while the texts are not copied
-        int textLength[3] = {};  // Name, Artist, Album, case-folded, one after another
+        int textLength[3] = {};  // Name, Artist, Album, case-folded, one after another with a
+                                 // separator between them
         bool hidden = false;
     };
     // Lines the copy up with the rows again and refreshes what may be stale.
     void SyncRowCopies();
+    // The units a row's texts take in the pool, separators included.
+    static int PooledLength(const RowCopy& copy);
     // Copies the row's folded texts to the end of the pool.
     void CopyTexts(RowCopy& copy, const QChar* from = nullptr);
     void ForgetTexts(RowCopy& copy);
@@ -167,6 +186,10 @@ private:
     QTimer* m_textCopier = nullptr;
     void CopyTextsWhileIdle();
     bool m_hiddenKnown = false;
+    // Set by the model's signals of rows added, removed or sorted; the copy's
+    // order is checked row by row only then.
+    bool m_rowsMoved = true;
+    quint64 m_rowOrder = 0;
     bool m_ownLayout = false;
     bool m_inGeometries = false;
     QSet<const QTreeWidgetItem*> m_staleTexts;

@@ -204,7 +204,10 @@ private:
     // The rows of the shown list as a set, kept from keystroke to keystroke
     // while that list's table stays unchanged (defined with the filter).
     struct ShownRows;
-    const ShownRows& ShownRowsOf(int listId);
+    ShownRows& ShownRowsOf(int listId);
+    // Whether each top-level row of the track list, by row number, belongs to
+    // the list.
+    const std::vector<char>& ShownRowNumbers(int listId);
     std::unique_ptr<ShownRows> m_shownRows;
 
     void BuildContextMenu();
@@ -215,7 +218,7 @@ private:
     void MarkMissingFiles(const QVector<int>& musicIds);
     void MenuFilesChecked(bool found, int musicId);
     CMissingFileScan* m_fileScan = nullptr;
-    int m_menuSelectedCount = 0;   // rows selected when the menu was asked for
+    bool m_menuOneSong = false;    // one song was selected when the menu was asked for
     int m_menuListId = 0;          // the list shown then
     // The filter box back to its default text ("Filter") and its four types.
     void ResetFilterBox();

@@ -7,6 +7,7 @@
 #include "CAppSettings.h"
 #include "CFilterEdit.h"
 #include "CGraphicsView.h"
+#include "CMissingFileScan.h"
 #include "CMusicInfoTreeWidget.h"
 #include "CTagWriter.h"
 #include "CTreeWidgetItem.h"
@@ -282,6 +283,9 @@ int CShowListWidget::DeleteSongs(const QList<CTreeWidgetItem*>& rows)
 
     for (CTreeWidgetItem* row : unique)
         emit MusicItemDeleted(row);
+    // The walk of the context menu's files may still read rows.
+    if (m_fileScan)
+        m_fileScan->Cancel();
     m_trackList->TakeRows(leaving);
     qDeleteAll(unique);
 

@@ -76,6 +76,9 @@ CFilterEdit::CFilterEdit(const QString& defaultText, QWidget* parent) : CFocusNo
   m_timer = new QTimer(this);
   m_timer->setSingleShot(true);
   m_timer->setInterval(kDebounceMs);
+  // A coarse timer may fire 5% early or late: 475 to 525 ms after the last
+  // key, which the user waits for on top of the filtering itself.
+  m_timer->setTimerType(Qt::PreciseTimer);
   connect(m_timer, &QTimer::timeout, this, &CFilterEdit::emtiFilterChanged);
   // Only the user's edits start it; setText() by the program does not.
   connect(this, &QLineEdit::textEdited, m_timer, static_cast<void (QTimer::*)()>(&QTimer::start));

@@ -5,8 +5,8 @@
 // of their own (Xvfb), the load average, resident memory and the median of
 // runs.
 //
-// Header only; this folder has no CMakeLists.txt, a benchmark (or a test that
-// starts the program) includes it by relative path.
+// Header only (no target to link): a benchmark, or a test that starts the
+// program, includes it by relative path.
 
 #include <QDir>
 #include <QElapsedTimer>

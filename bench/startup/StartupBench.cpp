@@ -54,10 +54,12 @@ QProcessEnvironment MakeUser(const QString& home, const QString& platform, const
 }
 
 // A library as the program leaves it after years of recording: `songs` rows
-// added over 400 days (some today, some played lately), one in five with a
-// cover row, and a user play list of 2,000 songs.
-bool FillLibrary(const QString& dataFolder, int songs)
+// of varied names added over two years (some played lately), one in five
+// with a cover row, and a user play list of 2,000 songs; their files would
+// lie in the Music and Pictures folders of `home`.
+bool FillLibrary(const QString& home, int songs)
 {
+    const QString dataFolder = home + "/.local/share/Tavrel/Sonacap";
     QDir().mkpath(dataFolder);
     if (DB_OpenDatabaseFile(dataFolder + "/music.db") != 0)
         return false;
@@ -68,10 +70,10 @@ bool FillLibrary(const QString& dataFolder, int songs)
         MusicInfoRow row = bench_songs::MakeSong(id, today);
         if (id % 10 == 0)
             row.DateAdded += today.addDays(-(id % 5)).toString(QStringLiteral("MM/dd/yyyy")) + QStringLiteral(" 21:00");
-        row.MusicPath = QStringLiteral("%1/Music/song %2.mp3").arg(QDir::homePath()).arg(id);
+        row.MusicPath = QStringLiteral("%1/Music/song %2.mp3").arg(home).arg(id);
         DB_SetMusicInfo(&row);
         if (id % 5 == 0) {
-            const QByteArray cover = QStringLiteral("%1/Pictures/cover %2.jpg").arg(QDir::homePath()).arg(id).toUtf8();
+            const QByteArray cover = QStringLiteral("%1/Pictures/cover %2.jpg").arg(home).arg(id).toUtf8();
             DB_SetImageInfo(coverId++, id, cover.constData());
         }
     }
@@ -154,7 +156,7 @@ int main(int argc, char** argv)
     const QProcessEnvironment fullEnv = MakeUser(fullHome, platform, display.Name());
     QElapsedTimer fill;
     fill.start();
-    if (!FillLibrary(fullHome + "/.local/share/Tavrel/Sonacap", songs)) {
+    if (!FillLibrary(fullHome, songs)) {
         std::fprintf(stderr, "could not write the library\n");
         return 2;
     }

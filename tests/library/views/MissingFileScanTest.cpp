@@ -22,9 +22,9 @@ protected:
         rows.emplace_back(new CTreeWidgetItem(id, &record, nullptr));
         return rows.back().get();
     }
-    QList<CTreeWidgetItem*> Rows() const
+    QVector<QTreeWidgetItem*> Rows() const
     {
-        QList<CTreeWidgetItem*> list;
+        QVector<QTreeWidgetItem*> list;
         for (const auto& row : rows)
             list.append(row.get());
         return list;
@@ -118,7 +118,7 @@ TEST_F(MissingFileScanTest, ANewWalkReplacesTheOldOne)
     scan->Start(Rows(), 0);
     QSignalSpy missing(scan.get(), &CMissingFileScan::Missing);
     QSignalSpy finished(scan.get(), &CMissingFileScan::Finished);
-    const QList<CTreeWidgetItem*> few = Rows().mid(0, 3);
+    const QVector<QTreeWidgetItem*> few = Rows().mid(0, 3);
     scan->Start(few, 1000);
     ASSERT_TRUE(scan->Wait(10000));
     ASSERT_EQ(finished.count(), 1);
@@ -126,4 +126,48 @@ TEST_F(MissingFileScanTest, ANewWalkReplacesTheOldOne)
 
     scan->Start(Rows(), 0);
     scan.reset();   // must not crash nor leave a worker behind
+}
+
+// Without Wait: the worker's paths come a slice at a time from the event
+// loop (the menu's, in the program) until the walk ends.
+TEST_F(MissingFileScanTest, TheEventLoopFeedsTheWorker)
+{
+    ASSERT_TRUE(dir.isValid());
+    WriteFile(Path("there.mp3"), "x");
+    QVector<int> expected;
+    for (int i = 0; i < 30000; ++i)
+        expected.append(Row(Path(QStringLiteral("missing %1.mp3").arg(i)))->GetMusicId());
+    const int last = Row(Path("there.mp3"))->GetMusicId();
+    CMissingFileScan scan;
+    QSignalSpy missing(&scan, &CMissingFileScan::Missing);
+    QSignalSpy finished(&scan, &CMissingFileScan::Finished);
+    scan.Start(Rows(), 0);
+    EXPECT_TRUE(scan.IsRunning());
+    ASSERT_TRUE(finished.wait(30000));
+    EXPECT_EQ(finished.front().at(0).toBool(), true);
+    EXPECT_EQ(finished.front().at(1).toInt(), last);
+    EXPECT_EQ(AllMissing(missing), expected);
+}
+
+// Rows the selection would not give (disabled ones) are passed over, here
+// and on the worker: neither missing nor the one found.
+TEST_F(MissingFileScanTest, RowsThatCannotBeSelectedArePassedOver)
+{
+    ASSERT_TRUE(dir.isValid());
+    WriteFile(Path("there.mp3"), "x");
+    const int first = Row(Path("missing.mp3"))->GetMusicId();
+    Row(Path("there.mp3"))->setDisabled(true);
+    const int third = Row(Path("missing too.mp3"))->GetMusicId();
+    const int last = Row(Path("there.mp3"))->GetMusicId();
+    for (int budget : {1000, 0}) {
+        SCOPED_TRACE(budget ? "here" : "on the worker");
+        CMissingFileScan scan;
+        QSignalSpy missing(&scan, &CMissingFileScan::Missing);
+        QSignalSpy finished(&scan, &CMissingFileScan::Finished);
+        scan.Start(Rows(), budget);
+        ASSERT_TRUE(scan.Wait(10000));
+        ASSERT_EQ(finished.count(), 1);
+        EXPECT_EQ(finished.front().at(1).toInt(), last);
+        EXPECT_EQ(AllMissing(missing), (QVector<int>{first, third}));
+    }
 }

@@ -1,3 +1,4 @@
+#include "CAppSettings.h"
 #include "CFilterEdit.h"
 #include "CListTreeItem.h"
 #include "CMToolButton.h"
@@ -9,8 +10,10 @@
 #include "ViewsTestSupport.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDialogButtonBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QHeaderView>
 #include <QIcon>
@@ -105,6 +108,14 @@ protected:
         page->ShowList(1);
         page->selectAll();
         return page->TrackList();
+    }
+    // A library of `songs` whose folder was moved away, every song selected
+    // and the context menu asked for on the first.
+    CMusicInfoTreeWidget* RightPressOnAMovedLibrary(int songs)
+    {
+        CMusicInfoTreeWidget* list = ShowAllSelected(songs, [this](int) { return Path("moved/song.mp3"); });
+        page->customContextMenuRequested(list->visualItemRect(list->topLevelItem(0)).center());
+        return list;
     }
     QList<CListTreeItem*> entries;
     TestPage* page = nullptr;
@@ -427,6 +438,26 @@ TEST_F(ShowListTest, ContextMenuOpensBeforeALongFileCheckEnds)
     EXPECT_TRUE(selected.last()->icon(CTreeWidgetItem::ColNotice).isNull());
 }
 
+// Songs deleted while the menu's walk of their files still goes on: the
+// walk stops reading their rows (the sanitizer build would see it read freed
+// ones) and still ends.
+TEST_F(ShowListTest, DeletingSongsStopsTheMenusWalkOfThem)
+{
+    CMusicInfoTreeWidget* list = RightPressOnAMovedLibrary(20000);
+    CAppSettings::GetInstance()->SetDeleteType(1);
+    QList<CTreeWidgetItem*> doomed;
+    for (int i = 0; i < list->topLevelItemCount(); i += 2)
+        doomed.append(static_cast<CTreeWidgetItem*>(list->topLevelItem(i)));
+    page->DeleteSelectedMusic(doomed, 1);
+    CAppSettings::GetInstance()->SetDeleteType(0);
+    QElapsedTimer spin;
+    spin.start();
+    while (spin.elapsed() < 300)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_TRUE(page->WaitForFileCheck(10000));
+    EXPECT_EQ(list->topLevelItemCount(), 10000);
+}
+
 TEST_F(ShowListTest, ShowListAndFilter)
 {
     AddSong(1, "Morning Song", "Alice", "Dawn", "Rock", DateText(0, "08:00"));
@@ -490,6 +521,15 @@ TEST_F(ShowListTest, FilterFollowsRowsChangedBetweenKeystrokes)
     page->TrackList()->sortItems(CTreeWidgetItem::ColName, Qt::AscendingOrder);
     page->Filter(CTreeWidgetItem::ColArtist, "BOB");
     EXPECT_EQ(Visible(), QSet<int>{2});
+    // A list of some rows only, filtered before and after the rows moved.
+    ASSERT_EQ(page->AddItemsToList(page->GetItemsByMusicId({1, 3}), 4).size(), 2);
+    page->ShowList(4);
+    page->Filter(0, "o");
+    EXPECT_EQ(Visible(), (QSet<int>{1, 3}));
+    page->TrackList()->sortItems(CTreeWidgetItem::ColName, Qt::DescendingOrder);
+    page->Filter(0, "n");
+    EXPECT_EQ(Visible(), (QSet<int>{1, 3}));
+    page->ShowList(1);
     page->GetItemsByMusicId({2}).front()->setHidden(true);   // as removing it from the list does
     page->Filter(0, "");
     EXPECT_EQ(Visible(), (QSet<int>{1, 2, 3}));

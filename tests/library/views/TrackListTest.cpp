@@ -336,6 +336,14 @@ TEST_F(TrackListFixture, HiddenRowsNeverCountAsSelectedOrVisible)
     EXPECT_EQ(list.GetCurrentVisibleItem(), rows[3]);   // else the one before
     list.SetCurrentVisibleIndex(0);
     EXPECT_EQ(list.currentItem(), rows[0]);
+
+    // Hidden or disabled after they were selected: still never counted.
+    rows[5]->setHidden(false);
+    list.selectAll();
+    rows[5]->setHidden(true);
+    rows[0]->setDisabled(true);
+    EXPECT_EQ(list.GetSelectedItems(), QList<CTreeWidgetItem*>{rows[3]});
+    EXPECT_EQ(list.SelectedVisibleRows(), (QVector<QTreeWidgetItem*>{rows[0], rows[3]}));
 }
 
 TEST_F(TrackListFixture, TakingManyRowsKeepsTheRestAsTheyWere)
@@ -586,7 +594,7 @@ TEST(TrackList, RowTextContainsAnswersLikeQString)
     const QStringList needles = {
         "morning", "SONG", "ärger", "ÜBER", "strasse", "STRASSE", "ß", "σοφ", "ΣΟΦΟΣ", "ς", "i̇stanbul",
         "istanbul", "ISLAK", "ǆungla", "Ǆ", "ǅ", "\U0001F600", "smile", "ｗｉｄｅ", "n a", " ", "x",
-        "unknown artist",
+        "unknown artist", "songär", QString(QChar(0xFFFF)),
     };
     CMusicInfoTreeWidget list;
     list.setSortingEnabled(false);
@@ -598,11 +606,17 @@ TEST(TrackList, RowTextContainsAnswersLikeQString)
     for (const QString& needle : needles) {
         const CMusicInfoTreeWidget::SearchText search(needle);
         list.UpdateRowsHidden([&](int row, QTreeWidgetItem* item, bool hidden) {
+            bool any = false;
             for (int c : {CTreeWidgetItem::ColName, CTreeWidgetItem::ColArtist, CTreeWidgetItem::ColAlbum,
                           CTreeWidgetItem::ColGenre}) {
-                EXPECT_EQ(list.RowTextContains(row, c, search), item->text(c).contains(needle, Qt::CaseInsensitive))
+                const bool contains = item->text(c).contains(needle, Qt::CaseInsensitive);
+                EXPECT_EQ(list.RowTextContains(row, c, search), contains)
                     << "cell \"" << item->text(c).toStdString() << "\" needle \"" << needle.toStdString() << '"';
+                any = any || (contains && c != CTreeWidgetItem::ColGenre);
             }
+            // Name, Artist or Album in one search: never a match across two.
+            EXPECT_EQ(list.RowTextContains(row, CMusicInfoTreeWidget::AnySearchColumn, search), any)
+                << "row " << row << " needle \"" << needle.toStdString() << '"';
             return hidden;
         });
     }
