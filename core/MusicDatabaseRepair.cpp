@@ -213,12 +213,12 @@ bool PrepareCopy(sqlite3* to, TableCopy& copy)
     return sqlite3_prepare_v2(to, sql.constData(), -1, &copy.insert, nullptr) == SQLITE_OK;
 }
 
-// Whether a row of a page nobody's b-tree reaches has `copy`'s shape: as
-// many values as the file's table has columns, each of the kind its column
-// holds, and its key.
-bool FitsShape(const SqlitePageReader::Row& row, const TableCopy& copy)
+// Whether a row has `copy`'s shape: as many values as the file's table has
+// columns (or fewer, for a row its own b-tree holds: one written before a
+// column was added), each of the kind its column holds, and its key.
+bool FitsShape(const SqlitePageReader::Row& row, const TableCopy& copy, bool fewerValues = false)
 {
-    if (row.fields.size() != copy.file.size())
+    if (row.fields.size() > copy.file.size() || (!fewerValues && row.fields.size() != copy.file.size()))
         return false;
     for (size_t i = 0; i < row.fields.size(); ++i) {
         const int type = row.fields[i].type;
@@ -357,15 +357,31 @@ void SalvageRows(const QByteArray& bytes, sqlite3* to, std::vector<TableCopy>& t
     }
     const int encoding = reader.TextEncoding();
     int badCells = 0;
+    int foreignPages = 0;
     for (TableCopy* copy : usable) {
         if (!copy->root)
             continue;
         bool whole = true;
         for (int page : reader.LeavesOf(copy->root, seen, &whole)) {
             int bad = 0;
-            for (const SqlitePageReader::Row& row : reader.LeafRows(page, &bad))
-                CopyRow(*copy, row, encoding);
+            const std::vector<SqlitePageReader::Row> rows = reader.LeafRows(page, &bad);
             badCells += bad;
+            // A damaged interior page may point into another table's pages:
+            // a leaf whose rows mostly have another shape is not this
+            // table's. Its rows would be made up here, and would take the
+            // keys of this table's own rows; it goes back to the pages read
+            // on their own.
+            size_t fitting = 0;
+            for (const SqlitePageReader::Row& row : rows)
+                fitting += FitsShape(row, *copy, true) ? 1 : 0;
+            if (!rows.empty() && fitting * 2 <= rows.size()) {
+                seen[static_cast<size_t>(page)] = false;
+                whole = false;
+                ++foreignPages;
+                continue;
+            }
+            for (const SqlitePageReader::Row& row : rows)
+                CopyRow(*copy, row, encoding);
         }
         if (!whole)
             qWarning().noquote() << "Library repair:" << copy->table->name
@@ -409,9 +425,10 @@ void SalvageRows(const QByteArray& bytes, sqlite3* to, std::vector<TableCopy>& t
                 CopyRow(*best, row, encoding);
         }
     }
-    if (strayPages || unclaimed || badCells)
+    if (strayPages || unclaimed || badCells || foreignPages)
         qWarning().noquote() << "Library repair:" << strayPages << "pages read on their own," << unclaimed
-                             << "pages of no table of the library," << badCells << "damaged cells left out";
+                             << "pages of no table of the library," << badCells << "damaged cells left out,"
+                             << foreignPages << "pages of another table met below a table's b-tree";
     for (TableCopy& copy : tables) {
         sqlite3_finalize(copy.insert);
         copy.insert = nullptr;

@@ -3,6 +3,7 @@
 // pages, overflow chains, the record format and the freelist.
 #include "SqlitePageReader.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -329,27 +330,21 @@ bool SqlitePageReader::GatherOverflow(int first, int64_t total, int local, const
     const int64_t pages = (rest + perPage - 1) / perPage;
     if (pages > m_pageCount)
         return false;
-    // A chain that comes back on itself would repeat bytes: every page once.
-    std::vector<bool> visited;
-    if (pages > 1)
-        visited.assign(static_cast<size_t>(m_pageCount) + 1, false);
-    row.spilled.clear();
-    row.spilled.reserve(static_cast<int>(total));
-    row.spilled.append(localBytes, local);
+    // The chain's pages, checked for repeats once it is whole: a chain that
+    // comes back on itself would repeat bytes. Sorting them costs the chain's
+    // length, not the file's for every cell that overflows.
+    std::vector<int> chain;
+    chain.reserve(static_cast<size_t>(pages));
     int page = first;
     int64_t left = rest;
     while (left > 0) {
         int present = 0;
         const char* data = page >= 2 ? PageData(page, &present) : nullptr;
-        if (!data || (!visited.empty() && visited[static_cast<size_t>(page)]))
-            return false;
-        if (!visited.empty())
-            visited[static_cast<size_t>(page)] = true;
         const int chunk = static_cast<int>(qMin(left, perPage));
-        if (present < 4 + chunk)
+        if (!data || present < 4 + chunk)
             return false;
+        chain.push_back(page);
         const uint32_t next = Get32(reinterpret_cast<const Byte*>(data));
-        row.spilled.append(data + 4, chunk);
         left -= chunk;
         if (left == 0) {
             // The last page of a chain points nowhere.
@@ -360,6 +355,21 @@ bool SqlitePageReader::GatherOverflow(int first, int64_t total, int local, const
                 return false;
             page = static_cast<int>(next);
         }
+    }
+    std::vector<int> sorted = chain;
+    std::sort(sorted.begin(), sorted.end());
+    if (std::adjacent_find(sorted.begin(), sorted.end()) != sorted.end())
+        return false;
+    row.spilled.clear();
+    row.spilled.reserve(static_cast<int>(total));
+    row.spilled.append(localBytes, local);
+    left = rest;
+    for (int at : chain) {
+        int present = 0;
+        const char* data = PageData(at, &present);
+        const int chunk = static_cast<int>(qMin(left, perPage));
+        row.spilled.append(data + 4, chunk);
+        left -= chunk;
     }
     return true;
 }
