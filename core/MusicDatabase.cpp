@@ -38,8 +38,10 @@ QString g_openProblem;
 QString g_openBackup;
 LibraryRepairReport g_repair;
 // The library file another program holds (g_db is then a picture of it in
-// memory), and the file that is open.
+// memory), whether that picture is the file's (false: an empty stand-in),
+// and the file that is open.
 bool g_inUse = false;
+bool g_pictureOfFile = false;
 QString g_libraryPath;
 int g_songsFromFiles = 0;
 std::vector<int> g_itemIds;  // ordered ItemIds of MusicItem, loaded on first use
@@ -352,8 +354,9 @@ LibraryRepairReport::Fault FaultOf(const QString& path, int rc)
 // written to the file. Read without a lock, it may meet the other program in
 // the middle of a write: a picture that fails SQLite's check is no picture,
 // and an empty library stands in.
-sqlite3* SnapshotOf(const QString& path)
+sqlite3* SnapshotOf(const QString& path, bool* ofFile)
 {
+    *ofFile = false;
     QByteArray bytes;
     {
         QFile file(path);
@@ -376,6 +379,7 @@ sqlite3* SnapshotOf(const QString& path)
             db = nullptr;
         }
     }
+    *ofFile = db != nullptr;
     if (!db) {
         sqlite3_open(":memory:", &db);
         music_db::CreateSchema(db);
@@ -401,6 +405,7 @@ int DB_OpenDatabaseFile(const QString& path)
     g_openBackup.clear();
     g_repair = LibraryRepairReport();
     g_inUse = false;
+    g_pictureOfFile = false;
     g_libraryPath = path;
     g_songsFromFiles = 0;
     music_db::SetNotesLibraryPath(path);
@@ -457,7 +462,7 @@ int DB_OpenDatabaseFile(const QString& path)
         g_openBackup.clear();
         g_openProblem = error;
         g_inUse = true;
-        g_db = SnapshotOf(path);
+        g_db = SnapshotOf(path, &g_pictureOfFile);
         qWarning().noquote() << "DB_OpenDatabase: the library is in use by another program, left alone:" << path
                              << error;
         return SQLITE_OK;
@@ -485,6 +490,38 @@ bool DB_LibraryInUse()
     return g_inUse;
 }
 
+namespace {
+
+// Whether every row the library's picture `picture` (a serialized database,
+// taken over) holds is in `db`'s tables as it was: SQLITE_OK when it is,
+// SQLITE_MISMATCH when it is not, or the code of another program's lock.
+int PictureStillHolds(sqlite3* db, unsigned char* picture, sqlite3_int64 size)
+{
+    if (sqlite3_exec(db, "attach ':memory:' as picture", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        sqlite3_free(picture);
+        return SQLITE_MISMATCH;
+    }
+    int rc = sqlite3_deserialize(db, "picture", picture, size, size,
+                                 SQLITE_DESERIALIZE_FREEONCLOSE | SQLITE_DESERIALIZE_READONLY);
+    for (const char* table : {"MusicList", "MusicItem", "MusicInfo", "CoverInfo"}) {
+        if (rc != SQLITE_OK)
+            break;
+        const QByteArray sql = QByteArray("select exists (select * from picture.") + table
+                               + " except select * from main." + table + ")";
+        sqlite3_stmt* stmt = nullptr;
+        rc = sqlite3_prepare_v2(db, sql.constData(), -1, &stmt, nullptr);
+        if (rc == SQLITE_OK) {
+            rc = sqlite3_step(stmt);
+            rc = rc == SQLITE_ROW ? (sqlite3_column_int(stmt, 0) ? SQLITE_MISMATCH : SQLITE_OK) : rc;
+        }
+        sqlite3_finalize(stmt);
+    }
+    sqlite3_exec(db, "detach picture", nullptr, nullptr, nullptr);
+    return rc == SQLITE_OK || music_db::IsBusy(rc) ? rc : SQLITE_MISMATCH;
+}
+
+} // namespace
+
 int DB_TakeUpLibraryWhenFree()
 {
     QString path;
@@ -492,6 +529,11 @@ int DB_TakeUpLibraryWhenFree()
         QMutexLocker guard(&g_dbLock);
         if (!g_inUse)
             return 1;
+        // The library page shows the picture, and acts on the rows by their
+        // keys: an empty stand-in in front of the file's rows would have a
+        // deletion or a list's removal meet rows the user never saw.
+        if (!g_pictureOfFile)
+            return -1;
         path = g_libraryPath;
     }
     // Tried without a wait: the caller comes back.
@@ -507,6 +549,28 @@ int DB_TakeUpLibraryWhenFree()
                              << (findings.isEmpty() ? error : findings);
         return -1;
     }
+    unsigned char* picture = nullptr;
+    sqlite3_int64 pictureSize = 0;
+    {
+        QMutexLocker guard(&g_dbLock);
+        if (g_inUse && g_libraryPath == path && g_db)
+            picture = sqlite3_serialize(g_db, "main", &pictureSize, 0);
+    }
+    // The other program may have changed what the page shows meanwhile:
+    // taken up, the page's rows must still be the file's. Rows it added are
+    // no harm (they show at the next start); a row changed or gone is.
+    const int held = picture ? PictureStillHolds(db, picture, pictureSize) : SQLITE_OK;
+    if (music_db::IsBusy(held)) {
+        sqlite3_close(db);
+        return 0;
+    }
+    if (held != SQLITE_OK) {
+        sqlite3_close(db);
+        qWarning().noquote() << "DB_TakeUpLibraryWhenFree: another program changed the library meanwhile; it stays "
+                                "read-only until the next start:"
+                             << path;
+        return -1;
+    }
     QMutexLocker guard(&g_dbLock);
     if (!g_inUse || g_libraryPath != path) {
         sqlite3_close(db);
@@ -516,6 +580,7 @@ int DB_TakeUpLibraryWhenFree()
     sqlite3_close(g_db);
     g_db = db;
     g_inUse = false;
+    g_pictureOfFile = false;
     g_itemIds.clear();
     g_itemCursor = 0;
     sqlite3_busy_timeout(g_db, kBusyMs);
@@ -537,9 +602,11 @@ int DB_CloseDatabase()
         return kNotOpen;
     FinalizeStatementsLocked();
     const int rc = sqlite3_close(g_db);
-    if (rc == SQLITE_OK)
+    if (rc == SQLITE_OK) {
         g_db = nullptr;
-    else
+        g_inUse = false;
+        g_pictureOfFile = false;
+    } else
         qCritical("DB_CloseDatabase, Err: %s", sqlite3_errmsg(g_db));
     return rc;
 }

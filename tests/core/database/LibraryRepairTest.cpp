@@ -241,3 +241,71 @@ INSTANTIATE_TEST_SUITE_P(Faults, LibraryRepair, ::testing::ValuesIn(damaged_libr
                          });
 
 } // namespace
+
+namespace {
+
+// A library another program held longer than the open's wait is taken up
+// once that program lets go only while the rows shown meanwhile are still
+// the file's: the library page acts on rows by their keys, and a key that
+// now names another row, or none, would have a deletion or a list's removal
+// meet what the user never saw. Otherwise it stays read-only, the file as
+// the other program left it, until the next start opens it as usual.
+TEST(LibraryInUse, IsTakenUpOnlyWhileTheRowsShownAreTheFilesOwn)
+{
+    struct Case {
+        const char* name;
+        int musicId;          // a song the other program adds
+        const char* change;   // what else it does meanwhile
+        const char* setup;    // before its write begins
+        int takenUp;
+    };
+    const Case cases[] = {
+        {"adds a song", 90001, "", "", 1},
+        {"moves a song's file", 0, "update MusicInfo set MusicPath = '/elsewhere/moved.mp3' where MusicId = 3", "", -1},
+        {"removes a play list", 0, "delete from MusicList where ListId = 6", "", -1},
+        {"removes a list entry", 0, "delete from MusicItem where rowid = (select min(rowid) from MusicItem)", "", -1},
+        // No picture of a file whose latest rows are in its log: an empty
+        // library stands in, which nothing may act through on the file.
+        {"writes ahead to a log", 90001, "", "pragma journal_mode = wal; pragma locking_mode = exclusive;", -1},
+    };
+    const Library& library = TheLibrary();
+    ASSERT_FALSE(library.bytes.isEmpty());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("music.db");
+        ASSERT_TRUE(damaged_library::WriteAll(path, library.bytes));
+        damaged_library::ForeignWriteLock other(path, -1, c.musicId, QString::fromUtf8(c.change),
+                                                QString::fromUtf8(c.setup));
+        ASSERT_TRUE(other.Locked()) << other.Output().toStdString();
+        ASSERT_EQ(0, DB_OpenDatabaseFile(path));
+        ASSERT_TRUE(DB_LibraryInUse());
+        // Still held: asked again later; an empty stand-in is never taken up.
+        EXPECT_EQ(c.setup[0] ? -1 : 0, DB_TakeUpLibraryWhenFree());
+        ASSERT_TRUE(other.Committed()) << other.Output().toStdString();
+
+        EXPECT_EQ(c.takenUp, DB_TakeUpLibraryWhenFree());
+        EXPECT_EQ(DB_LibraryInUse(), c.takenUp < 0);
+        MusicInfoRow song;
+        song.MusicId = 95000;
+        song.MusicPath = "/music/recorded meanwhile.mp3";
+        EXPECT_EQ(DB_SetMusicInfo(&song) == 0, c.takenUp > 0);
+        // Asked again, the answer stands: nothing is read or taken up twice.
+        EXPECT_EQ(c.takenUp, DB_TakeUpLibraryWhenFree());
+        DB_CloseDatabase();
+
+        ASSERT_EQ(0, DB_OpenDatabaseFile(path));
+        EXPECT_FALSE(DB_LibraryInUse());
+        EXPECT_EQ(DB_LastRepair().fault, LibraryRepairReport::NoFault);
+        MusicInfoRow row;
+        if (c.musicId) {
+            EXPECT_EQ(1, DB_GetMusicInfo(c.musicId, &row)) << "what the other program wrote";
+        }
+        EXPECT_EQ(DB_GetMusicInfo(song.MusicId, &row), c.takenUp > 0 ? 1 : 0);
+        song.MusicId = 95001;
+        EXPECT_EQ(0, DB_SetMusicInfo(&song));
+        DB_CloseDatabase();
+    }
+}
+
+} // namespace
