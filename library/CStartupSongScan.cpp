@@ -103,6 +103,32 @@ std::vector<int> FormerSongs(const QStringList& files, const std::shared_ptr<std
     return former;
 }
 
+// A file's path with its folder as the file system knows it (links
+// followed), each folder resolved once: a library names its 100,000 songs
+// in a handful of folders.
+class FolderSpelling
+{
+public:
+    QString Canonical(const QString& path)
+    {
+        const QString clean = QDir::cleanPath(path);
+        const int slash = clean.lastIndexOf(QLatin1Char('/'));
+        if (slash <= 0)
+            return clean;
+        const QString folder = clean.left(slash);
+        auto known = m_folders.constFind(folder);
+        if (known == m_folders.constEnd()) {
+            const QString real = QFileInfo(folder).canonicalFilePath();
+            // A folder that is gone keeps its spelling.
+            known = m_folders.insert(folder, real.isEmpty() ? folder : real);
+        }
+        return *known + clean.mid(slash);
+    }
+
+private:
+    QHash<QString, QString> m_folders;
+};
+
 void ReadTags(CStartupSongScan::FoundSong& song)
 {
     const TagLib::FileRef file(QFile::encodeName(song.path).constData(), false);
@@ -153,7 +179,8 @@ void CStartupSongScan::Run()
     const std::shared_ptr<std::atomic<bool>> stop = m_stop;
     // A library file another program holds takes nothing: wait for it to
     // let go (checked twice a second, ended at once by a stop). Turned out
-    // damaged meanwhile, it is the next start's to repair; notes stay.
+    // damaged, or changed under the rows the page shows, it is the next
+    // start's; notes stay.
     for (;;) {
         const int free = DB_TakeUpLibraryWhenFree();
         if (free < 0)
@@ -208,6 +235,11 @@ void CStartupSongScan::Run()
     // in order): a program ended before that finds them again at its next
     // start.
     const OutsideSongNotes notes = DB_ReadOutsideNotes();
+    // Paths compared by their folder's real place: a song is named after its
+    // title in its folder's canonical spelling, while the output folder is
+    // listed as the settings spell it, and a link on the way (a music folder
+    // on another disk) would have every such song taken in twice.
+    FolderSpelling spelling;
     QSet<QString> named;
     {
         std::vector<QString> paths;
@@ -216,20 +248,20 @@ void CStartupSongScan::Run()
         DB_GetPendingRemovals(removals);
         named.reserve(static_cast<int>(paths.size() + removals.size()));
         for (const QString& path : paths)
-            named.insert(QDir::cleanPath(path));
+            named.insert(spelling.Canonical(path));
         // A deleted song whose file is still to go is no song kept out.
         for (const PendingFileRemoval& removal : removals) {
             if (removal.kind == PendingFileRemoval::SongFile)
-                named.insert(QDir::cleanPath(removal.path));
+                named.insert(spelling.Canonical(removal.path));
         }
     }
     QStringList candidates;
     auto consider = [&](const QString& path) {
-        const QString clean = QDir::cleanPath(path);
-        if (named.contains(clean))
+        const QString canonical = spelling.Canonical(path);
+        if (named.contains(canonical))
             return false;
-        named.insert(clean);
-        candidates.append(clean);
+        named.insert(canonical);
+        candidates.append(canonical);
         return true;
     };
     for (const QString& path : notes.songs) {
@@ -250,7 +282,7 @@ void CStartupSongScan::Run()
             // A song written since the start may still be being recorded:
             // its row comes with it, or it is noted, or the next start sees it.
             const QString path = dir.absoluteFilePath(name);
-            if (!named.contains(QDir::cleanPath(path)) && QFileInfo(path).lastModified() < m_startedAt)
+            if (!named.contains(spelling.Canonical(path)) && QFileInfo(path).lastModified() < m_startedAt)
                 consider(path);
         }
     }
