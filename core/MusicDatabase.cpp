@@ -17,10 +17,10 @@
 
 #include <cstdio>
 #include <algorithm>
-#include <array>
 #include <cstring>
 #include <iterator>
 #include <map>
+#include <unordered_set>
 #include <set>
 #include <vector>
 
@@ -1692,78 +1692,132 @@ std::vector<int> NextPrimaryKeys(const std::vector<int>& keys, int start, int ma
 
 namespace {
 
-// The list entries and covers waiting under `formerId` become the song
-// `musicId`'s: each keeps its key unless a row made since took it. g_dbLock
-// held, inside the caller's savepoint; `coverKeys` (ascending) are the
-// CoverIds in use, kept up to date.
-int LinkWaitingRowsLocked(int formerId, int musicId, std::vector<int>& coverKeys)
+// The list entries and covers waiting under the former MusicIds of `songs`
+// (former, new) become the new songs': each keeps its key unless a row made
+// since took it. g_dbLock held, inside the caller's savepoint; the ItemIds
+// taken go into the cache. One look-up by index per song and per row, and
+// one merge into the cache: thousands of songs back from their files took
+// the window most of a minute when each row went into the cache on its own.
+int LinkWaitingRowsLocked(const std::vector<std::pair<int, int>>& songs)
 {
-    std::vector<std::array<int, 2>> items;   // ItemId, ListId
-    {
-        sqlite3_stmt* stmt = nullptr;
-        if (sqlite3_prepare_v2(g_db, "select ItemId, ListId from MusicItemUnlinked where MusicId = ? order by rowid",
-                               -1, &stmt, nullptr)
-            != SQLITE_OK) {
-            sqlite3_finalize(stmt);
-            return SQLITE_OK;   // a library never rebuilt keeps none
-        }
-        sqlite3_bind_int(stmt, 1, formerId);
-        while (sqlite3_step(stmt) == SQLITE_ROW)
-            items.push_back({sqlite3_column_int(stmt, 0), sqlite3_column_int(stmt, 1)});
-        sqlite3_finalize(stmt);
-    }
-    if (g_itemIds.empty())
-        LoadItemIdsLocked();
-    for (auto& item : items) {
-        const auto at = std::lower_bound(g_itemIds.begin(), g_itemIds.end(), item[0]);
-        if (at == g_itemIds.end() || *at != item[0])
-            g_itemIds.insert(at, item[0]);
-        else
-            item[0] = CreateItemIdLocked();
-    }
-    int rc = StepEachLocked("INSERT INTO MusicItem (ItemId, ListId, MusicId) VALUES (?, ?, ?)", items.size(),
-                            [&](sqlite3_stmt* stmt, size_t i) {
-                                sqlite3_bind_int(stmt, 1, items[i][0]);
-                                sqlite3_bind_int(stmt, 2, items[i][1]);
-                                sqlite3_bind_int(stmt, 3, musicId);
-                            });
+    struct Item {
+        int id, listId, musicId;
+    };
     struct Cover {
-        int id;
+        int id, musicId;
         QByteArray path;
     };
+    std::vector<Item> items;
     std::vector<Cover> covers;
-    if (rc == SQLITE_OK) {
-        sqlite3_stmt* stmt = nullptr;
-        if (sqlite3_prepare_v2(g_db, "select CoverId, ImagePath from CoverInfoUnlinked where MusicId = ? order by rowid",
-                               -1, &stmt, nullptr)
-            == SQLITE_OK) {
-            sqlite3_bind_int(stmt, 1, formerId);
-            while (sqlite3_step(stmt) == SQLITE_ROW)
-                covers.push_back({sqlite3_column_int(stmt, 0), ColumnBytes(stmt, 1)});
+    {
+        sqlite3_stmt* itemsOf = nullptr;
+        sqlite3_stmt* coversOf = nullptr;
+        // No tables: a library never rebuilt keeps none.
+        if (sqlite3_prepare_v2(g_db, "select ItemId, ListId from MusicItemUnlinked where MusicId = ? order by rowid",
+                               -1, &itemsOf, nullptr)
+                != SQLITE_OK
+            || sqlite3_prepare_v2(g_db,
+                                  "select CoverId, ImagePath from CoverInfoUnlinked where MusicId = ? order by rowid",
+                                  -1, &coversOf, nullptr)
+                   != SQLITE_OK) {
+            sqlite3_finalize(itemsOf);
+            sqlite3_finalize(coversOf);
+            return SQLITE_OK;
         }
-        sqlite3_finalize(stmt);
+        std::unordered_set<int> formers;
+        for (const auto& song : songs) {
+            // Rows wait for one song: a second file taken for it finds none.
+            if (!formers.insert(song.first).second)
+                continue;
+            sqlite3_bind_int(itemsOf, 1, song.first);
+            while (sqlite3_step(itemsOf) == SQLITE_ROW)
+                items.push_back({sqlite3_column_int(itemsOf, 0), sqlite3_column_int(itemsOf, 1), song.second});
+            sqlite3_reset(itemsOf);
+            sqlite3_bind_int(coversOf, 1, song.first);
+            while (sqlite3_step(coversOf) == SQLITE_ROW)
+                covers.push_back({sqlite3_column_int(coversOf, 0), song.second, ColumnBytes(coversOf, 1)});
+            sqlite3_reset(coversOf);
+        }
+        sqlite3_finalize(itemsOf);
+        sqlite3_finalize(coversOf);
     }
-    for (Cover& cover : covers) {
-        auto at = std::lower_bound(coverKeys.begin(), coverKeys.end(), cover.id);
-        if (at != coverKeys.end() && *at == cover.id) {
-            const std::vector<int> next = NextPrimaryKeys(coverKeys, 1, kMaxCoverInfoRows, 1);
-            if (next.empty())
+
+    if (!items.empty() && g_itemIds.empty())
+        LoadItemIdsLocked();
+    std::vector<int> kept;
+    std::vector<Item*> renamed;
+    {
+        std::unordered_set<int> claimed;
+        for (Item& item : items) {
+            if (item.id <= 0 || std::binary_search(g_itemIds.begin(), g_itemIds.end(), item.id)
+                || !claimed.insert(item.id).second)
+                renamed.push_back(&item);
+            else
+                kept.push_back(item.id);
+        }
+    }
+    std::sort(kept.begin(), kept.end());
+    const auto middle = g_itemIds.insert(g_itemIds.end(), kept.begin(), kept.end());
+    std::inplace_merge(g_itemIds.begin(), middle, g_itemIds.end());
+    for (Item* item : renamed) {
+        item->id = CreateItemIdLocked();
+        if (item->id <= 0)
+            return SQLITE_FULL;
+    }
+
+    std::vector<Cover*> newKeys;
+    {
+        std::unordered_set<int> claimed;
+        sqlite3_stmt* exists = nullptr;
+        int rc = sqlite3_prepare_v2(g_db, "select 1 from CoverInfo where CoverId = ?", -1, &exists, nullptr);
+        for (Cover& cover : covers) {
+            if (rc != SQLITE_OK)
+                break;
+            sqlite3_bind_int(exists, 1, cover.id);
+            const bool taken = sqlite3_step(exists) == SQLITE_ROW;
+            sqlite3_reset(exists);
+            if (cover.id <= 0 || taken || !claimed.insert(cover.id).second)
+                newKeys.push_back(&cover);
+        }
+        sqlite3_finalize(exists);
+        if (rc != SQLITE_OK)
+            return rc;
+        if (!newKeys.empty()) {
+            std::vector<int> keys;
+            rc = ReadKeysLocked("select CoverId from CoverInfo order by CoverId", keys);
+            if (rc != SQLITE_OK)
+                return rc;
+            keys.insert(keys.end(), claimed.begin(), claimed.end());
+            std::sort(keys.begin(), keys.end());
+            const std::vector<int> next = NextPrimaryKeys(keys, 1, kMaxCoverInfoRows, newKeys.size());
+            if (next.size() < newKeys.size())
                 return SQLITE_FULL;
-            cover.id = next.front();
-            at = std::lower_bound(coverKeys.begin(), coverKeys.end(), cover.id);
+            for (size_t i = 0; i < newKeys.size(); ++i)
+                newKeys[i]->id = next[i];
         }
-        coverKeys.insert(at, cover.id);
     }
+
+    int rc = StepEachLocked("INSERT INTO MusicItem (ItemId, ListId, MusicId) VALUES (?, ?, ?)", items.size(),
+                            [&](sqlite3_stmt* stmt, size_t i) {
+                                sqlite3_bind_int(stmt, 1, items[i].id);
+                                sqlite3_bind_int(stmt, 2, items[i].listId);
+                                sqlite3_bind_int(stmt, 3, items[i].musicId);
+                            });
     if (rc == SQLITE_OK)
         rc = StepEachLocked("INSERT INTO CoverInfo (CoverId, MusicId, ImagePath) VALUES (?, ?, ?)", covers.size(),
                             [&](sqlite3_stmt* stmt, size_t i) {
                                 sqlite3_bind_int(stmt, 1, covers[i].id);
-                                sqlite3_bind_int(stmt, 2, musicId);
+                                sqlite3_bind_int(stmt, 2, covers[i].musicId);
                                 BindBytes(stmt, 3, covers[i].path);
                             });
-    for (const char* sql : {"delete from MusicItemUnlinked where MusicId = ?", "delete from CoverInfoUnlinked where MusicId = ?"}) {
+    std::vector<int> formers;
+    formers.reserve(songs.size());
+    for (const auto& song : songs)
+        formers.push_back(song.first);
+    for (const char* sql :
+         {"delete from MusicItemUnlinked where MusicId = ?", "delete from CoverInfoUnlinked where MusicId = ?"}) {
         if (rc == SQLITE_OK)
-            rc = StepForEachLocked(sql, {formerId});
+            rc = StepForEachLocked(sql, formers);
     }
     return rc;
 }
@@ -1790,16 +1844,21 @@ int DB_AddSongs(std::vector<MusicInfoRow>& rows, const std::vector<int>& formerI
     std::vector<int> ids(count, 0);
     std::vector<int> taken = keys;
     bool linking = false;
-    for (size_t i = 0; i < count && i < formerIds.size(); ++i) {
-        const int former = formerIds[i];
-        if (former <= 0)
-            continue;
-        linking = true;
-        const auto at = std::lower_bound(taken.begin(), taken.end(), former);
-        if (at != taken.end() && *at == former)
-            continue;
-        taken.insert(at, former);
-        ids[i] = former;
+    {
+        std::unordered_set<int> back;
+        for (size_t i = 0; i < count && i < formerIds.size(); ++i) {
+            const int former = formerIds[i];
+            if (former <= 0)
+                continue;
+            linking = true;
+            if (std::binary_search(keys.begin(), keys.end(), former) || !back.insert(former).second)
+                continue;
+            taken.push_back(former);
+            ids[i] = former;
+        }
+        const auto formers = taken.begin() + static_cast<std::ptrdiff_t>(keys.size());
+        std::sort(formers, taken.end());
+        std::inplace_merge(taken.begin(), formers, taken.end());
     }
     const std::vector<int> fresh =
         NextPrimaryKeys(taken, 1, kMaxMusicInfoRows, static_cast<size_t>(std::count(ids.begin(), ids.end(), 0)));
@@ -1815,23 +1874,29 @@ int DB_AddSongs(std::vector<MusicInfoRow>& rows, const std::vector<int>& formerI
         rows[i].MusicId = ids[i];
         texts.emplace_back(rows[i]);
     }
-    std::vector<int> coverKeys;
-    const std::vector<int> itemsBefore = g_itemIds;
+    std::vector<int> itemsBefore;
+    const int cursorBefore = g_itemCursor;
+    if (linking)
+        itemsBefore = g_itemIds;
     const int rc = InSavepointLocked("AddSongs", [&] {
         int r = StepEachLocked(kInsertMusicInfo, added, [&](sqlite3_stmt* stmt, size_t i) {
             sqlite3_bind_int(stmt, 1, rows[i].MusicId);
             BindMusicColumns(stmt, 2, rows[i], texts[i]);
         });
-        if (r == SQLITE_OK && linking)
-            r = ReadKeysLocked("select CoverId from CoverInfo order by CoverId", coverKeys);
-        for (size_t i = 0; r == SQLITE_OK && i < added && i < formerIds.size(); ++i) {
+        std::vector<std::pair<int, int>> back;
+        for (size_t i = 0; i < added && i < formerIds.size(); ++i) {
             if (formerIds[i] > 0)
-                r = LinkWaitingRowsLocked(formerIds[i], rows[i].MusicId, coverKeys);
+                back.emplace_back(formerIds[i], rows[i].MusicId);
         }
+        if (r == SQLITE_OK && !back.empty())
+            r = LinkWaitingRowsLocked(back);
         return r;
     });
     if (rc != SQLITE_OK) {
-        g_itemIds = itemsBefore;
+        if (linking) {
+            g_itemIds = itemsBefore;
+            g_itemCursor = cursorBefore;
+        }
         for (size_t i = 0; i < added; ++i)
             rows[i].MusicId = 0;
         return -1;

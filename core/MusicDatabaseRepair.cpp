@@ -598,6 +598,17 @@ const char* const kSidecars[] = {"-journal", "-wal", "-shm"};
 
 } // namespace
 
+void CreateWaitingIndexes(sqlite3* db)
+{
+    // Each song back from its file asks for its rows by MusicId: without an
+    // index every question reads every waiting row. Only a rebuilt library
+    // has the tables; on others the statements fail, as they may.
+    sqlite3_exec(db, "create index if not exists MusicItemUnlinked_MusicId on MusicItemUnlinked (MusicId)", nullptr,
+                 nullptr, nullptr);
+    sqlite3_exec(db, "create index if not exists CoverInfoUnlinked_MusicId on CoverInfoUnlinked (MusicId)", nullptr,
+                 nullptr, nullptr);
+}
+
 bool CreateSchema(sqlite3* db, bool defaultLists)
 {
     const bool fresh = sqlite3_exec(db, kCreateMusicList, nullptr, nullptr, nullptr) == SQLITE_OK;
@@ -614,6 +625,7 @@ bool CreateSchema(sqlite3* db, bool defaultLists)
                  nullptr);
     sqlite3_exec(db, "create index if not exists MusicItem_MusicId on MusicItem (MusicId)", nullptr, nullptr,
                  nullptr);
+    CreateWaitingIndexes(db);
     return fresh;
 }
 
@@ -700,6 +712,7 @@ RepairResult RebuildLibrary(const QString& path)
     CreateSchema(to, false);
     for (const char* sql : {kCreatePendingRemoval, kCreateItemsUnlinked, kCreateCoversUnlinked})
         sqlite3_exec(to, sql, nullptr, nullptr, nullptr);
+    CreateWaitingIndexes(to);
     std::vector<TableCopy> tables;
     if (readable)
         SalvageRows(bytes, to, tables);

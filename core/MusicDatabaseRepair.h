@@ -20,6 +20,8 @@ extern const char* const kCreateCoversUnlinked;
 // The tables (the default lists only when MusicList is new and they are
 // wanted) and the indexes on `db`. True when the file was new.
 bool CreateSchema(sqlite3* db, bool defaultLists = true);
+// The indexes on the tables of rows waiting for their songs, when `db` has them.
+void CreateWaitingIndexes(sqlite3* db);
 
 // SQLite's result for an existing library that it could not use because of
 // the file itself: not a database, damaged or not readable. A missing folder,

@@ -72,16 +72,36 @@ QByteArray Fingerprint(const QByteArray& bytes)
 // MusicId are pictures, and the program put the chosen one into the song's
 // file. A picture that more than one waiting song has, or that more than one
 // file carries, tells nothing. The MusicId for each of `files` (0: none).
+// The files' pictures first: a waiting picture is read only when one of them
+// has its size, so the covers that wait for good (songs without a file) cost
+// each start a look at their sizes at most.
 std::vector<int> FormerSongs(const QStringList& files, const std::shared_ptr<std::atomic<bool>>& stop)
 {
     std::vector<int> former(static_cast<size_t>(files.size()), 0);
+    if (files.isEmpty())
+        return former;
     std::vector<std::pair<int, QString>> waiting;
     DB_GetUnlinkedCovers(waiting);
     if (waiting.empty())
         return former;
+    std::vector<QByteArray> prints(static_cast<size_t>(files.size()));
+    QSet<qint64> sizes;
+    for (int i = 0; i < files.size() && !stop->load(); ++i) {
+        const QByteArray picture = FrontCover(files.at(i));
+        if (picture.isEmpty())
+            continue;
+        sizes.insert(picture.size());
+        prints[static_cast<size_t>(i)] = Fingerprint(picture);
+    }
+    if (sizes.isEmpty())
+        return former;
     QHash<QByteArray, int> songOf;   // picture -> former MusicId, -1 when shared
     for (const auto& cover : waiting) {
+        if (stop->load())
+            return former;
         QFile picture(cover.second);
+        if (!sizes.contains(picture.size()))
+            continue;
         const QByteArray print = picture.open(QIODevice::ReadOnly) ? Fingerprint(picture.readAll()) : QByteArray();
         if (print.isEmpty())
             continue;
@@ -89,10 +109,10 @@ std::vector<int> FormerSongs(const QStringList& files, const std::shared_ptr<std
         songOf.insert(print, known == songOf.constEnd() || *known == cover.first ? cover.first : -1);
     }
     QHash<int, int> filesOf;   // former MusicId -> files carrying its picture
-    for (int i = 0; i < files.size() && !stop->load(); ++i) {
-        const int song = songOf.value(Fingerprint(FrontCover(files.at(i))), 0);
+    for (size_t i = 0; i < prints.size(); ++i) {
+        const int song = prints[i].isEmpty() ? 0 : songOf.value(prints[i], 0);
         if (song > 0) {
-            former[static_cast<size_t>(i)] = song;
+            former[i] = song;
             ++filesOf[song];
         }
     }

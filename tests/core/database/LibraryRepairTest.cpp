@@ -309,3 +309,80 @@ TEST(LibraryInUse, IsTakenUpOnlyWhileTheRowsShownAreTheFilesOwn)
 }
 
 } // namespace
+
+namespace {
+
+// The rows of `sql` on the library file at `path`, read as another program
+// would: each row's values joined by ',', rows by ' '.
+QByteArray Rows(const QString& path, const char* sql)
+{
+    QByteArray out;
+    sqlite3* db = nullptr;
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK
+        && sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) == SQLITE_OK) {
+        while (sqlite3_step(stmt) == SQLITE_ROW) {
+            QByteArray row;
+            for (int i = 0; i < sqlite3_column_count(stmt); ++i)
+                row += (i ? "," : "") + QByteArray(reinterpret_cast<const char*>(sqlite3_column_text(stmt, i)));
+            out += (out.isEmpty() ? "" : " ") + row;
+        }
+    } else {
+        out = sqlite3_errmsg(db);
+    }
+    sqlite3_finalize(stmt);
+    sqlite3_close(db);
+    return out;
+}
+
+// Songs back from their files after a repair, in one batch, take the list
+// entries and covers that waited for them under their former MusicIds. Each
+// keeps its key unless a row made since the repair took it; then it gets a
+// free one, and the keys handed out later are still free.
+TEST(SongsBackFromTheirFiles, TakeTheirWaitingRowsWithTheirKeysWhileFree)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("music.db");
+    ASSERT_EQ(0, DB_OpenDatabaseFile(path));
+    DB_CloseDatabase();
+    // Songs 10, 11 and 12 were lost with their pages.
+    ASSERT_TRUE(damaged_library::Exec(
+        path, "create table MusicItemUnlinked (ItemId int, ListId int, MusicId int);"
+              "create table CoverInfoUnlinked (CoverId int, MusicId int, ImagePath varchar(512));"
+              "insert into MusicItemUnlinked values (100, 4, 10), (101, 4, 11), (102, 4, 12), (103, 4, 12);"
+              "insert into CoverInfoUnlinked values (50, 10, '/covers/10.jpg'), (51, 11, '/covers/11.jpg'), "
+              "(52, 12, '/covers/12.jpg');"));
+    ASSERT_EQ(0, DB_OpenDatabaseFile(path));
+    // Made since the repair: a song under 11, an entry under 102, a cover under 52.
+    MusicInfoRow since;
+    since.MusicId = 11;
+    since.MusicPath = "/music/recorded since.mp3";
+    ASSERT_EQ(0, DB_SetMusicInfo(&since));
+    ASSERT_EQ(0, DB_SetMusicItem(102, 4, 11));
+    DB_SetImageInfo(52, 11, "/covers/since.jpg");
+
+    std::vector<MusicInfoRow> songs(4);
+    for (size_t i = 0; i < songs.size(); ++i)
+        songs[i].MusicPath = QStringLiteral("/music/back %1.mp3").arg(i);
+    // The last file is taken for song 10 too: the rows wait for one song.
+    ASSERT_EQ(4, DB_AddSongs(songs, {10, 11, 12, 10}));
+    EXPECT_EQ(songs[0].MusicId, 10);
+    EXPECT_EQ(songs[2].MusicId, 12);
+    // 11 is taken: the key CreatePrimaryKey gives, and so for the last one.
+    EXPECT_EQ(songs[1].MusicId, 1);
+    EXPECT_EQ(songs[3].MusicId, 2);
+
+    EXPECT_EQ(Rows(path, "select ItemId, MusicId from MusicItem order by ItemId"),
+              "100,10 101,1 102,11 103,12 104,12");
+    EXPECT_EQ(Rows(path, "select CoverId, MusicId, ImagePath from CoverInfo order by CoverId"),
+              "1,12,/covers/12.jpg 50,10,/covers/10.jpg 51,1,/covers/11.jpg 52,11,/covers/since.jpg");
+    EXPECT_EQ(Rows(path, "select count(*) from MusicItemUnlinked"), "0");
+    EXPECT_EQ(Rows(path, "select count(*) from CoverInfoUnlinked"), "0");
+    // The keys handed out next are free.
+    const int next = DB_CreateItemId();
+    EXPECT_GT(next, 104);
+    EXPECT_EQ(0, DB_SetMusicItem(next, 4, 10));
+    DB_CloseDatabase();
+}
+
+} // namespace
