@@ -1179,6 +1179,20 @@ int ReadKeysLocked(const char* sql, std::vector<int>& out)
     return ReadFirstColumnLocked(sql, out, [](sqlite3_stmt* stmt) { return sqlite3_column_int(stmt, 0); });
 }
 
+// Whether the library has the table `name`.
+bool HasTableLocked(const char* name)
+{
+    sqlite3_stmt* stmt = nullptr;
+    bool has = false;
+    if (sqlite3_prepare_v2(g_db, "select 1 from sqlite_master where type = 'table' and name = ?", -1, &stmt, nullptr)
+        == SQLITE_OK) {
+        sqlite3_bind_text(stmt, 1, name, -1, SQLITE_STATIC);
+        has = sqlite3_step(stmt) == SQLITE_ROW;
+    }
+    sqlite3_finalize(stmt);
+    return has;
+}
+
 // Deleted entries' ItemIds are free again: out of the ordered cache.
 void ForgetItemIdsLocked(std::vector<int> gone)
 {
@@ -1222,11 +1236,19 @@ int DB_DeleteSongs(const std::vector<int>& musicIds, std::vector<PendingFileRemo
                  "delete from CoverInfo where MusicId in (select MusicId from temp.DeleteIds)",
                  "delete from MusicInfo where MusicId in (select MusicId from temp.DeleteIds)",
                  "delete from temp.DeletePaths where (Kind = 0 and Path in (select MusicPath from MusicInfo)) "
-                 "or (Kind = 1 and Path in (select ImagePath from CoverInfo))",
-                 "insert into PendingRemoval (Kind, Path) select Kind, Path from temp.DeletePaths"}) {
+                 "or (Kind = 1 and Path in (select ImagePath from CoverInfo))"}) {
             if (r == SQLITE_OK)
                 r = ExecLocked(sql, "DB_DeleteSongs, Err: %s");
         }
+        // A picture a cover waiting for its song names stays: it is what
+        // tells that song's file when it comes back.
+        if (r == SQLITE_OK && HasTableLocked("CoverInfoUnlinked"))
+            r = ExecLocked("delete from temp.DeletePaths where Kind = 1 and Path in "
+                           "(select ImagePath from CoverInfoUnlinked)",
+                           "DB_DeleteSongs, Err: %s");
+        if (r == SQLITE_OK)
+            r = ExecLocked("insert into PendingRemoval (Kind, Path) select Kind, Path from temp.DeletePaths",
+                           "DB_DeleteSongs, Err: %s");
         // The entries just made are the last ones (keys count upwards).
         sqlite3_stmt* stmt = nullptr;
         if (r == SQLITE_OK)
@@ -1292,12 +1314,14 @@ int DB_GetPendingRemovals(std::vector<PendingFileRemoval>& out)
     if (!g_db)
         return kNotOpen;
     sqlite3_stmt* stmt = nullptr;
+    const QByteArray sql =
+        QByteArray("select Id, Kind, Path, (Kind = 0 and Path in (select MusicPath from MusicInfo)) "
+                   "or (Kind = 1 and Path in (select ImagePath from CoverInfo))")
+        + (HasTableLocked("CoverInfoUnlinked") ? " or (Kind = 1 and Path in (select ImagePath from CoverInfoUnlinked))"
+                                               : "")
+        + " from PendingRemoval order by Id";
     // No table: no deletion ever ran on this library.
-    if (sqlite3_prepare_v2(g_db,
-                           "select Id, Kind, Path, (Kind = 0 and Path in (select MusicPath from MusicInfo)) "
-                           "or (Kind = 1 and Path in (select ImagePath from CoverInfo)) from PendingRemoval order by Id",
-                           -1, &stmt, nullptr)
-        != SQLITE_OK) {
+    if (sqlite3_prepare_v2(g_db, sql.constData(), -1, &stmt, nullptr) != SQLITE_OK) {
         sqlite3_finalize(stmt);
         return SQLITE_OK;
     }

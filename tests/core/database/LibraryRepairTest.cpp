@@ -386,3 +386,49 @@ TEST(SongsBackFromTheirFiles, TakeTheirWaitingRowsWithTheirKeysWhileFree)
 }
 
 } // namespace
+
+namespace {
+
+// A picture a cover waiting for its lost song names is what tells that
+// song's file when it comes back: deleting another song whose cover is the
+// same picture leaves the picture, noted or not.
+TEST(SongsBackFromTheirFiles, KeepTheirPicturesWhenAnotherSongWithThemGoes)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("music.db");
+    ASSERT_EQ(0, DB_OpenDatabaseFile(path));
+    DB_CloseDatabase();
+    ASSERT_TRUE(damaged_library::Exec(
+        path, "create table CoverInfoUnlinked (CoverId int, MusicId int, ImagePath varchar(512));"
+              "insert into CoverInfoUnlinked values (50, 10, '/covers/album.jpg');"));
+    ASSERT_EQ(0, DB_OpenDatabaseFile(path));
+    for (int id : {1, 2}) {
+        MusicInfoRow song;
+        song.MusicId = id;
+        song.MusicPath = QStringLiteral("/music/song %1.mp3").arg(id);
+        ASSERT_EQ(0, DB_SetMusicInfo(&song));
+    }
+    DB_SetImageInfo(1, 1, "/covers/album.jpg");
+    DB_SetImageInfo(2, 1, "/covers/own.jpg");
+    DB_SetImageInfo(3, 2, "/covers/album.jpg");
+
+    std::vector<PendingFileRemoval> removals;
+    ASSERT_EQ(0, DB_DeleteSongs({1, 2}, removals));
+    QStringList paths;
+    for (const PendingFileRemoval& removal : removals)
+        paths << removal.path;
+    paths.sort();
+    EXPECT_EQ(paths, QStringList({"/covers/own.jpg", "/music/song 1.mp3", "/music/song 2.mp3"}));
+
+    // Noted by an earlier deletion: named still.
+    ASSERT_TRUE(damaged_library::Exec(path, "insert into PendingRemoval (Kind, Path) values (1, '/covers/album.jpg')"));
+    std::vector<PendingFileRemoval> pending;
+    ASSERT_EQ(0, DB_GetPendingRemovals(pending));
+    bool albumNamed = false;
+    for (const PendingFileRemoval& removal : pending)
+        albumNamed = albumNamed || (removal.path == "/covers/album.jpg" && removal.named);
+    EXPECT_TRUE(albumNamed);
+    DB_CloseDatabase();
+}
+
+} // namespace
