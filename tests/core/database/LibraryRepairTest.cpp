@@ -335,6 +335,20 @@ QByteArray Rows(const QString& path, const char* sql)
     return out;
 }
 
+// Opens a new library at `path` whose repair left rows waiting for their
+// songs: `waiting` fills the tables a repair makes for them.
+bool OpenWithWaitingRows(const QString& path, const char* waiting)
+{
+    if (DB_OpenDatabaseFile(path) != 0)
+        return false;
+    DB_CloseDatabase();
+    const QByteArray sql = QByteArray("create table MusicItemUnlinked (ItemId int, ListId int, MusicId int);"
+                                      "create table CoverInfoUnlinked (CoverId int, MusicId int, "
+                                      "ImagePath varchar(512));")
+                           + waiting;
+    return damaged_library::Exec(path, sql.constData()) && DB_OpenDatabaseFile(path) == 0;
+}
+
 // Songs back from their files after a repair, in one batch, take the list
 // entries and covers that waited for them under their former MusicIds. Each
 // keeps its key unless a row made since the repair took it; then it gets a
@@ -343,16 +357,11 @@ TEST(SongsBackFromTheirFiles, TakeTheirWaitingRowsWithTheirKeysWhileFree)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("music.db");
-    ASSERT_EQ(0, DB_OpenDatabaseFile(path));
-    DB_CloseDatabase();
     // Songs 10, 11 and 12 were lost with their pages.
-    ASSERT_TRUE(damaged_library::Exec(
-        path, "create table MusicItemUnlinked (ItemId int, ListId int, MusicId int);"
-              "create table CoverInfoUnlinked (CoverId int, MusicId int, ImagePath varchar(512));"
-              "insert into MusicItemUnlinked values (100, 4, 10), (101, 4, 11), (102, 4, 12), (103, 4, 12);"
+    ASSERT_TRUE(OpenWithWaitingRows(
+        path, "insert into MusicItemUnlinked values (100, 4, 10), (101, 4, 11), (102, 4, 12), (103, 4, 12);"
               "insert into CoverInfoUnlinked values (50, 10, '/covers/10.jpg'), (51, 11, '/covers/11.jpg'), "
               "(52, 12, '/covers/12.jpg');"));
-    ASSERT_EQ(0, DB_OpenDatabaseFile(path));
     // Made since the repair: a song under 11, an entry under 102, a cover under 52.
     MusicInfoRow since;
     since.MusicId = 11;
@@ -396,12 +405,7 @@ TEST(SongsBackFromTheirFiles, KeepTheirPicturesWhenAnotherSongWithThemGoes)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("music.db");
-    ASSERT_EQ(0, DB_OpenDatabaseFile(path));
-    DB_CloseDatabase();
-    ASSERT_TRUE(damaged_library::Exec(
-        path, "create table CoverInfoUnlinked (CoverId int, MusicId int, ImagePath varchar(512));"
-              "insert into CoverInfoUnlinked values (50, 10, '/covers/album.jpg');"));
-    ASSERT_EQ(0, DB_OpenDatabaseFile(path));
+    ASSERT_TRUE(OpenWithWaitingRows(path, "insert into CoverInfoUnlinked values (50, 10, '/covers/album.jpg');"));
     for (int id : {1, 2}) {
         MusicInfoRow song;
         song.MusicId = id;
