@@ -297,11 +297,16 @@ std::vector<SqlitePageReader::Row> SqlitePageReader::LeafRows(int page, int* bad
         *bad = 0;
     if (!data || !Valid())
         return {};
+    // The overflow pages of a sound page's cells are distinct pages of the
+    // file, so the rows put together from them hold no more than the file:
+    // cells that claim more share pages, and are left out before they could
+    // ask for more memory than the file has.
+    int64_t overflowLeft = m_file.size();
     return ReadLeaf(data, present, m_usable, page == 1 ? kHeaderSize : 0, bad,
-                    [&](int offset, int limit, Row& row) { return ReadCell(data, limit, offset, row); });
+                    [&](int offset, int limit, Row& row) { return ReadCell(data, limit, offset, &overflowLeft, row); });
 }
 
-bool SqlitePageReader::ReadCell(const char* page, int limit, int offset, Row& row) const
+bool SqlitePageReader::ReadCell(const char* page, int limit, int offset, int64_t* overflowLeft, Row& row) const
 {
     int64_t size = 0;
     int payload = 0;
@@ -313,12 +318,13 @@ bool SqlitePageReader::ReadCell(const char* page, int limit, int offset, Row& ro
             return false;
         return ParseRecord(page + payload, size, row);
     }
-    if (payload + local + 4 > limit)
+    if (payload + local + 4 > limit || size > *overflowLeft)
         return false;
     const int first = static_cast<int>(qMin<uint32_t>(Get32(reinterpret_cast<const Byte*>(page + payload + local)),
                                                       0x7fffffff));
     if (!GatherOverflow(first, size, static_cast<int>(local), page + payload, row))
         return false;
+    *overflowLeft -= size;
     // The record lives in the row's own buffer from here on.
     return ParseRecord(row.spilled.constData(), size, row);
 }
