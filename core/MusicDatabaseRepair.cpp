@@ -649,6 +649,34 @@ bool IsBusy(int rc)
     return (rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED;
 }
 
+RepairResult FillFreshLibrary(sqlite3* to, const QByteArray& bytes)
+{
+    RepairResult result;
+    CreateSchema(to, false);
+    for (const char* sql : {kCreatePendingRemoval, kCreateItemsUnlinked, kCreateCoversUnlinked})
+        sqlite3_exec(to, sql, nullptr, nullptr, nullptr);
+    CreateWaitingIndexes(to);
+    std::vector<TableCopy> tables;
+    if (!bytes.isEmpty())
+        SalvageRows(bytes, to, tables);
+    for (const TableCopy& copy : tables) {
+        const QByteArray name(copy.table->name);
+        int* count = name == "MusicList" ? &result.lists
+                     : name == "MusicItem" ? &result.items
+                     : name == "MusicInfo" ? &result.songs
+                     : name == "CoverInfo" ? &result.covers
+                                           : nullptr;
+        if (count)
+            *count = copy.copied;
+    }
+    result.items -= SetAsideUnlinked(to, "MusicItem", "MusicItemUnlinked", "ItemId, ListId, MusicId");
+    result.covers -= SetAsideUnlinked(to, "CoverInfo", "CoverInfoUnlinked", "CoverId, MusicId, ImagePath");
+    result.itemsWaiting = RowsOf(to, "MusicItemUnlinked");
+    result.coversWaiting = RowsOf(to, "CoverInfoUnlinked");
+    InsertDefaultLists(to, result.lists > 0);
+    return result;
+}
+
 RepairResult RebuildLibrary(const QString& path)
 {
     RepairResult result;
@@ -709,28 +737,9 @@ RepairResult RebuildLibrary(const QString& path)
         return result;
     }
     sqlite3_exec(to, "begin", nullptr, nullptr, nullptr);
-    CreateSchema(to, false);
-    for (const char* sql : {kCreatePendingRemoval, kCreateItemsUnlinked, kCreateCoversUnlinked})
-        sqlite3_exec(to, sql, nullptr, nullptr, nullptr);
-    CreateWaitingIndexes(to);
-    std::vector<TableCopy> tables;
-    if (readable)
-        SalvageRows(bytes, to, tables);
-    for (const TableCopy& copy : tables) {
-        const QByteArray name(copy.table->name);
-        int* count = name == "MusicList" ? &result.lists
-                     : name == "MusicItem" ? &result.items
-                     : name == "MusicInfo" ? &result.songs
-                     : name == "CoverInfo" ? &result.covers
-                                           : nullptr;
-        if (count)
-            *count = copy.copied;
-    }
-    result.items -= SetAsideUnlinked(to, "MusicItem", "MusicItemUnlinked", "ItemId, ListId, MusicId");
-    result.covers -= SetAsideUnlinked(to, "CoverInfo", "CoverInfoUnlinked", "CoverId, MusicId, ImagePath");
-    result.itemsWaiting = RowsOf(to, "MusicItemUnlinked");
-    result.coversWaiting = RowsOf(to, "CoverInfoUnlinked");
-    InsertDefaultLists(to, result.lists > 0);
+    const QString keptCopy = result.keptCopy;
+    result = FillFreshLibrary(to, readable ? bytes : QByteArray());
+    result.keptCopy = keptCopy;
     const int committed = sqlite3_exec(to, "commit", nullptr, nullptr, nullptr);
     sqlite3_close(to);
     if (committed != SQLITE_OK) {

@@ -1,9 +1,11 @@
 #pragma once
 
-// Inside the music database (MusicDatabase.cpp is the only user): the schema
+// Inside the music database (MusicDatabase.cpp is the only user besides the
+// page reader's fuzz entry point): the schema
 // of a library file, and a damaged library rebuilt from every row its pages
 // still hold.
 
+#include <QByteArray>
 #include <QString>
 
 struct sqlite3;
@@ -41,6 +43,12 @@ struct RepairResult {
     int itemsWaiting = 0;   // entries and covers whose song did not read
     int coversWaiting = 0;
 };
+
+// Fills `to`, an empty database, with the library's tables and every row
+// `bytes` (a library file's, possibly damaged; empty: none) holds, as a
+// repair does; the counts of RepairResult. The repair and the page reader's
+// fuzz entry point use it.
+RepairResult FillFreshLibrary(sqlite3* to, const QByteArray& bytes);
 
 // Unless another program holds `path` (then only `inUse` is set and the file
 // and its journal stay as they are): keeps `path` as it was (a copy beside
