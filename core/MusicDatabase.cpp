@@ -17,10 +17,10 @@
 
 #include <cstdio>
 #include <algorithm>
-#include <array>
 #include <cstring>
 #include <iterator>
 #include <map>
+#include <unordered_set>
 #include <set>
 #include <vector>
 
@@ -38,8 +38,10 @@ QString g_openProblem;
 QString g_openBackup;
 LibraryRepairReport g_repair;
 // The library file another program holds (g_db is then a picture of it in
-// memory), and the file that is open.
+// memory), whether that picture is the file's (false: an empty stand-in),
+// and the file that is open.
 bool g_inUse = false;
+bool g_pictureOfFile = false;
 QString g_libraryPath;
 int g_songsFromFiles = 0;
 std::vector<int> g_itemIds;  // ordered ItemIds of MusicItem, loaded on first use
@@ -352,8 +354,9 @@ LibraryRepairReport::Fault FaultOf(const QString& path, int rc)
 // written to the file. Read without a lock, it may meet the other program in
 // the middle of a write: a picture that fails SQLite's check is no picture,
 // and an empty library stands in.
-sqlite3* SnapshotOf(const QString& path)
+sqlite3* SnapshotOf(const QString& path, bool* ofFile)
 {
+    *ofFile = false;
     QByteArray bytes;
     {
         QFile file(path);
@@ -376,6 +379,7 @@ sqlite3* SnapshotOf(const QString& path)
             db = nullptr;
         }
     }
+    *ofFile = db != nullptr;
     if (!db) {
         sqlite3_open(":memory:", &db);
         music_db::CreateSchema(db);
@@ -401,6 +405,7 @@ int DB_OpenDatabaseFile(const QString& path)
     g_openBackup.clear();
     g_repair = LibraryRepairReport();
     g_inUse = false;
+    g_pictureOfFile = false;
     g_libraryPath = path;
     g_songsFromFiles = 0;
     music_db::SetNotesLibraryPath(path);
@@ -457,7 +462,7 @@ int DB_OpenDatabaseFile(const QString& path)
         g_openBackup.clear();
         g_openProblem = error;
         g_inUse = true;
-        g_db = SnapshotOf(path);
+        g_db = SnapshotOf(path, &g_pictureOfFile);
         qWarning().noquote() << "DB_OpenDatabase: the library is in use by another program, left alone:" << path
                              << error;
         return SQLITE_OK;
@@ -485,6 +490,38 @@ bool DB_LibraryInUse()
     return g_inUse;
 }
 
+namespace {
+
+// Whether every row the library's picture `picture` (a serialized database,
+// taken over) holds is in `db`'s tables as it was: SQLITE_OK when it is,
+// SQLITE_MISMATCH when it is not, or the code of another program's lock.
+int PictureStillHolds(sqlite3* db, unsigned char* picture, sqlite3_int64 size)
+{
+    if (sqlite3_exec(db, "attach ':memory:' as picture", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        sqlite3_free(picture);
+        return SQLITE_MISMATCH;
+    }
+    int rc = sqlite3_deserialize(db, "picture", picture, size, size,
+                                 SQLITE_DESERIALIZE_FREEONCLOSE | SQLITE_DESERIALIZE_READONLY);
+    for (const char* table : {"MusicList", "MusicItem", "MusicInfo", "CoverInfo"}) {
+        if (rc != SQLITE_OK)
+            break;
+        const QByteArray sql = QByteArray("select exists (select * from picture.") + table
+                               + " except select * from main." + table + ")";
+        sqlite3_stmt* stmt = nullptr;
+        rc = sqlite3_prepare_v2(db, sql.constData(), -1, &stmt, nullptr);
+        if (rc == SQLITE_OK) {
+            rc = sqlite3_step(stmt);
+            rc = rc == SQLITE_ROW ? (sqlite3_column_int(stmt, 0) ? SQLITE_MISMATCH : SQLITE_OK) : rc;
+        }
+        sqlite3_finalize(stmt);
+    }
+    sqlite3_exec(db, "detach picture", nullptr, nullptr, nullptr);
+    return rc == SQLITE_OK || music_db::IsBusy(rc) ? rc : SQLITE_MISMATCH;
+}
+
+} // namespace
+
 int DB_TakeUpLibraryWhenFree()
 {
     QString path;
@@ -492,6 +529,11 @@ int DB_TakeUpLibraryWhenFree()
         QMutexLocker guard(&g_dbLock);
         if (!g_inUse)
             return 1;
+        // The library page shows the picture, and acts on the rows by their
+        // keys: an empty stand-in in front of the file's rows would have a
+        // deletion or a list's removal meet rows the user never saw.
+        if (!g_pictureOfFile)
+            return -1;
         path = g_libraryPath;
     }
     // Tried without a wait: the caller comes back.
@@ -507,6 +549,28 @@ int DB_TakeUpLibraryWhenFree()
                              << (findings.isEmpty() ? error : findings);
         return -1;
     }
+    unsigned char* picture = nullptr;
+    sqlite3_int64 pictureSize = 0;
+    {
+        QMutexLocker guard(&g_dbLock);
+        if (g_inUse && g_libraryPath == path && g_db)
+            picture = sqlite3_serialize(g_db, "main", &pictureSize, 0);
+    }
+    // The other program may have changed what the page shows meanwhile:
+    // taken up, the page's rows must still be the file's. Rows it added are
+    // no harm (they show at the next start); a row changed or gone is.
+    const int held = picture ? PictureStillHolds(db, picture, pictureSize) : SQLITE_OK;
+    if (music_db::IsBusy(held)) {
+        sqlite3_close(db);
+        return 0;
+    }
+    if (held != SQLITE_OK) {
+        sqlite3_close(db);
+        qWarning().noquote() << "DB_TakeUpLibraryWhenFree: another program changed the library meanwhile; it stays "
+                                "read-only until the next start:"
+                             << path;
+        return -1;
+    }
     QMutexLocker guard(&g_dbLock);
     if (!g_inUse || g_libraryPath != path) {
         sqlite3_close(db);
@@ -516,6 +580,7 @@ int DB_TakeUpLibraryWhenFree()
     sqlite3_close(g_db);
     g_db = db;
     g_inUse = false;
+    g_pictureOfFile = false;
     g_itemIds.clear();
     g_itemCursor = 0;
     sqlite3_busy_timeout(g_db, kBusyMs);
@@ -537,9 +602,11 @@ int DB_CloseDatabase()
         return kNotOpen;
     FinalizeStatementsLocked();
     const int rc = sqlite3_close(g_db);
-    if (rc == SQLITE_OK)
+    if (rc == SQLITE_OK) {
         g_db = nullptr;
-    else
+        g_inUse = false;
+        g_pictureOfFile = false;
+    } else
         qCritical("DB_CloseDatabase, Err: %s", sqlite3_errmsg(g_db));
     return rc;
 }
@@ -1112,6 +1179,20 @@ int ReadKeysLocked(const char* sql, std::vector<int>& out)
     return ReadFirstColumnLocked(sql, out, [](sqlite3_stmt* stmt) { return sqlite3_column_int(stmt, 0); });
 }
 
+// Whether the library has the table `name`.
+bool HasTableLocked(const char* name)
+{
+    sqlite3_stmt* stmt = nullptr;
+    bool has = false;
+    if (sqlite3_prepare_v2(g_db, "select 1 from sqlite_master where type = 'table' and name = ?", -1, &stmt, nullptr)
+        == SQLITE_OK) {
+        sqlite3_bind_text(stmt, 1, name, -1, SQLITE_STATIC);
+        has = sqlite3_step(stmt) == SQLITE_ROW;
+    }
+    sqlite3_finalize(stmt);
+    return has;
+}
+
 // Deleted entries' ItemIds are free again: out of the ordered cache.
 void ForgetItemIdsLocked(std::vector<int> gone)
 {
@@ -1155,11 +1236,19 @@ int DB_DeleteSongs(const std::vector<int>& musicIds, std::vector<PendingFileRemo
                  "delete from CoverInfo where MusicId in (select MusicId from temp.DeleteIds)",
                  "delete from MusicInfo where MusicId in (select MusicId from temp.DeleteIds)",
                  "delete from temp.DeletePaths where (Kind = 0 and Path in (select MusicPath from MusicInfo)) "
-                 "or (Kind = 1 and Path in (select ImagePath from CoverInfo))",
-                 "insert into PendingRemoval (Kind, Path) select Kind, Path from temp.DeletePaths"}) {
+                 "or (Kind = 1 and Path in (select ImagePath from CoverInfo))"}) {
             if (r == SQLITE_OK)
                 r = ExecLocked(sql, "DB_DeleteSongs, Err: %s");
         }
+        // A picture a cover waiting for its song names stays: it is what
+        // tells that song's file when it comes back.
+        if (r == SQLITE_OK && HasTableLocked("CoverInfoUnlinked"))
+            r = ExecLocked("delete from temp.DeletePaths where Kind = 1 and Path in "
+                           "(select ImagePath from CoverInfoUnlinked)",
+                           "DB_DeleteSongs, Err: %s");
+        if (r == SQLITE_OK)
+            r = ExecLocked("insert into PendingRemoval (Kind, Path) select Kind, Path from temp.DeletePaths",
+                           "DB_DeleteSongs, Err: %s");
         // The entries just made are the last ones (keys count upwards).
         sqlite3_stmt* stmt = nullptr;
         if (r == SQLITE_OK)
@@ -1225,12 +1314,14 @@ int DB_GetPendingRemovals(std::vector<PendingFileRemoval>& out)
     if (!g_db)
         return kNotOpen;
     sqlite3_stmt* stmt = nullptr;
+    const QByteArray sql =
+        QByteArray("select Id, Kind, Path, (Kind = 0 and Path in (select MusicPath from MusicInfo)) "
+                   "or (Kind = 1 and Path in (select ImagePath from CoverInfo))")
+        + (HasTableLocked("CoverInfoUnlinked") ? " or (Kind = 1 and Path in (select ImagePath from CoverInfoUnlinked))"
+                                               : "")
+        + " from PendingRemoval order by Id";
     // No table: no deletion ever ran on this library.
-    if (sqlite3_prepare_v2(g_db,
-                           "select Id, Kind, Path, (Kind = 0 and Path in (select MusicPath from MusicInfo)) "
-                           "or (Kind = 1 and Path in (select ImagePath from CoverInfo)) from PendingRemoval order by Id",
-                           -1, &stmt, nullptr)
-        != SQLITE_OK) {
+    if (sqlite3_prepare_v2(g_db, sql.constData(), -1, &stmt, nullptr) != SQLITE_OK) {
         sqlite3_finalize(stmt);
         return SQLITE_OK;
     }
@@ -1625,78 +1716,132 @@ std::vector<int> NextPrimaryKeys(const std::vector<int>& keys, int start, int ma
 
 namespace {
 
-// The list entries and covers waiting under `formerId` become the song
-// `musicId`'s: each keeps its key unless a row made since took it. g_dbLock
-// held, inside the caller's savepoint; `coverKeys` (ascending) are the
-// CoverIds in use, kept up to date.
-int LinkWaitingRowsLocked(int formerId, int musicId, std::vector<int>& coverKeys)
+// The list entries and covers waiting under the former MusicIds of `songs`
+// (former, new) become the new songs': each keeps its key unless a row made
+// since took it. g_dbLock held, inside the caller's savepoint; the ItemIds
+// taken go into the cache. One look-up by index per song and per row, and
+// one merge into the cache: thousands of songs back from their files took
+// the window most of a minute when each row went into the cache on its own.
+int LinkWaitingRowsLocked(const std::vector<std::pair<int, int>>& songs)
 {
-    std::vector<std::array<int, 2>> items;   // ItemId, ListId
-    {
-        sqlite3_stmt* stmt = nullptr;
-        if (sqlite3_prepare_v2(g_db, "select ItemId, ListId from MusicItemUnlinked where MusicId = ? order by rowid",
-                               -1, &stmt, nullptr)
-            != SQLITE_OK) {
-            sqlite3_finalize(stmt);
-            return SQLITE_OK;   // a library never rebuilt keeps none
-        }
-        sqlite3_bind_int(stmt, 1, formerId);
-        while (sqlite3_step(stmt) == SQLITE_ROW)
-            items.push_back({sqlite3_column_int(stmt, 0), sqlite3_column_int(stmt, 1)});
-        sqlite3_finalize(stmt);
-    }
-    if (g_itemIds.empty())
-        LoadItemIdsLocked();
-    for (auto& item : items) {
-        const auto at = std::lower_bound(g_itemIds.begin(), g_itemIds.end(), item[0]);
-        if (at == g_itemIds.end() || *at != item[0])
-            g_itemIds.insert(at, item[0]);
-        else
-            item[0] = CreateItemIdLocked();
-    }
-    int rc = StepEachLocked("INSERT INTO MusicItem (ItemId, ListId, MusicId) VALUES (?, ?, ?)", items.size(),
-                            [&](sqlite3_stmt* stmt, size_t i) {
-                                sqlite3_bind_int(stmt, 1, items[i][0]);
-                                sqlite3_bind_int(stmt, 2, items[i][1]);
-                                sqlite3_bind_int(stmt, 3, musicId);
-                            });
+    struct Item {
+        int id, listId, musicId;
+    };
     struct Cover {
-        int id;
+        int id, musicId;
         QByteArray path;
     };
+    std::vector<Item> items;
     std::vector<Cover> covers;
-    if (rc == SQLITE_OK) {
-        sqlite3_stmt* stmt = nullptr;
-        if (sqlite3_prepare_v2(g_db, "select CoverId, ImagePath from CoverInfoUnlinked where MusicId = ? order by rowid",
-                               -1, &stmt, nullptr)
-            == SQLITE_OK) {
-            sqlite3_bind_int(stmt, 1, formerId);
-            while (sqlite3_step(stmt) == SQLITE_ROW)
-                covers.push_back({sqlite3_column_int(stmt, 0), ColumnBytes(stmt, 1)});
+    {
+        sqlite3_stmt* itemsOf = nullptr;
+        sqlite3_stmt* coversOf = nullptr;
+        // No tables: a library never rebuilt keeps none.
+        if (sqlite3_prepare_v2(g_db, "select ItemId, ListId from MusicItemUnlinked where MusicId = ? order by rowid",
+                               -1, &itemsOf, nullptr)
+                != SQLITE_OK
+            || sqlite3_prepare_v2(g_db,
+                                  "select CoverId, ImagePath from CoverInfoUnlinked where MusicId = ? order by rowid",
+                                  -1, &coversOf, nullptr)
+                   != SQLITE_OK) {
+            sqlite3_finalize(itemsOf);
+            sqlite3_finalize(coversOf);
+            return SQLITE_OK;
         }
-        sqlite3_finalize(stmt);
+        std::unordered_set<int> formers;
+        for (const auto& song : songs) {
+            // Rows wait for one song: a second file taken for it finds none.
+            if (!formers.insert(song.first).second)
+                continue;
+            sqlite3_bind_int(itemsOf, 1, song.first);
+            while (sqlite3_step(itemsOf) == SQLITE_ROW)
+                items.push_back({sqlite3_column_int(itemsOf, 0), sqlite3_column_int(itemsOf, 1), song.second});
+            sqlite3_reset(itemsOf);
+            sqlite3_bind_int(coversOf, 1, song.first);
+            while (sqlite3_step(coversOf) == SQLITE_ROW)
+                covers.push_back({sqlite3_column_int(coversOf, 0), song.second, ColumnBytes(coversOf, 1)});
+            sqlite3_reset(coversOf);
+        }
+        sqlite3_finalize(itemsOf);
+        sqlite3_finalize(coversOf);
     }
-    for (Cover& cover : covers) {
-        auto at = std::lower_bound(coverKeys.begin(), coverKeys.end(), cover.id);
-        if (at != coverKeys.end() && *at == cover.id) {
-            const std::vector<int> next = NextPrimaryKeys(coverKeys, 1, kMaxCoverInfoRows, 1);
-            if (next.empty())
+
+    if (!items.empty() && g_itemIds.empty())
+        LoadItemIdsLocked();
+    std::vector<int> kept;
+    std::vector<Item*> renamed;
+    {
+        std::unordered_set<int> claimed;
+        for (Item& item : items) {
+            if (item.id <= 0 || std::binary_search(g_itemIds.begin(), g_itemIds.end(), item.id)
+                || !claimed.insert(item.id).second)
+                renamed.push_back(&item);
+            else
+                kept.push_back(item.id);
+        }
+    }
+    std::sort(kept.begin(), kept.end());
+    const auto middle = g_itemIds.insert(g_itemIds.end(), kept.begin(), kept.end());
+    std::inplace_merge(g_itemIds.begin(), middle, g_itemIds.end());
+    for (Item* item : renamed) {
+        item->id = CreateItemIdLocked();
+        if (item->id <= 0)
+            return SQLITE_FULL;
+    }
+
+    std::vector<Cover*> newKeys;
+    {
+        std::unordered_set<int> claimed;
+        sqlite3_stmt* exists = nullptr;
+        int rc = sqlite3_prepare_v2(g_db, "select 1 from CoverInfo where CoverId = ?", -1, &exists, nullptr);
+        for (Cover& cover : covers) {
+            if (rc != SQLITE_OK)
+                break;
+            sqlite3_bind_int(exists, 1, cover.id);
+            const bool taken = sqlite3_step(exists) == SQLITE_ROW;
+            sqlite3_reset(exists);
+            if (cover.id <= 0 || taken || !claimed.insert(cover.id).second)
+                newKeys.push_back(&cover);
+        }
+        sqlite3_finalize(exists);
+        if (rc != SQLITE_OK)
+            return rc;
+        if (!newKeys.empty()) {
+            std::vector<int> keys;
+            rc = ReadKeysLocked("select CoverId from CoverInfo order by CoverId", keys);
+            if (rc != SQLITE_OK)
+                return rc;
+            keys.insert(keys.end(), claimed.begin(), claimed.end());
+            std::sort(keys.begin(), keys.end());
+            const std::vector<int> next = NextPrimaryKeys(keys, 1, kMaxCoverInfoRows, newKeys.size());
+            if (next.size() < newKeys.size())
                 return SQLITE_FULL;
-            cover.id = next.front();
-            at = std::lower_bound(coverKeys.begin(), coverKeys.end(), cover.id);
+            for (size_t i = 0; i < newKeys.size(); ++i)
+                newKeys[i]->id = next[i];
         }
-        coverKeys.insert(at, cover.id);
     }
+
+    int rc = StepEachLocked("INSERT INTO MusicItem (ItemId, ListId, MusicId) VALUES (?, ?, ?)", items.size(),
+                            [&](sqlite3_stmt* stmt, size_t i) {
+                                sqlite3_bind_int(stmt, 1, items[i].id);
+                                sqlite3_bind_int(stmt, 2, items[i].listId);
+                                sqlite3_bind_int(stmt, 3, items[i].musicId);
+                            });
     if (rc == SQLITE_OK)
         rc = StepEachLocked("INSERT INTO CoverInfo (CoverId, MusicId, ImagePath) VALUES (?, ?, ?)", covers.size(),
                             [&](sqlite3_stmt* stmt, size_t i) {
                                 sqlite3_bind_int(stmt, 1, covers[i].id);
-                                sqlite3_bind_int(stmt, 2, musicId);
+                                sqlite3_bind_int(stmt, 2, covers[i].musicId);
                                 BindBytes(stmt, 3, covers[i].path);
                             });
-    for (const char* sql : {"delete from MusicItemUnlinked where MusicId = ?", "delete from CoverInfoUnlinked where MusicId = ?"}) {
+    std::vector<int> formers;
+    formers.reserve(songs.size());
+    for (const auto& song : songs)
+        formers.push_back(song.first);
+    for (const char* sql :
+         {"delete from MusicItemUnlinked where MusicId = ?", "delete from CoverInfoUnlinked where MusicId = ?"}) {
         if (rc == SQLITE_OK)
-            rc = StepForEachLocked(sql, {formerId});
+            rc = StepForEachLocked(sql, formers);
     }
     return rc;
 }
@@ -1723,16 +1868,21 @@ int DB_AddSongs(std::vector<MusicInfoRow>& rows, const std::vector<int>& formerI
     std::vector<int> ids(count, 0);
     std::vector<int> taken = keys;
     bool linking = false;
-    for (size_t i = 0; i < count && i < formerIds.size(); ++i) {
-        const int former = formerIds[i];
-        if (former <= 0)
-            continue;
-        linking = true;
-        const auto at = std::lower_bound(taken.begin(), taken.end(), former);
-        if (at != taken.end() && *at == former)
-            continue;
-        taken.insert(at, former);
-        ids[i] = former;
+    {
+        std::unordered_set<int> back;
+        for (size_t i = 0; i < count && i < formerIds.size(); ++i) {
+            const int former = formerIds[i];
+            if (former <= 0)
+                continue;
+            linking = true;
+            if (std::binary_search(keys.begin(), keys.end(), former) || !back.insert(former).second)
+                continue;
+            taken.push_back(former);
+            ids[i] = former;
+        }
+        const auto formers = taken.begin() + static_cast<std::ptrdiff_t>(keys.size());
+        std::sort(formers, taken.end());
+        std::inplace_merge(taken.begin(), formers, taken.end());
     }
     const std::vector<int> fresh =
         NextPrimaryKeys(taken, 1, kMaxMusicInfoRows, static_cast<size_t>(std::count(ids.begin(), ids.end(), 0)));
@@ -1748,23 +1898,29 @@ int DB_AddSongs(std::vector<MusicInfoRow>& rows, const std::vector<int>& formerI
         rows[i].MusicId = ids[i];
         texts.emplace_back(rows[i]);
     }
-    std::vector<int> coverKeys;
-    const std::vector<int> itemsBefore = g_itemIds;
+    std::vector<int> itemsBefore;
+    const int cursorBefore = g_itemCursor;
+    if (linking)
+        itemsBefore = g_itemIds;
     const int rc = InSavepointLocked("AddSongs", [&] {
         int r = StepEachLocked(kInsertMusicInfo, added, [&](sqlite3_stmt* stmt, size_t i) {
             sqlite3_bind_int(stmt, 1, rows[i].MusicId);
             BindMusicColumns(stmt, 2, rows[i], texts[i]);
         });
-        if (r == SQLITE_OK && linking)
-            r = ReadKeysLocked("select CoverId from CoverInfo order by CoverId", coverKeys);
-        for (size_t i = 0; r == SQLITE_OK && i < added && i < formerIds.size(); ++i) {
+        std::vector<std::pair<int, int>> back;
+        for (size_t i = 0; i < added && i < formerIds.size(); ++i) {
             if (formerIds[i] > 0)
-                r = LinkWaitingRowsLocked(formerIds[i], rows[i].MusicId, coverKeys);
+                back.emplace_back(formerIds[i], rows[i].MusicId);
         }
+        if (r == SQLITE_OK && !back.empty())
+            r = LinkWaitingRowsLocked(back);
         return r;
     });
     if (rc != SQLITE_OK) {
-        g_itemIds = itemsBefore;
+        if (linking) {
+            g_itemIds = itemsBefore;
+            g_itemCursor = cursorBefore;
+        }
         for (size_t i = 0; i < added; ++i)
             rows[i].MusicId = 0;
         return -1;

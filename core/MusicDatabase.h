@@ -81,7 +81,10 @@ LibraryRepairReport DB_LastRepair();
 bool DB_LibraryInUse();
 // Takes the library file up once the other program let it go: 1 when the
 // library is the file's own again (or never was in use), 0 while the file is
-// still held, -1 when it turned out damaged (left to the next start).
+// still held, -1 when it stays read-only until the next start: the file
+// turned out damaged, or the picture was no picture of it, or the other
+// program changed or removed rows the picture holds (what the library page
+// shows would no longer be the file's rows).
 int DB_TakeUpLibraryWhenFree();
 // Songs DB_AddSongs took in since the library was opened.
 int DB_SongsTakenFromFiles();

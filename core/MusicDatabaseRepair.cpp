@@ -213,12 +213,12 @@ bool PrepareCopy(sqlite3* to, TableCopy& copy)
     return sqlite3_prepare_v2(to, sql.constData(), -1, &copy.insert, nullptr) == SQLITE_OK;
 }
 
-// Whether a row of a page nobody's b-tree reaches has `copy`'s shape: as
-// many values as the file's table has columns, each of the kind its column
-// holds, and its key.
-bool FitsShape(const SqlitePageReader::Row& row, const TableCopy& copy)
+// Whether a row has `copy`'s shape: as many values as the file's table has
+// columns (or fewer, for a row its own b-tree holds: one written before a
+// column was added), each of the kind its column holds, and its key.
+bool FitsShape(const SqlitePageReader::Row& row, const TableCopy& copy, bool fewerValues = false)
 {
-    if (row.fields.size() != copy.file.size())
+    if (row.fields.size() > copy.file.size() || (!fewerValues && row.fields.size() != copy.file.size()))
         return false;
     for (size_t i = 0; i < row.fields.size(); ++i) {
         const int type = row.fields[i].type;
@@ -357,15 +357,31 @@ void SalvageRows(const QByteArray& bytes, sqlite3* to, std::vector<TableCopy>& t
     }
     const int encoding = reader.TextEncoding();
     int badCells = 0;
+    int foreignPages = 0;
     for (TableCopy* copy : usable) {
         if (!copy->root)
             continue;
         bool whole = true;
         for (int page : reader.LeavesOf(copy->root, seen, &whole)) {
             int bad = 0;
-            for (const SqlitePageReader::Row& row : reader.LeafRows(page, &bad))
-                CopyRow(*copy, row, encoding);
+            const std::vector<SqlitePageReader::Row> rows = reader.LeafRows(page, &bad);
             badCells += bad;
+            // A damaged interior page may point into another table's pages:
+            // a leaf whose rows mostly have another shape is not this
+            // table's. Its rows would be made up here, and would take the
+            // keys of this table's own rows; it goes back to the pages read
+            // on their own.
+            size_t fitting = 0;
+            for (const SqlitePageReader::Row& row : rows)
+                fitting += FitsShape(row, *copy, true) ? 1 : 0;
+            if (!rows.empty() && fitting * 2 <= rows.size()) {
+                seen[static_cast<size_t>(page)] = false;
+                whole = false;
+                ++foreignPages;
+                continue;
+            }
+            for (const SqlitePageReader::Row& row : rows)
+                CopyRow(*copy, row, encoding);
         }
         if (!whole)
             qWarning().noquote() << "Library repair:" << copy->table->name
@@ -409,9 +425,10 @@ void SalvageRows(const QByteArray& bytes, sqlite3* to, std::vector<TableCopy>& t
                 CopyRow(*best, row, encoding);
         }
     }
-    if (strayPages || unclaimed || badCells)
+    if (strayPages || unclaimed || badCells || foreignPages)
         qWarning().noquote() << "Library repair:" << strayPages << "pages read on their own," << unclaimed
-                             << "pages of no table of the library," << badCells << "damaged cells left out";
+                             << "pages of no table of the library," << badCells << "damaged cells left out,"
+                             << foreignPages << "pages of another table met below a table's b-tree";
     for (TableCopy& copy : tables) {
         sqlite3_finalize(copy.insert);
         copy.insert = nullptr;
@@ -581,6 +598,17 @@ const char* const kSidecars[] = {"-journal", "-wal", "-shm"};
 
 } // namespace
 
+void CreateWaitingIndexes(sqlite3* db)
+{
+    // Each song back from its file asks for its rows by MusicId: without an
+    // index every question reads every waiting row. Only a rebuilt library
+    // has the tables; on others the statements fail, as they may.
+    sqlite3_exec(db, "create index if not exists MusicItemUnlinked_MusicId on MusicItemUnlinked (MusicId)", nullptr,
+                 nullptr, nullptr);
+    sqlite3_exec(db, "create index if not exists CoverInfoUnlinked_MusicId on CoverInfoUnlinked (MusicId)", nullptr,
+                 nullptr, nullptr);
+}
+
 bool CreateSchema(sqlite3* db, bool defaultLists)
 {
     const bool fresh = sqlite3_exec(db, kCreateMusicList, nullptr, nullptr, nullptr) == SQLITE_OK;
@@ -597,6 +625,7 @@ bool CreateSchema(sqlite3* db, bool defaultLists)
                  nullptr);
     sqlite3_exec(db, "create index if not exists MusicItem_MusicId on MusicItem (MusicId)", nullptr, nullptr,
                  nullptr);
+    CreateWaitingIndexes(db);
     return fresh;
 }
 
@@ -618,6 +647,34 @@ bool IsFileFault(int rc)
 bool IsBusy(int rc)
 {
     return (rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED;
+}
+
+RepairResult FillFreshLibrary(sqlite3* to, const QByteArray& bytes)
+{
+    RepairResult result;
+    CreateSchema(to, false);
+    for (const char* sql : {kCreatePendingRemoval, kCreateItemsUnlinked, kCreateCoversUnlinked})
+        sqlite3_exec(to, sql, nullptr, nullptr, nullptr);
+    CreateWaitingIndexes(to);
+    std::vector<TableCopy> tables;
+    if (!bytes.isEmpty())
+        SalvageRows(bytes, to, tables);
+    for (const TableCopy& copy : tables) {
+        const QByteArray name(copy.table->name);
+        int* count = name == "MusicList" ? &result.lists
+                     : name == "MusicItem" ? &result.items
+                     : name == "MusicInfo" ? &result.songs
+                     : name == "CoverInfo" ? &result.covers
+                                           : nullptr;
+        if (count)
+            *count = copy.copied;
+    }
+    result.items -= SetAsideUnlinked(to, "MusicItem", "MusicItemUnlinked", "ItemId, ListId, MusicId");
+    result.covers -= SetAsideUnlinked(to, "CoverInfo", "CoverInfoUnlinked", "CoverId, MusicId, ImagePath");
+    result.itemsWaiting = RowsOf(to, "MusicItemUnlinked");
+    result.coversWaiting = RowsOf(to, "CoverInfoUnlinked");
+    InsertDefaultLists(to, result.lists > 0);
+    return result;
 }
 
 RepairResult RebuildLibrary(const QString& path)
@@ -680,27 +737,9 @@ RepairResult RebuildLibrary(const QString& path)
         return result;
     }
     sqlite3_exec(to, "begin", nullptr, nullptr, nullptr);
-    CreateSchema(to, false);
-    for (const char* sql : {kCreatePendingRemoval, kCreateItemsUnlinked, kCreateCoversUnlinked})
-        sqlite3_exec(to, sql, nullptr, nullptr, nullptr);
-    std::vector<TableCopy> tables;
-    if (readable)
-        SalvageRows(bytes, to, tables);
-    for (const TableCopy& copy : tables) {
-        const QByteArray name(copy.table->name);
-        int* count = name == "MusicList" ? &result.lists
-                     : name == "MusicItem" ? &result.items
-                     : name == "MusicInfo" ? &result.songs
-                     : name == "CoverInfo" ? &result.covers
-                                           : nullptr;
-        if (count)
-            *count = copy.copied;
-    }
-    result.items -= SetAsideUnlinked(to, "MusicItem", "MusicItemUnlinked", "ItemId, ListId, MusicId");
-    result.covers -= SetAsideUnlinked(to, "CoverInfo", "CoverInfoUnlinked", "CoverId, MusicId, ImagePath");
-    result.itemsWaiting = RowsOf(to, "MusicItemUnlinked");
-    result.coversWaiting = RowsOf(to, "CoverInfoUnlinked");
-    InsertDefaultLists(to, result.lists > 0);
+    const QString keptCopy = result.keptCopy;
+    result = FillFreshLibrary(to, readable ? bytes : QByteArray());
+    result.keptCopy = keptCopy;
     const int committed = sqlite3_exec(to, "commit", nullptr, nullptr, nullptr);
     sqlite3_close(to);
     if (committed != SQLITE_OK) {

@@ -1,9 +1,11 @@
 #pragma once
 
-// Inside the music database (MusicDatabase.cpp is the only user): the schema
+// Inside the music database (MusicDatabase.cpp is the only user besides the
+// page reader's fuzz entry point): the schema
 // of a library file, and a damaged library rebuilt from every row its pages
 // still hold.
 
+#include <QByteArray>
 #include <QString>
 
 struct sqlite3;
@@ -20,6 +22,8 @@ extern const char* const kCreateCoversUnlinked;
 // The tables (the default lists only when MusicList is new and they are
 // wanted) and the indexes on `db`. True when the file was new.
 bool CreateSchema(sqlite3* db, bool defaultLists = true);
+// The indexes on the tables of rows waiting for their songs, when `db` has them.
+void CreateWaitingIndexes(sqlite3* db);
 
 // SQLite's result for an existing library that it could not use because of
 // the file itself: not a database, damaged or not readable. A missing folder,
@@ -39,6 +43,12 @@ struct RepairResult {
     int itemsWaiting = 0;   // entries and covers whose song did not read
     int coversWaiting = 0;
 };
+
+// Fills `to`, an empty database, with the library's tables and every row
+// `bytes` (a library file's, possibly damaged; empty: none) holds, as a
+// repair does; the counts of RepairResult. The repair and the page reader's
+// fuzz entry point use it.
+RepairResult FillFreshLibrary(sqlite3* to, const QByteArray& bytes);
 
 // Unless another program holds `path` (then only `inUse` is set and the file
 // and its journal stay as they are): keeps `path` as it was (a copy beside

@@ -3,6 +3,7 @@
 // pages, overflow chains, the record format and the freelist.
 #include "SqlitePageReader.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -296,11 +297,16 @@ std::vector<SqlitePageReader::Row> SqlitePageReader::LeafRows(int page, int* bad
         *bad = 0;
     if (!data || !Valid())
         return {};
+    // The overflow pages of a sound page's cells are distinct pages of the
+    // file, so the rows put together from them hold no more than the file:
+    // cells that claim more share pages, and are left out before they could
+    // ask for more memory than the file has.
+    int64_t overflowLeft = m_file.size();
     return ReadLeaf(data, present, m_usable, page == 1 ? kHeaderSize : 0, bad,
-                    [&](int offset, int limit, Row& row) { return ReadCell(data, limit, offset, row); });
+                    [&](int offset, int limit, Row& row) { return ReadCell(data, limit, offset, &overflowLeft, row); });
 }
 
-bool SqlitePageReader::ReadCell(const char* page, int limit, int offset, Row& row) const
+bool SqlitePageReader::ReadCell(const char* page, int limit, int offset, int64_t* overflowLeft, Row& row) const
 {
     int64_t size = 0;
     int payload = 0;
@@ -312,12 +318,13 @@ bool SqlitePageReader::ReadCell(const char* page, int limit, int offset, Row& ro
             return false;
         return ParseRecord(page + payload, size, row);
     }
-    if (payload + local + 4 > limit)
+    if (payload + local + 4 > limit || size > *overflowLeft)
         return false;
     const int first = static_cast<int>(qMin<uint32_t>(Get32(reinterpret_cast<const Byte*>(page + payload + local)),
                                                       0x7fffffff));
     if (!GatherOverflow(first, size, static_cast<int>(local), page + payload, row))
         return false;
+    *overflowLeft -= size;
     // The record lives in the row's own buffer from here on.
     return ParseRecord(row.spilled.constData(), size, row);
 }
@@ -329,27 +336,21 @@ bool SqlitePageReader::GatherOverflow(int first, int64_t total, int local, const
     const int64_t pages = (rest + perPage - 1) / perPage;
     if (pages > m_pageCount)
         return false;
-    // A chain that comes back on itself would repeat bytes: every page once.
-    std::vector<bool> visited;
-    if (pages > 1)
-        visited.assign(static_cast<size_t>(m_pageCount) + 1, false);
-    row.spilled.clear();
-    row.spilled.reserve(static_cast<int>(total));
-    row.spilled.append(localBytes, local);
+    // The chain's pages, checked for repeats once it is whole: a chain that
+    // comes back on itself would repeat bytes. Sorting them costs the chain's
+    // length, not the file's for every cell that overflows.
+    std::vector<int> chain;
+    chain.reserve(static_cast<size_t>(pages));
     int page = first;
     int64_t left = rest;
     while (left > 0) {
         int present = 0;
         const char* data = page >= 2 ? PageData(page, &present) : nullptr;
-        if (!data || (!visited.empty() && visited[static_cast<size_t>(page)]))
-            return false;
-        if (!visited.empty())
-            visited[static_cast<size_t>(page)] = true;
         const int chunk = static_cast<int>(qMin(left, perPage));
-        if (present < 4 + chunk)
+        if (!data || present < 4 + chunk)
             return false;
+        chain.push_back(page);
         const uint32_t next = Get32(reinterpret_cast<const Byte*>(data));
-        row.spilled.append(data + 4, chunk);
         left -= chunk;
         if (left == 0) {
             // The last page of a chain points nowhere.
@@ -360,6 +361,21 @@ bool SqlitePageReader::GatherOverflow(int first, int64_t total, int local, const
                 return false;
             page = static_cast<int>(next);
         }
+    }
+    std::vector<int> sorted = chain;
+    std::sort(sorted.begin(), sorted.end());
+    if (std::adjacent_find(sorted.begin(), sorted.end()) != sorted.end())
+        return false;
+    row.spilled.clear();
+    row.spilled.reserve(static_cast<int>(total));
+    row.spilled.append(localBytes, local);
+    left = rest;
+    for (int at : chain) {
+        int present = 0;
+        const char* data = PageData(at, &present);
+        const int chunk = static_cast<int>(qMin(left, perPage));
+        row.spilled.append(data + 4, chunk);
+        left -= chunk;
     }
     return true;
 }

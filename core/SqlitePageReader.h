@@ -88,7 +88,9 @@ public:
 
 private:
     const char* PageData(int page, int* present) const;
-    bool ReadCell(const char* page, int present, int offset, Row& row) const;
+    // `overflowLeft`: the bytes the page's rows put together from overflow
+    // pages may still take, lowered by this row's.
+    bool ReadCell(const char* page, int present, int offset, int64_t* overflowLeft, Row& row) const;
     bool GatherOverflow(int first, int64_t total, int local, const char* localBytes, Row& row) const;
 
     QByteArray m_file;

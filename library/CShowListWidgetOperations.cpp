@@ -311,15 +311,21 @@ void CShowListWidget::RemoveFiles(std::vector<PendingFileRemoval> removals)
         for (const PendingFileRemoval& removal : removals) {
             if (stop->load())
                 break;
-            done.push_back(removal);
             if (removal.kind == PendingFileRemoval::CoverPicture) {
                 // Only the program's own pictures, never a user's file.
                 RemoveProgramPicture(removal.path, pictures);
+                done.push_back(removal);
                 continue;
             }
             const QByteArray name = QFile::encodeName(removal.path);
-            if (::unlink(name.constData()) != 0 && errno != ENOENT)
+            if (::unlink(name.constData()) != 0 && errno != ENOENT) {
+                // Still noted: tried again at the next start, and meanwhile
+                // the start's look through the output folder does not take
+                // the song the user deleted for one the library lost.
                 qWarning() << "CShowListWidget::RemoveFiles could not remove " << removal.path << strerror(errno);
+                continue;
+            }
+            done.push_back(removal);
         }
         DB_DonePendingRemovals(done);
     });

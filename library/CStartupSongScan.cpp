@@ -72,16 +72,36 @@ QByteArray Fingerprint(const QByteArray& bytes)
 // MusicId are pictures, and the program put the chosen one into the song's
 // file. A picture that more than one waiting song has, or that more than one
 // file carries, tells nothing. The MusicId for each of `files` (0: none).
+// The files' pictures first: a waiting picture is read only when one of them
+// has its size, so the covers that wait for good (songs without a file) cost
+// each start a look at their sizes at most.
 std::vector<int> FormerSongs(const QStringList& files, const std::shared_ptr<std::atomic<bool>>& stop)
 {
     std::vector<int> former(static_cast<size_t>(files.size()), 0);
+    if (files.isEmpty())
+        return former;
     std::vector<std::pair<int, QString>> waiting;
     DB_GetUnlinkedCovers(waiting);
     if (waiting.empty())
         return former;
+    std::vector<QByteArray> prints(static_cast<size_t>(files.size()));
+    QSet<qint64> sizes;
+    for (int i = 0; i < files.size() && !stop->load(); ++i) {
+        const QByteArray picture = FrontCover(files.at(i));
+        if (picture.isEmpty())
+            continue;
+        sizes.insert(picture.size());
+        prints[static_cast<size_t>(i)] = Fingerprint(picture);
+    }
+    if (sizes.isEmpty())
+        return former;
     QHash<QByteArray, int> songOf;   // picture -> former MusicId, -1 when shared
     for (const auto& cover : waiting) {
+        if (stop->load())
+            return former;
         QFile picture(cover.second);
+        if (!sizes.contains(picture.size()))
+            continue;
         const QByteArray print = picture.open(QIODevice::ReadOnly) ? Fingerprint(picture.readAll()) : QByteArray();
         if (print.isEmpty())
             continue;
@@ -89,10 +109,10 @@ std::vector<int> FormerSongs(const QStringList& files, const std::shared_ptr<std
         songOf.insert(print, known == songOf.constEnd() || *known == cover.first ? cover.first : -1);
     }
     QHash<int, int> filesOf;   // former MusicId -> files carrying its picture
-    for (int i = 0; i < files.size() && !stop->load(); ++i) {
-        const int song = songOf.value(Fingerprint(FrontCover(files.at(i))), 0);
+    for (size_t i = 0; i < prints.size(); ++i) {
+        const int song = prints[i].isEmpty() ? 0 : songOf.value(prints[i], 0);
         if (song > 0) {
-            former[static_cast<size_t>(i)] = song;
+            former[i] = song;
             ++filesOf[song];
         }
     }
@@ -102,6 +122,32 @@ std::vector<int> FormerSongs(const QStringList& files, const std::shared_ptr<std
     }
     return former;
 }
+
+// A file's path with its folder as the file system knows it (links
+// followed), each folder resolved once: a library names its 100,000 songs
+// in a handful of folders.
+class FolderSpelling
+{
+public:
+    QString Canonical(const QString& path)
+    {
+        const QString clean = QDir::cleanPath(path);
+        const int slash = clean.lastIndexOf(QLatin1Char('/'));
+        if (slash <= 0)
+            return clean;
+        const QString folder = clean.left(slash);
+        auto known = m_folders.constFind(folder);
+        if (known == m_folders.constEnd()) {
+            const QString real = QFileInfo(folder).canonicalFilePath();
+            // A folder that is gone keeps its spelling.
+            known = m_folders.insert(folder, real.isEmpty() ? folder : real);
+        }
+        return *known + clean.mid(slash);
+    }
+
+private:
+    QHash<QString, QString> m_folders;
+};
 
 void ReadTags(CStartupSongScan::FoundSong& song)
 {
@@ -153,7 +199,8 @@ void CStartupSongScan::Run()
     const std::shared_ptr<std::atomic<bool>> stop = m_stop;
     // A library file another program holds takes nothing: wait for it to
     // let go (checked twice a second, ended at once by a stop). Turned out
-    // damaged meanwhile, it is the next start's to repair; notes stay.
+    // damaged, or changed under the rows the page shows, it is the next
+    // start's; notes stay.
     for (;;) {
         const int free = DB_TakeUpLibraryWhenFree();
         if (free < 0)
@@ -208,6 +255,11 @@ void CStartupSongScan::Run()
     // in order): a program ended before that finds them again at its next
     // start.
     const OutsideSongNotes notes = DB_ReadOutsideNotes();
+    // Paths compared by their folder's real place: a song is named after its
+    // title in its folder's canonical spelling, while the output folder is
+    // listed as the settings spell it, and a link on the way (a music folder
+    // on another disk) would have every such song taken in twice.
+    FolderSpelling spelling;
     QSet<QString> named;
     {
         std::vector<QString> paths;
@@ -216,20 +268,20 @@ void CStartupSongScan::Run()
         DB_GetPendingRemovals(removals);
         named.reserve(static_cast<int>(paths.size() + removals.size()));
         for (const QString& path : paths)
-            named.insert(QDir::cleanPath(path));
+            named.insert(spelling.Canonical(path));
         // A deleted song whose file is still to go is no song kept out.
         for (const PendingFileRemoval& removal : removals) {
             if (removal.kind == PendingFileRemoval::SongFile)
-                named.insert(QDir::cleanPath(removal.path));
+                named.insert(spelling.Canonical(removal.path));
         }
     }
     QStringList candidates;
     auto consider = [&](const QString& path) {
-        const QString clean = QDir::cleanPath(path);
-        if (named.contains(clean))
+        const QString canonical = spelling.Canonical(path);
+        if (named.contains(canonical))
             return false;
-        named.insert(clean);
-        candidates.append(clean);
+        named.insert(canonical);
+        candidates.append(canonical);
         return true;
     };
     for (const QString& path : notes.songs) {
@@ -250,7 +302,7 @@ void CStartupSongScan::Run()
             // A song written since the start may still be being recorded:
             // its row comes with it, or it is noted, or the next start sees it.
             const QString path = dir.absoluteFilePath(name);
-            if (!named.contains(QDir::cleanPath(path)) && QFileInfo(path).lastModified() < m_startedAt)
+            if (!named.contains(spelling.Canonical(path)) && QFileInfo(path).lastModified() < m_startedAt)
                 consider(path);
         }
     }

@@ -99,22 +99,28 @@ inline bool Exec(const QString& path, const char* sql)
 
 // Another program at work on the library file: in the middle of a write
 // transaction (SQLite's exclusive lock) until the object goes, or for `ms`
-// milliseconds, during which it writes the song row `musicId` and then
-// commits. Commits() tells whether that commit went through.
+// milliseconds, during which it writes the song row `musicId` (and runs
+// `change`, when given) and then commits. `setup` runs before the
+// transaction begins. Commits() tells whether that commit went through.
 class ForeignWriteLock
 {
 public:
-    explicit ForeignWriteLock(const QString& path, int ms = -1, int musicId = 0)
+    explicit ForeignWriteLock(const QString& path, int ms = -1, int musicId = 0, const QString& change = {},
+                              const QString& setup = {})
     {
         m_holder.start(QStringLiteral("/usr/bin/python3"),
                        {QStringLiteral("-c"),
                         QStringLiteral("import sqlite3, sys, time\n"
                                        "c = sqlite3.connect(sys.argv[1], isolation_level=None, timeout=10)\n"
+                                       "if sys.argv[5]:\n"
+                                       "    c.executescript(sys.argv[5])\n"
                                        "c.execute('begin exclusive')\n"
                                        "if int(sys.argv[3]):\n"
                                        "    c.execute(\"insert into MusicInfo (MusicId, MusicPath, MusicName) "
                                        "values (?, '/elsewhere/written meanwhile.mp3', 'Written meanwhile')\", "
                                        "(int(sys.argv[3]),))\n"
+                                       "if sys.argv[4]:\n"
+                                       "    c.execute(sys.argv[4])\n"
                                        "print('locked', flush=True)\n"
                                        "if int(sys.argv[2]) < 0:\n"
                                        "    sys.stdin.read()\n"
@@ -122,7 +128,7 @@ public:
                                        "    time.sleep(int(sys.argv[2]) / 1000.0)\n"
                                        "c.execute('commit')\n"
                                        "print('committed', flush=True)\n"),
-                        path, QString::number(ms), QString::number(musicId)});
+                        path, QString::number(ms), QString::number(musicId), change, setup});
         m_locked = m_holder.waitForStarted(5000) && m_holder.waitForReadyRead(10000)
                    && m_holder.readAllStandardOutput().startsWith("locked");
     }
@@ -399,6 +405,7 @@ inline Kept KeptOf(const std::map<QString, Rows>& intact)
 struct Damage {
     enum Kind {
         Overwritten,    // garbage over the pages `pagesOf` chooses
+        Misplaced,      // the page `copyOf` chooses written over the one `pagesOf` chooses
         Cut,            // the file cut to half (at a page's end)
         Emptied,        // 0 bytes
         Noise,          // random bytes
@@ -413,6 +420,7 @@ struct Damage {
     std::string name;
     Kind kind;
     std::function<std::vector<int>(const Survey&)> pagesOf;
+    std::function<int(const Survey&)> copyOf = {};
 
     std::vector<int> PagesHit(const Survey& survey) const { return pagesOf ? pagesOf(survey) : std::vector<int>(); }
     qint64 CutAt(const Survey& survey) const { return survey.fileSize / survey.pageSize / 2 * survey.pageSize; }
@@ -475,6 +483,11 @@ inline std::vector<Damage> Damages()
                       nth(s.leaves, "MusicInfo", 0.95)};
          }},
         {"the first page, with the schema", Damage::Overwritten, [](const Survey&) { return P{1}; }},
+        // A write that went to the wrong place: a page of covers where the
+        // list entries' b-tree begins.
+        {"a page of covers in the list entries' root's place", Damage::Misplaced,
+         [](const Survey& s) { return P{s.root.count("MusicItem") ? s.root.at("MusicItem") : 0}; },
+         [=](const Survey& s) { return nth(s.leaves, "CoverInfo", 0.5); }},
         {"cut to half", Damage::Cut, {}},
         {"emptied", Damage::Emptied, {}},
         {"random bytes", Damage::Noise, {}},
@@ -494,6 +507,19 @@ inline bool Apply(const Damage& damage, const QString& path, const Survey& surve
     switch (damage.kind) {
     case Damage::Overwritten:
         return OverwritePages(path, damage.PagesHit(survey), survey.pageSize);
+    case Damage::Misplaced: {
+        const int from = damage.copyOf(survey);
+        QFile file(path);
+        if (from < 1 || !file.open(QIODevice::ReadWrite) || !file.seek(static_cast<qint64>(from - 1) * survey.pageSize))
+            return false;
+        const QByteArray page = file.read(survey.pageSize);
+        for (int to : damage.PagesHit(survey)) {
+            if (to < 1 || page.size() != survey.pageSize || !file.seek(static_cast<qint64>(to - 1) * survey.pageSize)
+                || file.write(page) != page.size())
+                return false;
+        }
+        return true;
+    }
     case Damage::Cut:
         return QFile::resize(path, damage.CutAt(survey));
     case Damage::Emptied:

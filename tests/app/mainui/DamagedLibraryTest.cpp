@@ -432,6 +432,59 @@ TEST_F(DamagedLibraryAtStart, ADamagedLibraryUsedAsItIsLosesNoListEntry)
     QDir().mkpath(data);
 }
 
+// The output folder on a disk of its own, reached through a link (as a
+// music folder on another disk is): the songs recorded into it are named
+// after their titles in its real folder, and the starts after that take none
+// of them in a second time through the link. A song the user deleted whose
+// file could not be removed (the disk went read-only meanwhile) is no song
+// the library lost: the starts after that leave it out, and its file goes
+// once it can.
+TEST_F(DamagedLibraryAtStart, ALinkedOutputFolderGivesNoSongTwiceAndADeletedSongStaysDeleted)
+{
+    SmallDisk disk(8u << 20);
+    if (!disk.Mounted())
+        GTEST_SKIP() << disk.Why();
+    window.reset();
+    DB_CloseDatabase();
+    const QString output = OutputFolder();
+    ASSERT_TRUE(QDir(output).removeRecursively());
+    ASSERT_TRUE(QFile::link(QString::fromStdString(disk.Path()), output));
+
+    TestMainUI& w = Start();
+    CTreeWidgetItem* kept = RecordToneSong(*factory.engine, w, "kept");
+    CTreeWidgetItem* deleted = RecordToneSong(*factory.engine, w, "deleted");
+    ASSERT_TRUE(kept && deleted);
+    const QString keptPath = kept->GetMusicPath();
+    const QString deletedPath = deleted->GetMusicPath();
+    const int deletedId = deleted->GetMusicId();
+    TestMainUI& next = Start();
+    EXPECT_EQ(MusicRowCount(), 2);
+    EXPECT_EQ(next.LibraryPage()->GetListItemCount(1), 2);
+
+    ASSERT_TRUE(damaged_library::Remount(disk.Path(), true));
+    CTreeWidgetItem* row = next.LibraryPage()->GetItemsByMusicId({deletedId}).value(0);
+    ASSERT_NE(row, nullptr);
+    next.LibraryPage()->DeleteMusic(row);
+    ASSERT_TRUE(next.LibraryPage()->WaitForFileRemovals());
+    ASSERT_TRUE(QFileInfo::exists(deletedPath)) << "the disk took no change";
+    for (bool writable : {false, true}) {
+        ASSERT_TRUE(damaged_library::Remount(disk.Path(), !writable));
+        TestMainUI& again = Start();
+        ASSERT_TRUE(again.LibraryPage()->WaitForFileRemovals());
+        EXPECT_EQ(LibraryPaths(), QStringList{keptPath}) << (writable ? "writable" : "read-only");
+        EXPECT_EQ(again.LibraryPage()->GetListItemCount(1), 1);
+        EXPECT_EQ(QFileInfo::exists(deletedPath), !writable);
+    }
+    // Gone for good: the start after that has nothing to leave out.
+    Start();
+    EXPECT_EQ(LibraryPaths(), QStringList{keptPath});
+
+    window.reset();
+    DB_CloseDatabase();
+    QFile::remove(output);
+    QDir().mkpath(output);
+}
+
 // Songs the library could not take, a song whose length a killed program
 // never stored, and songs whose rows went with damaged pages: their files
 // are in the output folder, and the next start puts them in the library with

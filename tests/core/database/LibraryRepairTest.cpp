@@ -241,3 +241,198 @@ INSTANTIATE_TEST_SUITE_P(Faults, LibraryRepair, ::testing::ValuesIn(damaged_libr
                          });
 
 } // namespace
+
+namespace {
+
+// A library another program held longer than the open's wait is taken up
+// once that program lets go only while the rows shown meanwhile are still
+// the file's: the library page acts on rows by their keys, and a key that
+// now names another row, or none, would have a deletion or a list's removal
+// meet what the user never saw. Otherwise it stays read-only, the file as
+// the other program left it, until the next start opens it as usual.
+TEST(LibraryInUse, IsTakenUpOnlyWhileTheRowsShownAreTheFilesOwn)
+{
+    struct Case {
+        const char* name;
+        int musicId;          // a song the other program adds
+        const char* change;   // what else it does meanwhile
+        const char* setup;    // before its write begins
+        int takenUp;
+    };
+    const Case cases[] = {
+        {"adds a song", 90001, "", "", 1},
+        {"moves a song's file", 0, "update MusicInfo set MusicPath = '/elsewhere/moved.mp3' where MusicId = 3", "", -1},
+        {"removes a play list", 0, "delete from MusicList where ListId = 6", "", -1},
+        {"removes a list entry", 0, "delete from MusicItem where rowid = (select min(rowid) from MusicItem)", "", -1},
+        // No picture of a file whose latest rows are in its log: an empty
+        // library stands in, which nothing may act through on the file.
+        {"writes ahead to a log", 90001, "", "pragma journal_mode = wal; pragma locking_mode = exclusive;", -1},
+    };
+    const Library& library = TheLibrary();
+    ASSERT_FALSE(library.bytes.isEmpty());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("music.db");
+        ASSERT_TRUE(damaged_library::WriteAll(path, library.bytes));
+        damaged_library::ForeignWriteLock other(path, -1, c.musicId, QString::fromUtf8(c.change),
+                                                QString::fromUtf8(c.setup));
+        ASSERT_TRUE(other.Locked()) << other.Output().toStdString();
+        ASSERT_EQ(0, DB_OpenDatabaseFile(path));
+        ASSERT_TRUE(DB_LibraryInUse());
+        // Still held: asked again later; an empty stand-in is never taken up.
+        EXPECT_EQ(c.setup[0] ? -1 : 0, DB_TakeUpLibraryWhenFree());
+        ASSERT_TRUE(other.Committed()) << other.Output().toStdString();
+
+        EXPECT_EQ(c.takenUp, DB_TakeUpLibraryWhenFree());
+        EXPECT_EQ(DB_LibraryInUse(), c.takenUp < 0);
+        MusicInfoRow song;
+        song.MusicId = 95000;
+        song.MusicPath = "/music/recorded meanwhile.mp3";
+        EXPECT_EQ(DB_SetMusicInfo(&song) == 0, c.takenUp > 0);
+        // Asked again, the answer stands: nothing is read or taken up twice.
+        EXPECT_EQ(c.takenUp, DB_TakeUpLibraryWhenFree());
+        DB_CloseDatabase();
+
+        ASSERT_EQ(0, DB_OpenDatabaseFile(path));
+        EXPECT_FALSE(DB_LibraryInUse());
+        EXPECT_EQ(DB_LastRepair().fault, LibraryRepairReport::NoFault);
+        MusicInfoRow row;
+        if (c.musicId) {
+            EXPECT_EQ(1, DB_GetMusicInfo(c.musicId, &row)) << "what the other program wrote";
+        }
+        EXPECT_EQ(DB_GetMusicInfo(song.MusicId, &row), c.takenUp > 0 ? 1 : 0);
+        song.MusicId = 95001;
+        EXPECT_EQ(0, DB_SetMusicInfo(&song));
+        DB_CloseDatabase();
+    }
+}
+
+} // namespace
+
+namespace {
+
+// The rows of `sql` on the library file at `path`, read as another program
+// would: each row's values joined by ',', rows by ' '.
+QByteArray Rows(const QString& path, const char* sql)
+{
+    QByteArray out;
+    sqlite3* db = nullptr;
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK
+        && sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) == SQLITE_OK) {
+        while (sqlite3_step(stmt) == SQLITE_ROW) {
+            QByteArray row;
+            for (int i = 0; i < sqlite3_column_count(stmt); ++i)
+                row += (i ? "," : "") + QByteArray(reinterpret_cast<const char*>(sqlite3_column_text(stmt, i)));
+            out += (out.isEmpty() ? "" : " ") + row;
+        }
+    } else {
+        out = sqlite3_errmsg(db);
+    }
+    sqlite3_finalize(stmt);
+    sqlite3_close(db);
+    return out;
+}
+
+// Opens a new library at `path` whose repair left rows waiting for their
+// songs: `waiting` fills the tables a repair makes for them.
+bool OpenWithWaitingRows(const QString& path, const char* waiting)
+{
+    if (DB_OpenDatabaseFile(path) != 0)
+        return false;
+    DB_CloseDatabase();
+    const QByteArray sql = QByteArray("create table MusicItemUnlinked (ItemId int, ListId int, MusicId int);"
+                                      "create table CoverInfoUnlinked (CoverId int, MusicId int, "
+                                      "ImagePath varchar(512));")
+                           + waiting;
+    return damaged_library::Exec(path, sql.constData()) && DB_OpenDatabaseFile(path) == 0;
+}
+
+// Songs back from their files after a repair, in one batch, take the list
+// entries and covers that waited for them under their former MusicIds. Each
+// keeps its key unless a row made since the repair took it; then it gets a
+// free one, and the keys handed out later are still free.
+TEST(SongsBackFromTheirFiles, TakeTheirWaitingRowsWithTheirKeysWhileFree)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("music.db");
+    // Songs 10, 11 and 12 were lost with their pages.
+    ASSERT_TRUE(OpenWithWaitingRows(
+        path, "insert into MusicItemUnlinked values (100, 4, 10), (101, 4, 11), (102, 4, 12), (103, 4, 12);"
+              "insert into CoverInfoUnlinked values (50, 10, '/covers/10.jpg'), (51, 11, '/covers/11.jpg'), "
+              "(52, 12, '/covers/12.jpg');"));
+    // Made since the repair: a song under 11, an entry under 102, a cover under 52.
+    MusicInfoRow since;
+    since.MusicId = 11;
+    since.MusicPath = "/music/recorded since.mp3";
+    ASSERT_EQ(0, DB_SetMusicInfo(&since));
+    ASSERT_EQ(0, DB_SetMusicItem(102, 4, 11));
+    DB_SetImageInfo(52, 11, "/covers/since.jpg");
+
+    std::vector<MusicInfoRow> songs(4);
+    for (size_t i = 0; i < songs.size(); ++i)
+        songs[i].MusicPath = QStringLiteral("/music/back %1.mp3").arg(i);
+    // The last file is taken for song 10 too: the rows wait for one song.
+    ASSERT_EQ(4, DB_AddSongs(songs, {10, 11, 12, 10}));
+    EXPECT_EQ(songs[0].MusicId, 10);
+    EXPECT_EQ(songs[2].MusicId, 12);
+    // 11 is taken: the key CreatePrimaryKey gives, and so for the last one.
+    EXPECT_EQ(songs[1].MusicId, 1);
+    EXPECT_EQ(songs[3].MusicId, 2);
+
+    EXPECT_EQ(Rows(path, "select ItemId, MusicId from MusicItem order by ItemId"),
+              "100,10 101,1 102,11 103,12 104,12");
+    EXPECT_EQ(Rows(path, "select CoverId, MusicId, ImagePath from CoverInfo order by CoverId"),
+              "1,12,/covers/12.jpg 50,10,/covers/10.jpg 51,1,/covers/11.jpg 52,11,/covers/since.jpg");
+    EXPECT_EQ(Rows(path, "select count(*) from MusicItemUnlinked"), "0");
+    EXPECT_EQ(Rows(path, "select count(*) from CoverInfoUnlinked"), "0");
+    // The keys handed out next are free.
+    const int next = DB_CreateItemId();
+    EXPECT_GT(next, 104);
+    EXPECT_EQ(0, DB_SetMusicItem(next, 4, 10));
+    DB_CloseDatabase();
+}
+
+} // namespace
+
+namespace {
+
+// A picture a cover waiting for its lost song names is what tells that
+// song's file when it comes back: deleting another song whose cover is the
+// same picture leaves the picture, noted or not.
+TEST(SongsBackFromTheirFiles, KeepTheirPicturesWhenAnotherSongWithThemGoes)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("music.db");
+    ASSERT_TRUE(OpenWithWaitingRows(path, "insert into CoverInfoUnlinked values (50, 10, '/covers/album.jpg');"));
+    for (int id : {1, 2}) {
+        MusicInfoRow song;
+        song.MusicId = id;
+        song.MusicPath = QStringLiteral("/music/song %1.mp3").arg(id);
+        ASSERT_EQ(0, DB_SetMusicInfo(&song));
+    }
+    DB_SetImageInfo(1, 1, "/covers/album.jpg");
+    DB_SetImageInfo(2, 1, "/covers/own.jpg");
+    DB_SetImageInfo(3, 2, "/covers/album.jpg");
+
+    std::vector<PendingFileRemoval> removals;
+    ASSERT_EQ(0, DB_DeleteSongs({1, 2}, removals));
+    QStringList paths;
+    for (const PendingFileRemoval& removal : removals)
+        paths << removal.path;
+    paths.sort();
+    EXPECT_EQ(paths, QStringList({"/covers/own.jpg", "/music/song 1.mp3", "/music/song 2.mp3"}));
+
+    // Noted by an earlier deletion: named still.
+    ASSERT_TRUE(damaged_library::Exec(path, "insert into PendingRemoval (Kind, Path) values (1, '/covers/album.jpg')"));
+    std::vector<PendingFileRemoval> pending;
+    ASSERT_EQ(0, DB_GetPendingRemovals(pending));
+    bool albumNamed = false;
+    for (const PendingFileRemoval& removal : pending)
+        albumNamed = albumNamed || (removal.path == "/covers/album.jpg" && removal.named);
+    EXPECT_TRUE(albumNamed);
+    DB_CloseDatabase();
+}
+
+} // namespace

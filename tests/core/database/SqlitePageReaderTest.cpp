@@ -197,6 +197,50 @@ TEST_P(SqlitePageReaderTest, ACutInsideAPageKeepsTheCellsBeforeIt)
     }
 }
 
+// A damaged page whose cells all point to one row that goes on over
+// overflow pages: its rows never hold more overflow bytes between them than
+// the file has, however many cells claim them.
+TEST_P(SqlitePageReaderTest, CellsSharingOverflowPagesTakeNoMoreThanTheFileHas)
+{
+    const SqlitePageReader reader(bytes);
+    std::vector<bool> seen;
+    int page = 0;
+    int cell = -1;
+    for (int leaf : reader.LeavesOf(root, seen)) {
+        const std::vector<SqlitePageReader::Row> rows = reader.LeafRows(leaf);
+        for (size_t i = 0; i < rows.size() && cell < 0; ++i) {
+            if (!rows[i].spilled.isEmpty()) {
+                page = leaf;
+                cell = static_cast<int>(i);
+            }
+        }
+        if (cell >= 0)
+            break;
+    }
+    ASSERT_GE(cell, 0) << "a row on overflow pages";
+    const int pageSize = reader.PageSize();
+    const int start = (page - 1) * pageSize + (page == 1 ? 100 : 0);
+    auto get16 = [&](int at) { return static_cast<uchar>(bytes[at]) << 8 | static_cast<uchar>(bytes[at + 1]); };
+    const int offset = get16(start + 8 + 2 * cell);
+    // As many pointers as fit before the cell, 64 at most.
+    const int kCells = std::min(64, (offset - 8 - (page == 1 ? 100 : 0)) / 2);
+    ASSERT_GE(kCells, 2);
+    QByteArray damaged = bytes;
+    damaged[start + 3] = static_cast<char>(kCells >> 8);
+    damaged[start + 4] = static_cast<char>(kCells & 0xff);
+    for (int i = 0; i < kCells; ++i) {
+        damaged[start + 8 + 2 * i] = static_cast<char>(offset >> 8);
+        damaged[start + 9 + 2 * i] = static_cast<char>(offset & 0xff);
+    }
+    const SqlitePageReader shared(damaged);
+    qint64 overflow = 0;
+    const std::vector<SqlitePageReader::Row> rows = shared.LeafRows(page);
+    for (const SqlitePageReader::Row& row : rows)
+        overflow += row.spilled.size();
+    EXPECT_GE(rows.size(), 1u);
+    EXPECT_LE(overflow, damaged.size());
+}
+
 INSTANTIATE_TEST_SUITE_P(Files, SqlitePageReaderTest,
                          ::testing::Values(FileKind{512, "UTF-8", 0}, FileKind{1024, "UTF-8", 0},
                                            FileKind{4096, "UTF-8", 0}, FileKind{4096, "UTF-16le", 0},
