@@ -1,7 +1,8 @@
 // The bug report end to end: the dialog packs the log folder with 7z and
 // mails it through a real server (aiosmtpd over TLS), the mail thread on its
-// own, packing faults, closing or destroying the dialog mid-send, two reports
-// at once, and what is left on disk afterwards: nothing.
+// own, packing faults, closing or destroying the dialog mid-send, text in
+// any language to servers with and without 8-bit mail, two reports at once,
+// and what is left on disk afterwards: nothing.
 #include "../../common/EventWait.h"
 #include "../../common/LoopbackSocket.h"
 #include "AiosmtpdServer.h"
@@ -824,5 +825,55 @@ TEST_F(BugReportMailTest, ACancelAfterTheWholeMailWentOutIsLoggedAsPerhapsDelive
         const QString text = ProgramLogText(folder);
         EXPECT_TRUE(text.contains(QLatin1String(c.logged))) << text.toStdString();
         EXPECT_EQ(text.count(QStringLiteral("bug report mail")), 1) << text.toStdString();
+    }
+}
+
+TEST_F(BugReportMailTest, ADescriptionInAnyLanguageArrivesIntactWithOrWithoutEightBitMail)
+{
+    const QString descriptions[] = {
+        QStringLiteral("It stopped.\n.\nTwice."),
+        QString::fromUtf8("J\xc3\xbcrgen: die Aufnahme bricht ab.\n.\n\xc3\x96l \xe2\x82\xac 5"),
+        // Past 998 bytes on one line: quoted-printable either way.
+        QString::fromUtf8("\xe9\x8c\xb2\xe9\x9f\xb3\xe3\x81\x8c\xe6\xad\xa2\xe3\x81\xbe\xe3\x82\x8b").repeated(80),
+        QString::fromUtf8("\xd0\x97\xd0\xb2\xd1\x83\xd0\xba \xd0\xbf\xd1\x80\xd0\xbe\xd0\xbf\xd0\xb0\xd0\xbb "
+                          "\xf0\x9f\x8e\xb5\r\n\xd1\x81\xd0\xbd\xd0\xbe\xd0\xb2\xd0\xb0"),
+    };
+    struct Server {
+        const char* what;
+        AiosmtpdServer::Body body;
+    };
+    const Server servers[] = {
+        {"a server offering 8BITMIME", AiosmtpdServer::EightBitMime},
+        {"a server taking ASCII only", AiosmtpdServer::SevenBitOnly},
+    };
+    for (const Server& s : servers) {
+        AiosmtpdServer server(AiosmtpdServer::Plain, false, s.body);
+        ASSERT_NE(server.Port(), 0);
+        int mails = 0;
+        for (const QString& description : descriptions) {
+            SCOPED_TRACE(std::string(s.what) + ": " + description.left(20).toStdString());
+            BugreportJob job = MailJob(QString::fromUtf8("J\xc3\xbcrgen"), QStringLiteral("jo@example.org"));
+            job.body = description;
+            BugreportThread thread(job, LocalMailServer(server.Port(), false));
+            ASSERT_TRUE(SendAndWait(thread));
+            const QJsonObject mail = server.WaitForMail(++mails);
+            ASSERT_FALSE(mail.isEmpty());
+            EXPECT_EQ(mail["defects"].toArray().size(), 0);
+            // Python's mail parser gives back what was typed.
+            QString text = mail["texts"].toArray().first().toString();
+            text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+            EXPECT_EQ(text.trimmed(), QString(description).replace(QLatin1String("\r\n"), QLatin1String("\n")));
+            EXPECT_EQ(mail["subject"].toString(), BugreportThread::Subject(job));
+            // 8-bit text goes announced; a server that does not offer it
+            // would refuse the announcement.
+            const QJsonArray options = mail["mail_options"].toArray();
+            EXPECT_EQ(options.contains(QStringLiteral("BODY=8BITMIME")), s.body == AiosmtpdServer::EightBitMime);
+            if (s.body == AiosmtpdServer::SevenBitOnly) {
+                QFile eml(server.MailFile(mails, QStringLiteral(".eml")));
+                ASSERT_TRUE(eml.open(QIODevice::ReadOnly));
+                for (const char byte : eml.readAll())
+                    ASSERT_LT(uchar(byte), 0x80) << "8-bit text to a server that did not offer 8BITMIME";
+            }
+        }
     }
 }
