@@ -90,7 +90,9 @@ private:
     // Cancels the running step without waiting for it; the dialog is idle
     // afterwards.
     void CancelReport();
-    void ShowMessage(const QString& text, int button, const QString& caption);
+    // Shows one message and waits for it; false when this dialog was
+    // destroyed meanwhile, after which the caller must not touch it.
+    bool ShowMessage(const QString& text, int button, const QString& caption);
     // The documents folder's program folder, created; empty when it cannot be.
     static QString ReportFolder();
     // A new archive path of this report's own (ReportArchive) in the report

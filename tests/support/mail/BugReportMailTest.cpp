@@ -1,17 +1,21 @@
 // The bug report end to end: the dialog packs the log folder with 7z and
 // mails it through a real server (aiosmtpd over TLS), the mail thread on its
-// own, packing faults, closing or destroying the dialog mid-send, text in
-// any language to servers with and without 8-bit mail, two reports at once,
-// and what is left on disk afterwards: nothing.
+// own, packing faults, closing or destroying the dialog mid-send or while a
+// message of it is open, text in any language to servers with and without
+// 8-bit mail, two reports at once, and what is left on disk afterwards:
+// nothing.
 #include "../../common/EventWait.h"
+#include "../../common/LocalHttpServer.h"
 #include "../../common/LoopbackSocket.h"
 #include "AiosmtpdServer.h"
 #include "BugreportThread.h"
 #include "CAppSettings.h"
 #include "CBugReport.h"
 #include "CDefTextEdit.h"
+#include "CDeleteDialog.h"
 #include "LocalMailServer.h"
 #include "MailServerInfo.h"
+#include "PostReporter.h"
 #include "ProgramLog.h"
 #include "ReportArchive.h"
 #include "RetiredThreads.h"
@@ -24,12 +28,14 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
+#include <QPointer>
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -875,5 +881,57 @@ TEST_F(BugReportMailTest, ADescriptionInAnyLanguageArrivesIntactWithOrWithoutEig
                     ASSERT_LT(uchar(byte), 0x80) << "8-bit text to a server that did not offer 8BITMIME";
             }
         }
+    }
+}
+
+TEST_F(BugReportMailTest, TheDialogMayBeDestroyedWhileItsMessageIsOpen)
+{
+    // The real message, with its own event loop, in which the dialog is
+    // destroyed as when the main window deletes it or the program ends.
+    CBugReport::SetMessageHandler(nullptr);
+    int refusedPort = 0;
+    close(BindLoopback(&refusedPort, 0));
+    MailServerInfo::SetSupport(LocalMailServer(refusedPort, false));
+    WorkerThread::SetProgram(m_scripts.path() + QStringLiteral("/missing-7z"));   // no archive, at once
+    LocalHttpServer upload;
+    upload.SetAnswer({200, "0", "text/plain"});   // refused: "Err: -1"
+
+    struct Case {
+        const char* what;
+        const char* mail;
+        std::function<void(CBugReport&)> start;
+    };
+    const Case cases[] = {
+        {"the e-mail is missing", "", [](CBugReport& report) { report.ReportButton()->click(); }},
+        {"the mail failed", "ina@example.org", [](CBugReport& report) { report.ReportButton()->click(); }},
+        {"the upload was refused", "ina@example.org",
+         [&](CBugReport& report) {
+             report.Uploader()->SetUploadUrl(QString::fromStdString(upload.Address()) + QStringLiteral("/up"));
+             report.ReportByUpload();
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QPointer<CBugReport> report = new CBugReport(nullptr);
+        report->show();
+        Fill(*report, QStringLiteral("Ina"), QLatin1String(c.mail), QStringLiteral("gone"));
+        bool shown = false;
+        QTimer watch;
+        QObject::connect(&watch, &QTimer::timeout, [&] {
+            const CDeleteDialog* message = report ? report->findChild<CDeleteDialog*>() : nullptr;
+            if (message && message->isVisible()) {
+                shown = true;
+                delete report.data();
+            }
+        });
+        watch.start(10);
+        c.start(*report);
+        EXPECT_TRUE(WaitFor([&] { return report.isNull(); }));
+        watch.stop();
+        EXPECT_TRUE(shown) << "the dialog went before its message";
+        for (int i = 0; i < 20; ++i)
+            QCoreApplication::processEvents();
+        EXPECT_TRUE(WaitFor([] { return RetiredThreads::Count() == 0; }, 5000));
+        EXPECT_TRUE(ArchivesGone()) << Leftovers().join(QLatin1Char(' ')).toStdString();
     }
 }
