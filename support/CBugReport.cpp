@@ -16,6 +16,7 @@
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QNetworkProxy>
@@ -23,6 +24,7 @@
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QThread>
 #include <QVBoxLayout>
 
 namespace {
@@ -267,6 +269,21 @@ void CBugReport::SendReportMail()
     }
     StartPacking(new WorkerThread(archive, CAppSettings::GetInstance()->GetLogPath()),
                  [this](const QString& packed) { SendPackedMail(packed); });
+}
+
+void CBugReport::RemoveLeftovers()
+{
+    QString folder;
+    if (GetSpecialFolderPath(folder, kFolderDocuments) != 0)
+        return;
+    QThread* sweep = QThread::create([folder] {
+        if (QFileInfo(folder).isDir())
+            ReportArchive::RemoveStale(folder);
+    });
+    sweep->setObjectName(QStringLiteral("ReportSweep"));
+    sweep->start(QThread::LowPriority);
+    // Nobody waits for it: it goes once it has ended.
+    RetiredThreads::Retire(sweep);
 }
 
 QString CBugReport::NewArchive()

@@ -3,7 +3,7 @@
 // own, packing faults, closing or destroying the dialog mid-send or while a
 // message of it is open, text in any language to servers with and without
 // 8-bit mail, two reports at once, and what is left on disk afterwards:
-// nothing.
+// nothing, also after a run that was killed.
 #include "../../common/EventWait.h"
 #include "../../common/LocalHttpServer.h"
 #include "../../common/LoopbackSocket.h"
@@ -28,6 +28,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
+#include <QMutex>
 #include <QPointer>
 #include <QProcess>
 #include <QProgressBar>
@@ -87,6 +88,17 @@ bool SendAndWait(BugreportThread& thread)
     thread.start();
     // isFinished() turns true before finished() is posted, so the answer is waited for itself.
     return WaitFor([&] { return answered; }) && ok;
+}
+
+// Holds the flock on `lockFile` from another process, as another
+// instance's running report would, until `holder` is killed: the shell's
+// descriptor, locked by flock(1), stays open in the sleep it becomes.
+void HoldLock(QProcess& holder, const QString& lockFile)
+{
+    const QString hold = QStringLiteral("exec 9<>\"$0\" && flock -n 9 && echo held && exec sleep 60");
+    holder.start(QStringLiteral("sh"), {QStringLiteral("-c"), hold, lockFile});
+    ASSERT_TRUE(holder.waitForReadyRead(10000));
+    ASSERT_EQ(holder.readAll().trimmed(), QByteArray("held"));
 }
 
 // The text of the one program log in `folder`.
@@ -703,13 +715,7 @@ TEST_F(BugReportMailTest, AReportRemovesWhatReportsThatNoLongerRunLeftBehind)
         const QString path = m_reportFolder + QLatin1Char('/') + QLatin1String(e.name);
         e.make(path);
         if (e.held) {
-            // One process holds the lock as another instance's report
-            // would, until it is killed: the shell's descriptor, locked by
-            // flock(1), stays open in the sleep it becomes.
-            const QString hold = QStringLiteral("exec 9<>\"$0\" && flock -n 9 && echo held && exec sleep 60");
-            holder.start(QStringLiteral("sh"), {QStringLiteral("-c"), hold, path + lock});
-            ASSERT_TRUE(holder.waitForReadyRead(10000));
-            ASSERT_EQ(holder.readAll().trimmed(), QByteArray("held"));
+            ASSERT_NO_FATAL_FAILURE(HoldLock(holder, path + lock));
         }
     }
     const auto gone = [&](const Entry& e) {
@@ -934,4 +940,49 @@ TEST_F(BugReportMailTest, TheDialogMayBeDestroyedWhileItsMessageIsOpen)
         EXPECT_TRUE(WaitFor([] { return RetiredThreads::Count() == 0; }, 5000));
         EXPECT_TRUE(ArchivesGone()) << Leftovers().join(QLatin1Char(' ')).toStdString();
     }
+}
+
+TEST_F(BugReportMailTest, WhatAKilledRunLeftGoesAtStartOffTheWindowThread)
+{
+    const QByteArray copy = "a copy of the user's library";
+    const QString lock = QLatin1Char('/') + QLatin1String(ReportArchive::kLockName);
+    const QString killed = m_reportFolder + QStringLiteral("/BugReport-k1LLed");
+    WriteFile(killed + QStringLiteral("/BugReport.dmp"), copy);
+    WriteFile(killed + lock, "");
+    const QString shared = m_reportFolder + QStringLiteral("/BugReport.dmp");
+    WriteFile(shared, copy);
+    const QString running = m_reportFolder + QStringLiteral("/BugReport-RunsOn");
+    WriteFile(running + QStringLiteral("/BugReport.dmp"), copy);
+    WriteFile(running + lock, "");
+    QProcess holder;
+    ASSERT_NO_FATAL_FAILURE(HoldLock(holder, running + lock));
+
+    // Each folder removed is logged by the thread that removed it.
+    static QMutex removersLock;
+    static QList<QThread*> removers;
+    static QtMessageHandler previous = nullptr;
+    removers.clear();
+    previous = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context, const QString& text) {
+        if (text.contains(QLatin1String("left behind"))) {
+            QMutexLocker guard(&removersLock);
+            removers << QThread::currentThread();
+        }
+        if (previous)
+            previous(type, context, text);
+    });
+    CBugReport::RemoveLeftovers();
+    const bool gone = WaitFor([&] { return !QFileInfo::exists(killed) && !QFileInfo::exists(shared); }, 5000);
+    const bool ended = WaitFor([] { return RetiredThreads::Count() == 0; }, 5000);
+    qInstallMessageHandler(previous);
+    EXPECT_TRUE(gone) << Leftovers().join(QLatin1Char(' ')).toStdString();
+    EXPECT_TRUE(ended) << "the sweep still runs";
+    QMutexLocker guard(&removersLock);
+    EXPECT_EQ(removers.size(), 1);
+    EXPECT_FALSE(removers.contains(QThread::currentThread())) << "removed on the window's thread";
+    // Another instance's running report keeps its archive.
+    QFile kept(running + QStringLiteral("/BugReport.dmp"));
+    EXPECT_TRUE(kept.open(QIODevice::ReadOnly) && kept.readAll() == copy);
+    holder.kill();
+    holder.waitForFinished(5000);
+    QDir(running).removeRecursively();
 }
