@@ -1,6 +1,7 @@
 // The program's entry: interface scale, single instance, language, database,
 // font, style sheet, the main window and the event loop; then the shutdown.
 #include "CAppSettings.h"
+#include "CBugReport.h"
 #include "CMainUI.h"
 #include "CSingleInstanceMutex.h"
 #include "CStdinCommands.h"
@@ -102,6 +103,8 @@ int main(int argc, char* argv[])
     // Dated program logs, in a folder of their own beside the library.
     StartProgramLog(settings->GetLogPath() + QStringLiteral("/log"));
     qDebug() << "\nRecorder Application start ##########################################";
+    // A report the last run never finished left a copy of the user's data.
+    CBugReport::RemoveLeftovers();
 
     if (settings->GetLanguage().isEmpty())
         settings->SetLanguage(InstallerLanguage(settings->GetDisplayName()));

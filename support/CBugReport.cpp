@@ -16,12 +16,15 @@
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QNetworkProxy>
 #include <QPixmap>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QThread>
 #include <QVBoxLayout>
 
 namespace {
@@ -63,13 +66,19 @@ CBugReport::CBugReport(QWidget* parent)
     m_reporter->SetProductName(settings->GetProductName());
     m_reporter->SetVersion(settings->GetCurrentVersion());
     // Only the answer to a running upload counts: one that arrives after the
-    // user closed the dialog has nobody waiting for it.
-    connect(m_reporter, &PostReporter::requestFinishSignal, this, [this](int value) {
-        if (!m_uploadPending)
-            return;
-        m_uploadPending = false;
-        ReportFinish(value);
-    });
+    // user closed the dialog has nobody waiting for it. Queued: the answer
+    // may show a message, whose event loop can see this dialog, and with it
+    // the uploader and its network reply, destroyed; the uploader's own
+    // signal must have returned by then.
+    connect(
+        m_reporter, &PostReporter::requestFinishSignal, this,
+        [this](int value) {
+            if (!m_uploadPending)
+                return;
+            m_uploadPending = false;
+            ReportFinish(value);
+        },
+        Qt::QueuedConnection);
 
     QWidget* content = GetContentWidget();
     m_nameLabel = new QLabel(content);
@@ -137,16 +146,23 @@ void CBugReport::RetranslateUi()
     m_description->SetDefaultText(tr("Please describe your problem here."));
 }
 
-void CBugReport::ShowMessage(const QString& text, int button, const QString& caption)
+bool CBugReport::ShowMessage(const QString& text, int button, const QString& caption)
 {
+    QPointer<CBugReport> self(this);
     if (Messages()) {
         Messages()(this, text, button, caption);
-        return;
+        return !self.isNull();
     }
-    CDeleteDialog dialog(text, {DialogButtonInfo{button, caption, false}}, this, false, false);
-    dialog.setModal(true);
-    dialog.setFocus();
-    dialog.exec();
+    // On the heap: the message is this dialog's child and goes with it when
+    // the dialog is destroyed while the message waits (the main window
+    // deletes it, the program ends), which a message on the stack could not.
+    QPointer<CDeleteDialog> dialog =
+        new CDeleteDialog(text, {DialogButtonInfo{button, caption, false}}, this, false, false);
+    dialog->setModal(true);
+    dialog->setFocus();
+    dialog->exec();
+    delete dialog.data();
+    return !self.isNull();
 }
 
 void CBugReport::SetBusy(bool busy)
@@ -255,6 +271,21 @@ void CBugReport::SendReportMail()
                  [this](const QString& packed) { SendPackedMail(packed); });
 }
 
+void CBugReport::RemoveLeftovers()
+{
+    QString folder;
+    if (GetSpecialFolderPath(folder, kFolderDocuments) != 0)
+        return;
+    QThread* sweep = QThread::create([folder] {
+        if (QFileInfo(folder).isDir())
+            ReportArchive::RemoveStale(folder);
+    });
+    sweep->setObjectName(QStringLiteral("ReportSweep"));
+    sweep->start(QThread::LowPriority);
+    // Nobody waits for it: it goes once it has ended.
+    RetiredThreads::Retire(sweep);
+}
+
 QString CBugReport::NewArchive()
 {
     const QString folder = ReportFolder();
@@ -317,7 +348,8 @@ void CBugReport::ReportFinish(bool ok, QString attachment, void*)
         text = tr("The bug report mail was sent without the attached data: they could not be packed.");
     else if (ok)
         text = tr("Send bug report mail success!");
-    ShowMessage(text, QDialogButtonBox::Ok, tr("OK"));
+    if (!ShowMessage(text, QDialogButtonBox::Ok, tr("OK")))
+        return;
     m_progress->hide();
     close();
 }
@@ -379,9 +411,10 @@ void CBugReport::ReportFinish(int value)
     m_uploadPending = false;
     ReportArchive::Remove(m_uploadArchive);
     m_uploadArchive.clear();
-    if (value != 0)
-        ShowMessage(tr("Send bug report mail failed, Err: %1").arg(value),
-                    QDialogButtonBox::Cancel, tr("Cancel"));
+    if (value != 0
+        && !ShowMessage(tr("Send bug report mail failed, Err: %1").arg(value), QDialogButtonBox::Cancel,
+                        tr("Cancel")))
+        return;
     SetBusy(false);
     done(value);
 }

@@ -36,7 +36,8 @@ class WorkerThread;
 // failed or cancelled, by the packer when the report was cancelled before
 // the mail, by the dialog once an upload is answered or aborted. A folder
 // left by a report that never ended (the program crashed or was killed)
-// goes with the next report.
+// goes when the program starts again (RemoveLeftovers) and with the next
+// report.
 class CBugReport : public CMyDialogFrame
 {
     Q_OBJECT
@@ -68,6 +69,12 @@ public:
                                               const QString& caption)>;
     static MessageHandler SetMessageHandler(MessageHandler handler);
 
+    // Removes, on a thread of its own, what reports of an earlier run that
+    // never ended left in the report folder (ReportArchive::RemoveStale):
+    // a full copy of the user's library, too big to remove on the GUI
+    // thread. The program calls it once as it starts.
+    static void RemoveLeftovers();
+
     // The second report path: the log files uploaded over HTTP.
     void ReportByUpload();
 
@@ -90,7 +97,9 @@ private:
     // Cancels the running step without waiting for it; the dialog is idle
     // afterwards.
     void CancelReport();
-    void ShowMessage(const QString& text, int button, const QString& caption);
+    // Shows one message and waits for it; false when this dialog was
+    // destroyed meanwhile, after which the caller must not touch it.
+    bool ShowMessage(const QString& text, int button, const QString& caption);
     // The documents folder's program folder, created; empty when it cannot be.
     static QString ReportFolder();
     // A new archive path of this report's own (ReportArchive) in the report

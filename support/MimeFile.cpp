@@ -59,6 +59,19 @@ void MimeFile::Prepare()
     MimePart::Prepare();
 }
 
+bool MimeFile::HasEightBitBody()
+{
+    return m_file ? SendsContentAsIs() : MimePart::HasEightBitBody();
+}
+
+void MimeFile::UseSevenBitBody()
+{
+    if (!HasEightBitBody())
+        return;
+    m_encoding = EncodingBase64;
+    m_prepared = false;
+}
+
 qint64 MimeFile::Base64BodySize(qint64 bytes)
 {
     if (bytes <= 0)

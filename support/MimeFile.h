@@ -21,6 +21,10 @@ public:
     void Prepare() override;
     bool WriteText(const TextSink& sink) override;
     qint64 TextSize() override;
+    // A file is not read for the check: a 7bit or 8bit file part counts as
+    // 8-bit, and goes base64 instead.
+    bool HasEightBitBody() override;
+    void UseSevenBitBody() override;
 
     // The bytes read and encoded at a time: whole base64 lines (57 bytes
     // make one line of 76 characters).

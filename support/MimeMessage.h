@@ -48,6 +48,16 @@ public:
     bool WriteText(const MimePart::TextSink& sink);
     // The UTF-8 length of GetText(), without building it.
     qint64 TextSize();
+    // Whether the content goes out with bytes above 127 (MimePart). The
+    // header lines are not looked at: a name or subject that is not ASCII
+    // goes as encoded words anyway.
+    bool HasEightBitBody() { return m_content && m_content->HasEightBitBody(); }
+    // Re-encodes such content in ASCII, for a server without 8BITMIME.
+    void UseSevenBitBody()
+    {
+        if (m_content)
+            m_content->UseSevenBitBody();
+    }
 
     // A header value as it may stand in a header line: every control
     // character (CR and LF included) becomes a blank, so a value can never

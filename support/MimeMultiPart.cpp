@@ -69,6 +69,22 @@ qint64 MimeMultiPart::TextSize()
     return size + delimiter + 2 + 2;
 }
 
+bool MimeMultiPart::HasEightBitBody()
+{
+    for (MimePart* part : qAsConst(m_parts)) {
+        if (part->HasEightBitBody())
+            return true;
+    }
+    return false;
+}
+
+void MimeMultiPart::UseSevenBitBody()
+{
+    for (MimePart* part : qAsConst(m_parts))
+        part->UseSevenBitBody();
+    m_prepared = false;
+}
+
 void MimeMultiPart::Prepare()
 {
     QString body;

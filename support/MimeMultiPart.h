@@ -31,6 +31,10 @@ public:
     // Piece by piece: the header, then each part as it writes itself.
     bool WriteText(const TextSink& sink) override;
     qint64 TextSize() override;
+    // The body is its parts: 8-bit when one of them is; each of them made
+    // ASCII, the container's own label stays.
+    bool HasEightBitBody() override;
+    void UseSevenBitBody() override;
 
     // "multipart/<subtype>" of a type; "multipart/mixed" for a value outside
     // the table.

@@ -47,6 +47,28 @@ qint64 MimePart::TextSize()
     return GetText().toUtf8().size();
 }
 
+bool MimePart::IsAscii(const QByteArray& bytes)
+{
+    for (const char c : bytes) {
+        if (uchar(c) > 0x7F)
+            return false;
+    }
+    return true;
+}
+
+bool MimePart::HasEightBitBody()
+{
+    return SendsContentAsIs() && !IsAscii(m_content);
+}
+
+void MimePart::UseSevenBitBody()
+{
+    if (!HasEightBitBody())
+        return;
+    m_encoding = EncodingQuotedPrintable;
+    m_prepared = false;
+}
+
 QString MimePart::HeaderBlock() const
 {
     QString text = QLatin1String("Content-Type: ") + m_contentType;

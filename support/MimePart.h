@@ -40,6 +40,14 @@ public:
     // that can write it piece by piece.
     virtual qint64 TextSize();
 
+    // Whether the body goes out with bytes above 127: a 7bit or 8bit body
+    // whose content is not ASCII. Only a server that offers 8BITMIME takes
+    // such a body as it is.
+    virtual bool HasEightBitBody();
+    // Re-encodes such a body in ASCII (quoted-printable; a file part base64)
+    // and has the part prepared anew; a body that is ASCII already stays.
+    virtual void UseSevenBitBody();
+
     QString GetHeader() const { return m_header; }
     void SetHeader(const QString& header) { m_header = header; }
     // Appends the line and CR LF to the extra header lines.
@@ -69,6 +77,9 @@ public:
 protected:
     // The header lines and the blank line that ends them.
     QString HeaderBlock() const;
+    // Whether a body of this encoding goes out as its content stands.
+    bool SendsContentAsIs() const { return m_encoding == Encoding7Bit || m_encoding == Encoding8Bit; }
+    static bool IsAscii(const QByteArray& bytes);
 
     QString m_header;
     QByteArray m_content;

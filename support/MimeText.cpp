@@ -32,3 +32,9 @@ void MimeText::Prepare()
         m_encoding = EncodingQuotedPrintable;
     MimePart::Prepare();
 }
+
+bool MimeText::HasEightBitBody()
+{
+    // The content is made from the text only when the part is prepared.
+    return SendsContentAsIs() && !IsAscii(m_plainText.toUtf8());
+}

@@ -17,6 +17,7 @@ public:
     // line goes out quoted-printable instead, whose soft breaks keep every
     // line short.
     void Prepare() override;
+    bool HasEightBitBody() override;
 
     static constexpr int kMaxLineBytes = 998;
     static bool HasLongLine(const QByteArray& bytes);

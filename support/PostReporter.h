@@ -55,6 +55,10 @@ public:
 
 signals:
     void uploadProgressSignal(qint64 sent, qint64 total);
+    // Emitted while the reporter (and its network reply) still handle the
+    // answer: a receiver that may destroy the reporter before its slot
+    // returns (say, in a message's event loop its owner goes in) connects
+    // queued.
     void requestFinishSignal(int result);
 
 public slots:

@@ -20,10 +20,14 @@
 // first removes the report folders whose lock it can take: those no running
 // report of any instance holds.
 //
-// Thread contract: Create() and RemoveStale() run on the GUI thread, Remove()
-// on any thread (the mail thread removes what it sent). The locks this
-// process holds (folder -> descriptor) are written by Create() and Remove()
-// and read by RemoveStale(), all under that table's own mutex.
+// Thread contract: Create() runs on the GUI thread; Remove() on any thread
+// (the mail thread removes what it sent), and so does RemoveStale() (at
+// program start on a thread of its own, at once with a report's Create()).
+// The locks this process holds (folder -> descriptor) are written by
+// Create() and Remove() and read by RemoveStale(), all under that table's
+// own mutex. A folder Create() has made but not yet entered there is locked
+// already, so a sweep meanwhile cannot take it; one a sweep locked first,
+// Create() gives up for a new one.
 class ReportArchive
 {
 public:

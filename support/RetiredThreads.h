@@ -3,7 +3,8 @@
 class QThread;
 
 // Threads the window no longer waits for: a step of a report that is done,
-// or that the user cancelled (its thread told to stop). They are handed over
+// or that the user cancelled (its thread told to stop), or work whose end
+// nobody needs to hear of. They are handed over
 // here instead of being joined on the GUI thread, so that a thread still
 // stuck in a blocking call cannot freeze the window. Each is deleted once it
 // has finished; whatever still runs when the application object goes is

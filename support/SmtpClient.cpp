@@ -238,6 +238,7 @@ void SmtpClient::WaitForResponse(int msec)
     QElapsedTimer reply;
     reply.start();
     int failures = 0;
+    m_replyLines.clear();
     for (;;) {
         if (!m_socket || AbortSeen()) {
             m_responseCode = -1;
@@ -270,6 +271,8 @@ void SmtpClient::WaitForResponse(int msec)
             while (line.endsWith('\n') || line.endsWith('\r'))
                 line.chop(1);
             m_responseText = QString::fromUtf8(line);
+            if (m_replyLines.size() < kMaxReplyLines)
+                m_replyLines.append(m_responseText);
             bool number = false;
             const int code = m_responseText.left(3).toInt(&number);
             m_responseCode = number ? code : 0;
@@ -293,6 +296,27 @@ void SmtpClient::Command(const QString& text, int waitMs)
 {
     HandleBytes(SendMessage(text));
     WaitForResponse(waitMs);
+}
+
+void SmtpClient::Ehlo()
+{
+    Command(QStringLiteral("EHLO ") + m_name);
+    if (m_responseCode != 250)
+        return;
+    // "250-<domain> <greeting>", then one extension a line: its keyword and
+    // any parameters after a blank. What was known before STARTTLS no
+    // longer counts.
+    m_extensions.clear();
+    for (int i = 1; i < m_replyLines.size(); ++i) {
+        const QString keyword = m_replyLines.at(i).mid(4).section(QLatin1Char(' '), 0, 0).trimmed();
+        if (!keyword.isEmpty())
+            m_extensions.append(keyword.toUpper());
+    }
+}
+
+bool SmtpClient::ServerOffers(const QString& keyword) const
+{
+    return m_extensions.contains(keyword.toUpper());
 }
 
 // ---------------------------------------------------------------- progress
@@ -409,7 +433,7 @@ bool SmtpClient::ConnectToHost()
     }
     ProgressStep();
 
-    Command(QStringLiteral("EHLO ") + m_name);
+    Ehlo();
     if (m_responseCode != 250) {
         FailReply(ServerRefused);
         emit smtpError(ServerError);
@@ -437,7 +461,7 @@ bool SmtpClient::ConnectToHost()
             emit smtpError(ConnectionTimeoutError);
             return false;
         }
-        Command(QStringLiteral("EHLO ") + m_name);
+        Ehlo();
         if (m_responseCode != 250 || m_stop.load()) {
             FailReply(ServerRefused);
             emit smtpError(ServerError);
@@ -543,7 +567,17 @@ bool SmtpClient::SendMail(MimeMessage* message)
     if (!message)
         return false;
     const QString sender = message->GetSender() ? message->GetSender()->GetAddress() : QString();
-    Command(QStringLiteral("MAIL FROM: <") + sender + QLatin1Char('>'));
+    QString mailFrom = QStringLiteral("MAIL FROM: <") + sender + QLatin1Char('>');
+    if (ServerOffers(QStringLiteral("8BITMIME"))) {
+        mailFrom += QLatin1String(" BODY=8BITMIME");
+    } else if (message->HasEightBitBody()) {
+        message->UseSevenBitBody();
+        // The re-encoded text is longer; the bar follows what really goes.
+        const qint64 text = message->TextSize();
+        m_totalBytes += text - m_textBytes;
+        m_textBytes = text;
+    }
+    Command(mailFrom);
     if (m_responseCode != 250 || m_stop.load()) {
         FailReply(ServerRefused);
         return false;

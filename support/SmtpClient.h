@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QSslCertificate>
 #include <QString>
+#include <QStringList>
 
 #include <atomic>
 #include <functional>
@@ -34,6 +35,11 @@ class QTcpSocket;
 // The message text is never held whole: it is sized without being built and
 // sent piece by piece (MimeMessage::WriteText), so a large attachment costs a
 // few pieces of memory, not several copies of itself.
+//
+// A message body with bytes above 127 goes as it is only to a server whose
+// EHLO reply offers 8BITMIME, announced with BODY=8BITMIME on MAIL FROM;
+// another server gets it re-encoded in ASCII (MimeMessage::UseSevenBitBody),
+// since it may refuse or mangle 8-bit text.
 //
 // Server certificates are checked against the system's authorities and any
 // added with AddCaCertificates: the account's password never goes to a
@@ -110,6 +116,10 @@ public:
     // Authorities trusted besides the system's (a private mail server's own).
     void AddCaCertificates(const QList<QSslCertificate>& certificates);
 
+    // Whether the last EHLO reply offered this extension (its keyword, any
+    // case, e.g. "8BITMIME").
+    bool ServerOffers(const QString& keyword) const;
+
     int GetResponseCode() const { return m_responseCode; }
     QString GetResponseText() const { return m_responseText; }
     qint64 GetTotalBytes() const { return m_totalBytes; }
@@ -155,6 +165,8 @@ public:
     // silent waits would, and a line longer than kMaxReplyLine ends it too.
     void WaitForResponse(int msec = -1);
     static constexpr int kMaxReplyLine = 64 * 1024;
+    // The lines of one reply kept for reading (an EHLO reply holds a dozen).
+    static constexpr int kMaxReplyLines = 100;
 
     // The message text as it may stand between DATA and the final ".": every
     // line ends in CR LF (a lone CR or LF becomes CR LF) and a line starting
@@ -188,6 +200,8 @@ private:
     qint64 SendBytes(const QByteArray& bytes);
     // Sends a command, accounts its bytes and reads the reply.
     void Command(const QString& text, int waitMs = -1);
+    // EHLO; on its 250 the extensions it lists replace the known ones.
+    void Ehlo();
     void ProgressStep();
     void ShowProgress(qint64 shown);
     // Sends the message text between DATA and ".", piece by piece; false when
@@ -218,6 +232,8 @@ private:
     QList<QSslCertificate> m_caCertificates;
     QString m_responseText;
     int m_responseCode = 0;
+    QStringList m_replyLines;   // of the last reply, up to kMaxReplyLines
+    QStringList m_extensions;   // keywords of the last EHLO reply, upper case
     std::atomic<bool> m_stop{false};
     std::atomic<bool> m_abort{false};
     bool m_sendTimedOut = false;

@@ -39,7 +39,7 @@ QString AiosmtpdServer::CertificateFile()
     return TestCertificate().cert;
 }
 
-AiosmtpdServer::AiosmtpdServer(Mode mode, bool summaryOnly)
+AiosmtpdServer::AiosmtpdServer(Mode mode, bool summaryOnly, Body body)
 {
     QStringList arguments{QStringLiteral(SONACAP_TEST_SOURCE_DIR "/tests/support/mail/smtp_server.py"),
                           QStringLiteral("--mode"),
@@ -50,6 +50,8 @@ AiosmtpdServer::AiosmtpdServer(Mode mode, bool summaryOnly)
                           QStringLiteral("--out"), m_out.path()};
     if (summaryOnly)
         arguments << QStringLiteral("--summary");
+    if (body == SevenBitOnly)
+        arguments << QStringLiteral("--seven-bit");
     if (mode != Plain)
         arguments << QStringLiteral("--cert") << TestCertificate().cert << QStringLiteral("--key") << TestCertificate().key;
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);

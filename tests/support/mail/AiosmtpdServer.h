@@ -18,10 +18,14 @@ public:
     static constexpr const char* kUser = "bugs@example.org";
     static constexpr const char* kPassword = "s3cret pass";
 
+    // What the server takes in the mail text: 8-bit text, offering 8BITMIME
+    // (the usual server), or ASCII only, refusing the rest.
+    enum Body { EightBitMime, SevenBitOnly };
+
     // With `summaryOnly` (for mails of hundreds of MB) each mail is stored
     // only as its JSON summary: "size", "attachment_size" and
     // "attachment_sha256".
-    explicit AiosmtpdServer(Mode mode, bool summaryOnly = false);
+    explicit AiosmtpdServer(Mode mode, bool summaryOnly = false, Body body = EightBitMime);
     ~AiosmtpdServer();
     AiosmtpdServer(const AiosmtpdServer&) = delete;
     AiosmtpdServer& operator=(const AiosmtpdServer&) = delete;

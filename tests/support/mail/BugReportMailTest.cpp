@@ -1,16 +1,21 @@
 // The bug report end to end: the dialog packs the log folder with 7z and
 // mails it through a real server (aiosmtpd over TLS), the mail thread on its
-// own, packing faults, closing or destroying the dialog mid-send, two reports
-// at once, and what is left on disk afterwards: nothing.
+// own, packing faults, closing or destroying the dialog mid-send or while a
+// message of it is open, text in any language to servers with and without
+// 8-bit mail, two reports at once, and what is left on disk afterwards:
+// nothing, also after a run that was killed.
 #include "../../common/EventWait.h"
+#include "../../common/LocalHttpServer.h"
 #include "../../common/LoopbackSocket.h"
 #include "AiosmtpdServer.h"
 #include "BugreportThread.h"
 #include "CAppSettings.h"
 #include "CBugReport.h"
 #include "CDefTextEdit.h"
+#include "CDeleteDialog.h"
 #include "LocalMailServer.h"
 #include "MailServerInfo.h"
+#include "PostReporter.h"
 #include "ProgramLog.h"
 #include "ReportArchive.h"
 #include "RetiredThreads.h"
@@ -23,12 +28,15 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
+#include <QMutex>
+#include <QPointer>
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -80,6 +88,17 @@ bool SendAndWait(BugreportThread& thread)
     thread.start();
     // isFinished() turns true before finished() is posted, so the answer is waited for itself.
     return WaitFor([&] { return answered; }) && ok;
+}
+
+// Holds the flock on `lockFile` from another process, as another
+// instance's running report would, until `holder` is killed: the shell's
+// descriptor, locked by flock(1), stays open in the sleep it becomes.
+void HoldLock(QProcess& holder, const QString& lockFile)
+{
+    const QString hold = QStringLiteral("exec 9<>\"$0\" && flock -n 9 && echo held && exec sleep 60");
+    holder.start(QStringLiteral("sh"), {QStringLiteral("-c"), hold, lockFile});
+    ASSERT_TRUE(holder.waitForReadyRead(10000));
+    ASSERT_EQ(holder.readAll().trimmed(), QByteArray("held"));
 }
 
 // The text of the one program log in `folder`.
@@ -696,13 +715,7 @@ TEST_F(BugReportMailTest, AReportRemovesWhatReportsThatNoLongerRunLeftBehind)
         const QString path = m_reportFolder + QLatin1Char('/') + QLatin1String(e.name);
         e.make(path);
         if (e.held) {
-            // One process holds the lock as another instance's report
-            // would, until it is killed: the shell's descriptor, locked by
-            // flock(1), stays open in the sleep it becomes.
-            const QString hold = QStringLiteral("exec 9<>\"$0\" && flock -n 9 && echo held && exec sleep 60");
-            holder.start(QStringLiteral("sh"), {QStringLiteral("-c"), hold, path + lock});
-            ASSERT_TRUE(holder.waitForReadyRead(10000));
-            ASSERT_EQ(holder.readAll().trimmed(), QByteArray("held"));
+            ASSERT_NO_FATAL_FAILURE(HoldLock(holder, path + lock));
         }
     }
     const auto gone = [&](const Entry& e) {
@@ -825,4 +838,151 @@ TEST_F(BugReportMailTest, ACancelAfterTheWholeMailWentOutIsLoggedAsPerhapsDelive
         EXPECT_TRUE(text.contains(QLatin1String(c.logged))) << text.toStdString();
         EXPECT_EQ(text.count(QStringLiteral("bug report mail")), 1) << text.toStdString();
     }
+}
+
+TEST_F(BugReportMailTest, ADescriptionInAnyLanguageArrivesIntactWithOrWithoutEightBitMail)
+{
+    const QString descriptions[] = {
+        QStringLiteral("It stopped.\n.\nTwice."),
+        QString::fromUtf8("J\xc3\xbcrgen: die Aufnahme bricht ab.\n.\n\xc3\x96l \xe2\x82\xac 5"),
+        // Past 998 bytes on one line: quoted-printable either way.
+        QString::fromUtf8("\xe9\x8c\xb2\xe9\x9f\xb3\xe3\x81\x8c\xe6\xad\xa2\xe3\x81\xbe\xe3\x82\x8b").repeated(80),
+        QString::fromUtf8("\xd0\x97\xd0\xb2\xd1\x83\xd0\xba \xd0\xbf\xd1\x80\xd0\xbe\xd0\xbf\xd0\xb0\xd0\xbb "
+                          "\xf0\x9f\x8e\xb5\r\n\xd1\x81\xd0\xbd\xd0\xbe\xd0\xb2\xd0\xb0"),
+    };
+    struct Server {
+        const char* what;
+        AiosmtpdServer::Body body;
+    };
+    const Server servers[] = {
+        {"a server offering 8BITMIME", AiosmtpdServer::EightBitMime},
+        {"a server taking ASCII only", AiosmtpdServer::SevenBitOnly},
+    };
+    for (const Server& s : servers) {
+        AiosmtpdServer server(AiosmtpdServer::Plain, false, s.body);
+        ASSERT_NE(server.Port(), 0);
+        int mails = 0;
+        for (const QString& description : descriptions) {
+            SCOPED_TRACE(std::string(s.what) + ": " + description.left(20).toStdString());
+            BugreportJob job = MailJob(QString::fromUtf8("J\xc3\xbcrgen"), QStringLiteral("jo@example.org"));
+            job.body = description;
+            BugreportThread thread(job, LocalMailServer(server.Port(), false));
+            ASSERT_TRUE(SendAndWait(thread));
+            const QJsonObject mail = server.WaitForMail(++mails);
+            ASSERT_FALSE(mail.isEmpty());
+            EXPECT_EQ(mail["defects"].toArray().size(), 0);
+            // Python's mail parser gives back what was typed.
+            QString text = mail["texts"].toArray().first().toString();
+            text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+            EXPECT_EQ(text.trimmed(), QString(description).replace(QLatin1String("\r\n"), QLatin1String("\n")));
+            EXPECT_EQ(mail["subject"].toString(), BugreportThread::Subject(job));
+            // 8-bit text goes announced; a server that does not offer it
+            // would refuse the announcement.
+            const QJsonArray options = mail["mail_options"].toArray();
+            EXPECT_EQ(options.contains(QStringLiteral("BODY=8BITMIME")), s.body == AiosmtpdServer::EightBitMime);
+            if (s.body == AiosmtpdServer::SevenBitOnly) {
+                QFile eml(server.MailFile(mails, QStringLiteral(".eml")));
+                ASSERT_TRUE(eml.open(QIODevice::ReadOnly));
+                for (const char byte : eml.readAll())
+                    ASSERT_LT(uchar(byte), 0x80) << "8-bit text to a server that did not offer 8BITMIME";
+            }
+        }
+    }
+}
+
+TEST_F(BugReportMailTest, TheDialogMayBeDestroyedWhileItsMessageIsOpen)
+{
+    // The real message, with its own event loop, in which the dialog is
+    // destroyed as when the main window deletes it or the program ends.
+    CBugReport::SetMessageHandler(nullptr);
+    int refusedPort = 0;
+    close(BindLoopback(&refusedPort, 0));
+    MailServerInfo::SetSupport(LocalMailServer(refusedPort, false));
+    WorkerThread::SetProgram(m_scripts.path() + QStringLiteral("/missing-7z"));   // no archive, at once
+    LocalHttpServer upload;
+    upload.SetAnswer({200, "0", "text/plain"});   // refused: "Err: -1"
+
+    struct Case {
+        const char* what;
+        const char* mail;
+        std::function<void(CBugReport&)> start;
+    };
+    const Case cases[] = {
+        {"the e-mail is missing", "", [](CBugReport& report) { report.ReportButton()->click(); }},
+        {"the mail failed", "ina@example.org", [](CBugReport& report) { report.ReportButton()->click(); }},
+        {"the upload was refused", "ina@example.org",
+         [&](CBugReport& report) {
+             report.Uploader()->SetUploadUrl(QString::fromStdString(upload.Address()) + QStringLiteral("/up"));
+             report.ReportByUpload();
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QPointer<CBugReport> report = new CBugReport(nullptr);
+        report->show();
+        Fill(*report, QStringLiteral("Ina"), QLatin1String(c.mail), QStringLiteral("gone"));
+        bool shown = false;
+        QTimer watch;
+        QObject::connect(&watch, &QTimer::timeout, [&] {
+            const CDeleteDialog* message = report ? report->findChild<CDeleteDialog*>() : nullptr;
+            if (message && message->isVisible()) {
+                shown = true;
+                delete report.data();
+            }
+        });
+        watch.start(10);
+        c.start(*report);
+        EXPECT_TRUE(WaitFor([&] { return report.isNull(); }));
+        watch.stop();
+        EXPECT_TRUE(shown) << "the dialog went before its message";
+        for (int i = 0; i < 20; ++i)
+            QCoreApplication::processEvents();
+        EXPECT_TRUE(WaitFor([] { return RetiredThreads::Count() == 0; }, 5000));
+        EXPECT_TRUE(ArchivesGone()) << Leftovers().join(QLatin1Char(' ')).toStdString();
+    }
+}
+
+TEST_F(BugReportMailTest, WhatAKilledRunLeftGoesAtStartOffTheWindowThread)
+{
+    const QByteArray copy = "a copy of the user's library";
+    const QString lock = QLatin1Char('/') + QLatin1String(ReportArchive::kLockName);
+    const QString killed = m_reportFolder + QStringLiteral("/BugReport-k1LLed");
+    WriteFile(killed + QStringLiteral("/BugReport.dmp"), copy);
+    WriteFile(killed + lock, "");
+    const QString shared = m_reportFolder + QStringLiteral("/BugReport.dmp");
+    WriteFile(shared, copy);
+    const QString running = m_reportFolder + QStringLiteral("/BugReport-RunsOn");
+    WriteFile(running + QStringLiteral("/BugReport.dmp"), copy);
+    WriteFile(running + lock, "");
+    QProcess holder;
+    ASSERT_NO_FATAL_FAILURE(HoldLock(holder, running + lock));
+
+    // Each folder removed is logged by the thread that removed it.
+    static QMutex removersLock;
+    static QList<QThread*> removers;
+    static QtMessageHandler previous = nullptr;
+    removers.clear();
+    previous = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context, const QString& text) {
+        if (text.contains(QLatin1String("left behind"))) {
+            QMutexLocker guard(&removersLock);
+            removers << QThread::currentThread();
+        }
+        if (previous)
+            previous(type, context, text);
+    });
+    CBugReport::RemoveLeftovers();
+    const bool gone = WaitFor([&] { return !QFileInfo::exists(killed) && !QFileInfo::exists(shared); }, 5000);
+    const bool ended = WaitFor([] { return RetiredThreads::Count() == 0; }, 5000);
+    qInstallMessageHandler(previous);
+    EXPECT_TRUE(gone) << Leftovers().join(QLatin1Char(' ')).toStdString();
+    EXPECT_TRUE(ended) << "the sweep still runs";
+    QMutexLocker guard(&removersLock);
+    EXPECT_EQ(removers.size(), 1);
+    EXPECT_FALSE(removers.contains(QThread::currentThread())) << "removed on the window's thread";
+    // Another instance's running report keeps its archive.
+    QFile kept(running + QStringLiteral("/BugReport.dmp"));
+    EXPECT_TRUE(kept.open(QIODevice::ReadOnly) && kept.readAll() == copy);
+    holder.kill();
+    holder.waitForFinished(5000);
+    QDir(running).removeRecursively();
 }

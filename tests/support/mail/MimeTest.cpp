@@ -15,6 +15,10 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+#include <memory>
+
 namespace {
 QString HeaderBlock(MimeMessage& message)
 {
@@ -340,6 +344,69 @@ TEST(MimeTest, TextWithAnOverlongLineGoesQuotedPrintable)
             EXPECT_EQ(QString::fromUtf8(QuotedPrintable::Decode(body.chopped(2))), c.text) << c.what;
             ExpectFolded(body, 76);
         }
+    }
+}
+
+TEST(MimeTest, ABodyMadeAsciiForAServerWithoutEightBitMail)
+{
+    QTemporaryDir dir;
+    const QString path = dir.path() + QStringLiteral("/notes.txt");
+    QFile out(path);
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    out.write("caf\xc3\xa9 notes");
+    out.close();
+    struct Case {
+        const char* what;
+        std::function<MimePart*()> make;
+        bool eightBit;
+        MimePart::Encoding after;
+        QByteArray content;   // what the body decodes to
+    };
+    const QByteArray accented("Gr\xc3\xbc\xc3\x9f" "e\nline two");
+    const Case cases[] = {
+        {"ASCII text", [] { return new MimeText(QStringLiteral("plain")); }, false, MimePart::Encoding8Bit, "plain"},
+        {"accented text", [&] { return new MimeText(QString::fromUtf8(accented)); }, true,
+         MimePart::EncodingQuotedPrintable, accented},
+        {"7bit bytes that are not ASCII",
+         [] {
+             auto* part = new MimePart;
+             part->SetContentType(QStringLiteral("text/plain"));
+             part->SetContent("caf\xc3\xa9");
+             return part;
+         },
+         true, MimePart::EncodingQuotedPrintable, "caf\xc3\xa9"},
+        {"an 8bit file, not read to check",
+         [&] {
+             auto* file = new MimeFile(new QFile(path));
+             file->SetEncoding(MimePart::Encoding8Bit);
+             return file;
+         },
+         true, MimePart::EncodingBase64, "caf\xc3\xa9 notes"},
+        {"a base64 attachment", [] { return new MimeAttachment(QByteArray("\xff\x00", 2), QStringLiteral("a.bin")); },
+         false, MimePart::EncodingBase64, QByteArray("\xff\x00", 2)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::unique_ptr<MimePart> part(c.make());
+        MimeMultiPart multi;
+        multi.AddPart(part.get());
+        EXPECT_EQ(part->HasEightBitBody(), c.eightBit);
+        EXPECT_EQ(multi.HasEightBitBody(), c.eightBit);
+        const QByteArray before = multi.GetText().toUtf8();   // prepared once already
+        multi.UseSevenBitBody();
+        EXPECT_FALSE(multi.HasEightBitBody());
+        EXPECT_EQ(part->GetEncoding(), c.after);
+        const QByteArray text = multi.GetText().toUtf8();
+        EXPECT_TRUE(std::all_of(text.begin(), text.end(), [](char byte) { return uchar(byte) < 0x80; }))
+            << text.toStdString();
+        if (!c.eightBit) {
+            EXPECT_EQ(text, before) << "an ASCII body is left as it was";
+        }
+        const QString body = part->GetText().mid(part->GetText().indexOf(QLatin1String("\r\n\r\n")) + 4).chopped(2);
+        const QByteArray decoded = c.after == MimePart::EncodingBase64 ? QByteArray::fromBase64(body.toLatin1())
+            : c.after == MimePart::EncodingQuotedPrintable          ? QuotedPrintable::Decode(body)
+                                                                    : body.toUtf8();
+        EXPECT_EQ(decoded, c.content);
     }
 }
 

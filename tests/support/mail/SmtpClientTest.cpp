@@ -18,6 +18,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <functional>
 #include <memory>
@@ -174,6 +175,45 @@ TEST(SmtpClientTest, MultiLineRepliesAreReadToTheirLastLine)
         EXPECT_EQ(client->GetResponseCode(), c.code) << c.what;
         EXPECT_EQ(client->GetResponseText(), QLatin1String(c.text)) << c.what;
         EXPECT_EQ(peer.Count("EHLO localhost"), 1) << c.what;
+    }
+}
+
+TEST(SmtpClientTest, EightBitTextIsAnnouncedWhereOfferedAndMadeAsciiElsewhere)
+{
+    struct Case {
+        const char* what;
+        std::string ehloReply;
+        bool offered;
+    };
+    const Case cases[] = {
+        {"offered between other extensions", "250-scripted\r\n250-8BITMIME\r\n250 AUTH PLAIN\r\n", true},
+        {"offered on the last line, in lower case", "250-scripted\r\n250-AUTH PLAIN\r\n250 8bitmime\r\n", true},
+        {"not offered", "250-scripted\r\n250 AUTH PLAIN LOGIN\r\n", false},
+        {"only look-alikes", "250-8BITMIME.example.org hi\r\n250-X-8BITMIME\r\n250 AUTH PLAIN\r\n", false},
+    };
+    const QByteArray typed = "Gr\xc3\xbc\xc3\x9f" "e";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto script = ScriptedSmtpPeer::HappyScript();
+        script[1].reply = c.ehloReply;
+        ScriptedSmtpPeer peer(script);
+        auto client = ScriptedClient(peer);
+        SmallMail mail(QString::fromUtf8(typed));
+        client->EstimateTotalBytes(&mail.message);
+        ASSERT_TRUE(client->ConnectToHost());
+        ASSERT_TRUE(client->Login());
+        ASSERT_TRUE(client->SendMail(&mail.message));
+        client->Quit();
+        EXPECT_EQ(peer.Count("MAIL FROM: <bugs@example.org> BODY=8BITMIME"), c.offered ? 1 : 0);
+        EXPECT_EQ(peer.Count("MAIL FROM: <bugs@example.org>"), c.offered ? 0 : 1);
+        std::string text;
+        for (const std::string& line : peer.Lines())
+            text += line + "\n";
+        const bool ascii = std::all_of(text.begin(), text.end(), [](char byte) { return uchar(byte) < 0x80; });
+        EXPECT_EQ(ascii, !c.offered);
+        EXPECT_EQ(text.find(typed.toStdString()) != std::string::npos, c.offered);
+        EXPECT_EQ(text.find("Gr=C3=BC=C3=9Fe") != std::string::npos, !c.offered);
+        EXPECT_EQ(peer.Count("Content-Transfer-Encoding: quoted-printable"), c.offered ? 0 : 1);
     }
 }
 

@@ -8,7 +8,9 @@ mail<N>.json (envelope, login, decoded headers, text parts, attachment file
 names), mail<N>.eml (the raw data) and mail<N>-<attachment name> (each
 attachment's decoded bytes). With --summary, for mails too big to parse and
 keep, only mail<N>.json is written: the size of the data and the size and
-SHA-256 of the attachment's decoded bytes.
+SHA-256 of the attachment's decoded bytes. With --seven-bit the server is
+one that takes only ASCII: its EHLO reply offers no 8BITMIME, a BODY=
+parameter on MAIL FROM is refused, and so is mail text with a byte above 127.
 """
 import argparse
 import asyncio
@@ -67,6 +69,7 @@ class Store:
                 texts.append(part.get_content())
         info = {
             "mail_from": envelope.mail_from,
+            "mail_options": envelope.mail_options,
             "rcpt_tos": envelope.rcpt_tos,
             "logins": self.logins,
             "tls": bool(server.transport.get_extra_info("cipher")),
@@ -94,6 +97,7 @@ def main():
     parser.add_argument("--out", required=True)
     parser.add_argument("--port", type=int, default=0)
     parser.add_argument("--summary", action="store_true")
+    parser.add_argument("--seven-bit", action="store_true")
     args = parser.parse_args()
 
     context = None
@@ -118,7 +122,10 @@ def main():
                     authenticator=authenticate,
                     auth_required=True,
                     auth_require_tls=args.mode == "starttls",
-                    data_size_limit=None)
+                    data_size_limit=None,
+                    # aiosmtpd's ASCII mode: the mail text is read as ASCII
+                    # and 8BITMIME is not offered.
+                    decode_data=args.seven_bit)
 
     loop = asyncio.new_event_loop()
     asyncio.set_event_loop(loop)
