@@ -121,6 +121,9 @@ protected:
         sqlite3* db = nullptr;
         if (sqlite3_open(Path("music.db").toUtf8().constData(), &db) != SQLITE_OK)
             return false;
+        // The page's own connection or one of its workers may be reading at
+        // this moment; a schema change waits for them instead of failing.
+        sqlite3_busy_timeout(db, 10000);
         const QByteArray sql = QByteArray("create trigger refuse ") + when + " begin select raise(abort, 'no'); end";
         const bool made = sqlite3_exec(db, sql.constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
         sqlite3_close(db);
