@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QMutex>
 #include <QMutexLocker>
+#include <QRegularExpression>
 #include <QSet>
 #include <QStringList>
 
@@ -33,6 +34,12 @@ QString TrimNameEnds(const QString& name)
 
 QString MakeValidFileName(QString text)
 {
+    // Direction marks and overrides show a name in another order than it is
+    // stored ("Song<right-to-left override>3pm.exe" is read as an MP3). A
+    // title never needs them in a file name; the letters they surround stay.
+    static const QRegularExpression kDirectionControls(
+        QStringLiteral("[\\x{061C}\\x{200E}\\x{200F}\\x{202A}-\\x{202E}\\x{2066}-\\x{2069}]"));
+    text.remove(kDirectionControls);
     // A newline or a tab at an end goes with the blanks; one inside, as
     // every other control character, would break every tool that reads
     // names line by line.

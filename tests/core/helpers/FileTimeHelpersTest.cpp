@@ -45,6 +45,10 @@ TEST(FileTimeHelpers, MakeValidFileName)
         {"Song . . ", "Song"},
         {" .hidden", "_hidden"},
         {"Lied\xe3\x80\x80", "Lied"},   // an ideographic space
+        // Direction overrides and marks, which would show the name in another
+        // order than it is stored, go; the letters stay.
+        {"Song\xe2\x80\xae" "3pm.exe", "Song3pm.exe"},
+        {"\xe2\x81\xa7" "a\xe2\x80\x8f" "b\xe2\x81\xa9 ", "ab"},
         // Nothing left: the caller's own name takes its place.
         {" ... ", ""},
         {"\n", ""},
