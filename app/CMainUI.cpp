@@ -521,7 +521,7 @@ CMainUI::~CMainUI()
             QFile::remove(last);
         }
         DiscardRecordingRow(true);
-    } else if (CTreeWidgetItem* row = m_showList ? m_showList->NewRecordItem : nullptr) {
+    } else if (CTreeWidgetItem* row = m_showList ? m_showList->RecordingRow() : nullptr) {
         // The row is the song whose start the window took. Its end may still
         // have been on its way to this thread as the window went, and a later
         // song's start after it: then its file is the one the row names, and
@@ -549,8 +549,7 @@ CMainUI::~CMainUI()
                 DB_UpdateMusicInfo(record.get());
             }
             qWarning() << "CMainUI::~CMainUI recording kept:" << path;
-            delete row;
-            m_showList->NewRecordItem = nullptr;
+            delete m_showList->TakeRecordingRow();
         }
     }
     // Every song that ended is finished now with what it has (its data,

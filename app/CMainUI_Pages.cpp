@@ -349,7 +349,7 @@ void CMainUI::MenuBarCopy()
 {
     if (!IsLibraryPageShown())
         return;
-    m_showList->Clipboard = m_showList->GetSelectedOrAllItems(true);
+    m_showList->HoldForPaste(m_showList->GetSelectedOrAllItems(true));
     m_cutSource = -1;
 }
 
@@ -357,16 +357,16 @@ void CMainUI::MenuBarCut()
 {
     if (!IsLibraryPageShown())
         return;
-    m_showList->Clipboard = m_showList->GetSelectedOrAllItems(true);
+    m_showList->HoldForPaste(m_showList->GetSelectedOrAllItems(true));
     m_cutSource = m_showList->GetShownListId();
 }
 
 void CMainUI::MenuBarPaste()
 {
     const int target = m_showList->GetShownListId();
-    if (!IsLibraryPageShown() || m_showList->Clipboard.isEmpty() || target <= 3)
+    if (!IsLibraryPageShown() || m_showList->HeldForPaste().isEmpty() || target <= 3)
         return;
-    const QList<CTreeWidgetItem*> added = AddItemsToList(m_showList->Clipboard, target);
+    const QList<CTreeWidgetItem*> added = AddItemsToList(m_showList->HeldForPaste(), target);
     if (!added.isEmpty()) {
         m_showList->FilterBox()->emtiFilterChanged();
         if (m_showList->GetListItemCount(target) > 0)
@@ -378,8 +378,8 @@ void CMainUI::MenuBarPaste()
         PlayQueue& queue = PlayQueue::Instance();
         const int before = queue.Count();
         // One pass: row by row, each removal walked the list and the queue.
-        const int last = m_showList->RemoveItemsFromList(m_showList->Clipboard, m_cutSource);
-        m_showList->Clipboard.clear();
+        const int last = m_showList->RemoveItemsFromList(m_showList->HeldForPaste(), m_cutSource);
+        m_showList->ReleaseHeldForPaste();
         if (queue.Count() < before)
             AfterDeletePlayingMusic(last);
         m_treeLib->SetListItemNum(m_cutSource, m_showList->GetListItemCount(m_cutSource));
@@ -617,7 +617,7 @@ void CMainUI::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
-    const bool songUnstored = !OpenSongPath().isEmpty() || m_showList->NewRecordItem || IsFinishingSongs();
+    const bool songUnstored = !OpenSongPath().isEmpty() || m_showList->RecordingRow() || IsFinishingSongs();
     if (!m_closeAnyway && m_recordingStopped && songUnstored) {
         m_closePending = true;
         // A song that has its data no longer waits long for its cover.
