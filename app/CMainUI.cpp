@@ -367,9 +367,10 @@ void CMainUI::TellLibraryProblemAtStart()
         return;
     if (DB_LibraryInUse()) {
         const QString path = CAppSettings::GetInstance()->GetLogPath() + QStringLiteral("/music.db");
-        Notice(tr("The library is in use by another program:\n%1\nIt is left as it is. The songs you record are kept "
-                  "in the output folder and go into the library as soon as the other program lets it go; until "
-                  "then the library cannot be changed.")
+        Notice(tr("The library is in use by another program:\n%1\nIt is left as it is and cannot be changed until that "
+                  "program lets it go; the songs you record until then are kept in the output folder and go into the "
+                  "library once it is free. If that program changed the library meanwhile, the library stays as it "
+                  "is and the songs go into it at the next start.")
                    .arg(QDir::toNativeSeparators(path)));
         return;
     }
