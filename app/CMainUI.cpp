@@ -367,9 +367,10 @@ void CMainUI::TellLibraryProblemAtStart()
         return;
     if (DB_LibraryInUse()) {
         const QString path = CAppSettings::GetInstance()->GetLogPath() + QStringLiteral("/music.db");
-        Notice(tr("The library is in use by another program:\n%1\nIt is left as it is. The songs you record are kept "
-                  "in the output folder and go into the library as soon as the other program lets it go; until "
-                  "then the library cannot be changed.")
+        Notice(tr("The library is in use by another program:\n%1\nIt is left as it is and cannot be changed until that "
+                  "program lets it go; the songs you record until then are kept in the output folder and go into the "
+                  "library once it is free. If that program changed the library meanwhile, the library stays as it "
+                  "is and the songs go into it at the next start.")
                    .arg(QDir::toNativeSeparators(path)));
         return;
     }
@@ -521,7 +522,7 @@ CMainUI::~CMainUI()
             QFile::remove(last);
         }
         DiscardRecordingRow(true);
-    } else if (CTreeWidgetItem* row = m_showList ? m_showList->NewRecordItem : nullptr) {
+    } else if (CTreeWidgetItem* row = m_showList ? m_showList->RecordingRow() : nullptr) {
         // The row is the song whose start the window took. Its end may still
         // have been on its way to this thread as the window went, and a later
         // song's start after it: then its file is the one the row names, and
@@ -549,8 +550,7 @@ CMainUI::~CMainUI()
                 DB_UpdateMusicInfo(record.get());
             }
             qWarning() << "CMainUI::~CMainUI recording kept:" << path;
-            delete row;
-            m_showList->NewRecordItem = nullptr;
+            delete m_showList->TakeRecordingRow();
         }
     }
     // Every song that ended is finished now with what it has (its data,

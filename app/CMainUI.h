@@ -319,6 +319,11 @@ private:
     int Ask(const QString& text, const QList<QPair<int, QString>>& buttons, int defaultIndex);
     // A notice with one "Ok" through the program's dialog (ShowNotice).
     void Notice(const QString& text);
+    // While another program holds the library, a change the user asks for
+    // (a deletion, a list added, renamed, deleted or filled) is refused with
+    // a notice before anything changes: true then. The library would refuse
+    // it anyway, and the view must not show what the library does not hold.
+    bool RefuseWhileLibraryInUse();
 
     CRecordWavWriter m_wavWriter;
     std::atomic<bool> m_recordingStopped{false};

@@ -150,6 +150,14 @@ void CMainUI::Notice(const QString& text)
     ShowNotice(new CDeleteDialog(text, {{QDialogButtonBox::Ok, tr("Ok"), true}}, this));
 }
 
+bool CMainUI::RefuseWhileLibraryInUse()
+{
+    if (!DB_LibraryInUse())
+        return false;
+    Notice(tr("The library is in use by another program and cannot be changed now."));
+    return true;
+}
+
 int CMainUI::Ask(const QString& text, const QList<QPair<int, QString>>& buttons, int defaultIndex)
 {
     QList<DialogButtonInfo> infos;
@@ -349,7 +357,7 @@ void CMainUI::MenuBarCopy()
 {
     if (!IsLibraryPageShown())
         return;
-    m_showList->Clipboard = m_showList->GetSelectedOrAllItems(true);
+    m_showList->HoldForPaste(m_showList->GetSelectedOrAllItems(true));
     m_cutSource = -1;
 }
 
@@ -357,16 +365,16 @@ void CMainUI::MenuBarCut()
 {
     if (!IsLibraryPageShown())
         return;
-    m_showList->Clipboard = m_showList->GetSelectedOrAllItems(true);
+    m_showList->HoldForPaste(m_showList->GetSelectedOrAllItems(true));
     m_cutSource = m_showList->GetShownListId();
 }
 
 void CMainUI::MenuBarPaste()
 {
     const int target = m_showList->GetShownListId();
-    if (!IsLibraryPageShown() || m_showList->Clipboard.isEmpty() || target <= 3)
+    if (!IsLibraryPageShown() || m_showList->HeldForPaste().isEmpty() || target <= 3 || RefuseWhileLibraryInUse())
         return;
-    const QList<CTreeWidgetItem*> added = AddItemsToList(m_showList->Clipboard, target);
+    const QList<CTreeWidgetItem*> added = AddItemsToList(m_showList->HeldForPaste(), target);
     if (!added.isEmpty()) {
         m_showList->FilterBox()->emtiFilterChanged();
         if (m_showList->GetListItemCount(target) > 0)
@@ -378,8 +386,8 @@ void CMainUI::MenuBarPaste()
         PlayQueue& queue = PlayQueue::Instance();
         const int before = queue.Count();
         // One pass: row by row, each removal walked the list and the queue.
-        const int last = m_showList->RemoveItemsFromList(m_showList->Clipboard, m_cutSource);
-        m_showList->Clipboard.clear();
+        const int last = m_showList->RemoveItemsFromList(m_showList->HeldForPaste(), m_cutSource);
+        m_showList->ReleaseHeldForPaste();
         if (queue.Count() < before)
             AfterDeletePlayingMusic(last);
         m_treeLib->SetListItemNum(m_cutSource, m_showList->GetListItemCount(m_cutSource));
@@ -406,6 +414,8 @@ QList<CTreeWidgetItem*> CMainUI::AddItemsToList(QList<CTreeWidgetItem*> rows, in
 
 void CMainUI::AddPlayList()
 {
+    if (RefuseWhileLibraryInUse())
+        return;
     if (CListTreeItem* entry = m_treeLib->AddNewList())
         m_showList->AddList(entry);
 }
@@ -413,7 +423,7 @@ void CMainUI::AddPlayList()
 void CMainUI::triggered(QAction* action)
 {
     const int listId = m_showList->GetActionListId(action);
-    if (listId == 0)
+    if (listId == 0 || RefuseWhileLibraryInUse())
         return;
     AddItemsToList(m_showList->GetSelectedOrAllItems(true), listId);
     m_treeLib->SetListItemNum(listId, m_showList->GetListItemCount(listId));
@@ -421,6 +431,8 @@ void CMainUI::triggered(QAction* action)
 
 void CMainUI::DragItemToList(QString ids, int listId)
 {
+    if (RefuseWhileLibraryInUse())
+        return;
     QList<int> musicIds;
     for (const QString& part : ids.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
         bool ok = false;
@@ -441,6 +453,10 @@ void CMainUI::itemChanged(QTreeWidgetItem* item)
     auto* entry = dynamic_cast<CListTreeItem*>(item);
     if (!entry)
         return;
+    if (RefuseWhileLibraryInUse()) {
+        m_treeLib->ShowStoredListName(entry);
+        return;
+    }
     m_showList->RenameListAction(entry->GetListType(), entry->GetListName());
     DB_UpdateMusicList(entry->GetListType(), entry->GetListName());
 }
@@ -466,6 +482,8 @@ void CMainUI::DeleteMusic(CTreeWidgetItem* item)
 
 void CMainUI::DeleteMusic(QList<QTreeWidgetItem*> rows, int listId)
 {
+    if (RefuseWhileLibraryInUse())
+        return;
     PlayQueue& queue = PlayQueue::Instance();
     const int before = queue.Count();
     QStringList paths;
@@ -495,7 +513,7 @@ void CMainUI::DeleteMusic(QList<QTreeWidgetItem*> rows, int listId)
 void CMainUI::DeleteMusicList()
 {
     const int current = m_showList->GetShownListId();
-    if (current < 4)
+    if (current < 4 || RefuseWhileLibraryInUse())
         return;
     const int removed = m_showList->ClearMusicList(current);
     if (removed < 0)
@@ -617,7 +635,7 @@ void CMainUI::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
-    const bool songUnstored = !OpenSongPath().isEmpty() || m_showList->NewRecordItem || IsFinishingSongs();
+    const bool songUnstored = !OpenSongPath().isEmpty() || m_showList->RecordingRow() || IsFinishingSongs();
     if (!m_closeAnyway && m_recordingStopped && songUnstored) {
         m_closePending = true;
         // A song that has its data no longer waits long for its cover.

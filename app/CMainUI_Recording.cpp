@@ -556,13 +556,6 @@ void CMainUI::RecorderModuleCompleteSlot(int serial, QString path)
     qDebug() << "-------------------CMainUI::RecorderModuleCompleteSlot begin";
     m_toolBar->SongRecordFinished();
 
-    CTreeWidgetItem* row = m_showList->NewRecordItem;
-    if (row && row->GetDownloadStatus() < TWM_DOWNLOAD_WAITING && !m_showList->OldFilePath.isEmpty()) {
-        qDebug() << "CMainUI::EndNewRecord item " << static_cast<void*>(row) << " musicId: " << row->GetMusicId()
-                 << "remove file: " << m_showList->OldFilePath;
-        QFile::remove(m_showList->OldFilePath);
-        m_showList->OldFilePath.clear();
-    }
     // Until it is finished the song is where the engine left it.
     NoteSongOnDisk(path, path);
     const int minimum = m_settings->GetFilterMode() == 1 ? m_settings->GetFilterTime() : -1;
@@ -630,7 +623,7 @@ void CMainUI::NoteSongOnDisk(const QString& reported, const QString& onDisk)
 
 void CMainUI::DiscardRecordingRow(bool removeFile)
 {
-    CTreeWidgetItem* row = m_showList ? m_showList->NewRecordItem : nullptr;
+    CTreeWidgetItem* row = m_showList ? m_showList->TakeRecordingRow() : nullptr;
     if (!row)
         return;
     std::unique_ptr<MusicInfoRow> record(row->GetMusicInfo());
@@ -644,5 +637,4 @@ void CMainUI::DiscardRecordingRow(bool removeFile)
         DB_DeleteMusicinfo(row->GetMusicId());
     }
     delete row;
-    m_showList->NewRecordItem = nullptr;
 }

@@ -160,7 +160,7 @@ void CSongEndPipeline::Apply(int serial, RecordMusicInfo* info, bool final)
         } else {
             m_currentHasData = true;
         }
-        m_library->ApplyRecognition(m_library->NewRecordItem, info);
+        m_library->ApplyRecognition(m_library->RecordingRow(), info);
         return;
     }
     auto found = m_songs.find(serial);
@@ -226,13 +226,12 @@ void CSongEndPipeline::BoundResultWait(int serial, int ms, const char* why)
 
 bool CSongEndPipeline::SongEnded(int serial, const QString& path, int minimumSeconds)
 {
-    CTreeWidgetItem* row = m_library->NewRecordItem;
     const bool current = serial != 0 && serial == m_current;
-    if (current) {
-        m_current = 0;
-        m_library->NewRecordItem = nullptr;
-    }
-    if (!current || !row)
+    if (!current)
+        return false;
+    m_current = 0;
+    CTreeWidgetItem* row = m_library->TakeRecordingRow();
+    if (!row)
         return false;
     Song song;
     song.serial = serial;

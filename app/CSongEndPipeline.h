@@ -55,7 +55,7 @@ public:
     ~CSongEndPipeline() override;
 
     // The song `serial` starts; its row, if the library made one, is the
-    // library page's NewRecordItem.
+    // library page's RecordingRow(), taken from it when the song ends.
     void SongStarted(int serial);
     // The song's sample went to recognition: it is not finished before the
     // result came (or the wait ran out).
@@ -76,7 +76,7 @@ public:
     bool SongEnded(int serial, const QString& path, int minimumSeconds);
 
     // The serial of the song being recorded, whose row is the library page's
-    // NewRecordItem; 0 none.
+    // RecordingRow(); 0 none.
     int CurrentSong() const { return m_current; }
     // Songs ended and not finished yet.
     bool IsBusy() const { return !m_songs.isEmpty(); }

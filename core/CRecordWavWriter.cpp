@@ -1,10 +1,12 @@
 #include "CRecordWavWriter.h"
 
 #include <QDebug>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -31,7 +33,33 @@ bool WriteLe32At(FILE* file, long offset, uint32_t value)
     PutLe32(bytes, value);
     return fseek(file, offset, SEEK_SET) == 0 && fwrite(bytes, 1, 4, file) == 4;
 }
+
+// `path` beside itself, hidden, with `suffix`: not a song file name either.
+QString HiddenBeside(const QString& path, const char* suffix)
+{
+    const QFileInfo info(path);
+    return info.dir().filePath(QLatin1Char('.') + info.fileName() + QLatin1String(suffix));
+}
+
+// Moves `from` to `to` in one step, replacing `to`.
+bool MoveInPlace(const QString& from, const QString& to)
+{
+    if (::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0)
+        return true;
+    qDebug() << "CRecordWavWriter: cannot move" << from << "to" << to << strerror(errno);
+    return false;
+}
 }  // namespace
+
+QString CRecordWavWriter::WorkingName(const QString& path)
+{
+    return HiddenBeside(path, ".part");
+}
+
+QString CRecordWavWriter::DownmixName(const QString& path)
+{
+    return HiddenBeside(path, ".downmix");
+}
 
 CRecordWavWriter::CRecordWavWriter()
     : ffmpegProgram(QStringLiteral("ffmpeg")), downmixTimeoutMs(kDefaultDownmixTimeoutMs)
@@ -50,13 +78,24 @@ bool CRecordWavWriter::Open(const char* filePath, const AudioParam* fmt)
     if (!filePath || !fmt)
         return false;
     multiChannel = fmt->channels > 2;
-    file = fopen(filePath, "wb");
+    const QString target = QFile::decodeName(QByteArray(filePath));
+    // Something else under the name (a folder) would refuse the capture only
+    // at the end.
+    if (QFileInfo(target).exists() && !QFileInfo(target).isFile()) {
+        qDebug() << "CRecordWavWriter::Open cannot create" << target << ": something else has its name";
+        return false;
+    }
+    // What a program ended midway left for this name.
+    QFile::remove(DownmixName(target));
+    const QByteArray working = QFile::encodeName(WorkingName(target));
+    file = fopen(working.constData(), "wb");
     if (!file) {
-        qDebug() << "CRecordWavWriter::Open cannot create" << filePath << strerror(errno);
+        qDebug() << "CRecordWavWriter::Open cannot create" << working << strerror(errno);
         return false;
     }
     format = *fmt;
     path = filePath;
+    workingPath = working.toStdString();
     dataCount = 0;
 
     const uint32_t channels = static_cast<uint32_t>(fmt->channels);
@@ -100,22 +139,26 @@ bool CRecordWavWriter::Close()
     fclose(file);
     file = nullptr;
     dataCount = 0;
-    if (!multiChannel)
+    const QString working = QFile::decodeName(QByteArray(workingPath.c_str()));
+    const QString target = QFile::decodeName(QByteArray(path.c_str()));
+    if (multiChannel)
+        return Downmix(working, target);
+    if (MoveInPlace(working, target))
         return true;
-    return Downmix();
+    QFile::remove(working);
+    return false;
 }
 
-bool CRecordWavWriter::Downmix()
+bool CRecordWavWriter::Downmix(const QString& source, const QString& target)
 {
-    const QString source = QFile::decodeName(QByteArray(path.c_str()));
-    const QString output = source + ".wav";
+    const QString output = DownmixName(target);
     QFile::remove(output);
 
     // An argument vector, no shell: titles and folders may hold any character.
     QProcess ffmpeg;
     ffmpeg.setProcessChannelMode(QProcess::MergedChannels);
     ffmpeg.start(ffmpegProgram,
-                 {"-nostdin", "-hide_banner", "-loglevel", "error", "-y", "-i", source, "-ac", "2", output});
+                 {"-nostdin", "-hide_banner", "-loglevel", "error", "-y", "-i", source, "-ac", "2", "-f", "wav", output});
     bool ok = ffmpeg.waitForStarted(10000);
     if (!ok) {
         qDebug() << "CRecordWavWriter down-mix: cannot start" << ffmpegProgram << ffmpeg.errorString();
@@ -133,17 +176,14 @@ bool CRecordWavWriter::Downmix()
         qDebug() << "CRecordWavWriter down-mix produced no audio";
         ok = false;
     }
-    if (!ok) {
-        // The capture stays as written; only the partial output goes.
-        QFile::remove(output);
-        return false;
+    // Only a complete file takes the capture's name: the down-mix, or the
+    // capture as written when there is none.
+    if (ok && MoveInPlace(output, target)) {
+        QFile::remove(source);
+        return true;
     }
-    // rename() replaces the capture in one step: it is never gone without
-    // its replacement being in place.
-    if (::rename(QFile::encodeName(output).constData(), path.c_str()) != 0) {
-        qDebug() << "CRecordWavWriter down-mix: cannot replace the capture" << strerror(errno);
-        QFile::remove(output);
-        return false;
-    }
-    return true;
+    QFile::remove(output);
+    if (!MoveInPlace(source, target))
+        QFile::remove(source);
+    return false;
 }

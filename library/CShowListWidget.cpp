@@ -230,7 +230,7 @@ CShowListWidget::~CShowListWidget()
     qDeleteAll(m_tables);
     m_tables.clear();
     // The rows die with the track list (a child widget); the row of a song
-    // still being recorded belongs to the main window.
+    // still being recorded is the main window's to take (TakeRecordingRow).
 }
 
 CShowListWidget::ListTable* CShowListWidget::TableOf(int listId) const

@@ -81,7 +81,13 @@ public:
     // tells the user why (DB_LastErrorText for the second case).
     int CreateNewRecord(const char* path);
     void SaveNewRecord();
-    void StartAutoDownload(const char* path);
+    // The row of the song being recorded (null when none). It stays outside
+    // the track list until the song ends.
+    CTreeWidgetItem* RecordingRow() const { return m_recordingRow; }
+    // Hands the row of the song being recorded over and forgets it: the
+    // caller owns it from here (finishes or deletes it), and recognition data
+    // that arrives later reaches no song. Null when there was none.
+    CTreeWidgetItem* TakeRecordingRow();
     // Does not take ownership of info (null: nothing was recognised).
     void SetNewRecordMusicInfo(RecordMusicInfo* info);
     // Merges what recognition found for the song of `row` (a song being
@@ -94,11 +100,15 @@ public:
     // new name keeps it only once its row is stored; false when the row could
     // not be stored (the file then keeps its old name).
     bool FinishRecord(CTreeWidgetItem* row);
-    bool FinishNewRecord(int) { return FinishRecord(NewRecordItem); }
+    bool FinishNewRecord(int) { return FinishRecord(m_recordingRow); }
     // Uses no page state: the recording page writes a card's tags with it too.
     // Writes on the calling thread; the tag editor's writes go through
     // TagWriter() instead, off the GUI thread.
     static void WriteMusicTags(MusicInfoRow* row);
+    // Deletes a cover picture only when no CoverInfo row names it any more and
+    // it lies directly in the program's pictures folder (never a user's own
+    // picture). True when the file was removed.
+    static bool DeleteCoverFileIfUnused(const QString& path);
     // Writes the edited songs' tags on a worker; their rows look busy meanwhile.
     CTagWriter* TagWriter() const { return m_tagWriter; }
     // The start's scan of the songs' files (lengths the library lacks, songs
@@ -155,15 +165,11 @@ public:
     QToolButton* ListButton() const { return m_listButton; }
     QToolButton* CoverFlowButton() const { return m_coverButton; }
 
-    // The row of the song being recorded (null when none); the main window
-    // takes it when the song ends and deletes it on quit.
-    CTreeWidgetItem* NewRecordItem = nullptr;
-    // MusicId of the song being recorded.
-    int NewRecordMusicId = 0;
-    // The file a replacement recording leaves behind (empty when none).
-    QString OldFilePath;
-    // Rows the main window's Copy and Cut commands hold for Paste.
-    QList<CTreeWidgetItem*> Clipboard;
+    // The rows the main window's Copy and Cut hold for Paste. A song deleted
+    // or removed from its list meanwhile leaves them.
+    void HoldForPaste(const QList<CTreeWidgetItem*>& rows) { m_heldForPaste = rows; }
+    const QList<CTreeWidgetItem*>& HeldForPaste() const { return m_heldForPaste; }
+    void ReleaseHeldForPaste() { m_heldForPaste.clear(); }
 
 signals:
     void FilterListToNull(bool empty);
@@ -237,6 +243,8 @@ private:
     // once, then the files. The rows are destroyed. 1 when the playing entry
     // went.
     int DeleteSongs(const QList<CTreeWidgetItem*>& rows);
+    // Takes the leaving rows out of those held for Paste.
+    void DropHeldForPaste(const QSet<const QTreeWidgetItem*>& leaving);
     // Removes the files of a committed deletion on a worker, then confirms
     // them.
     void RemoveFiles(std::vector<PendingFileRemoval> removals);
@@ -257,12 +265,10 @@ private:
     void ShowStoredLengths(const QVector<QPair<int, QString>>& lengths);
     void AddFoundSongs(const QVector<CStartupSongScan::FoundSong>& songs);
 
-public:
-    // Deletes a cover picture only when no CoverInfo row names it any more and
-    // it lies directly in the program's pictures folder (never a user's own
-    // picture). True when the file was removed.
-    static bool DeleteCoverFileIfUnused(const QString& path);
-
+    // The row of the song being recorded, made by CreateNewRecord; the
+    // page never deletes it: TakeRecordingRow hands it to the main window.
+    CTreeWidgetItem* m_recordingRow = nullptr;
+    QList<CTreeWidgetItem*> m_heldForPaste;
     QWidget* m_tool = nullptr;
     QHBoxLayout* m_toolLayout = nullptr;
     QToolButton* m_listButton = nullptr;

@@ -104,6 +104,16 @@ bool CShowListWidget::RemoveFromPlayQueue(const QSet<const QTreeWidgetItem*>& ro
     return current;
 }
 
+void CShowListWidget::DropHeldForPaste(const QSet<const QTreeWidgetItem*>& leaving)
+{
+    QList<CTreeWidgetItem*> kept;
+    for (CTreeWidgetItem* row : m_heldForPaste) {
+        if (!leaving.contains(row))
+            kept.append(row);
+    }
+    m_heldForPaste = kept;
+}
+
 int CShowListWidget::RemoveItemsFromList(const QList<CTreeWidgetItem*>& rows, int listId)
 {
     QSet<const QTreeWidgetItem*> leaving;
@@ -115,12 +125,7 @@ int CShowListWidget::RemoveItemsFromList(const QList<CTreeWidgetItem*>& rows, in
         return 0;
     const PlayQueue& queue = PlayQueue::Instance();
     const int result = queue.queueListId == listId && RemoveFromPlayQueue(leaving) ? 1 : 0;
-    QList<CTreeWidgetItem*> clipboard;
-    for (CTreeWidgetItem* row : Clipboard) {
-        if (!leaving.contains(row))
-            clipboard.append(row);
-    }
-    Clipboard = clipboard;
+    DropHeldForPaste(leaving);
 
     ListTable* table = TableOf(listId);
     if (listId > kPlayedList) {
@@ -189,7 +194,7 @@ int CShowListWidget::RemoveItemFromList(CTreeWidgetItem* row, int listId)
     PlayQueue& queue = PlayQueue::Instance();
     if (queue.queueListId == listId && RemoveFromPlayQueue(row))
         result = 1;
-    Clipboard.removeAll(row);
+    m_heldForPaste.removeAll(row);
 
     ListTable* table = TableOf(listId);
     if (listId > kPlayedList) {
@@ -273,12 +278,7 @@ int CShowListWidget::DeleteSongs(const QList<CTreeWidgetItem*>& rows)
         if (table->size() != before)
             emit MusicInOtherListDeleted(it.key(), table->size());
     }
-    QList<CTreeWidgetItem*> clipboard;
-    for (CTreeWidgetItem* row : Clipboard) {
-        if (!leaving.contains(row))
-            clipboard.append(row);
-    }
-    Clipboard = clipboard;
+    DropHeldForPaste(leaving);
     const int result = RemoveFromPlayQueue(leaving) ? 1 : 0;
 
     for (CTreeWidgetItem* row : unique)

@@ -58,8 +58,7 @@ int CShowListWidget::CreateNewRecord(const char* path)
     record->DateAdded = QDateTime::currentDateTime().toString(QStringLiteral("MM/dd/yyyy hh:mm"));
 
     // No row this time: later song data must not land in an older song.
-    NewRecordItem = nullptr;
-    NewRecordMusicId = 0;
+    m_recordingRow = nullptr;
     bool full = false;
     const int musicId =
         CreatePrimaryKey(QStringLiteral("MusicInfo"), QStringLiteral("MusicId"), 1, kMaxMusicInfoRows, &full);
@@ -74,48 +73,32 @@ int CShowListWidget::CreateNewRecord(const char* path)
         return kLibraryNotWritable;
     }
     // Built outside the track list: the row stays invisible until the song ends.
-    NewRecordItem = new CTreeWidgetItem(musicId, record.get(), nullptr);
-    NewRecordMusicId = musicId;
-    qDebug() << "CShowListWidget::CreateNewRecord item: " << static_cast<void*>(NewRecordItem)
+    m_recordingRow = new CTreeWidgetItem(musicId, record.get(), nullptr);
+    qDebug() << "CShowListWidget::CreateNewRecord item: " << static_cast<void*>(m_recordingRow)
              << " musicId: " << musicId << " file: " << record->MusicPath;
     return kRecordCreated;
 }
 
 void CShowListWidget::SaveNewRecord()
 {
-    if (!NewRecordItem)
+    if (!m_recordingRow)
         return;
-    std::unique_ptr<MusicInfoRow> record(NewRecordItem->GetMusicInfo());
+    std::unique_ptr<MusicInfoRow> record(m_recordingRow->GetMusicInfo());
     if (record)
         DB_UpdateMusicInfo(record.get());
-    NewRecordMusicId = NewRecordItem->GetMusicId();
 }
 
-void CShowListWidget::StartAutoDownload(const char* path)
+CTreeWidgetItem* CShowListWidget::TakeRecordingRow()
 {
-    OldFilePath = path ? QString::fromUtf8(path) : QString();
-    if (!NewRecordItem) {
-        if (!OldFilePath.isEmpty())
-            QFile::remove(OldFilePath);
-        qDebug() << "CShowListWidget::StartAutoDownload no new record, remove file: " << OldFilePath;
-        OldFilePath.clear();
-        return;
-    }
-    std::unique_ptr<MusicInfoRow> record(NewRecordItem->GetMusicInfo());
-    qDebug() << "CShowListWidget::StartAutoDownload item " << static_cast<void*>(NewRecordItem)
-             << " musicId: " << NewRecordItem->GetMusicId() << "temp file: " << OldFilePath;
-    if (!record)
-        return;
-    const QString replacement = OldFilePath;
-    OldFilePath = record->MusicPath;
-    record->MusicPath = replacement;
-    DB_UpdateMusicInfo(record.get());
+    CTreeWidgetItem* row = m_recordingRow;
+    m_recordingRow = nullptr;
+    return row;
 }
 
 void CShowListWidget::SetNewRecordMusicInfo(RecordMusicInfo* info)
 {
     emit MusicInfoToUiSignal(info);
-    ApplyRecognition(NewRecordItem, info);
+    ApplyRecognition(m_recordingRow, info);
 }
 
 void CShowListWidget::ApplyRecognition(CTreeWidgetItem* row, const RecordMusicInfo* info)

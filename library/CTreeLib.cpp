@@ -585,10 +585,7 @@ void CTreeLib::itemChange(QTreeWidgetItem* item, int column)
     QString bare = entry->text(column);
     bare.remove(QLatin1Char(' '));
     if (bare.isEmpty()) {
-        QString stored;
-        DB_GetMusicListName(entry->GetListType(), stored);
-        const QSignalBlocker block(m_playTree);
-        entry->setText(CListTreeItem::ColName, stored);
+        ShowStoredListName(entry);
         return;
     }
     // Another list's name would give two identical entries in "Add to
@@ -600,6 +597,14 @@ void CTreeLib::itemChange(QTreeWidgetItem* item, int column)
         entry->setText(CListTreeItem::ColName, name);
     }
     emit listNameChanged(item);
+}
+
+void CTreeLib::ShowStoredListName(CListTreeItem* entry)
+{
+    QString stored;
+    DB_GetMusicListName(entry->GetListType(), stored);
+    const QSignalBlocker block(m_playTree);
+    entry->setText(CListTreeItem::ColName, stored);
 }
 
 CListTreeItem* CTreeLib::AddNewList()

@@ -150,6 +150,9 @@ public:
     // "<base> n" (n from 1, as new lists are numbered; a number ending
     // `wanted` is replaced), so two lists never share a name.
     QString FreeListName(const QString& wanted, const CListTreeItem* self) const;
+    // Shows the name the library holds for the list again (an edit of the
+    // name that was left empty or that the library refused).
+    void ShowStoredListName(CListTreeItem* entry);
     // Single-shot 200 ms timer the main window's Delete-key handling starts and stops.
     QTimer* DeleteKeyTimer() const { return m_deleteKeyTimer; }
 

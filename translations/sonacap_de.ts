@@ -331,14 +331,6 @@ Morgen </translation>
         <translation>Der Computer wird in 60 Sek. heruntergefahren.</translation>
     </message>
     <message>
-        <source>The library is in use by another program:
-%1
-It is left as it is. The songs you record are kept in the output folder and go into the library as soon as the other program lets it go; until then the library cannot be changed.</source>
-        <translation>Die Bibliothek wird von einem anderen Programm verwendet:
-%1
-Sie bleibt unverändert. Ihre Aufnahmen werden im Ausgabeordner aufbewahrt und in die Bibliothek übernommen, sobald das andere Programm sie freigibt; bis dahin kann die Bibliothek nicht geändert werden.</translation>
-    </message>
-    <message>
         <source>the file was cut short</source>
         <translation>die Datei war abgeschnitten</translation>
     </message>
@@ -497,6 +489,18 @@ New recordings are kept in the output folder:
         <translation>Die Bibliothek ist voll: Sie fasst höchstens 100.000 Titel.
 Neue Aufnahmen bleiben im Ausgabeordner erhalten:
 %1</translation>
+    </message>
+    <message>
+        <source>The library is in use by another program:
+%1
+It is left as it is and cannot be changed until that program lets it go; the songs you record until then are kept in the output folder and go into the library once it is free. If that program changed the library meanwhile, the library stays as it is and the songs go into it at the next start.</source>
+        <translation>Die Bibliothek wird von einem anderen Programm verwendet:
+%1
+Sie bleibt unverändert und kann nicht geändert werden, bis das andere Programm sie freigibt; Ihre Aufnahmen bis dahin werden im Ausgabeordner aufbewahrt und in die Bibliothek übernommen, sobald sie frei ist. Hat das andere Programm die Bibliothek inzwischen geändert, bleibt sie unverändert, und die Aufnahmen werden beim nächsten Start übernommen.</translation>
+    </message>
+    <message>
+        <source>The library is in use by another program and cannot be changed now.</source>
+        <translation>Die Bibliothek wird von einem anderen Programm verwendet und kann jetzt nicht geändert werden.</translation>
     </message>
 </context>
 <context>

@@ -331,14 +331,6 @@ Tomorrow </source>
         <translation>60 秒後にパソコンをシャットダウンします。</translation>
     </message>
     <message>
-        <source>The library is in use by another program:
-%1
-It is left as it is. The songs you record are kept in the output folder and go into the library as soon as the other program lets it go; until then the library cannot be changed.</source>
-        <translation>ライブラリは別のプログラムによって使用中です:
-%1
-ライブラリはそのまま残されます。録音した曲は出力フォルダーに保存され、別のプログラムがライブラリを解放するとすぐにライブラリに追加されます。それまではライブラリを変更できません。</translation>
-    </message>
-    <message>
         <source>the file was cut short</source>
         <translation>ファイルが途中で切れていました</translation>
     </message>
@@ -497,6 +489,18 @@ New recordings are kept in the output folder:
         <translation>ライブラリがいっぱいです: 保存できるのは最大 100,000 曲です。
 新しい録音は出力フォルダーに保存されます:
 %1</translation>
+    </message>
+    <message>
+        <source>The library is in use by another program:
+%1
+It is left as it is and cannot be changed until that program lets it go; the songs you record until then are kept in the output folder and go into the library once it is free. If that program changed the library meanwhile, the library stays as it is and the songs go into it at the next start.</source>
+        <translation>ライブラリは別のプログラムによって使用中です:
+%1
+ライブラリはそのまま残され、そのプログラムが解放するまで変更できません。それまでに録音した曲は出力フォルダーに保存され、ライブラリが解放されるとライブラリに追加されます。そのプログラムがその間にライブラリを変更した場合は、ライブラリはそのまま残され、曲は次回の起動時に追加されます。</translation>
+    </message>
+    <message>
+        <source>The library is in use by another program and cannot be changed now.</source>
+        <translation>ライブラリは別のプログラムによって使用中のため、現在は変更できません。</translation>
     </message>
 </context>
 <context>

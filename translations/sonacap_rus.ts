@@ -331,14 +331,6 @@ Tomorrow </source>
         <translation>Компьютер будет выключен через 60 сек.</translation>
     </message>
     <message>
-        <source>The library is in use by another program:
-%1
-It is left as it is. The songs you record are kept in the output folder and go into the library as soon as the other program lets it go; until then the library cannot be changed.</source>
-        <translation>Библиотека используется другой программой:
-%1
-Она оставлена без изменений. Записанные песни сохраняются в папке вывода и попадут в библиотеку, как только другая программа её освободит; до тех пор библиотеку нельзя изменить.</translation>
-    </message>
-    <message>
         <source>the file was cut short</source>
         <translation>файл был обрезан</translation>
     </message>
@@ -497,6 +489,18 @@ New recordings are kept in the output folder:
         <translation>Библиотека заполнена: в ней может быть не более 100 000 композиций.
 Новые записи сохраняются в выходной папке:
 %1</translation>
+    </message>
+    <message>
+        <source>The library is in use by another program:
+%1
+It is left as it is and cannot be changed until that program lets it go; the songs you record until then are kept in the output folder and go into the library once it is free. If that program changed the library meanwhile, the library stays as it is and the songs go into it at the next start.</source>
+        <translation>Библиотека используется другой программой:
+%1
+Она оставлена без изменений, и её нельзя изменить, пока та программа её не освободит; песни, записанные до тех пор, сохраняются в папке вывода и попадут в библиотеку, как только она освободится. Если та программа тем временем изменила библиотеку, библиотека остаётся без изменений, а песни попадут в неё при следующем запуске.</translation>
+    </message>
+    <message>
+        <source>The library is in use by another program and cannot be changed now.</source>
+        <translation>Библиотека используется другой программой, и сейчас её нельзя изменить.</translation>
     </message>
 </context>
 <context>

@@ -145,8 +145,8 @@ CTreeWidgetItem* RecognisedRow(CShowListWidget* page, const QString& song, const
     CopyUtf8Field(info.Album, sizeof info.Album, QByteArray("Bench Album"));
     info.CoverCount = 1;
     CopyUtf8Field(info.CoverPaths[0], sizeof info.CoverPaths[0], cover.toUtf8());
-    page->ApplyRecognition(page->NewRecordItem, &info);
-    return page->NewRecordItem;
+    page->ApplyRecognition(page->RecordingRow(), &info);
+    return page->RecordingRow();
 }
 
 // The window's old way, all on its thread.
@@ -172,7 +172,7 @@ double Inline(CShowListWidget* page, const QString& song, const QString& cover)
     DB_UpdateMusicInfo(record.get());
     const double spent = MsSince(timer);
     QFile::remove(record->MusicPath);
-    page->NewRecordItem = nullptr;
+    page->TakeRecordingRow();
     delete row;
     return ms >= (kMinutes * 60 - 1) * 1000 ? spent : -1;
 }

@@ -13,6 +13,7 @@
 #include "CShowListWidget.h"
 #include "CTreeLib.h"
 #include "CListTreeItem.h"
+#include "CMusicInfoTreeWidget.h"
 #include "CTreeWidgetItem.h"
 #include "MusicDatabase.h"
 #include "SqlitePageReader.h"
@@ -21,12 +22,14 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QDialogButtonBox>
 #include <QImage>
 #include <gtest/gtest.h>
 
 #include <sqlite3.h>
 
 #include <cctype>
+#include <functional>
 #include <memory>
 #include <set>
 
@@ -592,6 +595,119 @@ TEST_F(DamagedLibraryAtStart, SongsComeBackFromTheirFiles)
     EXPECT_EQ(fromTags, kSongs - songsThatRead);
     window.reset();
     RemoveKeptCopies();
+}
+
+// While another program holds the library, a change the user asks for is
+// refused where it can be seen: a notice, and the songs, entries and lists
+// shown as the library holds them (a list deleted or renamed only in the view
+// would come back at the next start). Once that program lets go, changes go
+// through again.
+TEST_F(DamagedLibraryAtStart, ChangesAskedForWhileTheLibraryIsInUseAreRefusedWithANotice)
+{
+    settings->SetDeleteType(1);   // songs go without a question
+    window.reset();
+    DB_CloseDatabase();
+    ASSERT_EQ(0, DB_OpenDatabase());
+    constexpr int kSongs = 30;
+    constexpr int kEntries = 4;   // every seventh song is on play list 4
+    FillLibrary(kSongs, [](int id) { return QStringLiteral("/elsewhere/song %1.mp3").arg(id); });
+    damaged_library::ForeignWriteLock other(LibraryFile());
+    ASSERT_TRUE(other.Locked());
+    TestMainUI& w = Start(false);
+    ASSERT_TRUE(WaitFor([&] { return w.SawText("The library is in use by another program:"); }));
+    CShowListWidget* page = w.LibraryPage();
+    ASSERT_NE(w.TreeLib()->FindList(4), nullptr);
+    const QString name = w.TreeLib()->FindList(4)->GetListName();
+    auto refusals = [&] {
+        int count = 0;
+        for (const TestMainUI::Shown& shown : w.dialogs)
+            count += shown.text.contains("cannot be changed now") ? 1 : 0;
+        return count;
+    };
+    auto show = [&](int listId, bool all) {
+        w.TreeLib()->SelectList(listId);
+        ASSERT_TRUE(WaitFor([&] { return page->GetShownListId() == listId; }));
+        all ? page->selectAll() : page->TrackList()->clearSelection();
+    };
+    struct Case {
+        const char* what;
+        std::function<void()> ask;
+    };
+    const Case cases[] = {
+        {"delete songs", [&] { show(1, true); w.DeleteMusic(); }},
+        {"remove a play list's entries", [&] { show(4, true); w.DeleteMusic(); }},
+        {"delete a play list",
+         [&] {
+             show(4, false);
+             w.answers = {QDialogButtonBox::Ok};
+             w.DeleteMusic();
+         }},
+        {"rename a play list", [&] { w.TreeLib()->FindList(4)->setText(CListTreeItem::ColName, "Renamed"); }},
+        {"add songs to a play list", [&] { w.DragItemToList("1 2 3", 4); }},
+        {"add a play list", [&] { w.AddPlayList(); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const int before = refusals();
+        c.ask();
+        EXPECT_EQ(refusals(), before + 1);
+        EXPECT_EQ(page->GetListItemCount(1), kSongs);
+        EXPECT_EQ(page->GetListItemCount(4), kEntries);
+        ASSERT_NE(w.TreeLib()->FindList(4), nullptr);
+        EXPECT_EQ(w.TreeLib()->FindList(4)->GetListName(), name);
+        EXPECT_EQ(w.TreeLib()->GetListItems().size(), 4);
+    }
+    w.answers.clear();
+
+    // Let go unchanged, the library is the program's again.
+    ASSERT_TRUE(other.Committed());
+    ASSERT_TRUE(WaitFor([&] { return page->SongScan()->IsDone(); }, 10000));
+    const int before = refusals();
+    w.TreeLib()->FindList(4)->setText(CListTreeItem::ColName, "Renamed");
+    show(4, true);
+    w.DeleteMusic();
+    EXPECT_EQ(refusals(), before);
+    TestMainUI& next = Start();
+    ASSERT_NE(next.TreeLib()->FindList(4), nullptr);
+    EXPECT_EQ(next.TreeLib()->FindList(4)->GetListName(), "Renamed");
+    EXPECT_EQ(next.LibraryPage()->GetListItemCount(4), 0);
+    EXPECT_EQ(next.LibraryPage()->GetListItemCount(1), kSongs);
+}
+
+// The other program changed rows the library showed while it held it: the
+// library stays as it is until the next start, which takes the songs
+// recorded meanwhile in, as the user was told at the start.
+TEST_F(DamagedLibraryAtStart, SongsRecordedWhileAnotherProgramChangesTheLibraryComeInAtTheNextStart)
+{
+    window.reset();
+    DB_CloseDatabase();
+    ASSERT_EQ(0, DB_OpenDatabase());
+    FillLibrary(30, [](int id) { return QStringLiteral("/elsewhere/song %1.mp3").arg(id); });
+    damaged_library::ForeignWriteLock other(LibraryFile(), -1, 0,
+                                            "update MusicInfo set MusicName = 'Changed elsewhere' where MusicId = 1");
+    ASSERT_TRUE(other.Locked());
+    TestMainUI& w = Start(false);
+    ASSERT_TRUE(WaitFor([&] { return w.SawText("The library is in use by another program:"); }));
+    EXPECT_TRUE(w.SawText("If that program changed the library meanwhile, the library stays as it is and the songs "
+                          "go into it at the next start."));
+    const QString path = OutputFolder() + "/recorded meanwhile.wav";
+    WriteToneWav(path, 2.5);
+    factory.engine->SongStart(path);
+    factory.engine->SongEnd(path);
+    ASSERT_TRUE(WaitFor([&] { return w.SawText("cannot be stored in the library") && w.SongsStored(); }));
+
+    ASSERT_TRUE(other.Committed()) << other.Output().toStdString();
+    ASSERT_TRUE(WaitFor([&] { return w.LibraryPage()->SongScan()->IsDone(); }, 10000));
+    EXPECT_TRUE(DB_LibraryInUse()) << "read-only until the next start";
+    EXPECT_FALSE(LibraryPaths().contains(path));
+
+    Start();
+    EXPECT_FALSE(DB_LibraryInUse());
+    EXPECT_TRUE(LibraryPaths().contains(path));
+    MusicInfoRow changed;
+    ASSERT_EQ(DB_GetMusicInfo(1, &changed), 1);
+    EXPECT_STREQ(changed.Info.MusicName, "Changed elsewhere") << "what the other program wrote";
+    EXPECT_EQ(MusicRowCount(), 31);
 }
 
 } // namespace

@@ -82,8 +82,8 @@ protected:
     CTreeWidgetItem* RecordFile(const QString& path)
     {
         factory.engine->SongStart(path);
-        EXPECT_TRUE(WaitFor([&] { return window->LibraryPage()->NewRecordItem != nullptr; }));
-        CTreeWidgetItem* row = window->LibraryPage()->NewRecordItem;
+        EXPECT_TRUE(WaitFor([&] { return window->LibraryPage()->RecordingRow() != nullptr; }));
+        CTreeWidgetItem* row = window->LibraryPage()->RecordingRow();
         factory.engine->SongEnd(path);
         EXPECT_TRUE(WaitFor([&] { return window->SongsStored(); }));
         return row;
@@ -274,10 +274,10 @@ TEST_F(MainUICommandsTest, CutFromAFixedListCopiesAndFromAPlayListMoves)
     page->selectAll();
     EditFocusFlag = true;  // a line edit has the focus: no shortcut
     Press(Qt::Key_X, Qt::ControlModifier);
-    EXPECT_TRUE(page->Clipboard.isEmpty());
+    EXPECT_TRUE(page->HeldForPaste().isEmpty());
     EditFocusFlag = false;
     Press(Qt::Key_X, Qt::ControlModifier);
-    EXPECT_EQ(page->Clipboard.size(), 3);
+    EXPECT_EQ(page->HeldForPaste().size(), 3);
     window->ChangeShowWidget(4);
     Press(Qt::Key_V, Qt::ControlModifier);
     EXPECT_EQ(page->GetListItemCount(4), 3);

@@ -173,7 +173,7 @@ TEST_P(WriteFailureNotice, StopsAndSaysWhy)
     const QString path = StartSong("cut");
     QString onDisk = OutputFolder() + "/" + kUntitled + ".wav";
     if (c.title) {
-        ASSERT_TRUE(WaitFor([&] { return w.LibraryPage()->NewRecordItem != nullptr; }));
+        ASSERT_TRUE(WaitFor([&] { return w.LibraryPage()->RecordingRow() != nullptr; }));
         RecordMusicInfo info;
         std::memset(&info, 0, sizeof info);
         CopyUtf8Field(info.MusicName, sizeof info.MusicName, QByteArray(c.title));
@@ -430,8 +430,8 @@ TEST_F(MainUIFaultsTest, RenameIsUndoneWhenTheRowIsNotStored)
     TestMainUI& w = Open();
     w.RecorderModuleStart();
     const QString path = StartSong("renamed", 3);
-    ASSERT_TRUE(WaitFor([&] { return w.LibraryPage()->NewRecordItem != nullptr; }));
-    const int musicId = w.LibraryPage()->NewRecordItem->GetMusicId();
+    ASSERT_TRUE(WaitFor([&] { return w.LibraryPage()->RecordingRow() != nullptr; }));
+    const int musicId = w.LibraryPage()->RecordingRow()->GetMusicId();
     RecordMusicInfo info;
     std::memset(&info, 0, sizeof info);
     CopyUtf8Field(info.MusicName, sizeof info.MusicName, QByteArray("A Title"));

@@ -109,7 +109,7 @@ TEST_F(MainUILanguageTest, SwitchingWithASongPausedLeavesNoEnglishOnScreen)
     const QString path = OutputFolder() + "/paused.wav";
     WriteToneWav(path, 4);
     factory.engine->SongStart(path);
-    ASSERT_TRUE(WaitFor([&] { return w.LibraryPage()->NewRecordItem != nullptr; }));
+    ASSERT_TRUE(WaitFor([&] { return w.LibraryPage()->RecordingRow() != nullptr; }));
     factory.engine->SongEnd(path);
     ASSERT_TRUE(WaitFor([&] { return w.SongsStored(); }));
     w.RecorderModuleStop();

@@ -174,8 +174,8 @@ protected:
     {
         now = 0;
         factory.engine->SongStart(path);
-        EXPECT_TRUE(WaitFor([&] { return window->LibraryPage()->NewRecordItem != nullptr; }));
-        return window->LibraryPage()->NewRecordItem ? window->LibraryPage()->NewRecordItem->GetMusicId() : -1;
+        EXPECT_TRUE(WaitFor([&] { return window->LibraryPage()->RecordingRow() != nullptr; }));
+        return window->LibraryPage()->RecordingRow() ? window->LibraryPage()->RecordingRow()->GetMusicId() : -1;
     }
     // The engine's clips up to the 22-second mark, one second each; the last
     // one hands the capture to recognition (on this thread: the engine's).
@@ -199,7 +199,7 @@ protected:
     // be on its way).
     bool CurrentSongHasItsData() const
     {
-        const CTreeWidgetItem* row = window->LibraryPage()->NewRecordItem;
+        const CTreeWidgetItem* row = window->LibraryPage()->RecordingRow();
         return row && row->GetDownloadStatus() == TWM_DOWNLOAD_SUCCEEDED;
     }
     // ... and its whole result, which the recording views show.
@@ -356,8 +356,8 @@ TEST_F(MainUIRecognitionTest, SongsTheServiceDoesNotRecogniseEndFinalWithoutItsD
         const int musicId = StartSong(path);
         CaptureUntilTheMark();
         ASSERT_TRUE(WaitFor([&] {
-            return w.LibraryPage()->NewRecordItem
-                   && w.LibraryPage()->NewRecordItem->GetDownloadStatus() == TWM_DOWNLOAD_FAILED;
+            return w.LibraryPage()->RecordingRow()
+                   && w.LibraryPage()->RecordingRow()->GetDownloadStatus() == TWM_DOWNLOAD_FAILED;
         }, 20000));
         EXPECT_NE(Artwork()->GetState(), CShowDownloadingScene::Downloading);
         service.ReleaseStalls();
@@ -456,7 +456,7 @@ TEST_F(MainUIRecognitionTest, AResultLandsOnTheSongItsSampleCameFromAndNoOther)
             ASSERT_TRUE(WaitFor([&] { return CurrentSongRecognised(); }, 10000));
         }
         factory.engine->SongEnd(a);
-        ASSERT_TRUE(WaitFor([&] { return w.LibraryPage()->NewRecordItem == nullptr; }));
+        ASSERT_TRUE(WaitFor([&] { return w.LibraryPage()->RecordingRow() == nullptr; }));
         if (c.when == WhileItIsFinished) {
             // The song waits for its own result, its file as the engine left it.
             Pause(300);
@@ -599,7 +599,7 @@ TEST_F(MainUIRecognitionTest, ASongStillWaitingForItsResultIsStoredWhenTheWindow
     CaptureUntilTheMark();
     ASSERT_TRUE(service.WaitFor(Route::Token, 1, 10000));
     factory.engine->SongEnd(path);
-    ASSERT_TRUE(WaitFor([&] { return w.LibraryPage()->NewRecordItem == nullptr; }));
+    ASSERT_TRUE(WaitFor([&] { return w.LibraryPage()->RecordingRow() == nullptr; }));
     ASSERT_TRUE(w.IsFinishingSongs());
 
     // Stored at once with the data it has, without waiting for its cover.
@@ -723,7 +723,7 @@ TEST_F(MainUIRecognitionTest, ASongWhoseResultNeverComesIsStoredAfterABoundedWai
             ASSERT_TRUE(WaitFor([&] { return CurrentSongHasItsData(); }));
         }
         factory.engine->SongEnd(path);
-        ASSERT_TRUE(WaitFor([&] { return w.LibraryPage()->NewRecordItem == nullptr; }));
+        ASSERT_TRUE(WaitFor([&] { return w.LibraryPage()->RecordingRow() == nullptr; }));
         Pause(500);
         EXPECT_TRUE(w.IsFinishingSongs()) << "it waits for its result";
         ASSERT_TRUE(WaitFor([&] { return w.SongsStored(); }, 10000)) << "and not for ever";

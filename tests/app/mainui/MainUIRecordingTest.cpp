@@ -36,7 +36,7 @@ protected:
         const QString path = OutputFolder() + "/" + name + ".wav";
         WriteToneWav(path, seconds);
         factory.engine->SongStart(path);
-        EXPECT_TRUE(WaitFor([&] { return window->LibraryPage()->NewRecordItem != nullptr; }));
+        EXPECT_TRUE(WaitFor([&] { return window->LibraryPage()->RecordingRow() != nullptr; }));
         factory.engine->SongEnd(path);
         EXPECT_TRUE(WaitFor([&] { return window->SongsStored(); }));
         return path;
@@ -98,9 +98,9 @@ TEST_F(MainUITest, NotificationsReachTheSlotsQueuedOnTheGuiThread)
     EXPECT_NE(factory.engine->LastCallbackThread(), QThread::currentThread());
     // Nothing of the GUI side ran on the engine's thread: until the GUI
     // thread processes its events no row exists and the bar is unchanged.
-    EXPECT_EQ(w.LibraryPage()->NewRecordItem, nullptr);
+    EXPECT_EQ(w.LibraryPage()->RecordingRow(), nullptr);
     EXPECT_EQ(w.ControlBar()->GetRecordState(), 0);
-    ASSERT_TRUE(WaitFor([&] { return w.LibraryPage()->NewRecordItem != nullptr; }));
+    ASSERT_TRUE(WaitFor([&] { return w.LibraryPage()->RecordingRow() != nullptr; }));
     EXPECT_EQ(w.ControlBar()->GetRecordState(), IRecordStateSource::RecordingSong);
 
     factory.engine->SongEnd(path);
@@ -161,7 +161,7 @@ TEST_F(MainUITest, SongAtTheMarkGoesToRecognitionOnceAndEndsUnrecognised)
     const QString path = OutputFolder() + "/long.wav";
     WriteToneWav(path, 1);
     factory.engine->SongStart(path);
-    ASSERT_TRUE(WaitFor([&] { return w.LibraryPage()->NewRecordItem != nullptr; }));
+    ASSERT_TRUE(WaitFor([&] { return w.LibraryPage()->RecordingRow() != nullptr; }));
     factory.engine->SongData(3528);
     EXPECT_FALSE(w.IsSongIdentified());
     now = 22000;
@@ -169,8 +169,8 @@ TEST_F(MainUITest, SongAtTheMarkGoesToRecognitionOnceAndEndsUnrecognised)
     EXPECT_TRUE(w.IsSongIdentified());
     // The recognizer answers "not recognised": the row's download failed.
     ASSERT_TRUE(WaitFor([&] {
-        return w.LibraryPage()->NewRecordItem
-               && w.LibraryPage()->NewRecordItem->GetDownloadStatus() == TWM_DOWNLOAD_FAILED;
+        return w.LibraryPage()->RecordingRow()
+               && w.LibraryPage()->RecordingRow()->GetDownloadStatus() == TWM_DOWNLOAD_FAILED;
     }));
     factory.engine->SongEnd(path);
     EXPECT_FALSE(w.IsSongIdentified());
@@ -213,8 +213,8 @@ TEST_F(MainUITest, CompletionDropsKeepsAndPicksTheCardKind)
             WriteToneWav(path, c.seconds);
         }
         factory.engine->SongStart(path);
-        ASSERT_TRUE(WaitFor([&] { return w.LibraryPage()->NewRecordItem != nullptr; }));
-        const int musicId = w.LibraryPage()->NewRecordItem->GetMusicId();
+        ASSERT_TRUE(WaitFor([&] { return w.LibraryPage()->RecordingRow() != nullptr; }));
+        const int musicId = w.LibraryPage()->RecordingRow()->GetMusicId();
         factory.engine->SongEnd(c.seconds == -2 ? QString() : path);
         ASSERT_TRUE(WaitFor([&] { return w.SongsStored(); }));
 
@@ -294,8 +294,8 @@ TEST_F(MainUITest, QuittingWhileASongIsRecordedLeavesNoFileAndNoRow)
     const QString path = OutputFolder() + "/open.wav";
     WriteToneWav(path, 5);
     factory.engine->SongStart(path);
-    ASSERT_TRUE(WaitFor([&] { return w.LibraryPage()->NewRecordItem != nullptr; }));
-    const int musicId = w.LibraryPage()->NewRecordItem->GetMusicId();
+    ASSERT_TRUE(WaitFor([&] { return w.LibraryPage()->RecordingRow() != nullptr; }));
+    const int musicId = w.LibraryPage()->RecordingRow()->GetMusicId();
     ASSERT_EQ(w.ControlBar()->GetRecordState(), IRecordStateSource::RecordingSong);
     // Recognised already, with a cover in the pictures folder.
     QString pictures;
@@ -317,7 +317,7 @@ TEST_F(MainUITest, QuittingWhileASongIsRecordedLeavesNoFileAndNoRow)
 
     w.answers = {QDialogButtonBox::Cancel};
     EXPECT_FALSE(w.close());
-    EXPECT_NE(w.LibraryPage()->NewRecordItem, nullptr);
+    EXPECT_NE(w.LibraryPage()->RecordingRow(), nullptr);
     EXPECT_TRUE(w.SawText("Unfinished recording will be lost"));
 
     w.answers = {QDialogButtonBox::Ok};

@@ -163,7 +163,7 @@ void TestMainUI::ShowNotice(QDialog* notice)
 
 bool TestMainUI::SongsStored() const
 {
-    return !LibraryPage()->NewRecordItem && !IsFinishingSongs();
+    return !LibraryPage()->RecordingRow() && !IsFinishingSongs();
 }
 
 int TestMainUI::DialogCount(const QString& className) const
@@ -268,8 +268,8 @@ CTreeWidgetItem* RecordToneSong(FakeEngine& engine, TestMainUI& window, const QS
     const QString path = OutputFolder() + "/" + name + ".wav";
     WriteToneWav(path, seconds);
     engine.SongStart(path);
-    EXPECT_TRUE(WaitFor([&] { return window.LibraryPage()->NewRecordItem != nullptr; }));
-    CTreeWidgetItem* row = window.LibraryPage()->NewRecordItem;
+    EXPECT_TRUE(WaitFor([&] { return window.LibraryPage()->RecordingRow() != nullptr; }));
+    CTreeWidgetItem* row = window.LibraryPage()->RecordingRow();
     engine.SongEnd(path);
     EXPECT_TRUE(WaitFor([&] { return window.SongsStored(); }));
     return row;

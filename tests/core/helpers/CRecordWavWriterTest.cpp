@@ -1,5 +1,6 @@
 #include "CRecordWavWriter.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
@@ -148,6 +149,51 @@ TEST(CRecordWavWriter, FailedDownmixKeepsTheCapture)
         EXPECT_EQ(6, Le16(file, 22));
         EXPECT_FALSE(QFile::exists(path + ".wav")) << "no partial output left";
     }
+}
+
+// The capture lies among the songs, and the start takes in every song file
+// there that no row names: a program ended while the capture is written or
+// down-mixed must leave nothing that looks like a song, and the next capture
+// of the name clears what it left.
+TEST(CRecordWavWriter, AnEndMidwayLeavesNothingTheStartTakesForASong)
+{
+    QTemporaryDir dir;
+    const QString music = dir.filePath("music");
+    ASSERT_TRUE(QDir().mkpath(music));
+    const QString seen = dir.filePath("seen");
+    // Writes part of its output, notes what the folder shows then (what a
+    // start after the program's end would find; ls, like the start, passes
+    // hidden files by) and fails.
+    const QString program = dir.filePath("dying-ffmpeg");
+    {
+        QFile f(program);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("#!/bin/sh\n"
+                "for out; do :; done\n"
+                "printf RIFFpart > \"$out\"\n"
+                "ls -1 \"$(dirname \"$out\")\" > '" + QFile::encodeName(seen) + "'\n"
+                "exit 1\n");
+        f.close();
+        f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    const QString path = music + "/six temp.wav";
+    // Left by a program ended in an earlier down-mix of this name.
+    for (const QString& leftover : {CRecordWavWriter::WorkingName(path), CRecordWavWriter::DownmixName(path)}) {
+        QFile f(leftover);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("RIFFleft");
+    }
+
+    CRecordWavWriter writer;
+    writer.SetFfmpegProgram(program);
+    ASSERT_TRUE(Capture(writer, path, 6, 500));
+    EXPECT_TRUE(QDir(music).entryList(QDir::Files).isEmpty()) << "while it is written";
+    EXPECT_FALSE(writer.Close());
+    ASSERT_TRUE(QFile::exists(seen)) << "the down-mix ran";
+    EXPECT_EQ(ReadAll(seen).toStdString(), "") << "while it is down-mixed";
+    // Afterwards the capture alone, complete, under its name.
+    EXPECT_EQ(QDir(music).entryList(QDir::Files | QDir::Hidden), QStringList{"six temp.wav"});
+    EXPECT_EQ(int(46 + 500 * 6 * 2), ReadAll(path).size());
 }
 
 TEST(CRecordWavWriter, SixChannelsAreDownmixedByFfmpeg)

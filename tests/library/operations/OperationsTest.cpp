@@ -150,7 +150,7 @@ TEST_F(OperationsTest, DeletingFromTheLibraryListsRemovesTheSongEverywhere)
         Reset();
         page->ShowList(listId);
         CTreeWidgetItem* row = Row(1);
-        page->Clipboard.append(row);
+        page->HoldForPaste({row});
         EXPECT_EQ(page->DeleteSelectedMusic(QList<CTreeWidgetItem*>{row}, listId), 0);
         ASSERT_TRUE(page->WaitForFileRemovals());   // the files go on a worker
         EXPECT_EQ(deleted, QList<int>{1});
@@ -160,7 +160,7 @@ TEST_F(OperationsTest, DeletingFromTheLibraryListsRemovesTheSongEverywhere)
         EXPECT_EQ(DB_GetImageId(programCover), 0);
         EXPECT_FALSE(QFile::exists(programCover));
         EXPECT_TRUE(QFile::exists(userCover));   // never a picture outside the program's folder
-        EXPECT_TRUE(page->Clipboard.isEmpty());
+        EXPECT_TRUE(page->HeldForPaste().isEmpty());
         EXPECT_EQ(counts.value(1), 4);
         EXPECT_EQ(counts.value(2), 4);
         EXPECT_EQ(counts.value(3), 1);
@@ -355,7 +355,7 @@ TEST_F(OperationsTest, PlayQueueIndexAfterRemoval)
 TEST_F(OperationsTest, RowWithoutRecordLeavesNoPointerBehind)
 {
     CTreeWidgetItem* row = Row(3);
-    page->Clipboard.append(row);
+    page->HoldForPaste({row});
     PlayQueue::Instance().items = {Row(1), row, Row(2)};
     PlayQueue::Instance().queueListId = 4;
     PlayQueue::Instance().currentIndex = 2;
@@ -364,7 +364,7 @@ TEST_F(OperationsTest, RowWithoutRecordLeavesNoPointerBehind)
     EXPECT_EQ(deleted, QList<int>{3});
     for (int listId : {1, 2, 3, 4})
         EXPECT_FALSE(InTable(listId, row)) << listId;
-    EXPECT_TRUE(page->Clipboard.isEmpty());
+    EXPECT_TRUE(page->HeldForPaste().isEmpty());
     EXPECT_EQ(PlayQueue::Instance().items, (QList<IPlayQueueTrack*>{Row(1), Row(2)}));
     EXPECT_EQ(PlayQueue::Instance().currentIndex, 1);
     EXPECT_EQ(page->GetListItemCount(4), 2);

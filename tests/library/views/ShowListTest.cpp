@@ -537,7 +537,7 @@ TEST_F(ShowListTest, FilterFollowsRowsChangedBetweenKeystrokes)
     // A new recording joins list 1 (its table changes) with its texts set
     // before the row joins the track list.
     ASSERT_EQ(page->CreateNewRecord(nullptr), 0);
-    CTreeWidgetItem* row = page->NewRecordItem;
+    CTreeWidgetItem* row = page->RecordingRow();
     ASSERT_NE(row, nullptr);
     const QString file = Path("2024-01-01 10.00.00.mp3");
     WriteFile(file, "x");
@@ -548,7 +548,7 @@ TEST_F(ShowListTest, FilterFollowsRowsChangedBetweenKeystrokes)
     page->SaveNewRecord();
     page->SetNewRecordMusicInfo(nullptr);
     page->FinishNewRecord(0);
-    page->NewRecordItem = nullptr;
+    page->TakeRecordingRow();
     page->Filter(0, "morning");
     EXPECT_EQ(Visible(), (QSet<int>{1, 3}));
     page->Filter(0, "track");
@@ -624,7 +624,7 @@ TEST_F(ShowListTest, RecordingRowWithoutSongDataBecomesTrack)
     Build();
     page->ShowList(1);
     ASSERT_EQ(page->CreateNewRecord(nullptr), 0);
-    CTreeWidgetItem* row = page->NewRecordItem;
+    CTreeWidgetItem* row = page->RecordingRow();
     ASSERT_NE(row, nullptr);
     EXPECT_EQ(row->treeWidget(), nullptr);   // invisible until the song ends
     const QString file = Path("2024-01-01 10.00.00.mp3");
@@ -646,7 +646,7 @@ TEST_F(ShowListTest, RecordingRowWithoutSongDataBecomesTrack)
     EXPECT_EQ(page->TrackList()->currentItem(), row);
     EXPECT_TRUE(page->IsItemInList(1, row));
     EXPECT_EQ(page->GetListItemCount(2), 1);
-    page->NewRecordItem = nullptr;
+    page->TakeRecordingRow();
 }
 
 TEST_F(ShowListTest, RecognisedDataAndCoversMerge)
@@ -654,7 +654,7 @@ TEST_F(ShowListTest, RecognisedDataAndCoversMerge)
     Build();
     page->ShowList(4);
     ASSERT_EQ(page->CreateNewRecord("/music/new.mp3"), 0);
-    CTreeWidgetItem* row = page->NewRecordItem;
+    CTreeWidgetItem* row = page->RecordingRow();
     const int id = row->GetMusicId();
     QSignalSpy toUi(page, &CShowListWidget::MusicInfoToUiSignal);
 
@@ -693,16 +693,16 @@ TEST_F(ShowListTest, RecognisedDataAndCoversMerge)
     page->FinishNewRecord(0);
     EXPECT_TRUE(row->isHidden());   // list 4 is shown
     EXPECT_EQ(Stored(id)->MusicPath, "/music/new.mp3");   // recognised: not renamed
-    page->NewRecordItem = nullptr;
+    page->TakeRecordingRow();
 }
 
 TEST_F(ShowListTest, DataWithoutARowNeverReachesAnotherSong)
 {
     Build();
     ASSERT_EQ(page->CreateNewRecord("/music/first.mp3"), 0);
-    const int first = page->NewRecordItem->GetMusicId();
+    const int first = page->RecordingRow()->GetMusicId();
     page->FinishNewRecord(0);
-    page->NewRecordItem = nullptr;
+    page->TakeRecordingRow();
 
     const QString ours = PicturesFolder() + "/late.jpg";
     const QString users = Path("my own picture.jpg");
@@ -727,7 +727,7 @@ TEST_F(ShowListTest, SongLimitRefusesTheRowAndDropsLaterData)
     DB_CommitTransaction();
     EXPECT_EQ(page->CreateNewRecord(nullptr), CShowListWidget::kLibraryFull);
     EXPECT_EQ(page->questions, 0) << "the window tells the user, once a recording";
-    EXPECT_EQ(page->NewRecordItem, nullptr);
+    EXPECT_EQ(page->RecordingRow(), nullptr);
     RecordMusicInfo info = Recognised("Nobody's", {});
     page->SetNewRecordMusicInfo(&info);   // no crash, nothing merged
     EXPECT_STREQ(Stored(1)->Info.MusicName, "");
@@ -748,13 +748,13 @@ TEST_F(ShowListTest, UnwritableLibraryIsNotAFullOne)
     };
     const int before = rows();
     EXPECT_EQ(page->CreateNewRecord("/music/b.mp3"), CShowListWidget::kLibraryNotWritable);
-    EXPECT_EQ(page->NewRecordItem, nullptr);
+    EXPECT_EQ(page->RecordingRow(), nullptr);
     EXPECT_TRUE(DB_LastErrorText().contains("database or disk is full")) << DB_LastErrorText().toStdString();
     EXPECT_EQ(rows(), before);
 
     DB_CloseDatabase();
     EXPECT_EQ(page->CreateNewRecord("/music/c.mp3"), CShowListWidget::kLibraryNotWritable);
-    EXPECT_EQ(page->NewRecordItem, nullptr);
+    EXPECT_EQ(page->RecordingRow(), nullptr);
     EXPECT_EQ(page->questions, 0);
     ASSERT_EQ(DB_OpenDatabaseFile(Path("music.db")), 0);
 }
@@ -763,7 +763,7 @@ TEST_F(ShowListTest, CoverWithoutAFreeKeyIsDroppedNotStoredUnderMinusOne)
 {
     Build();
     ASSERT_EQ(page->CreateNewRecord("/music/full.mp3"), 0);
-    const int id = page->NewRecordItem->GetMusicId();
+    const int id = page->RecordingRow()->GetMusicId();
     // Every CoverId from 1 to 500,000 taken (written straight into the file).
     OnLibraryFile("with recursive n(i) as (select 1 union all select i + 1 from n where i < 500000) "
                   "insert into CoverInfo select i, 0, 'elsewhere' from n");
@@ -780,8 +780,8 @@ TEST_F(ShowListTest, CoverWithoutAFreeKeyIsDroppedNotStoredUnderMinusOne)
     EXPECT_EQ(DB_GetImageId(cover), 0);
     EXPECT_FALSE(QFile::exists(cover));   // nothing names it: no orphan left in the pictures folder
     page->FinishNewRecord(0);
-    EXPECT_EQ(page->NewRecordItem->GetCoverPath(), CTreeWidgetItem::DefaultCoverPath());
-    page->NewRecordItem = nullptr;
+    EXPECT_EQ(page->RecordingRow()->GetCoverPath(), CTreeWidgetItem::DefaultCoverPath());
+    page->TakeRecordingRow();
 }
 
 TEST_F(ShowListTest, TagsAreWrittenIntoMp3FilesOnly)
