@@ -135,20 +135,21 @@ public:
 
     // Waits for the condition; the limit only keeps a broken engine from
     // hanging the test run.
-    bool WaitFor(const std::function<bool(const std::vector<Event>&)>& condition)
+    bool WaitFor(const std::function<bool(const std::vector<Event>&)>& condition,
+                 std::chrono::seconds limit = std::chrono::seconds(60))
     {
         std::unique_lock<std::mutex> guard(mutex);
-        return changed.wait_for(guard, std::chrono::seconds(60), [&] { return condition(events); });
+        return changed.wait_for(guard, limit, [&] { return condition(events); });
     }
 
-    bool WaitCount(int code, size_t n)
+    bool WaitCount(int code, size_t n, std::chrono::seconds limit = std::chrono::seconds(60))
     {
         return WaitFor([&](const std::vector<Event>& list) {
             size_t c = 0;
             for (const Event& e : list)
                 c += e.code == code;
             return c >= n;
-        });
+        }, limit);
     }
 
     // Clips that went into songs: notifications 2 and 3.
@@ -512,6 +513,45 @@ TEST_F(ProcessTest, TerminateBeforeAnyFormat)
     ASSERT_EQ(events.size(), 1u);
     EXPECT_EQ(events[0].code, kSonacapNotifyProcessStart);
     EXPECT_EQ(events[0].format.samplesPerSec, 0);
+}
+
+// The thread naps on an empty queue, here for longer than the test may
+// take. A capture's first block and Record wake it: the song a user pressed
+// Record for opens with the clip already queued, or with the next one when
+// the queue was just emptied. Other blocks do not (a wake-up per server
+// block would cost the idle program its processor).
+TEST_F(ProcessTest, CaptureStartAndRecordWakeTheThread)
+{
+    constexpr std::chrono::seconds kWithin(10);
+    // The thread has handled what came and naps.
+    auto napping = [] { std::this_thread::sleep_for(std::chrono::milliseconds(300)); };
+    process.SetIdleWait(std::chrono::minutes(10));
+    Begin(kSmall, 1);
+    Push(Music(kSmall, 100));
+    ASSERT_TRUE(recorder.WaitCount(kSonacapNotifyAudioClip, 5, kWithin)) << "the capture's first block waited";
+    napping();
+    Push(Music(kSmall, 100));
+    napping();
+    ASSERT_EQ(recorder.Count(kSonacapNotifyAudioClip), 5u) << "a block that is not the first woke the thread";
+    process.SetState(2);
+    ASSERT_TRUE(recorder.WaitCount(kSonacapNotifyMusicStart, 1, kWithin)) << "Record did not wake the thread";
+
+    // A new capture (as the engine sets one up again); Record comes while
+    // its queue is empty, the music right after.
+    process.Terminate();
+    queue.Clear();
+    queue.SetAudioParam(&kSmall);
+    process.Restart();
+    ASSERT_TRUE(recorder.WaitCount(kSonacapNotifyProcessStart, 2));
+    napping();
+    Push(Silence(kSmall, 40));
+    ASSERT_TRUE(recorder.WaitCount(kSonacapNotifyAudioClip, 7, kWithin)) << "the new capture's first block waited";
+    napping();
+    process.SetState(2);
+    napping();
+    Push(Music(kSmall, 40));
+    ASSERT_TRUE(recorder.WaitCount(kSonacapNotifyMusicStart, 2, kWithin))
+        << "the block after Record waited for the nap to end";
 }
 
 // A format that cannot fill one byte a second is reported and then ignored,
