@@ -19,6 +19,7 @@
 #include "CToolBar.h"
 #include "FakeRecognitionService.h"
 #include "MusicDatabase.h"
+#include "PrivateSoundServer.h"
 #include "SystemHelpers.h"
 
 #include <QApplication>
@@ -34,9 +35,16 @@
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <memory>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -87,6 +95,95 @@ double AudibleSeconds(const QString& path)
     }
     return first < 0 ? 0 : static_cast<double>(last - first + 1) / info.samplerate;
 }
+
+// The pitch of a recorded song's left channel in Hz, from its zero
+// crossings; -1 when it cannot be read.
+double PitchHz(const QString& path)
+{
+    SF_INFO info{};
+    SNDFILE* sf = sf_open(path.toLocal8Bit().constData(), SFM_READ, &info);
+    if (!sf || info.frames == 0) {
+        if (sf)
+            sf_close(sf);
+        return -1;
+    }
+    std::vector<short> pcm(static_cast<size_t>(info.frames) * info.channels);
+    const sf_count_t frames = sf_readf_short(sf, pcm.data(), info.frames);
+    sf_close(sf);
+    int crossings = 0;
+    for (sf_count_t i = 1; i < frames; ++i) {
+        const short a = pcm[static_cast<size_t>((i - 1) * info.channels)];
+        const short b = pcm[static_cast<size_t>(i * info.channels)];
+        crossings += (a < 0) != (b < 0);
+    }
+    return crossings / 2.0 / (static_cast<double>(frames) / info.samplerate);
+}
+
+// The song last added to the library; empty when there is none.
+QString NewestSong()
+{
+    QMap<int, MusicInfoRow*> rows;
+    DB_GetAllMusicInfo(rows);
+    const QString path = rows.isEmpty() ? QString() : rows.last()->MusicPath;
+    qDeleteAll(rows);
+    return path;
+}
+
+// An input device of the sound server PULSE_SERVER names, known to users by
+// `description`: a FIFO source (in `folder`) fed a sine tone at the pace it
+// plays, on a thread of its own; unloaded again by the destructor.
+class ToneDevice
+{
+public:
+    ToneDevice(const QString& description, int hz, const QString& folder)
+    {
+        const QString fifo = QStringLiteral("%1/tone_%2.fifo").arg(folder).arg(hz);
+        QProcess pactl;
+        pactl.start("pactl", {"load-module", "module-pipe-source", QStringLiteral("source_name=tone_%1").arg(hz),
+                              "file=" + fifo, "format=s16le", "rate=44100", "channels=2",
+                              QStringLiteral("source_properties='device.description=\"%1\"'").arg(description)});
+        if (!pactl.waitForFinished(10000) || pactl.exitCode() != 0)
+            return;
+        m_module = QString::fromLatin1(pactl.readAllStandardOutput()).trimmed();
+        m_feeder = std::thread([this, hz, path = fifo.toLocal8Bit()] {
+            // Never blocked by a source that stopped reading: the feeder must
+            // end when told.
+            const int fd = ::open(path.constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+            if (fd < 0)
+                return;
+            constexpr int kFrames = kRate / 50;   // 20 ms
+            std::vector<short> block(kFrames * 2);
+            long long frame = 0;
+            auto due = std::chrono::steady_clock::now();
+            while (!m_stop) {
+                for (int i = 0; i < kFrames; ++i, ++frame)
+                    block[2 * i] = block[2 * i + 1] =
+                        static_cast<short>(8000 * std::sin(2 * M_PI * hz * static_cast<double>(frame) / kRate));
+                if (::write(fd, block.data(), block.size() * sizeof(short)) < 0 && errno != EAGAIN)
+                    break;
+                due += std::chrono::milliseconds(20);
+                std::this_thread::sleep_until(due);
+            }
+            ::close(fd);
+        });
+    }
+    ~ToneDevice()
+    {
+        m_stop = true;
+        if (m_feeder.joinable())
+            m_feeder.join();
+        if (!m_module.isEmpty())
+            QProcess::execute("pactl", {"unload-module", m_module});
+    }
+    ToneDevice(const ToneDevice&) = delete;
+    ToneDevice& operator=(const ToneDevice&) = delete;
+    bool Loaded() const { return !m_module.isEmpty(); }
+
+private:
+    QString m_module;
+    std::atomic<bool> m_stop{false};
+    std::thread m_feeder;
+};
 
 // The one song of the library; empty when there is not exactly one.
 QString OnlySong()
@@ -244,6 +341,64 @@ TEST_F(RecordingControlTest, StopReturnsAtOnceWhileTheIdentifyRequestHangs)
     ASSERT_TRUE(WaitFor([&] { return SongStored(); }, 10000));
     service.ReleaseStalls();
     player->waitForFinished(10000);
+}
+
+// The input device chosen for a recording is the one recorded, also when it
+// changed since the last recording and when one device's name lies within
+// the other's; one that went away is named in a notice and nothing starts.
+TEST_F(RecordingControlTest, ChosenInputDeviceIsRecorded)
+{
+    struct Case {
+        const char* name;
+        const char* first;    // 440 Hz, listed first
+        const char* second;   // 1000 Hz; chosen for the second recording
+        bool secondExists;
+    };
+    const Case cases[] = {
+        {"another device", "Tone A", "Tone B", true},
+        {"a name within the other's", "Test tone", "Test tone 2", true},
+        {"the other's name within it", "Test tone 2", "Test tone", true},
+        {"a device that went away", "Tone A", "Tone B", false},
+    };
+    PrivateSoundServer server;
+    ASSERT_TRUE(server.Ok());
+    // Whatever their length, the songs are kept to be listened to.
+    settings->SetFilterMode(0);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ResetLibrary();
+        ToneDevice first(c.first, 440, scratch.path());
+        std::unique_ptr<ToneDevice> second;
+        if (c.secondExists)
+            second = std::make_unique<ToneDevice>(c.second, 1000, scratch.path());
+        ASSERT_TRUE(first.Loaded() && (!second || second->Loaded()));
+        settings->SetRecordMode(0);
+        settings->SetDeviceId(QString::fromUtf8(c.first));
+        TestMainUI& w = Open();
+
+        auto record = [&] {
+            QTest::mouseClick(w.ControlBar()->RecordStartButton(), Qt::LeftButton);
+            if (w.ControlBar()->GetRecordState() == IRecordStateSource::NotRecording)
+                return false;
+            Pause(2000);
+            QTest::mouseClick(RecordPlace(w), Qt::LeftButton);
+            return WaitFor([&] { return SongStored(); }, 10000);
+        };
+        ASSERT_TRUE(record());
+        EXPECT_NEAR(PitchHz(NewestSong()), 440, 20);
+
+        settings->SetDeviceId(QString::fromUtf8(c.second));
+        if (c.secondExists) {
+            ASSERT_TRUE(record());
+            EXPECT_EQ(MusicRowCount(), 2);
+            EXPECT_NEAR(PitchHz(NewestSong()), 1000, 20) << "the device recorded before was recorded again";
+        } else {
+            EXPECT_FALSE(record());
+            EXPECT_TRUE(w.SawText(QStringLiteral("The recording device \"%1\" cannot be found.").arg(c.second)));
+            EXPECT_EQ(MusicRowCount(), 1);
+        }
+        window.reset();
+    }
 }
 
 // Against the fake engine: what is looked at is the window's input, not the
