@@ -30,6 +30,8 @@ PACKAGES=(
   python3-aiosmtpd
   # driving the program under the virtual display by hand
   xdotool
+  # the benchmarks' real key presses and clicks (XTEST)
+  libxtst-dev
   # font shipped beside the program
   fonts-dejavu-core fonts-noto-core
   # Japanese, which DejaVu lacks: found through fontconfig (without it every
