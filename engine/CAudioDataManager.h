@@ -17,10 +17,9 @@ class CSectionLock;
 // PushEvent, the processing thread GetAudioParam, PopData and TakeEvent, the
 // GUI thread Clear (while capture is stopped and the processing thread
 // joined) and SetDataHook (before any capture runs); ArmDataHook may come
-// from any thread. Every operation
-// holds `lock` for its whole body; `param`, `queue`, `events`, the two byte
-// counts and `hookArmed` are touched only under it. The hook is called
-// on the capture thread without the lock.
+// from any thread. Every operation holds `lock` for its whole body; `param`,
+// `queue`, `events`, the two byte counts and `hookArmed` are touched only
+// under it. The hook is called on the capture thread without the lock.
 class CAudioDataManager : public CAudioBase {
 public:
     CAudioDataManager();
