@@ -439,6 +439,8 @@ CMainUI::EngineSetup CMainUI::SetupFromSettings() const
     setup.sampleRate = m_settings->GetSampleRate();
     setup.splitValue = m_settings->GetSplitMode() != 0 ? m_settings->GetSplitTime() : 194967295;
     setup.minimumLength = m_settings->GetFilterMode() == 1 ? m_settings->GetFilterTime() : 1;
+    if (setup.recordMode != -1)
+        setup.device = m_settings->GetDeviceId();
     return setup;
 }
 
@@ -461,10 +463,8 @@ void CMainUI::ConfigureEngineAtStart()
         // Without a server now, the first Record press sets capture up again.
         if (setup.recordMode == -1) {
             m_engineReady = m_engine->SelectMode(1, format, nullptr) == 0;
-        } else {
-            const QString device = m_settings->GetDeviceId();
-            if (!device.isEmpty())
-                m_engineReady = m_engine->SelectMode(2, format, device.toUtf8().constData()) == 0;
+        } else if (!setup.device.isEmpty()) {
+            m_engineReady = m_engine->SelectMode(2, format, setup.device.toUtf8().constData()) == 0;
         }
     }
     m_lastSetup = setup;

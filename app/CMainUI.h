@@ -123,11 +123,20 @@ public:
     // Songs that ended and are not in the library yet.
     bool IsFinishingSongs() const;
 
+    // What the engine is configured with: the off-values as the engine takes
+    // them, and the input device only when one is recorded.
     struct EngineSetup {
         int recordMode = 0;
         int sampleRate = 0;
         int splitValue = 0;
         int minimumLength = 0;
+        QString device;
+        bool operator==(const EngineSetup& other) const
+        {
+            return recordMode == other.recordMode && sampleRate == other.sampleRate
+                && splitValue == other.splitValue && minimumLength == other.minimumLength && device == other.device;
+        }
+        bool operator!=(const EngineSetup& other) const { return !(*this == other); }
     };
     EngineSetup LastEngineSetup() const { return m_lastSetup; }
 
@@ -263,8 +272,9 @@ private:
     void ConnectSignals();
     void ConfigureEngineAtStart();
     void TellLibraryProblemAtStart();
-    // The engine settings the stored preferences ask for (off-values as the
-    // engine takes them).
+    // The engine settings the stored preferences ask for: what a
+    // configuration gives the engine and what a Record press compares with
+    // the last one given.
     EngineSetup SetupFromSettings() const;
     // Replaces Qt's own translator by the one of `language`.
     static void ReplaceQtTranslator(const QString& language);

@@ -186,12 +186,9 @@ bool CMainUI::IsNeedReset()
 
 bool CMainUI::IsNeedReset(int probe)
 {
-    const int recordMode = m_settings->GetRecordMode();
-    const int sampleRate = m_settings->GetSampleRate();
-    const int minimumLength = m_settings->GetFilterMode() == 1 ? m_settings->GetFilterTime() : 0;
-    const int splitValue = m_settings->GetSplitMode() != 0 ? m_settings->GetSplitTime() : 0;
-    if (recordMode != m_lastSetup.recordMode || sampleRate != m_lastSetup.sampleRate
-        || minimumLength != m_lastSetup.minimumLength || splitValue != m_lastSetup.splitValue) {
+    // Compared as the engine would be given it: a switched-off split or
+    // minimum, or the same device, is no change.
+    if (SetupFromSettings() != m_lastSetup) {
         qDebug() << "IsNeedReset = true";
         return true;
     }
@@ -296,7 +293,7 @@ void CMainUI::RecorderModuleStart()
         if (setup.recordMode == -1)
             started = m_engine->SelectMode(1, formatRecord, nullptr);
         else
-            started = m_engine->SelectMode(2, formatRecord, m_settings->GetDeviceId().toUtf8().constData());
+            started = m_engine->SelectMode(2, formatRecord, setup.device.toUtf8().constData());
         m_lastSetup = setup;
         m_engineReady = started == 0;
         if (m_engineReady)

@@ -15,6 +15,14 @@
 #include <vector>
 #include <unistd.h>
 
+namespace {
+long long SteadyMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+} // namespace
+
 CStdinCommands::CStdinCommands(CMainUI* window) : QObject(window), m_window(window)
 {
     m_notifier = new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, this);
@@ -22,14 +30,17 @@ CStdinCommands::CStdinCommands(CMainUI* window) : QObject(window), m_window(wind
     // Timed where the engine reports it: the window's own work on the new
     // song must not count as capture latency.
     connect(window, &CMainUI::RecorderModuleMusicStartSignal, this, [this] {
-        const long long at = std::chrono::duration_cast<std::chrono::milliseconds>(
-                                 std::chrono::steady_clock::now().time_since_epoch())
-                                 .count();
+        const long long at = SteadyMs();
         QMetaObject::invokeMethod(this, [at] {
             std::printf("event song-start %lld\n", at);
             std::fflush(stdout);
         });
     }, Qt::DirectConnection);
+    // Connected after the window's own handler, so it runs once that is done.
+    connect(window->ControlBar()->RecordStartButton(), &QToolButton::clicked, this, [] {
+        std::printf("event record-clicked %lld\n", SteadyMs());
+        std::fflush(stdout);
+    });
 }
 
 CStdinCommands::~CStdinCommands() = default;
@@ -62,6 +73,11 @@ bool CStdinCommands::Run(const QByteArray& command)
     const std::vector<std::pair<const char*, std::function<void()>>> commands = {
         // Answered once the event loop runs: the window is up.
         {"ping", [] {}},
+        {"where record", [w] {
+             QWidget* button = w->ControlBar()->RecordStartButton();
+             const QPoint at = button->mapToGlobal(button->rect().center());
+             std::printf("at record %d %d\n", at.x(), at.y());
+         }},
         {"record", [w] { w->ControlBar()->RecordStartButton()->click(); }},
         {"stop", [w] { w->ControlBar()->RecordStopButton()->click(); }},
         {"page recording", [w] { w->StatusBar()->RecordingButton()->click(); }},

@@ -14,9 +14,13 @@ class QSocketNotifier;
 // once it has been carried out, or "unknown <command>". When a song file
 // opens while recording, it also prints "event song-start <ms>", the
 // steady clock (CLOCK_MONOTONIC, in milliseconds) at the moment the
-// engine reported it, so the benchmark can time a press against it.
+// engine reported it, so the benchmark can time a press against it; and
+// "event record-clicked <ms>" once a click on Record (a real one through the
+// window system too) has been handled.
 //
 //   ping          nothing (the answer says the program is up)
+//   where record  prints "at record <x> <y>", the middle of the Record
+//                 button on the screen, for a click through the X server
 //   record        the control bar's Record button
 //   stop          the control bar's Stop button
 //   page recording, page media    the status bar's page buttons

@@ -2,17 +2,31 @@
 
 #include "PulseSession.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
 namespace {
-QByteArray ReadSmallFile(const QString& path)
+// The start of a small file (a /proc entry), read with plain system calls:
+// a Record press reads two of them for every process.
+QByteArray ReadSmallFile(int folder, const char* name)
 {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
+    const int fd = openat(folder, name, O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
         return QByteArray();
-    return f.read(4096);
+    char buffer[4096];
+    ssize_t got;
+    do {
+        got = read(fd, buffer, sizeof buffer);
+    } while (got < 0 && errno == EINTR);
+    close(fd);
+    return got > 0 ? QByteArray(buffer, static_cast<int>(got)) : QByteArray();
 }
 
 // The session waits for the stream's state with the main loop's wait: each
@@ -57,21 +71,28 @@ bool IsProcessRunning(const QString& namePart, const QString& procRoot)
 {
     if (namePart.isEmpty())
         return false;
-    const QDir root(procRoot);
-    const QStringList entries = root.entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-    for (const QString& entry : entries) {
-        bool numeric = false;
-        entry.toLongLong(&numeric);
-        if (!numeric)
+    DIR* root = opendir(QFile::encodeName(procRoot).constData());
+    if (!root)
+        return false;
+    bool found = false;
+    while (!found) {
+        const dirent* entry = readdir(root);
+        if (!entry)
+            break;
+        const char* name = entry->d_name;
+        if (!*name || std::strspn(name, "0123456789") != std::strlen(name))
             continue;
-        const QString dir = root.filePath(entry);
-        const QString command = QString::fromLocal8Bit(ReadSmallFile(dir + QStringLiteral("/comm"))).trimmed();
+        const int folder = openat(dirfd(root), name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (folder < 0)
+            continue;
+        const QString command = QString::fromLocal8Bit(ReadSmallFile(folder, "comm")).trimmed();
         // The first argument is the program as it was started; a path keeps
         // only its file name.
-        const QByteArray cmdline = ReadSmallFile(dir + QStringLiteral("/cmdline"));
+        const QByteArray cmdline = ReadSmallFile(folder, "cmdline");
+        close(folder);
         const QString program = QFileInfo(QString::fromLocal8Bit(cmdline.left(cmdline.indexOf('\0')))).fileName();
-        if (command.contains(namePart, Qt::CaseInsensitive) || program.contains(namePart, Qt::CaseInsensitive))
-            return true;
+        found = command.contains(namePart, Qt::CaseInsensitive) || program.contains(namePart, Qt::CaseInsensitive);
     }
-    return false;
+    closedir(root);
+    return found;
 }

@@ -55,3 +55,11 @@ function(sonacap_add_test name)
     "if(${name}_TESTS)\n  set_tests_properties(\${${name}_TESTS} PROPERTIES ${props})\nendif()\n")
   set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${props_file})
 endfunction()
+
+# The audio tests' measuring instrument (tests/common/NoisePlacement): a known
+# pink-noise program and the placement of a recording in it. Any test folder
+# links it with LIBS sonacap_noise_placement.
+pkg_check_modules(NOISE_PLACEMENT_DEPS REQUIRED IMPORTED_TARGET GLOBAL fftw3 sndfile)
+add_library(sonacap_noise_placement STATIC ${CMAKE_SOURCE_DIR}/tests/common/NoisePlacement.cpp)
+target_include_directories(sonacap_noise_placement PUBLIC ${CMAKE_SOURCE_DIR}/tests/common)
+target_link_libraries(sonacap_noise_placement PUBLIC PkgConfig::NOISE_PLACEMENT_DEPS)

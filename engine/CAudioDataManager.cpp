@@ -37,12 +37,33 @@ void CAudioDataManager::GetAudioParam(AudioParam* format)
     lock->Leave();
 }
 
-void CAudioDataManager::PushData(const void* data, unsigned size)
+void CAudioDataManager::SetDataHook(std::function<void()> hook)
 {
     CSectionGuard guard(lock);
-    queue.AddBuffer(data, size);
-    if (data)
-        pushedBytes += size;
+    dataHook = std::move(hook);
+}
+
+void CAudioDataManager::ArmDataHook()
+{
+    CSectionGuard guard(lock);
+    hookArmed = true;
+}
+
+void CAudioDataManager::PushData(const void* data, unsigned size)
+{
+    std::function<void()> hook;
+    {
+        CSectionGuard guard(lock);
+        queue.AddBuffer(data, size);
+        if (data)
+            pushedBytes += size;
+        if (hookArmed && data && size > 0) {
+            hookArmed = false;
+            hook = dataHook;
+        }
+    }
+    if (hook)
+        hook();
 }
 
 unsigned CAudioDataManager::PopData(void* out, unsigned size)
@@ -76,6 +97,7 @@ void CAudioDataManager::Clear()
     events.clear();
     pushedBytes = 0;
     poppedBytes = 0;
+    hookArmed = true;
     std::memset(&param, 0, sizeof(param));
 }
 

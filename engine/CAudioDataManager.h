@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 
 #include "CBuffer.h"
 #include "Sonacap.h"
@@ -15,8 +16,10 @@ class CSectionLock;
 // Thread contract: the capture thread calls SetAudioParam, PushData and
 // PushEvent, the processing thread GetAudioParam, PopData and TakeEvent, the
 // GUI thread Clear (while capture is stopped and the processing thread
-// joined). Every operation holds `lock` for its whole body; `param`, `queue`,
-// `events` and the two byte counts are touched only under it.
+// joined) and SetDataHook (before any capture runs); ArmDataHook may come
+// from any thread. Every operation holds `lock` for its whole body; `param`,
+// `queue`, `events`, the two byte counts and `hookArmed` are touched only
+// under it. The hook is called on the capture thread without the lock.
 class CAudioDataManager : public CAudioBase {
 public:
     CAudioDataManager();
@@ -25,6 +28,12 @@ public:
     void SetAudioParam(const AudioParam* param);
     void GetAudioParam(AudioParam* param);
     void PushData(const void* data, unsigned size);
+    // Called with the next data pushed once armed (by ArmDataHook, and by
+    // construction and Clear, as a capture starts): the processing thread,
+    // which waits for data in long naps, is woken for the data it waits for
+    // rather than at every push.
+    void SetDataHook(std::function<void()> hook);
+    void ArmDataHook();
     unsigned PopData(void* out, unsigned size);
     // Capture events, in the stream's order: an event pushed after N bytes
     // were queued is taken only once N bytes were popped, so the processing
@@ -52,4 +61,6 @@ private:
     std::deque<PendingEvent> events;
     uint64_t pushedBytes = 0;
     uint64_t poppedBytes = 0;
+    bool hookArmed = true;
+    std::function<void()> dataHook;
 };

@@ -94,6 +94,8 @@ CAudioProcess::CAudioProcess(CAudioDataManager* manager)
     LogScope scope("CAudioProcess::CAudioProcess");
     std::memset(&captured, 0, sizeof(captured));
     std::memset(&selected, 0, sizeof(selected));
+    if (dataManager)
+        dataManager->SetDataHook([this] { Wake(); });
 }
 
 CAudioProcess::~CAudioProcess()
@@ -101,6 +103,8 @@ CAudioProcess::~CAudioProcess()
     // The thread runs this object's Routine: it must end before the object does.
     if (IsStarted())
         Terminate();
+    if (dataManager)
+        dataManager->SetDataHook(nullptr);
 }
 
 void CAudioProcess::SetCallback(SonacapNotifyCallback cb, void* userData)
@@ -157,10 +161,28 @@ void CAudioProcess::SetPause(bool value)
 
 void CAudioProcess::SetState(int value)
 {
-    CSectionGuard guard(&lock);
-    state = value;
-    runType = 0;
-    runMs = 0;
+    {
+        CSectionGuard guard(&lock);
+        state = value;
+        runType = 0;
+        runMs = 0;
+    }
+    if (value == 2) {
+        // Now for what is queued, and again for the next block should the
+        // queue have just been emptied.
+        if (dataManager)
+            dataManager->ArmDataHook();
+        Wake();
+    }
+}
+
+void CAudioProcess::Wake()
+{
+    {
+        std::lock_guard<std::mutex> guard(wakeLock);
+        woken = true;
+    }
+    wake.notify_all();
 }
 
 int CAudioProcess::GetState()
@@ -204,6 +226,11 @@ void CAudioProcess::Restart()
 void CAudioProcess::SetDiskFreeFunction(DiskFreeFunction function)
 {
     diskFree = function ? std::move(function) : DiskFreeFunction(GetDiskFreeBytes);
+}
+
+void CAudioProcess::SetIdleWait(std::chrono::milliseconds wait)
+{
+    idleWait = wait;
 }
 
 void CAudioProcess::SetClock(ClockFunction function)
@@ -311,7 +338,8 @@ int CAudioProcess::Routine()
             std::memmove(data.data(), data.data() + size, carry);
         if (popped == 0) {
             std::unique_lock<std::mutex> guard(wakeLock);
-            wake.wait_for(guard, std::chrono::milliseconds(100), [this] { return terminate.load(); });
+            wake.wait_for(guard, idleWait, [this] { return woken || terminate.load(); });
+            woken = false;
         }
     }
 

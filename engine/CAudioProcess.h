@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <ctime>
@@ -62,7 +63,9 @@ public:
     void SetSilenceLimit(unsigned ms);
     void SetMinimum(unsigned ms);
     void SetPause(bool pause);
-    // 1 not recording, 2 recording.
+    // 1 not recording, 2 recording. Recording wakes the thread, at once and
+    // at the next block: the song the user pressed Record for opens with the
+    // clip queued or about to be, not after the rest of an idle wait.
     void SetState(int state);
     int GetState();
     // Ends the thread after its current clip (finishing an open song) and joins it.
@@ -74,6 +77,9 @@ public:
     // songs. Set them only while the thread is not running.
     void SetDiskFreeFunction(DiskFreeFunction function);
     void SetClock(ClockFunction function);
+    // How long the thread naps on an empty queue (default 100 ms); set only
+    // while the thread is not running.
+    void SetIdleWait(std::chrono::milliseconds wait);
 
     int Routine() override;
 
@@ -81,6 +87,8 @@ private:
     enum { kNameBufferSize = 4096 + 1 };
 
     void Notify(tagSonacapNotify code, void* param);
+    // Ends the thread's idle wait now (any thread).
+    void Wake();
     void HandleClip(AudioClip& clip, unsigned duration);
     // Capture events that lie before the `unhandled` bytes last popped.
     void HandleCaptureEvents(unsigned unhandled);
@@ -144,9 +152,15 @@ private:
     uint64_t convertedIn;
     uint64_t convertedOut;
 
-    // Wakes the thread from its idle wait when it is told to end.
+    // The thread's idle wait on an empty queue: it ends early when the thread
+    // is told to end, when recording starts and when a capture delivers its
+    // first data (Wake, also through the data manager's hook), never at every
+    // push, which would cost a wake-up per server block. `woken` is guarded
+    // by wakeLock.
     std::mutex wakeLock;
     std::condition_variable wake;
+    bool woken = false;
+    std::chrono::milliseconds idleWait{100};
 
     DiskFreeFunction diskFree;
     ClockFunction clock;

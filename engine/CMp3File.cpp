@@ -27,9 +27,12 @@ constexpr const char* kSrc = "Mp3File";
 // An hour-long six-channel song takes well under a minute to mix down; the
 // limit only guards against a converter that hangs.
 constexpr unsigned kDefaultConverterTimeout = 1800;
-// Encoded bytes are collected into blocks of this size before they reach the
-// file: one write call per block instead of one per 20 ms clip.
-constexpr size_t kBlockBytes = 64 * 1024;
+// Encoded bytes are collected before they reach the file, one write call per
+// block instead of one per 20 ms clip, but never more than a quarter second
+// of the song: what the program loses when it is killed, or when the disk
+// fills up, is what was not written yet.
+constexpr unsigned kBlockMs = 250;
+constexpr size_t kMaxBlockBytes = 64 * 1024;
 
 // Length in bytes of the MPEG Layer III frame whose 4-byte header is given;
 // 0 when it is no such header.
@@ -138,6 +141,7 @@ CMp3File::CMp3File()
       converterTimeout(kDefaultConverterTimeout),
       writeFailed(false),
       writeErrno(0),
+      blockBytes(kMaxBlockBytes),
       flushed(0),
       appended(0),
       nextHeader(0),
@@ -235,7 +239,9 @@ void CMp3File::Open(const char* songPath, const AudioParam* songFormat)
         flushed = appended = nextHeader = wholeOnDisk = 0;
         headerBytes = 0;
         framesKnown = false;
-        pending.reserve(kBlockBytes);
+        // A quarter second at the bit rate (a constant bit rate: bytes are time).
+        blockBytes = std::min<size_t>(kMaxBlockBytes, static_cast<size_t>(bitRate) * 1000 / 8 * kBlockMs / 1000);
+        pending.reserve(blockBytes);
         path = songPath;
         closedPath = path;
         lame = lame_init();
@@ -369,7 +375,7 @@ bool CMp3File::WriteFile(const unsigned char* bytes, size_t size)
     TrackFrames(bytes, size);
     appended += size;
     pending.insert(pending.end(), bytes, bytes + size);
-    return pending.size() < kBlockBytes || FlushPending();
+    return pending.size() < blockBytes || FlushPending();
 }
 
 void CMp3File::TrackFrames(const unsigned char* bytes, size_t size)

@@ -15,9 +15,11 @@ struct lame_global_struct;
 // WAV at the song's path and mixed down to a stereo MP3 by ffmpeg on Close;
 // when the mix-down fails the song is kept as that WAV under a ".wav" name
 // (ClosedPath tells which), never as WAV data behind an ".mp3" name.
-// A song cut short by a failed write (a full disk) ends on a whole MP3 frame:
-// what reached the disk of a frame that did not fit is cut off again, so the
-// file decodes to its end.
+// What is encoded reaches the file at least every quarter second of song, so
+// a killed program or a full disk loses no more than that. A song cut short by
+// a failed write (a full disk) ends on a whole MP3 frame: what reached the
+// disk of a frame that did not fit is cut off again, so the file decodes to
+// its end.
 // Used by the processing thread only.
 class CMp3File : public IMusicFile {
 public:
@@ -70,8 +72,10 @@ private:
     // Work buffers reused from clip to clip.
     std::vector<short> pcm16;
     std::vector<unsigned char> mp3Buffer;
-    // Encoded bytes not yet handed to the file; `flushed` bytes are.
+    // Encoded bytes not yet handed to the file (at most `blockBytes`, a
+    // quarter second of the song); `flushed` bytes are.
     std::vector<unsigned char> pending;
+    size_t blockBytes;
     uint64_t flushed;
     // Frame tracking: bytes appended so far, where the next header begins
     // (the first one right after the tag), the header bytes gathered so far,

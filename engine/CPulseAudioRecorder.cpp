@@ -82,13 +82,11 @@ void CPulseAudioRecorder::Init(AudioParam param, AudioRecorderCallback cb, void*
         SC_LOG_ERROR(kSource, "CPulseAudioRecorder::Init", "list sources failed:%s", s->LastError().c_str());
         ThrowCodedError(kErrSystem);
     }
-    const PulseDevice* source = nullptr;
-    for (const PulseDevice& d : sources) {
-        if (!d.isMonitor && input && DeviceNameMatches(d.description.c_str(), input->name)) {
-            source = &d;
-            break;
-        }
-    }
+    const int found = MatchDeviceName(
+        sources.size(),
+        [&sources](size_t i) { return sources[i].isMonitor ? nullptr : sources[i].description.c_str(); },
+        input ? input->name : nullptr);
+    const PulseDevice* source = found >= 0 ? &sources[static_cast<size_t>(found)] : nullptr;
     if (!source) {
         SC_LOG_ERROR(kSource, "CPulseAudioRecorder::CreateDeviceFilter", "Not find device");
         ThrowCodedError(kErrInvalidDevice);

@@ -130,9 +130,11 @@ bool CWinAudioDeviceEnum::ChangePlaybackDevice(const AudioDeviceInfo* device)
             break;
         }
     }
-    for (size_t i = 0; !match && i < sinks.size(); ++i) {
-        if (DeviceNameMatches(sinks[i].description.c_str(), device->name))
-            match = &sinks[i];
+    if (!match) {
+        const int found = MatchDeviceName(
+            sinks.size(), [&sinks](size_t i) { return sinks[i].description.c_str(); }, device->name);
+        if (found >= 0)
+            match = &sinks[static_cast<size_t>(found)];
     }
     if (!match)
         ThrowCodedError(kErrInvalidDevice);

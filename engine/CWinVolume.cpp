@@ -44,14 +44,14 @@ void CWinVolume::Open(const AudioDeviceInfo* device, int deviceKind)
         SC_LOG_ERROR(kSource, "CWinVolume::Open", "list devices failed:%s", s->LastError().c_str());
         ThrowCodedError(kErrSystem);
     }
-    for (const PulseDevice& d : devices) {
-        if (d.isMonitor || !device)
-            continue;
-        if (DeviceNameMatches(d.description.c_str(), device->name)) {
-            endpoint = d.name;
-            session = std::move(s);
-            return;
-        }
+    const int found = MatchDeviceName(
+        devices.size(),
+        [&devices](size_t i) { return devices[i].isMonitor ? nullptr : devices[i].description.c_str(); },
+        device ? device->name : nullptr);
+    if (found >= 0) {
+        endpoint = devices[static_cast<size_t>(found)].name;
+        session = std::move(s);
+        return;
     }
     SC_LOG_ERROR(kSource, "CWinVolume::Open", "Not find device");
     ThrowCodedError(kErrInvalidDevice);

@@ -19,6 +19,22 @@ bool DeviceNameMatches(const char* listed, const char* wanted)
     return std::strstr(listed, wanted) != nullptr || std::strstr(wanted, listed) != nullptr;
 }
 
+int MatchDeviceName(size_t count, const std::function<const char*(size_t)>& nameAt, const char* wanted)
+{
+    if (!wanted)
+        return -1;
+    for (size_t i = 0; i < count; ++i) {
+        const char* listed = nameAt(i);
+        if (listed && std::strcmp(listed, wanted) == 0)
+            return static_cast<int>(i);
+    }
+    for (size_t i = 0; i < count; ++i) {
+        if (DeviceNameMatches(nameAt(i), wanted))
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
 bool IsVistaOrLater()
 {
     return true;
@@ -54,10 +70,9 @@ const AudioDeviceInfo* IAudioDeviceEnum::OutputDeviceAt(unsigned index)
 
 int IAudioDeviceEnum::FindDevice(const std::vector<AudioDeviceInfo>& list, const char* name)
 {
-    for (size_t i = 0; i < list.size(); ++i) {
-        if (DeviceNameMatches(list[i].name, name))
-            return static_cast<int>(i);
-    }
+    const int found = MatchDeviceName(list.size(), [&list](size_t i) { return list[i].name; }, name);
+    if (found >= 0)
+        return found;
     SC_LOG_ERROR("AudioDeviceEnum", "IAudioDeviceEnum::FindDevice", "Invalid device name:%s", name ? name : "");
     ThrowCodedError(kErrInvalidDevice);
 }

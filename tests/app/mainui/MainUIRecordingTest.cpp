@@ -30,6 +30,15 @@ namespace {
 
 class MainUITest : public FakeEngineWindowTest {
 protected:
+    // The window over the stored recording source and split and minimum modes.
+    TestMainUI& OpenWith(int recordMode, const char* device, int splitMode, int filterMode)
+    {
+        settings->SetRecordMode(recordMode);
+        settings->SetDeviceId(QString::fromUtf8(device));
+        settings->SetSplitMode(splitMode);
+        settings->SetFilterMode(filterMode);
+        return Open();
+    }
     // Records one song through the fake engine: start, then the finished file.
     QString Record(double seconds, const QString& name)
     {
@@ -74,11 +83,7 @@ TEST_F(MainUITest, StartupConfigurationFollowsTheSettings)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        settings->SetRecordMode(c.recordMode);
-        settings->SetDeviceId(QString::fromUtf8(c.device));
-        settings->SetSplitMode(c.splitMode);
-        settings->SetFilterMode(c.filterMode);
-        TestMainUI& w = Open();
+        TestMainUI& w = OpenWith(c.recordMode, c.device, c.splitMode, c.filterMode);
         EXPECT_EQ(factory.engine->Calls(), c.expected);
         EXPECT_EQ(w.LastEngineSetup().splitValue, c.splitMode ? 200 : 194967295);
         EXPECT_EQ(w.CentreStack()->currentIndex(), 0);
@@ -284,6 +289,57 @@ TEST_F(MainUITest, StartChecksAndSettingsGoToTheEngine)
     w.RecorderModuleStop();
     EXPECT_EQ(factory.engine->Calls().back(), "Stop");
     EXPECT_EQ(w.ControlBar()->GetRecordState(), 0);
+}
+
+// A Record press sets the engine up again only when what it would give the
+// engine differs from what it gave it last: setting up again stops capture,
+// so the song already playing would lose its first seconds. A switched-off
+// split or minimum length, and the device setting while what plays is
+// recorded, are no change; another input device is.
+TEST_F(MainUITest, RecordSetsTheEngineUpAgainOnlyForAChange)
+{
+    struct Case {
+        const char* name;
+        int splitMode;
+        int filterMode;
+        int recordMode;
+        const char* device;
+        std::function<void(CAppSettings*)> change;
+        std::vector<std::string> expected;   // the calls of the second press up to Start
+    };
+    const std::string out = OutputFolder().toStdString();
+    const std::vector<std::string> kept = {"SetTextParam 3 " + out, "Start 1 2 1"};
+    const Case cases[] = {
+        {"split off", 0, 1, -1, "", [](CAppSettings*) {}, kept},
+        {"minimum length off", 1, 0, -1, "", [](CAppSettings*) {}, kept},
+        {"both off", 0, 0, -1, "", [](CAppSettings*) {}, kept},
+        {"same input device", 0, 0, 0, "Line In", [](CAppSettings*) {}, kept},
+        {"device setting while what plays is recorded", 1, 1, -1, "", [](CAppSettings* s) { s->SetDeviceId("Mic"); },
+         kept},
+        {"other input device", 0, 0, 0, "Line In", [](CAppSettings* s) { s->SetDeviceId("Line In 2"); },
+         Strings({"Reset", "SetIntParam 1 194967295", "SetIntParam 2 1", "SelectMode 2 44100 2 16 Line In 2",
+                  "SetTextParam 3 " + out, "Start 1 2 1"})},
+        {"split time", 1, 1, -1, "", [](CAppSettings* s) { s->SetSplitTime(300); },
+         Strings({"Reset", "SetIntParam 1 300", "SetIntParam 2 1", "SelectMode 1 44100 2 16",
+                  "SetTextParam 3 " + out, "Start 1 2 1"})},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TestMainUI& w = OpenWith(c.recordMode, c.device, c.splitMode, c.filterMode);
+        factory.engine->ClearCalls();
+        w.RecorderModuleStart();
+        EXPECT_EQ(factory.engine->Calls(), kept) << "the first press after start-up";
+        w.RecorderModuleStop();
+        c.change(settings);
+        factory.engine->ClearCalls();
+        w.RecorderModuleStart();
+        std::vector<std::string> calls = factory.engine->Calls();
+        calls.resize(std::min(calls.size(), c.expected.size()));
+        EXPECT_EQ(calls, c.expected);
+        w.RecorderModuleStop();
+        window.reset();
+        settings->SetSplitTime(200);
+    }
 }
 
 TEST_F(MainUITest, QuittingWhileASongIsRecordedLeavesNoFileAndNoRow)

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
@@ -135,20 +137,21 @@ public:
 
     // Waits for the condition; the limit only keeps a broken engine from
     // hanging the test run.
-    bool WaitFor(const std::function<bool(const std::vector<Event>&)>& condition)
+    bool WaitFor(const std::function<bool(const std::vector<Event>&)>& condition,
+                 std::chrono::seconds limit = std::chrono::seconds(60))
     {
         std::unique_lock<std::mutex> guard(mutex);
-        return changed.wait_for(guard, std::chrono::seconds(60), [&] { return condition(events); });
+        return changed.wait_for(guard, limit, [&] { return condition(events); });
     }
 
-    bool WaitCount(int code, size_t n)
+    bool WaitCount(int code, size_t n, std::chrono::seconds limit = std::chrono::seconds(60))
     {
         return WaitFor([&](const std::vector<Event>& list) {
             size_t c = 0;
             for (const Event& e : list)
                 c += e.code == code;
             return c >= n;
-        });
+        }, limit);
     }
 
     // Clips that went into songs: notifications 2 and 3.
@@ -512,6 +515,45 @@ TEST_F(ProcessTest, TerminateBeforeAnyFormat)
     ASSERT_EQ(events.size(), 1u);
     EXPECT_EQ(events[0].code, kSonacapNotifyProcessStart);
     EXPECT_EQ(events[0].format.samplesPerSec, 0);
+}
+
+// The thread naps on an empty queue, here for longer than the test may
+// take. A capture's first block and Record wake it: the song a user pressed
+// Record for opens with the clip already queued, or with the next one when
+// the queue was just emptied. Other blocks do not (a wake-up per server
+// block would cost the idle program its processor).
+TEST_F(ProcessTest, CaptureStartAndRecordWakeTheThread)
+{
+    constexpr std::chrono::seconds kWithin(10);
+    // The thread has handled what came and naps.
+    auto napping = [] { std::this_thread::sleep_for(std::chrono::milliseconds(300)); };
+    process.SetIdleWait(std::chrono::minutes(10));
+    Begin(kSmall, 1);
+    Push(Music(kSmall, 100));
+    ASSERT_TRUE(recorder.WaitCount(kSonacapNotifyAudioClip, 5, kWithin)) << "the capture's first block waited";
+    napping();
+    Push(Music(kSmall, 100));
+    napping();
+    ASSERT_EQ(recorder.Count(kSonacapNotifyAudioClip), 5u) << "a block that is not the first woke the thread";
+    process.SetState(2);
+    ASSERT_TRUE(recorder.WaitCount(kSonacapNotifyMusicStart, 1, kWithin)) << "Record did not wake the thread";
+
+    // A new capture (as the engine sets one up again); Record comes while
+    // its queue is empty, the music right after.
+    process.Terminate();
+    queue.Clear();
+    queue.SetAudioParam(&kSmall);
+    process.Restart();
+    ASSERT_TRUE(recorder.WaitCount(kSonacapNotifyProcessStart, 2));
+    napping();
+    Push(Silence(kSmall, 40));
+    ASSERT_TRUE(recorder.WaitCount(kSonacapNotifyAudioClip, 7, kWithin)) << "the new capture's first block waited";
+    napping();
+    process.SetState(2);
+    napping();
+    Push(Music(kSmall, 40));
+    ASSERT_TRUE(recorder.WaitCount(kSonacapNotifyMusicStart, 2, kWithin))
+        << "the block after Record waited for the nap to end";
 }
 
 // A format that cannot fill one byte a second is reported and then ignored,
@@ -889,35 +931,59 @@ INSTANTIATE_TEST_SUITE_P(
                       WriteFailureCase{"below the minimum", ENOSPC, 3000, kSonacapReasonDiskFull, false}),
     [](const ::testing::TestParamInfo<WriteFailureCase>& info) { return NamePart(info.param.label); });
 
-struct SmallDiskCase {
+// How the disk fills up: a real small disk (a tmpfs, which needs root to
+// mount), or a limit on the size of every file the process writes (EFBIG
+// then, as a quota's EDQUOT or a full disk's ENOSPC), which needs nothing.
+enum class DiskFault { SmallDisk, FileSizeLimit };
+
+struct FullDiskCase {
     const char* label;
     AudioParam format;
     bool mp3;
+    DiskFault fault;
+    // A six-channel song is mixed down after the fault: onto a full disk the
+    // mix-down cannot be written and the song stays WAV.
     const char* keptExtension;
 };
 
-void PrintTo(const SmallDiskCase& c, std::ostream* os) { *os << c.label; }
+void PrintTo(const FullDiskCase& c, std::ostream* os) { *os << c.label; }
 
-class SmallDiskFills : public ProcessTest, public ::testing::WithParamInterface<SmallDiskCase> {};
+class DiskFills : public ProcessTest, public ::testing::WithParamInterface<FullDiskCase> {};
 
-// A real disk that fills mid-song: the song is kept as a file that plays (its
+// A disk that fills mid-song: the song is kept as a file that plays (its
 // header or frames tell the truth about what reached the disk; an MP3 decodes
-// to its end without an error), it is the one file there, and recording
-// stopped. A six-channel MP3 whose mix-down cannot be written either is kept
-// as WAV under a ".wav" name.
-TEST_P(SmallDiskFills, KeepsAPlayableSongAndStops)
+// to its end without an error and ends on a whole frame, also when a write
+// got only part of its bytes on the disk), it is the one file there, and
+// recording stopped. A six-channel MP3 whose mix-down cannot be written
+// either is kept as WAV under a ".wav" name.
+TEST_P(DiskFills, KeepsAPlayableSongAndStops)
 {
-    const SmallDiskCase& c = GetParam();
-    SmallDisk disk(768 * 1024);
-    if (!disk.Mounted())
-        GTEST_SKIP() << disk.Why();
-    // The start check passes; only the real disk can fail the writes.
-    process.SetDiskFreeFunction([](const std::string& folder) { return GetDiskFreeBytes(folder) + (64u << 20); });
-    process.SetOutputFolder(disk.Path().c_str());
+    const FullDiskCase& c = GetParam();
+    constexpr uint64_t kRoom = 768 * 1024;
+    std::unique_ptr<SmallDisk> disk;
+    std::string folder = dir.Path();
+    if (c.fault == DiskFault::SmallDisk) {
+        disk = std::make_unique<SmallDisk>(kRoom);
+        if (!disk->Mounted())
+            GTEST_SKIP() << disk->Why();
+        folder = disk->Path();
+    }
+    // The start check passes; only the writes can fail.
+    process.SetDiskFreeFunction([](const std::string& f) { return GetDiskFreeBytes(f) + (64u << 20); });
+    process.SetOutputFolder(folder.c_str());
     CMp3File mp3;
     mp3.SetRatio(320);
     if (c.mp3)
         process.SetMusicFile(&mp3, "mp3");
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    if (c.fault == DiskFault::FileSizeLimit) {
+        // A write past the limit fails instead of raising SIGXFSZ.
+        signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = saved;
+        limit.rlim_cur = kRoom;
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+    }
     Begin(c.format);
     double phase = 0;
     for (int second = 0; second < 120 && recorder.Count(kSonacapNotifyWriteFailed) == 0; ++second) {
@@ -934,22 +1000,34 @@ TEST_P(SmallDiskFills, KeepsAPlayableSongAndStops)
     Push(Tone(c.format, 1000, 440, 0.5, &phase));
     process.Terminate();
     process.SetMusicFile(nullptr, "dat");
+    setrlimit(RLIMIT_FSIZE, &saved);
+    signal(SIGXFSZ, SIG_DFL);
 
     EXPECT_EQ(recorder.Steps(), (std::vector<int>{kSonacapNotifyProcessStart, kSonacapNotifyMusicStart,
                                                   kSonacapNotifyMusicEnd, kSonacapNotifyWriteFailed}));
     const Event end = recorder.Last(kSonacapNotifyMusicEnd);
     const Event failure = recorder.Last(kSonacapNotifyWriteFailed);
     EXPECT_EQ(failure.reason, kSonacapReasonDiskFull);
-    EXPECT_EQ(failure.folder, disk.Path() + "/");
+    EXPECT_EQ(failure.folder, folder + "/");
     EXPECT_EQ(failure.path, end.path);
     ASSERT_FALSE(end.path.empty());
-    const std::string name = end.path.substr(disk.Path().size() + 1);
-    EXPECT_EQ(ListFolder(disk.Path()), std::vector<std::string>{name}) << "one song, no leftovers";
+    const std::string name = end.path.substr(folder.size() + 1);
+    EXPECT_EQ(ListFolder(folder), std::vector<std::string>{name}) << "one song, no leftovers";
     EXPECT_EQ(name.substr(name.size() - 4), c.keptExtension);
 
     const ProbeResult probe = Probe(end.path);
     EXPECT_EQ(probe.channels, c.format.channels > 2 && !std::strcmp(c.keptExtension, ".mp3") ? 2 : c.format.channels);
     EXPECT_GT(probe.duration, 1.0);
+    // What the writer was given before the write that failed reached the
+    // disk, but for its last moments.
+    double given = 0;
+    for (const Event& e : recorder.Events()) {
+        if (e.code == kSonacapNotifyWriteFailed)
+            break;
+        if (e.code == kSonacapNotifyMusicStart || e.code == kSonacapNotifyMusicData)
+            given += 0.020;
+    }
+    EXPECT_LE(given - probe.duration, 0.5) << "given " << given << " s, kept " << probe.duration << " s";
     if (!std::strcmp(c.keptExtension, ".wav")) {
         int rate = 0;
         int channels = 0;
@@ -967,11 +1045,17 @@ TEST_P(SmallDiskFills, KeepsAPlayableSongAndStops)
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Writers, SmallDiskFills,
-    ::testing::Values(SmallDiskCase{"wav", Format(48000, 2, 16), false, ".wav"},
-                      SmallDiskCase{"mp3", Format(48000, 2, 16), true, ".mp3"},
-                      SmallDiskCase{"six channel mp3", Format(48000, 6, 16), true, ".wav"}),
-    [](const ::testing::TestParamInfo<SmallDiskCase>& info) { return NamePart(info.param.label); });
+    Writers, DiskFills,
+    ::testing::Values(
+        FullDiskCase{"wav on a small disk", Format(48000, 2, 16), false, DiskFault::SmallDisk, ".wav"},
+        FullDiskCase{"mp3 on a small disk", Format(48000, 2, 16), true, DiskFault::SmallDisk, ".mp3"},
+        FullDiskCase{"six channel mp3 on a small disk", Format(48000, 6, 16), true, DiskFault::SmallDisk, ".wav"},
+        FullDiskCase{"wav at a file size limit", Format(48000, 2, 16), false, DiskFault::FileSizeLimit, ".wav"},
+        FullDiskCase{"mp3 at a file size limit", Format(48000, 2, 16), true, DiskFault::FileSizeLimit, ".mp3"},
+        // The mix-down is smaller than the limit: the song ends up MP3.
+        FullDiskCase{"six channel mp3 at a file size limit", Format(48000, 6, 16), true, DiskFault::FileSizeLimit,
+                     ".mp3"}),
+    [](const ::testing::TestParamInfo<FullDiskCase>& info) { return NamePart(info.param.label); });
 
 // While a song is open its disk is watched: below the reserve the song is
 // finished whole (everything queued before is in it) and recording stops
