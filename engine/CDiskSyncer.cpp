@@ -45,8 +45,10 @@ CDiskSyncer::~CDiskSyncer()
 
 CDiskSyncer& CDiskSyncer::Shared()
 {
-    static CDiskSyncer shared;
-    return shared;
+    // Never destroyed: a writer released late in the program's exit must not
+    // find it gone, and the exit does not wait for a sync.
+    static CDiskSyncer* shared = new CDiskSyncer();
+    return *shared;
 }
 
 CDiskSyncer::Handle CDiskSyncer::Attach(int fd)

@@ -41,7 +41,8 @@ public:
     CDiskSyncer(const CDiskSyncer&) = delete;
     CDiskSyncer& operator=(const CDiskSyncer&) = delete;
 
-    // The one syncer of the process; it lives until the process exits.
+    // The one syncer of the process; it lives until the process ends, so what
+    // was handed back just before may not be forced then.
     static CDiskSyncer& Shared();
 
     // Starts forcing the file open at `fd`. Empty when the descriptor cannot be

@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <sndfile.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -132,10 +131,10 @@ int WAV_Open(const char* path, const AudioParam* format)
         closedWriteError = errno != 0 ? errno : EIO;
         return -3;
     }
+    // libsndfile owns the descriptor from here on, and closes it on failure too.
     SNDFILE* file = sf_open_fd(fd, SFM_WRITE, &info, SF_TRUE);
     if (!file) {
         closedWriteError = errno != 0 ? errno : EIO;
-        close(fd);
         return -3;
     }
     sink.file = file;
