@@ -131,8 +131,10 @@ bool RunConverter(const std::vector<std::string>& args, unsigned timeoutSeconds,
 
 }  // namespace
 
-CMp3File::CMp3File()
-    : multiChannel(false),
+CMp3File::CMp3File(CDiskSyncer& diskSyncer)
+    : syncer(diskSyncer),
+      multiChannel(false),
+      wav(diskSyncer),
       sampleRate(0),
       bitRate(320),
       fd(-1),
@@ -180,6 +182,7 @@ void CMp3File::ReleaseEncoder()
         if (close(fd) != 0 && !writeFailed)
             Fail(errno != 0 ? errno : EIO, "CMp3File::Close", "closing");
         fd = -1;
+        syncer.Detach(synced);
     }
     pending.clear();
     frameEnds.clear();
@@ -236,6 +239,7 @@ void CMp3File::Open(const char* songPath, const AudioParam* songFormat)
             SC_LOG_ERROR(kSrc, "CMp3File::Open", "Open file[%s] failed", songPath);
             ThrowCodedError(kErrOpenFile);
         }
+        synced = syncer.Attach(fd);
         flushed = appended = nextHeader = wholeOnDisk = 0;
         headerBytes = 0;
         framesKnown = false;
@@ -425,6 +429,7 @@ bool CMp3File::FlushPending()
     }
     flushed += done;
     pending.clear();
+    CDiskSyncer::Written(synced);
     while (!frameEnds.empty() && frameEnds.front() <= flushed) {
         wholeOnDisk = frameEnds.front();
         frameEnds.pop_front();
@@ -480,6 +485,12 @@ bool CMp3File::CloseMultiChannel()
     if (ran && exitStatus == 0 && produced) {
         // rename replaces the WAV in one step: the song's path always holds a file.
         if (rename(target.c_str(), path.c_str()) == 0) {
+            // The converter's file is forced to disk like the song's own.
+            const int converted = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+            CDiskSyncer::Handle handle = syncer.Attach(converted);
+            if (converted >= 0)
+                close(converted);
+            syncer.Detach(handle);
             SC_LOG_INFO(kSrc, "CMp3File::Close", "close mp3 fix data [%s -> %s][%d]OK", target.c_str(),
                         path.c_str(), exitStatus);
             return ok;

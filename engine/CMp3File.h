@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "CDiskSyncer.h"
 #include "CPcmsink.h"
 #include "IMusicFile.h"
 
@@ -19,11 +20,12 @@ struct lame_global_struct;
 // a killed program or a full disk loses no more than that. A song cut short by
 // a failed write (a full disk) ends on a whole MP3 frame: what reached the
 // disk of a frame that did not fit is cut off again, so the file decodes to
-// its end.
+// its end. The open file is forced to disk by `syncer` about every half
+// second, so a power cut costs about as much of the song as a killed program.
 // Used by the processing thread only.
 class CMp3File : public IMusicFile {
 public:
-    CMp3File();
+    explicit CMp3File(CDiskSyncer& syncer = CDiskSyncer::Shared());
     ~CMp3File() override;
 
     // kbit/s; 320 until set.
@@ -53,6 +55,8 @@ private:
     void CutToWholeFrames(uint64_t onDisk);
     void Fail(int error, const char* function, const char* what);
 
+    CDiskSyncer& syncer;
+    CDiskSyncer::Handle synced;
     bool multiChannel;
     CPcmsink wav;
     std::string path;

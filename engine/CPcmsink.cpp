@@ -9,8 +9,14 @@
 IMusicFile::IMusicFile() = default;
 IMusicFile::~IMusicFile() = default;
 
-CPcmsink::CPcmsink() = default;
-CPcmsink::~CPcmsink() = default;
+CPcmsink::CPcmsink(CDiskSyncer& diskSyncer) : syncer(diskSyncer) {}
+
+// The WAV layer's file is not closed here: another writer may have opened the
+// one it holds now.
+CPcmsink::~CPcmsink()
+{
+    syncer.Detach(synced);
+}
 
 void CPcmsink::Open(const char* songPath, const AudioParam* format)
 {
@@ -26,17 +32,23 @@ void CPcmsink::Open(const char* songPath, const AudioParam* format)
     // error like the MP3 writer's.
     writeFailed = false;
     path = songPath ? songPath : "";
+    syncer.Detach(synced);
     const int result = WAV_Open(songPath, format);
     if (result != 0) {
         SC_LOG_ERROR("Pcmsink", "CPcmsink::Open", "Open file[%s] failed:%d", path.c_str(), result);
         ThrowCodedError(kErrOpenFile);
     }
+    synced = syncer.Attach(WAV_Descriptor());
 }
 
 bool CPcmsink::WriteData(const void* data, unsigned size)
 {
-    if (WAV_WriteData(data, size) == 0)
+    if (WAV_WriteData(data, size) == 0) {
+        // What of it reached the file (a block at least every quarter second
+        // of the song) is forced at the syncer's next pass.
+        CDiskSyncer::Written(synced);
         return true;
+    }
     if (!writeFailed) {
         writeFailed = true;
         SC_LOG_ERROR("Pcmsink", "CPcmsink::WriteData", "write to [%s] failed: %s; the song ends here", path.c_str(),
@@ -57,5 +69,7 @@ bool CPcmsink::WriteTags(const char*, const char*, const char*)
 
 bool CPcmsink::Close()
 {
-    return WAV_Close() == 0;
+    const bool ok = WAV_Close() == 0;
+    syncer.Detach(synced);
+    return ok;
 }

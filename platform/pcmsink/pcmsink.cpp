@@ -1,10 +1,10 @@
 #include "pcmsink.h"
 
+#include <fcntl.h>
 #include <sndfile.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <cstring>
 #include <mutex>
 #include <vector>
@@ -13,25 +13,25 @@
 
 namespace {
 
-// The header is rewritten this often while a file is written, so a killed
-// writer leaves at most this much audio outside the header's sizes.
-constexpr std::chrono::milliseconds kHeaderRefresh(500);
-
-// PCM is collected into blocks of this size before it reaches the file: one
-// write call per block instead of one per 20 ms clip.
-constexpr size_t kBlockBytes = 64 * 1024;
+// PCM is collected into blocks before it reaches the file (one write call per
+// block instead of one per 20 ms clip), but never more than a quarter second of
+// the song: what a killed program loses is what was not written yet. Every
+// block brings the header up to date, so the file stays a valid WAV of all the
+// blocks written.
+constexpr unsigned kBlockMs = 250;
+constexpr size_t kMaxBlockBytes = 64 * 1024;
 
 struct Sink {
     SNDFILE* file = nullptr;
-    // Whole frames not yet handed to libsndfile; flushed when full and at
-    // every header refresh, so the refresh covers them.
+    int fd = -1;
+    // Whole frames not yet handed to libsndfile, at most `blockBytes`.
     std::vector<unsigned char> pending;
+    size_t blockBytes = 0;
     unsigned frameBytes = 0;
     // Bytes of an incomplete frame held back until the rest arrives: libsndfile
     // writes whole frames only.
     unsigned char partial[64] = {};
     unsigned partialBytes = 0;
-    std::chrono::steady_clock::time_point lastRefresh;
     // errno of the first failed write; once set nothing more is written.
     int writeError = 0;
 };
@@ -52,16 +52,20 @@ int SubFormat(int bits)
     }
 }
 
-// Writes through libsndfile, keeping the first failure's errno.
+// Writes through libsndfile, keeping the first failure's errno, and brings
+// the header up to date.
 bool WriteRaw(const void* data, sf_count_t size)
 {
     if (sink.writeError != 0)
         return false;
     errno = 0;
-    if (sf_write_raw(sink.file, data, size) == size)
-        return true;
-    sink.writeError = errno != 0 ? errno : EIO;
-    return false;
+    if (sf_write_raw(sink.file, data, size) != size) {
+        sink.writeError = errno != 0 ? errno : EIO;
+        return false;
+    }
+    // The header is rewritten in place: it needs no new room on the disk.
+    sf_command(sink.file, SFC_UPDATE_HEADER_NOW, nullptr, 0);
+    return true;
 }
 
 bool Flush()
@@ -93,9 +97,9 @@ bool CloseLocked()
 bool WriteFrames(const unsigned char* data, unsigned size)
 {
     bool ok = true;
-    if (sink.pending.size() + size > kBlockBytes)
+    if (sink.pending.size() + size > sink.blockBytes)
         ok = Flush();
-    if (size >= kBlockBytes)
+    if (size >= sink.blockBytes)
         return WriteRaw(data, static_cast<sf_count_t>(size)) && ok;
     sink.pending.insert(sink.pending.end(), data, data + size);
     return ok;
@@ -119,16 +123,26 @@ int WAV_Open(const char* path, const AudioParam* format)
     info.samplerate = format->samplesPerSec;
     info.channels = format->channels;
     info.format = SF_FORMAT_WAV | sub;
+    // Opened here rather than by libsndfile, so that the descriptor is known
+    // (WAV_Descriptor) and not inherited by programs started meanwhile.
     errno = 0;
-    SNDFILE* file = sf_open(path, SFM_WRITE, &info);
+    const int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        closedWriteError = errno != 0 ? errno : EIO;
+        return -3;
+    }
+    // libsndfile owns the descriptor from here on, and closes it on failure too.
+    SNDFILE* file = sf_open_fd(fd, SFM_WRITE, &info, SF_TRUE);
     if (!file) {
         closedWriteError = errno != 0 ? errno : EIO;
         return -3;
     }
     sink.file = file;
+    sink.fd = fd;
     sink.frameBytes = static_cast<unsigned>(format->channels * format->bitsPerSample / 8);
-    sink.lastRefresh = std::chrono::steady_clock::now();
-    sink.pending.reserve(kBlockBytes);
+    const size_t quarter = static_cast<size_t>(format->samplesPerSec) * kBlockMs / 1000 * sink.frameBytes;
+    sink.blockBytes = std::max<size_t>(sink.frameBytes, std::min(kMaxBlockBytes, quarter));
+    sink.pending.reserve(sink.blockBytes);
     return 0;
 }
 
@@ -159,14 +173,6 @@ int WAV_WriteData(const void* data, unsigned size)
     ok = WriteFrames(bytes, whole) && ok;
     std::memcpy(sink.partial + sink.partialBytes, bytes + whole, size - whole);
     sink.partialBytes += size - whole;
-
-    const auto now = std::chrono::steady_clock::now();
-    if (now - sink.lastRefresh >= kHeaderRefresh) {
-        ok = Flush() && ok;
-        if (ok)
-            sf_command(sink.file, SFC_UPDATE_HEADER_NOW, nullptr, 0);
-        sink.lastRefresh = now;
-    }
     return ok ? 0 : -2;
 }
 
@@ -174,6 +180,12 @@ int WAV_WriteError()
 {
     std::lock_guard<std::mutex> guard(sinkLock);
     return sink.file ? sink.writeError : closedWriteError;
+}
+
+int WAV_Descriptor()
+{
+    std::lock_guard<std::mutex> guard(sinkLock);
+    return sink.fd;
 }
 
 int WAV_Close()
