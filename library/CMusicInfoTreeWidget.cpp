@@ -111,7 +111,10 @@ CMusicInfoTreeWidget::CMusicInfoTreeWidget(QWidget* parent)
             &CMusicInfoTreeWidget::OnRowsAboutToBeRemoved);
     connect(model(), &QAbstractItemModel::modelAboutToBeReset, this,
             &CMusicInfoTreeWidget::OnModelAboutToBeReset);
-    const auto rowsMoved = [this] { m_rowsMoved = true; };
+    const auto rowsMoved = [this] {
+        m_rowsMoved = true;
+        ++m_hiddenStamp;
+    };
     connect(model(), &QAbstractItemModel::rowsInserted, this, rowsMoved);
     connect(model(), &QAbstractItemModel::rowsRemoved, this, rowsMoved);
     connect(model(), &QAbstractItemModel::rowsMoved, this, rowsMoved);
@@ -477,6 +480,16 @@ bool CMusicInfoTreeWidget::IsRowHiddenAt(int row) const
     return isRowHidden(row, QModelIndex());
 }
 
+QTreeWidgetItem* CMusicInfoTreeWidget::VisibleRow(int n)
+{
+    SyncRowCopies();
+    for (int i = 0; n >= 0 && i < m_rows.size(); ++i) {
+        if (!m_rows.at(i).hidden && n-- == 0)
+            return m_rows.at(i).item;
+    }
+    return nullptr;
+}
+
 namespace {
 // The columns the filter searches, in the order of RowCopy::textLength.
 constexpr int kSearchColumns[3] = {CTreeWidgetItem::ColName, CTreeWidgetItem::ColArtist,
@@ -679,6 +692,12 @@ quint64 CMusicInfoTreeWidget::RowOrder()
     return m_rowOrder;
 }
 
+quint64 CMusicInfoTreeWidget::HiddenStateStamp()
+{
+    SyncRowCopies();
+    return m_hiddenStamp;
+}
+
 void CMusicInfoTreeWidget::doItemsLayout()
 {
     if (m_inGeometries && m_hiddenKnown) {
@@ -689,8 +708,10 @@ void CMusicInfoTreeWidget::doItemsLayout()
         // layout still pending, and no one has changed a row since our own.
         return;
     }
-    if (!m_ownLayout)
+    if (!m_ownLayout) {
         m_hiddenKnown = false;
+        ++m_hiddenStamp;
+    }
     QTreeWidget::doItemsLayout();
 }
 
@@ -715,6 +736,7 @@ void CMusicInfoTreeWidget::OnDataChanged(const QModelIndex& topLeft, const QMode
         return;
     if (bottomRight.column() < CTreeWidgetItem::ColName || topLeft.column() > CTreeWidgetItem::ColAlbum)
         return;
+    ++m_hiddenStamp;
     if (topLeft.row() != bottomRight.row()) {
         // Not what QTreeWidgetItem emits; forget every text to be safe.
         for (RowCopy& copy : m_rows)
@@ -731,6 +753,7 @@ void CMusicInfoTreeWidget::OnDataChanged(const QModelIndex& topLeft, const QMode
 
 void CMusicInfoTreeWidget::OnRowsAboutToBeRemoved(const QModelIndex& parent, int first, int last)
 {
+    ++m_hiddenStamp;
     if (m_rows.isEmpty() || parent.isValid())
         return;
     // The rows are still in place here (and the model sorts nothing while
@@ -748,6 +771,7 @@ void CMusicInfoTreeWidget::OnRowsAboutToBeRemoved(const QModelIndex& parent, int
 void CMusicInfoTreeWidget::OnModelAboutToBeReset()
 {
     ++m_rowOrder;
+    ++m_hiddenStamp;
     m_rowsMoved = true;
     m_rows.clear();
     m_textPool.clear();
@@ -837,6 +861,8 @@ void CMusicInfoTreeWidget::UpdateRowsHidden(const RowDecision& decide)
             changed = true;
         }
     }
+    if (changed)
+        ++m_hiddenStamp;
     if (!m_textCopier->isActive())
         m_textCopier->start();
     // Our own layout, now, so that any later one is known to come from a
