@@ -420,31 +420,34 @@ CTreeWidgetItem* CMusicInfoTreeWidget::GetCurrentVisibleItem() const
     QTreeWidgetItem* current = currentItem();
     if (!current)
         return nullptr;
-    if (!current->isHidden())
-        return dynamic_cast<CTreeWidgetItem*>(current);
+    const QVector<RowCopy>& rows = SyncedRows();
     const int at = indexOfTopLevelItem(current);
-    const int count = topLevelItemCount();
-    for (int i = at + 1; i < count; ++i) {
-        if (!IsRowHiddenAt(i))
-            return dynamic_cast<CTreeWidgetItem*>(topLevelItem(i));
+    if (at < 0 || at >= rows.size())
+        return current->isHidden() ? nullptr : dynamic_cast<CTreeWidgetItem*>(current);
+    if (!rows.at(at).hidden)
+        return dynamic_cast<CTreeWidgetItem*>(current);
+    for (int i = at + 1; i < rows.size(); ++i) {
+        if (!rows.at(i).hidden)
+            return dynamic_cast<CTreeWidgetItem*>(rows.at(i).item);
     }
     for (int i = at - 1; i >= 0; --i) {
-        if (!IsRowHiddenAt(i))
-            return dynamic_cast<CTreeWidgetItem*>(topLevelItem(i));
+        if (!rows.at(i).hidden)
+            return dynamic_cast<CTreeWidgetItem*>(rows.at(i).item);
     }
     return nullptr;
 }
 
 int CMusicInfoTreeWidget::GetVisibleIndex(QTreeWidgetItem* item) const
 {
-    if (!item || item->isHidden())
+    if (!item)
         return -1;
+    const QVector<RowCopy>& rows = SyncedRows();
     const int at = indexOfTopLevelItem(item);
-    if (at < 0)
+    if (at < 0 || at >= rows.size() || rows.at(at).hidden)
         return -1;
     int n = 0;
     for (int i = 0; i < at; ++i) {
-        if (!IsRowHiddenAt(i))
+        if (!rows.at(i).hidden)
             ++n;
     }
     return n;
@@ -452,24 +455,14 @@ int CMusicInfoTreeWidget::GetVisibleIndex(QTreeWidgetItem* item) const
 
 CTreeWidgetItem* CMusicInfoTreeWidget::GetVisibleItem(int n) const
 {
-    if (n < 0)
-        return nullptr;
-    const int count = topLevelItemCount();
-    for (int i = 0; i < count; ++i) {
-        if (IsRowHiddenAt(i))
-            continue;
-        if (n-- == 0)
-            return dynamic_cast<CTreeWidgetItem*>(topLevelItem(i));
-    }
-    return nullptr;
+    return dynamic_cast<CTreeWidgetItem*>(const_cast<CMusicInfoTreeWidget*>(this)->VisibleRow(n));
 }
 
 int CMusicInfoTreeWidget::GetVisibleItemCount() const
 {
     int n = 0;
-    const int count = topLevelItemCount();
-    for (int i = 0; i < count; ++i) {
-        if (!IsRowHiddenAt(i))
+    for (const RowCopy& copy : SyncedRows()) {
+        if (!copy.hidden)
             ++n;
     }
     return n;
@@ -477,7 +470,16 @@ int CMusicInfoTreeWidget::GetVisibleItemCount() const
 
 bool CMusicInfoTreeWidget::IsRowHiddenAt(int row) const
 {
-    return isRowHidden(row, QModelIndex());
+    const QVector<RowCopy>& rows = SyncedRows();
+    return row >= 0 && row < rows.size() ? rows.at(row).hidden : isRowHidden(row, QModelIndex());
+}
+
+const QVector<CMusicInfoTreeWidget::RowCopy>& CMusicInfoTreeWidget::SyncedRows() const
+{
+    // Bringing the copy up to date changes no row and nothing a caller
+    // sees; it is only what makes the copy valid to read.
+    const_cast<CMusicInfoTreeWidget*>(this)->SyncRowCopies();
+    return m_rows;
 }
 
 QTreeWidgetItem* CMusicInfoTreeWidget::VisibleRow(int n)

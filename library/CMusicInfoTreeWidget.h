@@ -165,6 +165,8 @@ private:
     };
     // Lines the copy up with the rows again and refreshes what may be stale.
     void SyncRowCopies();
+    // The copy, brought up to date (for the const questions about rows).
+    const QVector<RowCopy>& SyncedRows() const;
     // The units a row's texts take in the pool, separators included.
     static int PooledLength(const RowCopy& copy);
     // Copies the row's folded texts to the end of the pool.
