@@ -140,8 +140,8 @@ int ReadDay(QStringView text, qsizetype offset)
 // lies in memory follows from it, not where it is shown; but every layout of
 // the list (one per filter keystroke) reads every row in the order shown,
 // and rows made in that order are read in sequence, not scattered over the
-// heap: at 100,000 songs added in no order, a fifth of that layout's time
-// went in waiting for rows.
+// heap: with 100,000 songs added in no particular order, that layout spent
+// most of its time waiting for rows to come from memory.
 std::vector<size_t> CreationOrder(const std::vector<MusicInfoListRow>& records)
 {
     std::vector<std::pair<qint64, size_t>> keys;
