@@ -111,7 +111,10 @@ CMusicInfoTreeWidget::CMusicInfoTreeWidget(QWidget* parent)
             &CMusicInfoTreeWidget::OnRowsAboutToBeRemoved);
     connect(model(), &QAbstractItemModel::modelAboutToBeReset, this,
             &CMusicInfoTreeWidget::OnModelAboutToBeReset);
-    const auto rowsMoved = [this] { m_rowsMoved = true; };
+    const auto rowsMoved = [this] {
+        m_rowsMoved = true;
+        ++m_hiddenStamp;
+    };
     connect(model(), &QAbstractItemModel::rowsInserted, this, rowsMoved);
     connect(model(), &QAbstractItemModel::rowsRemoved, this, rowsMoved);
     connect(model(), &QAbstractItemModel::rowsMoved, this, rowsMoved);
@@ -417,31 +420,34 @@ CTreeWidgetItem* CMusicInfoTreeWidget::GetCurrentVisibleItem() const
     QTreeWidgetItem* current = currentItem();
     if (!current)
         return nullptr;
-    if (!current->isHidden())
-        return dynamic_cast<CTreeWidgetItem*>(current);
+    const QVector<RowCopy>& rows = SyncedRows();
     const int at = indexOfTopLevelItem(current);
-    const int count = topLevelItemCount();
-    for (int i = at + 1; i < count; ++i) {
-        if (!IsRowHiddenAt(i))
-            return dynamic_cast<CTreeWidgetItem*>(topLevelItem(i));
+    if (at < 0 || at >= rows.size())
+        return current->isHidden() ? nullptr : dynamic_cast<CTreeWidgetItem*>(current);
+    if (!rows.at(at).hidden)
+        return dynamic_cast<CTreeWidgetItem*>(current);
+    for (int i = at + 1; i < rows.size(); ++i) {
+        if (!rows.at(i).hidden)
+            return dynamic_cast<CTreeWidgetItem*>(rows.at(i).item);
     }
     for (int i = at - 1; i >= 0; --i) {
-        if (!IsRowHiddenAt(i))
-            return dynamic_cast<CTreeWidgetItem*>(topLevelItem(i));
+        if (!rows.at(i).hidden)
+            return dynamic_cast<CTreeWidgetItem*>(rows.at(i).item);
     }
     return nullptr;
 }
 
 int CMusicInfoTreeWidget::GetVisibleIndex(QTreeWidgetItem* item) const
 {
-    if (!item || item->isHidden())
+    if (!item)
         return -1;
+    const QVector<RowCopy>& rows = SyncedRows();
     const int at = indexOfTopLevelItem(item);
-    if (at < 0)
+    if (at < 0 || at >= rows.size() || rows.at(at).hidden)
         return -1;
     int n = 0;
     for (int i = 0; i < at; ++i) {
-        if (!IsRowHiddenAt(i))
+        if (!rows.at(i).hidden)
             ++n;
     }
     return n;
@@ -449,24 +455,14 @@ int CMusicInfoTreeWidget::GetVisibleIndex(QTreeWidgetItem* item) const
 
 CTreeWidgetItem* CMusicInfoTreeWidget::GetVisibleItem(int n) const
 {
-    if (n < 0)
-        return nullptr;
-    const int count = topLevelItemCount();
-    for (int i = 0; i < count; ++i) {
-        if (IsRowHiddenAt(i))
-            continue;
-        if (n-- == 0)
-            return dynamic_cast<CTreeWidgetItem*>(topLevelItem(i));
-    }
-    return nullptr;
+    return dynamic_cast<CTreeWidgetItem*>(const_cast<CMusicInfoTreeWidget*>(this)->VisibleRow(n));
 }
 
 int CMusicInfoTreeWidget::GetVisibleItemCount() const
 {
     int n = 0;
-    const int count = topLevelItemCount();
-    for (int i = 0; i < count; ++i) {
-        if (!IsRowHiddenAt(i))
+    for (const RowCopy& copy : SyncedRows()) {
+        if (!copy.hidden)
             ++n;
     }
     return n;
@@ -474,7 +470,26 @@ int CMusicInfoTreeWidget::GetVisibleItemCount() const
 
 bool CMusicInfoTreeWidget::IsRowHiddenAt(int row) const
 {
-    return isRowHidden(row, QModelIndex());
+    const QVector<RowCopy>& rows = SyncedRows();
+    return row >= 0 && row < rows.size() ? rows.at(row).hidden : isRowHidden(row, QModelIndex());
+}
+
+const QVector<CMusicInfoTreeWidget::RowCopy>& CMusicInfoTreeWidget::SyncedRows() const
+{
+    // Bringing the copy up to date changes no row and nothing a caller
+    // sees; it is only what makes the copy valid to read.
+    const_cast<CMusicInfoTreeWidget*>(this)->SyncRowCopies();
+    return m_rows;
+}
+
+QTreeWidgetItem* CMusicInfoTreeWidget::VisibleRow(int n)
+{
+    SyncRowCopies();
+    for (int i = 0; n >= 0 && i < m_rows.size(); ++i) {
+        if (!m_rows.at(i).hidden && n-- == 0)
+            return m_rows.at(i).item;
+    }
+    return nullptr;
 }
 
 namespace {
@@ -679,6 +694,12 @@ quint64 CMusicInfoTreeWidget::RowOrder()
     return m_rowOrder;
 }
 
+quint64 CMusicInfoTreeWidget::HiddenStateStamp()
+{
+    SyncRowCopies();
+    return m_hiddenStamp;
+}
+
 void CMusicInfoTreeWidget::doItemsLayout()
 {
     if (m_inGeometries && m_hiddenKnown) {
@@ -689,8 +710,10 @@ void CMusicInfoTreeWidget::doItemsLayout()
         // layout still pending, and no one has changed a row since our own.
         return;
     }
-    if (!m_ownLayout)
+    if (!m_ownLayout) {
         m_hiddenKnown = false;
+        ++m_hiddenStamp;
+    }
     QTreeWidget::doItemsLayout();
 }
 
@@ -715,6 +738,7 @@ void CMusicInfoTreeWidget::OnDataChanged(const QModelIndex& topLeft, const QMode
         return;
     if (bottomRight.column() < CTreeWidgetItem::ColName || topLeft.column() > CTreeWidgetItem::ColAlbum)
         return;
+    ++m_hiddenStamp;
     if (topLeft.row() != bottomRight.row()) {
         // Not what QTreeWidgetItem emits; forget every text to be safe.
         for (RowCopy& copy : m_rows)
@@ -731,6 +755,7 @@ void CMusicInfoTreeWidget::OnDataChanged(const QModelIndex& topLeft, const QMode
 
 void CMusicInfoTreeWidget::OnRowsAboutToBeRemoved(const QModelIndex& parent, int first, int last)
 {
+    ++m_hiddenStamp;
     if (m_rows.isEmpty() || parent.isValid())
         return;
     // The rows are still in place here (and the model sorts nothing while
@@ -748,6 +773,7 @@ void CMusicInfoTreeWidget::OnRowsAboutToBeRemoved(const QModelIndex& parent, int
 void CMusicInfoTreeWidget::OnModelAboutToBeReset()
 {
     ++m_rowOrder;
+    ++m_hiddenStamp;
     m_rowsMoved = true;
     m_rows.clear();
     m_textPool.clear();
@@ -837,6 +863,8 @@ void CMusicInfoTreeWidget::UpdateRowsHidden(const RowDecision& decide)
             changed = true;
         }
     }
+    if (changed)
+        ++m_hiddenStamp;
     if (!m_textCopier->isActive())
         m_textCopier->start();
     // Our own layout, now, so that any later one is known to come from a

@@ -63,6 +63,10 @@ public:
     // form: QTreeWidgetItem::isHidden finds the item's row first, a linear
     // search each time the rows were sorted since.
     bool IsRowHiddenAt(int row) const;
+    // The n-th visible top-level row (from 0), null when there are fewer;
+    // read from the list's own copy of the hidden states, without asking Qt
+    // row by row.
+    QTreeWidgetItem* VisibleRow(int n);
 
     // Hiding and showing many rows at once (showing a list, filtering), the
     // fast way at 100,000 rows. decide is called once per top-level row, in
@@ -94,6 +98,14 @@ public:
     // caller keeps by row number is known to be still in line. Brings the
     // row copies up to date first.
     quint64 RowOrder();
+
+    // A number that changes whenever what a caller of UpdateRowsHidden saw
+    // may no longer hold: a row hidden or shown (by UpdateRowsHidden or by
+    // anyone else), a Name, Artist or Album text changed, rows added,
+    // removed or sorted. The filter uses it to know that the rows it hid
+    // for one text are still hidden for that text. Brings the row copies up
+    // to date first.
+    quint64 HiddenStateStamp();
 
     // Makes the case-folded copies of every row's Name, Artist and Album now
     // (the library page does it once it has loaded, before the list shows),
@@ -153,6 +165,8 @@ private:
     };
     // Lines the copy up with the rows again and refreshes what may be stale.
     void SyncRowCopies();
+    // The copy, brought up to date (for the const questions about rows).
+    const QVector<RowCopy>& SyncedRows() const;
     // The units a row's texts take in the pool, separators included.
     static int PooledLength(const RowCopy& copy);
     // Copies the row's folded texts to the end of the pool.
@@ -190,6 +204,7 @@ private:
     // order is checked row by row only then.
     bool m_rowsMoved = true;
     quint64 m_rowOrder = 0;
+    quint64 m_hiddenStamp = 0;
     bool m_ownLayout = false;
     bool m_inGeometries = false;
     QSet<const QTreeWidgetItem*> m_staleTexts;

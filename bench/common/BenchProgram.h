@@ -18,7 +18,10 @@
 #include <QString>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
+#include <memory>
+#include <thread>
 #include <vector>
 
 namespace bench_program {
@@ -171,5 +174,35 @@ inline double Median(std::vector<double> v)
     std::sort(v.begin(), v.end());
     return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
 }
+
+// Load of the benchmark's own while it lives: `threads` threads that only
+// spin, so that a figure can be taken on a machine busy with other work as
+// well as on a quiet one, the same way each time.
+class BusyLoad
+{
+public:
+    explicit BusyLoad(int threads)
+    {
+        for (int i = 0; i < threads; ++i)
+            m_threads.emplace_back([stop = m_stop] {
+                volatile unsigned spin = 0;
+                while (!stop->load(std::memory_order_relaxed))
+                    spin = spin + 1;
+            });
+    }
+    ~BusyLoad()
+    {
+        m_stop->store(true);
+        for (std::thread& t : m_threads)
+            t.join();
+    }
+    BusyLoad(const BusyLoad&) = delete;
+    BusyLoad& operator=(const BusyLoad&) = delete;
+    int Threads() const { return static_cast<int>(m_threads.size()); }
+
+private:
+    std::shared_ptr<std::atomic<bool>> m_stop = std::make_shared<std::atomic<bool>>(false);
+    std::vector<std::thread> m_threads;
+};
 
 }  // namespace bench_program

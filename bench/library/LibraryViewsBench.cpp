@@ -27,14 +27,16 @@
 //   delete  every song deleted from the library at once, files included.
 //
 //   library_views_bench [--rounds N] [--parts filter,menu,recording,delete]
-//                       [--platform xcb|offscreen] [--keep 1]
+//                       [--platform xcb|offscreen] [--keep 1] [--busy N]
 //
 // Each measured process runs --rounds times (default 3, alternating sides)
 // and the medians are printed. The platform is xcb on an X server of the
 // benchmark's own (Xvfb); "offscreen" has no X server and so no real input
 // (only the recording and delete parts run there). With --keep 1 the
 // library stays (its folder is printed) for profiling one phase by hand. The
-// machine may be shared: the load average is printed beside the figures.
+// machine may be shared: the load average is printed beside the figures, and
+// --busy N adds N threads of the benchmark's own that spin while the figures
+// are taken (after the library is written), for a figure under a known load.
 #include "CAppSettings.h"
 #include "CFilterEdit.h"
 #include "CListTreeItem.h"
@@ -745,6 +747,10 @@ int Parent(const QMap<QString, QString>& options)
     FillDatabase(songs);
     DB_CloseDatabase();
     std::printf("database with %d songs (and their files) written in %.0f ms\n", kSongs, MsSince(fill));
+
+    const bench_program::BusyLoad busy(qMax(0, options.value(QStringLiteral("--busy"), QStringLiteral("0")).toInt()));
+    if (busy.Threads() > 0)
+        std::printf("%d busy threads spin while the figures are taken\n", busy.Threads());
 
     Figures f;
     bool ok = true;

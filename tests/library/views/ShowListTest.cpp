@@ -557,6 +557,66 @@ TEST_F(ShowListTest, FilterFollowsRowsChangedBetweenKeystrokes)
     EXPECT_EQ(Visible(), (QSet<int>{1, 2, 3, row->GetMusicId()}));
 }
 
+// Typing on, taking letters back, changing the type and a text that shares
+// nothing with the last one: after every keystroke the list shows exactly
+// the rows whose searched texts hold the text, whatever it showed before,
+// also when a row was hidden or edited between two keystrokes.
+TEST_F(ShowListTest, EveryKeystrokeShowsWhatTheTextMatches)
+{
+    AddSong(1, "Morning Song", "Alice", "Dawn", "Rock", DateText(0, "08:00"));
+    AddSong(2, "Evening", "Bob Moreau", "Dusk", "Pop", DateText(0, "20:00"));
+    AddSong(3, "Night", "Carol", "MORNING glory", "Jazz", DateText(-5));
+    AddSong(4, "Noon", "Dave", "Sun", "Morning", DateText(-1));
+    AddSong(5, QString::fromUtf8("Straße"), QString::fromUtf8("Ärger"), "Mo", "Pop", DateText(-2));
+    Build();
+    page->show();
+    page->ShowList(1);
+    const auto matching = [this](int type, const QString& text) {
+        QSet<int> ids;
+        const QList<int> columns = type == 0 ? QList<int>{CTreeWidgetItem::ColName, CTreeWidgetItem::ColArtist,
+                                                         CTreeWidgetItem::ColAlbum}
+                                             : QList<int>{type};
+        for (CTreeWidgetItem* row : page->GetItemsByMusicId({1, 2, 3, 4, 5})) {
+            for (int column : columns) {
+                if (row->text(column).contains(text, Qt::CaseInsensitive))
+                    ids.insert(row->GetMusicId());
+            }
+        }
+        return ids;
+    };
+    struct Step {
+        int type;
+        const char* text;
+    };
+    const Step steps[] = {
+        {0, "m"},    {0, "mo"},  {0, "mor"}, {0, "morn"}, {0, "mor"}, {0, "mo"},
+        {0, "m"},    {0, ""},    {0, "o"},   {CTreeWidgetItem::ColArtist, "o"},
+        {CTreeWidgetItem::ColArtist, "or"},  {0, "or"},   {0, "ev"},  {0, "ä"}, {0, "Ä"},
+        {CTreeWidgetItem::ColName, "ss"},    {CTreeWidgetItem::ColName, "s"}, {0, "s"}, {0, ""},
+    };
+    for (const Step& step : steps) {
+        const QString text = QString::fromUtf8(step.text);
+        page->Filter(step.type, text);
+        EXPECT_EQ(Visible(), matching(step.type, text)) << "type " << step.type << " \"" << step.text << "\"";
+    }
+
+    // Hidden from elsewhere between two letters of one word, a row that
+    // holds both comes back with the second.
+    page->Filter(0, "n");
+    CTreeWidgetItem* noon = page->GetItemsByMusicId({4}).front();
+    noon->setHidden(true);
+    page->Filter(0, "no");
+    EXPECT_EQ(Visible(), (QSet<int>{4}));
+    // A row the last letter hid, renamed to hold the next text too.
+    CTreeWidgetItem* night = page->GetItemsByMusicId({3}).front();
+    auto record = Stored(3);
+    ASSERT_TRUE(record);
+    SET_FIELD(record->Info.MusicName, "Noonday Night");
+    night->SetItemData(1, record.get());
+    page->Filter(0, "noo");
+    EXPECT_EQ(Visible(), (QSet<int>{3, 4}));
+}
+
 TEST_F(ShowListTest, RetranslateRefillsTheUnknownArtistAndAlbum)
 {
     AddSong(1, "Known", "Alice", "Dawn", "Rock", DateText(0));
