@@ -219,6 +219,13 @@ bool WriteLibrary(const QString& path, int songs)
 
 // `bytes` of log lines in the log library's form ("time LEVEL\t[file:
 // function][thread@line] text"), the values varying as a recording day's do.
+// The same words for the same number, as a log names one song many times.
+QByteArray SongWords(quint32 number, int most)
+{
+    bench_songs::Dice dice(number);
+    return bench_songs::Words(dice, most).toUtf8();
+}
+
 bool WriteLog(const QString& path, qint64 bytes, uint32_t seed)
 {
     QFile file(path);
@@ -246,14 +253,14 @@ bool WriteLog(const QString& path, qint64 bytes, uint32_t seed)
             switch (r >> 28) {
             case 0:
                 chunk += when + " INFO\t[CMainUI.cpp:CMainUI::OnSongEnd][main@812] song " + QByteArray::number(id)
-                    + " \"" + bench_songs::Words(id, 3).toUtf8() + "\" saved to /home/user/Music/Tavrel/Sonacap/"
-                    + bench_songs::Words(id, 3).toUtf8() + ".mp3 (" + QByteArray::number(r % 400) + " s)\n";
+                    + " \"" + SongWords(id, 3) + "\" saved to /home/user/Music/Tavrel/Sonacap/"
+                    + SongWords(id, 3) + ".mp3 (" + QByteArray::number(r % 400) + " s)\n";
                 break;
             case 1:
             case 2:
                 chunk += when + " INFO\t[RecognitionClient.cpp:RecognitionClient::OnReply][main@233] identify "
                     + QByteArray::number(id) + " answered " + QByteArray::number(200 + (r & 1) * 204) + " in "
-                    + QByteArray::number(r % 3000) + " ms: \"" + bench_songs::Words(int(r), 2).toUtf8() + "\"\n";
+                    + QByteArray::number(r % 3000) + " ms: \"" + SongWords(r, 2) + "\"\n";
                 break;
             default:
                 chunk += when + " DEBUG\t[CSonacapBase.cpp:CSonacapBase::ProcessBlock][processing@"
