@@ -42,15 +42,6 @@ constexpr const char* kDefaultMonitor = "@DEFAULT_MONITOR@";
 // What a standby stream keeps of its latest sound, to pick up a moved player
 // from the moment it arrived; far more than the default switch takes.
 constexpr pa_usec_t kRecentUsec = 250 * PA_USEC_PER_MSEC;
-// After a hung server wakes up it hands over, within moments, everything it
-// owes: what it held when it froze (partly sent already, partly sent again
-// after its own rewinds) and the silence of the time it stood still. The
-// sound of the first moments after it answers is held back; when more came
-// than those moments last (plus this slack), it is that catch-up and dropped,
-// and so is whatever keeps coming faster than real time.
-constexpr pa_usec_t kProbationUsec = 60 * PA_USEC_PER_MSEC;
-constexpr pa_usec_t kBurstSlackUsec = 50 * PA_USEC_PER_MSEC;
-constexpr pa_usec_t kBurstWindowUsec = 100 * PA_USEC_PER_MSEC;
 // 16-bit samples within this bound are silence, as the engine counts them.
 constexpr int kQuietSample = 10;
 // Where the new output's sound is matched against the end of the old one's:
@@ -129,14 +120,6 @@ struct Grabber {
     Standby incoming;
     std::vector<unsigned char> oldHeld;
     std::string oldSink, oldMonitor;
-    // After a hang (main-loop lock): the first sound is held back while it
-    // is unclear whether it is the server's catch-up, which is dropped.
-    enum class CatchUp { None, Holding, Dropping };
-    CatchUp catchUp = CatchUp::None;
-    pa_usec_t catchUpSince = 0;
-    std::vector<unsigned char> held;
-    // Dropping: when and how much sound arrived within the last kBurstWindowUsec.
-    std::deque<std::pair<pa_usec_t, pa_usec_t>> arrivals;
 };
 
 Grabber& Instance()
@@ -204,43 +187,6 @@ void KeepRecent(Grabber& g, std::vector<unsigned char>& r, const void* data, siz
 
 void TryToJoin(Grabber& g, pa_usec_t now);
 
-// Holding: the sound so far is the present (given on) or a catch-up (dropped).
-void SettleHeld(Grabber& g, pa_usec_t now)
-{
-    if (g.catchUp != Grabber::CatchUp::Holding)
-        return;
-    const pa_usec_t elapsed = now - g.catchUpSince;
-    if (pa_bytes_to_usec(g.held.size(), &g.spec) > elapsed + kBurstSlackUsec) {
-        g.catchUp = Grabber::CatchUp::Dropping;
-        g.arrivals.clear();
-        g.arrivals.emplace_back(now, pa_bytes_to_usec(g.held.size(), &g.spec));
-        g.held.clear();
-        return;
-    }
-    if (elapsed < kProbationUsec)
-        return;
-    g.catchUp = Grabber::CatchUp::None;
-    std::vector<unsigned char> held = std::move(g.held);
-    g.held.clear();
-    if (!held.empty())
-        Deliver(g, 2, held.data(), held.size());
-}
-
-// Dropping: ends once sound, `arriving` included, comes in real time again.
-void CheckCatchUpEnded(Grabber& g, pa_usec_t now, pa_usec_t arriving)
-{
-    while (!g.arrivals.empty() && now - g.arrivals.front().first > kBurstWindowUsec)
-        g.arrivals.pop_front();
-    pa_usec_t sum = arriving;
-    for (const auto& a : g.arrivals)
-        sum += a.second;
-    const pa_usec_t span = g.arrivals.empty() ? 0 : now - g.arrivals.front().first;
-    if (sum > span + kBurstSlackUsec)
-        return;
-    g.catchUp = Grabber::CatchUp::None;
-    g.arrivals.clear();
-}
-
 void ReadCallback(pa_stream* s, size_t, void* userdata)
 {
     Grabber& g = *static_cast<Grabber*>(userdata);
@@ -255,26 +201,14 @@ void ReadCallback(pa_stream* s, size_t, void* userdata)
         g.hung = false;
         g.failureSent = false;
         Deliver(g, 5, nullptr, 0);
-        g.catchUp = Grabber::CatchUp::Holding;
-        g.catchUpSince = now;
-        g.held.clear();
     }
-    if (active && g.catchUp == Grabber::CatchUp::Dropping)
-        CheckCatchUpEnded(g, now, pa_bytes_to_usec(pa_stream_readable_size(s), &g.spec));
     while (pa_stream_readable_size(s) > 0) {
         const void* data = nullptr;
         size_t n = 0;
         if (pa_stream_peek(s, &data, &n) < 0 || n == 0)
             break;
         if (active && g.formatSent) {
-            if (g.catchUp == Grabber::CatchUp::Holding) {
-                Append(g.held, data, n);
-                SettleHeld(g, now);
-            } else if (g.catchUp == Grabber::CatchUp::Dropping) {
-                if (g.arrivals.empty() || g.arrivals.back().first != now)
-                    g.arrivals.emplace_back(now, 0);
-                g.arrivals.back().second += pa_bytes_to_usec(n, &g.spec);
-            } else if (g.joining) {
+            if (g.joining) {
                 Append(g.oldHeld, data, n);
                 TryToJoin(g, now);
             } else {
@@ -322,9 +256,6 @@ void CaptureLost(Grabber& g, bool streamGone)
         g.failureSent = true;
         Deliver(g, 4, nullptr, 0);
     }
-    g.catchUp = Grabber::CatchUp::None;
-    g.held.clear();
-    g.arrivals.clear();
     if (streamGone) {
         g.hung = false;
         // Made again with the capture once the server is back.
@@ -451,7 +382,6 @@ void FillerCallback(pa_mainloop_api*, pa_time_event* e, const struct timeval*, v
         DeliverSilence(g, bytes);
         g.lastData = now;
     }
-    SettleHeld(g, now);
     TryToJoin(g, now);
     if (g.lost)
         TryToRecover(g, now);
@@ -777,8 +707,6 @@ void StopLocked(Grabber& g)
     g.reconnecting = false;
     g.lost = false;
     g.hung = false;
-    g.catchUp = Grabber::CatchUp::None;
-    g.held.clear();
     pa_context_set_subscribe_callback(g.session->Context(), nullptr, nullptr);
     if (g.switchOp) {
         pa_operation_cancel(g.switchOp);
@@ -891,5 +819,10 @@ int WAS_Reset()
     Grabber& g = Instance();
     std::lock_guard<std::mutex> api(g.apiLock);
     ResetLocked(g);
+    return 0;
+}
+
+int WAS_Record(int)
+{
     return 0;
 }

@@ -20,9 +20,10 @@
 // a standby stream on its monitor (one that lets the output suspend), and the
 // new default's takes over. The format stays the one event 0 gave (the server
 // converts).
-// After a hung server answers again (event 5) it pays its debt at once: what
-// it held, partly sent before, and the silence of its standstill. That
-// catch-up is dropped; capture goes on with the sound of the present.
+// After a hung server answers again (event 5) it hands over at once what it
+// rendered for the time it stood still, the players' buffered sound among it.
+// All of it is handed on: the server sends each moment of a capture stream
+// once, so nothing of it was given before.
 //
 // Results: 0 success; -4093 no sound server or a server call failed;
 // -4094 no default output; -4096 called out of order (WAS_Start before WAS_Init).
@@ -36,3 +37,5 @@ int WAS_Start();
 int WAS_Stop();
 // Stops and disconnects; WAS_Init is needed again.
 int WAS_Reset();
+// Whether songs are being recorded (1) or the program only waits (0).
+int WAS_Record(int recording);
