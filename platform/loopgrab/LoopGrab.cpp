@@ -4,10 +4,13 @@
 #include "Sonacap.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
 #include <cstdlib>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
-#include <deque>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -40,16 +43,20 @@ constexpr int kReconnectTimeoutMs = 2000;
 // Where a reconnected stream records: whatever output is the default then.
 constexpr const char* kDefaultMonitor = "@DEFAULT_MONITOR@";
 // What a standby stream keeps of its latest sound, to pick up a moved player
-// from the moment it arrived; far more than the default switch takes.
-constexpr pa_usec_t kRecentUsec = 250 * PA_USEC_PER_MSEC;
+// from the moment it arrived. A sink that has just appeared renders well
+// ahead of time when the player arrives, and the server tells us of the new
+// default only after that: far more than the default switch itself takes.
+constexpr pa_usec_t kRecentUsec = PA_USEC_PER_SEC;
 // 16-bit samples within this bound are silence, as the engine counts them.
 constexpr int kQuietSample = 10;
 // Where the new output's sound is matched against the end of the old one's:
-// this many frames, which must be loud enough to tell places apart, and may
-// differ by this much per sample.
-constexpr size_t kProbeFrames = 64;
+// this many frames (about 6 ms), which must be loud enough to tell places
+// apart. The two outputs may run at other rates than the capture, so the same
+// sound reaches us resampled twice and differs in every sample: the match is
+// the place of the highest correlation, and only one this close counts.
+constexpr size_t kProbeFrames = 256;
 constexpr int kProbeLoudness = 100;
-constexpr int kProbeTolerance = 8;
+constexpr double kMatchCorrelation = 0.9;
 // During a switch both outputs' sound is held until the old one's has ended
 // (this much quiet after its last loud sample) and this much of the new one's
 // is loud, enough to find where it continues the old; at most kJoinLimitUsec.
@@ -84,6 +91,11 @@ struct Grabber {
     // Touched by the WAS_* calls and by the main-loop callbacks, always with
     // the main-loop lock held.
     pa_stream* stream = nullptr;
+    // Songs are being recorded (WAS_Record): only then do other outputs get
+    // standby streams, which keep them from suspending on some servers.
+    bool recording = false;
+    // Frames handed on since WAS_Start, the capture's own clock for the log.
+    uint64_t framesGiven = 0;
     pa_time_event* filler = nullptr;
     pa_sample_spec spec{};
     AudioParam format{};
@@ -130,8 +142,30 @@ Grabber& Instance()
 
 void Deliver(Grabber& g, int event, const void* data, size_t size)
 {
+    if (event == 2 && g.spec.channels > 0)
+        g.framesGiven += size / (2u * g.spec.channels);
     if (g.callback)
         g.callback(event, const_cast<void*>(data), static_cast<int>(size), g.user);
+}
+
+// A line for the engine's log (event 6), led by where in the capture it
+// happens.
+void Note(Grabber& g, const char* format, ...) __attribute__((format(printf, 2, 3)));
+void Note(Grabber& g, const char* format, ...)
+{
+    char line[512];
+    const double at = g.spec.rate > 0 ? static_cast<double>(g.framesGiven) / g.spec.rate : 0;
+    int used = std::snprintf(line, sizeof line, "at %.3f s: ", at);
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(line + used, sizeof line - static_cast<size_t>(used), format, args);
+    va_end(args);
+    Deliver(g, 6, line, std::strlen(line) + 1);
+}
+
+double Ms(Grabber& g, size_t bytes)
+{
+    return static_cast<double>(pa_bytes_to_usec(bytes, &g.spec)) / PA_USEC_PER_MSEC;
 }
 
 void DeliverSilence(Grabber& g, size_t bytes)
@@ -214,10 +248,13 @@ void ReadCallback(pa_stream* s, size_t, void* userdata)
             } else {
                 if (!g.standbys.empty())
                     KeepRecent(g, g.given, data, n);
-                if (data)
+                if (data) {
                     Deliver(g, 2, data, n);
-                else
-                    DeliverSilence(g, n);  // a hole in the stream
+                } else {
+                    // The server lost that much of the output's sound.
+                    Note(g, "a hole of %.1f ms in the stream from %s, given as silence", Ms(g, n), g.monitor.c_str());
+                    DeliverSilence(g, n);
+                }
             }
             g.lastData = g.lastServerData = now;
         } else if (standby == &g.incoming) {
@@ -232,6 +269,9 @@ void ReadCallback(pa_stream* s, size_t, void* userdata)
 
 void CheckDefaultOutput(Grabber& g);
 void Subscribe(Grabber& g);
+void GiveOn(Grabber& g, const unsigned char* data, size_t bytes);
+void StreamMovedCallback(pa_stream* s, void* userdata);
+void OpenStandby(Grabber& g, const std::string& sink, const std::string& monitor);
 
 // A switch under way is dropped with its held sound (capture stops).
 void DropJoin(Grabber& g)
@@ -320,7 +360,9 @@ void OpenStreamAgain(Grabber& g)
     PulseSession::CloseStream(&g.stream);
     g.stream = g.session->StartRecordStream("Sonacap loopback", kDefaultMonitor, g.spec, kFragmentUsec,
                                             PA_STREAM_ADJUST_LATENCY, StreamStateCallback, ReadCallback, &g);
-    if (!g.stream)
+    if (g.stream)
+        pa_stream_set_moved_callback(g.stream, StreamMovedCallback, &g);
+    else
         g.nextAttempt = pa_rtclock_now() + kReconnectPeriodUsec;
 }
 
@@ -397,9 +439,67 @@ void FillerCallback(pa_mainloop_api*, pa_time_event* e, const struct timeval*, v
 // the format already reported stays true. Everything here runs on the
 // main-loop thread with the lock held and never waits.
 
+// The sink whose monitor `monitor` is, as the last listing found ("" when unknown).
+std::string SinkOf(const Grabber& g, const std::string& monitor)
+{
+    for (const auto& l : g.listed) {
+        if (l.second == monitor)
+            return l.first;
+    }
+    return std::string();
+}
+
+// The server moved one of our streams to another source by itself (some
+// servers move the streams on the default output's monitor along when the
+// default changes). The captured stream is followed where it went: its sound
+// runs on unbroken, so a switch begun for the same output is not needed. A
+// moved standby is closed and made again where it belongs.
+void StreamMovedCallback(pa_stream* s, void* userdata)
+{
+    Grabber& g = *static_cast<Grabber*>(userdata);
+    const char* device = pa_stream_get_device_name(s);
+    const std::string monitor = device ? device : "";
+    if (s == g.stream) {
+        if (g.joining && monitor == g.incoming.monitor) {
+            const double held = Ms(g, g.oldHeld.size());
+            GiveOn(g, g.oldHeld.data(), g.oldHeld.size());
+            g.oldHeld.clear();
+            PulseSession::CloseStream(&g.incoming.stream);
+            g.incoming = Standby();
+            g.joining = false;
+            Note(g, "output switch from %s to %s made by the server, which moved the capture stream along; "
+                    "nothing removed, %.1f ms held meanwhile given on whole",
+                 g.oldSink.c_str(), g.sink.c_str(), held);
+            OpenStandby(g, g.oldSink, g.oldMonitor);
+            return;
+        }
+        const std::string from = g.joining ? g.oldMonitor : g.monitor;
+        Note(g, "the server moved the capture stream from %s to %s", from.c_str(), monitor.c_str());
+        if (g.joining) {
+            g.oldMonitor = monitor;
+            g.oldSink = SinkOf(g, monitor);
+        } else {
+            g.monitor = monitor;
+            g.sink = SinkOf(g, monitor);
+        }
+        CheckDefaultOutput(g);
+        return;
+    }
+    if (Standby* b = FindStandby(g, s)) {
+        Note(g, "the server moved the standby stream of %s to %s; it is made again", b->sink.c_str(),
+             monitor.c_str());
+        PulseSession::CloseStream(&b->stream);
+        g.standbys.erase(g.standbys.begin() + (b - g.standbys.data()));
+        CheckDefaultOutput(g);
+    } else if (g.joining && s == g.incoming.stream) {
+        Note(g, "the server moved the stream of %s, to which the capture is switching, to %s", g.incoming.sink.c_str(),
+             monitor.c_str());
+    }
+}
+
 void OpenStandby(Grabber& g, const std::string& sink, const std::string& monitor)
 {
-    if (FindStandby(g, sink))
+    if (!g.recording || FindStandby(g, sink))
         return;
     const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY | PA_STREAM_DONT_INHIBIT_AUTO_SUSPEND);
     Standby b;
@@ -407,8 +507,10 @@ void OpenStandby(Grabber& g, const std::string& sink, const std::string& monitor
     b.monitor = monitor;
     b.stream = g.session->StartRecordStream("Sonacap loopback", monitor.c_str(), g.spec, kFragmentUsec, flags,
                                             StreamStateCallback, ReadCallback, &g);
-    if (b.stream)
+    if (b.stream) {
+        pa_stream_set_moved_callback(b.stream, StreamMovedCallback, &g);
         g.standbys.push_back(std::move(b));
+    }
 }
 
 int16_t SampleAt(const std::vector<unsigned char>& bytes, size_t index)
@@ -441,38 +543,83 @@ size_t ThroughLastLoud(const std::vector<unsigned char>& bytes, size_t channels)
     return 0;
 }
 
+// Where the new output's sound goes on after the old one's.
+struct Splice {
+    size_t from = 0;       // sample of `recent` from which it is given on
+    bool matched = false;  // the end of the old sound was found in the new
+    size_t overlap = 0;    // samples of loud new sound left out as heard before
+};
+
+// Frame `frame` of `bytes`, its channels added up.
+double FrameSum(const std::vector<unsigned char>& bytes, size_t frame, size_t channels)
+{
+    double sum = 0;
+    for (size_t c = 0; c < channels; ++c)
+        sum += SampleAt(bytes, frame * channels + c);
+    return sum;
+}
+
 // The sample of `recent` (the new output's latest sound) from which it goes
 // on after `given` (what the old output gave). The player's sound reached the
 // new output a moment before the server told us about the switch, and the
 // server starts a moved stream again from what was not yet heard, which the
 // old output may already have given a few milliseconds of. So the end of the
-// old sound is looked for in the new; without a match the new sound starts at
-// its first loud frame (recent.size() / 2 when it has none).
-size_t SpliceStart(const std::vector<unsigned char>& given, const std::vector<unsigned char>& recent, size_t channels)
+// old sound is looked for in the new, where the two correlate best; without
+// a clear match the new sound starts at its first loud frame
+// (recent.size() / 2 when it has none).
+Splice SpliceStart(const std::vector<unsigned char>& given, const std::vector<unsigned char>& recent, size_t channels)
 {
-    const size_t recentSamples = recent.size() / 2;
+    Splice splice;
+    const size_t recentFrames = recent.size() / 2 / channels;
     size_t firstLoud = FirstLoud(recent);
-    if (firstLoud < recentSamples)
+    if (firstLoud < recent.size() / 2)
         firstLoud -= firstLoud % channels;
+    splice.from = firstLoud;
     // The probe: the last kProbeFrames of the old sound up to its last loud sample.
-    const size_t end = ThroughLastLoud(given, channels);
-    const size_t probe = kProbeFrames * channels;
-    if (end < probe || end > given.size() / 2)
-        return firstLoud;
-    const size_t start = end - probe;
-    int loudest = 0;
-    for (size_t k = 0; k < probe; ++k)
-        loudest = std::max(loudest, std::abs(static_cast<int>(SampleAt(given, start + k))));
-    if (loudest < kProbeLoudness)
-        return firstLoud;
-    for (size_t i = 0; i + probe <= recentSamples; i += channels) {
-        size_t k = 0;
-        while (k < probe && std::abs(SampleAt(recent, i + k) - SampleAt(given, start + k)) <= kProbeTolerance)
-            ++k;
-        if (k == probe)
-            return i + probe;
+    const size_t end = ThroughLastLoud(given, channels) / channels;
+    if (end < kProbeFrames || end * channels > given.size() / 2 || recentFrames < kProbeFrames)
+        return splice;
+    const size_t start = end - kProbeFrames;
+    std::vector<double> probe(kProbeFrames);
+    double probeEnergy = 0;
+    double loudest = 0;
+    for (size_t k = 0; k < kProbeFrames; ++k) {
+        probe[k] = FrameSum(given, start + k, channels);
+        probeEnergy += probe[k] * probe[k];
+        loudest = std::max(loudest, std::abs(probe[k]) / static_cast<double>(channels));
     }
-    return firstLoud;
+    if (loudest < kProbeLoudness)
+        return splice;
+    std::vector<double> mono(recentFrames);
+    for (size_t i = 0; i < recentFrames; ++i)
+        mono[i] = FrameSum(recent, i, channels);
+    double best = kMatchCorrelation;
+    size_t bestAt = recentFrames;
+    // Running energy of the window of `mono` under the probe.
+    double windowEnergy = 0;
+    for (size_t k = 0; k < kProbeFrames; ++k)
+        windowEnergy += mono[k] * mono[k];
+    for (size_t i = 0; i + kProbeFrames <= recentFrames; ++i) {
+        if (i > 0)
+            windowEnergy += mono[i + kProbeFrames - 1] * mono[i + kProbeFrames - 1] - mono[i - 1] * mono[i - 1];
+        if (windowEnergy <= 0)
+            continue;
+        double dot = 0;
+        for (size_t k = 0; k < kProbeFrames; ++k)
+            dot += probe[k] * mono[i + k];
+        const double correlation = dot / std::sqrt(probeEnergy * windowEnergy);
+        // Strictly better only: of equal places (a steady tone) the earliest.
+        if (correlation > best + 1e-6) {
+            best = correlation;
+            bestAt = i;
+        }
+    }
+    if (bestAt == recentFrames)
+        return splice;
+    splice.matched = true;
+    splice.from = (bestAt + kProbeFrames) * channels;
+    splice.overlap = splice.from > firstLoud ? splice.from - firstLoud : 0;
+    return splice;
 }
 
 void GiveOn(Grabber& g, const unsigned char* data, size_t bytes)
@@ -496,6 +643,8 @@ void FinishJoin(Grabber& g)
     // Sound that still went on at the old output is all kept.
     const size_t keep = oldSamples - through >= quiet ? through : oldSamples;
     GiveOn(g, g.oldHeld.data(), keep * 2);
+    const double quietLeftOut = Ms(g, (oldSamples - keep) * 2);
+    const double took = static_cast<double>(pa_rtclock_now() - g.joinSince) / PA_USEC_PER_MSEC;
     g.oldHeld.clear();
     g.joining = false;
 
@@ -505,12 +654,25 @@ void FinishJoin(Grabber& g)
         // The new output's stream failed meanwhile: capture stays where it
         // was and the next round moves it.
         PulseSession::CloseStream(&chosen.stream);
+        Note(g, "output switch from %s to %s failed: the new output's stream ended", g.oldSink.c_str(),
+             g.sink.c_str());
         g.sink = g.oldSink;
         g.monitor = g.oldMonitor;
         return;
     }
     const std::vector<unsigned char>& r = chosen.recent;
-    const size_t from = FirstLoud(r) < r.size() / 2 ? SpliceStart(g.given, r, channels) : 0;
+    Splice splice;
+    if (FirstLoud(r) < r.size() / 2)
+        splice = SpliceStart(g.given, r, channels);
+    const size_t from = splice.from;
+    if (splice.matched)
+        Note(g, "output switch from %s to %s in %.0f ms: the new output's sound joined where the old one's ended, "
+                "%.1f ms heard on both removed, %.1f ms of the old output's quiet left out",
+             g.oldSink.c_str(), g.sink.c_str(), took, Ms(g, splice.overlap * 2), quietLeftOut);
+    else
+        Note(g, "output switch from %s to %s in %.0f ms: no place where the new output's sound goes on was found; "
+                "it goes on from its first sound (%.1f ms of quiet skipped), %.1f ms of the old output's quiet left out",
+             g.oldSink.c_str(), g.sink.c_str(), took, Ms(g, from * 2), quietLeftOut);
     // A captured stream that may inhibit suspending makes way for a standby that does not.
     PulseSession::CloseStream(&g.stream);
     g.stream = chosen.stream;
@@ -548,6 +710,14 @@ void Promote(Grabber& g, const std::string& sink)
     auto it = std::find_if(g.standbys.begin(), g.standbys.end(), [&](const Standby& b) { return b.sink == sink; });
     if (it == g.standbys.end() || !it->stream || pa_stream_get_state(it->stream) != PA_STREAM_READY)
         return;
+    // Some servers move the captured stream to the new default themselves;
+    // it then already records there and its sound runs on unbroken.
+    const char* device = g.stream ? pa_stream_get_device_name(g.stream) : nullptr;
+    if (!g.joining && device && it->monitor == device) {
+        g.sink = sink;
+        g.monitor = device;
+        return;
+    }
     // A switch back before the last one settled ends that one first.
     if (g.joining)
         FinishJoin(g);
@@ -570,6 +740,10 @@ void Promote(Grabber& g, const std::string& sink)
 // outputs that went away.
 void UpdateStandbys(Grabber& g)
 {
+    if (!g.recording) {
+        CloseStandbys(g);
+        return;
+    }
     for (auto it = g.standbys.begin(); it != g.standbys.end();) {
         const bool listed = std::any_of(g.listed.begin(), g.listed.end(),
                                         [&](const auto& l) { return l.first == it->sink && l.second == it->monitor; });
@@ -611,8 +785,13 @@ void MovedCallback(pa_context*, int success, void* userdata)
     if (!EndSwitchStep(g))
         return;
     if (success) {
+        Note(g, "output switch from %s to %s by moving the capture stream (no standby stream was ready there)",
+             g.sink.c_str(), g.targetSink.c_str());
         g.sink = g.targetSink;
         g.monitor = g.targetMonitor;
+    } else {
+        Note(g, "output switch from %s to %s: the capture stream could not be moved", g.sink.c_str(),
+             g.targetSink.c_str());
     }
     UpdateStandbys(g);
     SwitchRoundDone(g);
@@ -734,6 +913,7 @@ void ResetLocked(Grabber& g)
     g.user = nullptr;
     g.monitor.clear();
     g.sink.clear();
+    g.recording = false;
 }
 
 // Finds the default output, its monitor and its format.
@@ -794,11 +974,13 @@ int WAS_Start()
     PulseSession& s = *g.session;
     PulseLockGuard guard(&s);
     g.formatSent = g.failureSent = false;
+    g.framesGiven = 0;
     g.lost = g.hung = g.reconnecting = false;
     g.stream = s.ConnectRecordStream("Sonacap loopback", g.monitor.c_str(), g.spec, kFragmentUsec,
                                      PA_STREAM_ADJUST_LATENCY, StreamStateCallback, ReadCallback, &g);
     if (!g.stream)
         return kErrSystem;
+    pa_stream_set_moved_callback(g.stream, StreamMovedCallback, &g);
     g.filler = pa_context_rttime_new(s.Context(), pa_rtclock_now() + kFillerPeriodUsec, FillerCallback, &g);
     Subscribe(g);
     // The default may have changed between reading it and subscribing.
@@ -822,7 +1004,18 @@ int WAS_Reset()
     return 0;
 }
 
-int WAS_Record(int)
+int WAS_Record(int recording)
 {
+    Grabber& g = Instance();
+    std::lock_guard<std::mutex> api(g.apiLock);
+    if (!g.session)
+        return kErrOrder;
+    PulseLockGuard guard(g.session.get());
+    g.recording = recording != 0;
+    // A switch under way keeps its new output's stream.
+    if (!g.recording)
+        CloseStandbys(g);
+    else
+        CheckDefaultOutput(g);
     return 0;
 }

@@ -12,14 +12,19 @@
 //   5  capture runs again after event 4 (data null). A lost server is
 //      reconnected by itself, once a second, on the monitor of whatever is
 //      then the default output; the format stays the one event 0 gave.
+//   6  data is a zero-terminated line for the engine's log (size counts the
+//      zero): a switch of output and how it was joined, a move the server
+//      made, a hole in the stream. It is only valid during the call.
 // The format is 16-bit integer PCM at the output's own rate and channel count.
 // While the output is suspended or idle, blocks of silence keep arriving
 // (event 2, zeros), so a listener always sees time pass.
 // When the user picks another default output while recording, the capture
-// moves to it without losing the sound of the switch: every other output has
-// a standby stream on its monitor (one that lets the output suspend), and the
-// new default's takes over. The format stays the one event 0 gave (the server
-// converts).
+// moves to it without losing the sound of the switch: while songs are being
+// recorded (WAS_Record) every other output has a standby stream on its
+// monitor, and the new default's takes over. While the program only waits
+// there are none, so the other outputs may suspend. When the server moves the
+// capture stream along with the default itself, the capture follows it. The
+// format stays the one event 0 gave (the server converts).
 // After a hung server answers again (event 5) it hands over at once what it
 // rendered for the time it stood still, the players' buffered sound among it.
 // All of it is handed on: the server sends each moment of a capture stream
@@ -37,5 +42,6 @@ int WAS_Start();
 int WAS_Stop();
 // Stops and disconnects; WAS_Init is needed again.
 int WAS_Reset();
-// Whether songs are being recorded (1) or the program only waits (0).
+// Whether songs are being recorded (1) or the program only waits (0); off
+// after WAS_Init. -4096 before WAS_Init.
 int WAS_Record(int recording);
