@@ -63,6 +63,14 @@ constexpr double kMatchCorrelation = 0.9;
 constexpr pa_usec_t kJoinQuietUsec = 20 * PA_USEC_PER_MSEC;
 constexpr pa_usec_t kJoinLoudUsec = 100 * PA_USEC_PER_MSEC;
 constexpr pa_usec_t kJoinLimitUsec = 300 * PA_USEC_PER_MSEC;
+// A sink that starts without a listener renders this far ahead at once, and
+// a listener that comes later hears nothing of it until that time has passed.
+// A player moved onto it meanwhile loses the start of its sound there (the
+// server drops what it had rendered of it on the old output). So an output
+// that appeared this short a while ago, and plays nothing yet, is suspended
+// and resumed once its standby stream listens: it then starts again at the
+// pace its listener asks for.
+constexpr pa_usec_t kFreshSinkUsec = 2 * PA_USEC_PER_SEC;
 
 // A stream kept on the monitor of an output that is not the default, so that
 // the output already has a listener when it becomes the default. A sink only
@@ -74,6 +82,7 @@ struct Standby {
     std::string monitor;
     pa_stream* stream = nullptr;
     std::vector<unsigned char> recent;  // its latest kRecentUsec of sound
+    bool restartSink = false;           // restart the fresh sink once the stream is ready
 };
 
 struct Grabber {
@@ -119,6 +128,10 @@ struct Grabber {
     std::string targetSink, targetMonitor;
     // The outputs the last listing found: name and monitor.
     std::vector<std::pair<std::string, std::string>> listed;
+    // Outputs that appeared (index, when) and, of the last listing, those
+    // that appeared less than kFreshSinkUsec ago and play nothing.
+    std::vector<std::pair<uint32_t, pa_usec_t>> appeared;
+    std::vector<std::string> freshSinks;
     // One per output other than the captured one (main-loop lock).
     std::vector<Standby> standbys;
     // The latest kRecentUsec given on from the captured stream, kept while
@@ -318,6 +331,18 @@ void StreamStateCallback(pa_stream* s, void* userdata)
     if (s != g.stream && (FindStandby(g, s) || (g.joining && s == g.incoming.stream))) {
         // A standby stream: one that failed is taken down at the next tick
         // (the new output's during a switch when the switch ends).
+        Standby* b = FindStandby(g, s);
+        if (b && b->restartSink && state == PA_STREAM_READY) {
+            b->restartSink = false;
+            pa_context* c = g.session->Context();
+            // The server carries out the two in order.
+            if (pa_operation* op = pa_context_suspend_sink_by_name(c, b->sink.c_str(), 1, nullptr, nullptr))
+                pa_operation_unref(op);
+            if (pa_operation* op = pa_context_suspend_sink_by_name(c, b->sink.c_str(), 0, nullptr, nullptr))
+                pa_operation_unref(op);
+            Note(g, "output %s appeared a moment ago and plays nothing: restarted, so that its standby stream hears "
+                    "a player moved onto it at once", b->sink.c_str());
+        }
     } else if (state == PA_STREAM_READY && !g.formatSent) {
         const pa_sample_spec* ss = pa_stream_get_sample_spec(s);
         if (ss)
@@ -505,6 +530,7 @@ void OpenStandby(Grabber& g, const std::string& sink, const std::string& monitor
     Standby b;
     b.sink = sink;
     b.monitor = monitor;
+    b.restartSink = std::find(g.freshSinks.begin(), g.freshSinks.end(), sink) != g.freshSinks.end();
     b.stream = g.session->StartRecordStream("Sonacap loopback", monitor.c_str(), g.spec, kFragmentUsec, flags,
                                             StreamStateCallback, ReadCallback, &g);
     if (b.stream) {
@@ -801,8 +827,15 @@ void SinkListCallback(pa_context* c, const pa_sink_info* info, int eol, void* us
 {
     Grabber& g = *static_cast<Grabber*>(userdata);
     if (!eol) {
-        if (info && info->name && info->monitor_source_name)
+        if (info && info->name && info->monitor_source_name) {
             g.listed.emplace_back(info->name, info->monitor_source_name);
+            const pa_usec_t now = pa_rtclock_now();
+            const bool fresh = std::any_of(g.appeared.begin(), g.appeared.end(), [&](const auto& a) {
+                return a.first == info->index && now - a.second < kFreshSinkUsec;
+            });
+            if (fresh && info->state != PA_SINK_RUNNING)
+                g.freshSinks.emplace_back(info->name);
+        }
         return;
     }
     if (!EndSwitchStep(g))
@@ -839,6 +872,7 @@ void ServerInfoCallback(pa_context* c, const pa_server_info* info, void* userdat
         Promote(g, g.targetSink);
     // The outputs themselves, for the standby streams (and a move).
     g.listed.clear();
+    g.freshSinks.clear();
     g.switchOp = pa_context_get_sink_info_list(c, SinkListCallback, &g);
     if (!g.switchOp)
         SwitchRoundDone(g);
@@ -856,14 +890,22 @@ void CheckDefaultOutput(Grabber& g)
     g.switchOp = pa_context_get_server_info(g.session->Context(), ServerInfoCallback, &g);
 }
 
-void SubscribeCallback(pa_context*, pa_subscription_event_type_t type, uint32_t, void* userdata)
+void SubscribeCallback(pa_context*, pa_subscription_event_type_t type, uint32_t index, void* userdata)
 {
+    Grabber& g = *static_cast<Grabber*>(userdata);
     const auto facility = type & PA_SUBSCRIPTION_EVENT_FACILITY_MASK;
     const auto kind = type & PA_SUBSCRIPTION_EVENT_TYPE_MASK;
+    if (facility == PA_SUBSCRIPTION_EVENT_SINK && kind == PA_SUBSCRIPTION_EVENT_NEW) {
+        const pa_usec_t now = pa_rtclock_now();
+        g.appeared.erase(std::remove_if(g.appeared.begin(), g.appeared.end(),
+                                        [&](const auto& a) { return now - a.second >= kFreshSinkUsec; }),
+                         g.appeared.end());
+        g.appeared.emplace_back(index, now);
+    }
     // A new default, or an output that came or went (a volume change is neither).
     if (facility == PA_SUBSCRIPTION_EVENT_SERVER ||
         (facility == PA_SUBSCRIPTION_EVENT_SINK && kind != PA_SUBSCRIPTION_EVENT_CHANGE))
-        CheckDefaultOutput(*static_cast<Grabber*>(userdata));
+        CheckDefaultOutput(g);
 }
 
 // Follows the default output and the list of outputs on the session's
