@@ -137,6 +137,7 @@ protected:
         ASSERT_TRUE(r.placed) << r.Describe();
         RecordProperty(label + " missing_ms", std::to_string(r.missingMs));
         RecordProperty(label + " repeated_ms", std::to_string(r.repeatedMs));
+        RecordProperty(label + " largest_missing_ms", std::to_string(r.largestMissingMs));
         EXPECT_LT(r.firstMs, 100) << r.Describe();
         EXPECT_GT(r.lastMs, noise.Seconds() * 1000 - 100) << r.Describe();
         EXPECT_LE(r.largestMissingMs, 21) << r.Describe();
