@@ -42,6 +42,13 @@ constexpr pa_usec_t kReconnectPeriodUsec = PA_USEC_PER_SEC;
 constexpr int kReconnectTimeoutMs = 2000;
 // Where a reconnected stream records: whatever output is the default then.
 constexpr const char* kDefaultMonitor = "@DEFAULT_MONITOR@";
+// The streams that capture an output ask the server not to move them to
+// another one: some servers move the stream on the default output's monitor
+// along with the default, a few cycles after the player, so its sound would
+// go missing for those cycles, while the standby stream of the new output
+// has heard the player from the moment it arrived.
+constexpr pa_stream_flags_t kCaptureFlags =
+    static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY | PA_STREAM_DONT_MOVE);
 // What a standby stream keeps of its latest sound, to pick up a moved player
 // from the moment it arrived. A sink that has just appeared renders well
 // ahead of time when the player arrives, and the server tells us of the new
@@ -117,6 +124,9 @@ struct Grabber {
     // being made again, `hung` when the stream lives but the server is silent.
     bool lost = false;
     bool hung = false;
+    // The captured output went away and a stream on the default output's
+    // monitor is connecting in its place (no loss is reported for it).
+    bool replacing = false;
     bool reconnecting = false;
     pa_usec_t nextAttempt = 0;
 
@@ -125,7 +135,7 @@ struct Grabber {
     // stream), recheck asks for another round once it ends. Main-loop lock.
     pa_operation* switchOp = nullptr;
     bool recheck = false;
-    std::string targetSink, targetMonitor;
+    std::string targetSink;
     // The outputs the last listing found: name and monitor.
     std::vector<std::pair<std::string, std::string>> listed;
     // Outputs that appeared (index, when) and, of the last listing, those
@@ -324,6 +334,10 @@ void CaptureLost(Grabber& g, bool streamGone)
     }
 }
 
+void FinishJoin(Grabber& g);
+void OpenStreamAgain(Grabber& g, const char* source = kDefaultMonitor,
+                     pa_stream_flags_t flags = PA_STREAM_ADJUST_LATENCY);
+
 void StreamStateCallback(pa_stream* s, void* userdata)
 {
     Grabber& g = *static_cast<Grabber*>(userdata);
@@ -364,6 +378,34 @@ void StreamStateCallback(pa_stream* s, void* userdata)
         g.sink.clear();
         Deliver(g, 5, nullptr, 0);
         CheckDefaultOutput(g);
+    } else if (state == PA_STREAM_READY && g.replacing) {
+        g.replacing = false;
+        const char* device = pa_stream_get_device_name(s);
+        if (!device || g.monitor != device) {
+            g.monitor = device ? device : "";
+            g.sink.clear();
+        }
+        Note(g, "capture goes on from %s", g.monitor.c_str());
+        CheckDefaultOutput(g);
+    } else if (!PA_STREAM_IS_GOOD(state) && g.formatSent && s == g.stream && !g.lost && !g.replacing &&
+               pa_context_get_state(g.session->Context()) == PA_CONTEXT_READY) {
+        // The server is there but ended the stream: its output went away (the
+        // capture streams ask the server not to move them elsewhere itself).
+        // A switch under way ends with the new output's stream; otherwise
+        // capture goes on at once on whatever output is the default now.
+        if (g.joining) {
+            Note(g, "output %s went away during the switch to %s", g.oldSink.c_str(), g.sink.c_str());
+            FinishJoin(g);
+        }
+        if (g.stream == s) {
+            Note(g, "output %s went away", g.sink.c_str());
+            g.replacing = true;
+            OpenStreamAgain(g);
+            if (!g.stream) {
+                g.replacing = false;
+                CaptureLost(g, true);
+            }
+        }
     } else if (!PA_STREAM_IS_GOOD(state) && g.formatSent) {
         // Our own closes detach this callback first: this is the server's doing.
         CaptureLost(g, true);
@@ -374,7 +416,7 @@ void StreamStateCallback(pa_stream* s, void* userdata)
 
 // Main-loop thread, lock held: a new stream on the default output's monitor,
 // in the format announced at the start (the server converts).
-void OpenStreamAgain(Grabber& g)
+void OpenStreamAgain(Grabber& g, const char* source, pa_stream_flags_t flags)
 {
     if (g.switchOp) {
         pa_operation_cancel(g.switchOp);
@@ -383,8 +425,8 @@ void OpenStreamAgain(Grabber& g)
     }
     g.recheck = false;
     PulseSession::CloseStream(&g.stream);
-    g.stream = g.session->StartRecordStream("Sonacap loopback", kDefaultMonitor, g.spec, kFragmentUsec,
-                                            PA_STREAM_ADJUST_LATENCY, StreamStateCallback, ReadCallback, &g);
+    g.stream = g.session->StartRecordStream("Sonacap loopback", source, g.spec, kFragmentUsec, flags,
+                                            StreamStateCallback, ReadCallback, &g);
     if (g.stream)
         pa_stream_set_moved_callback(g.stream, StreamMovedCallback, &g);
     else
@@ -526,7 +568,7 @@ void OpenStandby(Grabber& g, const std::string& sink, const std::string& monitor
 {
     if (!g.recording || FindStandby(g, sink))
         return;
-    const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY | PA_STREAM_DONT_INHIBIT_AUTO_SUSPEND);
+    const auto flags = static_cast<pa_stream_flags_t>(kCaptureFlags | PA_STREAM_DONT_INHIBIT_AUTO_SUSPEND);
     Standby b;
     b.sink = sink;
     b.monitor = monitor;
@@ -805,25 +847,7 @@ void SwitchRoundDone(Grabber& g)
     }
 }
 
-void MovedCallback(pa_context*, int success, void* userdata)
-{
-    Grabber& g = *static_cast<Grabber*>(userdata);
-    if (!EndSwitchStep(g))
-        return;
-    if (success) {
-        Note(g, "output switch from %s to %s by moving the capture stream (no standby stream was ready there)",
-             g.sink.c_str(), g.targetSink.c_str());
-        g.sink = g.targetSink;
-        g.monitor = g.targetMonitor;
-    } else {
-        Note(g, "output switch from %s to %s: the capture stream could not be moved", g.sink.c_str(),
-             g.targetSink.c_str());
-    }
-    UpdateStandbys(g);
-    SwitchRoundDone(g);
-}
-
-void SinkListCallback(pa_context* c, const pa_sink_info* info, int eol, void* userdata)
+void SinkListCallback(pa_context*, const pa_sink_info* info, int eol, void* userdata)
 {
     Grabber& g = *static_cast<Grabber*>(userdata);
     if (!eol) {
@@ -845,17 +869,24 @@ void SinkListCallback(pa_context* c, const pa_sink_info* info, int eol, void* us
         return;
     }
     if (!g.targetSink.empty() && g.targetSink != g.sink) {
-        // No standby was ready for the new default (an output that has
-        // just appeared): the stream itself moves.
+        // No standby stream was ready for the new default (songs are not
+        // being recorded, or the output has just appeared): a stream on its
+        // monitor takes the captured one's place.
         auto it = std::find_if(g.listed.begin(), g.listed.end(), [&](const auto& l) { return l.first == g.targetSink; });
         if (it != g.listed.end() && it->second == g.monitor) {
             g.sink = g.targetSink;
-        } else if (it != g.listed.end()) {
-            g.targetMonitor = it->second;
-            g.switchOp = pa_context_move_source_output_by_name(c, pa_stream_get_index(g.stream), g.targetMonitor.c_str(),
-                                                               MovedCallback, &g);
-            if (g.switchOp)
+        } else if (it != g.listed.end() && !it->second.empty()) {
+            Note(g, "output switch from %s to %s with a new stream (no standby stream was ready there)",
+                 g.sink.c_str(), g.targetSink.c_str());
+            g.sink = g.targetSink;
+            g.monitor = it->second;
+            g.replacing = true;
+            OpenStreamAgain(g, g.monitor.c_str(), kCaptureFlags);
+            if (!g.stream) {
+                g.replacing = false;
+                CaptureLost(g, true);
                 return;
+            }
         }
     }
     UpdateStandbys(g);
@@ -928,6 +959,7 @@ void StopLocked(Grabber& g)
     g.reconnecting = false;
     g.lost = false;
     g.hung = false;
+    g.replacing = false;
     pa_context_set_subscribe_callback(g.session->Context(), nullptr, nullptr);
     if (g.switchOp) {
         pa_operation_cancel(g.switchOp);
@@ -1017,9 +1049,9 @@ int WAS_Start()
     PulseLockGuard guard(&s);
     g.formatSent = g.failureSent = false;
     g.framesGiven = 0;
-    g.lost = g.hung = g.reconnecting = false;
-    g.stream = s.ConnectRecordStream("Sonacap loopback", g.monitor.c_str(), g.spec, kFragmentUsec,
-                                     PA_STREAM_ADJUST_LATENCY, StreamStateCallback, ReadCallback, &g);
+    g.lost = g.hung = g.reconnecting = g.replacing = false;
+    g.stream = s.ConnectRecordStream("Sonacap loopback", g.monitor.c_str(), g.spec, kFragmentUsec, kCaptureFlags,
+                                     StreamStateCallback, ReadCallback, &g);
     if (!g.stream)
         return kErrSystem;
     pa_stream_set_moved_callback(g.stream, StreamMovedCallback, &g);
