@@ -127,12 +127,16 @@ struct Grabber {
     // The captured output went away and a stream on the default output's
     // monitor is connecting in its place (no loss is reported for it).
     bool replacing = false;
+    // The captured output went away and the news of the new default is
+    // awaited (since when): its standby stream takes over then.
+    bool orphaned = false;
+    pa_usec_t orphanedSince = 0;
     bool reconnecting = false;
     pa_usec_t nextAttempt = 0;
 
     // Following the default output: one server operation at a time runs
-    // (server info, then the new output's monitor, then the move of the
-    // stream), recheck asks for another round once it ends. Main-loop lock.
+    // (server info, then the list of outputs), recheck asks for another
+    // round once it ends. Main-loop lock.
     pa_operation* switchOp = nullptr;
     bool recheck = false;
     std::string targetSink;
@@ -303,6 +307,7 @@ void DropJoin(Grabber& g)
     g.incoming = Standby();
     g.oldHeld.clear();
     g.joining = false;
+    g.orphaned = false;
 }
 
 void CloseStandbys(Grabber& g)
@@ -387,7 +392,7 @@ void StreamStateCallback(pa_stream* s, void* userdata)
         }
         Note(g, "capture goes on from %s", g.monitor.c_str());
         CheckDefaultOutput(g);
-    } else if (!PA_STREAM_IS_GOOD(state) && g.formatSent && s == g.stream && !g.lost && !g.replacing &&
+    } else if (!PA_STREAM_IS_GOOD(state) && g.formatSent && s == g.stream && !g.lost && !g.replacing && !g.orphaned &&
                pa_context_get_state(g.session->Context()) == PA_CONTEXT_READY) {
         // The server is there but ended the stream: its output went away (the
         // capture streams ask the server not to move them elsewhere itself).
@@ -397,7 +402,14 @@ void StreamStateCallback(pa_stream* s, void* userdata)
             Note(g, "output %s went away during the switch to %s", g.oldSink.c_str(), g.sink.c_str());
             FinishJoin(g);
         }
-        if (g.stream == s) {
+        if (g.stream == s && g.recording && !g.standbys.empty()) {
+            // The new default's standby stream has heard the moved player
+            // from the moment it arrived there.
+            Note(g, "output %s went away", g.sink.c_str());
+            g.orphaned = true;
+            g.orphanedSince = pa_rtclock_now();
+            CheckDefaultOutput(g);
+        } else if (g.stream == s) {
             Note(g, "output %s went away", g.sink.c_str());
             g.replacing = true;
             OpenStreamAgain(g);
@@ -424,6 +436,7 @@ void OpenStreamAgain(Grabber& g, const char* source, pa_stream_flags_t flags)
         g.switchOp = nullptr;
     }
     g.recheck = false;
+    g.orphaned = false;
     PulseSession::CloseStream(&g.stream);
     g.stream = g.session->StartRecordStream("Sonacap loopback", source, g.spec, kFragmentUsec, flags,
                                             StreamStateCallback, ReadCallback, &g);
@@ -494,6 +507,16 @@ void FillerCallback(pa_mainloop_api*, pa_time_event* e, const struct timeval*, v
     TryToJoin(g, now);
     if (g.lost)
         TryToRecover(g, now);
+    // No news of a new default with a standby stream: the default output's
+    // monitor then, whatever it is.
+    if (g.orphaned && !g.joining && now - g.orphanedSince >= kJoinLimitUsec) {
+        g.replacing = true;
+        OpenStreamAgain(g);
+        if (!g.stream) {
+            g.replacing = false;
+            CaptureLost(g, true);
+        }
+    }
     DropFailedStandbys(g);
     pa_context_rttime_restart(g.session->Context(), e, now + kFillerPeriodUsec);
 }
@@ -501,7 +524,7 @@ void FillerCallback(pa_mainloop_api*, pa_time_event* e, const struct timeval*, v
 // The default output can change while recording (headphones plugged in, a
 // Bluetooth headset connecting, the user's choice). Capture then continues
 // on the new output's monitor so the music is not lost: from the standby
-// stream already there when there is one, else by moving the stream. Every
+// stream already there when there is one, else from a new stream. Every
 // stream keeps the sample spec of the start and the server resamples, so
 // the format already reported stays true. Everything here runs on the
 // main-loop thread with the lock held and never waits.
@@ -516,11 +539,11 @@ std::string SinkOf(const Grabber& g, const std::string& monitor)
     return std::string();
 }
 
-// The server moved one of our streams to another source by itself (some
-// servers move the streams on the default output's monitor along when the
-// default changes). The captured stream is followed where it went: its sound
-// runs on unbroken, so a switch begun for the same output is not needed. A
-// moved standby is closed and made again where it belongs.
+// The server moved one of our streams to another source by itself, although
+// they ask it not to. The captured stream is followed where it went, and a
+// switch under way to that same output ends with the old stream's sound, which
+// runs on unbroken there. A moved standby is closed and made again where it
+// belongs.
 void StreamMovedCallback(pa_stream* s, void* userdata)
 {
     Grabber& g = *static_cast<Grabber*>(userdata);
@@ -709,12 +732,13 @@ void FinishJoin(Grabber& g)
     const size_t through = ThroughLastLoud(g.oldHeld, channels);
     const size_t quiet = pa_usec_to_bytes(kJoinQuietUsec, &g.spec) / 2;
     // Sound that still went on at the old output is all kept.
-    const size_t keep = oldSamples - through >= quiet ? through : oldSamples;
+    const size_t keep = g.orphaned || oldSamples - through >= quiet ? through : oldSamples;
     GiveOn(g, g.oldHeld.data(), keep * 2);
     const double quietLeftOut = Ms(g, (oldSamples - keep) * 2);
     const double took = static_cast<double>(pa_rtclock_now() - g.joinSince) / PA_USEC_PER_MSEC;
     g.oldHeld.clear();
     g.joining = false;
+    g.orphaned = false;
 
     Standby chosen = std::move(g.incoming);
     g.incoming = Standby();
@@ -759,8 +783,8 @@ void TryToJoin(Grabber& g, pa_usec_t now)
         return;
     const size_t channels = g.spec.channels > 0 ? g.spec.channels : 1;
     const size_t oldSamples = g.oldHeld.size() / 2;
-    const bool oldEnded =
-        oldSamples - ThroughLastLoud(g.oldHeld, channels) >= pa_usec_to_bytes(kJoinQuietUsec, &g.spec) / 2;
+    const bool oldEnded = g.orphaned || oldSamples - ThroughLastLoud(g.oldHeld, channels) >=
+                                            pa_usec_to_bytes(kJoinQuietUsec, &g.spec) / 2;
     const size_t newSamples = g.incoming.recent.size() / 2;
     const size_t firstLoud = FirstLoud(g.incoming.recent);
     const bool newLoud = firstLoud < newSamples && newSamples - firstLoud >= pa_usec_to_bytes(kJoinLoudUsec, &g.spec) / 2;
@@ -960,6 +984,7 @@ void StopLocked(Grabber& g)
     g.lost = false;
     g.hung = false;
     g.replacing = false;
+    g.orphaned = false;
     pa_context_set_subscribe_callback(g.session->Context(), nullptr, nullptr);
     if (g.switchOp) {
         pa_operation_cancel(g.switchOp);
@@ -1049,7 +1074,7 @@ int WAS_Start()
     PulseLockGuard guard(&s);
     g.formatSent = g.failureSent = false;
     g.framesGiven = 0;
-    g.lost = g.hung = g.reconnecting = g.replacing = false;
+    g.lost = g.hung = g.reconnecting = g.replacing = g.orphaned = false;
     g.stream = s.ConnectRecordStream("Sonacap loopback", g.monitor.c_str(), g.spec, kFragmentUsec, kCaptureFlags,
                                      StreamStateCallback, ReadCallback, &g);
     if (!g.stream)

@@ -22,8 +22,10 @@
 // moves to it without losing the sound of the switch: while songs are being
 // recorded (WAS_Record) every other output has a standby stream on its
 // monitor, and the new default's takes over. While the program only waits
-// there are none, so the other outputs may suspend. When the server moves the
-// capture stream along with the default itself, the capture follows it. The
+// there are none, so the other outputs may suspend; a switch then opens a
+// stream on the new output. The capture streams ask the server not to move
+// them (when it does all the same, the capture follows). When the captured
+// output goes away, capture goes on on the new default without event 4. The
 // format stays the one event 0 gave (the server converts).
 // After a hung server answers again (event 5) it hands over at once what it
 // rendered for the time it stood still, the players' buffered sound among it.
