@@ -107,6 +107,15 @@ std::vector<std::string> CapturedSources()
     return captured;
 }
 
+// The engine's work and log folder, set up once per process as the program does.
+const std::string& EngineWorkFolder()
+{
+    static TempFolder work;
+    static const bool started = (InitSonacapModule(work.Path().c_str(), work.Path().c_str()), true);
+    (void)started;
+    return work.Path();
+}
+
 class LoopbackRecoveryTest : public ::testing::Test {
 protected:
     void TearDown() override { WAS_Reset(); }
@@ -279,6 +288,36 @@ TEST_F(LoopbackRecoveryTest, StandbyStreamsOnlyWhileRecording)
     EXPECT_EQ(settle(both), both) << "recording";
     ASSERT_EQ(WAS_Record(0), 0);
     EXPECT_EQ(settle(defaultOnly), defaultOnly) << "idle again";
+}
+
+// The engine writes what the capture tells of a switch to its log, from the
+// processing thread: which outputs, when, and how the two sounds were joined.
+TEST_F(LoopbackRecoveryTest, EngineLogTellsOfTheSwitch)
+{
+    const std::string work = EngineWorkFolder();
+    NullOutput other("recovery_other", "Recovery_Other", 48000, false);
+    ASSERT_TRUE(other.Ok());
+    TempFolder songs;
+    NotificationLog log;
+    CSonacapBase* engine = CSonacapBase::GetInstance();
+    ASSERT_NE(engine, nullptr);
+    engine->RegCallback(NotificationLog::Callback, &log);
+    engine->SetTextParam(3, songs.Path().c_str());
+    ASSERT_EQ(engine->SelectMode(1, AudioParam{44100, 2, 16, 0, 0, 0, 0}, nullptr), 0);
+    ASSERT_TRUE(log.WaitFor([](const auto& e) { return e.size() >= 3; })) << log.Sequence();
+    ASSERT_EQ(engine->Start(0, 1, 0), 0);
+    {
+        Player player("", 44100, 2, RenderProgram({{3, 440}}, 44100, 2));
+        std::this_thread::sleep_for(1500ms);
+        ASSERT_TRUE(ServerCommand([](PulseSession& s) { return s.SetDefaultSink("recovery_other"); }));
+        player.Join();
+    }
+    std::this_thread::sleep_for(500ms);
+    engine->Stop();
+    CSonacapBase::Release(engine);
+    const std::string text = ReadText(work + "Sonacap.log");
+    EXPECT_NE(text.find("capture: at "), std::string::npos) << text;
+    EXPECT_NE(text.find("output switch from test_out to recovery_other"), std::string::npos) << text;
 }
 
 } // namespace
