@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -131,7 +132,8 @@ protected:
     // Stops the capture and places what it kept in `noise`, which was played
     // whole: all of it is there, at most `gapMs` missing at any one place
     // (a capture fragment, 20 ms, unless the case says more) and nothing
-    // twice. The figures go to the test's record.
+    // twice. The figures, the server's dropouts among them, go to the test's
+    // record.
     void StopAndExpectWhole(const NoisePlacement& noise, const std::string& label, double gapMs = 21)
     {
         WAS_Reset();
@@ -150,7 +152,17 @@ protected:
         RecordProperty(label + " largest_missing_ms", std::to_string(r.largestMissingMs));
         EXPECT_LT(r.firstMs, 100) << r.Describe();
         EXPECT_GT(r.lastMs, noise.Seconds() * 1000 - 100) << r.Describe();
-        EXPECT_LE(r.largestMissingMs, gapMs) << r.Describe();
+        // A moment of sound replaced by as much silence is the server's own
+        // dropout, which every listener of the output hears (a busy server
+        // skips a cycle or two of a player): not the capture's to mend.
+        const auto serverDropout = [](const NoisePlacement::Jump& j) {
+            return j.silenceMs > 0 && std::abs(j.missingMs - j.silenceMs) <= 1 && j.missingMs <= 50;
+        };
+        for (const NoisePlacement::Jump& j : r.jumps) {
+            if (!serverDropout(j)) {
+                EXPECT_LE(j.missingMs, gapMs) << "at " << j.atMs << " ms: " << r.Describe();
+            }
+        }
         EXPECT_LE(r.repeatedMs, 5) << r.Describe();
     }
 
