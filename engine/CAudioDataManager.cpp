@@ -77,15 +77,23 @@ unsigned CAudioDataManager::PopData(void* out, unsigned size)
 void CAudioDataManager::PushEvent(CaptureEvent event)
 {
     CSectionGuard guard(lock);
-    events.push_back(PendingEvent{event, pushedBytes});
+    events.push_back(PendingEvent{event, pushedBytes, std::string()});
 }
 
-CAudioDataManager::CaptureEvent CAudioDataManager::TakeEvent(unsigned unhandled)
+void CAudioDataManager::PushNote(const char* text)
+{
+    CSectionGuard guard(lock);
+    events.push_back(PendingEvent{kCaptureNote, pushedBytes, text ? text : ""});
+}
+
+CAudioDataManager::CaptureEvent CAudioDataManager::TakeEvent(unsigned unhandled, std::string* note)
 {
     CSectionGuard guard(lock);
     if (events.empty() || events.front().position + unhandled > poppedBytes)
         return kNoEvent;
     const CaptureEvent event = events.front().event;
+    if (note)
+        *note = std::move(events.front().note);
     events.pop_front();
     return event;
 }

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <string>
 
 #include "CBuffer.h"
 #include "Sonacap.h"
@@ -13,8 +14,8 @@ class CSectionLock;
 // The meeting point of capture and processing: the captured format, the
 // queue of PCM bytes and the capture's events (lost, restored) in their place
 // in that stream.
-// Thread contract: the capture thread calls SetAudioParam, PushData and
-// PushEvent, the processing thread GetAudioParam, PopData and TakeEvent, the
+// Thread contract: the capture thread calls SetAudioParam, PushData,
+// PushEvent and PushNote, the processing thread GetAudioParam, PopData and TakeEvent, the
 // GUI thread Clear (while capture is stopped and the processing thread
 // joined) and SetDataHook (before any capture runs); ArmDataHook may come
 // from any thread. Every operation holds `lock` for its whole body; `param`,
@@ -38,12 +39,15 @@ public:
     // Capture events, in the stream's order: an event pushed after N bytes
     // were queued is taken only once N bytes were popped, so the processing
     // thread handles all sound captured before it first.
-    enum CaptureEvent { kNoEvent = 0, kCaptureLost = 1, kCaptureRestored = 2 };
+    // kCaptureNote: a line for the engine's log (an output switch, say),
+    // written by the processing thread so that capture never waits on a file.
+    enum CaptureEvent { kNoEvent = 0, kCaptureLost = 1, kCaptureRestored = 2, kCaptureNote = 3 };
     void PushEvent(CaptureEvent event);
+    void PushNote(const char* text);
     // The oldest event whose place in the stream was reached, else kNoEvent.
     // `unhandled`: popped bytes the caller has not handled yet; an event that
-    // lies among them waits.
-    CaptureEvent TakeEvent(unsigned unhandled = 0);
+    // lies among them waits. A note's text goes to `note` when given.
+    CaptureEvent TakeEvent(unsigned unhandled = 0, std::string* note = nullptr);
     // Empties the queue and the events, then zeroes the format.
     void Clear();
     // Bytes waiting in the queue.
@@ -53,6 +57,7 @@ private:
     struct PendingEvent {
         CaptureEvent event;
         uint64_t position;  // bytes queued before it
+        std::string note;   // kCaptureNote's text
     };
 
     AudioParam param;

@@ -636,10 +636,13 @@ void CAudioProcess::CheckOpenSong()
 void CAudioProcess::HandleCaptureEvents(unsigned unhandled)
 {
     for (;;) {
-        const CAudioDataManager::CaptureEvent event = dataManager->TakeEvent(unhandled);
+        std::string note;
+        const CAudioDataManager::CaptureEvent event = dataManager->TakeEvent(unhandled, &note);
         if (event == CAudioDataManager::kNoEvent)
             return;
-        if (event == CAudioDataManager::kCaptureLost) {
+        if (event == CAudioDataManager::kCaptureNote) {
+            SC_LOG_INFO(kSrc, "CAudioProcess::Routine", "capture: %s", note.c_str());
+        } else if (event == CAudioDataManager::kCaptureLost) {
             if (captureLost)
                 continue;
             captureLost = true;

@@ -284,6 +284,8 @@ int CSonacapImpl::Start(int, int format, int quality)
         musicFile = file;
         Pause(false);
         process->SetState(2);
+        if (loopbackActive)
+            WAS_Record(1);
         return 0;
     } catch (CError& e) {
         SC_LOG_ERROR(kSource, "CSonacapImpl::Start", "code= %d,msg=%s", e.Code(), e.Message().c_str());
@@ -318,6 +320,8 @@ void CSonacapImpl::Stop()
     LogScope scope("CSonacapImpl::Stop");
     try {
         process->SetState(1);
+        if (loopbackActive)
+            WAS_Record(0);
         SleepMs(20);
     } catch (CError& e) {
         SC_LOG_ERROR(kSource, "CSonacapImpl::Stop", "code= %d,msg=%s", e.Code(), e.Message().c_str());
@@ -435,6 +439,10 @@ void CSonacapImpl::LoopbackEventRoutine(int event, void* data, int size, void* u
         break;
     case 5:
         self->dataManager->PushEvent(CAudioDataManager::kCaptureRestored);
+        break;
+    case 6:
+        if (data)
+            self->dataManager->PushNote(static_cast<const char*>(data));
         break;
     default:
         std::printf("[EVENT]err event[%d]\n", event);

@@ -4,10 +4,13 @@
 #include "Sonacap.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
 #include <cstdlib>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
-#include <deque>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -39,32 +42,42 @@ constexpr pa_usec_t kReconnectPeriodUsec = PA_USEC_PER_SEC;
 constexpr int kReconnectTimeoutMs = 2000;
 // Where a reconnected stream records: whatever output is the default then.
 constexpr const char* kDefaultMonitor = "@DEFAULT_MONITOR@";
+// The streams that capture an output ask the server not to move them to
+// another one: some servers move the stream on the default output's monitor
+// along with the default, a few cycles after the player, so its sound would
+// go missing for those cycles, while the standby stream of the new output
+// has heard the player from the moment it arrived.
+constexpr pa_stream_flags_t kCaptureFlags =
+    static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY | PA_STREAM_DONT_MOVE);
 // What a standby stream keeps of its latest sound, to pick up a moved player
-// from the moment it arrived; far more than the default switch takes.
-constexpr pa_usec_t kRecentUsec = 250 * PA_USEC_PER_MSEC;
-// After a hung server wakes up it hands over, within moments, everything it
-// owes: what it held when it froze (partly sent already, partly sent again
-// after its own rewinds) and the silence of the time it stood still. The
-// sound of the first moments after it answers is held back; when more came
-// than those moments last (plus this slack), it is that catch-up and dropped,
-// and so is whatever keeps coming faster than real time.
-constexpr pa_usec_t kProbationUsec = 60 * PA_USEC_PER_MSEC;
-constexpr pa_usec_t kBurstSlackUsec = 50 * PA_USEC_PER_MSEC;
-constexpr pa_usec_t kBurstWindowUsec = 100 * PA_USEC_PER_MSEC;
+// from the moment it arrived. A sink that has just appeared renders well
+// ahead of time when the player arrives, and the server tells us of the new
+// default only after that: far more than the default switch itself takes.
+constexpr pa_usec_t kRecentUsec = PA_USEC_PER_SEC;
 // 16-bit samples within this bound are silence, as the engine counts them.
 constexpr int kQuietSample = 10;
 // Where the new output's sound is matched against the end of the old one's:
-// this many frames, which must be loud enough to tell places apart, and may
-// differ by this much per sample.
-constexpr size_t kProbeFrames = 64;
+// this many frames (about 6 ms), which must be loud enough to tell places
+// apart. The two outputs may run at other rates than the capture, so the same
+// sound reaches us resampled twice and differs in every sample: the match is
+// the place of the highest correlation, and only one this close counts.
+constexpr size_t kProbeFrames = 256;
 constexpr int kProbeLoudness = 100;
-constexpr int kProbeTolerance = 8;
+constexpr double kMatchCorrelation = 0.9;
 // During a switch both outputs' sound is held until the old one's has ended
 // (this much quiet after its last loud sample) and this much of the new one's
 // is loud, enough to find where it continues the old; at most kJoinLimitUsec.
 constexpr pa_usec_t kJoinQuietUsec = 20 * PA_USEC_PER_MSEC;
 constexpr pa_usec_t kJoinLoudUsec = 100 * PA_USEC_PER_MSEC;
 constexpr pa_usec_t kJoinLimitUsec = 300 * PA_USEC_PER_MSEC;
+// A sink that starts without a listener renders this far ahead at once, and
+// a listener that comes later hears nothing of it until that time has passed.
+// A player moved onto it meanwhile loses the start of its sound there (the
+// server drops what it had rendered of it on the old output). So an output
+// that appeared this short a while ago, and plays nothing yet, is suspended
+// and resumed once its standby stream listens: it then starts again at the
+// pace its listener asks for.
+constexpr pa_usec_t kFreshSinkUsec = 2 * PA_USEC_PER_SEC;
 
 // A stream kept on the monitor of an output that is not the default, so that
 // the output already has a listener when it becomes the default. A sink only
@@ -76,6 +89,7 @@ struct Standby {
     std::string monitor;
     pa_stream* stream = nullptr;
     std::vector<unsigned char> recent;  // its latest kRecentUsec of sound
+    bool restartSink = false;           // restart the fresh sink once the stream is ready
 };
 
 struct Grabber {
@@ -93,6 +107,11 @@ struct Grabber {
     // Touched by the WAS_* calls and by the main-loop callbacks, always with
     // the main-loop lock held.
     pa_stream* stream = nullptr;
+    // Songs are being recorded (WAS_Record): only then do other outputs get
+    // standby streams, which keep them from suspending on some servers.
+    bool recording = false;
+    // Frames handed on since WAS_Start, the capture's own clock for the log.
+    uint64_t framesGiven = 0;
     pa_time_event* filler = nullptr;
     pa_sample_spec spec{};
     AudioParam format{};
@@ -105,17 +124,28 @@ struct Grabber {
     // being made again, `hung` when the stream lives but the server is silent.
     bool lost = false;
     bool hung = false;
+    // The captured output went away and a stream on the default output's
+    // monitor is connecting in its place (no loss is reported for it).
+    bool replacing = false;
+    // The captured output went away and the news of the new default is
+    // awaited (since when): its standby stream takes over then.
+    bool orphaned = false;
+    pa_usec_t orphanedSince = 0;
     bool reconnecting = false;
     pa_usec_t nextAttempt = 0;
 
     // Following the default output: one server operation at a time runs
-    // (server info, then the new output's monitor, then the move of the
-    // stream), recheck asks for another round once it ends. Main-loop lock.
+    // (server info, then the list of outputs), recheck asks for another
+    // round once it ends. Main-loop lock.
     pa_operation* switchOp = nullptr;
     bool recheck = false;
-    std::string targetSink, targetMonitor;
+    std::string targetSink;
     // The outputs the last listing found: name and monitor.
     std::vector<std::pair<std::string, std::string>> listed;
+    // Outputs that appeared (index, when) and, of the last listing, those
+    // that appeared less than kFreshSinkUsec ago and play nothing.
+    std::vector<std::pair<uint32_t, pa_usec_t>> appeared;
+    std::vector<std::string> freshSinks;
     // One per output other than the captured one (main-loop lock).
     std::vector<Standby> standbys;
     // The latest kRecentUsec given on from the captured stream, kept while
@@ -129,14 +159,6 @@ struct Grabber {
     Standby incoming;
     std::vector<unsigned char> oldHeld;
     std::string oldSink, oldMonitor;
-    // After a hang (main-loop lock): the first sound is held back while it
-    // is unclear whether it is the server's catch-up, which is dropped.
-    enum class CatchUp { None, Holding, Dropping };
-    CatchUp catchUp = CatchUp::None;
-    pa_usec_t catchUpSince = 0;
-    std::vector<unsigned char> held;
-    // Dropping: when and how much sound arrived within the last kBurstWindowUsec.
-    std::deque<std::pair<pa_usec_t, pa_usec_t>> arrivals;
 };
 
 Grabber& Instance()
@@ -147,8 +169,30 @@ Grabber& Instance()
 
 void Deliver(Grabber& g, int event, const void* data, size_t size)
 {
+    if (event == 2 && g.spec.channels > 0)
+        g.framesGiven += size / (2u * g.spec.channels);
     if (g.callback)
         g.callback(event, const_cast<void*>(data), static_cast<int>(size), g.user);
+}
+
+// A line for the engine's log (event 6), led by where in the capture it
+// happens.
+void Note(Grabber& g, const char* format, ...) __attribute__((format(printf, 2, 3)));
+void Note(Grabber& g, const char* format, ...)
+{
+    char line[512];
+    const double at = g.spec.rate > 0 ? static_cast<double>(g.framesGiven) / g.spec.rate : 0;
+    int used = std::snprintf(line, sizeof line, "at %.3f s: ", at);
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(line + used, sizeof line - static_cast<size_t>(used), format, args);
+    va_end(args);
+    Deliver(g, 6, line, std::strlen(line) + 1);
+}
+
+double Ms(Grabber& g, size_t bytes)
+{
+    return static_cast<double>(pa_bytes_to_usec(bytes, &g.spec)) / PA_USEC_PER_MSEC;
 }
 
 void DeliverSilence(Grabber& g, size_t bytes)
@@ -204,43 +248,6 @@ void KeepRecent(Grabber& g, std::vector<unsigned char>& r, const void* data, siz
 
 void TryToJoin(Grabber& g, pa_usec_t now);
 
-// Holding: the sound so far is the present (given on) or a catch-up (dropped).
-void SettleHeld(Grabber& g, pa_usec_t now)
-{
-    if (g.catchUp != Grabber::CatchUp::Holding)
-        return;
-    const pa_usec_t elapsed = now - g.catchUpSince;
-    if (pa_bytes_to_usec(g.held.size(), &g.spec) > elapsed + kBurstSlackUsec) {
-        g.catchUp = Grabber::CatchUp::Dropping;
-        g.arrivals.clear();
-        g.arrivals.emplace_back(now, pa_bytes_to_usec(g.held.size(), &g.spec));
-        g.held.clear();
-        return;
-    }
-    if (elapsed < kProbationUsec)
-        return;
-    g.catchUp = Grabber::CatchUp::None;
-    std::vector<unsigned char> held = std::move(g.held);
-    g.held.clear();
-    if (!held.empty())
-        Deliver(g, 2, held.data(), held.size());
-}
-
-// Dropping: ends once sound, `arriving` included, comes in real time again.
-void CheckCatchUpEnded(Grabber& g, pa_usec_t now, pa_usec_t arriving)
-{
-    while (!g.arrivals.empty() && now - g.arrivals.front().first > kBurstWindowUsec)
-        g.arrivals.pop_front();
-    pa_usec_t sum = arriving;
-    for (const auto& a : g.arrivals)
-        sum += a.second;
-    const pa_usec_t span = g.arrivals.empty() ? 0 : now - g.arrivals.front().first;
-    if (sum > span + kBurstSlackUsec)
-        return;
-    g.catchUp = Grabber::CatchUp::None;
-    g.arrivals.clear();
-}
-
 void ReadCallback(pa_stream* s, size_t, void* userdata)
 {
     Grabber& g = *static_cast<Grabber*>(userdata);
@@ -255,35 +262,26 @@ void ReadCallback(pa_stream* s, size_t, void* userdata)
         g.hung = false;
         g.failureSent = false;
         Deliver(g, 5, nullptr, 0);
-        g.catchUp = Grabber::CatchUp::Holding;
-        g.catchUpSince = now;
-        g.held.clear();
     }
-    if (active && g.catchUp == Grabber::CatchUp::Dropping)
-        CheckCatchUpEnded(g, now, pa_bytes_to_usec(pa_stream_readable_size(s), &g.spec));
     while (pa_stream_readable_size(s) > 0) {
         const void* data = nullptr;
         size_t n = 0;
         if (pa_stream_peek(s, &data, &n) < 0 || n == 0)
             break;
         if (active && g.formatSent) {
-            if (g.catchUp == Grabber::CatchUp::Holding) {
-                Append(g.held, data, n);
-                SettleHeld(g, now);
-            } else if (g.catchUp == Grabber::CatchUp::Dropping) {
-                if (g.arrivals.empty() || g.arrivals.back().first != now)
-                    g.arrivals.emplace_back(now, 0);
-                g.arrivals.back().second += pa_bytes_to_usec(n, &g.spec);
-            } else if (g.joining) {
+            if (g.joining) {
                 Append(g.oldHeld, data, n);
                 TryToJoin(g, now);
             } else {
                 if (!g.standbys.empty())
                     KeepRecent(g, g.given, data, n);
-                if (data)
+                if (data) {
                     Deliver(g, 2, data, n);
-                else
-                    DeliverSilence(g, n);  // a hole in the stream
+                } else {
+                    // The server lost that much of the output's sound.
+                    Note(g, "a hole of %.1f ms in the stream from %s, given as silence", Ms(g, n), g.monitor.c_str());
+                    DeliverSilence(g, n);
+                }
             }
             g.lastData = g.lastServerData = now;
         } else if (standby == &g.incoming) {
@@ -298,6 +296,9 @@ void ReadCallback(pa_stream* s, size_t, void* userdata)
 
 void CheckDefaultOutput(Grabber& g);
 void Subscribe(Grabber& g);
+void GiveOn(Grabber& g, const unsigned char* data, size_t bytes);
+void StreamMovedCallback(pa_stream* s, void* userdata);
+void OpenStandby(Grabber& g, const std::string& sink, const std::string& monitor);
 
 // A switch under way is dropped with its held sound (capture stops).
 void DropJoin(Grabber& g)
@@ -306,6 +307,7 @@ void DropJoin(Grabber& g)
     g.incoming = Standby();
     g.oldHeld.clear();
     g.joining = false;
+    g.orphaned = false;
 }
 
 void CloseStandbys(Grabber& g)
@@ -322,9 +324,6 @@ void CaptureLost(Grabber& g, bool streamGone)
         g.failureSent = true;
         Deliver(g, 4, nullptr, 0);
     }
-    g.catchUp = Grabber::CatchUp::None;
-    g.held.clear();
-    g.arrivals.clear();
     if (streamGone) {
         g.hung = false;
         // Made again with the capture once the server is back.
@@ -340,6 +339,10 @@ void CaptureLost(Grabber& g, bool streamGone)
     }
 }
 
+void FinishJoin(Grabber& g);
+void OpenStreamAgain(Grabber& g, const char* source = kDefaultMonitor,
+                     pa_stream_flags_t flags = PA_STREAM_ADJUST_LATENCY);
+
 void StreamStateCallback(pa_stream* s, void* userdata)
 {
     Grabber& g = *static_cast<Grabber*>(userdata);
@@ -347,6 +350,18 @@ void StreamStateCallback(pa_stream* s, void* userdata)
     if (s != g.stream && (FindStandby(g, s) || (g.joining && s == g.incoming.stream))) {
         // A standby stream: one that failed is taken down at the next tick
         // (the new output's during a switch when the switch ends).
+        Standby* b = FindStandby(g, s);
+        if (b && b->restartSink && state == PA_STREAM_READY) {
+            b->restartSink = false;
+            pa_context* c = g.session->Context();
+            // The server carries out the two in order.
+            if (pa_operation* op = pa_context_suspend_sink_by_name(c, b->sink.c_str(), 1, nullptr, nullptr))
+                pa_operation_unref(op);
+            if (pa_operation* op = pa_context_suspend_sink_by_name(c, b->sink.c_str(), 0, nullptr, nullptr))
+                pa_operation_unref(op);
+            Note(g, "output %s appeared a moment ago and plays nothing: restarted, so that its standby stream hears "
+                    "a player moved onto it at once", b->sink.c_str());
+        }
     } else if (state == PA_STREAM_READY && !g.formatSent) {
         const pa_sample_spec* ss = pa_stream_get_sample_spec(s);
         if (ss)
@@ -368,6 +383,41 @@ void StreamStateCallback(pa_stream* s, void* userdata)
         g.sink.clear();
         Deliver(g, 5, nullptr, 0);
         CheckDefaultOutput(g);
+    } else if (state == PA_STREAM_READY && g.replacing) {
+        g.replacing = false;
+        const char* device = pa_stream_get_device_name(s);
+        if (!device || g.monitor != device) {
+            g.monitor = device ? device : "";
+            g.sink.clear();
+        }
+        Note(g, "capture goes on from %s", g.monitor.c_str());
+        CheckDefaultOutput(g);
+    } else if (!PA_STREAM_IS_GOOD(state) && g.formatSent && s == g.stream && !g.lost && !g.replacing && !g.orphaned &&
+               pa_context_get_state(g.session->Context()) == PA_CONTEXT_READY) {
+        // The server is there but ended the stream: its output went away (the
+        // capture streams ask the server not to move them elsewhere itself).
+        // A switch under way ends with the new output's stream; otherwise
+        // capture goes on at once on whatever output is the default now.
+        if (g.joining) {
+            Note(g, "output %s went away during the switch to %s", g.oldSink.c_str(), g.sink.c_str());
+            FinishJoin(g);
+        }
+        if (g.stream == s && g.recording && !g.standbys.empty()) {
+            // The new default's standby stream has heard the moved player
+            // from the moment it arrived there.
+            Note(g, "output %s went away", g.sink.c_str());
+            g.orphaned = true;
+            g.orphanedSince = pa_rtclock_now();
+            CheckDefaultOutput(g);
+        } else if (g.stream == s) {
+            Note(g, "output %s went away", g.sink.c_str());
+            g.replacing = true;
+            OpenStreamAgain(g);
+            if (!g.stream) {
+                g.replacing = false;
+                CaptureLost(g, true);
+            }
+        }
     } else if (!PA_STREAM_IS_GOOD(state) && g.formatSent) {
         // Our own closes detach this callback first: this is the server's doing.
         CaptureLost(g, true);
@@ -378,7 +428,7 @@ void StreamStateCallback(pa_stream* s, void* userdata)
 
 // Main-loop thread, lock held: a new stream on the default output's monitor,
 // in the format announced at the start (the server converts).
-void OpenStreamAgain(Grabber& g)
+void OpenStreamAgain(Grabber& g, const char* source, pa_stream_flags_t flags)
 {
     if (g.switchOp) {
         pa_operation_cancel(g.switchOp);
@@ -386,10 +436,13 @@ void OpenStreamAgain(Grabber& g)
         g.switchOp = nullptr;
     }
     g.recheck = false;
+    g.orphaned = false;
     PulseSession::CloseStream(&g.stream);
-    g.stream = g.session->StartRecordStream("Sonacap loopback", kDefaultMonitor, g.spec, kFragmentUsec,
-                                            PA_STREAM_ADJUST_LATENCY, StreamStateCallback, ReadCallback, &g);
-    if (!g.stream)
+    g.stream = g.session->StartRecordStream("Sonacap loopback", source, g.spec, kFragmentUsec, flags,
+                                            StreamStateCallback, ReadCallback, &g);
+    if (g.stream)
+        pa_stream_set_moved_callback(g.stream, StreamMovedCallback, &g);
+    else
         g.nextAttempt = pa_rtclock_now() + kReconnectPeriodUsec;
 }
 
@@ -451,10 +504,19 @@ void FillerCallback(pa_mainloop_api*, pa_time_event* e, const struct timeval*, v
         DeliverSilence(g, bytes);
         g.lastData = now;
     }
-    SettleHeld(g, now);
     TryToJoin(g, now);
     if (g.lost)
         TryToRecover(g, now);
+    // No news of a new default with a standby stream: the default output's
+    // monitor then, whatever it is.
+    if (g.orphaned && !g.joining && now - g.orphanedSince >= kJoinLimitUsec) {
+        g.replacing = true;
+        OpenStreamAgain(g);
+        if (!g.stream) {
+            g.replacing = false;
+            CaptureLost(g, true);
+        }
+    }
     DropFailedStandbys(g);
     pa_context_rttime_restart(g.session->Context(), e, now + kFillerPeriodUsec);
 }
@@ -462,23 +524,84 @@ void FillerCallback(pa_mainloop_api*, pa_time_event* e, const struct timeval*, v
 // The default output can change while recording (headphones plugged in, a
 // Bluetooth headset connecting, the user's choice). Capture then continues
 // on the new output's monitor so the music is not lost: from the standby
-// stream already there when there is one, else by moving the stream. Every
+// stream already there when there is one, else from a new stream. Every
 // stream keeps the sample spec of the start and the server resamples, so
 // the format already reported stays true. Everything here runs on the
 // main-loop thread with the lock held and never waits.
 
+// The sink whose monitor `monitor` is, as the last listing found ("" when unknown).
+std::string SinkOf(const Grabber& g, const std::string& monitor)
+{
+    for (const auto& l : g.listed) {
+        if (l.second == monitor)
+            return l.first;
+    }
+    return std::string();
+}
+
+// The server moved one of our streams to another source by itself, although
+// they ask it not to. The captured stream is followed where it went, and a
+// switch under way to that same output ends with the old stream's sound, which
+// runs on unbroken there. A moved standby is closed and made again where it
+// belongs.
+void StreamMovedCallback(pa_stream* s, void* userdata)
+{
+    Grabber& g = *static_cast<Grabber*>(userdata);
+    const char* device = pa_stream_get_device_name(s);
+    const std::string monitor = device ? device : "";
+    if (s == g.stream) {
+        if (g.joining && monitor == g.incoming.monitor) {
+            const double held = Ms(g, g.oldHeld.size());
+            GiveOn(g, g.oldHeld.data(), g.oldHeld.size());
+            g.oldHeld.clear();
+            PulseSession::CloseStream(&g.incoming.stream);
+            g.incoming = Standby();
+            g.joining = false;
+            Note(g, "output switch from %s to %s made by the server, which moved the capture stream along; "
+                    "nothing removed, %.1f ms held meanwhile given on whole",
+                 g.oldSink.c_str(), g.sink.c_str(), held);
+            OpenStandby(g, g.oldSink, g.oldMonitor);
+            return;
+        }
+        const std::string from = g.joining ? g.oldMonitor : g.monitor;
+        Note(g, "the server moved the capture stream from %s to %s", from.c_str(), monitor.c_str());
+        if (g.joining) {
+            g.oldMonitor = monitor;
+            g.oldSink = SinkOf(g, monitor);
+        } else {
+            g.monitor = monitor;
+            g.sink = SinkOf(g, monitor);
+        }
+        CheckDefaultOutput(g);
+        return;
+    }
+    if (Standby* b = FindStandby(g, s)) {
+        Note(g, "the server moved the standby stream of %s to %s; it is made again", b->sink.c_str(),
+             monitor.c_str());
+        PulseSession::CloseStream(&b->stream);
+        g.standbys.erase(g.standbys.begin() + (b - g.standbys.data()));
+        CheckDefaultOutput(g);
+    } else if (g.joining && s == g.incoming.stream) {
+        Note(g, "the server moved the stream of %s, to which the capture is switching, to %s", g.incoming.sink.c_str(),
+             monitor.c_str());
+    }
+}
+
 void OpenStandby(Grabber& g, const std::string& sink, const std::string& monitor)
 {
-    if (FindStandby(g, sink))
+    if (!g.recording || FindStandby(g, sink))
         return;
-    const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY | PA_STREAM_DONT_INHIBIT_AUTO_SUSPEND);
+    const auto flags = static_cast<pa_stream_flags_t>(kCaptureFlags | PA_STREAM_DONT_INHIBIT_AUTO_SUSPEND);
     Standby b;
     b.sink = sink;
     b.monitor = monitor;
+    b.restartSink = std::find(g.freshSinks.begin(), g.freshSinks.end(), sink) != g.freshSinks.end();
     b.stream = g.session->StartRecordStream("Sonacap loopback", monitor.c_str(), g.spec, kFragmentUsec, flags,
                                             StreamStateCallback, ReadCallback, &g);
-    if (b.stream)
+    if (b.stream) {
+        pa_stream_set_moved_callback(b.stream, StreamMovedCallback, &g);
         g.standbys.push_back(std::move(b));
+    }
 }
 
 int16_t SampleAt(const std::vector<unsigned char>& bytes, size_t index)
@@ -511,38 +634,83 @@ size_t ThroughLastLoud(const std::vector<unsigned char>& bytes, size_t channels)
     return 0;
 }
 
+// Where the new output's sound goes on after the old one's.
+struct Splice {
+    size_t from = 0;       // sample of `recent` from which it is given on
+    bool matched = false;  // the end of the old sound was found in the new
+    size_t overlap = 0;    // samples of loud new sound left out as heard before
+};
+
+// Frame `frame` of `bytes`, its channels added up.
+double FrameSum(const std::vector<unsigned char>& bytes, size_t frame, size_t channels)
+{
+    double sum = 0;
+    for (size_t c = 0; c < channels; ++c)
+        sum += SampleAt(bytes, frame * channels + c);
+    return sum;
+}
+
 // The sample of `recent` (the new output's latest sound) from which it goes
 // on after `given` (what the old output gave). The player's sound reached the
 // new output a moment before the server told us about the switch, and the
 // server starts a moved stream again from what was not yet heard, which the
 // old output may already have given a few milliseconds of. So the end of the
-// old sound is looked for in the new; without a match the new sound starts at
-// its first loud frame (recent.size() / 2 when it has none).
-size_t SpliceStart(const std::vector<unsigned char>& given, const std::vector<unsigned char>& recent, size_t channels)
+// old sound is looked for in the new, where the two correlate best; without
+// a clear match the new sound starts at its first loud frame
+// (recent.size() / 2 when it has none).
+Splice SpliceStart(const std::vector<unsigned char>& given, const std::vector<unsigned char>& recent, size_t channels)
 {
-    const size_t recentSamples = recent.size() / 2;
+    Splice splice;
+    const size_t recentFrames = recent.size() / 2 / channels;
     size_t firstLoud = FirstLoud(recent);
-    if (firstLoud < recentSamples)
+    if (firstLoud < recent.size() / 2)
         firstLoud -= firstLoud % channels;
+    splice.from = firstLoud;
     // The probe: the last kProbeFrames of the old sound up to its last loud sample.
-    const size_t end = ThroughLastLoud(given, channels);
-    const size_t probe = kProbeFrames * channels;
-    if (end < probe || end > given.size() / 2)
-        return firstLoud;
-    const size_t start = end - probe;
-    int loudest = 0;
-    for (size_t k = 0; k < probe; ++k)
-        loudest = std::max(loudest, std::abs(static_cast<int>(SampleAt(given, start + k))));
-    if (loudest < kProbeLoudness)
-        return firstLoud;
-    for (size_t i = 0; i + probe <= recentSamples; i += channels) {
-        size_t k = 0;
-        while (k < probe && std::abs(SampleAt(recent, i + k) - SampleAt(given, start + k)) <= kProbeTolerance)
-            ++k;
-        if (k == probe)
-            return i + probe;
+    const size_t end = ThroughLastLoud(given, channels) / channels;
+    if (end < kProbeFrames || end * channels > given.size() / 2 || recentFrames < kProbeFrames)
+        return splice;
+    const size_t start = end - kProbeFrames;
+    std::vector<double> probe(kProbeFrames);
+    double probeEnergy = 0;
+    double loudest = 0;
+    for (size_t k = 0; k < kProbeFrames; ++k) {
+        probe[k] = FrameSum(given, start + k, channels);
+        probeEnergy += probe[k] * probe[k];
+        loudest = std::max(loudest, std::abs(probe[k]) / static_cast<double>(channels));
     }
-    return firstLoud;
+    if (loudest < kProbeLoudness)
+        return splice;
+    std::vector<double> mono(recentFrames);
+    for (size_t i = 0; i < recentFrames; ++i)
+        mono[i] = FrameSum(recent, i, channels);
+    double best = kMatchCorrelation;
+    size_t bestAt = recentFrames;
+    // Running energy of the window of `mono` under the probe.
+    double windowEnergy = 0;
+    for (size_t k = 0; k < kProbeFrames; ++k)
+        windowEnergy += mono[k] * mono[k];
+    for (size_t i = 0; i + kProbeFrames <= recentFrames; ++i) {
+        if (i > 0)
+            windowEnergy += mono[i + kProbeFrames - 1] * mono[i + kProbeFrames - 1] - mono[i - 1] * mono[i - 1];
+        if (windowEnergy <= 0)
+            continue;
+        double dot = 0;
+        for (size_t k = 0; k < kProbeFrames; ++k)
+            dot += probe[k] * mono[i + k];
+        const double correlation = dot / std::sqrt(probeEnergy * windowEnergy);
+        // Strictly better only: of equal places (a steady tone) the earliest.
+        if (correlation > best + 1e-6) {
+            best = correlation;
+            bestAt = i;
+        }
+    }
+    if (bestAt == recentFrames)
+        return splice;
+    splice.matched = true;
+    splice.from = (bestAt + kProbeFrames) * channels;
+    splice.overlap = splice.from > firstLoud ? splice.from - firstLoud : 0;
+    return splice;
 }
 
 void GiveOn(Grabber& g, const unsigned char* data, size_t bytes)
@@ -564,10 +732,13 @@ void FinishJoin(Grabber& g)
     const size_t through = ThroughLastLoud(g.oldHeld, channels);
     const size_t quiet = pa_usec_to_bytes(kJoinQuietUsec, &g.spec) / 2;
     // Sound that still went on at the old output is all kept.
-    const size_t keep = oldSamples - through >= quiet ? through : oldSamples;
+    const size_t keep = g.orphaned || oldSamples - through >= quiet ? through : oldSamples;
     GiveOn(g, g.oldHeld.data(), keep * 2);
+    const double quietLeftOut = Ms(g, (oldSamples - keep) * 2);
+    const double took = static_cast<double>(pa_rtclock_now() - g.joinSince) / PA_USEC_PER_MSEC;
     g.oldHeld.clear();
     g.joining = false;
+    g.orphaned = false;
 
     Standby chosen = std::move(g.incoming);
     g.incoming = Standby();
@@ -575,12 +746,25 @@ void FinishJoin(Grabber& g)
         // The new output's stream failed meanwhile: capture stays where it
         // was and the next round moves it.
         PulseSession::CloseStream(&chosen.stream);
+        Note(g, "output switch from %s to %s failed: the new output's stream ended", g.oldSink.c_str(),
+             g.sink.c_str());
         g.sink = g.oldSink;
         g.monitor = g.oldMonitor;
         return;
     }
     const std::vector<unsigned char>& r = chosen.recent;
-    const size_t from = FirstLoud(r) < r.size() / 2 ? SpliceStart(g.given, r, channels) : 0;
+    Splice splice;
+    if (FirstLoud(r) < r.size() / 2)
+        splice = SpliceStart(g.given, r, channels);
+    const size_t from = splice.from;
+    if (splice.matched)
+        Note(g, "output switch from %s to %s in %.0f ms: the new output's sound joined where the old one's ended, "
+                "%.1f ms heard on both removed, %.1f ms of the old output's quiet left out",
+             g.oldSink.c_str(), g.sink.c_str(), took, Ms(g, splice.overlap * 2), quietLeftOut);
+    else
+        Note(g, "output switch from %s to %s in %.0f ms: no place where the new output's sound goes on was found; "
+                "it goes on from its first sound (%.1f ms of quiet skipped), %.1f ms of the old output's quiet left out",
+             g.oldSink.c_str(), g.sink.c_str(), took, Ms(g, from * 2), quietLeftOut);
     // A captured stream that may inhibit suspending makes way for a standby that does not.
     PulseSession::CloseStream(&g.stream);
     g.stream = chosen.stream;
@@ -599,8 +783,8 @@ void TryToJoin(Grabber& g, pa_usec_t now)
         return;
     const size_t channels = g.spec.channels > 0 ? g.spec.channels : 1;
     const size_t oldSamples = g.oldHeld.size() / 2;
-    const bool oldEnded =
-        oldSamples - ThroughLastLoud(g.oldHeld, channels) >= pa_usec_to_bytes(kJoinQuietUsec, &g.spec) / 2;
+    const bool oldEnded = g.orphaned || oldSamples - ThroughLastLoud(g.oldHeld, channels) >=
+                                            pa_usec_to_bytes(kJoinQuietUsec, &g.spec) / 2;
     const size_t newSamples = g.incoming.recent.size() / 2;
     const size_t firstLoud = FirstLoud(g.incoming.recent);
     const bool newLoud = firstLoud < newSamples && newSamples - firstLoud >= pa_usec_to_bytes(kJoinLoudUsec, &g.spec) / 2;
@@ -618,6 +802,14 @@ void Promote(Grabber& g, const std::string& sink)
     auto it = std::find_if(g.standbys.begin(), g.standbys.end(), [&](const Standby& b) { return b.sink == sink; });
     if (it == g.standbys.end() || !it->stream || pa_stream_get_state(it->stream) != PA_STREAM_READY)
         return;
+    // Some servers move the captured stream to the new default themselves;
+    // it then already records there and its sound runs on unbroken.
+    const char* device = g.stream ? pa_stream_get_device_name(g.stream) : nullptr;
+    if (!g.joining && device && it->monitor == device) {
+        g.sink = sink;
+        g.monitor = device;
+        return;
+    }
     // A switch back before the last one settled ends that one first.
     if (g.joining)
         FinishJoin(g);
@@ -640,6 +832,10 @@ void Promote(Grabber& g, const std::string& sink)
 // outputs that went away.
 void UpdateStandbys(Grabber& g)
 {
+    if (!g.recording) {
+        CloseStandbys(g);
+        return;
+    }
     for (auto it = g.standbys.begin(); it != g.standbys.end();) {
         const bool listed = std::any_of(g.listed.begin(), g.listed.end(),
                                         [&](const auto& l) { return l.first == it->sink && l.second == it->monitor; });
@@ -675,25 +871,19 @@ void SwitchRoundDone(Grabber& g)
     }
 }
 
-void MovedCallback(pa_context*, int success, void* userdata)
-{
-    Grabber& g = *static_cast<Grabber*>(userdata);
-    if (!EndSwitchStep(g))
-        return;
-    if (success) {
-        g.sink = g.targetSink;
-        g.monitor = g.targetMonitor;
-    }
-    UpdateStandbys(g);
-    SwitchRoundDone(g);
-}
-
-void SinkListCallback(pa_context* c, const pa_sink_info* info, int eol, void* userdata)
+void SinkListCallback(pa_context*, const pa_sink_info* info, int eol, void* userdata)
 {
     Grabber& g = *static_cast<Grabber*>(userdata);
     if (!eol) {
-        if (info && info->name && info->monitor_source_name)
+        if (info && info->name && info->monitor_source_name) {
             g.listed.emplace_back(info->name, info->monitor_source_name);
+            const pa_usec_t now = pa_rtclock_now();
+            const bool fresh = std::any_of(g.appeared.begin(), g.appeared.end(), [&](const auto& a) {
+                return a.first == info->index && now - a.second < kFreshSinkUsec;
+            });
+            if (fresh && info->state != PA_SINK_RUNNING)
+                g.freshSinks.emplace_back(info->name);
+        }
         return;
     }
     if (!EndSwitchStep(g))
@@ -703,17 +893,24 @@ void SinkListCallback(pa_context* c, const pa_sink_info* info, int eol, void* us
         return;
     }
     if (!g.targetSink.empty() && g.targetSink != g.sink) {
-        // No standby was ready for the new default (an output that has
-        // just appeared): the stream itself moves.
+        // No standby stream was ready for the new default (songs are not
+        // being recorded, or the output has just appeared): a stream on its
+        // monitor takes the captured one's place.
         auto it = std::find_if(g.listed.begin(), g.listed.end(), [&](const auto& l) { return l.first == g.targetSink; });
         if (it != g.listed.end() && it->second == g.monitor) {
             g.sink = g.targetSink;
-        } else if (it != g.listed.end()) {
-            g.targetMonitor = it->second;
-            g.switchOp = pa_context_move_source_output_by_name(c, pa_stream_get_index(g.stream), g.targetMonitor.c_str(),
-                                                               MovedCallback, &g);
-            if (g.switchOp)
+        } else if (it != g.listed.end() && !it->second.empty()) {
+            Note(g, "output switch from %s to %s with a new stream (no standby stream was ready there)",
+                 g.sink.c_str(), g.targetSink.c_str());
+            g.sink = g.targetSink;
+            g.monitor = it->second;
+            g.replacing = true;
+            OpenStreamAgain(g, g.monitor.c_str(), kCaptureFlags);
+            if (!g.stream) {
+                g.replacing = false;
+                CaptureLost(g, true);
                 return;
+            }
         }
     }
     UpdateStandbys(g);
@@ -730,6 +927,7 @@ void ServerInfoCallback(pa_context* c, const pa_server_info* info, void* userdat
         Promote(g, g.targetSink);
     // The outputs themselves, for the standby streams (and a move).
     g.listed.clear();
+    g.freshSinks.clear();
     g.switchOp = pa_context_get_sink_info_list(c, SinkListCallback, &g);
     if (!g.switchOp)
         SwitchRoundDone(g);
@@ -747,14 +945,22 @@ void CheckDefaultOutput(Grabber& g)
     g.switchOp = pa_context_get_server_info(g.session->Context(), ServerInfoCallback, &g);
 }
 
-void SubscribeCallback(pa_context*, pa_subscription_event_type_t type, uint32_t, void* userdata)
+void SubscribeCallback(pa_context*, pa_subscription_event_type_t type, uint32_t index, void* userdata)
 {
+    Grabber& g = *static_cast<Grabber*>(userdata);
     const auto facility = type & PA_SUBSCRIPTION_EVENT_FACILITY_MASK;
     const auto kind = type & PA_SUBSCRIPTION_EVENT_TYPE_MASK;
+    if (facility == PA_SUBSCRIPTION_EVENT_SINK && kind == PA_SUBSCRIPTION_EVENT_NEW) {
+        const pa_usec_t now = pa_rtclock_now();
+        g.appeared.erase(std::remove_if(g.appeared.begin(), g.appeared.end(),
+                                        [&](const auto& a) { return now - a.second >= kFreshSinkUsec; }),
+                         g.appeared.end());
+        g.appeared.emplace_back(index, now);
+    }
     // A new default, or an output that came or went (a volume change is neither).
     if (facility == PA_SUBSCRIPTION_EVENT_SERVER ||
         (facility == PA_SUBSCRIPTION_EVENT_SINK && kind != PA_SUBSCRIPTION_EVENT_CHANGE))
-        CheckDefaultOutput(*static_cast<Grabber*>(userdata));
+        CheckDefaultOutput(g);
 }
 
 // Follows the default output and the list of outputs on the session's
@@ -777,8 +983,8 @@ void StopLocked(Grabber& g)
     g.reconnecting = false;
     g.lost = false;
     g.hung = false;
-    g.catchUp = Grabber::CatchUp::None;
-    g.held.clear();
+    g.replacing = false;
+    g.orphaned = false;
     pa_context_set_subscribe_callback(g.session->Context(), nullptr, nullptr);
     if (g.switchOp) {
         pa_operation_cancel(g.switchOp);
@@ -806,6 +1012,7 @@ void ResetLocked(Grabber& g)
     g.user = nullptr;
     g.monitor.clear();
     g.sink.clear();
+    g.recording = false;
 }
 
 // Finds the default output, its monitor and its format.
@@ -866,11 +1073,13 @@ int WAS_Start()
     PulseSession& s = *g.session;
     PulseLockGuard guard(&s);
     g.formatSent = g.failureSent = false;
-    g.lost = g.hung = g.reconnecting = false;
-    g.stream = s.ConnectRecordStream("Sonacap loopback", g.monitor.c_str(), g.spec, kFragmentUsec,
-                                     PA_STREAM_ADJUST_LATENCY, StreamStateCallback, ReadCallback, &g);
+    g.framesGiven = 0;
+    g.lost = g.hung = g.reconnecting = g.replacing = g.orphaned = false;
+    g.stream = s.ConnectRecordStream("Sonacap loopback", g.monitor.c_str(), g.spec, kFragmentUsec, kCaptureFlags,
+                                     StreamStateCallback, ReadCallback, &g);
     if (!g.stream)
         return kErrSystem;
+    pa_stream_set_moved_callback(g.stream, StreamMovedCallback, &g);
     g.filler = pa_context_rttime_new(s.Context(), pa_rtclock_now() + kFillerPeriodUsec, FillerCallback, &g);
     Subscribe(g);
     // The default may have changed between reading it and subscribing.
@@ -891,5 +1100,21 @@ int WAS_Reset()
     Grabber& g = Instance();
     std::lock_guard<std::mutex> api(g.apiLock);
     ResetLocked(g);
+    return 0;
+}
+
+int WAS_Record(int recording)
+{
+    Grabber& g = Instance();
+    std::lock_guard<std::mutex> api(g.apiLock);
+    if (!g.session)
+        return kErrOrder;
+    PulseLockGuard guard(g.session.get());
+    g.recording = recording != 0;
+    // A switch under way keeps its new output's stream.
+    if (!g.recording)
+        CloseStandbys(g);
+    else
+        CheckDefaultOutput(g);
     return 0;
 }

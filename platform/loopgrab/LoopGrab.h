@@ -12,17 +12,25 @@
 //   5  capture runs again after event 4 (data null). A lost server is
 //      reconnected by itself, once a second, on the monitor of whatever is
 //      then the default output; the format stays the one event 0 gave.
+//   6  data is a zero-terminated line for the engine's log (size counts the
+//      zero): a switch of output and how it was joined, a move the server
+//      made, a hole in the stream. It is only valid during the call.
 // The format is 16-bit integer PCM at the output's own rate and channel count.
 // While the output is suspended or idle, blocks of silence keep arriving
 // (event 2, zeros), so a listener always sees time pass.
 // When the user picks another default output while recording, the capture
-// moves to it without losing the sound of the switch: every other output has
-// a standby stream on its monitor (one that lets the output suspend), and the
-// new default's takes over. The format stays the one event 0 gave (the server
-// converts).
-// After a hung server answers again (event 5) it pays its debt at once: what
-// it held, partly sent before, and the silence of its standstill. That
-// catch-up is dropped; capture goes on with the sound of the present.
+// moves to it without losing the sound of the switch: while songs are being
+// recorded (WAS_Record) every other output has a standby stream on its
+// monitor, and the new default's takes over. While the program only waits
+// there are none, so the other outputs may suspend; a switch then opens a
+// stream on the new output. The capture streams ask the server not to move
+// them (when it does all the same, the capture follows). When the captured
+// output goes away, capture goes on on the new default without event 4. The
+// format stays the one event 0 gave (the server converts).
+// After a hung server answers again (event 5) it hands over at once what it
+// rendered for the time it stood still, the players' buffered sound among it.
+// All of it is handed on: the server sends each moment of a capture stream
+// once, so nothing of it was given before.
 //
 // Results: 0 success; -4093 no sound server or a server call failed;
 // -4094 no default output; -4096 called out of order (WAS_Start before WAS_Init).
@@ -36,3 +44,6 @@ int WAS_Start();
 int WAS_Stop();
 // Stops and disconnects; WAS_Init is needed again.
 int WAS_Reset();
+// Whether songs are being recorded (1) or the program only waits (0); off
+// after WAS_Init. -4096 before WAS_Init.
+int WAS_Record(int recording);

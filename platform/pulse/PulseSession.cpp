@@ -439,6 +439,7 @@ bool PulseSession::CloseStream(pa_stream** stream)
         return true;
     pa_stream_set_read_callback(*stream, nullptr, nullptr);
     pa_stream_set_state_callback(*stream, nullptr, nullptr);
+    pa_stream_set_moved_callback(*stream, nullptr, nullptr);
     const bool ok = pa_stream_disconnect(*stream) == 0 || !PA_STREAM_IS_GOOD(pa_stream_get_state(*stream));
     pa_stream_unref(*stream);
     *stream = nullptr;

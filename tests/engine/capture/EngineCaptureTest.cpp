@@ -455,9 +455,10 @@ TEST_P(ServerFault, SongKeptAndRecordingResumesWithTheServer)
     EXPECT_EQ(std::count(sequence.begin(), sequence.end(), '8'), 1) << sequence;
     const std::vector<std::string> files = out.Files();
     ASSERT_GE(files.size(), 2u) << sequence << " " << (files.empty() ? "" : files[0]);
-    // A server that wakes up hands over at once what it owed: sound partly
-    // recorded before and the silence of its standstill. Neither becomes a
-    // song of its own nor sound heard twice.
+    // A server that wakes up hands over at once what it rendered while it
+    // stood still: the rest of the first player's sound, which may be short
+    // and is then a song of its own, and silence. Nothing is heard twice; the
+    // songs before the hang and after it are whole.
     SweepTrace previous;
     for (const auto& e : log.Entries()) {
         if (e.code != 4 || e.isNull)
@@ -466,10 +467,13 @@ TEST_P(ServerFault, SongKeptAndRecordingResumesWithTheServer)
         SF_INFO info{};
         SNDFILE* f = sf_open(e.path.c_str(), SFM_READ, &info);
         ASSERT_NE(f, nullptr) << sf_strerror(nullptr);
-        EXPECT_GE(static_cast<double>(info.frames) / info.samplerate, 2.9);
+        const double seconds = static_cast<double>(info.frames) / info.samplerate;
         sf_close(f);
         const SweepTrace trace = TraceSweep(e.path);
         ASSERT_TRUE(trace.found);
+        if (!previous.found || trace.first >= 10) {
+            EXPECT_GE(seconds, 2.9);
+        }
         EXPECT_LE(trace.repeatedMs, 5.0);
         if (previous.found) {
             EXPECT_GE(trace.first, previous.last - 0.005) << "sound of the song before recorded again";
