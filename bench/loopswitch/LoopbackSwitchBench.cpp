@@ -22,9 +22,11 @@
 //              open and idle (loopback set up, not recording) for 10 s, and
 //              10 s after it closed; PulseAudio gets module-suspend-on-idle,
 //              as a desktop's has, PipeWire's session manager suspends by itself
-// Per run: songs written, missing, repeated and inserted-silence milliseconds
-// (missing counts the gaps between songs and at both ends); per case the
-// minimum, median and maximum over the runs. Figures only, no verdicts.
+// Per run: songs written, and milliseconds of the program missing (within
+// songs and between them), repeated, silence inserted, and missing at the
+// ends (before the first song's sound and after the last's, which the start
+// and the stop of recording decide, not the switch); per case the minimum,
+// median and maximum over the runs. Figures only, no verdicts.
 
 #include <signal.h>
 #include <unistd.h>
@@ -59,6 +61,7 @@ struct RunFigures {
     double missingMs = 0;
     double repeatedMs = 0;
     double silenceMs = 0;
+    double endsMs = 0;  // missing before the first song's sound and after the last's
 };
 
 double Median(std::vector<double> v)
@@ -81,9 +84,11 @@ void PrintSummary(const std::string& server, const std::string& name, const std:
     int oneSong = 0;
     for (const RunFigures& r : runs)
         oneSong += r.songs == 1;
-    std::printf("%-10s %-9s runs %2zu  missing ms %-22s repeated ms %-22s silence ms %-22s one song in %d\n",
+    std::printf("%-10s %-9s runs %2zu  missing ms %-22s repeated ms %-22s silence ms %-22s ends ms %-22s "
+                "one song in %d\n",
                 server.c_str(), name.c_str(), runs.size(), column(&RunFigures::missingMs).c_str(),
-                column(&RunFigures::repeatedMs).c_str(), column(&RunFigures::silenceMs).c_str(), oneSong);
+                column(&RunFigures::repeatedMs).c_str(), column(&RunFigures::silenceMs).c_str(),
+                column(&RunFigures::endsMs).c_str(), oneSong);
     std::fflush(stdout);
 }
 
@@ -132,11 +137,11 @@ RunFigures Place(const NoisePlacement& program, const TempFolder& folder, bool v
     f.songs = static_cast<int>(songs.size());
     const double programMs = program.Seconds() * 1000;
     if (songs.empty()) {
-        f.missingMs = programMs;
+        f.endsMs = programMs;
         return f;
     }
     std::sort(songs.begin(), songs.end(), [](const auto& a, const auto& b) { return a.firstMs < b.firstMs; });
-    f.missingMs = songs.front().firstMs + std::max(0.0, programMs - songs.back().lastMs);
+    f.endsMs = songs.front().firstMs + std::max(0.0, programMs - songs.back().lastMs);
     for (size_t i = 0; i < songs.size(); ++i) {
         f.missingMs += songs[i].missingMs;
         f.repeatedMs += songs[i].repeatedMs;
@@ -341,8 +346,9 @@ int main(int argc, char** argv)
             std::vector<RunFigures> runs;
             for (int r = 0; r < n.runs; ++r) {
                 const RunFigures f = RunOnce(n.c, server, *n.program, o.verbose);
-                std::printf("      %s %s run %d: songs %d, missing %.1f ms, repeated %.1f ms, silence %.1f ms\n",
-                            name.c_str(), n.name, r + 1, f.songs, f.missingMs, f.repeatedMs, f.silenceMs);
+                std::printf("      %s %s run %d: songs %d, missing %.1f ms, repeated %.1f ms, silence %.1f ms, "
+                            "ends %.1f ms\n",
+                            name.c_str(), n.name, r + 1, f.songs, f.missingMs, f.repeatedMs, f.silenceMs, f.endsMs);
                 std::fflush(stdout);
                 if (f.songs >= 0)
                     runs.push_back(f);

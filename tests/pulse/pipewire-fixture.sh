@@ -8,7 +8,8 @@
 # systemd user session: dbus-daemon, pipewire (the graph: every node and the
 # clock that drives it), wireplumber (the session manager: links streams to
 # devices, follows the default output, suspends idle devices) and
-# pipewire-pulse (the PulseAudio protocol on <dir>/native). No hardware is
+# pipewire-pulse (the PulseAudio protocol; <dir>/native leads to it once the
+# devices below exist). No hardware is
 # touched: the device monitors are off. It offers, through pactl:
 #   test_out  a null sink (44.1 kHz), the default output; test_out.monitor is the loopback
 #   test_in   a pipe source fed through <dir>/test_in.fifo ("Test_Microphone")
@@ -21,6 +22,7 @@ set -euo pipefail
 fixture_begin "$@"
 conf="$dir/conf"
 pids="$dir/pids"
+setup_socket="$dir/setup/native"
 export XDG_STATE_HOME="$dir/home/.local/state"
 export PIPEWIRE_RUNTIME_DIR="$XDG_RUNTIME_DIR"
 export DBUS_SESSION_BUS_ADDRESS="unix:path=$dir/bus"
@@ -51,7 +53,8 @@ server_pids() {
 stop_server() {
   # shellcheck disable=SC2046
   end_processes $(server_pids | sort -u)
-  rm -f "$pidfile" "$pids" "$socket" "$dir/bus"
+  rm -f "$socket"
+  rm -f "$pidfile" "$pids" "$setup_socket" "$dir/bus"
 }
 
 fail() {
@@ -156,7 +159,7 @@ context.modules = [
     { name = libpipewire-module-metadata }
     { name = libpipewire-module-protocol-pulse
         args = {
-            server.address = [ "unix:$socket" ]
+            server.address = [ "unix:$setup_socket" ]
         }
     }
 ]
@@ -183,8 +186,8 @@ start)
     fi
   done
   stop_server
-  rm -rf "$HOME" "$XDG_RUNTIME_DIR" "$conf" "$dir/test_in.fifo" "$dir"/*.log
-  mkdir -p "$HOME" "$XDG_RUNTIME_DIR" "$XDG_CONFIG_HOME" "$XDG_STATE_HOME"
+  rm -rf "$HOME" "$XDG_RUNTIME_DIR" "$conf" "$dir/setup" "$dir/test_in.fifo" "$dir"/*.log
+  mkdir -p "$HOME" "$XDG_RUNTIME_DIR" "$XDG_CONFIG_HOME" "$XDG_STATE_HOME" "$dir/setup"
   chmod 700 "$XDG_RUNTIME_DIR"
   : >"$pids"
   write_config
@@ -196,7 +199,8 @@ start)
   wait_for 50 test -S "$XDG_RUNTIME_DIR/pipewire-0" || fail "pipewire does not listen"
   launch wireplumber wireplumber
   launch pipewire-pulse pipewire-pulse -c "$conf/pipewire-pulse.conf"
-  wait_for 100 answers || fail "pipewire-pulse does not answer on $socket"
+  export PULSE_SERVER="unix:$setup_socket"
+  wait_for 100 answers || fail "pipewire-pulse does not answer on $setup_socket"
 
   pactl load-module module-null-sink sink_name=test_out rate=44100 channels=2 \
       sink_properties=device.description=Test_Output >/dev/null ||
@@ -212,6 +216,13 @@ start)
   pactl set-default-sink test_out
   pactl set-default-source test_in
   wait_for 50 default_is || fail "test_out and test_in do not become the defaults"
+  # Only now does the tests' address lead to the server: as with the
+  # PulseAudio daemon, whose devices exist before its socket answers, a
+  # client never finds this server without them (one that reconnects after a
+  # restart included).
+  ln -s "$setup_socket" "$socket"
+  export PULSE_SERVER="unix:$socket"
+  answers || fail "pipewire-pulse does not answer on $socket"
   echo "pipewire $(cat "$pidfile") serves $PULSE_SERVER"
   ;;
 stop)
