@@ -1,12 +1,52 @@
-# sonacap_add_test(<name> SOURCES ... [LIBS ...] [LABELS ...] [PULSE] [GUI] [TIMEOUT s])
+# sonacap_add_test(<name> SOURCES ... [LIBS ...] [LABELS ...] [PULSE [PIPEWIRE]] [GUI] [TIMEOUT s])
 #
 # One GoogleTest executable; every case becomes its own ctest test.
-# PULSE attaches the private sound-server fixture and points the test at it.
+# PULSE attaches the private PulseAudio fixture and points the test at it.
+# PIPEWIRE (with PULSE) also runs every case against the private PipeWire
+# fixture, as <case>.pipewire labelled "pipewire": the same program, the same
+# devices, another server behind the same protocol.
 # GUI runs the test under the offscreen Qt platform.
 set(SONACAP_PULSE_DIR ${CMAKE_BINARY_DIR}/pulse-run)
+set(SONACAP_PIPEWIRE_DIR ${CMAKE_BINARY_DIR}/pipewire-run)
+
+# Registers the discovered cases of `target` once more, with `suffix` after
+# each name and the properties given.
+function(_sonacap_register_cases target suffix env labels timeout fixture)
+  set(props "ENVIRONMENT \"${env}\" LABELS \"${labels}\" TIMEOUT ${timeout}")
+  if(fixture)
+    string(APPEND props " FIXTURES_REQUIRED ${fixture} RESOURCE_LOCK ${fixture}")
+  endif()
+  set(list_var ${target}${suffix}_TESTS)
+  string(REPLACE "." "_" list_var ${list_var})
+  gtest_discover_tests(${target}
+    DISCOVERY_MODE PRE_TEST
+    DISCOVERY_TIMEOUT 60
+    TEST_SUFFIX "${suffix}"
+    TEST_LIST ${list_var})
+  # gtest_discover_tests flattens its PROPERTIES into one key/value list, so a
+  # list value (the environment, several labels) would shift every pair after
+  # it. The properties are instead applied by a script of our own that ctest
+  # reads after the discovered tests, with each list written out quoted.
+  set(props_file ${CMAKE_CURRENT_BINARY_DIR}/${list_var}_props.cmake)
+  file(WRITE ${props_file}
+    "if(${list_var})\n  set_tests_properties(\${${list_var}} PROPERTIES ${props})\nendif()\n")
+  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${props_file})
+endfunction()
+
+# The variables that point a test at the private server whose folder is `dir`.
+function(_sonacap_server_env out dir server)
+  set(${out}
+    "PULSE_SERVER=unix:${dir}/native"
+    "PULSE_RUNTIME_PATH=${dir}"
+    "SONACAP_PULSE_DIR=${dir}"
+    "SONACAP_SOUND_SERVER=${server}" PARENT_SCOPE)
+endfunction()
 
 function(sonacap_add_test name)
-  cmake_parse_arguments(T "PULSE;GUI" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(T "PULSE;PIPEWIRE;GUI" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  if(T_PIPEWIRE AND NOT T_PULSE)
+    message(FATAL_ERROR "sonacap_add_test(${name}): PIPEWIRE goes with PULSE")
+  endif()
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
   target_compile_definitions(${name} PRIVATE
@@ -16,44 +56,35 @@ function(sonacap_add_test name)
   set(env "LC_ALL=C" "ASAN_OPTIONS=detect_leaks=0" "UBSAN_OPTIONS=print_stacktrace=1"
     "TSAN_OPTIONS=halt_on_error=1 second_deadlock_stack=1 suppressions=${CMAKE_SOURCE_DIR}/tests/tsan.supp")
   set(labels ${T_LABELS})
-  if(T_PULSE)
-    list(APPEND env
-      "PULSE_SERVER=unix:${SONACAP_PULSE_DIR}/native"
-      "PULSE_RUNTIME_PATH=${SONACAP_PULSE_DIR}"
-      "SONACAP_PULSE_DIR=${SONACAP_PULSE_DIR}")
-    list(APPEND labels pulse)
-  endif()
   if(T_GUI)
     list(APPEND env "QT_QPA_PLATFORM=offscreen")
     list(APPEND labels gui)
   endif()
-  if(NOT labels)
-    set(labels unit)
-  endif()
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 120)
   endif()
-  # gtest_discover_tests flattens its PROPERTIES into one key/value list, so a
-  # list value (the environment, several labels) would shift every pair after
-  # it. The properties are instead applied by a script of our own that ctest
-  # reads after the discovered tests, with each list written out quoted.
-  set(props "ENVIRONMENT \"${env}\" LABELS \"${labels}\" TIMEOUT ${T_TIMEOUT}")
-  if(T_PULSE)
-    string(APPEND props " FIXTURES_REQUIRED pulse_server RESOURCE_LOCK pulse_server")
-  endif()
   # The environment also wraps the executable itself, so that listing the cases
   # (which runs the test program before any test property applies) sees it too:
-  # a GUI test program needs the offscreen platform just to start.
+  # a GUI test program needs the offscreen platform just to start. The server
+  # is left out there: each registration of the cases brings its own.
   set_target_properties(${name} PROPERTIES
     CROSSCOMPILING_EMULATOR "${CMAKE_COMMAND};-E;env;${env}")
-  gtest_discover_tests(${name}
-    DISCOVERY_MODE PRE_TEST
-    DISCOVERY_TIMEOUT 60
-    TEST_LIST ${name}_TESTS)
-  set(props_file ${CMAKE_CURRENT_BINARY_DIR}/${name}_props.cmake)
-  file(WRITE ${props_file}
-    "if(${name}_TESTS)\n  set_tests_properties(\${${name}_TESTS} PROPERTIES ${props})\nendif()\n")
-  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${props_file})
+  if(T_PULSE)
+    _sonacap_server_env(server_env ${SONACAP_PULSE_DIR} pulseaudio)
+    set(server_labels ${labels} pulse)
+    _sonacap_register_cases(${name} "" "${env};${server_env}" "${server_labels}" ${T_TIMEOUT} pulse_server)
+  else()
+    if(NOT labels)
+      set(labels unit)
+    endif()
+    _sonacap_register_cases(${name} "" "${env}" "${labels}" ${T_TIMEOUT} "")
+  endif()
+  if(T_PIPEWIRE)
+    _sonacap_server_env(server_env ${SONACAP_PIPEWIRE_DIR} pipewire)
+    set(server_labels ${labels} pipewire)
+    _sonacap_register_cases(${name} ".pipewire" "${env};${server_env}" "${server_labels}" ${T_TIMEOUT}
+      pipewire_server)
+  endif()
 endfunction()
 
 # The audio tests' measuring instrument (tests/common/NoisePlacement): a known

@@ -20,6 +20,10 @@ PACKAGES=(
   ffmpeg p7zip-full
   # sound server for tests and for running without a desktop
   pulseaudio pulseaudio-utils
+  # the second sound server of the capture tests: PipeWire with its PulseAudio
+  # server and session manager (beside the pulseaudio package, started only
+  # by the tests' fixture)
+  pipewire pipewire-pulse wireplumber
   # test and benchmark helpers
   sox lame libfftw3-dev xvfb xauth dbus python3-dbusmock
   # certificates the recognition and mail tests make for their local TLS servers

@@ -1,10 +1,11 @@
 #pragma once
 
-// A sound server of the test's own (the fixture script's daemon in a fresh
+// A sound server of the test's own (the fixture script's server in a fresh
 // folder), for tests that stop, restart or freeze it: the shared server of
-// the "pulse" tests is never touched. While the object lives, PULSE_SERVER
-// of this process points at it; the destructor thaws, stops and removes it
-// and restores PULSE_SERVER.
+// the "pulse" and "pipewire" tests is never touched. It is the kind of server
+// the test runs against (SONACAP_SOUND_SERVER: PulseAudio unless it says
+// "pipewire"). While the object lives, PULSE_SERVER of this process points at
+// it; the destructor thaws, stops and removes it and restores PULSE_SERVER.
 
 #include <fcntl.h>
 #include <signal.h>
@@ -51,11 +52,13 @@ public:
 
     bool Ok() const { return started; }
     std::string Address() const { return "unix:" + dir + "/native"; }
-    // (Re)starts the daemon on the same socket; true when it answers.
+    // (Re)starts the server on the same socket; true when it answers.
     bool Start() { return Run("start"); }
-    // Ends the daemon as a crash or a logout would for its clients.
+    // Ends the server as a crash or a logout would for its clients.
     bool Stop() { return Run("stop"); }
-    // A hung server: the process stops answering but keeps its socket.
+    // A hung server: the process that moves the sound (the PulseAudio daemon,
+    // or pipewire, whose graph every stream runs in) stops but keeps its
+    // sockets; no stream gets or gives anything until it thaws.
     bool Freeze() { return Signal(SIGSTOP); }
     bool Thaw() { return Signal(SIGCONT); }
     // The fixture's input (test_in) reads this FIFO.
@@ -64,7 +67,10 @@ public:
 private:
     bool Run(const char* action)
     {
-        const std::string script = std::string(SONACAP_TEST_SOURCE_DIR) + "/tests/pulse/pulse-fixture.sh";
+        const char* server = std::getenv("SONACAP_SOUND_SERVER");
+        const bool pipewire = server && std::string(server) == "pipewire";
+        const std::string script = std::string(SONACAP_TEST_SOURCE_DIR) + "/tests/pulse/" +
+                                   (pipewire ? "pipewire-fixture.sh" : "pulse-fixture.sh");
         std::vector<std::string> args = {"bash", script, action, dir};
         std::vector<char*> argv;
         for (std::string& a : args)

@@ -8,61 +8,35 @@
 #   test_in   a pipe source fed through <dir>/test_in.fifo ("Test_Microphone")
 set -euo pipefail
 
-action=${1:-}
-dir=${2:-}
-if [ -z "$action" ] || [ -z "$dir" ]; then
-  echo "usage: $0 start|stop <dir>" >&2
-  exit 2
-fi
-mkdir -p "$dir"
-dir=$(cd "$dir" && pwd)
-socket="$dir/native"
-pidfile="$dir/daemon.pid"
+# shellcheck source-path=SCRIPTDIR source=fixture-lib.sh
+. "$(dirname "${BASH_SOURCE[0]}")/fixture-lib.sh"
+fixture_begin "$@"
 log="$dir/daemon.log"
-
-export HOME="$dir/home"
-export XDG_RUNTIME_DIR="$dir/xdg"
-export XDG_CONFIG_HOME="$dir/home/.config"
-export PULSE_RUNTIME_PATH="$dir"
 export PULSE_STATE_PATH="$dir/state"
-export PULSE_SERVER="unix:$socket"
-export PULSE_CLIENTCONFIG="$dir/client.conf"
-unset PULSE_SINK PULSE_SOURCE DBUS_SESSION_BUS_ADDRESS
 
 # Every daemon serving our socket: the one in the pid file and any left by an
 # earlier run that lost its pid file.
 daemon_pids() {
-  local pid
+  local pid p comm
   if [ -f "$pidfile" ]; then
-    pid=$(cat "$pidfile")
-    if [ -n "$pid" ] && [ -d "/proc/$pid" ] && grep -q pulseaudio "/proc/$pid/comm" 2>/dev/null; then
+    read -r pid <"$pidfile" || true
+    read_comm "$pid"
+    if [ -n "$pid" ] && [ "$comm" = pulseaudio ] && running "$pid"; then
       echo "$pid"
     fi
   fi
   for p in /proc/[0-9]*; do
     pid=${p#/proc/}
-    if tr '\0' ' ' 2>/dev/null <"$p/cmdline" | grep -qF "socket=$socket "; then
+    read_comm "$pid"
+    if [ "$comm" = pulseaudio ] && has_entry "$p/cmdline" "*socket=$socket"; then
       echo "$pid"
     fi
-  done | sort -u
-}
-
-# True while the process runs (a zombie waiting for its reaper has ended).
-running() {
-  [ -r "/proc/$1/stat" ] && ! awk '{ exit ($3 == "Z") ? 0 : 1 }' "/proc/$1/stat" 2>/dev/null
+  done
 }
 
 stop_daemon() {
-  local pids pid i
-  pids=$(daemon_pids | sort -u)
-  for pid in $pids; do kill -TERM "$pid" 2>/dev/null || true; done
-  for pid in $pids; do
-    for i in $(seq 1 50); do
-      running "$pid" || break
-      sleep 0.1
-    done
-    if running "$pid"; then kill -KILL "$pid" 2>/dev/null || true; fi
-  done
+  # shellcheck disable=SC2046
+  end_processes $(daemon_pids | sort -u)
   rm -f "$pidfile" "$socket"
 }
 
@@ -94,7 +68,7 @@ start)
       </dev/null >"$log" 2>&1 &
   echo $! >"$pidfile"
 
-  for i in $(seq 1 100); do
+  for ((i = 0; i < 100; i++)); do
     if answers; then break; fi
     if ! running "$(cat "$pidfile")"; then
       echo "pulseaudio ended at start:" >&2
@@ -123,9 +97,5 @@ start)
 stop)
   stop_daemon
   echo "pulseaudio stopped"
-  ;;
-*)
-  echo "usage: $0 start|stop <dir>" >&2
-  exit 2
   ;;
 esac

@@ -221,6 +221,111 @@ NullOutput::~NullOutput()
     });
 }
 
+bool InputSendsOnlyWhatIsFed()
+{
+    const char* server = std::getenv("SONACAP_SOUND_SERVER");
+    return !server || std::string(server) != "pipewire";
+}
+
+namespace {
+
+// The state of one ReadServerView: the answers still awaited and what they hold.
+struct ViewQuery {
+    ServerView* view = nullptr;
+    int pending = 0;
+    bool failed = false;
+    std::vector<std::pair<uint32_t, uint32_t>> streamSource;  // stream index, source index
+    std::vector<std::pair<uint32_t, std::string>> sourceNames;
+};
+
+void Answered(ViewQuery* q, int eol)
+{
+    if (eol != 0) {
+        q->failed = q->failed || eol < 0;
+        --q->pending;
+    }
+}
+
+// One turn of the loop, waiting at most a tenth of a second; false past the deadline.
+bool Turn(pa_mainloop* loop, std::chrono::steady_clock::time_point deadline)
+{
+    return std::chrono::steady_clock::now() < deadline && pa_mainloop_prepare(loop, 100000) >= 0 &&
+           pa_mainloop_poll(loop) >= 0 && pa_mainloop_dispatch(loop) >= 0;
+}
+
+const char* SinkStateName(pa_sink_state_t state)
+{
+    switch (state) {
+    case PA_SINK_RUNNING: return "running";
+    case PA_SINK_IDLE: return "idle";
+    case PA_SINK_SUSPENDED: return "suspended";
+    default: return "other";
+    }
+}
+
+} // namespace
+
+bool ReadServerView(ServerView* view)
+{
+    *view = ServerView();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+    pa_mainloop* loop = pa_mainloop_new();
+    pa_context* context = pa_context_new(pa_mainloop_get_api(loop), "capture test view");
+    bool ok = pa_context_connect(context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) >= 0;
+    while (ok) {
+        const pa_context_state_t state = pa_context_get_state(context);
+        if (state == PA_CONTEXT_READY)
+            break;
+        ok = PA_CONTEXT_IS_GOOD(state) && Turn(loop, deadline);
+    }
+    ViewQuery query;
+    query.view = view;
+    if (ok) {
+        query.pending = 3;
+        pa_operation_unref(pa_context_get_source_output_info_list(
+            context,
+            [](pa_context*, const pa_source_output_info* i, int eol, void* user) {
+                auto* q = static_cast<ViewQuery*>(user);
+                if (i)
+                    q->streamSource.emplace_back(i->index, i->source);
+                Answered(q, eol);
+            },
+            &query));
+        pa_operation_unref(pa_context_get_source_info_list(
+            context,
+            [](pa_context*, const pa_source_info* i, int eol, void* user) {
+                auto* q = static_cast<ViewQuery*>(user);
+                if (i)
+                    q->sourceNames.emplace_back(i->index, i->name);
+                Answered(q, eol);
+            },
+            &query));
+        pa_operation_unref(pa_context_get_sink_info_list(
+            context,
+            [](pa_context*, const pa_sink_info* i, int eol, void* user) {
+                auto* q = static_cast<ViewQuery*>(user);
+                if (i)
+                    q->view->sinks.push_back({i->name, SinkStateName(i->state)});
+                Answered(q, eol);
+            },
+            &query));
+        while (ok && query.pending > 0)
+            ok = PA_CONTEXT_IS_GOOD(pa_context_get_state(context)) && Turn(loop, deadline);
+    }
+    pa_context_disconnect(context);
+    pa_context_unref(context);
+    pa_mainloop_free(loop);
+    for (const auto& stream : query.streamSource) {
+        std::string name = "#" + std::to_string(stream.second);
+        for (const auto& source : query.sourceNames) {
+            if (source.first == stream.second)
+                name = source.second;
+        }
+        view->recordedSources.push_back(name);
+    }
+    return ok && !query.failed;
+}
+
 void NotificationLog::Callback(void* user, tagSonacapNotify code, void* param)
 {
     auto* self = static_cast<NotificationLog*>(user);

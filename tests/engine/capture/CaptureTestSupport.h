@@ -95,6 +95,23 @@ public:
 // Runs a server command on a short connection; false on any failure.
 bool ServerCommand(const std::function<bool(class PulseSession&)>& command);
 
+// The fixture's microphone (test_in) as the server runs it: PulseAudio's pipe
+// source sends only what is written into its FIFO, PipeWire's runs at the
+// pace of the graph and sends silence while nobody writes.
+bool InputSendsOnlyWhatIsFed();
+
+// What the server shows of its record streams and outputs, read on a short
+// connection of its own.
+struct ServerView {
+    std::vector<std::string> recordedSources;  // per record stream, the source it reads
+    struct Sink {
+        std::string name;
+        std::string state;  // "running", "idle" or "suspended"
+    };
+    std::vector<Sink> sinks;
+};
+bool ReadServerView(ServerView* view);
+
 // The notifications an engine raised, as the callback saw them.
 class NotificationLog {
 public:

@@ -194,7 +194,10 @@ TEST_F(EngineCaptureTest, InputFormatRecordFollowsTheRequest)
         log.Clear();
         ASSERT_EQ(engine->SelectMode(2, c.request, "Test_Microphone"), 0);
         ASSERT_TRUE(log.WaitFor([](const auto& e) { return HasCode(e, 0); }));
-        AudioParam got = log.Entries().front().format;
+        // Whatever comes before the format is the previous run's last idle clip.
+        const auto entries = log.Entries();
+        const AudioParam got =
+            std::find_if(entries.begin(), entries.end(), [](const auto& e) { return e.code == 0; })->format;
         EXPECT_EQ(std::memcmp(&got, &c.reported, sizeof got), 0)
             << got.samplesPerSec << " " << got.channels << " " << got.bitsPerSample << " " << got.reserved << " "
             << got.blockAlign << " " << got.formatTag << " " << got.extraSize;
@@ -221,10 +224,24 @@ TEST_F(EngineCaptureTest, SelectModeDuringLoopbackStopsTheLoopbackFirst)
 {
     Output48 output;
     ASSERT_TRUE(output.Ok());
+    auto readsAMonitor = [](const ServerView& view) {
+        return std::any_of(view.recordedSources.begin(), view.recordedSources.end(),
+                           [](const std::string& s) { return s.find(".monitor") != std::string::npos; });
+    };
     ASSERT_EQ(engine->SelectMode(1, kCd, nullptr), 0);
     WaitIdle();
+    ServerView view;
+    ASSERT_TRUE(ReadServerView(&view));
+    ASSERT_TRUE(readsAMonitor(view)) << "the loopback reads the output's monitor";
     ASSERT_EQ(engine->SelectMode(2, kCd, "Test_Micro"), 0);
     ASSERT_TRUE(log.WaitFor([](const auto& e) { return HasCode(e, 0, 2); }));
+    // The server reads no output's monitor for us any more.
+    for (int i = 0; i < 20 && readsAMonitor(view); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        ASSERT_TRUE(ReadServerView(&view));
+    }
+    for (const std::string& source : view.recordedSources)
+        EXPECT_EQ(source.find(".monitor"), std::string::npos) << source;
     size_t firstRun = 0;
     {
         auto entries = log.Entries();
@@ -232,9 +249,12 @@ TEST_F(EngineCaptureTest, SelectModeDuringLoopbackStopsTheLoopbackFirst)
             std::find_if(entries.begin() + 1, entries.end(), [](const auto& e) { return e.code == 0; }) -
             entries.begin());
     }
-    // No loopback silence may reach the queue any more; only the FIFO feeds it.
-    ASSERT_FALSE(log.WaitFor([&](const auto& e) { return e.size() > firstRun + 1; }, std::chrono::milliseconds(600)))
-        << log.Sequence();
+    // No loopback silence may reach the queue any more; only the FIFO feeds
+    // it. A microphone that sends silence unfed hides the difference.
+    if (InputSendsOnlyWhatIsFed()) {
+        ASSERT_FALSE(log.WaitFor([&](const auto& e) { return e.size() > firstRun + 1; }, std::chrono::milliseconds(600)))
+            << log.Sequence();
+    }
     FifoFeeder lead(RenderProgram({{0.2, 0}}, 44100, 2));
     lead.Join();
     EXPECT_TRUE(log.WaitFor([&](const auto& e) { return e.size() > firstRun + 3; }));
@@ -432,6 +452,12 @@ TEST_P(ServerFault, SongKeptAndRecordingResumesWithTheServer)
     {
         auto player = play(0, 6);
         auto feeder = feed(0, 6);
+        // Should a check below end the test with the server frozen, the server
+        // thaws before the feeder waits for it to read the FIFO.
+        struct ThawAtExit {
+            PrivateSoundServer& server;
+            ~ThawAtExit() { server.Thaw(); }
+        } thawAtExit{server};
         ASSERT_TRUE(log.WaitFor([](const auto& e) { return SongReached(e, 3); })) << log.Sequence();
         ASSERT_TRUE(c.crash ? server.Stop() : server.Freeze());
         ASSERT_TRUE(log.WaitFor([](const auto& e) { return HasCode(e, 8); }, std::chrono::seconds(20)))
