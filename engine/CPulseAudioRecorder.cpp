@@ -210,7 +210,7 @@ void CPulseAudioRecorder::DropPing()
     }
 }
 
-void CPulseAudioRecorder::PingCallback(pa_context*, const pa_server_info*, void* userdata)
+void CPulseAudioRecorder::PingCallback(pa_context*, int, void* userdata)
 {
     auto* self = static_cast<CPulseAudioRecorder*>(userdata);
     if (self->ping) {
@@ -277,7 +277,13 @@ void CPulseAudioRecorder::WatchCallback(pa_mainloop_api*, pa_time_event* e, cons
                          pa_stream_is_suspended(self->stream) == 0;
     if (running && !self->failureSent && now - self->lastData >= kQuietUsec) {
         if (!self->ping) {
-            self->ping = pa_context_get_server_info(self->session->Context(), PingCallback, self);
+            // Asking to resume the source being recorded changes nothing, and
+            // is answered only once the server's sound path runs: a PipeWire
+            // server answers questions about its state (server and device
+            // information) from its PulseAudio front end even while the graph
+            // that moves the sound stands still.
+            self->ping = pa_context_suspend_source_by_name(self->session->Context(), self->sourceName.c_str(), 0,
+                                                           PingCallback, self);
             self->pingSent = now;
         } else if (now - self->pingSent >= kPingTimeoutUsec) {
             self->Lost(false);

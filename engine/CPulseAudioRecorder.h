@@ -16,8 +16,9 @@ class PulseSession;
 // (kind 2), tries once a second to connect again and to record the same
 // source, and reports success (kind 3). A source may fall quiet by itself (a
 // pipe without writer), so a running stream without data for 3 s only leads
-// to a question to the server: one that does not answer within 2 s is hung,
-// and counts as lost until it answers or sends data again.
+// to a question to the server that only its running sound path answers: one
+// that does not answer within 2 s is hung, and counts as lost until it answers
+// or sends data again.
 //
 // Thread contract: Init, Start, Pause, Continue, Stop and the destructor run
 // on the caller's thread. Kind 1, 2 and 3 callbacks run on the session's
@@ -53,7 +54,7 @@ private:
     void DropPing();
     // Data or an answer came: a hung server is back (kind 3).
     void ServerAnswered();
-    static void PingCallback(pa_context* c, const pa_server_info* info, void* userdata);
+    static void PingCallback(pa_context* c, int success, void* userdata);
     static void ReadCallback(pa_stream* s, size_t bytes, void* userdata);
     static void StateCallback(pa_stream* s, void* userdata);
     static void WatchCallback(pa_mainloop_api* api, pa_time_event* e, const struct timeval* tv, void* userdata);

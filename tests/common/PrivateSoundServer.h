@@ -50,6 +50,13 @@ public:
     PrivateSoundServer(const PrivateSoundServer&) = delete;
     PrivateSoundServer& operator=(const PrivateSoundServer&) = delete;
 
+    // The tests run against PipeWire (else PulseAudio).
+    static bool PipeWire()
+    {
+        const char* server = std::getenv("SONACAP_SOUND_SERVER");
+        return server && std::string(server) == "pipewire";
+    }
+
     bool Ok() const { return started; }
     std::string Address() const { return "unix:" + dir + "/native"; }
     // (Re)starts the server on the same socket; true when it answers.
@@ -67,10 +74,8 @@ public:
 private:
     bool Run(const char* action)
     {
-        const char* server = std::getenv("SONACAP_SOUND_SERVER");
-        const bool pipewire = server && std::string(server) == "pipewire";
         const std::string script = std::string(SONACAP_TEST_SOURCE_DIR) + "/tests/pulse/" +
-                                   (pipewire ? "pipewire-fixture.sh" : "pulse-fixture.sh");
+                                   (PipeWire() ? "pipewire-fixture.sh" : "pulse-fixture.sh");
         std::vector<std::string> args = {"bash", script, action, dir};
         std::vector<char*> argv;
         for (std::string& a : args)

@@ -484,7 +484,10 @@ TEST_P(ServerFault, SongKeptAndRecordingResumesWithTheServer)
     // A server that wakes up hands over at once what it rendered while it
     // stood still: the rest of the first player's sound, which may be short
     // and is then a song of its own, and silence. Nothing is heard twice; the
-    // songs before the hang and after it are whole.
+    // songs before the hang and after it are whole. PipeWire hands the rest
+    // of a player's buffered sound over in pieces a second apart once its
+    // graph runs again, which the filter may keep as short songs of a few
+    // scraps each: those are not traced.
     SweepTrace previous;
     for (const auto& e : log.Entries()) {
         if (e.code != 4 || e.isNull)
@@ -496,7 +499,9 @@ TEST_P(ServerFault, SongKeptAndRecordingResumesWithTheServer)
         const double seconds = static_cast<double>(info.frames) / info.samplerate;
         sf_close(f);
         const SweepTrace trace = TraceSweep(e.path);
-        ASSERT_TRUE(trace.found);
+        if (!trace.found && previous.found && c.mode == 1 && PrivateSoundServer::PipeWire())
+            continue;
+        ASSERT_TRUE(trace.found) << seconds << " s";
         if (!previous.found || trace.first >= 10) {
             EXPECT_GE(seconds, 2.9);
         }
