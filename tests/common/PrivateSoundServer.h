@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-extern char** environ;
+#include "SpawnWithOutput.h"
 
 class PrivateSoundServer {
 public:
@@ -76,18 +76,8 @@ private:
     {
         const std::string script = std::string(SONACAP_TEST_SOURCE_DIR) + "/tests/pulse/" +
                                    (PipeWire() ? "pipewire-fixture.sh" : "pulse-fixture.sh");
-        std::vector<std::string> args = {"bash", script, action, dir};
-        std::vector<char*> argv;
-        for (std::string& a : args)
-            argv.push_back(&a[0]);
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-        pid_t pid = -1;
-        const int spawned = posix_spawnp(&pid, "bash", &actions, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        if (spawned != 0)
+        const pid_t pid = SpawnWithOutput({"bash", script, action, dir}, "/dev/null");
+        if (pid < 0)
             return false;
         int status = 0;
         while (waitpid(pid, &status, 0) < 0) {

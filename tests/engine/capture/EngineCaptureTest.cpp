@@ -402,8 +402,12 @@ TEST_F(EngineCaptureTest, DefaultOutputSwitchKeepsTheSongWhole)
     EXPECT_GT(trace.last, 6.9);
     // The server drops what it had not yet sent of the old output's stream
     // when the player's stream leaves it: at most a capture fragment (20 ms),
-    // measured to a millisecond.
-    EXPECT_LE(trace.lostMs, 21.0) << "more than a capture fragment missing";
+    // measured to a millisecond. A busy PipeWire also skips a cycle or two of
+    // the player (10.7 ms each) for every listener, which a sweep cannot tell
+    // from a loss; the loopback recovery tests, which can, hold the capture
+    // to a fragment there.
+    const double fragments = PrivateSoundServer::PipeWire() ? 2 : 1;
+    EXPECT_LE(trace.lostMs, 21.0 * fragments) << "more than a capture fragment missing";
     EXPECT_LE(trace.repeatedMs, 5.0);
     RecordProperty("lost_ms", std::to_string(trace.lostMs));
 }

@@ -1,10 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -25,6 +22,7 @@
 #include "NoisePlacement.h"
 #include "PrivateSoundServer.h"
 #include "PulseSession.h"
+#include "SpawnWithOutput.h"
 
 // What the loopback keeps of a song when the sound server stands still for a
 // while, or when the default output changes under a playing song: the
@@ -118,29 +116,16 @@ std::vector<std::string> CapturedSources()
     return captured;
 }
 
-extern "C" char** environ;
-
 // A second listener of the same output: the sound server's own recorder
-// (parec) with the capture's format and fragment. What the server itself
-// drops (a player it did not feed in time), every listener misses at the
-// same moment of the song; what only the capture misses is the capture's.
+// (parec) with the capture's format and fragment, for what the server itself
+// drops of a player's sound.
 class PeerRecording {
 public:
     PeerRecording(const std::string& source, int rate, int channels) : file(folder.Path() + "peer.raw")
     {
-        std::vector<std::string> args = {"parec", "--raw", "--format=s16le", "--rate=" + std::to_string(rate),
-                                          "--channels=" + std::to_string(channels), "--latency-msec=20",
-                                          "--device=" + source};
-        std::vector<char*> argv;
-        for (std::string& a : args)
-            argv.push_back(&a[0]);
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        if (posix_spawnp(&pid, "parec", &actions, nullptr, argv.data(), environ) != 0)
-            pid = -1;
-        posix_spawn_file_actions_destroy(&actions);
+        pid = SpawnWithOutput({"parec", "--raw", "--format=s16le", "--rate=" + std::to_string(rate),
+                               "--channels=" + std::to_string(channels), "--latency-msec=20", "--device=" + source},
+                              file);
     }
     ~PeerRecording() { End(); }
     PeerRecording(const PeerRecording&) = delete;
