@@ -187,9 +187,10 @@ protected:
     // (a capture fragment, 20 ms, unless the case says more) and nothing
     // twice. With a peer listener of the same output, what the server itself
     // drops is measured too: the capture may then lose what the peer lost,
-    // give or take as much again (`peerBound`), in place of the bound at one
-    // place. The figures, the server's dropouts and the peer's among them,
-    // go to the test's record.
+    // give or take as much again, and a couple of the server's cycles twice
+    // (`peerBound`), in place of the bounds at one place and on repeats. The
+    // figures, the server's dropouts and the peer's among them, go to the
+    // test's record.
     void StopAndExpectWhole(const NoisePlacement& noise, const std::string& label, double gapMs = 21,
                             PeerRecording* peer = nullptr, bool peerBound = false)
     {
@@ -209,6 +210,7 @@ protected:
             ASSERT_TRUE(heard.placed) << "the peer heard nothing of the song";
             RecordProperty(label + " peer_missing_ms", std::to_string(heard.missingMs));
             RecordProperty(label + " peer_largest_missing_ms", std::to_string(heard.largestMissingMs));
+            RecordProperty(label + " peer_repeated_ms", std::to_string(heard.repeatedMs));
         }
         SCOPED_TRACE("the peer: " + heard.Describe());
         ASSERT_TRUE(r.placed) << r.Describe();
@@ -219,17 +221,23 @@ protected:
         EXPECT_GT(r.lastMs, noise.Seconds() * 1000 - 100) << r.Describe();
         if (peer && peerBound) {
             EXPECT_LE(r.missingMs, 2 * heard.missingMs + 50) << r.Describe();
-        } else {
-            // A moment of sound replaced by as much silence is the server's own
-            // dropout, which every listener of the output hears (a busy server
-            // skips a cycle or two of a player): not the capture's to mend.
-            const auto serverDropout = [](const NoisePlacement::Jump& j) {
-                return j.silenceMs > 0 && std::abs(j.missingMs - j.silenceMs) <= 1 && j.missingMs <= 50;
-            };
-            for (const NoisePlacement::Jump& j : r.jumps) {
-                if (!serverDropout(j)) {
-                    EXPECT_LE(j.missingMs, gapMs) << "at " << j.atMs << " ms: " << r.Describe();
-                }
+            // The same server gives a listener a cycle (10.7 ms) twice now
+            // and then while it catches up, the peer as well (up to 24 ms
+            // in all seen): never more than a cycle at one place.
+            constexpr double kCycleMs = 512 * 1000.0 / 48000;
+            EXPECT_LE(r.largestRepeatedMs, kCycleMs + 1) << r.Describe();
+            EXPECT_LE(r.repeatedMs, 2 * heard.repeatedMs + 5 + 2 * kCycleMs) << r.Describe();
+            return;
+        }
+        // A moment of sound replaced by as much silence is the server's own
+        // dropout, which every listener of the output hears (a busy server
+        // skips a cycle or two of a player): not the capture's to mend.
+        const auto serverDropout = [](const NoisePlacement::Jump& j) {
+            return j.silenceMs > 0 && std::abs(j.missingMs - j.silenceMs) <= 1 && j.missingMs <= 50;
+        };
+        for (const NoisePlacement::Jump& j : r.jumps) {
+            if (!serverDropout(j)) {
+                EXPECT_LE(j.missingMs, gapMs) << "at " << j.atMs << " ms: " << r.Describe();
             }
         }
         EXPECT_LE(r.repeatedMs, 5) << r.Describe();
@@ -245,9 +253,10 @@ protected:
 // recorded once: nothing missing beyond a capture fragment, nothing twice.
 // PipeWire, once its graph runs again, feeds the player's buffered sound to
 // its listeners in pieces and drops some of it between them, differently for
-// each listener: two parec listeners of one output lost 52 and 95 ms after a
-// 3.5 s stop, 526 and 567 ms after a 12 s one (the capture 106 and 622 ms).
-// There the capture is held to what a peer listener beside it keeps.
+// each listener, and repeats a cycle now and then. Over 18 runs a parec
+// listener of the output lost 52-410 ms after a 3.5 s stop and 312-1,729 ms
+// after a 12 s one, the capture beside it 106-442 and 411-1,824 ms (at most
+// 1.45 times the peer's). There the capture is held to what the peer keeps.
 TEST_F(LoopbackRecoveryTest, FrozenServerThawsWithoutLosingTheSong)
 {
     struct Case {
