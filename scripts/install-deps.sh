@@ -57,3 +57,20 @@ echo "Installing: ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
 $SUDO apt-get update -qq
 $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+
+# The tests start both sound servers by hand. Installing one enables it for
+# every user's session, where it would claim the PulseAudio socket beside the
+# server the desktop already runs at the next login: a server installed here
+# stays off there. One the machine had before is left as it was.
+if command -v systemctl >/dev/null; then
+  for p in "${missing[@]}"; do
+    case "$p" in
+      pulseaudio) units=(pulseaudio.service pulseaudio.socket) ;;
+      pipewire) units=(pipewire.service pipewire.socket) ;;
+      pipewire-pulse) units=(pipewire-pulse.service pipewire-pulse.socket) ;;
+      wireplumber) units=(wireplumber.service) ;;
+      *) continue ;;
+    esac
+    $SUDO systemctl --global disable --quiet "${units[@]}" 2>/dev/null || true
+  done
+fi
